@@ -1,0 +1,12 @@
+#pragma once
+// The rowcaster-cli commands. Each takes its own arguments (after the command word) and returns
+// the exit status.
+
+#include <string>
+#include <vector>
+
+namespace rowcaster::cli {
+
+int IsoCommand(std::vector<std::string> args);
+
+}  // namespace rowcaster::cli

@@ -1,0 +1,46 @@
+// rowcaster-cli: batch conversion and a window-free way to every conversion step.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/Args.h"
+#include "cli/Commands.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: rowcaster-cli COMMAND [ARGS]\n"
+    "\n"
+    "Commands:\n"
+    "  iso [--now YYYY-MM-DDTHH:MM:SS]\n"
+    "      Reads work-form records (UTF-8, one field per line, records separated by an empty\n"
+    "      line) from standard input and writes one ISO 2709 record (GBK) per work form to\n"
+    "      standard output.\n"
+    "\n"
+    "Exit status: 0 success, 1 input refused or a record failed (reason on standard error),\n"
+    "2 usage error.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace rowcaster::cli;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    std::fputs(kUsage, args.empty() ? stderr : stdout);
+    return args.empty() ? kExitUsage : kExitOk;
+  }
+  const std::string command = args[0];
+  args.erase(args.begin());
+  try {
+    if (command == "iso") return IsoCommand(std::move(args));
+    std::fprintf(stderr, "rowcaster-cli: unknown command '%s'\n\n%s", command.c_str(), kUsage);
+    return kExitUsage;
+  } catch (const UsageError& e) {
+    std::fprintf(stderr, "rowcaster-cli: %s\n", e.text.c_str());
+    return kExitUsage;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "rowcaster-cli: %s\n", e.what());
+    return kExitFailed;
+  }
+}

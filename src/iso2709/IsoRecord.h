@@ -1,0 +1,43 @@
+#pragma once
+// The ISO 2709 record builder: one work-form record (a CNMARC record as text, one field per line,
+// tag in columns 1-3, indicators in 5-6, subfields introduced by "|") becomes one ISO 2709 record
+// with the CNMARC leader, a generated 001, the directory and byte-exact GBK lengths.
+
+#include <string>
+#include <string_view>
+
+#include "platform/Clock.h"
+
+namespace rowcaster::iso2709 {
+
+enum class BuildStatus {
+  Built,    // `record` holds the record
+  Refused,  // the work form is not a record (too few lines, a line without a tag); nothing is shown
+  Failed,   // building failed; the caller shows FailureMessage(description)
+};
+
+struct BuildResult {
+  BuildStatus status = BuildStatus::Refused;
+  std::string record;       // the record's GBK bytes; empty unless Built
+  std::string description;  // one line, UTF-8: why it was refused or failed
+};
+
+// Builds the record for `workForm` (UTF-8). `now` gives the 001 field.
+BuildResult BuildIsoRecord(std::string_view workForm, const LocalTime& now);
+
+// The decimal digits of n, zero-padded on the left to `width` characters; the empty text when n
+// has more than `width` digits (or is negative).
+std::string PadDigits(int width, long long n);
+// Appends PadDigits(width, n) to `out`; false, appending nothing, when n does not fit.
+bool AppendPadded(std::string& out, int width, long long n);
+
+// Limits that the 4- and 5-digit numbers of a record impose.
+inline constexpr long long kMaxFieldBytes = 9999;
+inline constexpr long long kMaxStart = 99999;
+inline constexpr long long kMaxRecordBytes = 99999;
+
+// The message a failure is shown with, and its title.
+inline constexpr const char* kFailureTitle = "操作提示";
+std::string FailureMessage(std::string_view description);
+
+}  // namespace rowcaster::iso2709

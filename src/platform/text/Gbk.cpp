@@ -1,0 +1,252 @@
+#include "platform/text/Gbk.h"
+
+#include <unicode/ucnv.h>
+
+#include <array>
+#include <cstring>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+namespace rowcaster::text {
+namespace {
+
+// One UTF-8 sequence decoded; cp == kBad for a malformed sequence. `len` is what it used.
+constexpr char32_t kBad = 0xFFFFFFFF;
+
+struct Decoded {
+  char32_t cp;
+  std::size_t len;
+};
+
+inline Decoded DecodeAt(std::string_view s, std::size_t i) {
+  const auto b0 = static_cast<unsigned char>(s[i]);
+  if (b0 < 0x80) return {b0, 1};
+  std::size_t need;
+  char32_t cp;
+  char32_t min;
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    need = 1, cp = b0 & 0x1F, min = 0x80;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    need = 2, cp = b0 & 0x0F, min = 0x800;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    need = 3, cp = b0 & 0x07, min = 0x10000;
+  } else {
+    return {kBad, 1};
+  }
+  if (i + need >= s.size()) return {kBad, 1};
+  for (std::size_t k = 1; k <= need; ++k) {
+    const auto b = static_cast<unsigned char>(s[i + k]);
+    if ((b & 0xC0) != 0x80) return {kBad, 1};
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return {kBad, 1};
+  return {cp, need + 1};
+}
+
+struct ConverterCloser {
+  void operator()(UConverter* c) const { ucnv_close(c); }
+};
+using Converter = std::unique_ptr<UConverter, ConverterCloser>;
+
+Converter OpenCp936() {
+  UErrorCode err = U_ZERO_ERROR;
+  Converter c(ucnv_open("windows-936", &err));
+  if (U_FAILURE(err)) throw std::runtime_error("ICU has no windows-936 converter");
+  ucnv_setSubstChars(c.get(), "?", 1, &err);
+  ucnv_setFallback(c.get(), true);  // best-fit mappings, as the Windows code page does
+  return c;
+}
+
+// Encoding table for the Basic Multilingual Plane: 0 = not encodable ("?"), a value below 0x100
+// is one byte, anything else is lead byte << 8 | trail byte.
+struct EncodeTable {
+  std::array<std::uint16_t, 0x10000> map{};
+
+  EncodeTable() {
+    Converter cnv = OpenCp936();
+    for (char32_t cp = 0; cp < 0x80; ++cp) map[cp] = static_cast<std::uint16_t>(cp);
+    for (char32_t cp = 0x80; cp <= 0xFFFF; ++cp) {
+      if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+      const UChar u = static_cast<UChar>(cp);
+      char out[8];
+      UErrorCode err = U_ZERO_ERROR;
+      const int32_t n = ucnv_fromUChars(cnv.get(), out, sizeof out, &u, 1, &err);
+      const auto b0 = static_cast<unsigned char>(out[0]);
+      if (U_FAILURE(err) || n <= 0 || (n == 1 && b0 == '?')) {
+        map[cp] = 0;  // not encodable; ICU drops some such characters silently, Windows writes "?"
+      } else if (n == 2 && b0 >= 0x81 && b0 <= 0xFE) {
+        map[cp] = static_cast<std::uint16_t>(b0 << 8 | static_cast<unsigned char>(out[1]));
+      } else if (n == 1) {
+        map[cp] = b0;
+      } else {
+        throw std::runtime_error("unexpected windows-936 mapping");
+      }
+    }
+  }
+};
+
+const EncodeTable& Encoder() {
+  static const EncodeTable table;
+  return table;
+}
+
+// Decoding table: single bytes 0x80..0xFF, and pairs lead 0x81..0xFE × trail 0x40..0xFE.
+struct DecodeTable {
+  std::array<char32_t, 0x80> single{};
+  std::vector<char32_t> pair = std::vector<char32_t>(126 * 191, 0xFFFD);
+
+  DecodeTable() {
+    Converter cnv = OpenCp936();
+    auto one = [&](const char* bytes, int len) -> char32_t {
+      UChar buf[4];
+      UErrorCode err = U_ZERO_ERROR;
+      ucnv_reset(cnv.get());
+      const int32_t n = ucnv_toUChars(cnv.get(), buf, 4, bytes, len, &err);
+      if (U_FAILURE(err) || n != 1 || buf[0] == 0x1A) return 0xFFFD;
+      return buf[0];
+    };
+    for (int b = 0x80; b <= 0xFF; ++b) {
+      const char c = static_cast<char>(b);
+      single[b - 0x80] = (b >= 0x81 && b <= 0xFE) ? 0 : one(&c, 1);
+    }
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+      for (int trail = 0x40; trail <= 0xFE; ++trail) {
+        if (trail == 0x7F) continue;
+        const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+        pair[(lead - 0x81) * 191 + (trail - 0x40)] = one(bytes, 2);
+      }
+    }
+  }
+};
+
+const DecodeTable& Decoder() {
+  static const DecodeTable table;
+  return table;
+}
+
+inline void PutUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view utf8) {
+  for (std::size_t i = 0; i < utf8.size();) {
+    // Eight ASCII bytes at a time.
+    while (i + 8 <= utf8.size()) {
+      std::uint64_t word;
+      std::memcpy(&word, utf8.data() + i, 8);
+      if (word & 0x8080808080808080ull) break;
+      i += 8;
+    }
+    if (i >= utf8.size()) break;
+    if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    const Decoded d = DecodeAt(utf8, i);
+    if (d.cp == kBad) return false;
+    i += d.len;
+  }
+  return true;
+}
+
+bool AppendGbk(std::string& out, std::string_view utf8) {
+  const std::size_t start = out.size();
+  const auto& map = Encoder().map;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    if (b < 0x80) {
+      // Runs of ASCII are the common case; copy them whole.
+      std::size_t j = i + 1;
+      while (j < utf8.size() && static_cast<unsigned char>(utf8[j]) < 0x80) ++j;
+      out.append(utf8.data() + i, j - i);
+      i = j;
+      continue;
+    }
+    const Decoded d = DecodeAt(utf8, i);
+    if (d.cp == kBad) {
+      out.resize(start);
+      return false;
+    }
+    i += d.len;
+    const std::uint16_t g = d.cp <= 0xFFFF ? map[d.cp] : 0;
+    if (g == 0) {
+      out += '?';
+    } else if (g < 0x100) {
+      out += static_cast<char>(g);
+    } else {
+      out += static_cast<char>(g >> 8);
+      out += static_cast<char>(g & 0xFF);
+    }
+  }
+  return true;
+}
+
+std::optional<std::string> ToGbk(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  if (!AppendGbk(out, utf8)) return std::nullopt;
+  return out;
+}
+
+std::size_t GbkLength(std::string_view utf8) {
+  const auto& map = Encoder().map;
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    if (b < 0x80) {
+      ++n;
+      ++i;
+      continue;
+    }
+    const Decoded d = DecodeAt(utf8, i);
+    i += d.len;
+    const std::uint16_t g = (d.cp != kBad && d.cp <= 0xFFFF) ? map[d.cp] : 0;
+    n += g >= 0x100 ? 2 : 1;
+  }
+  return n;
+}
+
+std::string FromGbk(std::string_view gbk) {
+  const DecodeTable& t = Decoder();
+  std::string out;
+  out.reserve(gbk.size() + gbk.size() / 2);
+  for (std::size_t i = 0; i < gbk.size();) {
+    const auto b = static_cast<unsigned char>(gbk[i]);
+    if (b < 0x80) {
+      out += static_cast<char>(b);
+      ++i;
+      continue;
+    }
+    if (b >= 0x81 && b <= 0xFE && i + 1 < gbk.size()) {
+      const auto trail = static_cast<unsigned char>(gbk[i + 1]);
+      if (trail >= 0x40 && trail <= 0xFE && trail != 0x7F) {
+        PutUtf8(out, t.pair[(b - 0x81) * 191 + (trail - 0x40)]);
+        i += 2;
+        continue;
+      }
+    }
+    PutUtf8(out, (b >= 0x81 && b <= 0xFE) ? char32_t{0xFFFD} : t.single[b - 0x80]);
+    ++i;
+  }
+  return out;
+}
+
+}  // namespace rowcaster::text

@@ -1,0 +1,29 @@
+#pragma once
+// GBK (Windows code page 936) text: the encoding of the output file and of every length that an
+// ISO 2709 record counts. Text inside the program is UTF-8; these functions are the boundary.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace rowcaster::text {
+
+// True when `utf8` is well-formed UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF).
+bool IsValidUtf8(std::string_view utf8);
+
+// Appends the GBK bytes of `utf8` to `out`, as code page 936 writes them: a character that GBK
+// cannot encode becomes one "?". Returns false, leaving `out` as it was, when `utf8` is not
+// well-formed UTF-8.
+bool AppendGbk(std::string& out, std::string_view utf8);
+
+// The GBK bytes of `utf8`, or nothing when it is not well-formed UTF-8.
+std::optional<std::string> ToGbk(std::string_view utf8);
+
+// How many bytes AppendGbk writes for `utf8` (which must be well-formed).
+std::size_t GbkLength(std::string_view utf8);
+
+// Decodes GBK bytes to UTF-8. A byte sequence that code page 936 does not define becomes U+FFFD.
+std::string FromGbk(std::string_view gbk);
+
+}  // namespace rowcaster::text

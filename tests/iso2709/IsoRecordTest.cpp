@@ -1,0 +1,173 @@
+#include "iso2709/IsoRecord.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/text/Gbk.h"
+
+namespace rowcaster::iso2709 {
+namespace {
+
+const LocalTime kNow{2026, 12, 5, 23, 36, 0};
+const std::string US = "\x1F", FT = "\x1E", RT = "\x1D";
+
+std::string Gbk(const std::string& utf8) { return *text::ToGbk(utf8); }
+
+std::string Built(const std::string& form) {
+  const BuildResult r = BuildIsoRecord(form, kNow);
+  EXPECT_EQ(r.status, BuildStatus::Built) << r.description;
+  return r.record;
+}
+
+// The data fields of a record as "tag:content" with the content decoded, separators shown as $ and #.
+std::vector<std::string> Fields(const std::string& record) {
+  const int base = std::stoi(record.substr(12, 5));
+  std::vector<std::string> out;
+  for (std::size_t d = 24; record[d] != '\x1E'; d += 12) {
+    const std::string tag = record.substr(d, 3);
+    const int len = std::stoi(record.substr(d + 3, 4));
+    const int start = std::stoi(record.substr(d + 7, 5));
+    std::string content = text::FromGbk(record.substr(base + start, len));
+    for (char& c : content) c = c == '\x1F' ? '$' : c == '\x1E' ? '#' : c;
+    out.push_back(tag + ":" + content);
+  }
+  return out;
+}
+
+TEST(PadDigits, PadsOrGivesUp) {
+  EXPECT_EQ(PadDigits(3, 10), "010");
+  EXPECT_EQ(PadDigits(4, 17), "0017");
+  EXPECT_EQ(PadDigits(5, 0), "00000");
+  EXPECT_EQ(PadDigits(4, 9999), "9999");
+  EXPECT_EQ(PadDigits(4, 10000), "");
+  EXPECT_EQ(PadDigits(5, -1), "");
+}
+
+TEST(BuildIsoRecord, ReproducesTheTitleExampleByteForByte) {
+  const std::string expected = "00095nam0 22000611  450 001001700000200000900017801000700026" + FT +
+                               "0020261205233600" + FT + "1 " + US + Gbk("a书名") + FT + "  " + US + "aCN" + FT + RT;
+  const std::string record = Built("200 1  |a书名\r\n801    |aCN\r\n");
+  EXPECT_EQ(record, expected);
+  EXPECT_EQ(record.size(), 95u);
+}
+
+TEST(BuildIsoRecord, PutsPinyinBehindTheFirstSubfieldA) {
+  const std::string record = Built("200 1  |a书名|e副题名|9shu ming\r\n801    |aCN\r\n");
+  EXPECT_EQ(record.size(), 113u);
+  EXPECT_EQ(record.substr(0, 5), "00113");
+  EXPECT_NE(record.find("2000027"), std::string::npos);
+  EXPECT_NE(record.find(FT + "1 " + US + Gbk("a书名") + US + "Ashu ming" + US + Gbk("e副题名") + FT), std::string::npos);
+}
+
+TEST(BuildIsoRecord, PlacesPinyinSubfields) {
+  struct Case {
+    const char* form;
+    std::vector<std::string> fields;
+  };
+  const Case cases[] = {
+      {"200 1  |e副题|9fu ti\r\n801    |aCN\r\n", {"001:0020261205233600#", "200:1 $e副题$Afu ti#", "801:  $aCN#"}},
+      {"200 1  |a书名|9shu ming\r\n801    |aCN\r\n", {"001:0020261205233600#", "200:1 $a书名$Ashu ming#", "801:  $aCN#"}},
+      {"701    |a 张三|4著| 9 zhang san\r\n801    |aCN\r\n",
+       {"001:0020261205233600#", "701:  $a张三$ 9 zhang san$4著#", "801:  $aCN#"}},
+      {"200 1  |a书|ex|9b|9c\r\n801    |aCN\r\n", {"001:0020261205233600#", "200:1 $a书$Ac$Ab$ex#", "801:  $aCN#"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.form);
+    EXPECT_EQ(Fields(Built(c.form)), c.fields);
+  }
+}
+
+TEST(BuildIsoRecord, OrdersFieldsByTagAndKeepsOnlyTheFirstGroup) {
+  const std::string form =
+      "690    |a I247\r\n"
+      "200 1  |a书名\r\n"
+      "701    |a 甲\r\n"
+      "701    |a 乙\r\n"
+      "701    |a 丙\r\n"
+      "801    |aCN\r\n"
+      "701    |a 丁\r\n"
+      "001    xyz\r\n"
+      "005    |a20200101\r\n"
+      "010    |a 7-5012\r\n";
+  EXPECT_EQ(Fields(Built(form)),
+            (std::vector<std::string>{"001:0020261205233600#", "010:  $a7-5012#", "200:1 $a书名#", "690:  $aI247#",
+                                      "701:  $a甲#", "701:  $a乙#", "701:  $a丙#", "801:  $aCN#"}));
+}
+
+TEST(BuildIsoRecord, DropsDataLinesWithoutSubfieldsButTheFirst) {
+  EXPECT_EQ(Fields(Built("200 1  no subfields\r\n300    plain\r\n801    |aCN\r\n")),
+            (std::vector<std::string>{"001:0020261205233600#", "200:1 #", "801:  $aCN#"}));
+}
+
+TEST(BuildIsoRecord, TrimsBlanksAroundSubfieldData) {
+  const std::string record = Built("200 1  |a  中文 \r\n801    |aCN\r\n");
+  EXPECT_EQ(Fields(record)[1], "200:1 $a中文#");
+  EXPECT_NE(record.find("2000009"), std::string::npos);  // 4 bytes of data
+}
+
+TEST(BuildIsoRecord, CountsUnencodableCharactersAsTheOneByteWritten) {
+  const std::string record = Built("200 1  |a😀书\r\n801    |aCN\r\n");
+  EXPECT_NE(record.find(US + "a?" + Gbk("书") + FT), std::string::npos);
+  EXPECT_EQ(std::stoi(record.substr(0, 5)), static_cast<int>(record.size()));
+}
+
+TEST(BuildIsoRecord, RefusesWhatIsNotARecordSilently) {
+  for (const char* form : {"", "200 1  |a书名\r\n", "200 1  |a书名\r\n801    |aCN", "200 1  |a书\r\nabc    |a x\r\n",
+                           "200 1  |a书\r\n\r\n801    |aCN\r\n"}) {
+    const BuildResult r = BuildIsoRecord(form, kNow);
+    EXPECT_EQ(r.status, BuildStatus::Refused) << form;
+    EXPECT_TRUE(r.record.empty());
+    EXPECT_FALSE(r.description.empty());
+  }
+  // The first line is not tested.
+  EXPECT_EQ(BuildIsoRecord("abc\r\n200 1  |a书\r\n801    |aCN\r\n", kNow).status, BuildStatus::Built);
+}
+
+TEST(BuildIsoRecord, FailsWithADescription) {
+  struct Case {
+    std::string form;
+    std::string mentions;
+  };
+  const Case cases[] = {
+      {"200 1  |a书名|\r\n801    |aCN\r\n", "第 1 行"},
+      {"200 1  |a书名||b\r\n801    |aCN\r\n", "“|”"},
+      {"200 1  |a书\r\n9e9    |a x\r\n", "溢出"},
+      {"200 1  |a\xFF\r\n801    |aCN\r\n", "UTF-8"},
+      {"200 1  |a" + std::string(10000, 'x') + "\r\n801    |aCN\r\n", "9999"},
+  };
+  for (const auto& c : cases) {
+    const BuildResult r = BuildIsoRecord(c.form, kNow);
+    EXPECT_EQ(r.status, BuildStatus::Failed) << c.mentions;
+    EXPECT_TRUE(r.record.empty());
+    EXPECT_NE(r.description.find(c.mentions), std::string::npos) << r.description;
+  }
+}
+
+TEST(BuildIsoRecord, StaysWithinTheDirectoryWidths) {
+  // A field of exactly 9999 bytes is still written.
+  const std::string atLimit = "300    |a" + std::string(9999 - 5, 'x') + "\r\n801    |aCN\r\n";
+  const BuildResult ok = BuildIsoRecord(atLimit, kNow);
+  ASSERT_EQ(ok.status, BuildStatus::Built) << ok.description;
+  EXPECT_NE(ok.record.find("30099990"), std::string::npos);
+
+  // Twelve fields of 9000 bytes: each fits, the record does not.
+  std::string big = "200 1  |a书\r\n";
+  for (int i = 0; i < 12; ++i) big += "300    |a" + std::string(8990, 'y') + "\r\n";
+  const BuildResult r = BuildIsoRecord(big, kNow);
+  EXPECT_EQ(r.status, BuildStatus::Failed);
+  EXPECT_NE(r.description.find("99999"), std::string::npos) << r.description;
+}
+
+TEST(BuildIsoRecord, StampsTheClockInto001) {
+  const std::string a = Built("200 1  |a书\r\n801    |aCN\r\n");
+  EXPECT_EQ(a, Built("200 1  |a书\r\n801    |aCN\r\n"));
+  const BuildResult b = BuildIsoRecord("200 1  |a书\r\n801    |aCN\r\n", {2027, 1, 2, 3, 4, 5});
+  EXPECT_EQ(Fields(b.record)[0], "001:0020270102030405#");
+}
+
+TEST(FailureMessage, PrefixesTheFixedText) {
+  EXPECT_EQ(FailureMessage("x"), "出现意外错误！详细信息如下：\r\nx");
+  EXPECT_STREQ(kFailureTitle, "操作提示");
+}
+
+}  // namespace
+}  // namespace rowcaster::iso2709
