@@ -18,6 +18,10 @@ const char kUsage[] =
     "      line) from standard input and writes one ISO 2709 record (GBK) per work form to\n"
     "      standard output.\n"
     "\n"
+    "  pinyin [--names] TEXT ...\n"
+    "      Prints the pinyin of each TEXT on a line of its own (toneless, lower case, one blank\n"
+    "      between syllables). --names reads the texts as personal names (surname readings).\n"
+    "\n"
     "Exit status: 0 success, 1 input refused or a record failed (reason on standard error),\n"
     "2 usage error.\n";
 
@@ -34,6 +38,7 @@ int main(int argc, char** argv) {
   args.erase(args.begin());
   try {
     if (command == "iso") return IsoCommand(std::move(args));
+    if (command == "pinyin") return PinyinCommand(std::move(args));
     std::fprintf(stderr, "rowcaster-cli: unknown command '%s'\n\n%s", command.c_str(), kUsage);
     return kExitUsage;
   } catch (const UsageError& e) {
