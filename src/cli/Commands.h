@@ -9,5 +9,6 @@ namespace rowcaster::cli {
 
 int IsoCommand(std::vector<std::string> args);
 int PinyinCommand(std::vector<std::string> args);
+int ComposeCommand(std::vector<std::string> args);
 
 }  // namespace rowcaster::cli

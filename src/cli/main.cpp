@@ -18,6 +18,11 @@ const char kUsage[] =
     "      line) from standard input and writes one ISO 2709 record (GBK) per work form to\n"
     "      standard output.\n"
     "\n"
+    "  compose [--now YYYY-MM-DDTHH:MM:SS] [--template FILE] [--cbk FILE] CODE=VALUE ...\n"
+    "      Composes the record of one row whose subfield CODE (010a, 200a, 200f, ...) holds\n"
+    "      VALUE, and prints its work form (UTF-8, CR LF) as it goes to the record builder.\n"
+    "      The default template and the cbk.db beside the program are used unless given.\n"
+    "\n"
     "  pinyin [--names] TEXT ...\n"
     "      Prints the pinyin of each TEXT on a line of its own (toneless, lower case, one blank\n"
     "      between syllables). --names reads the texts as personal names (surname readings).\n"
@@ -39,6 +44,7 @@ int main(int argc, char** argv) {
   try {
     if (command == "iso") return IsoCommand(std::move(args));
     if (command == "pinyin") return PinyinCommand(std::move(args));
+    if (command == "compose") return ComposeCommand(std::move(args));
     std::fprintf(stderr, "rowcaster-cli: unknown command '%s'\n\n%s", command.c_str(), kUsage);
     return kExitUsage;
   } catch (const UsageError& e) {

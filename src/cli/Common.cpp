@@ -1,0 +1,27 @@
+#include "cli/Common.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "cli/Args.h"
+#include "convert/RegionLookup.h"
+#include "platform/Paths.h"
+#include "platform/text/Gbk.h"
+
+namespace rowcaster::cli {
+
+std::string ReadTemplate(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw UsageError{"cannot read the template file " + path};
+  std::string text(std::istreambuf_iterator<char>(in), {});
+  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);  // a byte-order mark some editors write
+  if (!text::IsValidUtf8(text)) throw UsageError{"the template file " + path + " is not UTF-8 text"};
+  return text;
+}
+
+std::string CbkConnectionString(const std::optional<std::string>& cbkFile) {
+  if (!cbkFile) return convert::CbkConnStr(ExecutableDir());
+  return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + *cbkFile + ";Persist Security Info=False";
+}
+
+}  // namespace rowcaster::cli

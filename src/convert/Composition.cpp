@@ -1,0 +1,203 @@
+#include "convert/Composition.h"
+
+#include "platform/text/Numeric.h"
+
+namespace rowcaster::convert {
+
+const std::string_view kDefaultTemplate =
+    "010    {010a}{010b}{010d}\r\n"
+    "100    |a{bmrq}d{cbsj}    em y0chiy0110    ea\r\n"
+    "101 0  {101a}\r\n"
+    "102    |aCN{dqdm}\r\n"
+    "105    |ay   z   000yy\r\n"
+    "106    |ar\r\n"
+    "200 1  {200a}{200d}{200e}{200i}{200h}{200f}{200g}\r\n"
+    "205    {205a}\r\n"
+    "210    {210a}{210c}{210d}\r\n"
+    "215    {215a}{215d}{215c}{215e}\r\n"
+    "225  2 {225a}{225e}{225v}\r\n"
+    "300    {300a}\r\n"
+    "320    {320a}\r\n"
+    "330    {330a}\r\n"
+    "333    {333a}\r\n"
+    "{410}\r\n"
+    "606 0  {606a}{606x}{606j}{606y}{606z}\r\n"
+    "690    {690a}{690v}\r\n"
+    "{701}\r\n"
+    "801    |aCN|bZELKOV|c{bmrq}\r\n"
+    "905    {905b}{905d}{905e}{905v}{905f}\r\n";
+
+namespace {
+
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
+  std::size_t pos = text.find(from);
+  if (pos == std::string::npos) return;
+  std::string out;
+  out.reserve(text.size() + to.size());
+  std::size_t last = 0;
+  for (; pos != std::string::npos; pos = text.find(from, last)) {
+    out.append(text, last, pos - last);
+    out.append(to);
+    last = pos + from.size();
+  }
+  out.append(text, last);
+  text.swap(out);
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+// The first `count` characters (code points) of `s`, and whether it has that many.
+std::string_view FirstChars(std::string_view s, std::size_t count, bool* complete = nullptr) {
+  std::size_t i = 0, n = 0;
+  while (i < s.size() && n < count) {
+    ++i;
+    while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
+    ++n;
+  }
+  if (complete) *complete = n == count;
+  return s.substr(0, i);
+}
+
+// "|c " + value, or the empty text for an empty value.
+std::string Sub(char code, std::string_view value) {
+  if (value.empty()) return {};
+  std::string s = "|";
+  s += code;
+  s += ' ';
+  s.append(value);
+  return s;
+}
+
+}  // namespace
+
+std::string NormalisePrice(std::string_view d010d) {
+  if (text::ReadsAsNumber(d010d)) return "CNY" + std::string(d010d);
+  std::string price(d010d);
+  ReplaceAll(price, "$", "CNY");
+  ReplaceAll(price, "￥", "CNY");
+  return price;
+}
+
+std::string PublicationYear(std::string_view d210d) {
+  bool four = false;
+  const std::string_view head = FirstChars(d210d, 4, &four);
+  return four && text::ReadsAsNumber(head) ? std::string(head) : "2009";
+}
+
+std::string RightMarc(std::string_view marcs) {
+  std::string out;
+  out.reserve(marcs.size() + 16);
+  for (std::size_t start = 0; start <= marcs.size();) {
+    std::size_t lf = marcs.find('\n', start);
+    if (lf == std::string_view::npos) lf = marcs.size();
+    const std::string_view piece = marcs.substr(start, lf - start);
+    start = lf + 1;
+    const std::size_t first = piece.find_first_not_of('\r');
+    if (first == std::string_view::npos || piece[first] < '0' || piece[first] > '9') continue;
+    std::size_t nonBlank = 0;
+    for (std::size_t i = 0; i < piece.size(); ++i) {
+      const auto c = static_cast<unsigned char>(piece[i]);
+      if (c != ' ' && c != '\r' && (c & 0xC0) != 0x80) ++nonBlank;
+    }
+    if (nonBlank <= 5) continue;
+    for (char c : piece)
+      if (c != '\r') out += c;
+    out += "\r\n";
+  }
+  return out;
+}
+
+std::string ComposeWorkForm(SubfieldValues& v, const CompositionContext& context) {
+  // 1. Price; 2. year; 3. dates into the template.
+  v[d010d] = NormalisePrice(v[d010d]);
+  const std::string year = PublicationYear(v[d210d]);
+  std::string text = context.templateText;
+  ReplaceAll(text, "{bmrq}", Yyyymmdd(context.now));
+  ReplaceAll(text, "{cbsj}", year);
+
+  // 4. Title pinyin; 5. region code; 6. 701 lines.
+  static const PinyinSource kNoPinyin;
+  const PinyinSource& pinyin = context.pinyin ? *context.pinyin : kNoPinyin;
+  const std::string titlePinyin = PinyinOf(pinyin, v[d200a]);
+  if (!context.lookup) throw ComposeError("没有出版社库");
+  const std::string region = context.lookup->LookupRegionCode(v[d010a], v[d210c], v[d210a]);
+  const std::string authors = AuthorLines(v[d200f], pinyin);
+
+  // 7. Placeholders, in this order.
+  std::string title = Sub('a', v[d200a]);
+  if (!title.empty() && !titlePinyin.empty()) title += " |A " + titlePinyin;
+  const std::string date = v[d210d].empty() ? std::string() : "|d " + std::string(FirstChars(TrimBlanks(v[d210d]), 4));
+  const std::pair<std::string_view, std::string> replacements[] = {
+      {"{010a}", Sub('a', v[d010a])},
+      {"{010b}", Sub('b', v[d010b])},
+      {"{010d}", Sub('d', v[d010d])},
+      {"{101a}", v[d101a].empty() ? std::string("|a chi") : Sub('a', v[d101a])},
+      {"{200a}", title},
+      {"{200e}", Sub('e', v[d200e])},
+      {"{200d}", Sub('d', v[d020d])},
+      {"{200h}", Sub('h', v[d200h])},
+      {"{200i}", Sub('i', v[d200i])},
+      {"{200f}", Sub('f', v[d200f])},
+      {"{200g}", Sub('g', v[d200g])},
+      {"{205a}", Sub('a', v[d205a])},
+      {"{210a}", Sub('a', v[d210a])},
+      {"{210c}", Sub('c', v[d210c])},
+      {"{210d}", date},
+      {"{215a}", Sub('a', v[d215a])},
+      {"{215c}", Sub('c', v[d215c])},
+      {"{215d}", Sub('d', v[d215d])},
+      {"{215e}", Sub('e', v[d215e])},
+      {"{225a}", Sub('a', v[d225a])},
+      {"{225e}", Sub('e', v[d225e])},
+      {"{225v}", Sub('v', v[d225v])},
+      {"{300a}", Sub('a', v[d300a])},
+      {"{320a}", Sub('a', v[d320a])},
+      {"{330a}", Sub('a', v[d330a])},
+      {"{333a}", Sub('a', v[d333a])},
+      {"{606a}", Sub('a', v[d606a])},
+      {"{690a}", Sub('a', v[d690a])},
+      {"{690v}", v[d690v].empty() ? std::string("|v 4") : Sub('v', v[d690v])},
+      {"{701}", authors},
+      {"{dqdm}", region},
+      {"{905b}", Sub('b', v[d905b])},
+      {"{905e}", Sub('e', v[d905e])},
+      {"{905f}", Sub('f', v[d905f])},
+      {"{606x}", Sub('x', v[d606x])},
+      {"{606y}", Sub('y', v[d606y])},
+      {"{606z}", Sub('z', v[d606z])},
+      {"{606j}", Sub('j', v[d606j])},
+      {"{905d}", Sub('d', v[d905d])},
+      {"{905v}", Sub('j', v[d905v])},
+  };
+  for (const auto& [placeholder, value] : replacements) ReplaceAll(text, placeholder, value);
+
+  // 8. The series link.
+  if (!v[d225a].empty()) {
+    if (text.find("{461}") != std::string::npos) {
+      ReplaceAll(text, "{461}", "461  0 |12001 |a" + v[d225a]);
+    } else {
+      ReplaceAll(text, "{410}", "410  0 |12001 |a" + v[d225a]);
+    }
+  } else {
+    ReplaceAll(text, "{410}", "");
+    ReplaceAll(text, "{461}", "");
+  }
+  // 9. Only well-formed lines remain.
+  return RightMarc(text);
+}
+
+iso2709::BuildResult ConverttoMarc(SubfieldValues& values, const CompositionContext& context) {
+  std::string workForm;
+  try {
+    workForm = ComposeWorkForm(values, context);
+  } catch (const ComposeError& e) {
+    return {iso2709::BuildStatus::Failed, {}, e.what()};
+  }
+  return iso2709::BuildIsoRecord(workForm, context.now);
+}
+
+}  // namespace rowcaster::convert

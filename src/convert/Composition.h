@@ -1,0 +1,45 @@
+#pragma once
+// Record composition: the values of one source row fill the conversion template; the text is
+// enriched (price in CNY, cataloguing date, publication year, title pinyin, the publisher's region
+// code, 701 lines, a series link), cleaned of empty lines and built into an ISO 2709 record.
+
+#include <string>
+#include <string_view>
+
+#include "convert/Pinyin.h"
+#include "convert/RegionLookup.h"
+#include "convert/Subfields.h"
+#include "iso2709/IsoRecord.h"
+#include "platform/Clock.h"
+
+namespace rowcaster::convert {
+
+// The default conversion template: 21 lines, each ending with CR LF.
+extern const std::string_view kDefaultTemplate;
+
+// What a composition needs besides the row's values.
+struct CompositionContext {
+  std::string templateText{kDefaultTemplate};
+  LocalTime now;
+  RegionLookup* lookup = nullptr;
+  const PinyinSource* pinyin = nullptr;
+};
+
+// "CNY" + a plain number; otherwise "$" and "￥" become "CNY".
+std::string NormalisePrice(std::string_view d010d);
+
+// The first four characters of the 210d value when they read as a number, else "2009".
+std::string PublicationYear(std::string_view d210d);
+
+// Keeps the lines that begin with a digit and have more than five characters other than blanks;
+// each kept line ends with CR LF.
+std::string RightMarc(std::string_view marcs);
+
+// The work form for one row, after RightMarc. Rewrites values[d010d] with the normalised price.
+// Throws ComposeError when the publisher database or the pinyin engine cannot be used.
+std::string ComposeWorkForm(SubfieldValues& values, const CompositionContext& context);
+
+// The ISO 2709 record for one row. A composition failure comes back as Failed with its reason.
+iso2709::BuildResult ConverttoMarc(SubfieldValues& values, const CompositionContext& context);
+
+}  // namespace rowcaster::convert

@@ -1,0 +1,82 @@
+#include "convert/Pinyin.h"
+
+#include <vector>
+
+#include "platform/Paths.h"
+
+namespace rowcaster::convert {
+
+PinyinSource PinyinSource::FromFile(const std::string& path) {
+  PinyinSource s;
+  try {
+    s.engine = pinyin::PinyinEngine::Load(path);
+  } catch (const std::exception& e) {
+    s.loadError = e.what();
+  }
+  return s;
+}
+
+PinyinSource PinyinSource::Beside() { return FromFile(BesideExecutable("pinyin.dat")); }
+
+std::string PinyinOf(const PinyinSource& source, std::string_view text, bool names) {
+  if (!source.engine) throw ComposeError("无法取得拼音：" + source.loadError);
+  std::string out = source.engine->Pinyin(text, names);
+  // A "|" would open a subfield of its own in the work form.
+  std::erase(out, '|');
+  return std::string(CutAtNul(out));
+}
+
+std::string_view CutAtNul(std::string_view text) { return text.substr(0, text.find('\0')); }
+
+namespace {
+
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+}  // namespace
+
+std::string AuthorLines(std::string_view d200f, const PinyinSource& pinyin) {
+  // Append "," and fold ",," to "," in one left-to-right pass.
+  std::string text(d200f);
+  text += ',';
+  std::string folded;
+  folded.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    if (text.compare(i, 2, ",,") == 0) {
+      folded += ',';
+      i += 2;
+    } else {
+      folded += text[i++];
+    }
+  }
+  // Every piece but the last is a name.
+  std::vector<std::string_view> names;
+  std::string_view rest = folded;
+  for (std::size_t comma; (comma = rest.find(',')) != std::string_view::npos;) {
+    names.push_back(rest.substr(0, comma));
+    rest.remove_prefix(comma + 1);
+  }
+  std::string lines, role;
+  for (std::string_view name : names) {
+    for (std::string_view term : kRoleTerms) {
+      if (name.size() >= term.size() && name.substr(name.size() - term.size()) == term) {
+        role = " |4" + std::string(term);
+        name.remove_suffix(term.size());
+        break;
+      }
+    }
+    const std::string py(TrimBlanks(PinyinOf(pinyin, name, true)));
+    if (role.empty()) continue;
+    lines += "701    |a ";
+    lines += name;
+    if (!py.empty()) lines += " |A " + py;
+    lines += role;
+    lines += "\r\n";
+  }
+  return lines;
+}
+
+}  // namespace rowcaster::convert

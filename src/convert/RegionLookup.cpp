@@ -1,0 +1,117 @@
+#include "convert/RegionLookup.h"
+
+#include "convert/Pinyin.h"
+
+namespace rowcaster::convert {
+namespace {
+
+// Jet compares text without regard to the case of Latin letters.
+std::string FoldCase(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return out;
+}
+
+std::size_t CharCount(std::string_view s) {
+  std::size_t n = 0;
+  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+// The first `count` characters of `s`.
+std::string_view FirstChars(std::string_view s, std::size_t count) {
+  std::size_t i = 0;
+  for (std::size_t n = 0; i < s.size(); ++i) {
+    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80 && n++ == count) break;
+  }
+  return s.substr(0, i);
+}
+
+}  // namespace
+
+std::string CbkConnStr(const std::string& exeDir) {
+  const std::string path = !exeDir.empty() && exeDir.back() == '/' ? exeDir + "cbk.db" : exeDir + "/cbk.db";
+  return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + ";Persist Security Info=False";
+}
+
+std::string IsbnPrefix(std::string_view d010a) {
+  std::string_view v = d010a;
+  if (v.substr(0, 4) == "978-") v.remove_prefix(4);
+  // Positions count characters from 1.
+  const std::size_t dash1 = v.find('-');
+  const std::size_t p1 = dash1 == std::string_view::npos ? 0 : CharCount(v.substr(0, dash1)) + 1;
+  const std::string_view after = dash1 == std::string_view::npos ? v : v.substr(dash1 + 1);
+  const std::size_t dash2 = after.find('-');
+  const std::size_t p2 = dash2 == std::string_view::npos ? 0 : CharCount(after.substr(0, dash2)) + 1;
+  const long long length = static_cast<long long>(p1 + p2) - 1;
+  return std::string(length > 3 ? FirstChars(v, static_cast<std::size_t>(length)) : v);
+}
+
+RegionLookup::RegionLookup(std::string connectionString) : connectionString_(std::move(connectionString)) {
+  try {
+    connection_ = data::OpenConnection(connectionString_);
+    try {
+      connection_->FirstValue("select * from cbk where c_sbn=? and  c_cbno<>''", {""}, "c_cbno");
+    } catch (const data::DataError&) {
+      parameters_ = false;
+      LoadTable();
+    }
+  } catch (const data::DataError& e) {
+    connection_.reset();
+    openError_ = e.what();
+  }
+}
+
+RegionLookup::~RegionLookup() = default;
+
+void RegionLookup::LoadTable() {
+  auto rows = connection_->Query("select * from cbk");
+  const auto& names = rows->FieldNames();
+  int sbn = -1, cbs = -1, cbd = -1, cbno = -1;
+  for (int i = 0; i < static_cast<int>(names.size()); ++i) {
+    const std::string n = FoldCase(names[i]);
+    if (n == "c_sbn") sbn = i;
+    if (n == "c_cbs") cbs = i;
+    if (n == "c_cbd") cbd = i;
+    if (n == "c_cbno") cbno = i;
+  }
+  if (sbn < 0 || cbs < 0 || cbd < 0 || cbno < 0) throw data::DataError("出版社库的 cbk 表缺少 c_sbn、c_cbs、c_cbd 或 c_cbno 字段");
+  std::vector<std::string> v;
+  while (rows->Next(v)) {
+    if (v[cbno].empty()) continue;
+    bySbn_.emplace(FoldCase(v[sbn]), v[cbno]);
+    byCbs_.emplace(FoldCase(v[cbs]), v[cbno]);
+    byCbd_.emplace(FoldCase(v[cbd]), v[cbno]);
+  }
+}
+
+std::optional<std::string> RegionLookup::Find(Column column, std::string_view value) {
+  if (!parameters_) {
+    const auto& map = column == Column::Sbn ? bySbn_ : column == Column::Cbs ? byCbs_ : byCbd_;
+    const auto it = map.find(FoldCase(value));
+    if (it == map.end()) return std::nullopt;
+    return it->second;
+  }
+  static const std::string kQueries[] = {
+      "select * from cbk where c_sbn=? and  c_cbno<>''",
+      "select * from cbk where c_cbs=? and  c_cbno<>''",
+      "select * from cbk where c_cbd=? and  c_cbno<>''",
+  };
+  return connection_->FirstValue(kQueries[static_cast<int>(column)], {std::string(value)}, "c_cbno");
+}
+
+std::string RegionLookup::LookupRegionCode(std::string_view d010a, std::string_view d210c, std::string_view d210a) {
+  if (!connection_) throw ComposeError("无法打开出版社库：" + openError_);
+  try {
+    std::optional<std::string> code;
+    if (!d010a.empty()) code = Find(Column::Sbn, IsbnPrefix(d010a));
+    if (!code && !d210c.empty()) code = Find(Column::Cbs, d210c);
+    if (!code && !d210a.empty()) code = Find(Column::Cbd, d210a);
+    return code ? "|b " + *code : std::string();
+  } catch (const data::DataError& e) {
+    throw ComposeError(std::string("查询出版社库出错：") + e.what());
+  }
+}
+
+}  // namespace rowcaster::convert

@@ -1,0 +1,106 @@
+#include "convert/RegionLookup.h"
+
+#include <gtest/gtest.h>
+
+#include "TestPaths.h"
+#include "convert/Pinyin.h"
+#include "convert/TestCbk.h"
+
+namespace rowcaster::convert {
+namespace {
+
+TEST(IsbnPrefix, TakesGroupAndPublisher) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"978-7-5012-3456-7", "7-5012"}, {"7-5012-3456-7", "7-5012"}, {"7-301-12345-6", "7-301"},
+      {"9787501234567", "9787501234567"}, {"978-7501234567", "7501234567"}, {"979-10-1234-5678-9", "979-10"},
+      {"7-5", "7-5"}, {"", ""}, {"7-80", "7-80"}, {"7-5012-", "7-5012"},
+  };
+  for (const auto& [isbn, prefix] : cases) EXPECT_EQ(IsbnPrefix(isbn), prefix) << isbn;
+}
+
+TEST(CbkConnStr, NamesTheDatabaseBesideTheProgram) {
+  EXPECT_EQ(CbkConnStr("/opt/rowcaster"),
+            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/opt/rowcaster/cbk.db;Persist Security Info=False");
+  EXPECT_EQ(CbkConnStr("/"), "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/cbk.db;Persist Security Info=False");
+}
+
+class Lookup : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    path_ = new std::string(test::MakeCbk("lookup-cbk.db", {
+                                                            {"7-5012", "世界知识出版社", "北京", "110000"},
+                                                            {"7-5327", "上海译文出版社", "上海", "310000"},
+                                                            {"7-5071", "中国文学出版社", "北京", ""},
+                                                            {"7-9999", "O'Reilly Media", "塞瓦斯托波尔", "990000"},
+                                                            {"7-5355", "湖南人民出版社", "长沙", "430000"},
+                                                            {"7-5356", "湖南人民出版社", "长沙", "439999"},
+                                                        }));
+  }
+  static std::string* path_;
+};
+std::string* Lookup::path_ = nullptr;
+
+TEST_F(Lookup, AsksByIsbnThenPublisherThenPlace) {
+  RegionLookup lookup(test::JetConnStr(*path_));
+  struct Case {
+    const char *isbn, *publisher, *place, *code;
+  };
+  const Case cases[] = {
+      {"978-7-5012-3456-7", "", "", "|b 110000"},
+      {"7-5012-3456-7", "上海译文出版社", "长沙", "|b 110000"},  // the ISBN wins
+      {"7-0000-1111-2", "上海译文出版社", "北京", "|b 310000"},   // then the publisher
+      {"7-0000-1111-2", "无名出版社", "长沙", "|b 430000"},      // then the place, first row
+      {"9787501234567", "", "上海", "|b 310000"},                 // no hyphen: no ISBN match
+      {"", "湖南人民出版社", "", "|b 430000"},                    // first row of two
+      {"7-5071-1234-5", "中国文学出版社", "", ""},                // empty code is never found
+      {"", "", "", ""},
+      {"", "O'Reilly Media", "", "|b 990000"},                   // a quote in the value
+      {"", "o'reilly media", "", "|b 990000"},                   // Latin case does not matter
+      {"' or '1'='1", "x' or 'x'='x", "'; drop table cbk; --", ""},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(lookup.LookupRegionCode(c.isbn, c.publisher, c.place), c.code) << c.isbn << " " << c.publisher;
+  // The table survived the hostile values.
+  EXPECT_EQ(lookup.LookupRegionCode("7-5327-1", "", ""), "|b 310000");
+}
+
+TEST_F(Lookup, ValuesAreNotTrimmed) {
+  RegionLookup lookup(test::JetConnStr(*path_));
+  EXPECT_EQ(lookup.LookupRegionCode("", " 上海译文出版社", ""), "");
+  EXPECT_EQ(lookup.LookupRegionCode("", "", "上海 "), "");
+}
+
+TEST(RegionLookupFailure, FailsEveryRecordWhenTheDatabaseIsMissingOrWrong) {
+  RegionLookup missing(test::JetConnStr("/nonexistent/cbk.db"));
+  for (int i = 0; i < 3; ++i) {
+    try {
+      missing.LookupRegionCode("", "", "");
+      ADD_FAILURE() << "no failure";
+    } catch (const ComposeError& e) {
+      EXPECT_NE(std::string(e.what()).find("/nonexistent/cbk.db"), std::string::npos) << e.what();
+    }
+  }
+  const std::string empty = test::MakeCbk("empty.db", {});
+  // A SQLite file without the cbk table.
+  const std::string other = testing::TempDir() + "no-table.db";
+  std::remove(other.c_str());
+  sqlite3* db = nullptr;
+  sqlite3_open(other.c_str(), &db);
+  sqlite3_exec(db, "create table other (x text)", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  RegionLookup noTable(test::JetConnStr(other));
+  EXPECT_THROW(noTable.LookupRegionCode("", "", ""), ComposeError);
+  RegionLookup emptyTable(test::JetConnStr(empty));
+  EXPECT_EQ(emptyTable.LookupRegionCode("7-5012-1", "x", "y"), "");
+}
+
+TEST(RegionLookupShipped, FindsRealPublishers) {
+  RegionLookup lookup(CbkConnStr(ROWCASTER_BUILD_DIR));
+  EXPECT_EQ(lookup.LookupRegionCode("978-7-5327-1234-5", "", ""), "|b 310000");
+  EXPECT_EQ(lookup.LookupRegionCode("7-301-12345-6", "", ""), "|b 110000");
+  EXPECT_EQ(lookup.LookupRegionCode("", "", "长沙"), "|b 430000");
+  EXPECT_EQ(lookup.LookupRegionCode("978-7-5071-0000-0", "中国文学出版社", ""), "");  // a row without a place
+}
+
+}  // namespace
+}  // namespace rowcaster::convert
