@@ -10,5 +10,8 @@ namespace rowcaster::cli {
 int IsoCommand(std::vector<std::string> args);
 int PinyinCommand(std::vector<std::string> args);
 int ComposeCommand(std::vector<std::string> args);
+int ReadCommand(std::vector<std::string> args);
+int TablesCommand(std::vector<std::string> args);
+int DumpCommand(std::vector<std::string> args);
 
 }  // namespace rowcaster::cli

@@ -23,6 +23,13 @@ const char kUsage[] =
     "      VALUE, and prints its work form (UTF-8, CR LF) as it goes to the record builder.\n"
     "      The default template and the cbk.db beside the program are used unless given.\n"
     "\n"
+    "  tables FILE\n"
+    "      Lists the tables of an .xls, .mdb or .dbf file that can be converted, one a line.\n"
+    "\n"
+    "  dump FILE [--table NAME]\n"
+    "      Prints a table (default: the first) as tab-separated UTF-8 text: the field names,\n"
+    "      then one line per record; tab, CR, LF and backslash in a cell are written \\t \\r \\n \\\\.\n"
+    "\n"
     "  pinyin [--names] TEXT ...\n"
     "      Prints the pinyin of each TEXT on a line of its own (toneless, lower case, one blank\n"
     "      between syllables). --names reads the texts as personal names (surname readings).\n"
@@ -45,6 +52,9 @@ int main(int argc, char** argv) {
     if (command == "iso") return IsoCommand(std::move(args));
     if (command == "pinyin") return PinyinCommand(std::move(args));
     if (command == "compose") return ComposeCommand(std::move(args));
+    if (command == "read") return ReadCommand(std::move(args));
+    if (command == "tables") return TablesCommand(std::move(args));
+    if (command == "dump") return DumpCommand(std::move(args));
     std::fprintf(stderr, "rowcaster-cli: unknown command '%s'\n\n%s", command.c_str(), kUsage);
     return kExitUsage;
   } catch (const UsageError& e) {

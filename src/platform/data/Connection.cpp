@@ -6,7 +6,12 @@
 #include <cstring>
 #include <fstream>
 
+#include <filesystem>
+
+#include "platform/data/DbfSource.h"
+#include "platform/data/MdbSource.h"
 #include "platform/data/SqliteSource.h"
+#include "platform/data/XlsSource.h"
 
 namespace rowcaster::data {
 namespace {
@@ -75,6 +80,7 @@ FileFormat SniffFile(const std::string& path) {
   if (n >= 8 && std::memcmp(head, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) == 0) return FileFormat::CompoundFile;
   if (n >= 19 && (std::memcmp(head + 4, "Standard Jet DB", 15) == 0 || std::memcmp(head + 4, "Standard ACE DB", 15) == 0))
     return FileFormat::Jet;
+  if (n >= 4 && std::memcmp(head, "PK\x03\x04", 4) == 0) return FileFormat::Zip;
   return FileFormat::Other;
 }
 
@@ -83,12 +89,35 @@ std::unique_ptr<Connection> OpenConnection(const std::string& connectionString) 
   if (cs.kind == ConnectionString::Kind::Unknown)
     throw DataError("连接字符串中没有可识别的数据提供程序或驱动程序");
   if (cs.dataSource.empty()) throw DataError("连接字符串中没有数据源路径");
+  if (cs.kind == ConnectionString::Kind::FoxPro) return OpenDbfFolder(cs.dataSource, cs.hideDeleted);
+
+  std::error_code ec;
+  if (std::filesystem::is_directory(cs.dataSource, ec)) throw DataError(cs.dataSource + " 是文件夹，不是数据文件");
   const FileFormat format = SniffFile(cs.dataSource);
-  if (format == FileFormat::Missing) throw DataError("找不到文件 " + cs.dataSource);
-  if (format == FileFormat::Unreadable)
-    throw DataError("无法打开文件 " + cs.dataSource + "：" + std::strerror(errno));
-  if (cs.kind == ConnectionString::Kind::Jet && format == FileFormat::Sqlite) return OpenSqlite(cs.dataSource);
-  throw DataError("暂不支持此类数据文件：" + cs.dataSource);
+  switch (format) {
+    case FileFormat::Missing:
+      throw DataError("找不到文件 " + cs.dataSource);
+    case FileFormat::Unreadable:
+      throw DataError("无法打开文件 " + cs.dataSource + "（可能被其他程序锁定或没有读取权限）");
+    case FileFormat::Sqlite:
+      if (cs.kind == ConnectionString::Kind::Excel) break;
+      return OpenSqlite(cs.dataSource);
+    case FileFormat::CompoundFile:
+      if (cs.kind == ConnectionString::Kind::Excel) return OpenXls(cs.dataSource);
+      break;
+    case FileFormat::Jet:
+      if (cs.kind != ConnectionString::Kind::Excel) return OpenMdb(cs.dataSource);
+      break;
+    case FileFormat::Zip:
+      if (cs.kind == ConnectionString::Kind::Excel)
+        throw DataError(cs.dataSource + " 是 Excel 2007 以后的 .xlsx 工作簿，请在 Excel 中另存为“Excel 97-2003 工作簿 (*.xls)”后再选择");
+      break;
+    default:
+      break;
+  }
+  if (cs.kind == ConnectionString::Kind::Excel)
+    throw DataError(cs.dataSource + " 不是 Excel 97-2003 工作簿（.xls），或者文件已损坏");
+  throw DataError(cs.dataSource + " 不是 Access 数据库（.mdb），或者文件已损坏");
 }
 
 }  // namespace rowcaster::data

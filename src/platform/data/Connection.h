@@ -62,7 +62,7 @@ struct ConnectionString {
 std::unique_ptr<Connection> OpenConnection(const std::string& connectionString);
 
 // What a file is, by its first bytes.
-enum class FileFormat { Missing, Unreadable, Sqlite, CompoundFile, Jet, Dbf, Other };
+enum class FileFormat { Missing, Unreadable, Sqlite, CompoundFile, Jet, Zip, Other };
 FileFormat SniffFile(const std::string& path);
 
 }  // namespace rowcaster::data

@@ -1,0 +1,131 @@
+// rowcaster-cli tables FILE, dump FILE [--table NAME], and read (the child side of guarded reading).
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <algorithm>
+#include <filesystem>
+
+#include "cli/Args.h"
+#include "cli/Commands.h"
+#include "cli/DataFile.h"
+#include "import/DataFile.h"
+#include "platform/Paths.h"
+
+namespace rowcaster::cli {
+
+SourceTable OpenSource(const std::string& file, const std::optional<std::string>& table, bool loadRows) {
+  SourceTable source;
+  std::error_code ec;
+  const std::string path = import::TrimBlanks(std::filesystem::absolute(file, ec).lexically_normal().string());
+  if (!std::filesystem::exists(path, ec)) throw SourceError{import::kFileMissing + std::string("\n") + path};
+  source.kind = import::KindOfPath(path);
+  if (source.kind != "xls" && source.kind != "mdb" && source.kind != "dbf")
+    throw SourceError{std::string(import::kFileInvalid) + "\n" + import::kOnlyThreeKinds};
+  const auto parts = import::SplitPath(path);
+  if (!parts) throw SourceError{import::kFileInvalid};
+  const std::string connection = import::ConnectionStringFor(source.kind, path, parts->folder);
+  auto reader = data::ChildProcessReader(BesideExecutable("rowcaster-cli"));
+  try {
+    if (source.kind == "dbf") {
+      source.offered = {parts->fileName};
+      if (table && *table != parts->fileName) throw data::DataError("表文件只有一个表：" + parts->fileName);
+    } else {
+      const auto catalogue = reader->ReadCatalogue(connection);
+      source.offered = import::OfferedTables(source.kind, catalogue);
+      if (source.offered.empty()) throw SourceError{import::NoTableMessage(source.kind)};
+      if (table && std::find(source.offered.begin(), source.offered.end(), *table) == source.offered.end())
+        throw data::DataError("没有表“" + *table + "”；可选的表：" + Join(source.offered));
+    }
+    source.tableName = table ? *table : source.offered.front();
+    if (loadRows)
+      source.table = import::LoadTable(*reader, connection, import::QueryTextFor(source.kind, source.tableName, parts->fileName));
+  } catch (const data::DataError& e) {
+    throw SourceError{std::string(import::kReadError) + "\n" + e.what()};
+  }
+  return source;
+}
+
+std::string Join(const std::vector<std::string>& names) {
+  std::string s;
+  for (const auto& n : names) s += (s.empty() ? "" : "、") + n;
+  return s;
+}
+
+int ReadCommand(std::vector<std::string> argv) {
+  if (argv.empty() || argv.size() > 2) throw UsageError{"read CONNECTION [QUERY]"};
+  return data::ServeRead(argv[0], argv.size() == 2 ? std::optional<std::string>(argv[1]) : std::nullopt, 1);
+}
+
+int TablesCommand(std::vector<std::string> argv) {
+  if (argv.size() != 1) throw UsageError{"tables FILE"};
+  try {
+    for (const auto& name : OpenSource(argv[0], std::nullopt, false).offered) std::printf("%s\n", name.c_str());
+  } catch (const SourceError& e) {
+    std::fprintf(stderr, "%s\n", e.text.c_str());
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+namespace {
+
+void PutEscaped(std::string& out, std::string_view cell) {
+  for (char c : cell) {
+    switch (c) {
+      case '\t': out += "\\t"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      case '\\': out += "\\\\"; break;
+      default: out += c;
+    }
+  }
+}
+
+}  // namespace
+
+int DumpCommand(std::vector<std::string> argv) {
+  Args args(std::move(argv));
+  std::optional<std::string> file, table;
+  while (!args.Done()) {
+    if (auto t = args.Option("--table")) {
+      table = t;
+    } else if (!file) {
+      file = args.Next();
+    } else {
+      throw UsageError{"dump FILE [--table NAME]"};
+    }
+  }
+  if (!file) throw UsageError{"dump FILE [--table NAME]"};
+  SourceTable source;
+  try {
+    source = OpenSource(*file, table, true);
+  } catch (const SourceError& e) {
+    std::fprintf(stderr, "%s\n", e.text.c_str());
+    return kExitFailed;
+  }
+  std::string out;
+  const auto& names = source.table->FieldNames();
+  for (std::size_t c = 0; c < names.size(); ++c) {
+    if (c) out += '\t';
+    PutEscaped(out, names[c]);
+  }
+  out += '\n';
+  std::vector<std::string_view> cells;
+  for (std::size_t r = 0; r < source.table->RowCount(); ++r) {
+    source.table->Row(r, cells);
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+      if (c) out += '\t';
+      PutEscaped(out, cells[c]);
+    }
+    out += '\n';
+    if (out.size() > (1 << 16)) {
+      std::fwrite(out.data(), 1, out.size(), stdout);
+      out.clear();
+    }
+  }
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
+}
+
+}  // namespace rowcaster::cli

@@ -1,0 +1,199 @@
+#include "import/DataFile.h"
+
+#include <filesystem>
+
+#include "mapping/MarcFields.h"
+
+namespace rowcaster::import {
+namespace {
+
+std::size_t CharCount(std::string_view s) {
+  std::size_t n = 0;
+  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+class TableFiller : public data::TableSink {
+ public:
+  explicit TableFiller(LoadedTable& table) : table_(table) {}
+  void Begin(const std::vector<std::string>& names, std::optional<std::int64_t>) override { table_.SetFieldNames(names); }
+  void Row(const std::vector<std::string>& values) override { table_.AppendRow(values); }
+
+ private:
+  LoadedTable& table_;
+};
+
+// The wait pointer for as long as it is held; Release ends it early.
+class WaitPointer {
+ public:
+  explicit WaitPointer(ui::Ui& ui) : ui_(ui) { Set(true); }
+  ~WaitPointer() { Set(false); }
+  void Set(bool on) {
+    if (on != on_) ui_.SetWaitPointer(on);
+    on_ = on;
+  }
+
+ private:
+  ui::Ui& ui_;
+  bool on_ = false;
+};
+
+void SetStartButton(ImportWindow& window) {
+  window.SetStartEnabled(!window.ExcelPath().empty() && !window.MarcPath().empty());
+}
+
+}  // namespace
+
+std::string NoTableMessage(std::string_view kind) {
+  return "选择的" + std::string(kind) + "数据文件中，没有发现表，无法读取！";
+}
+
+std::string TrimBlanks(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return std::string(s);
+}
+
+std::string KindOfPath(std::string_view path) {
+  std::size_t i = path.size();
+  for (int n = 0; n < 3 && i > 0;) {
+    --i;
+    if ((static_cast<unsigned char>(path[i]) & 0xC0) != 0x80) ++n;
+  }
+  std::string kind(path.substr(i));
+  for (char& c : kind)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return kind;
+}
+
+std::optional<PathParts> SplitPath(std::string_view path) {
+  const std::size_t sep = path.rfind(kSeparator);
+  if (sep == std::string_view::npos || sep + 1 == path.size()) return std::nullopt;
+  return PathParts{std::string(path.substr(0, sep + 1)), std::string(path.substr(sep + 1))};
+}
+
+std::string ConnectionStringFor(std::string_view kind, std::string_view path, std::string_view folder) {
+  if (kind == "xls")
+    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + std::string(path) +
+           ";Extended properties=Excel 5.0;User ID=Admin;Password=;Persist Security Info=False";
+  if (kind == "mdb")
+    return "driver={microsoft access driver (*.mdb)};dbq=" + std::string(path) +
+           ";DriverId=25;FIL=MS Access;MaxBufferSize=2048;PageTimeout=5;";
+  return "Driver={Microsoft Visual FoxPro Driver};SourceType=DBF;SourceDB=" + std::string(folder) +
+         ";UID=;PWD=;Exclusive=No;BackgroundFetch=Yes;Collate=;Null=Yes;Deleted=Yes;";
+}
+
+std::string QueryTextFor(std::string_view kind, std::string_view tableName, std::string_view fileName) {
+  if (kind == "xls") return "select * from [" + std::string(tableName) + "]";
+  if (kind == "mdb") return "select * from " + std::string(tableName);
+  return "select * from " + std::string(fileName);
+}
+
+std::vector<std::string> OfferedTables(std::string_view kind, const std::vector<data::CatalogRow>& catalogue) {
+  std::vector<std::string> names;
+  for (const auto& row : catalogue) {
+    std::string type = row.tableType;
+    for (char& c : type)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    if (type != "table") continue;
+    if (kind == "xls" && (row.tableName.empty() || row.tableName.back() != '$')) continue;
+    names.push_back(row.tableName);
+  }
+  return names;
+}
+
+std::vector<std::string> PrefilledMapping(const std::vector<std::string>& fieldNames, std::string_view marcCodeList) {
+  std::vector<std::string> mapping;
+  for (const auto& name : fieldNames) mapping.push_back(mapping::IsMarcCode(name, marcCodeList) ? name : std::string());
+  return mapping;
+}
+
+std::shared_ptr<LoadedTable> LoadTable(data::TableReader& reader, const std::string& connectionString,
+                                       const std::string& queryText) {
+  auto table = std::make_shared<LoadedTable>();
+  TableFiller filler(*table);
+  reader.ReadTable(connectionString, queryText, filler);
+  return table;
+}
+
+void SelectExcel_Click(ImportWindow& window, ui::Ui& ui, data::TableReader& reader, const std::string& marcCodeList) {
+  const std::string chosen = ui.OpenFile(kOpenTitle, kOpenFilter, "");
+  if (chosen.empty()) return;
+  window.SetExcelPath(chosen);
+  const std::string s = TrimBlanks(window.ExcelPath());
+  if (s.empty()) return;
+  if (CharCount(s) > 3) {
+    std::error_code ec;
+    if (!std::filesystem::exists(s, ec)) {
+      ui.Message(kFileMissing, kTitle, ui::Icon::Error, ui::Buttons::Ok);
+      window.SetExcelPath("");
+      window.InitGrids();
+      return;
+    }
+    const std::string kind = KindOfPath(s);
+    if (kind == "dbf" || kind == "mdb" || kind == "xls") {
+      ReadDataFile(s, kind, window, ui, reader, marcCodeList);
+      SetStartButton(window);
+      return;
+    }
+  }
+  ui.Message(std::string(kFileInvalid) + "\r\n" + kOnlyThreeKinds, kTitle, ui::Icon::Error, ui::Buttons::Ok);
+  window.SetExcelPath("");
+  window.InitGrids();
+  SetStartButton(window);
+}
+
+void ReadDataFile(const std::string& path, const std::string& kind, ImportWindow& window, ui::Ui& ui,
+                  data::TableReader& reader, const std::string& marcCodeList) {
+  const std::optional<PathParts> parts = SplitPath(path);
+  if (!parts) {
+    ui.Message(kFileInvalid, kTitle, ui::Icon::Error, ui::Buttons::Ok);
+    window.InitGrids();
+    return;
+  }
+  WaitPointer wait(ui);
+  try {
+    const std::string connection = ConnectionStringFor(kind, path, parts->folder);
+    std::string query;
+    if (kind == "dbf") {
+      query = QueryTextFor(kind, "", parts->fileName);
+    } else {
+      const std::vector<data::CatalogRow> catalogue = reader.ReadCatalogue(connection);
+      if (catalogue.empty()) {
+        wait.Set(false);
+        ui.Message(NoTableMessage(kind), kTitle, ui::Icon::Error, ui::Buttons::Ok);
+        window.InitGrids();
+        return;
+      }
+      const std::vector<std::string> offered = OfferedTables(kind, catalogue);
+      if (offered.empty()) {
+        wait.Set(false);
+        ui.Message(NoTableMessage(kind), kTitle, ui::Icon::Error, ui::Buttons::Ok);
+        window.SetExcelPath("");
+        window.InitGrids();
+        return;
+      }
+      wait.Set(false);
+      const std::string table = window.PickTable(offered);
+      if (table.empty()) {
+        window.InitGrids();
+        return;
+      }
+      wait.Set(true);
+      query = QueryTextFor(kind, table, parts->fileName);
+    }
+    std::shared_ptr<LoadedTable> table = LoadTable(reader, connection, query);
+    window.InitGrids();
+    if (table->RowCount() > 0) {
+      std::vector<std::string> mapping = PrefilledMapping(table->FieldNames(), marcCodeList);
+      window.ShowTable(std::move(table), std::move(mapping));
+    }
+  } catch (const std::exception& e) {
+    wait.Set(false);
+    ui.Message(std::string(kReadError) + "\r\n" + e.what(), kTitle, ui::Icon::Error, ui::Buttons::Ok);
+    window.SetExcelPath("");
+    window.InitGrids();
+  }
+}
+
+}  // namespace rowcaster::import

@@ -1,0 +1,38 @@
+#include "mapping/MarcFields.h"
+
+#include <vector>
+
+namespace rowcaster::mapping {
+
+std::string BuildMarcCodeList(const std::vector<std::string>& entries) {
+  std::string list;
+  for (const std::string& e : entries)
+    if (e.find("—") != std::string::npos) {
+      // The first four characters; the codes are ASCII.
+      std::size_t i = 0;
+      for (int n = 0; n < 4 && i < e.size(); ++n) {
+        ++i;
+        while (i < e.size() && (static_cast<unsigned char>(e[i]) & 0xC0) == 0x80) ++i;
+      }
+      list.append(e, 0, i);
+      list += '|';
+    }
+  return list;
+}
+
+std::string DefaultMarcCodeList() {
+  return BuildMarcCodeList(std::vector<std::string>(kMarcFieldEntries.begin(), kMarcFieldEntries.end()));
+}
+
+bool IsMarcCode(std::string_view name, std::string_view marcCodeList) {
+  if (name.empty() || name.find('|') != std::string_view::npos) return false;
+  for (std::size_t start = 0; start < marcCodeList.size();) {
+    const std::size_t bar = marcCodeList.find('|', start);
+    const std::size_t end = bar == std::string_view::npos ? marcCodeList.size() : bar;
+    if (marcCodeList.substr(start, end - start) == name) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+}  // namespace rowcaster::mapping

@@ -1,0 +1,326 @@
+#include "platform/data/TableReader.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+namespace rowcaster::data {
+namespace {
+
+// Stream format: frames of a type byte and a body.
+//   'T' two strings          a catalogue row (type, name)
+//   'N' i64 count, u32 n, n strings   field names and the record count (-1: unknown)
+//   'R' u32 n, n strings     one record
+//   'E' string               the read failed, with this description
+//   'Z'                      the end
+// A string is a u32 byte length and the bytes.
+
+class InProcess : public TableReader {
+ public:
+  std::vector<CatalogRow> ReadCatalogue(const std::string& connectionString) override {
+    return OpenConnection(connectionString)->Tables();
+  }
+  void ReadTable(const std::string& connectionString, const std::string& queryText, TableSink& sink) override {
+    auto connection = OpenConnection(connectionString);
+    auto rows = connection->Query(queryText);
+    sink.Begin(rows->FieldNames(), rows->RecordCount());
+    std::vector<std::string> values;
+    while (rows->Next(values)) sink.Row(values);
+  }
+};
+
+class Writer {
+ public:
+  explicit Writer(int fd) : fd_(fd) { buf_.reserve(1 << 16); }
+  ~Writer() { Flush(); }
+  void Byte(char c) { buf_ += c; }
+  void U32(std::uint32_t v) { buf_.append(reinterpret_cast<const char*>(&v), 4); }
+  void I64(std::int64_t v) { buf_.append(reinterpret_cast<const char*>(&v), 8); }
+  void Str(const std::string& s) {
+    U32(static_cast<std::uint32_t>(s.size()));
+    buf_ += s;
+    if (buf_.size() >= (1 << 16)) Flush();
+  }
+  bool Flush() {
+    std::size_t done = 0;
+    while (done < buf_.size()) {
+      const ssize_t n = ::write(fd_, buf_.data() + done, buf_.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        buf_.clear();
+        return false;
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    buf_.clear();
+    return true;
+  }
+
+ private:
+  int fd_;
+  std::string buf_;
+};
+
+class ChildProcess : public TableReader {
+ public:
+  ChildProcess(std::string helper, ChildLimits limits) : helper_(std::move(helper)), limits_(limits) {}
+
+  std::vector<CatalogRow> ReadCatalogue(const std::string& connectionString) override {
+    std::vector<CatalogRow> rows;
+    Run({connectionString}, [&](char type, Frame& f) {
+      if (type != 'T') Broken();
+      CatalogRow row;
+      row.tableType = f.Str();
+      row.tableName = f.Str();
+      rows.push_back(std::move(row));
+    });
+    return rows;
+  }
+
+  void ReadTable(const std::string& connectionString, const std::string& queryText, TableSink& sink) override {
+    std::vector<std::string> values;
+    bool begun = false;
+    Run({connectionString, queryText}, [&](char type, Frame& f) {
+      if (type == 'N' && !begun) {
+        const std::int64_t count = f.I64();
+        std::vector<std::string> names(f.U32());
+        for (auto& n : names) n = f.Str();
+        sink.Begin(names, count < 0 ? std::nullopt : std::optional<std::int64_t>(count));
+        begun = true;
+      } else if (type == 'R' && begun) {
+        values.resize(f.U32());
+        for (auto& v : values) v = f.Str();
+        sink.Row(values);
+      } else {
+        Broken();
+      }
+    });
+  }
+
+ private:
+  // A frame's body, read from the buffer; running short means the frame is not complete yet.
+  struct ShortFrame {};
+  class Frame {
+   public:
+    Frame(const std::string& b, std::size_t pos) : b_(b), pos_(pos) {}
+    std::uint32_t U32() {
+      Need(4);
+      std::uint32_t v;
+      std::memcpy(&v, b_.data() + pos_, 4);
+      pos_ += 4;
+      return v;
+    }
+    std::int64_t I64() {
+      Need(8);
+      std::int64_t v;
+      std::memcpy(&v, b_.data() + pos_, 8);
+      pos_ += 8;
+      return v;
+    }
+    std::string Str() {
+      const std::uint32_t n = U32();
+      Need(n);
+      std::string s = b_.substr(pos_, n);
+      pos_ += n;
+      return s;
+    }
+    void SkipStr() {
+      const std::uint32_t n = U32();
+      Need(n);
+      pos_ += n;
+    }
+    std::size_t pos() const { return pos_; }
+
+   private:
+    void Need(std::size_t n) const {
+      if (b_.size() - pos_ < n) throw ShortFrame{};
+    }
+    const std::string& b_;
+    std::size_t pos_;
+  };
+
+  [[noreturn]] static void Broken() { throw DataError("读取数据文件的辅助程序送回了无法识别的数据"); }
+
+  void Run(const std::vector<std::string>& args, const std::function<void(char, Frame&)>& onFrame) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) throw DataError(std::string("无法启动读取程序：") + std::strerror(errno));
+    std::vector<std::string> argvStore = {helper_, "read"};
+    argvStore.insert(argvStore.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argvStore) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const rlim_t cap = static_cast<rlim_t>(limits_.memoryBytes);
+    const pid_t pid = fork();
+    if (pid < 0) {
+      close(fds[0]);
+      close(fds[1]);
+      throw DataError(std::string("无法启动读取程序：") + std::strerror(errno));
+    }
+    if (pid == 0) {
+      // Only async-signal-safe calls until exec.
+      dup2(fds[1], 1);
+      const int null = open("/dev/null", O_WRONLY);
+      if (null >= 0) dup2(null, 2);
+      struct rlimit rl = {cap, cap};
+      setrlimit(RLIMIT_AS, &rl);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    close(fds[1]);
+    const int in = fds[0];
+    std::string buf;
+    std::size_t pos = 0;
+    bool ended = false;
+    std::string failure;
+    auto kill = [&] {
+      ::kill(pid, SIGKILL);
+      int status;
+      waitpid(pid, &status, 0);
+      close(in);
+    };
+    auto lastProgress = std::chrono::steady_clock::now();
+    try {
+      char chunk[1 << 16];
+      for (;;) {
+        pollfd p{in, POLLIN, 0};
+        const int ready = poll(&p, 1, 500);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready == 0) {
+          if (std::chrono::steady_clock::now() - lastProgress > std::chrono::seconds(limits_.stallSeconds))
+            throw DataError("读取数据文件超时（" + std::to_string(limits_.stallSeconds) +
+                            " 秒没有进展），文件可能已损坏");
+          continue;
+        }
+        const ssize_t n = read(in, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        lastProgress = std::chrono::steady_clock::now();
+        buf.append(chunk, static_cast<std::size_t>(n));
+        // Every complete frame in the buffer.
+        while (pos < buf.size() && !ended) {
+          const char type = buf[pos];
+          Frame f(buf, pos + 1);
+          try {
+            if (type == 'Z') {
+              ended = true;
+              pos += 1;
+              break;
+            }
+            if (type == 'E') {
+              failure = f.Str();
+              ended = true;
+              pos = f.pos();
+              break;
+            }
+            // Parse first, then deliver, so that a short frame is not delivered twice.
+            Frame probe(buf, pos + 1);
+            SkipFrame(type, probe);
+            onFrame(type, f);
+            pos = f.pos();
+          } catch (const ShortFrame&) {
+            break;
+          }
+        }
+        if (pos > (1 << 20)) {
+          buf.erase(0, pos);
+          pos = 0;
+        }
+        if (ended) break;
+      }
+    } catch (...) {
+      kill();
+      throw;
+    }
+    close(in);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!failure.empty()) throw DataError(failure);
+    if (!ended) {
+      if (WIFSIGNALED(status))
+        throw DataError("读取数据文件时出错：读取程序异常终止（信号 " + std::to_string(WTERMSIG(status)) +
+                        "），文件可能已损坏或过大");
+      if (WIFEXITED(status) && WEXITSTATUS(status) == 127) throw DataError("找不到读取数据文件的程序 " + helper_);
+      throw DataError("读取数据文件时出错：读取程序意外退出，文件可能已损坏");
+    }
+  }
+
+  static void SkipFrame(char type, Frame& f) {
+    switch (type) {
+      case 'T':
+        f.SkipStr();
+        f.SkipStr();
+        break;
+      case 'N': {
+        f.I64();
+        const std::uint32_t n = f.U32();
+        for (std::uint32_t i = 0; i < n; ++i) f.SkipStr();
+        break;
+      }
+      case 'R': {
+        const std::uint32_t n = f.U32();
+        for (std::uint32_t i = 0; i < n; ++i) f.SkipStr();
+        break;
+      }
+      default:
+        Broken();
+    }
+  }
+
+  std::string helper_;
+  ChildLimits limits_;
+};
+
+}  // namespace
+
+std::unique_ptr<TableReader> InProcessReader() { return std::make_unique<InProcess>(); }
+
+std::unique_ptr<TableReader> ChildProcessReader(std::string helper, ChildLimits limits) {
+  return std::make_unique<ChildProcess>(std::move(helper), limits);
+}
+
+int ServeRead(const std::string& connectionString, const std::optional<std::string>& queryText, int fd) {
+  signal(SIGPIPE, SIG_IGN);
+  Writer w(fd);
+  try {
+    auto connection = OpenConnection(connectionString);
+    if (!queryText) {
+      for (const CatalogRow& row : connection->Tables()) {
+        w.Byte('T');
+        w.Str(row.tableType);
+        w.Str(row.tableName);
+      }
+    } else {
+      auto rows = connection->Query(*queryText);
+      w.Byte('N');
+      w.I64(rows->RecordCount().value_or(-1));
+      w.U32(static_cast<std::uint32_t>(rows->FieldNames().size()));
+      for (const auto& n : rows->FieldNames()) w.Str(n);
+      std::vector<std::string> values;
+      while (rows->Next(values)) {
+        w.Byte('R');
+        w.U32(static_cast<std::uint32_t>(values.size()));
+        for (const auto& v : values) w.Str(v);
+      }
+    }
+    w.Byte('Z');
+    return w.Flush() ? 0 : 1;
+  } catch (const std::bad_alloc&) {
+    w.Byte('E');
+    w.Str("读取数据文件时内存不足，文件可能已损坏或过大");
+  } catch (const std::exception& e) {
+    w.Byte('E');
+    w.Str(e.what());
+  }
+  w.Flush();
+  return 1;
+}
+
+}  // namespace rowcaster::data

@@ -1,0 +1,478 @@
+#include "platform/data/XlsSource.h"
+
+#include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-stdio.h>
+#include <gsf/gsf-utils.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+
+#include "platform/data/ValueText.h"
+#include "platform/text/CodePage.h"
+
+namespace rowcaster::data {
+namespace {
+
+constexpr std::uint16_t kBof = 0x0809, kEof = 0x000A, kContinue = 0x003C, kCodePage = 0x0042, kDateMode = 0x0022,
+                        kBoundSheet = 0x0085, kSst = 0x00FC, kFormat = 0x041E, kXf = 0x00E0, kLabelSst = 0x00FD,
+                        kLabel = 0x0204, kRString = 0x00D6, kNumber = 0x0203, kRk = 0x027E, kMulRk = 0x00BD,
+                        kBoolErr = 0x0205, kFormula = 0x0006, kString = 0x0207;
+constexpr std::uint32_t kMaxRows = 1u << 20;
+constexpr std::uint32_t kMaxCols = 1u << 14;
+
+[[noreturn]] void Damaged(const std::string& what) { throw DataError("工作簿已损坏：" + what); }
+
+std::uint16_t U16(const std::string& s, std::size_t at) {
+  if (at + 2 > s.size()) Damaged("记录过短");
+  return static_cast<std::uint16_t>(static_cast<unsigned char>(s[at]) | static_cast<unsigned char>(s[at + 1]) << 8);
+}
+std::uint32_t U32(const std::string& s, std::size_t at) { return U16(s, at) | static_cast<std::uint32_t>(U16(s, at + 2)) << 16; }
+double F64(const std::string& s, std::size_t at) {
+  if (at + 8 > s.size()) Damaged("记录过短");
+  double v;
+  std::memcpy(&v, s.data() + at, 8);
+  return v;
+}
+
+double RkValue(std::uint32_t rk) {
+  double v;
+  if (rk & 0x02) {
+    v = static_cast<double>(static_cast<std::int32_t>(rk) >> 2);
+  } else {
+    const std::uint64_t bits = static_cast<std::uint64_t>(rk & 0xFFFFFFFCu) << 32;
+    std::memcpy(&v, &bits, 8);
+  }
+  return (rk & 0x01) ? v / 100.0 : v;
+}
+
+// One record with the CONTINUE records that follow it, and where each continuation starts.
+struct Record {
+  std::uint16_t type = 0;
+  std::string data;
+  std::vector<std::size_t> breaks;
+};
+
+class RecordReader {
+ public:
+  RecordReader(const std::string& stream, std::size_t pos) : s_(stream), pos_(pos) {}
+  bool Next(Record& r) {
+    if (pos_ + 4 > s_.size()) return false;
+    r.type = U16(s_, pos_);
+    std::size_t len = U16(s_, pos_ + 2);
+    if (pos_ + 4 + len > s_.size()) Damaged("记录越过了文件末尾");
+    r.data.assign(s_, pos_ + 4, len);
+    r.breaks.clear();
+    pos_ += 4 + len;
+    while (pos_ + 4 <= s_.size() && U16(s_, pos_) == kContinue) {
+      len = U16(s_, pos_ + 2);
+      if (pos_ + 4 + len > s_.size()) Damaged("续记录越过了文件末尾");
+      r.breaks.push_back(r.data.size());
+      r.data.append(s_, pos_ + 4, len);
+      pos_ += 4 + len;
+    }
+    return true;
+  }
+
+ private:
+  const std::string& s_;
+  std::size_t pos_;
+};
+
+// Reads the strings of a record, where a string's characters may cross into a CONTINUE record
+// that starts with a new option byte.
+class StringCursor {
+ public:
+  StringCursor(const Record& r, std::size_t pos, bool biff8, const text::CodePageDecoder& decoder)
+      : r_(r), pos_(pos), biff8_(biff8), decoder_(decoder) {}
+  std::size_t pos() const { return pos_; }
+  void Skip(std::size_t n) {
+    if (pos_ + n > r_.data.size()) Damaged("字符串越界");
+    pos_ += n;
+  }
+  std::uint8_t Byte() {
+    if (pos_ >= r_.data.size()) Damaged("字符串越界");
+    return static_cast<std::uint8_t>(r_.data[pos_++]);
+  }
+  std::uint16_t Word() {
+    const std::uint16_t v = U16(r_.data, pos_);
+    pos_ += 2;
+    return v;
+  }
+  std::uint32_t Dword() {
+    const std::uint32_t v = U32(r_.data, pos_);
+    pos_ += 4;
+    return v;
+  }
+  // A string of `cch` characters (BIFF8: option byte first; BIFF5: bytes in the code page).
+  std::string Chars(std::size_t cch, bool withOptions, bool rich8 = true) {
+    if (!biff8_) {
+      if (pos_ + cch > r_.data.size()) Damaged("字符串越界");
+      std::string s = decoder_.Decode(std::string_view(r_.data).substr(pos_, cch));
+      pos_ += cch;
+      return s;
+    }
+    std::uint8_t flags = withOptions ? Byte() : 0;
+    std::size_t runs = 0, ext = 0;
+    if (withOptions && rich8) {
+      if (flags & 0x08) runs = Word();
+      if (flags & 0x04) ext = Dword();
+    }
+    std::string utf16;
+    utf16.reserve(cch * 2);
+    std::size_t left = cch;
+    while (left > 0) {
+      if (IsBreak(pos_)) flags = Byte();  // a continuation restates whether the characters are wide
+      const std::size_t limit = NextBreak();
+      const bool wide = flags & 0x01;
+      const std::size_t fit = std::min((limit - pos_) / (wide ? 2 : 1), left);
+      if (fit == 0) Damaged("字符串越界");
+      for (std::size_t i = 0; i < fit; ++i) {
+        if (wide) {
+          utf16 += r_.data[pos_ + 2 * i];
+          utf16 += r_.data[pos_ + 2 * i + 1];
+        } else {
+          utf16 += r_.data[pos_ + i];
+          utf16 += '\0';
+        }
+      }
+      pos_ += fit * (wide ? 2 : 1);
+      left -= fit;
+    }
+    Skip(std::min(runs * 4 + ext, r_.data.size() - pos_));
+    return text::FromUtf16Le(utf16);
+  }
+
+ private:
+  bool IsBreak(std::size_t at) const { return std::find(r_.breaks.begin(), r_.breaks.end(), at) != r_.breaks.end(); }
+  std::size_t NextBreak() const {
+    for (std::size_t b : r_.breaks)
+      if (b > pos_) return b;
+    return r_.data.size();
+  }
+  const Record& r_;
+  std::size_t pos_;
+  bool biff8_;
+  const text::CodePageDecoder& decoder_;
+};
+
+bool BuiltInDateFormat(std::uint16_t id) {
+  return (id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) || (id >= 50 && id <= 58);
+}
+
+// A custom number format shows a date or a time when, outside quoted text, escapes and
+// bracketed colours or conditions, it has a date or time letter.
+bool CustomDateFormat(std::string_view f) {
+  bool quoted = false;
+  for (std::size_t i = 0; i < f.size(); ++i) {
+    const char c = f[i];
+    if (quoted) {
+      quoted = c != '"';
+      continue;
+    }
+    if (c == '"') {
+      quoted = true;
+    } else if (c == '\\' || c == '_' || c == '*') {
+      ++i;
+    } else if (c == '[') {
+      const std::size_t close = f.find(']', i);
+      if (close == std::string_view::npos) return false;
+      const std::string_view inside = f.substr(i + 1, close - i - 1);
+      if (inside == "h" || inside == "hh" || inside == "m" || inside == "mm" || inside == "s" || inside == "ss")
+        return true;  // elapsed time
+      i = close;
+    } else if (c == ';') {
+      break;  // the first section decides
+    } else if (std::strchr("yYmMdDhHsS", c)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+struct Cell {
+  std::uint32_t row;
+  std::uint16_t col;
+  std::string text;
+};
+
+}  // namespace
+
+std::string ReadWorkbookStream(const std::string& path) {
+  static std::once_flag once;
+  std::call_once(once, [] { gsf_init(); });
+  GError* error = nullptr;
+  GsfInput* input = gsf_input_stdio_new(path.c_str(), &error);
+  if (!input) {
+    const std::string why = error ? error->message : "unknown error";
+    if (error) g_error_free(error);
+    throw DataError("无法打开工作簿 " + path + "：" + why);
+  }
+  GsfInfile* ole = gsf_infile_msole_new(input, &error);
+  g_object_unref(input);
+  if (!ole) {
+    const std::string why = error ? error->message : "unknown error";
+    if (error) g_error_free(error);
+    throw DataError(path + " 不是 Excel 97-2003 工作簿，或者文件已损坏（" + why + "）");
+  }
+  GsfInput* stream = nullptr;
+  for (int i = 0; i < gsf_infile_num_children(ole) && !stream; ++i) {
+    const char* name = gsf_infile_name_by_index(ole, i);
+    if (name && (g_ascii_strcasecmp(name, "Workbook") == 0 || g_ascii_strcasecmp(name, "Book") == 0))
+      stream = gsf_infile_child_by_index(ole, i);
+  }
+  g_object_unref(ole);
+  if (!stream) throw DataError(path + " 中没有工作簿数据（可能是其他 Office 文档）");
+  const gsf_off_t size = gsf_input_size(stream);
+  std::string data;
+  if (size > 0 && size < (gsf_off_t{1} << 31)) {
+    data.resize(static_cast<std::size_t>(size));
+    if (!gsf_input_read(stream, static_cast<size_t>(size), reinterpret_cast<guint8*>(data.data()))) data.clear();
+  }
+  g_object_unref(stream);
+  if (data.empty()) throw DataError("读不出工作簿 " + path + " 的数据");
+  return data;
+}
+
+XlsWorkbook::XlsWorkbook(std::string stream) : stream_(std::move(stream)) {
+  RecordReader reader(stream_, 0);
+  Record r;
+  if (!reader.Next(r) || (r.type != kBof && r.type != 0x0409 && r.type != 0x0209 && r.type != 0x0009))
+    Damaged("找不到工作簿的起始记录");
+  if (r.type != kBof) throw DataError("这是 Excel 5.0 以前版本的工作簿，请在 Excel 中另存为“Excel 97-2003 工作簿 (*.xls)”");
+  const std::uint16_t version = U16(r.data, 0);
+  biff8_ = version == 0x0600;
+  if (!biff8_ && version != 0x0500) biff8_ = r.data.size() >= 16;  // Excel 97 writes 0x0600; take BIFF8 when in doubt
+  std::vector<std::pair<std::uint16_t, std::string>> formats;
+  std::unique_ptr<text::CodePageDecoder> decoder = std::make_unique<text::CodePageDecoder>(codePage_);
+  Record sst;
+  bool haveSst = false;
+  while (reader.Next(r) && r.type != kEof) {
+    switch (r.type) {
+      case kCodePage: {
+        const int cp = U16(r.data, 0);
+        if (cp != 1200 && cp != 0) {
+          codePage_ = cp == 32769 ? 1252 : cp;
+          decoder = std::make_unique<text::CodePageDecoder>(codePage_);
+        }
+        break;
+      }
+      case kDateMode:
+        date1904_ = U16(r.data, 0) == 1;
+        break;
+      case kBoundSheet: {
+        XlsSheet sheet;
+        sheet.offset = U32(r.data, 0);
+        if (r.data.size() < 8) Damaged("工作表目录记录过短");
+        const auto type = static_cast<std::uint8_t>(r.data[5]);
+        sheet.worksheet = type == 0;
+        StringCursor c(r, 6, biff8_, *decoder);
+        const std::size_t cch = c.Byte();
+        sheet.name = c.Chars(cch, true, false);
+        sheets_.push_back(sheet);
+        break;
+      }
+      case kSst:
+        sst = r;
+        haveSst = true;
+        break;
+      case kFormat: {
+        StringCursor c(r, 0, biff8_, *decoder);
+        const std::uint16_t id = c.Word();
+        const std::size_t cch = biff8_ ? c.Word() : c.Byte();
+        formats.emplace_back(id, c.Chars(cch, true, false));
+        break;
+      }
+      case kXf:
+        xfFormat_.push_back(U16(r.data, 2));
+        break;
+      default:
+        break;
+    }
+  }
+  if (haveSst && biff8_) {
+    StringCursor c(sst, 8, true, *decoder);
+    const std::uint32_t unique = U32(sst.data, 4);
+    sst_.reserve(std::min<std::uint32_t>(unique, 1u << 20));
+    for (std::uint32_t i = 0; i < unique && c.pos() < sst.data.size(); ++i) {
+      const std::size_t cch = c.Word();
+      sst_.push_back(c.Chars(cch, true));
+    }
+  }
+  for (const auto& [id, code] : formats) formatIsDate_.emplace_back(id, CustomDateFormat(code));
+  if (sheets_.empty()) Damaged("没有工作表");
+}
+
+std::string XlsWorkbook::TextOfNumber(double value, std::uint16_t xf) const {
+  if (xf < xfFormat_.size()) {
+    const std::uint16_t id = xfFormat_[xf];
+    bool date = BuiltInDateFormat(id);
+    for (const auto& [fid, isDate] : formatIsDate_)
+      if (fid == id) date = isDate;
+    if (date) return SerialDateText(value, date1904_);
+  }
+  return NumberText(value);
+}
+
+std::vector<std::vector<std::string>> XlsWorkbook::ReadSheet(const XlsSheet& sheet) const {
+  std::vector<Cell> cells;
+  if (sheet.offset >= stream_.size()) Damaged("工作表“" + sheet.name + "”的位置越过了文件末尾");
+  RecordReader reader(stream_, sheet.offset);
+  Record r;
+  if (!reader.Next(r) || (r.type != kBof && r.type != 0x0409 && r.type != 0x0209))
+    Damaged("工作表“" + sheet.name + "”没有起始记录");
+  const text::CodePageDecoder decoder(codePage_);
+  auto add = [&](std::uint32_t row, std::uint32_t col, std::string text) {
+    if (row >= kMaxRows || col >= kMaxCols) Damaged("单元格位置超出范围");
+    cells.push_back({row, static_cast<std::uint16_t>(col), std::move(text)});
+  };
+  std::optional<std::pair<std::uint32_t, std::uint16_t>> pendingString;
+  int depth = 0;  // embedded substreams (charts in a sheet) have their own BOF/EOF
+  while (reader.Next(r)) {
+    if (r.type == kBof || r.type == 0x0409 || r.type == 0x0209) {
+      ++depth;
+      continue;
+    }
+    if (r.type == kEof) {
+      if (depth-- == 0) break;
+      continue;
+    }
+    if (depth > 0) continue;
+    switch (r.type) {
+      case kLabelSst: {
+        const std::uint32_t index = U32(r.data, 6);
+        add(U16(r.data, 0), U16(r.data, 2), index < sst_.size() ? sst_[index] : std::string());
+        break;
+      }
+      case kLabel:
+      case kRString: {
+        StringCursor c(r, 6, biff8_, decoder);
+        const std::size_t cch = c.Word();
+        add(U16(r.data, 0), U16(r.data, 2), c.Chars(cch, true, false));
+        break;
+      }
+      case kNumber:
+        add(U16(r.data, 0), U16(r.data, 2), TextOfNumber(F64(r.data, 6), U16(r.data, 4)));
+        break;
+      case kRk:
+        add(U16(r.data, 0), U16(r.data, 2), TextOfNumber(RkValue(U32(r.data, 6)), U16(r.data, 4)));
+        break;
+      case kMulRk: {
+        if (r.data.size() < 6) Damaged("MULRK 记录过短");
+        const std::uint16_t row = U16(r.data, 0), first = U16(r.data, 2);
+        const std::size_t n = (r.data.size() - 6) / 6;
+        for (std::size_t i = 0; i < n; ++i)
+          add(row, first + i, TextOfNumber(RkValue(U32(r.data, 6 + 6 * i)), U16(r.data, 4 + 6 * i)));
+        break;
+      }
+      case kBoolErr:
+        if (r.data.size() < 8) Damaged("BOOLERR 记录过短");
+        add(U16(r.data, 0), U16(r.data, 2), r.data[7] ? std::string() : BoolText(r.data[6] != 0));
+        break;
+      case kFormula: {
+        const std::uint32_t row = U16(r.data, 0), col = U16(r.data, 2);
+        if (r.data.size() < 14) Damaged("公式记录过短");
+        if (U16(r.data, 12) == 0xFFFF) {
+          switch (static_cast<std::uint8_t>(r.data[6])) {
+            case 0: pendingString = {{row, static_cast<std::uint16_t>(col)}}; break;
+            case 1: add(row, col, BoolText(r.data[8] != 0)); break;
+            case 3: add(row, col, std::string()); break;
+            default: break;  // an error value reads as empty
+          }
+        } else {
+          add(row, col, TextOfNumber(F64(r.data, 6), U16(r.data, 4)));
+        }
+        break;
+      }
+      case kString:
+        if (pendingString) {
+          StringCursor c(r, 0, biff8_, decoder);
+          const std::size_t cch = c.Word();
+          add(pendingString->first, pendingString->second, c.Chars(cch, true, false));
+          pendingString.reset();
+        }
+        break;
+      default:
+        break;
+    }
+  }
+  std::vector<std::vector<std::string>> rows;
+  if (cells.empty()) return rows;
+  std::stable_sort(cells.begin(), cells.end(), [](const Cell& a, const Cell& b) {
+    return a.row != b.row ? a.row < b.row : a.col < b.col;
+  });
+  std::uint32_t firstRow = cells.front().row, lastRow = cells.back().row;
+  std::uint16_t firstCol = 0xFFFF, lastCol = 0;
+  for (const Cell& c : cells) {
+    firstCol = std::min(firstCol, c.col);
+    lastCol = std::max(lastCol, c.col);
+  }
+  const std::size_t width = lastCol - firstCol + 1;
+  rows.assign(lastRow - firstRow + 1, std::vector<std::string>(width));
+  for (Cell& c : cells) rows[c.row - firstRow][c.col - firstCol] = std::move(c.text);  // a later duplicate wins
+  return rows;
+}
+
+namespace {
+
+class XlsRowSet : public RowSet {
+ public:
+  explicit XlsRowSet(std::vector<std::vector<std::string>> rows) : rows_(std::move(rows)) {
+    if (!rows_.empty()) {
+      names_ = std::move(rows_[0]);
+      for (std::size_t c = 0; c < names_.size(); ++c)
+        if (names_[c].empty()) names_[c] = "F" + std::to_string(c + 1);
+      next_ = 1;
+    }
+  }
+  std::optional<std::int64_t> RecordCount() const override {
+    return rows_.empty() ? 0 : static_cast<std::int64_t>(rows_.size()) - 1;
+  }
+  const std::vector<std::string>& FieldNames() const override { return names_; }
+  bool Next(std::vector<std::string>& values) override {
+    if (next_ >= rows_.size()) return false;
+    values = std::move(rows_[next_++]);
+    return true;
+  }
+
+ private:
+  std::vector<std::vector<std::string>> rows_;
+  std::vector<std::string> names_;
+  std::size_t next_ = 0;
+};
+
+class XlsConnection : public Connection {
+ public:
+  explicit XlsConnection(const std::string& path) : book_(ReadWorkbookStream(path)) {}
+
+  std::vector<CatalogRow> Tables() override {
+    std::vector<CatalogRow> rows;
+    for (const XlsSheet& s : book_.Sheets())
+      if (s.worksheet) rows.push_back({"TABLE", s.name + "$"});
+    return rows;
+  }
+
+  std::unique_ptr<RowSet> Query(const std::string& queryText) override {
+    static const std::string kPrefix = "select * from ";
+    std::string lower = queryText.substr(0, kPrefix.size());
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower != kPrefix) throw DataError("不支持的查询：" + queryText);
+    std::string name = queryText.substr(kPrefix.size());
+    if (name.size() >= 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
+    if (!name.empty() && name.back() == '$') name.pop_back();
+    for (const XlsSheet& s : book_.Sheets())
+      if (s.worksheet && s.name == name) return std::make_unique<XlsRowSet>(book_.ReadSheet(s));
+    throw DataError("工作簿中没有工作表“" + name + "”");
+  }
+
+ private:
+  XlsWorkbook book_;
+};
+
+}  // namespace
+
+std::unique_ptr<Connection> OpenXls(const std::string& path) { return std::make_unique<XlsConnection>(path); }
+
+}  // namespace rowcaster::data

@@ -1,0 +1,46 @@
+#pragma once
+// Excel 97-2003 workbooks (.xls, BIFF8 and BIFF5): every worksheet is a table "name$".
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/data/Connection.h"
+
+namespace rowcaster::data {
+
+std::unique_ptr<Connection> OpenXls(const std::string& path);
+
+// The workbook stream ("Workbook" or "Book") of a compound file, read whole.
+std::string ReadWorkbookStream(const std::string& path);
+
+// One worksheet read from a workbook stream: the cells with values, as text, row by row.
+struct XlsSheet {
+  std::string name;
+  bool worksheet = true;  // false for chart, macro and module sheets
+  std::uint32_t offset = 0;
+};
+
+class XlsWorkbook {
+ public:
+  // Parses the workbook globals of a BIFF5/BIFF8 stream. Throws DataError for what it cannot read.
+  explicit XlsWorkbook(std::string stream);
+  const std::vector<XlsSheet>& Sheets() const { return sheets_; }
+  // The used range of a sheet as rows of cell texts (row 0: the header row as the sheet has it).
+  std::vector<std::vector<std::string>> ReadSheet(const XlsSheet& sheet) const;
+
+ private:
+  struct Format;
+  std::string TextOfNumber(double value, std::uint16_t xf) const;
+  std::string stream_;
+  bool biff8_ = true, date1904_ = false;
+  int codePage_ = 936;
+  std::vector<XlsSheet> sheets_;
+  std::vector<std::string> sst_;
+  std::vector<std::uint16_t> xfFormat_;
+  std::vector<std::pair<std::uint16_t, bool>> formatIsDate_;
+};
+
+}  // namespace rowcaster::data

@@ -1,0 +1,75 @@
+#pragma once
+// What the program asks of the user-interface platform: message boxes, file dialogs and the wait
+// pointer. The window uses the Qt implementation; tests script the answers and read what was shown.
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace rowcaster::ui {
+
+enum class Icon { Information, Error, Question, Warning };
+enum class Buttons { Ok, YesNo };
+enum class Answer { Ok, Yes, No };
+
+class Ui {
+ public:
+  virtual ~Ui() = default;
+  // A modal message box. With Yes and No, Yes is the default button.
+  virtual Answer Message(const std::string& text, const std::string& title, Icon icon, Buttons buttons) = 0;
+  // File dialogs: the filter is "description|pattern|description|pattern…"; the result is the
+  // chosen full path, or the empty text when cancelled.
+  virtual std::string OpenFile(const std::string& title, const std::string& filter, const std::string& fileName) = 0;
+  virtual std::string SaveFile(const std::string& title, const std::string& filter, const std::string& fileName) = 0;
+  // The program-wide wait pointer on or off.
+  virtual void SetWaitPointer(bool on) = 0;
+};
+
+// A Ui that answers from a script and records everything that was shown.
+class ScriptedUi : public Ui {
+ public:
+  struct Shown {
+    std::string text, title;
+    Icon icon;
+    Buttons buttons;
+  };
+  struct Dialog {
+    std::string kind, title, filter, fileName;
+  };
+
+  std::deque<std::string> openAnswers, saveAnswers;  // empty queue: cancel
+  std::deque<Answer> messageAnswers;                 // empty queue: Ok, or Yes for Yes/No
+  std::vector<Shown> messages;
+  std::vector<Dialog> dialogs;
+  int waitDepth = 0, waitChanges = 0;
+
+  Answer Message(const std::string& text, const std::string& title, Icon icon, Buttons buttons) override {
+    messages.push_back({text, title, icon, buttons});
+    if (messageAnswers.empty()) return buttons == Buttons::Ok ? Answer::Ok : Answer::Yes;
+    const Answer a = messageAnswers.front();
+    messageAnswers.pop_front();
+    return a;
+  }
+  std::string OpenFile(const std::string& title, const std::string& filter, const std::string& fileName) override {
+    dialogs.push_back({"open", title, filter, fileName});
+    return Pop(openAnswers);
+  }
+  std::string SaveFile(const std::string& title, const std::string& filter, const std::string& fileName) override {
+    dialogs.push_back({"save", title, filter, fileName});
+    return Pop(saveAnswers);
+  }
+  void SetWaitPointer(bool on) override {
+    waitDepth += on ? 1 : -1;
+    ++waitChanges;
+  }
+
+ private:
+  static std::string Pop(std::deque<std::string>& q) {
+    if (q.empty()) return {};
+    std::string s = q.front();
+    q.pop_front();
+    return s;
+  }
+};
+
+}  // namespace rowcaster::ui
