@@ -1,0 +1,264 @@
+#include "import/DataFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "TestPaths.h"
+#include "mapping/MarcFields.h"
+
+namespace rowcaster::import {
+namespace {
+
+using ui::Icon;
+
+std::string Fixture(const std::string& name) { return test::SourceFile("fixtures/" + name); }
+
+class FakeWindow : public ImportWindow {
+ public:
+  std::string excelPath, marcPath;
+  bool startEnabled = false;
+  int initGrids = 0, startSets = 0;
+  std::shared_ptr<const LoadedTable> table;
+  std::vector<std::string> mapping;
+  std::vector<std::vector<std::string>> pickerShown;
+  std::deque<std::string> picks;  // empty: cancel
+
+  std::string ExcelPath() const override { return excelPath; }
+  void SetExcelPath(const std::string& p) override { excelPath = p; }
+  std::string MarcPath() const override { return marcPath; }
+  void InitGrids() override {
+    ++initGrids;
+    table.reset();
+    mapping.clear();
+  }
+  void ShowTable(std::shared_ptr<const LoadedTable> t, std::vector<std::string> m) override {
+    table = std::move(t);
+    mapping = std::move(m);
+  }
+  void SetStartEnabled(bool on) override {
+    startEnabled = on;
+    ++startSets;
+  }
+  std::string PickTable(const std::vector<std::string>& names) override {
+    pickerShown.push_back(names);
+    if (picks.empty()) return {};
+    std::string p = picks.front();
+    picks.pop_front();
+    return p;
+  }
+};
+
+class Import : public ::testing::Test {
+ protected:
+  void Choose(const std::string& path) {
+    ui_.openAnswers.push_back(path);
+    SelectExcel_Click(window_, ui_, *reader_, mapping::DefaultMarcCodeList());
+  }
+  void ExpectMessage(const std::string& text, Icon icon = Icon::Error) {
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].text, text);
+    EXPECT_EQ(ui_.messages[0].title, "操作提示");
+    EXPECT_EQ(ui_.messages[0].icon, icon);
+    EXPECT_EQ(ui_.messages[0].buttons, ui::Buttons::Ok);
+  }
+  void TearDown() override { EXPECT_EQ(ui_.waitDepth, 0) << "the wait pointer is restored"; }
+
+  FakeWindow window_;
+  ui::ScriptedUi ui_;
+  std::unique_ptr<data::TableReader> reader_ = data::InProcessReader();
+};
+
+TEST_F(Import, LoadsATableAndPrefillsTheMapping) {
+  window_.marcPath = "/tmp/out.iso";
+  window_.picks.push_back("图书$");
+  Choose(Fixture("sheetjs_biff8.xls"));
+  EXPECT_TRUE(ui_.messages.empty());
+  ASSERT_EQ(ui_.dialogs.size(), 1u);
+  EXPECT_EQ(ui_.dialogs[0].title, "选择待转换的Excel文件");
+  EXPECT_EQ(ui_.dialogs[0].filter, "Excel(2003)|*.xls|Access数据库|*.mdb|FoxPro数据|*.dbf");
+  EXPECT_EQ(window_.pickerShown.at(0), (std::vector<std::string>{"图书$", "Sheet 2$", "空表$", "it's $$"}));
+  ASSERT_TRUE(window_.table);
+  EXPECT_EQ(window_.table->RowCount(), 5u);
+  EXPECT_EQ(window_.table->Cell(0, 0), "银行会计学");
+  EXPECT_EQ(window_.mapping, (std::vector<std::string>{"200a", "010a", "010d", "210d", "200f", "210c", ""}));
+  EXPECT_EQ(window_.excelPath, Fixture("sheetjs_biff8.xls"));
+  EXPECT_TRUE(window_.startEnabled);
+  EXPECT_GT(ui_.waitChanges, 0);
+}
+
+TEST_F(Import, ADbfTableNeedsNoPicker) {
+  Choose(Fixture("dbffile_dbase3.dbf"));
+  EXPECT_TRUE(window_.pickerShown.empty());
+  ASSERT_TRUE(window_.table);
+  EXPECT_EQ(window_.table->FieldNames().at(0), "TITLE");
+  EXPECT_FALSE(window_.startEnabled) << "no output path yet";
+}
+
+TEST_F(Import, ADatabaseWithOneTableStillShowsThePicker) {
+  window_.picks.push_back("Table1");
+  Choose(Fixture("shared/mdb/jackcess_delColTestV2000_jet4_deleted-columns.mdb"));
+  EXPECT_EQ(window_.pickerShown, (std::vector<std::vector<std::string>>{{"Table1"}}));
+  ASSERT_TRUE(window_.table);
+  EXPECT_EQ(window_.table->RowCount(), 2u);
+}
+
+TEST_F(Import, CancelledDialogChangesNothing) {
+  window_.excelPath = "before";
+  SelectExcel_Click(window_, ui_, *reader_, mapping::DefaultMarcCodeList());
+  EXPECT_EQ(window_.excelPath, "before");
+  EXPECT_EQ(window_.initGrids, 0);
+  EXPECT_EQ(window_.startSets, 0);
+}
+
+TEST_F(Import, BlanksOnlyAreShownAndNothingElse) {
+  Choose("   ");
+  EXPECT_EQ(window_.excelPath, "   ");
+  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_EQ(window_.initGrids, 0);
+}
+
+TEST_F(Import, ShortPathsAndOtherKindsAreInvalid) {
+  for (const std::string& path : std::vector<std::string>{"a.x", Fixture("make_fixtures.js")}) {
+    ui_.messages.clear();
+    window_.marcPath = "/tmp/out.iso";
+    window_.startEnabled = true;
+    Choose(path);
+    ExpectMessage("选择的数据文件无效！\r\n目前数据文件类型只支持三种数据文件");
+    EXPECT_EQ(window_.excelPath, "");
+    EXPECT_FALSE(window_.startEnabled);
+    EXPECT_GT(window_.initGrids, 0);
+  }
+}
+
+TEST_F(Import, MissingFile) {
+  window_.startEnabled = true;
+  Choose("/nonexistent/books.xls");
+  ExpectMessage("选择的数据文件不存在！");
+  EXPECT_EQ(window_.excelPath, "");
+  EXPECT_EQ(window_.initGrids, 1);
+  EXPECT_EQ(window_.startSets, 0) << "the start button is left as it was";
+}
+
+TEST_F(Import, UpperCaseExtensionCountsAndHiddenFilesExist) {
+  const std::string hidden = testing::TempDir() + ".HIDDEN.DBF";
+  std::filesystem::copy_file(Fixture("dbffile_dbase3.dbf"), hidden, std::filesystem::copy_options::overwrite_existing);
+  Choose(hidden);
+  EXPECT_TRUE(ui_.messages.empty());
+  ASSERT_TRUE(window_.table);
+}
+
+TEST_F(Import, PathWithoutSeparatorIsInvalid) {
+  window_.excelPath = "books.xls";
+  ReadDataFile("books.xls", "xls", window_, ui_, *reader_, mapping::DefaultMarcCodeList());
+  ExpectMessage("选择的数据文件无效！");
+  EXPECT_EQ(window_.excelPath, "books.xls");
+  EXPECT_EQ(window_.initGrids, 1);
+}
+
+TEST_F(Import, NoOfferedTableEmptiesThePath) {
+  Choose(Fixture("shared/mdb/jackcess_emptyJet4_no-user-tables.mdb"));
+  ExpectMessage("选择的mdb数据文件中，没有发现表，无法读取！");
+  EXPECT_EQ(window_.excelPath, "");
+  EXPECT_TRUE(window_.pickerShown.empty());
+}
+
+class EmptyCatalogue : public data::TableReader {
+ public:
+  std::vector<data::CatalogRow> ReadCatalogue(const std::string&) override { return {}; }
+  void ReadTable(const std::string&, const std::string&, data::TableSink&) override { FAIL(); }
+};
+
+TEST_F(Import, EmptyCatalogueKeepsThePath) {
+  reader_ = std::make_unique<EmptyCatalogue>();
+  Choose(Fixture("sheetjs_biff8.xls"));
+  ExpectMessage("选择的xls数据文件中，没有发现表，无法读取！");
+  EXPECT_EQ(window_.excelPath, Fixture("sheetjs_biff8.xls"));
+}
+
+TEST_F(Import, CancelledPickerAndEmptyTableLeaveEmptyGridsQuietly) {
+  window_.marcPath = "/tmp/out.iso";
+  Choose(Fixture("sheetjs_biff8.xls"));  // picker cancelled
+  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_FALSE(window_.table);
+  EXPECT_EQ(window_.excelPath, Fixture("sheetjs_biff8.xls"));
+  EXPECT_TRUE(window_.startEnabled) << "the rule looks at the paths only";
+
+  window_.picks.push_back("空表$");
+  Choose(Fixture("sheetjs_biff8.xls"));
+  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_FALSE(window_.table);
+  EXPECT_EQ(window_.excelPath, Fixture("sheetjs_biff8.xls"));
+}
+
+TEST_F(Import, ReadErrorsNameTheCause) {
+  const std::string bad = testing::TempDir() + "bad.xls";
+  std::ofstream(bad) << "not a workbook";
+  Choose(bad);
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text.rfind("读取数据文件出错！\r\n", 0), 0u) << ui_.messages[0].text;
+  EXPECT_GT(ui_.messages[0].text.size(), std::string("读取数据文件出错！\r\n").size());
+  EXPECT_EQ(window_.excelPath, "");
+  EXPECT_FALSE(window_.table);
+}
+
+TEST(ImportRules, ConnectionStringsQueriesAndKinds) {
+  EXPECT_EQ(ConnectionStringFor("xls", "/d/b.xls", "/d/"),
+            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/d/b.xls;Extended properties=Excel 5.0;User ID=Admin;"
+            "Password=;Persist Security Info=False");
+  EXPECT_EQ(ConnectionStringFor("mdb", "/d/b.mdb", "/d/"),
+            "driver={microsoft access driver (*.mdb)};dbq=/d/b.mdb;DriverId=25;FIL=MS Access;MaxBufferSize=2048;"
+            "PageTimeout=5;");
+  EXPECT_EQ(ConnectionStringFor("dbf", "/d/books.dbf", "/d/"),
+            "Driver={Microsoft Visual FoxPro Driver};SourceType=DBF;SourceDB=/d/;UID=;PWD=;Exclusive=No;"
+            "BackgroundFetch=Yes;Collate=;Null=Yes;Deleted=Yes;");
+  EXPECT_EQ(QueryTextFor("xls", "Sheet1$", ""), "select * from [Sheet1$]");
+  EXPECT_EQ(QueryTextFor("mdb", "My Books", ""), "select * from My Books");
+  EXPECT_EQ(QueryTextFor("dbf", "", "books.dbf"), "select * from books.dbf");
+  EXPECT_EQ(KindOfPath("/d/BOOKS.XLS"), "xls");
+  EXPECT_EQ(KindOfPath("/d/书.mdb"), "mdb");
+  EXPECT_EQ(SplitPath("/data/books.dbf")->folder, "/data/");
+  EXPECT_EQ(SplitPath("/data/books.dbf")->fileName, "books.dbf");
+  EXPECT_FALSE(SplitPath("/data/"));
+  EXPECT_FALSE(SplitPath("books.dbf"));
+}
+
+TEST(ImportRules, CatalogueOffering) {
+  const std::vector<data::CatalogRow> catalogue = {
+      {"TABLE", "Sheet1$"}, {"Table", "Sheet2$"}, {"table", "'My Sheet$'"}, {"TABLE", "Range1"},
+      {"SYSTEM TABLE", "MSysObjects"}, {"VIEW", "Query1"}, {"TABLE", "Books"},
+  };
+  EXPECT_EQ(OfferedTables("xls", catalogue), (std::vector<std::string>{"Sheet1$", "Sheet2$"}));
+  EXPECT_EQ(OfferedTables("mdb", catalogue),
+            (std::vector<std::string>{"Sheet1$", "Sheet2$", "'My Sheet$'", "Range1", "Books"}));
+}
+
+TEST(ImportRules, PrefillsOnlyExactCodes) {
+  EXPECT_EQ(PrefilledMapping({"200a", "ISBN", "200A", "200a ", "0a", "905f", "200g"}, mapping::DefaultMarcCodeList()),
+            (std::vector<std::string>{"200a", "", "", "", "", "905f", "200g"}));
+  EXPECT_EQ(mapping::DefaultMarcCodeList().size(), 190u);
+  EXPECT_EQ(mapping::DefaultMarcCodeList().substr(0, 10), "010a|010b|");
+}
+
+TEST(LoadedTable, KeepsCellsCompactAndExact) {
+  LoadedTable t({"a", "b", "c"});
+  t.AppendRow(std::vector<std::string>{"1", "", std::string(300, 'x')});
+  t.AppendRow(std::vector<std::string>{"only one"});
+  t.AppendRow(std::vector<std::string>{"x", "y", "z", "dropped"});
+  EXPECT_EQ(t.RowCount(), 3u);
+  EXPECT_EQ(t.Cell(0, 2), std::string(300, 'x'));
+  EXPECT_EQ(t.Cell(1, 0), "only one");
+  EXPECT_EQ(t.Cell(1, 2), "");
+  EXPECT_EQ(t.Cell(2, 2), "z");
+  EXPECT_EQ(t.Cell(9, 0), "");
+  std::vector<std::string_view> row;
+  t.Row(2, row);
+  EXPECT_EQ(row, (std::vector<std::string_view>{"x", "y", "z"}));
+  // A row larger than a chunk still fits.
+  t.AppendRow(std::vector<std::string>{std::string(9u << 20, 'q'), "after"});
+  EXPECT_EQ(t.Cell(3, 1), "after");
+}
+
+}  // namespace
+}  // namespace rowcaster::import

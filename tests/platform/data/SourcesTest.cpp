@@ -1,0 +1,339 @@
+// The readers on real files written by other programs: SheetJS, LibreOffice, DBFFile, Excel,
+// Access and FoxPro files from other projects' test data.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "TestPaths.h"
+#include "import/DataFile.h"
+#include "platform/data/TableReader.h"
+
+namespace rowcaster::data {
+namespace {
+
+std::string Fixture(const std::string& name) { return test::SourceFile("fixtures/" + name); }
+
+std::string ConnectionFor(const std::string& path) {
+  const std::string kind = import::KindOfPath(path);
+  return import::ConnectionStringFor(kind, path, import::SplitPath(path)->folder);
+}
+
+struct Read {
+  std::vector<std::string> names;
+  std::vector<std::vector<std::string>> rows;
+  std::optional<std::int64_t> count;
+};
+
+class Collect : public TableSink {
+ public:
+  explicit Collect(Read& r) : r_(r) {}
+  void Begin(const std::vector<std::string>& names, std::optional<std::int64_t> count) override {
+    r_.names = names;
+    r_.count = count;
+  }
+  void Row(const std::vector<std::string>& values) override { r_.rows.push_back(values); }
+
+ private:
+  Read& r_;
+};
+
+Read ReadTable(const std::string& file, const std::string& table = "") {
+  const std::string path = Fixture(file);
+  const std::string kind = import::KindOfPath(path);
+  const auto parts = import::SplitPath(path);
+  Read r;
+  Collect sink(r);
+  InProcessReader()->ReadTable(ConnectionFor(path), import::QueryTextFor(kind, table, parts->fileName), sink);
+  return r;
+}
+
+std::vector<std::string> Offered(const std::string& file) {
+  const std::string path = Fixture(file);
+  return import::OfferedTables(import::KindOfPath(path), InProcessReader()->ReadCatalogue(ConnectionFor(path)));
+}
+
+using Rows = std::vector<std::vector<std::string>>;
+
+const Rows kBooks = {
+    {"银行会计学", "9787501234567", "25.5", "2005-03-01", "张三主编", "世界知识出版社", ""},
+    {"长江三峡", "978-7-5327-1234-5", "30", "1999-12-31 12:30:00", "李四著,王五", "上海译文出版社", "含“引号”与\t制表符"},
+    {"C++程序设计", "7530112345", "0.1", "", "", "", "第二行\n换行"},
+    {"", "", "", "", "", "", ""},
+    {"最后一行", "1000000000000000000000", "-3.25", "not a date", "x", "y", "z"},
+};
+
+TEST(Xls, WorkbooksFromSheetJsAndLibreOffice) {
+  for (const char* file : {"sheetjs_biff8.xls", "libreoffice_biff8.xls"}) {
+    SCOPED_TRACE(file);
+    EXPECT_EQ(Offered(file), (std::vector<std::string>{"图书$", "Sheet 2$", "空表$", "it's $$"}));
+    const Read books = ReadTable(file, "图书$");
+    EXPECT_EQ(books.names, (std::vector<std::string>{"200a", "010a", "010d", "210d", "200f", "210c", "note"}));
+    EXPECT_EQ(books.rows, kBooks);
+    EXPECT_EQ(books.count, 5);
+    const Read blank = ReadTable(file, "Sheet 2$");
+    EXPECT_EQ(blank.names, (std::vector<std::string>{"Title", "F2", "Price"}));
+    EXPECT_EQ(blank.rows, (Rows{{"A", "b", "1"}, {"C", "d", "2"}}));
+    const Read empty = ReadTable(file, "空表$");
+    EXPECT_EQ(empty.names, (std::vector<std::string>{"200a", "010a"}));
+    EXPECT_TRUE(empty.rows.empty());
+    EXPECT_EQ(ReadTable(file, "it's $$").rows, (Rows{{"1"}}));
+  }
+}
+
+TEST(Xls, Biff5FromSheetJs) {
+  // SheetJS writes BIFF5 text in Latin-1 and puts "_" for what it cannot.
+  const Read r = ReadTable("sheetjs_biff5.xls", "Sheet 2$");
+  EXPECT_EQ(r.rows, (Rows{{"A", "b", "1"}, {"C", "d", "2"}}));
+  const Read books = ReadTable("sheetjs_biff5.xls", "__$");
+  ASSERT_EQ(books.rows.size(), 5u);
+  EXPECT_EQ(books.rows[0][1], "9787501234567");
+  EXPECT_EQ(books.rows[1][3], "1999-12-31 12:30:00");
+}
+
+TEST(Xls, RealWorkbooks) {
+  struct Case {
+    const char* file;
+    const char* table;
+    std::vector<std::string> names;
+    std::size_t rows;
+    std::vector<std::string> firstRow;
+  };
+  const Case cases[] = {
+      {"shared/xls/poi_chinese-provinces_zh-CN_tiny.xls", "provinces$", {"Provinces in China", "Chinese Name"}, 3,
+       {"Anhui", "安徽省"}},
+      {"shared/xls/calamine_issue219_cn-sheetname.xls", "工作表1$", {"a"}, 0, {}},
+      {"shared/xls/calamine_date_1900-system.xls", "Sheet1$", {"2021-01-01", "15"}, 2, {"2021-01-02", "16"}},
+      {"shared/xls/calamine_date_1904-system.xls", "Sheet1$", {"2021-01-01", "15"}, 2, {"2021-01-02", "16"}},
+      {"shared/xls/calamine_issues_datatypes-multisheet.xls", "datatypes$", {"1"}, 5, {"1.5"}},
+      {"shared/xls/xlrd_ragged_rows-of-unequal-length.xls", "Sheet1$", {"a", "b", "c", "F4"}, 4, {"d", "e", "", ""}},
+      {"shared/xls/calamine_empty-string.xls", "Sheet1$", {"F1", "False"}, 0, {}},
+      {"shared/xls/poi_59074_biff5_no-codepage-record.xls", "MISSINGDATA$", {}, 18, {}},
+      {"shared/xls/calamine_biff5_write_biff5_macroman-codepage_date.xls", "SheetJS$", {"1", "2", "3", "F4"}, 3,
+       {"True", "False", "", "sheetjs"}},
+      {"shared/xls/poi_12843-2_zh-TW_4sheets.xls", "categories$", {}, 0, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const Read r = ReadTable(c.file, c.table);
+    if (!c.names.empty()) EXPECT_EQ(r.names, c.names);
+    if (c.file != std::string("shared/xls/poi_12843-2_zh-TW_4sheets.xls")) EXPECT_EQ(r.rows.size(), c.rows);
+    if (!c.firstRow.empty()) {
+      ASSERT_FALSE(r.rows.empty());
+      EXPECT_EQ(r.rows[0], c.firstRow);
+    }
+  }
+  // A shared-string table split across CONTINUE records.
+  const Read sst = ReadTable("shared/xls/calamine_sst_continue_sst-split-by-continue.xls", "Sheet1$");
+  ASSERT_EQ(sst.rows.size(), 135u);
+  // The file's 135th string really is cut short; the next one starts in the CONTINUE record.
+  EXPECT_EQ(sst.rows[133][0], "This is a long string with a serial num");
+  EXPECT_EQ(sst.rows[134][0], "New CONTINUE block");
+  for (std::size_t i = 0; i < 133; ++i) {
+    char want[80];
+    std::snprintf(want, sizeof want, "This is a long string with a serial number at the end %04zu", i + 2);
+    ASSERT_EQ(sst.rows[i][0], want);
+  }
+  const Read tw = ReadTable("shared/xls/poi_12843-2_zh-TW_4sheets.xls", "questions$");
+  EXPECT_EQ(tw.rows[0][1], "以下哪一項說法是對的？");
+  EXPECT_EQ(ReadTable("shared/xls/calamine_issues_datatypes-multisheet.xls", "datatypes$").rows,
+            (Rows{{"1.5"}, {"ab"}, {"False"}, {"test"}, {"2016-10-20"}}));
+}
+
+TEST(Xls, CatalogueOffersEveryWorksheetButNoChart) {
+  EXPECT_EQ(Offered("shared/xls/calamine_any_sheets_hidden-veryhidden-chart.xls"),
+            (std::vector<std::string>{"Visible$", "Hidden$", "VeryHidden$"}));
+  EXPECT_EQ(Offered("shared/xls/poi_19599-2_zh-CN_2sheets-cn-names_merged_627rows.xls"),
+            (std::vector<std::string>{"汇总$", "订阅上行列表$"}));
+  EXPECT_EQ(Offered("shared/xls/xlrd_Formate_date-formats_umlaut-sheetnames.xls"),
+            (std::vector<std::string>{"Blätt1$", "ÖÄÜ$", "Blätt3$", "Formate$"}));
+}
+
+TEST(Mdb, CatalogueMarksSystemTablesAndOffersUserTables) {
+  const std::string path = Fixture("shared/mdb/jackcess_testV1997_jet3_alltypes.mdb");
+  const auto catalogue = InProcessReader()->ReadCatalogue(ConnectionFor(path));
+  EXPECT_TRUE(std::any_of(catalogue.begin(), catalogue.end(),
+                          [](auto& r) { return r.tableType == "SYSTEM TABLE" && r.tableName == "MSysObjects"; }));
+  EXPECT_EQ(import::OfferedTables("mdb", catalogue), (std::vector<std::string>{"Table1", "Table2", "Table3", "Table4"}));
+  EXPECT_TRUE(Offered("shared/mdb/jackcess_emptyJet4_no-user-tables.mdb").empty());
+}
+
+TEST(Mdb, ReadsJet3AndJet4) {
+  Read r = ReadTable("shared/mdb/jackcess_testV1997_jet3_alltypes.mdb", "Table1");
+  EXPECT_EQ(r.names, (std::vector<std::string>{"A", "B", "C", "D", "E", "F", "G", "H", "I"}));
+  EXPECT_EQ(r.rows, (Rows{{"a", "b", "0", "0", "0", "0", "1981-12-12", "0", "False"},
+                          {"abcdefg", "hijklmnop", "2", "222", "333333333", "444.555", "1974-09-21", "3.5", "True"}}));
+  EXPECT_EQ(ReadTable("shared/mdb/jackcess_testV1997_jet3_alltypes.mdb", "Table2").names.size(), 89u);
+  r = ReadTable("shared/mdb/jackcess_testUnicodeCompV2003_jet4_cjk-compressed-unicode.mdb", "Table");
+  ASSERT_EQ(r.rows.size(), 8u);
+  EXPECT_EQ(r.rows[4][1], "漢字仮名交じり文");
+  EXPECT_EQ(r.rows[2][1], "Мир");
+  r = ReadTable("shared/mdb/jackcess_delColTestV2000_jet4_deleted-columns.mdb", "Table1");
+  EXPECT_EQ(r.names, (std::vector<std::string>{"id", "id2", "data", "data2"}));
+  EXPECT_EQ(r.rows, (Rows{{"0", "2", "foo", "foo2"}, {"3", "5", "bar", "bar2"}}));
+  EXPECT_EQ(ReadTable("shared/mdb/jackcess_compIndexTestV1997_jet3_512rows.mdb", "Table1").rows.size(), 512u);
+  EXPECT_EQ(ReadTable("shared/mdb/mdb-reader_V2000_jet4_with-db-password.mdb", "Table1").rows,
+            (Rows{{"1", "One"}, {"2", "Two"}, {"3", "Three"}}));
+  r = ReadTable("shared/mdb/jackcess_test2V1997_jet3_memo-wide.mdb", "MSP_PROJECTS");
+  EXPECT_EQ(r.names.size(), 74u);
+  EXPECT_EQ(r.rows.at(0).at(2).size(), 348u) << "the long memo comes whole";
+  EXPECT_EQ(r.rows.at(0).at(2).substr(0, 20), "Jon Iles this is a a");
+  r = ReadTable("shared/mdb/jackcess_overflowTestV2000_jet4_overflow-rows.mdb", "Table1");
+  ASSERT_EQ(r.rows.size(), 7u);
+  std::set<std::string> seen;
+  for (const auto& row : r.rows)
+    for (const auto& v : row)
+      if (!v.empty()) seen.insert(v);
+  EXPECT_EQ(seen, (std::set<std::string>{"row1col1", "row2col1", "row2col3", "row3col3", "row3col9", "row4col1",
+                                          "row4col2", "row5col2", "row6col2", "row6col3", "row7col1", "row7col7"}));
+  EXPECT_EQ(ReadTable("shared/mdb/mdb-reader_V2003_jet4_numeric.mdb", "test").rows,
+            (Rows{{"some data", "1", "0", "0", "4", "-1", "1"}}));
+}
+
+TEST(Dbf, CodePageByte) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"dbase3_cp_4d.dbf", "银行会计学"}, {"dbase3_cp_7a.dbf", "银行会计学"}, {"dbase3_cp_00.dbf", "银行会计学"},
+      {"dbase3_cp_1252.dbf", "ÒøÐÐ»á¼ÆÑ§"},
+  };
+  for (const auto& [file, title] : cases) EXPECT_EQ(ReadTable(file).rows.at(0).at(0), title) << file;
+  EXPECT_EQ(ReadTable("shared/dbf/infused_cp1251_vfp-ldid-0xC9.dbf").rows.at(0).at(1), "амбулаторно-поликлиническое");
+}
+
+TEST(Dbf, TablesFromDbfFile) {
+  const Rows dbase3 = {{"银行会计学", "9787501234567", "25.5", "2005-03-01", "True"},
+                       {"长江三峡", "9787532712345", "30", "", "False"},
+                       {"已删除的书", "1", "1", "", ""},
+                       {"  前后有空格", "", "-0.5", "1999-12-31", ""}};
+  const Read r = ReadTable("dbffile_dbase3.dbf");
+  EXPECT_EQ(r.names, (std::vector<std::string>{"TITLE", "ISBN", "PRICE", "PUBDATE", "ONLOAN"}));
+  EXPECT_EQ(r.rows, dbase3);
+  // Deleted=Yes in the connection string hides deleted records.
+  EXPECT_EQ(ReadTable("dbase3_deleted.dbf").rows, (Rows{dbase3[0], dbase3[1], dbase3[3]}));
+  const Read vfp = ReadTable("dbffile_vfp.dbf");
+  EXPECT_EQ(vfp.names.back(), "WEIGHT");
+  EXPECT_EQ(vfp.rows[1], (std::vector<std::string>{"长江三峡", "9787532712345", "30", "", "False", "999", "13.3456",
+                                                   "2026-12-05 23:36:01", "0.25"}));
+}
+
+TEST(Dbf, MemoFilesAndVisualFoxProTypes) {
+  Read r = ReadTable("shared/dbf/dbfread_memotest_vfp-memo.dbf");
+  EXPECT_EQ(r.rows, (Rows{{"Alice", "1987-03-01", "Alice memo"}, {"Bob", "1980-11-12", "Bob memo"}}));
+  r = ReadTable("shared/dbf/infused_dbase_8b_dbase4-memo.dbf");
+  EXPECT_EQ(r.rows.at(0).at(5), "First memo\r\n");
+  r = ReadTable("shared/dbf/infused_dbase_83_dbase3-memo.dbf");
+  EXPECT_EQ(r.rows.size(), 67u);
+  EXPECT_EQ(r.rows.at(0).at(11).substr(0, 28), "Our Original assortment...a ");
+  r = ReadTable("shared/dbf/infused_dbase_f5_foxpro2-memo.dbf");
+  EXPECT_EQ(r.rows.size(), 975u);
+  r = ReadTable("shared/dbf/infused_dbase_31_vfp-autoinc-currency-nullflags.dbf");
+  EXPECT_EQ(r.rows.at(0), (std::vector<std::string>{"1", "Chai", "1", "1", "10 boxes x 20 bags", "18", "39", "0", "10",
+                                                    "False"}));
+  EXPECT_EQ(std::count(r.names.begin(), r.names.end(), "_NullFlags"), 0);
+  EXPECT_EQ(ReadTable("shared/dbf/infused_dbase_32_vfp-varchar.dbf").rows, (Rows{{"Bad Meets Evil"}}));
+  r = ReadTable("shared/dbf/php-xbase_vfp_vfp-0x32-alltypes.dbf");
+  const auto col = [&](const char* name) { return std::find(r.names.begin(), r.names.end(), name) - r.names.begin(); };
+  EXPECT_EQ(r.rows.at(2).at(col("DATETIME")), "2020-02-20 20:20:20");
+  EXPECT_EQ(r.rows.at(2).at(col("CURRENCY")), "15.16");
+  EXPECT_EQ(r.rows.at(2).at(col("DOUBLE")), "987.654");
+  EXPECT_EQ(r.rows.at(0).at(col("GENERAL")), "");
+  EXPECT_EQ(r.rows.at(0).at(col("BLOB")), "");
+  EXPECT_EQ(r.rows.at(0).at(col("VARCHAR")), "qwe");
+}
+
+TEST(Dbf, MissingMemoFileIsAReadError) {
+  try {
+    ReadTable("shared/dbf/dbffile_vfp_gb2312_memo_vfp-0x7A_4247rows_fpt-absent.dbf");
+    FAIL();
+  } catch (const DataError& e) {
+    EXPECT_NE(std::string(e.what()).find(".fpt"), std::string::npos) << e.what();
+  }
+}
+
+// Damaged and foreign files end in a DataError with a description, never a crash.
+TEST(BadInput, DamagedFilesGiveReadErrors) {
+  const std::string dir = testing::TempDir();
+  auto write = [&](const std::string& name, const std::string& bytes) {
+    std::ofstream(dir + name, std::ios::binary) << bytes;
+    return dir + name;
+  };
+  auto slurp = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string xls = slurp(Fixture("sheetjs_biff8.xls"));
+  const std::string dbf = slurp(Fixture("dbffile_dbase3.dbf"));
+  const std::string mdb = slurp(Fixture("shared/mdb/jackcess_testV1997_jet3_alltypes.mdb"));
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"text.xls", "this is not a workbook"},
+      {"zip.xls", "PK\x03\x04 pretend xlsx"},
+      {"half.xls", xls.substr(0, xls.size() / 2)},
+      {"text.mdb", "Standard text file"},
+      {"head.mdb", mdb.substr(0, 4096)},
+      {"short.dbf", dbf.substr(0, 20)},
+      {"cut.dbf", dbf.substr(0, dbf.size() - 40)},
+      {"empty.dbf", ""},
+      {"version.dbf", std::string("\x99") + dbf.substr(1)},
+  };
+  for (const auto& [name, bytes] : files) {
+    const std::string path = write(name, bytes);
+    const std::string kind = import::KindOfPath(path);
+    try {
+      if (kind == "dbf") {
+        Read r;
+        Collect sink(r);
+        InProcessReader()->ReadTable(ConnectionFor(path), "select * from " + name, sink);
+      } else {
+        const auto tables = import::OfferedTables(kind, InProcessReader()->ReadCatalogue(ConnectionFor(path)));
+        Read r;
+        Collect sink(r);
+        for (const auto& t : tables)
+          InProcessReader()->ReadTable(ConnectionFor(path), import::QueryTextFor(kind, t, name), sink);
+      }
+      ADD_FAILURE() << name << " was read";
+    } catch (const DataError& e) {
+      EXPECT_FALSE(std::string(e.what()).empty()) << name;
+    }
+  }
+}
+
+TEST(ChildReader, ReadsThroughTheHelperAndSurvivesItsDeath) {
+  auto reader = ChildProcessReader(ROWCASTER_CLI);
+  const std::string path = Fixture("sheetjs_biff8.xls");
+  Read r;
+  Collect sink(r);
+  reader->ReadTable(ConnectionFor(path), "select * from [图书$]", sink);
+  EXPECT_EQ(r.rows, kBooks);
+  EXPECT_EQ(reader->ReadCatalogue(ConnectionFor(path)).size(), 4u);
+  EXPECT_THROW(reader->ReadTable(ConnectionFor(path), "select * from [没有$]", sink), DataError);
+
+  const std::string dir = testing::TempDir();
+  auto script = [&](const std::string& name, const std::string& body) {
+    const std::string p = dir + name;
+    std::ofstream(p) << "#!/bin/sh\n" << body << "\n";
+    std::filesystem::permissions(p, std::filesystem::perms::owner_all);
+    return p;
+  };
+  struct Case {
+    std::string helper, mentions;
+  };
+  const Case cases[] = {
+      {script("hang.sh", "sleep 30"), "超时"},
+      {script("crash.sh", "kill -SEGV $$"), "信号 11"},
+      {script("garbage.sh", "printf 'Qxyz'"), "无法识别"},
+      {script("quiet.sh", "exit 0"), "意外退出"},
+      {dir + "no-such-helper", "找不到"},
+  };
+  for (const auto& c : cases) {
+    auto guarded = ChildProcessReader(c.helper, ChildLimits{1, 1ull << 30});
+    try {
+      guarded->ReadCatalogue(ConnectionFor(path));
+      ADD_FAILURE() << c.helper;
+    } catch (const DataError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.mentions), std::string::npos) << e.what();
+    }
+  }
+}
+
+}  // namespace
+}  // namespace rowcaster::data
