@@ -13,5 +13,6 @@ int ComposeCommand(std::vector<std::string> args);
 int ReadCommand(std::vector<std::string> args);
 int TablesCommand(std::vector<std::string> args);
 int DumpCommand(std::vector<std::string> args);
+int ConvertCommand(std::vector<std::string> args);
 
 }  // namespace rowcaster::cli

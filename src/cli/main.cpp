@@ -23,6 +23,13 @@ const char kUsage[] =
     "      VALUE, and prints its work form (UTF-8, CR LF) as it goes to the record builder.\n"
     "      The default template and the cbk.db beside the program are used unless given.\n"
     "\n"
+    "  convert FILE [--table NAME] (--map COL=CODE ... | --map-by-name) [--template FILE]\n"
+    "          [--cbk FILE] [--now YYYY-MM-DDTHH:MM:SS] -o OUT\n"
+    "      Converts every row of a table (default: the first) into a CNMARC record appended to\n"
+    "      OUT. COL is a column name or its number from 1; --map-by-name maps the columns named\n"
+    "      exactly like a code (200a, 010a, ...). Title (200a), ISBN (010a) and price (010d) must\n"
+    "      be mapped. Prints \"written N records, M rows failed\"; exit 1 when a row failed.\n"
+    "\n"
     "  tables FILE\n"
     "      Lists the tables of an .xls, .mdb or .dbf file that can be converted, one a line.\n"
     "\n"
@@ -55,6 +62,7 @@ int main(int argc, char** argv) {
     if (command == "read") return ReadCommand(std::move(args));
     if (command == "tables") return TablesCommand(std::move(args));
     if (command == "dump") return DumpCommand(std::move(args));
+    if (command == "convert") return ConvertCommand(std::move(args));
     std::fprintf(stderr, "rowcaster-cli: unknown command '%s'\n\n%s", command.c_str(), kUsage);
     return kExitUsage;
   } catch (const UsageError& e) {

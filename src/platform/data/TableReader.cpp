@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <algorithm>
 #include <cstring>
 
 namespace rowcaster::data {
@@ -304,7 +305,14 @@ int ServeRead(const std::string& connectionString, const std::optional<std::stri
       w.U32(static_cast<std::uint32_t>(rows->FieldNames().size()));
       for (const auto& n : rows->FieldNames()) w.Str(n);
       std::vector<std::string> values;
+      // A damaged file can make a reader run in circles; more records than the file says it holds
+      // (with a wide margin) is taken for that.
+      const std::optional<std::int64_t> count = rows->RecordCount();
+      const std::int64_t most = count ? *count + std::max<std::int64_t>(*count, 10000) : -1;
+      std::int64_t read = 0;
       while (rows->Next(values)) {
+        if (most >= 0 && ++read > most)
+          throw DataError("文件已损坏：读出的记录比文件记载的 " + std::to_string(*count) + " 条多得多");
         w.Byte('R');
         w.U32(static_cast<std::uint32_t>(values.size()));
         for (const auto& v : values) w.Str(v);

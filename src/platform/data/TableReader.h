@@ -35,7 +35,7 @@ class TableReader {
 std::unique_ptr<TableReader> InProcessReader();
 
 struct ChildLimits {
-  int stallSeconds = 20;                       // no byte for this long: the child is killed
+  int stallSeconds = 8;                        // no byte for this long: the child is killed
   std::uint64_t memoryBytes = 4ull << 30;      // address-space cap of the child
 };
 

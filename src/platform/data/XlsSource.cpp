@@ -20,8 +20,8 @@ constexpr std::uint16_t kBof = 0x0809, kEof = 0x000A, kContinue = 0x003C, kCodeP
                         kBoundSheet = 0x0085, kSst = 0x00FC, kFormat = 0x041E, kXf = 0x00E0, kLabelSst = 0x00FD,
                         kLabel = 0x0204, kRString = 0x00D6, kNumber = 0x0203, kRk = 0x027E, kMulRk = 0x00BD,
                         kBoolErr = 0x0205, kFormula = 0x0006, kString = 0x0207;
-constexpr std::uint32_t kMaxRows = 1u << 20;
-constexpr std::uint32_t kMaxCols = 1u << 14;
+constexpr std::uint32_t kMaxRows = 65536;  // the most a BIFF8 sheet has
+constexpr std::uint32_t kMaxCols = 256;
 
 [[noreturn]] void Damaged(const std::string& what) { throw DataError("工作簿已损坏：" + what); }
 
@@ -192,12 +192,6 @@ bool CustomDateFormat(std::string_view f) {
   return false;
 }
 
-struct Cell {
-  std::uint32_t row;
-  std::uint16_t col;
-  std::string text;
-};
-
 }  // namespace
 
 std::string ReadWorkbookStream(const std::string& path) {
@@ -316,7 +310,7 @@ std::string XlsWorkbook::TextOfNumber(double value, std::uint16_t xf) const {
   return NumberText(value);
 }
 
-std::vector<std::vector<std::string>> XlsWorkbook::ReadSheet(const XlsSheet& sheet) const {
+std::vector<XlsWorkbook::Cell> XlsWorkbook::ReadSheet(const XlsSheet& sheet) const {
   std::vector<Cell> cells;
   if (sheet.offset >= stream_.size()) Damaged("工作表“" + sheet.name + "”的位置越过了文件末尾");
   RecordReader reader(stream_, sheet.offset);
@@ -398,48 +392,63 @@ std::vector<std::vector<std::string>> XlsWorkbook::ReadSheet(const XlsSheet& she
         break;
     }
   }
-  std::vector<std::vector<std::string>> rows;
-  if (cells.empty()) return rows;
   std::stable_sort(cells.begin(), cells.end(), [](const Cell& a, const Cell& b) {
     return a.row != b.row ? a.row < b.row : a.col < b.col;
   });
-  std::uint32_t firstRow = cells.front().row, lastRow = cells.back().row;
-  std::uint16_t firstCol = 0xFFFF, lastCol = 0;
-  for (const Cell& c : cells) {
-    firstCol = std::min(firstCol, c.col);
-    lastCol = std::max(lastCol, c.col);
+  // A cell written twice: the later record wins.
+  std::vector<Cell> unique;
+  unique.reserve(cells.size());
+  for (Cell& c : cells) {
+    if (!unique.empty() && unique.back().row == c.row && unique.back().col == c.col) {
+      unique.back() = std::move(c);
+    } else {
+      unique.push_back(std::move(c));
+    }
   }
-  const std::size_t width = lastCol - firstCol + 1;
-  rows.assign(lastRow - firstRow + 1, std::vector<std::string>(width));
-  for (Cell& c : cells) rows[c.row - firstRow][c.col - firstCol] = std::move(c.text);  // a later duplicate wins
-  return rows;
+  return unique;
 }
 
 namespace {
 
+// The used range of a sheet: its first row gives the field names (a blank one is "F" + its
+// column number), every later row is a record, empty rows inside the range included.
 class XlsRowSet : public RowSet {
  public:
-  explicit XlsRowSet(std::vector<std::vector<std::string>> rows) : rows_(std::move(rows)) {
-    if (!rows_.empty()) {
-      names_ = std::move(rows_[0]);
-      for (std::size_t c = 0; c < names_.size(); ++c)
-        if (names_[c].empty()) names_[c] = "F" + std::to_string(c + 1);
-      next_ = 1;
+  explicit XlsRowSet(std::vector<XlsWorkbook::Cell> cells) : cells_(std::move(cells)) {
+    if (cells_.empty()) return;
+    firstRow_ = cells_.front().row;
+    lastRow_ = cells_.back().row;
+    std::uint16_t firstCol = 0xFFFF, lastCol = 0;
+    for (const auto& c : cells_) {
+      firstCol = std::min(firstCol, c.col);
+      lastCol = std::max(lastCol, c.col);
     }
+    firstCol_ = firstCol;
+    names_.resize(lastCol - firstCol + 1);
+    for (; next_ < cells_.size() && cells_[next_].row == firstRow_; ++next_)
+      names_[cells_[next_].col - firstCol_] = std::move(cells_[next_].text);
+    for (std::size_t c = 0; c < names_.size(); ++c)
+      if (names_[c].empty()) names_[c] = "F" + std::to_string(c + 1);
+    row_ = firstRow_ + 1;
   }
   std::optional<std::int64_t> RecordCount() const override {
-    return rows_.empty() ? 0 : static_cast<std::int64_t>(rows_.size()) - 1;
+    return cells_.empty() ? 0 : static_cast<std::int64_t>(lastRow_ - firstRow_);
   }
   const std::vector<std::string>& FieldNames() const override { return names_; }
   bool Next(std::vector<std::string>& values) override {
-    if (next_ >= rows_.size()) return false;
-    values = std::move(rows_[next_++]);
+    if (cells_.empty() || row_ > lastRow_) return false;
+    values.assign(names_.size(), std::string());
+    for (; next_ < cells_.size() && cells_[next_].row == row_; ++next_)
+      values[cells_[next_].col - firstCol_] = std::move(cells_[next_].text);
+    ++row_;
     return true;
   }
 
  private:
-  std::vector<std::vector<std::string>> rows_;
+  std::vector<XlsWorkbook::Cell> cells_;
   std::vector<std::string> names_;
+  std::uint32_t firstRow_ = 0, lastRow_ = 0, row_ = 0;
+  std::uint16_t firstCol_ = 0;
   std::size_t next_ = 0;
 };
 

@@ -28,8 +28,13 @@ class XlsWorkbook {
   // Parses the workbook globals of a BIFF5/BIFF8 stream. Throws DataError for what it cannot read.
   explicit XlsWorkbook(std::string stream);
   const std::vector<XlsSheet>& Sheets() const { return sheets_; }
-  // The used range of a sheet as rows of cell texts (row 0: the header row as the sheet has it).
-  std::vector<std::vector<std::string>> ReadSheet(const XlsSheet& sheet) const;
+  // The cells of a sheet that hold values, in row and column order.
+  struct Cell {
+    std::uint32_t row;
+    std::uint16_t col;
+    std::string text;
+  };
+  std::vector<Cell> ReadSheet(const XlsSheet& sheet) const;
 
  private:
   struct Format;

@@ -1,0 +1,74 @@
+#pragma once
+// One whole conversion: the two checks, then one record per data row of the loaded table, appended
+// to the output file in row order. Shared by the window (on a worker thread) and the command line.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "convert/Composition.h"
+#include "import/LoadedTable.h"
+#include "platform/Clock.h"
+#include "platform/ui/Ui.h"
+
+namespace rowcaster::convert {
+
+// The run's own messages.
+inline constexpr const char* kPathMissingText = "请选择导出MARC文件的路径";
+inline constexpr const char* kFriendlyTitle = "温馨提示";
+inline constexpr const char* kSystemTitle = "系统提示";
+inline constexpr const char* kDoneText = " 恭喜，数据已转换完毕！";
+// "对不起，必备字段：“题名”“ISBN”“价格”不能为忽略！请重新选择！" for the missing codes.
+std::string RequiredFieldsMessage(bool titleMissing, bool isbnMissing, bool priceMissing);
+
+struct RunInput {
+  std::string outputPath;                           // taken as it is, untrimmed
+  std::vector<std::string> mapping;                 // per source column: empty or a code
+  std::shared_ptr<const import::LoadedTable> table; // the content grid's rows
+  std::string templateText{kDefaultTemplate};
+  Clock clock = SystemLocalTime;
+  std::string cbkConnStr;
+  std::shared_ptr<const PinyinSource> pinyin;
+  int threads = 0;  // composing threads; 0: one per core
+};
+
+enum class RunOutcome {
+  PathMissing,     // the output path is empty; the window puts the focus on its path button
+  RequiredMissing, // title, ISBN or price is not mapped
+  OutputFailed,    // the output file cannot be opened, written or closed
+  Stopped,         // stopped between records
+  Finished,        // every row was gone through (some may have failed)
+};
+
+struct RunResult {
+  RunOutcome outcome = RunOutcome::Finished;
+  std::int64_t rows = 0;     // m, the data rows of the run
+  std::int64_t written = 0;  // records appended
+  std::int64_t failed = 0;   // rows that gave no record
+  std::int64_t firstFailedRow = 0;
+  std::string firstFailure;  // why the first failed row gave no record
+  std::string outputError;   // with OutputFailed
+};
+
+struct RunCallbacks {
+  // Row k of m has been written (or has failed); may be called from any thread, often.
+  std::function<void(std::int64_t k, std::int64_t m)> progress;
+  // Set to stop the run after the record being written.
+  const std::atomic<bool>* stop = nullptr;
+};
+
+// The message (text, title, icon) that ends a run, or nothing for an outcome without one.
+struct EndMessage {
+  std::string text, title;
+  ui::Icon icon = ui::Icon::Information;
+};
+std::optional<EndMessage> MessageFor(const RunResult& result, const RunInput& input);
+
+// Runs the conversion. The checks' messages are the caller's to show (MessageFor); nothing here
+// shows a window.
+RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks = {});
+
+}  // namespace rowcaster::convert

@@ -1,0 +1,219 @@
+#include "convert/ConversionRun.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "TestPaths.h"
+#include "convert/TestCbk.h"
+#include "import/DataFile.h"
+#include "mapping/MarcFields.h"
+#include "platform/text/Gbk.h"
+
+namespace rowcaster::convert {
+namespace {
+
+std::shared_ptr<import::LoadedTable> Load(const std::string& fixture, const std::string& table) {
+  const std::string path = test::SourceFile("fixtures/" + fixture);
+  const std::string kind = import::KindOfPath(path);
+  const auto parts = import::SplitPath(path);
+  auto reader = data::InProcessReader();
+  return import::LoadTable(*reader, import::ConnectionStringFor(kind, path, parts->folder),
+                           import::QueryTextFor(kind, table, parts->fileName));
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The records of an ISO 2709 file, split at the record terminator; each must be whole.
+std::vector<std::string> Records(const std::string& bytes) {
+  std::vector<std::string> out;
+  for (std::size_t start = 0; start < bytes.size();) {
+    const std::size_t end = bytes.find('\x1D', start);
+    EXPECT_NE(end, std::string::npos) << "a record is cut short";
+    if (end == std::string::npos) break;
+    const std::string rec = bytes.substr(start, end + 1 - start);
+    EXPECT_EQ(std::stoi(rec.substr(0, 5)), static_cast<int>(rec.size()));
+    out.push_back(rec);
+    start = end + 1;
+  }
+  return out;
+}
+
+std::string Yaz(const std::string& path, std::string* errors) {
+  const std::string err = path + ".err";
+  std::FILE* p = popen(("yaz-marcdump -f GBK -t UTF-8 " + path + " 2>" + err).c_str(), "r");
+  std::string out;
+  char buf[4096];
+  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+  pclose(p);
+  *errors = Slurp(err);
+  return out;
+}
+
+class Run : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    input_.outputPath = testing::TempDir() + "run-" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".iso";
+    std::filesystem::remove(input_.outputPath);
+    input_.clock = FixedClock({2026, 12, 5, 23, 36, 0});
+    input_.cbkConnStr = test::JetConnStr(test::MakeCbk("run-cbk.db", {{"7-5327", "上海译文出版社", "上海", "310000"}}));
+    input_.pinyin = std::make_shared<PinyinSource>(PinyinSource::FromFile(test::BuildFile("pinyin.dat")));
+    input_.threads = 2;
+    input_.table = Load("sheetjs_biff8.xls", "图书$");
+    input_.mapping = import::PrefilledMapping(input_.table->FieldNames(), mapping::DefaultMarcCodeList());
+  }
+  RunInput input_;
+};
+
+TEST_F(Run, AppendsOneRecordPerRowInOrder) {
+  std::vector<std::int64_t> progress;
+  RunCallbacks callbacks;
+  callbacks.progress = [&](std::int64_t k, std::int64_t m) {
+    progress.push_back(k);
+    EXPECT_EQ(m, 5);
+  };
+  RunResult r = RunConversion(input_, callbacks);
+  EXPECT_EQ(r.outcome, RunOutcome::Finished);
+  EXPECT_EQ(r.rows, 5);
+  EXPECT_EQ(r.written, 5);
+  EXPECT_EQ(r.failed, 0);
+  EXPECT_EQ(progress.back(), 5);
+  const auto message = MessageFor(r, input_);
+  ASSERT_TRUE(message);
+  EXPECT_EQ(message->text, " 恭喜，数据已转换完毕！");
+  EXPECT_EQ(message->title, "温馨提示");
+
+  std::string errors;
+  const std::string text = Yaz(input_.outputPath, &errors);
+  EXPECT_EQ(errors, "");
+  std::vector<std::string> titles;
+  for (std::size_t p = text.find("\n200 "); p != std::string::npos; p = text.find("\n200 ", p + 1))
+    titles.push_back(text.substr(p + 1, text.find('\n', p + 1) - p - 1));
+  ASSERT_EQ(titles.size(), 4u) << text;  // the empty row has no 200 field, but still a record
+  EXPECT_EQ(titles[0], "200 1  $a 银行会计学 $A yin hang kuai ji xue $f 张三主编");
+  EXPECT_NE(text.find("701    $a 张三 $A zhang san $4 主编"), std::string::npos);
+  EXPECT_NE(text.find("102    $a CN $b 310000"), std::string::npos) << "publisher looked up by name";
+  EXPECT_EQ(Records(Slurp(input_.outputPath)).size(), 5u);
+
+  // A second run appends after the first.
+  r = RunConversion(input_);
+  EXPECT_EQ(r.written, 5);
+  const auto records = Records(Slurp(input_.outputPath));
+  ASSERT_EQ(records.size(), 10u);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(records[i], records[i + 5]);
+}
+
+TEST_F(Run, ChecksThePathThenTheRequiredFields) {
+  RunInput in = input_;
+  in.outputPath = "";
+  in.mapping.assign(in.mapping.size(), "");
+  RunResult r = RunConversion(in);
+  EXPECT_EQ(r.outcome, RunOutcome::PathMissing);
+  EXPECT_EQ(MessageFor(r, in)->text, "请选择导出MARC文件的路径");
+  EXPECT_EQ(MessageFor(r, in)->title, "温馨提示");
+
+  in.outputPath = "   ";  // blanks pass the path check
+  r = RunConversion(in);
+  EXPECT_EQ(r.outcome, RunOutcome::RequiredMissing);
+  EXPECT_EQ(MessageFor(r, in)->text, "对不起，必备字段：“题名”“ISBN”“价格”不能为忽略！请重新选择！");
+  EXPECT_EQ(MessageFor(r, in)->title, "系统提示");
+  EXPECT_FALSE(std::filesystem::exists("   "));
+
+  in.mapping = input_.mapping;
+  in.mapping[2] = "";
+  EXPECT_EQ(MessageFor(RunConversion(in), in)->text, "对不起，必备字段：“价格”不能为忽略！请重新选择！");
+}
+
+TEST_F(Run, RoutesSubfieldsAndHandsUnmappedCodesOverEmpty) {
+  // note → 905v (written as $j), 210c → 200d (carried as d020d), 200f unmapped.
+  input_.mapping = {"200a", "010a", "010d", "210d", "", "200d", "905v"};
+  ASSERT_EQ(RunConversion(input_).failed, 0);
+  std::string errors;
+  const std::string text = Yaz(input_.outputPath, &errors);
+  EXPECT_NE(text.find("200 1  $a 长江三峡 $A chang jiang san xia $d 上海译文出版社"), std::string::npos) << text;
+  EXPECT_NE(text.find("905    $j 第二行"), std::string::npos);
+  EXPECT_EQ(text.find("701 "), std::string::npos) << "no 200f, no 701";
+  EXPECT_NE(text.find("101 0  $a chi"), std::string::npos);
+}
+
+TEST_F(Run, TheLastRowHoldingACodeWins) {
+  input_.mapping = {"200a", "010a", "010d", "", "", "200a", ""};
+  ASSERT_EQ(RunConversion(input_).written, 5);
+  std::string errors;
+  EXPECT_NE(Yaz(input_.outputPath, &errors).find("200 1  $a 世界知识出版社"), std::string::npos);
+}
+
+TEST_F(Run, AnEmptyTableCreatesAnEmptyFile) {
+  input_.table = std::make_shared<import::LoadedTable>(std::vector<std::string>{"200a", "010a", "010d"});
+  input_.mapping = {"200a", "010a", "010d"};
+  const RunResult r = RunConversion(input_);
+  EXPECT_EQ(r.outcome, RunOutcome::Finished);
+  EXPECT_EQ(r.rows, 0);
+  EXPECT_TRUE(std::filesystem::exists(input_.outputPath));
+  EXPECT_EQ(std::filesystem::file_size(input_.outputPath), 0u);
+  EXPECT_EQ(MessageFor(r, input_)->text, " 恭喜，数据已转换完毕！");
+}
+
+TEST_F(Run, AnOutputFileThatCannotBeOpenedStopsBeforeTheFirstRow) {
+  input_.outputPath = "/nonexistent/dir/out.iso";
+  const RunResult r = RunConversion(input_);
+  EXPECT_EQ(r.outcome, RunOutcome::OutputFailed);
+  EXPECT_EQ(r.written, 0);
+  const auto m = MessageFor(r, input_);
+  EXPECT_NE(m->text.find("/nonexistent/dir/out.iso"), std::string::npos);
+  EXPECT_NE(m->text.find("No such file"), std::string::npos);
+  EXPECT_EQ(m->icon, ui::Icon::Error);
+}
+
+TEST_F(Run, FailedRowsAreSummedUpOnce) {
+  input_.cbkConnStr = test::JetConnStr("/nonexistent/cbk.db");
+  const RunResult r = RunConversion(input_);
+  EXPECT_EQ(r.outcome, RunOutcome::Finished);
+  EXPECT_EQ(r.written, 0);
+  EXPECT_EQ(r.failed, 5);
+  EXPECT_EQ(r.firstFailedRow, 1);
+  const auto m = MessageFor(r, input_);
+  EXPECT_NE(m->text.find("写入 0 条记录，5 行没有生成记录"), std::string::npos) << m->text;
+  EXPECT_NE(m->text.find("/nonexistent/cbk.db"), std::string::npos);
+  EXPECT_EQ(std::filesystem::file_size(input_.outputPath), 0u);
+
+  // A template the builder refuses fails every row, with one summary.
+  input_.cbkConnStr = test::JetConnStr(test::MakeCbk("run-cbk2.db", {}));
+  input_.templateText = "200 1  {200a}\r\n1ab    |a x\r\n801    |aCN\r\n";
+  const RunResult refused = RunConversion(input_);
+  EXPECT_EQ(refused.failed, 4) << "the empty row loses its 200 line, so the bad line becomes the first";
+  EXPECT_FALSE(refused.firstFailure.empty());
+}
+
+TEST_F(Run, KeepsOrderAcrossBatchesAndStopsBetweenWholeRecords) {
+  auto big = std::make_shared<import::LoadedTable>(std::vector<std::string>{"200a", "010a", "010d"});
+  for (int i = 0; i < 3000; ++i) big->AppendRow(std::vector<std::string>{"书" + std::to_string(i), "7-5327-" + std::to_string(i), "10"});
+  input_.table = big;
+  input_.mapping = {"200a", "010a", "010d"};
+  input_.threads = 3;
+  RunResult r = RunConversion(input_);
+  ASSERT_EQ(r.written, 3000);
+  auto records = Records(Slurp(input_.outputPath));
+  ASSERT_EQ(records.size(), 3000u);
+  for (int i : {0, 255, 256, 1999, 2999}) EXPECT_NE(records[i].find(*text::ToGbk("\x1F" "a书" + std::to_string(i) + "\x1F" "Ashu " + std::to_string(i))), std::string::npos) << i;
+
+  std::filesystem::remove(input_.outputPath);
+  std::atomic<bool> stop{false};
+  RunCallbacks callbacks;
+  callbacks.stop = &stop;
+  callbacks.progress = [&](std::int64_t k, std::int64_t) {
+    if (k >= 500) stop = true;
+  };
+  r = RunConversion(input_, callbacks);
+  EXPECT_EQ(r.outcome, RunOutcome::Stopped);
+  EXPECT_GE(r.written, 500);
+  EXPECT_LT(r.written, 3000);
+  EXPECT_EQ(Records(Slurp(input_.outputPath)).size(), static_cast<std::size_t>(r.written));
+}
+
+}  // namespace
+}  // namespace rowcaster::convert
