@@ -1,5 +1,9 @@
 #include "convert/Composition.h"
 
+#include <algorithm>
+#include <array>
+#include <vector>
+
 #include "platform/text/Numeric.h"
 
 namespace rowcaster::convert {
@@ -94,30 +98,82 @@ std::string RightMarc(std::string_view marcs) {
   for (std::size_t start = 0; start <= marcs.size();) {
     std::size_t lf = marcs.find('\n', start);
     if (lf == std::string_view::npos) lf = marcs.size();
-    const std::string_view piece = marcs.substr(start, lf - start);
+    std::string_view piece = marcs.substr(start, lf - start);
     start = lf + 1;
     const std::size_t first = piece.find_first_not_of('\r');
     if (first == std::string_view::npos || piece[first] < '0' || piece[first] > '9') continue;
+    // More than five characters other than blanks (CR is removed, so it does not count).
     std::size_t nonBlank = 0;
-    for (std::size_t i = 0; i < piece.size(); ++i) {
+    for (std::size_t i = 0; i < piece.size() && nonBlank <= 5; ++i) {
       const auto c = static_cast<unsigned char>(piece[i]);
       if (c != ' ' && c != '\r' && (c & 0xC0) != 0x80) ++nonBlank;
     }
     if (nonBlank <= 5) continue;
-    for (char c : piece)
-      if (c != '\r') out += c;
+    while (!piece.empty() && piece.back() == '\r') piece.remove_suffix(1);
+    if (piece.find('\r') == std::string_view::npos) {
+      out.append(piece);
+    } else {
+      for (char c : piece)
+        if (c != '\r') out += c;
+    }
     out += "\r\n";
   }
   return out;
 }
 
+namespace {
+
+// The first "{" or "}" at or after `from` (find_first_of would test the set once per character).
+std::size_t FindBrace(std::string_view s, std::size_t from) {
+  for (std::size_t i = from; i < s.size(); ++i)
+    if (s[i] == '{' || s[i] == '}') return i;
+  return std::string_view::npos;
+}
+
+bool HasBrace(std::string_view s) { return FindBrace(s, 0) != std::string_view::npos; }
+
+// The placeholders, in the order the step-by-step replacement takes them.
+constexpr std::string_view kPlaceholders[] = {
+    "{bmrq}", "{cbsj}", "{010a}", "{010b}", "{010d}", "{101a}", "{200a}", "{200e}", "{200d}", "{200h}", "{200i}",
+    "{200f}", "{200g}", "{205a}", "{210a}", "{210c}", "{210d}", "{215a}", "{215c}", "{215d}", "{215e}", "{225a}",
+    "{225e}", "{225v}", "{300a}", "{320a}", "{330a}", "{333a}", "{606a}", "{690a}", "{690v}", "{701}",  "{dqdm}",
+    "{905b}", "{905e}", "{905f}", "{606x}", "{606y}", "{606z}", "{606j}", "{905d}", "{905v}", "{410}",  "{461}"};
+constexpr int kPlaceholderCount = static_cast<int>(std::size(kPlaceholders));
+constexpr int k410 = kPlaceholderCount - 2, k461 = kPlaceholderCount - 1;
+
+std::shared_ptr<const CompiledTemplate> Compile(const std::string& text) {
+  auto c = std::make_shared<CompiledTemplate>();
+  c->text = text;
+  c->has461 = text.find("{461}") != std::string::npos;
+  std::size_t literal = 0, i = 0;
+  while (i < text.size()) {
+    const std::size_t open = text.find('{', i);
+    if (open == std::string::npos) break;
+    const std::size_t next = FindBrace(text, open + 1);
+    if (next == std::string::npos) break;
+    if (text[next] == '{') {
+      i = next;
+      continue;
+    }
+    const std::string_view name(text.data() + open, next + 1 - open);
+    const auto* it = std::find(std::begin(kPlaceholders), std::end(kPlaceholders), name);
+    if (it != std::end(kPlaceholders)) {
+      c->pieces.push_back({literal, open - literal, static_cast<int>(it - std::begin(kPlaceholders))});
+      literal = next + 1;
+    }
+    i = next + 1;
+  }
+  c->pieces.push_back({literal, text.size() - literal, -1});
+  return c;
+}
+
+}  // namespace
+
 std::string ComposeWorkForm(SubfieldValues& v, const CompositionContext& context) {
-  // 1. Price; 2. year; 3. dates into the template.
+  // 1. Price; 2. year.
   v[d010d] = NormalisePrice(v[d010d]);
   const std::string year = PublicationYear(v[d210d]);
-  std::string text = context.templateText;
-  ReplaceAll(text, "{bmrq}", Yyyymmdd(context.now));
-  ReplaceAll(text, "{cbsj}", year);
+  const std::string catalogued = Yyyymmdd(context.now);
 
   // 4. Title pinyin; 5. region code; 6. 701 lines.
   static const PinyinSource kNoPinyin;
@@ -173,14 +229,53 @@ std::string ComposeWorkForm(SubfieldValues& v, const CompositionContext& context
       {"{905d}", Sub('d', v[d905d])},
       {"{905v}", Sub('j', v[d905v])},
   };
+  const std::string series = v[d225a].empty() ? std::string() : "12001 |a" + v[d225a];
+
+  bool braces = HasBrace(series);
+  for (const auto& r : replacements) braces = braces || HasBrace(r.second);
+  if (!braces) {
+    // No inserted text holds a brace, so no replacement can make or break another placeholder:
+    // filling the compiled template in one pass gives what replacing one after another gives.
+    if (!context.compiled || context.compiled->text != context.templateText)
+      context.compiled = Compile(context.templateText);
+    const CompiledTemplate& c = *context.compiled;
+    std::array<std::string_view, kPlaceholderCount> values;
+    values[0] = catalogued;
+    values[1] = year;
+    for (std::size_t k = 0; k < std::size(replacements); ++k) values[k + 2] = replacements[k].second;
+    std::string link;
+    bool keep410 = false;
+    if (!series.empty()) {
+      link = (c.has461 ? "461  0 |" : "410  0 |") + series;
+      values[c.has461 ? k461 : k410] = link;
+      keep410 = c.has461;
+    }
+    std::string text;
+    text.reserve(c.text.size() + 512);
+    for (const auto& piece : c.pieces) {
+      text.append(c.text, piece.start, piece.length);
+      if (piece.placeholder < 0) continue;
+      if (piece.placeholder == k410 && keep410) {
+        text += "{410}";
+      } else {
+        text += values[piece.placeholder];
+      }
+    }
+    return RightMarc(text);
+  }
+
+  // A value with a brace: replace one placeholder after another, exactly in order.
+  std::string text = context.templateText;
+  ReplaceAll(text, "{bmrq}", catalogued);
+  ReplaceAll(text, "{cbsj}", year);
   for (const auto& [placeholder, value] : replacements) ReplaceAll(text, placeholder, value);
 
   // 8. The series link.
-  if (!v[d225a].empty()) {
+  if (!series.empty()) {
     if (text.find("{461}") != std::string::npos) {
-      ReplaceAll(text, "{461}", "461  0 |12001 |a" + v[d225a]);
+      ReplaceAll(text, "{461}", "461  0 |" + series);
     } else {
-      ReplaceAll(text, "{410}", "410  0 |12001 |a" + v[d225a]);
+      ReplaceAll(text, "{410}", "410  0 |" + series);
     }
   } else {
     ReplaceAll(text, "{410}", "");

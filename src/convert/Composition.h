@@ -3,7 +3,9 @@
 // enriched (price in CNY, cataloguing date, publication year, title pinyin, the publisher's region
 // code, 701 lines, a series link), cleaned of empty lines and built into an ISO 2709 record.
 
+#include <memory>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "convert/Pinyin.h"
@@ -17,12 +19,25 @@ namespace rowcaster::convert {
 // The default conversion template: 21 lines, each ending with CR LF.
 extern const std::string_view kDefaultTemplate;
 
+// A template cut once into literal text and placeholders, for composing many rows.
+struct CompiledTemplate {
+  struct Piece {
+    std::size_t start = 0, length = 0;  // literal text in `text`
+    int placeholder = -1;               // what follows it, or -1
+  };
+  std::string text;
+  std::vector<Piece> pieces;
+  bool has461 = false;
+};
+
 // What a composition needs besides the row's values.
 struct CompositionContext {
   std::string templateText{kDefaultTemplate};
   LocalTime now;
   RegionLookup* lookup = nullptr;
   const PinyinSource* pinyin = nullptr;
+  // The compiled form of templateText, made on first use.
+  mutable std::shared_ptr<const CompiledTemplate> compiled;
 };
 
 // "CNY" + a plain number; otherwise "$" and "￥" become "CNY".

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "TestPaths.h"
 #include "convert/TestCbk.h"
 #include "platform/text/Gbk.h"
@@ -178,6 +180,38 @@ TEST_F(Compose, BuildsAFullRecord) {
   EXPECT_NE(text.find("\x1F" "a单田芳\x1F" "Ashan tian fang\x1F" "4主编"), std::string::npos);
   EXPECT_NE(text.find("\x1F" "aCN\x1F" "b310000"), std::string::npos);
   EXPECT_NE(text.find("20261205d2005"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace rowcaster::convert
+
+namespace rowcaster::convert {
+namespace {
+
+// The one-pass substitution must give what replacing placeholder after placeholder gives; a brace
+// in a value the template does not use sends the same template down the step-by-step path.
+TEST_F(Compose, OnePassAndStepByStepAgree) {
+  static const char* const kPieces[] = {"{010a}", "{200a}", "{200f}", "{701}", "{410}", "{461}", "{dqdm}", "{bmrq}",
+                                        "{cbsj}", "{905v}", "{200g}", "{x}", "{", "}", "{{200e}}", "|a", " ",
+                                        "\r\n200 1  ", "\r\n801    ", "\r\n", "文", "{200", "a}"};
+  std::mt19937 rng(5);
+  for (int round = 0; round < 300; ++round) {
+    std::string tmpl = "200 1  ";
+    for (int k = 0; k < 30; ++k) tmpl += kPieces[rng() % std::size(kPieces)];
+    tmpl += "\r\n801    |aCN\r\n";
+    context_.templateText = tmpl;
+    SubfieldValues v;
+    v[d200a] = "书名";
+    v[d010a] = "7-5327-1";
+    v[d200f] = round % 2 ? "张三著,李四" : "";
+    v[d225a] = round % 3 ? "丛书" : "";
+    v[d200e] = "副";
+    v[d905v] = "3";
+    SubfieldValues slow = v;
+    slow[d333a] = "{";  // {333a} is not among the pieces
+    const std::string fast = ComposeWorkForm(v, context_);
+    EXPECT_EQ(fast, ComposeWorkForm(slow, context_)) << tmpl;
+  }
 }
 
 }  // namespace
