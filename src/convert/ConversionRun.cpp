@@ -200,13 +200,9 @@ std::optional<EndMessage> MessageFor(const RunResult& r, const RunInput& input) 
   return std::nullopt;
 }
 
-RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
-  RunResult result;
+RunOutcome CheckRun(const RunInput& input) {
   // 1. The output path: only the empty text fails.
-  if (input.outputPath.empty()) {
-    result.outcome = RunOutcome::PathMissing;
-    return result;
-  }
+  if (input.outputPath.empty()) return RunOutcome::PathMissing;
   // 3-4. Title, ISBN and price must be mapped.
   bool title = false, isbn = false, price = false;
   for (const auto& code : input.mapping) {
@@ -214,10 +210,13 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
     isbn = isbn || code == "010a";
     price = price || code == "010d";
   }
-  if (!title || !isbn || !price) {
-    result.outcome = RunOutcome::RequiredMissing;
-    return result;
-  }
+  return title && isbn && price ? RunOutcome::Finished : RunOutcome::RequiredMissing;
+}
+
+RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
+  RunResult result;
+  result.outcome = CheckRun(input);
+  if (result.outcome != RunOutcome::Finished) return result;
   // 7. The output file, appended to; a file that cannot be opened stops the run before any row.
   Output out(input.outputPath);
   if (!out.ok()) {

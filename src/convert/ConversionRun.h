@@ -67,6 +67,9 @@ struct EndMessage {
 };
 std::optional<EndMessage> MessageFor(const RunResult& result, const RunInput& input);
 
+// The two checks a run makes before it touches anything: Finished when both pass.
+RunOutcome CheckRun(const RunInput& input);
+
 // Runs the conversion. The checks' messages are the caller's to show (MessageFor); nothing here
 // shows a window.
 RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks = {});

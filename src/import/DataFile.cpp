@@ -39,7 +39,7 @@ class WaitPointer {
 };
 
 void SetStartButton(ImportWindow& window) {
-  window.SetStartEnabled(!window.ExcelPath().empty() && !window.MarcPath().empty());
+  window.SetStartEnabled(!window.ExcelPathText().empty() && !window.MarcPathText().empty());
 }
 
 }  // namespace
@@ -119,14 +119,14 @@ std::shared_ptr<LoadedTable> LoadTable(data::TableReader& reader, const std::str
 void SelectExcel_Click(ImportWindow& window, ui::Ui& ui, data::TableReader& reader, const std::string& marcCodeList) {
   const std::string chosen = ui.OpenFile(kOpenTitle, kOpenFilter, "");
   if (chosen.empty()) return;
-  window.SetExcelPath(chosen);
-  const std::string s = TrimBlanks(window.ExcelPath());
+  window.SetExcelPathText(chosen);
+  const std::string s = TrimBlanks(window.ExcelPathText());
   if (s.empty()) return;
   if (CharCount(s) > 3) {
     std::error_code ec;
     if (!std::filesystem::exists(s, ec)) {
       ui.Message(kFileMissing, kTitle, ui::Icon::Error, ui::Buttons::Ok);
-      window.SetExcelPath("");
+      window.SetExcelPathText("");
       window.InitGrids();
       return;
     }
@@ -138,7 +138,7 @@ void SelectExcel_Click(ImportWindow& window, ui::Ui& ui, data::TableReader& read
     }
   }
   ui.Message(std::string(kFileInvalid) + "\r\n" + kOnlyThreeKinds, kTitle, ui::Icon::Error, ui::Buttons::Ok);
-  window.SetExcelPath("");
+  window.SetExcelPathText("");
   window.InitGrids();
   SetStartButton(window);
 }
@@ -169,7 +169,7 @@ void ReadDataFile(const std::string& path, const std::string& kind, ImportWindow
       if (offered.empty()) {
         wait.Set(false);
         ui.Message(NoTableMessage(kind), kTitle, ui::Icon::Error, ui::Buttons::Ok);
-        window.SetExcelPath("");
+        window.SetExcelPathText("");
         window.InitGrids();
         return;
       }
@@ -191,7 +191,7 @@ void ReadDataFile(const std::string& path, const std::string& kind, ImportWindow
   } catch (const std::exception& e) {
     wait.Set(false);
     ui.Message(std::string(kReadError) + "\r\n" + e.what(), kTitle, ui::Icon::Error, ui::Buttons::Ok);
-    window.SetExcelPath("");
+    window.SetExcelPathText("");
     window.InitGrids();
   }
 }

@@ -50,9 +50,9 @@ std::vector<std::string> PrefilledMapping(const std::vector<std::string>& fieldN
 class ImportWindow {
  public:
   virtual ~ImportWindow() = default;
-  virtual std::string ExcelPath() const = 0;
-  virtual void SetExcelPath(const std::string& path) = 0;
-  virtual std::string MarcPath() const = 0;
+  virtual std::string ExcelPathText() const = 0;
+  virtual void SetExcelPathText(const std::string& path) = 0;
+  virtual std::string MarcPathText() const = 0;
   virtual void InitGrids() = 0;
   // Shows a table with rows in the content grid, and its fields with their pre-filled codes in the
   // mapping grid.

@@ -25,9 +25,9 @@ class FakeWindow : public ImportWindow {
   std::vector<std::vector<std::string>> pickerShown;
   std::deque<std::string> picks;  // empty: cancel
 
-  std::string ExcelPath() const override { return excelPath; }
-  void SetExcelPath(const std::string& p) override { excelPath = p; }
-  std::string MarcPath() const override { return marcPath; }
+  std::string ExcelPathText() const override { return excelPath; }
+  void SetExcelPathText(const std::string& p) override { excelPath = p; }
+  std::string MarcPathText() const override { return marcPath; }
   void InitGrids() override {
     ++initGrids;
     table.reset();

@@ -1,0 +1,285 @@
+#include "app/MainWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMetaObject>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTimer>
+
+#include "convert/RegionLookup.h"
+#include "import/ContentModel.h"
+#include "import/TablePicker.h"
+#include "mapping/MappingGrid.h"
+#include "mapping/MarcFields.h"
+#include "platform/ui/QtUi.h"
+#include "skin/Skin.h"
+
+namespace rowcaster::app {
+namespace {
+
+int Px(int twips) { return (twips + 7) / 15; }
+QRect Rect(int left, int top, int width, int height) { return QRect(Px(left), Px(top), Px(width), Px(height)); }
+
+QFont GridFont() {
+  QFont font;
+  font.setFamilies({"SimSun", "宋体", "NSimSun", "Noto Serif CJK SC", "Noto Sans CJK SC", "WenQuanYi Zen Hei"});
+  font.setPointSize(9);
+  return font;
+}
+
+}  // namespace
+
+std::string ProgressCaption(std::int64_t k, std::int64_t m) {
+  return "Rowcaster---转换中:" + std::to_string(k) + "/" + std::to_string(m);
+}
+
+MainWindow::MainWindow(ui::Ui& ui, std::string exeDir, QWidget* parent)
+    : QMainWindow(parent), ui_(ui), exeDir_(std::move(exeDir)) {
+  setObjectName("MainWindow");
+  setWindowTitle("Rowcaster");
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+  auto* client = new QWidget(this);
+  client->setFixedSize(Px(11625), Px(8940));
+  setCentralWidget(client);
+  setFixedSize(client->size());
+
+  Frame1 = new QGroupBox(client);
+  Frame1->setObjectName("Frame1");
+  Frame1->setGeometry(Rect(0, -60, 9735, 1215));
+  Label1 = new QLabel("表格路径：", Frame1);
+  Label1->setGeometry(Rect(180, 300, 1035, 375));
+  ExcelPath = new QLineEdit(Frame1);
+  ExcelPath->setObjectName("ExcelPath");
+  ExcelPath->setGeometry(Rect(1260, 240, 6855, 315));
+  ExcelPath->setReadOnly(true);
+  SelectExcel = new QPushButton("选择路径(&F)", Frame1);
+  SelectExcel->setObjectName("SelectExcel");
+  SelectExcel->setGeometry(Rect(8220, 240, 1395, 315));
+  Label2 = new QLabel("MARC路径：", Frame1);
+  Label2->setGeometry(Rect(180, 780, 975, 315));
+  MarcPath = new QLineEdit(Frame1);
+  MarcPath->setObjectName("MarcPath");
+  MarcPath->setGeometry(Rect(1260, 720, 6855, 315));
+  MarcPath->setReadOnly(true);
+  OutMarc = new QPushButton("保存路径(&S)", Frame1);
+  OutMarc->setObjectName("OutMarc");
+  OutMarc->setGeometry(Rect(8220, 720, 1395, 315));
+
+  StratConvert = new QPushButton("开始转换(&C)", client);
+  StratConvert->setObjectName("StratConvert");
+  StratConvert->setGeometry(Rect(9960, 120, 1455, 435));
+  StratConvert->setEnabled(false);
+  ExitSoft = new QPushButton("退出软件(&E)", client);
+  ExitSoft->setObjectName("ExitSoft");
+  ExitSoft->setGeometry(Rect(9960, 660, 1455, 435));
+
+  Grid1 = new QTableWidget(client);
+  Grid1->setObjectName("Grid1");
+  Grid1->setGeometry(Rect(0, 1260, 4575, 3855));
+  Grid1->setFont(GridFont());
+  Grid1->verticalHeader()->hide();
+
+  Frame3 = new QGroupBox("转换模板", client);
+  Frame3->setObjectName("Frame3");
+  Frame3->setGeometry(Rect(0, 5160, 4575, 3735));
+  Text2 = new QPlainTextEdit(Frame3);
+  Text2->setObjectName("Text2");
+  Text2->setGeometry(Rect(180, 240, 4335, 3375));
+  Text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Text2->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Text2->setPlainText(ui::Q(std::string(convert::kDefaultTemplate)).replace("\r\n", "\n"));
+
+  Frame2 = new QGroupBox("表格内容显示区", client);
+  Frame2->setObjectName("Frame2");
+  Frame2->setGeometry(Rect(4620, 1200, 6975, 7695));
+  Grid2 = new QTableView(Frame2);
+  Grid2->setObjectName("Grid2");
+  Grid2->setGeometry(Rect(120, 240, 6735, 7335));
+  Grid2->setFont(GridFont());
+  Grid2->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  Grid2->setWordWrap(false);
+  // A million rows scroll smoothly when no row asks for its own height.
+  Grid2->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  Grid2->verticalHeader()->setDefaultSectionSize(QFontMetrics(GridFont()).height() + 6);
+  Grid2->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  content_ = new import::ContentModel(this);
+  Grid2->setModel(content_);
+
+  // The pick list is a child of the window itself, above the grids.
+  List1 = new QListWidget(client);
+  List1->setObjectName("List1");
+  List1->setGeometry(Rect(1860, 3000, 2295, 3810));
+  List1->setFont(GridFont());
+  mapping_ = new mapping::MappingGrid(Grid1, List1, StratConvert, ui_, this);
+
+  connect(SelectExcel, &QPushButton::clicked, this, &MainWindow::SelectExcel_Click);
+  connect(OutMarc, &QPushButton::clicked, this, &MainWindow::OutMarc_Click);
+  connect(StratConvert, &QPushButton::clicked, this, &MainWindow::StratConvert_Click);
+  connect(ExitSoft, &QPushButton::clicked, this, &MainWindow::ExitSoft_Click);
+  progressTimer_ = new QTimer(this);
+  progressTimer_->setInterval(50);
+  connect(progressTimer_, &QTimer::timeout, this, &MainWindow::ShowProgress);
+
+  // Start-up: the publisher database's connection string, the code list, the empty grids.
+  cbkConnStr = convert::CbkConnStr(exeDir_);
+  std::vector<std::string> entries;
+  for (int i = 0; i < List1->count(); ++i) entries.push_back(ui::S(List1->item(i)->text()));
+  MarcCodeList = mapping::BuildMarcCodeList(entries);
+  InitGrids();
+  reader_ = data::ChildProcessReader(exeDir_ + "/rowcaster-cli");
+}
+
+MainWindow::~MainWindow() {
+  stop_ = true;
+  if (worker_.joinable()) worker_.join();
+}
+
+std::string MainWindow::ExcelPathText() const { return ui::S(ExcelPath->text()); }
+void MainWindow::SetExcelPathText(const std::string& path) { ExcelPath->setText(ui::Q(path)); }
+std::string MainWindow::MarcPathText() const { return ui::S(MarcPath->text()); }
+
+void MainWindow::InitGrids() {
+  content_->Clear();
+  for (int c = 0; c < 7; ++c) Grid2->setColumnWidth(c, Px(1500));
+  Grid2->setCurrentIndex(content_->index(0, 0));
+  Grid2->selectionModel()->select(QItemSelection(content_->index(0, 0), content_->index(0, 6)),
+                                  QItemSelectionModel::ClearAndSelect);
+  mapping_->Init();
+}
+
+void MainWindow::ShowTable(std::shared_ptr<const import::LoadedTable> table, std::vector<std::string> codes) {
+  const std::vector<std::string> names = table->FieldNames();
+  content_->SetTable(std::move(table));
+  mapping_->SetFields(names, codes);
+}
+
+void MainWindow::SetStartEnabled(bool enabled) { StratConvert->setEnabled(enabled && !Converting()); }
+
+void MainWindow::SetStartButtonByPaths() {
+  SetStartEnabled(!ExcelPath->text().isEmpty() && !MarcPath->text().isEmpty());
+}
+
+std::string MainWindow::PickTable(const std::vector<std::string>& names) {
+  if (tablePicker) return tablePicker(names);
+  return import::PickTable(ui_, this, names);
+}
+
+void MainWindow::SelectExcel_Click() {
+  if (Converting()) return;
+  import::SelectExcel_Click(*this, ui_, *reader_, MarcCodeList);
+}
+
+void MainWindow::OutMarc_Click() {
+  const std::string path = ui_.SaveFile("保存Marc数据到文件", "ISO(2709)|*.iso|txt|*.txt", "");
+  if (!path.empty()) MarcPath->setText(ui::Q(path));
+  SetStartButtonByPaths();
+}
+
+void MainWindow::ExitSoft_Click() { close(); }
+
+void MainWindow::StratConvert_Click() {
+  if (Converting()) return;
+  convert::RunInput in;
+  in.outputPath = MarcPathText();
+  in.mapping = mapping_->Mapping();
+  in.table = content_->Table();
+  if (!in.table) {
+    // The empty grid: seven columns and one empty row.
+    auto empty = std::make_shared<import::LoadedTable>(std::vector<std::string>(7));
+    empty->AppendRow(std::vector<std::string>{});
+    in.table = empty;
+  }
+  in.templateText = ui::S(Text2->toPlainText().replace("\n", "\r\n"));
+  if (!in.templateText.empty()) in.templateText += "\r\n";
+  in.cbkConnStr = cbkConnStr;
+  const convert::RunOutcome check = convert::CheckRun(in);
+  if (check != convert::RunOutcome::Finished) {
+    const auto message = convert::MessageFor(convert::RunResult{check}, in);
+    ui_.Message(message->text, message->title, message->icon, ui::Buttons::Ok);
+    if (check == convert::RunOutcome::PathMissing) OutMarc->setFocus();
+    return;
+  }
+  static std::shared_ptr<const convert::PinyinSource> pinyin;
+  if (!pinyin) pinyin = std::make_shared<convert::PinyinSource>(convert::PinyinSource::FromFile(exeDir_ + "/pinyin.dat"));
+  in.pinyin = pinyin;
+  runInput_ = in;
+  stop_ = false;
+  finished_ = false;
+  doneRows_ = 0;
+  totalRows_ = static_cast<std::int64_t>(in.table->RowCount());
+  StratConvert->setEnabled(false);
+  SelectExcel->setEnabled(false);
+  setWindowTitle(ui::Q(ProgressCaption(0, totalRows_)));
+  progressTimer_->start();
+  worker_ = std::thread([this] {
+    convert::RunCallbacks callbacks;
+    callbacks.stop = &stop_;
+    callbacks.progress = [this](std::int64_t k, std::int64_t m) {
+      doneRows_ = k;
+      totalRows_ = m;
+    };
+    result_ = convert::RunConversion(runInput_, callbacks);
+    finished_ = true;
+    QMetaObject::invokeMethod(this, [this] { FinishConversion(); }, Qt::QueuedConnection);
+  });
+}
+
+void MainWindow::ShowProgress() {
+  if (Converting()) setWindowTitle(ui::Q(ProgressCaption(doneRows_, totalRows_)));
+}
+
+void MainWindow::FinishConversion() {
+  if (!worker_.joinable() || !finished_) return;
+  worker_.join();
+  progressTimer_->stop();
+  SelectExcel->setEnabled(true);
+  SetStartButtonByPaths();
+  if (result_.outcome == convert::RunOutcome::Stopped) return;
+  if (result_.outcome == convert::RunOutcome::Finished) {
+    setWindowTitle(ui::Q(ProgressCaption(result_.rows, result_.rows)));
+    setWindowTitle("Rowcaster---转换完成");
+  }
+  if (const auto message = convert::MessageFor(result_, runInput_))
+    ui_.Message(message->text, message->title, message->icon, ui::Buttons::Ok);
+  if (onConversionEnd) onConversionEnd(result_);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (ui_.Message("确定退出Rowcaster吗？（Y/N）", "操作提示", ui::Icon::Information, ui::Buttons::YesNo) != ui::Answer::Yes) {
+    event->ignore();
+    return;
+  }
+  // Yes: a running conversion stops after the record being written and closes its file.
+  stop_ = true;
+  if (worker_.joinable()) worker_.join();
+  progressTimer_->stop();
+  skin::SkinDetach(this);
+  event->accept();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (shownOnce_) return;
+  shownOnce_ = true;
+  if (const QScreen* screen = this->screen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.center() - QPoint(width() / 2, height() / 2));
+  }
+}
+
+bool MainWindow::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate) skin::SkinAttach(this);
+  return QMainWindow::event(event);
+}
+
+}  // namespace rowcaster::app

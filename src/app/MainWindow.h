@@ -1,0 +1,115 @@
+#pragma once
+// The main window "Rowcaster": the two paths, the mapping grid with its pick list, the template,
+// the content grid, and the buttons that import, choose the output, convert and quit.
+
+#include <QMainWindow>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "convert/ConversionRun.h"
+#include "import/DataFile.h"
+#include "platform/data/TableReader.h"
+#include "platform/ui/Ui.h"
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QTableView;
+class QTableWidget;
+class QTimer;
+
+namespace rowcaster::import {
+class ContentModel;
+}
+namespace rowcaster::mapping {
+class MappingGrid;
+}
+
+namespace rowcaster::app {
+
+class MainWindow : public QMainWindow, public import::ImportWindow {
+  Q_OBJECT
+ public:
+  // `ui` shows the messages and dialogs; `exeDir` is where cbk.db, pinyin.dat and rowcaster-cli lie.
+  MainWindow(ui::Ui& ui, std::string exeDir, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // The shared texts built at start-up.
+  std::string cbkConnStr;
+  std::string MarcCodeList;
+
+  // Controls, by the names the program uses for them.
+  QGroupBox* Frame1;
+  QLabel* Label1;
+  QLineEdit* ExcelPath;
+  QPushButton* SelectExcel;
+  QLabel* Label2;
+  QLineEdit* MarcPath;
+  QPushButton* OutMarc;
+  QPushButton* StratConvert;
+  QPushButton* ExitSoft;
+  QTableWidget* Grid1;
+  QListWidget* List1;
+  QGroupBox* Frame3;
+  QPlainTextEdit* Text2;
+  QGroupBox* Frame2;
+  QTableView* Grid2;
+
+  void SelectExcel_Click();
+  void OutMarc_Click();
+  void StratConvert_Click();
+  void ExitSoft_Click();
+
+  // The picker, replaceable by tests; by default the modal SelectXlS.
+  std::function<std::string(const std::vector<std::string>&)> tablePicker;
+  // Called when a conversion has ended and its message has been shown.
+  std::function<void(const convert::RunResult&)> onConversionEnd;
+
+  bool Converting() const { return worker_.joinable(); }
+  mapping::MappingGrid& Mapping() { return *mapping_; }
+  import::ContentModel& Content() { return *content_; }
+
+  // import::ImportWindow
+  std::string ExcelPathText() const override;
+  void SetExcelPathText(const std::string& path) override;
+  std::string MarcPathText() const override;
+  void InitGrids() override;
+  void ShowTable(std::shared_ptr<const import::LoadedTable> table, std::vector<std::string> mapping) override;
+  void SetStartEnabled(bool enabled) override;
+  std::string PickTable(const std::vector<std::string>& names) override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  bool event(QEvent* event) override;
+
+ private:
+  void SetStartButtonByPaths();
+  void FinishConversion();
+  void ShowProgress();
+
+  ui::Ui& ui_;
+  std::string exeDir_;
+  std::unique_ptr<data::TableReader> reader_;
+  import::ContentModel* content_;
+  mapping::MappingGrid* mapping_;
+  bool shownOnce_ = false;
+  // The running conversion.
+  std::thread worker_;
+  std::atomic<bool> stop_{false};
+  std::atomic<std::int64_t> doneRows_{0}, totalRows_{0};
+  std::atomic<bool> finished_{false};
+  convert::RunResult result_;
+  convert::RunInput runInput_;
+  QTimer* progressTimer_;
+};
+
+// The caption while a conversion runs.
+std::string ProgressCaption(std::int64_t k, std::int64_t m);
+
+}  // namespace rowcaster::app

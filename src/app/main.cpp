@@ -1,0 +1,17 @@
+// rowcaster: the window.
+
+#include <QApplication>
+
+#include "app/MainWindow.h"
+#include "platform/Paths.h"
+#include "platform/ui/QtUi.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Rowcaster");
+  rowcaster::ui::QtUi ui;
+  rowcaster::app::MainWindow window(ui, rowcaster::ExecutableDir());
+  ui.SetParent(&window);
+  window.show();
+  return app.exec();
+}

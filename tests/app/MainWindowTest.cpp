@@ -1,0 +1,331 @@
+#include "app/MainWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+
+#include "TestPaths.h"
+#include "import/ContentModel.h"
+#include "import/TablePicker.h"
+#include "mapping/MappingGrid.h"
+#include "mapping/PickList.h"
+
+namespace rowcaster::app {
+namespace {
+
+using ui::Icon;
+
+std::string Fixture(const std::string& name) { return test::SourceFile("fixtures/" + name); }
+
+class Window : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window_ = std::make_unique<MainWindow>(ui_, ROWCASTER_BUILD_DIR);
+    window_->show();
+    QApplication::setActiveWindow(window_.get());
+    QApplication::processEvents();
+  }
+  void TearDown() override {
+    ui_.messageAnswers.push_back(ui::Answer::Yes);
+    window_->close();
+    window_.reset();
+  }
+  // Loads the first sheet of the SheetJS workbook through the window.
+  void LoadBooks() {
+    window_->tablePicker = [](const std::vector<std::string>& names) { return names.at(0); };
+    ui_.openAnswers.push_back(Fixture("sheetjs_biff8.xls"));
+    const std::size_t before = ui_.messages.size();
+    window_->SelectExcel_Click();
+    ASSERT_EQ(ui_.messages.size(), before) << ui_.messages.back().text;
+  }
+  void ClickCell(int row, int col) {
+    QTableWidget* g = window_->Grid1;
+    const QRect r = g->visualRect(g->model()->index(row, col));
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, r.center());
+    QApplication::processEvents();
+  }
+  std::string Cell(int row, int col) {
+    const QTableWidgetItem* item = window_->Grid1->item(row, col);
+    return item ? item->text().toStdString() : std::string();
+  }
+  void PickEntry(const std::string& code) {
+    for (int i = 0; i < window_->List1->count(); ++i)
+      if (window_->List1->item(i)->text().startsWith(QString::fromStdString(code))) {
+        const QRect r = window_->List1->visualItemRect(window_->List1->item(i));
+        QTest::mouseClick(window_->List1->viewport(), Qt::LeftButton, {}, r.center());
+        QApplication::processEvents();
+        return;
+      }
+    FAIL() << code;
+  }
+
+  ui::ScriptedUi ui_;
+  std::unique_ptr<MainWindow> window_;
+};
+
+TEST_F(Window, StartsEmptyWithTheStartButtonOff) {
+  MainWindow& w = *window_;
+  EXPECT_EQ(w.windowTitle(), "Rowcaster");
+  EXPECT_FALSE(w.StratConvert->isEnabled());
+  EXPECT_TRUE(w.ExcelPath->text().isEmpty());
+  EXPECT_TRUE(w.MarcPath->text().isEmpty());
+  EXPECT_EQ(w.size(), QSize(775, 596));
+  EXPECT_EQ(w.minimumSize(), w.maximumSize()) << "fixed size";
+  EXPECT_FALSE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+  // Positions are twips / 15.
+  EXPECT_EQ(w.StratConvert->geometry(), QRect(664, 8, 97, 29));
+  EXPECT_EQ(w.ExitSoft->geometry(), QRect(664, 44, 97, 29));
+  EXPECT_EQ(w.Grid1->geometry(), QRect(0, 84, 305, 257));
+  EXPECT_EQ(w.Frame2->geometry(), QRect(308, 80, 465, 513));
+  EXPECT_EQ(w.SelectExcel->text(), "选择路径(&F)");
+  EXPECT_EQ(w.OutMarc->text(), "保存路径(&S)");
+  EXPECT_EQ(w.StratConvert->text(), "开始转换(&C)");
+  EXPECT_EQ(w.ExitSoft->text(), "退出软件(&E)");
+  EXPECT_EQ(w.Frame3->title(), "转换模板");
+  EXPECT_EQ(w.Frame2->title(), "表格内容显示区");
+  // The empty grids.
+  EXPECT_EQ(w.Grid2->model()->columnCount(), 7);
+  EXPECT_EQ(w.Grid2->model()->rowCount(), 1);
+  EXPECT_EQ(w.Grid2->model()->headerData(6, Qt::Horizontal).toString(), "字段7");
+  EXPECT_EQ(w.Grid2->columnWidth(0), 100);
+  EXPECT_EQ(w.Grid1->columnCount(), 2);
+  EXPECT_EQ(w.Grid1->rowCount(), 1);
+  EXPECT_EQ(w.Grid1->horizontalHeaderItem(0)->text(), "Excel字段");
+  EXPECT_EQ(w.Grid1->horizontalHeaderItem(1)->text(), "Marc字段");
+  EXPECT_EQ(w.Grid1->columnWidth(0), 137);
+  EXPECT_TRUE(w.Grid1->font().families().contains("SimSun"));
+  // Start-up texts and the template.
+  EXPECT_EQ(w.cbkConnStr, "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + std::string(ROWCASTER_BUILD_DIR) +
+                              "/cbk.db;Persist Security Info=False");
+  EXPECT_EQ(w.MarcCodeList.size(), 190u);
+  EXPECT_EQ(w.Text2->toPlainText().toStdString() + "\n",
+            QString::fromStdString(std::string(convert::kDefaultTemplate)).replace("\r\n", "\n").toStdString() + "\n");
+  EXPECT_FALSE(w.List1->isVisible());
+  EXPECT_EQ(w.List1->count(), 38);
+}
+
+TEST_F(Window, TheStartButtonFollowsBothPaths) {
+  ui_.saveAnswers.push_back("/tmp/out.iso");
+  window_->OutMarc_Click();
+  ASSERT_EQ(ui_.dialogs.size(), 1u);
+  EXPECT_EQ(ui_.dialogs[0].title, "保存Marc数据到文件");
+  EXPECT_EQ(ui_.dialogs[0].filter, "ISO(2709)|*.iso|txt|*.txt");
+  EXPECT_EQ(window_->MarcPath->text(), "/tmp/out.iso");
+  EXPECT_FALSE(window_->StratConvert->isEnabled()) << "no data path yet";
+
+  LoadBooks();
+  EXPECT_TRUE(window_->StratConvert->isEnabled());
+  window_->OutMarc_Click();  // cancelled: the path stays, the rule is applied again
+  EXPECT_EQ(window_->MarcPath->text(), "/tmp/out.iso");
+  EXPECT_TRUE(window_->StratConvert->isEnabled());
+
+  ui_.openAnswers.push_back("/nonexistent/x.txt");
+  window_->SelectExcel_Click();
+  EXPECT_EQ(ui_.messages.back().text, "选择的数据文件不存在！");
+  EXPECT_TRUE(window_->StratConvert->isEnabled()) << "a missing file leaves the button as it was";
+  ui_.openAnswers.push_back(Fixture("make_fixtures.js"));
+  window_->SelectExcel_Click();
+  EXPECT_FALSE(window_->StratConvert->isEnabled());
+}
+
+TEST_F(Window, ImportFillsBothGridsAndFailuresEmptyThem) {
+  LoadBooks();
+  EXPECT_EQ(window_->Grid2->model()->rowCount(), 5);
+  EXPECT_EQ(window_->Grid2->model()->headerData(0, Qt::Horizontal).toString(), "200a");
+  EXPECT_EQ(window_->Grid2->model()->index(0, 0).data().toString(), "银行会计学");
+  EXPECT_EQ(window_->Grid1->rowCount(), 7);
+  EXPECT_EQ(Cell(0, 0), "200a");
+  EXPECT_EQ(Cell(0, 1), "200a");
+  EXPECT_EQ(Cell(6, 0), "note");
+  EXPECT_EQ(Cell(6, 1), "");
+
+  const std::string bad = testing::TempDir() + "broken.xls";
+  std::ofstream(bad) << "broken";
+  ui_.openAnswers.push_back(bad);
+  window_->SelectExcel_Click();
+  ASSERT_FALSE(ui_.messages.empty());
+  EXPECT_EQ(ui_.messages.back().text.rfind("读取数据文件出错！\r\n", 0), 0u);
+  EXPECT_EQ(ui_.messages.back().icon, Icon::Error);
+  EXPECT_TRUE(window_->ExcelPath->text().isEmpty());
+  EXPECT_EQ(window_->Grid2->model()->columnCount(), 7);
+  EXPECT_EQ(window_->Grid1->rowCount(), 1);
+  EXPECT_EQ(ui_.waitDepth, 0);
+}
+
+TEST_F(Window, ThePickerDialog) {
+  import::SelectXlS picker(ui_, window_.get());
+  EXPECT_EQ(picker.windowTitle(), "选择数据表");
+  EXPECT_EQ(picker.size(), QSize(189, 159));
+  picker.SetNames({"Sheet1$"});
+  picker.CmdOk_Click();  // nothing selected
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text, "请选择表！");
+  EXPECT_EQ(ui_.messages[0].icon, Icon::Information);
+  EXPECT_EQ(picker.tableName, "");
+  picker.List1->setCurrentRow(0);
+  picker.CmdOk_Click();
+  EXPECT_EQ(picker.tableName, "Sheet1$");
+  picker.SetNames({"A", "B"});
+  picker.List1->setCurrentRow(1);
+  picker.Command2_Click();
+  EXPECT_EQ(picker.tableName, "");
+  picker.SetNames({"A"});
+  picker.show();
+  picker.List1->setCurrentRow(0);
+  picker.close();  // the frame's close box
+  EXPECT_EQ(picker.tableName, "");
+  EXPECT_EQ(picker.result(), QDialog::Rejected);
+}
+
+TEST_F(Window, PicksDuplicatesAndTheKeyboardWalk) {
+  LoadBooks();
+  QListWidget* list = window_->List1;
+  ClickCell(6, 0);
+  EXPECT_FALSE(list->isVisible()) << "column 0 opens nothing";
+  ClickCell(6, 1);
+  ASSERT_TRUE(list->isVisible());
+  EXPECT_EQ(list->height(), 254);
+  PickEntry("606a");
+  EXPECT_EQ(Cell(6, 1), "606a");
+  EXPECT_FALSE(list->isVisible());
+  EXPECT_TRUE(ui_.messages.empty());
+
+  ClickCell(6, 1);
+  EXPECT_EQ(list->currentItem()->text().left(4), "606a") << "pre-selected by the code";
+  PickEntry("200d");  // an entry with a trailing blank still writes four characters
+  EXPECT_EQ(Cell(6, 1), "200d");
+
+  ClickCell(6, 1);
+  PickEntry("200a");  // row 0 holds 200a
+  EXPECT_EQ(Cell(6, 1), "");
+  EXPECT_EQ(Cell(0, 1), "200a");
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text, "对不起,请不要重复选择MARC字段，请重新选择！");
+  EXPECT_EQ(ui_.messages[0].title, "操作提示");
+  EXPECT_EQ(ui_.messages[0].icon, Icon::Information);
+
+  ClickCell(0, 1);
+  PickEntry("200a");  // the code the cell already holds
+  EXPECT_EQ(Cell(0, 1), "200a");
+  EXPECT_EQ(ui_.messages.size(), 1u);
+
+  // Enter in the grid moves down without opening the list; on the last row it does nothing.
+  window_->Grid1->setCurrentCell(5, 1);
+  QTest::keyClick(window_->Grid1, Qt::Key_Return);
+  EXPECT_EQ(window_->Grid1->currentRow(), 6);
+  EXPECT_FALSE(list->isVisible());
+  QTest::keyClick(window_->Grid1, Qt::Key_Return);
+  EXPECT_EQ(window_->Grid1->currentRow(), 6);
+
+  // Enter in the list reopens it one row lower; Escape closes it and writes nothing.
+  ClickCell(4, 1);
+  QTest::keyClick(list, Qt::Key_Return);
+  EXPECT_EQ(window_->Grid1->currentRow(), 5);
+  EXPECT_TRUE(list->isVisible());
+  const QRect cell = window_->Grid1->visualRect(window_->Grid1->model()->index(5, 1));
+  const QPoint inGrid = window_->Grid1->viewport()->mapTo(window_->Grid1, cell.topLeft());
+  const auto p = mapping::ShowMarcListPlacement(0, 1260, inGrid.x() * 15, inGrid.y() * 15, cell.width() * 15);
+  EXPECT_EQ(list->geometry(), QRect((p.left + 7) / 15, (p.top + 7) / 15, (p.width + 7) / 15, 254));
+  QTest::keyClick(list, Qt::Key_Escape);
+  EXPECT_FALSE(list->isVisible());
+  EXPECT_EQ(Cell(5, 1), "210c");
+
+  // On the last row, Enter hands the focus to the start button only when it is enabled.
+  ClickCell(6, 1);
+  QTest::keyClick(list, Qt::Key_Return);
+  EXPECT_TRUE(list->isVisible()) << "the start button is disabled: the list stays";
+  window_->SetStartEnabled(true);
+  QTest::keyClick(list, Qt::Key_Return);
+  QApplication::processEvents();
+  EXPECT_TRUE(window_->StratConvert->hasFocus() || !list->isVisible());
+
+  // Scrolling the grid closes the list.
+  ClickCell(2, 1);
+  ASSERT_TRUE(list->isVisible());
+  emit window_->Grid1->verticalScrollBar()->valueChanged(1);
+  EXPECT_FALSE(list->isVisible());
+}
+
+TEST(PickList, PlacesTheListOverTheCell) {
+  const auto p = mapping::ShowMarcListPlacement(0, 1260, 2070, 240, 2050);
+  EXPECT_EQ(p.left, 2050);
+  EXPECT_EQ(p.top, 1720);
+  EXPECT_EQ(p.width, 2060);
+  EXPECT_EQ(mapping::CodeOfEntry("200d—并列正题名 "), "200d");
+  EXPECT_FALSE(mapping::HasDuplicate({"", "", "200a"}));
+  EXPECT_TRUE(mapping::HasDuplicate({"010a", "", "010a"}));
+}
+
+TEST_F(Window, RunChecksThenConvertsOnAWorkerThread) {
+  window_->StratConvert_Click();
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text, "请选择导出MARC文件的路径");
+  EXPECT_EQ(ui_.messages[0].title, "温馨提示");
+  EXPECT_TRUE(window_->OutMarc->hasFocus());
+
+  const std::string out = testing::TempDir() + "window-run.iso";
+  std::filesystem::remove(out);
+  ui_.saveAnswers.push_back(out);
+  window_->OutMarc_Click();
+  window_->StratConvert_Click();
+  EXPECT_EQ(ui_.messages.back().text, "对不起，必备字段：“题名”“ISBN”“价格”不能为忽略！请重新选择！");
+  EXPECT_EQ(ui_.messages.back().title, "系统提示");
+
+  LoadBooks();
+  std::vector<std::string> captions;
+  bool ended = false;
+  window_->onConversionEnd = [&](const convert::RunResult&) { ended = true; };
+  QObject::connect(window_.get(), &QWidget::windowTitleChanged, [&](const QString& t) { captions.push_back(t.toStdString()); });
+  window_->StratConvert_Click();
+  EXPECT_FALSE(window_->StratConvert->isEnabled());
+  EXPECT_FALSE(window_->SelectExcel->isEnabled());
+  for (int i = 0; i < 500 && !ended; ++i) QTest::qWait(10);
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(window_->windowTitle(), "Rowcaster---转换完成");
+  ASSERT_GE(captions.size(), 2u);
+  EXPECT_EQ(captions[captions.size() - 2], "Rowcaster---转换中:5/5");
+  EXPECT_EQ(ui_.messages.back().text, " 恭喜，数据已转换完毕！");
+  EXPECT_EQ(ui_.messages.back().title, "温馨提示");
+  EXPECT_TRUE(window_->StratConvert->isEnabled());
+  EXPECT_TRUE(window_->SelectExcel->isEnabled());
+  // yaz-marcdump reads what the window wrote.
+  const std::string check = "yaz-marcdump -f GBK -t UTF-8 -p " + out + " 2>&1 >/dev/null | wc -c";
+  std::FILE* p = popen(check.c_str(), "r");
+  char buf[32] = {};
+  std::fgets(buf, sizeof buf, p);
+  pclose(p);
+  EXPECT_EQ(std::atoi(buf), 0) << "no warning";
+  EXPECT_GT(std::filesystem::file_size(out), 1000u);
+}
+
+TEST_F(Window, TheQuitQuestion) {
+  LoadBooks();
+  ui_.messageAnswers.push_back(ui::Answer::No);
+  window_->ExitSoft_Click();
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text, "确定退出Rowcaster吗？（Y/N）");
+  EXPECT_EQ(ui_.messages[0].title, "操作提示");
+  EXPECT_EQ(ui_.messages[0].buttons, ui::Buttons::YesNo);
+  EXPECT_EQ(ui_.messages[0].icon, Icon::Information);
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_EQ(window_->Grid1->rowCount(), 7) << "No keeps everything";
+  ui_.messageAnswers.push_back(ui::Answer::Yes);
+  window_->close();  // the close box asks the same
+  EXPECT_EQ(ui_.messages.size(), 2u);
+  EXPECT_FALSE(window_->isVisible());
+}
+
+}  // namespace
+}  // namespace rowcaster::app
