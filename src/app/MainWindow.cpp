@@ -88,6 +88,7 @@ MainWindow::MainWindow(ui::Ui& ui, std::string exeDir, QWidget* parent)
   Grid1->setGeometry(Rect(0, 1260, 4575, 3855));
   Grid1->setFont(GridFont());
   Grid1->verticalHeader()->hide();
+  Grid1->verticalHeader()->setDefaultSectionSize(QFontMetrics(GridFont()).height() + 8);
 
   Frame3 = new QGroupBox("转换模板", client);
   Frame3->setObjectName("Frame3");

@@ -21,6 +21,7 @@ MappingGrid::MappingGrid(QTableWidget* grid, QListWidget* list, QWidget* start, 
   for (std::string_view e : kMarcFieldEntries) list_->addItem(QString::fromUtf8(e.data(), static_cast<qsizetype>(e.size())));
   list_->hide();
   grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 8);
   grid_->setSelectionMode(QAbstractItemView::SingleSelection);
   connect(grid_, &QTableWidget::cellClicked, this, [this] { Grid1_Click(); });
   connect(grid_->verticalScrollBar(), &QScrollBar::valueChanged, list_, &QWidget::hide);
