@@ -325,11 +325,29 @@ void ButtonAttach(QPushButton* b) {
   (new ButtonHook(b))->Attach();
 }
 
+// The hook that took a widget over, if it is of the kind asked for.
+template <typename Hook>
+Hook* HookOf(QWidget* w) {
+  if (!Hooked(w)) return nullptr;
+  auto* object = reinterpret_cast<QObject*>(static_cast<quintptr>(w->property("PROCADDR").toULongLong()));
+  for (QObject* child : w->children())
+    if (child == object) return dynamic_cast<Hook*>(object);
+  return nullptr;
+}
+
+// The widgets of a window itself: its descendants, but not those of the dialogs it owns.
+QList<QWidget*> OwnDescendants(QWidget* window) {
+  QList<QWidget*> own;
+  for (QWidget* child : window->findChildren<QWidget*>())
+    if (child->window() == window) own.push_back(child);
+  return own;
+}
+
 void ButtonDetach(QWidget* b) {
-  if (!Hooked(b)) return;
-  auto* hook = reinterpret_cast<ButtonHook*>(static_cast<quintptr>(b->property("PROCADDR").toULongLong()));
-  hook->Detach();
-  hook->deleteLater();
+  if (auto* hook = HookOf<ButtonHook>(b)) {
+    hook->Detach();
+    hook->deleteLater();
+  }
 }
 
 void EdgeAttach(QWidget* w) {
@@ -339,8 +357,7 @@ void EdgeAttach(QWidget* w) {
 }
 
 void EdgeDetach(QWidget* w) {
-  if (!Hooked(w)) return;
-  reinterpret_cast<EdgeHook*>(static_cast<quintptr>(w->property("PROCADDR").toULongLong()))->Detach();
+  if (auto* hook = HookOf<EdgeHook>(w)) hook->Detach();
 }
 
 void FormAttach(QWidget* w) {
@@ -352,10 +369,10 @@ void FormAttach(QWidget* w) {
 }
 
 void FormDetach(QWidget* w) {
-  if (!Hooked(w)) return;
-  auto* hook = reinterpret_cast<FormHook*>(static_cast<quintptr>(w->property("PROCADDR").toULongLong()));
-  hook->Detach();
-  hook->deleteLater();
+  if (auto* hook = HookOf<FormHook>(w)) {
+    hook->Detach();
+    hook->deleteLater();
+  }
 }
 
 // The caption without its access-key marker, for measuring.
@@ -431,7 +448,7 @@ void SkinAttach(QWidget* window) {
   if (IsButtonClass(window)) {
     if (auto* b = qobject_cast<QPushButton*>(window)) ButtonAttach(b);
   } else if (IsFormClass(window)) {
-    for (QWidget* child : window->findChildren<QWidget*>()) {
+    for (QWidget* child : OwnDescendants(window)) {
       if (IsButtonClass(child)) {
         if (auto* b = qobject_cast<QPushButton*>(child)) ButtonAttach(b);
       } else {
@@ -448,7 +465,7 @@ void SkinDetach(QWidget* window) {
   if (IsButtonClass(window)) {
     ButtonDetach(window);
   } else if (IsFormClass(window)) {
-    for (QWidget* child : window->findChildren<QWidget*>()) {
+    for (QWidget* child : OwnDescendants(window)) {
       if (IsButtonClass(child)) {
         ButtonDetach(child);
       } else {

@@ -1,10 +1,15 @@
 // Takes the screenshots of the window for docs/: run by docs/screenshot.sh under Xvfb.
 //   rowcaster_screenshot OUTDIR
 // Writes main-window.png: the window with a Chinese table loaded, a mapping made and the pick
-// list open over a mapping cell.
+// list open over a mapping cell; buttons.png: the buttons in their four looks (hover, pressed,
+// normal, disabled), enlarged; message-box.png: a skinned message box.
 
 #include <QApplication>
 #include <QDir>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
 #include <QListWidget>
 #include <QPixmap>
 #include <QTableWidget>
@@ -33,7 +38,36 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     QTest::qWait(20);
   }
-  const bool ok = window.grab().save(QDir(out).filePath("main-window.png"));
+  bool ok = window.grab().save(QDir(out).filePath("main-window.png"));
+
+  // The four looks: hover, pressed, normal, disabled, after their fades.
+  window.List1->hide();
+  auto send = [](QWidget* w, QEvent::Type type, Qt::MouseButton b) {
+    QMouseEvent e(type, QPointF(10, 10), w->mapToGlobal(QPointF(10, 10)), b, b, {});
+    QApplication::sendEvent(w, &e);
+  };
+  send(window.SelectExcel, QEvent::MouseMove, Qt::NoButton);
+  send(window.OutMarc, QEvent::MouseButtonPress, Qt::LeftButton);
+  window.StratConvert->setEnabled(false);
+  QTest::qWait(1600);
+  const QImage top = window.grab(QRect(0, 0, 775, 80)).toImage();
+  QImage big(top.width() * 2, top.height() * 2, QImage::Format_RGB32);
+  {
+    QPainter p(&big);
+    p.drawImage(big.rect(), top);
+  }
+  ok = big.save(QDir(out).filePath("buttons.png")) && ok;
+  send(window.OutMarc, QEvent::MouseButtonRelease, Qt::LeftButton);
+
+  // A message box that becomes active from the skinned window is skinned too.
+  auto* box = new QMessageBox(QMessageBox::Information, "操作提示", "确定退出Rowcaster吗？（Y/N）",
+                              QMessageBox::Yes | QMessageBox::No, &window);
+  box->setDefaultButton(QMessageBox::Yes);
+  box->open();
+  QApplication::setActiveWindow(box);
+  QTest::qWait(1600);
+  ok = box->grab().save(QDir(out).filePath("message-box.png")) && ok;
+  box->close();
   ui.messageAnswers.push_back(rowcaster::ui::Answer::Yes);
   window.close();
   return ok ? 0 : 1;

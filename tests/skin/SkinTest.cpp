@@ -275,3 +275,22 @@ TEST_F(Skinned, DetachingUndoesEverything) {
 
 }  // namespace
 }  // namespace rowcaster::skin
+
+namespace rowcaster::skin {
+namespace {
+
+TEST_F(Skinned, DetachingAWindowLeavesItsDialogsToThemselves) {
+  SkinAttach(form_);
+  QMessageBox box(QMessageBox::Information, "操作提示", "x", QMessageBox::Ok, form_);
+  SkinAttach(&box);
+  const int withBox = ButtonCount();
+  SkinDetach(form_);  // must not touch the box's hooks
+  EXPECT_EQ(ButtonCount(), withBox - 2);
+  EXPECT_TRUE(box.property("PROCADDR").isValid());
+  SkinDetach(&box);
+  EXPECT_EQ(ButtonCount(), 0);
+  EXPECT_EQ(FormCount(), 0);
+}
+
+}  // namespace
+}  // namespace rowcaster::skin
