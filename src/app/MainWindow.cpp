@@ -205,7 +205,9 @@ void MainWindow::StratConvert_Click() {
   in.cbkConnStr = cbkConnStr;
   const convert::RunOutcome check = convert::CheckRun(in);
   if (check != convert::RunOutcome::Finished) {
-    const auto message = convert::MessageFor(convert::RunResult{check}, in);
+    convert::RunResult refused;
+    refused.outcome = check;
+    const auto message = convert::MessageFor(refused, in);
     ui_.Message(message->text, message->title, message->icon, ui::Buttons::Ok);
     if (check == convert::RunOutcome::PathMissing) OutMarc->setFocus();
     return;

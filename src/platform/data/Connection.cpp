@@ -34,6 +34,14 @@ std::optional<std::string> Connection::FirstValue(const std::string&, const std:
   throw DataError("此类数据源不支持带参数的查询");
 }
 
+std::string TableOfQuery(const std::string& queryText) {
+  static const std::string kPrefix = "select * from ";
+  if (Lower(queryText.substr(0, kPrefix.size())) != kPrefix) throw DataError("不支持的查询：" + queryText);
+  std::string name = queryText.substr(kPrefix.size());
+  if (name.size() >= 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
+  return name;
+}
+
 ConnectionString ConnectionString::Parse(const std::string& text) {
   ConnectionString cs;
   std::string provider, driver, extended;

@@ -58,6 +58,9 @@ struct ConnectionString {
   static ConnectionString Parse(const std::string& text);
 };
 
+// The table a query text "select * from NAME" (or "[NAME]") reads; throws DataError for another.
+std::string TableOfQuery(const std::string& queryText);
+
 // Opens a connection; throws DataError.
 std::unique_ptr<Connection> OpenConnection(const std::string& connectionString);
 

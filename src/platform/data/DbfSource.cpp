@@ -386,10 +386,7 @@ class DbfFolder : public Connection {
   }
 
   std::unique_ptr<RowSet> Query(const std::string& queryText) override {
-    static const std::string kPrefix = "select * from ";
-    if (Lower(queryText.substr(0, kPrefix.size())) != kPrefix) throw DataError("不支持的查询：" + queryText);
-    std::string name = queryText.substr(kPrefix.size());
-    if (name.size() >= 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
+    std::string name = TableOfQuery(queryText);
     std::string path = FindIgnoringCase(folder_, name);
     if (path.empty() && Lower(fs::path(name).extension().string()) != ".dbf") path = FindIgnoringCase(folder_, name + ".dbf");
     if (path.empty()) throw DataError("找不到表 " + name + "（文件夹 " + folder_ + "）");

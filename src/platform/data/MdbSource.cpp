@@ -133,10 +133,7 @@ class MdbConnection : public Connection {
   }
 
   std::unique_ptr<RowSet> Query(const std::string& queryText) override {
-    static const std::string kPrefix = "select * from ";
-    if (Lower(queryText.substr(0, kPrefix.size())) != kPrefix) throw DataError("不支持的查询：" + queryText);
-    std::string name = queryText.substr(kPrefix.size());
-    if (name.size() >= 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
+    std::string name = TableOfQuery(queryText);
     MdbTableDef* table = mdb_read_table_by_name(mdb_, name.data(), MDB_TABLE);
     if (!table) throw DataError("数据库中没有表“" + name + "”");
     return std::make_unique<MdbRowSet>(mdb_, table);

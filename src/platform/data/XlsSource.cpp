@@ -322,7 +322,9 @@ std::vector<XlsWorkbook::Cell> XlsWorkbook::ReadSheet(const XlsSheet& sheet) con
     if (row >= kMaxRows || col >= kMaxCols) Damaged("单元格位置超出范围");
     cells.push_back({row, static_cast<std::uint16_t>(col), std::move(text)});
   };
-  std::optional<std::pair<std::uint32_t, std::uint16_t>> pendingString;
+  // A formula whose text result follows in a STRING record.
+  bool pendingString = false;
+  std::uint32_t pendingRow = 0, pendingCol = 0;
   int depth = 0;  // embedded substreams (charts in a sheet) have their own BOF/EOF
   while (reader.Next(r)) {
     if (r.type == kBof || r.type == 0x0409 || r.type == 0x0209) {
@@ -370,7 +372,11 @@ std::vector<XlsWorkbook::Cell> XlsWorkbook::ReadSheet(const XlsSheet& sheet) con
         if (r.data.size() < 14) Damaged("公式记录过短");
         if (U16(r.data, 12) == 0xFFFF) {
           switch (static_cast<std::uint8_t>(r.data[6])) {
-            case 0: pendingString = {{row, static_cast<std::uint16_t>(col)}}; break;
+            case 0:
+              pendingString = true;
+              pendingRow = row;
+              pendingCol = col;
+              break;
             case 1: add(row, col, BoolText(r.data[8] != 0)); break;
             case 3: add(row, col, std::string()); break;
             default: break;  // an error value reads as empty
@@ -384,8 +390,8 @@ std::vector<XlsWorkbook::Cell> XlsWorkbook::ReadSheet(const XlsSheet& sheet) con
         if (pendingString) {
           StringCursor c(r, 0, biff8_, decoder);
           const std::size_t cch = c.Word();
-          add(pendingString->first, pendingString->second, c.Chars(cch, true, false));
-          pendingString.reset();
+          add(pendingRow, pendingCol, c.Chars(cch, true, false));
+          pendingString = false;
         }
         break;
       default:
@@ -464,12 +470,7 @@ class XlsConnection : public Connection {
   }
 
   std::unique_ptr<RowSet> Query(const std::string& queryText) override {
-    static const std::string kPrefix = "select * from ";
-    std::string lower = queryText.substr(0, kPrefix.size());
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (lower != kPrefix) throw DataError("不支持的查询：" + queryText);
-    std::string name = queryText.substr(kPrefix.size());
-    if (name.size() >= 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
+    std::string name = TableOfQuery(queryText);
     if (!name.empty() && name.back() == '$') name.pop_back();
     for (const XlsSheet& s : book_.Sheets())
       if (s.worksheet && s.name == name) return std::make_unique<XlsRowSet>(book_.ReadSheet(s));

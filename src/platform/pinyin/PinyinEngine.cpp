@@ -1,4 +1,5 @@
 #include "platform/pinyin/PinyinEngine.h"
+#include "platform/text/Utf8.h"
 
 #include <algorithm>
 #include <cstring>
@@ -89,23 +90,6 @@ inline bool IsNameSeparator(char32_t cp) {
   return cp == ' ' || cp == ',' || cp == ';' || cp == '/' || cp == 0x3001 /* 、 */ || cp == '&';
 }
 
-void PutUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | cp >> 6);
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | cp >> 12);
-    out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | cp >> 18);
-    out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 // Latin letters with diacritics stay in a word, lower-cased.
 inline bool IsLatinLetter(char32_t cp) { return cp >= 0xC0 && cp <= 0x24F && cp != 0xD7 && cp != 0xF7; }
@@ -388,7 +372,7 @@ void PinyinEngine::Append(std::string& out, std::string_view utf8, bool names) c
     if (cp > 0x20 && cp < 0x7F) {
       word += static_cast<char>(cp >= 'A' && cp <= 'Z' ? cp + 0x20 : cp);
     } else if (IsLatinLetter(cp)) {
-      PutUtf8(word, LowerLatin(cp));
+      text::AppendUtf8(word, LowerLatin(cp));
     } else {
       flushWord();
     }

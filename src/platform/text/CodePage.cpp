@@ -6,27 +6,11 @@
 #include <string>
 
 #include "platform/text/Gbk.h"
+#include "platform/text/Utf8.h"
 
 namespace rowcaster::text {
 namespace {
 
-void PutUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | cp >> 6);
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | cp >> 12);
-    out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | cp >> 18);
-    out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 // ICU's names for the code pages old files carry.
 std::string IcuName(int cp) {
@@ -109,12 +93,12 @@ std::string FromUtf16Le(std::string_view bytes) {
   for (std::size_t i = 0; i < n; ++i) {
     const char16_t c = unit(i);
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF) {
-      PutUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
+      AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
       ++i;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
-      PutUtf8(out, 0xFFFD);
+      AppendUtf8(out, 0xFFFD);
     } else {
-      PutUtf8(out, c);
+      AppendUtf8(out, c);
     }
   }
   return out;
@@ -123,7 +107,7 @@ std::string FromUtf16Le(std::string_view bytes) {
 std::string FromLatin1(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() * 2);
-  for (unsigned char c : bytes) PutUtf8(out, c);
+  for (unsigned char c : bytes) AppendUtf8(out, c);
   return out;
 }
 

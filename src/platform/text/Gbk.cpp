@@ -1,4 +1,5 @@
 #include "platform/text/Gbk.h"
+#include "platform/text/Utf8.h"
 
 #include <unicode/ucnv.h>
 
@@ -126,24 +127,6 @@ const DecodeTable& Decoder() {
   return table;
 }
 
-inline void PutUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 }  // namespace
 
 bool IsValidUtf8(std::string_view utf8) {
@@ -238,12 +221,12 @@ std::string FromGbk(std::string_view gbk) {
     if (b >= 0x81 && b <= 0xFE && i + 1 < gbk.size()) {
       const auto trail = static_cast<unsigned char>(gbk[i + 1]);
       if (trail >= 0x40 && trail <= 0xFE && trail != 0x7F) {
-        PutUtf8(out, t.pair[(b - 0x81) * 191 + (trail - 0x40)]);
+        AppendUtf8(out, t.pair[(b - 0x81) * 191 + (trail - 0x40)]);
         i += 2;
         continue;
       }
     }
-    PutUtf8(out, (b >= 0x81 && b <= 0xFE) ? char32_t{0xFFFD} : t.single[b - 0x80]);
+    AppendUtf8(out, (b >= 0x81 && b <= 0xFE) ? char32_t{0xFFFD} : t.single[b - 0x80]);
     ++i;
   }
   return out;

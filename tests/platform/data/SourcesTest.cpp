@@ -117,8 +117,12 @@ TEST(Xls, RealWorkbooks) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
     const Read r = ReadTable(c.file, c.table);
-    if (!c.names.empty()) EXPECT_EQ(r.names, c.names);
-    if (c.file != std::string("shared/xls/poi_12843-2_zh-TW_4sheets.xls")) EXPECT_EQ(r.rows.size(), c.rows);
+    if (!c.names.empty()) {
+      EXPECT_EQ(r.names, c.names);
+    }
+    if (c.file != std::string("shared/xls/poi_12843-2_zh-TW_4sheets.xls")) {
+      EXPECT_EQ(r.rows.size(), c.rows);
+    }
     if (!c.firstRow.empty()) {
       ASSERT_FALSE(r.rows.empty());
       EXPECT_EQ(r.rows[0], c.firstRow);
