@@ -151,7 +151,7 @@ TEST_F(Window, ImportFillsBothGridsAndFailuresEmptyThem) {
   EXPECT_EQ(Cell(6, 0), "note");
   EXPECT_EQ(Cell(6, 1), "");
 
-  const std::string bad = testing::TempDir() + "broken.xls";
+  const std::string bad = test::TempPath("broken.xls");
   std::ofstream(bad) << "broken";
   ui_.openAnswers.push_back(bad);
   window_->SelectExcel_Click();
@@ -275,7 +275,7 @@ TEST_F(Window, RunChecksThenConvertsOnAWorkerThread) {
   EXPECT_EQ(ui_.messages[0].title, "温馨提示");
   EXPECT_TRUE(window_->OutMarc->hasFocus());
 
-  const std::string out = testing::TempDir() + "window-run.iso";
+  const std::string out = test::TempPath("window-run.iso");
   std::filesystem::remove(out);
   ui_.saveAnswers.push_back(out);
   window_->OutMarc_Click();

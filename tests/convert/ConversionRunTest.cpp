@@ -57,7 +57,7 @@ std::string Yaz(const std::string& path, std::string* errors) {
 class Run : public ::testing::Test {
  protected:
   void SetUp() override {
-    input_.outputPath = testing::TempDir() + "run-" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".iso";
+    input_.outputPath = test::TempPath("run-") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".iso";
     std::filesystem::remove(input_.outputPath);
     input_.clock = FixedClock({2026, 12, 5, 23, 36, 0});
     input_.cbkConnStr = test::JetConnStr(test::MakeCbk("run-cbk.db", {{"7-5327", "上海译文出版社", "上海", "310000"}}));

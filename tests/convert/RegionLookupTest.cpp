@@ -82,7 +82,7 @@ TEST(RegionLookupFailure, FailsEveryRecordWhenTheDatabaseIsMissingOrWrong) {
   }
   const std::string empty = test::MakeCbk("empty.db", {});
   // A SQLite file without the cbk table.
-  const std::string other = testing::TempDir() + "no-table.db";
+  const std::string other = test::TempPath("no-table.db");
   std::remove(other.c_str());
   sqlite3* db = nullptr;
   sqlite3_open(other.c_str(), &db);

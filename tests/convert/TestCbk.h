@@ -11,12 +11,14 @@
 
 #include <gtest/gtest.h>
 
+#include "TestPaths.h"
+
 namespace rowcaster::test {
 
 using CbkRow = std::array<std::string, 4>;  // c_sbn, c_cbs, c_cbd, c_cbno
 
 inline std::string MakeCbk(const std::string& name, const std::vector<CbkRow>& rows) {
-  const std::string path = testing::TempDir() + name;
+  const std::string path = TempPath(name);
   std::remove(path.c_str());
   sqlite3* db = nullptr;
   if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) throw std::runtime_error("cannot create " + path);

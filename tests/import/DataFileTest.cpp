@@ -142,7 +142,7 @@ TEST_F(Import, MissingFile) {
 }
 
 TEST_F(Import, UpperCaseExtensionCountsAndHiddenFilesExist) {
-  const std::string hidden = testing::TempDir() + ".HIDDEN.DBF";
+  const std::string hidden = test::TempPath(".HIDDEN.DBF");
   std::filesystem::copy_file(Fixture("dbffile_dbase3.dbf"), hidden, std::filesystem::copy_options::overwrite_existing);
   Choose(hidden);
   EXPECT_TRUE(ui_.messages.empty());
@@ -193,7 +193,7 @@ TEST_F(Import, CancelledPickerAndEmptyTableLeaveEmptyGridsQuietly) {
 }
 
 TEST_F(Import, ReadErrorsNameTheCause) {
-  const std::string bad = testing::TempDir() + "bad.xls";
+  const std::string bad = test::TempPath("bad.xls");
   std::ofstream(bad) << "not a workbook";
   Choose(bad);
   ASSERT_EQ(ui_.messages.size(), 1u);

@@ -9,6 +9,7 @@
 #include <random>
 #include <sstream>
 
+#include "TestPaths.h"
 #include "iso2709/IsoRecord.h"
 
 namespace rowcaster::iso2709 {
@@ -133,7 +134,7 @@ std::string Canonical(const std::vector<Record>& records) {
 }
 
 std::string RunCommand(const std::string& command, std::string* errors) {
-  const std::string errFile = std::filesystem::temp_directory_path() / "rowcaster-readback.err";
+  const std::string errFile = test::TempPath("readback.err");
   std::FILE* p = popen((command + " 2>" + errFile).c_str(), "r");
   std::string out;
   char buf[65536];
@@ -200,7 +201,7 @@ class ReadBack : public ::testing::Test {
   }
   void TearDown() override { std::filesystem::remove(path_); }
 
-  const std::string path_ = std::filesystem::temp_directory_path() / "rowcaster-readback.mrc";
+  const std::string path_ = test::TempPath("readback.mrc");
   std::vector<Record> expected_;
 };
 

@@ -256,7 +256,7 @@ TEST(Dbf, MissingMemoFileIsAReadError) {
 
 // Damaged and foreign files end in a DataError with a description, never a crash.
 TEST(BadInput, DamagedFilesGiveReadErrors) {
-  const std::string dir = testing::TempDir();
+  const std::string dir = test::TempPath("");
   auto write = [&](const std::string& name, const std::string& bytes) {
     std::ofstream(dir + name, std::ios::binary) << bytes;
     return dir + name;
@@ -286,7 +286,7 @@ TEST(BadInput, DamagedFilesGiveReadErrors) {
       if (kind == "dbf") {
         Read r;
         Collect sink(r);
-        InProcessReader()->ReadTable(ConnectionFor(path), "select * from " + name, sink);
+        InProcessReader()->ReadTable(ConnectionFor(path), "select * from " + import::SplitPath(path)->fileName, sink);
       } else {
         const auto tables = import::OfferedTables(kind, InProcessReader()->ReadCatalogue(ConnectionFor(path)));
         Read r;
@@ -311,7 +311,7 @@ TEST(ChildReader, ReadsThroughTheHelperAndSurvivesItsDeath) {
   EXPECT_EQ(reader->ReadCatalogue(ConnectionFor(path)).size(), 4u);
   EXPECT_THROW(reader->ReadTable(ConnectionFor(path), "select * from [没有$]", sink), DataError);
 
-  const std::string dir = testing::TempDir();
+  const std::string dir = test::TempPath("");
   auto script = [&](const std::string& name, const std::string& body) {
     const std::string p = dir + name;
     std::ofstream(p) << "#!/bin/sh\n" << body << "\n";

@@ -113,7 +113,7 @@ TEST(PinyinEngine, ReadsTheGoldNames) { Score("gold-names.tsv", true); }
 
 TEST(PinyinEngine, RefusesAMissingOrDamagedDictionary) {
   EXPECT_THROW(PinyinEngine::Load("/nonexistent/pinyin.dat"), std::runtime_error);
-  const std::string bad = testing::TempDir() + "bad-pinyin.dat";
+  const std::string bad = test::TempPath("bad-pinyin.dat");
   std::ifstream good(test::BuildFile("pinyin.dat"), std::ios::binary);
   std::string bytes(std::istreambuf_iterator<char>(good), {});
   std::ofstream(bad, std::ios::binary) << bytes.substr(0, bytes.size() / 2);
