@@ -329,3 +329,18 @@ TEST_F(Window, TheQuitQuestion) {
 
 }  // namespace
 }  // namespace rowcaster::app
+
+namespace rowcaster::app {
+namespace {
+
+TEST(WindowStartUp, AMissingPublisherDatabaseDoesNotStopIt) {
+  ui::ScriptedUi ui;
+  MainWindow w(ui, "/nonexistent/folder");
+  EXPECT_EQ(w.cbkConnStr,
+            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/nonexistent/folder/cbk.db;Persist Security Info=False");
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(ProgressCaption(7, 120), "Rowcaster---转换中:7/120");
+}
+
+}  // namespace
+}  // namespace rowcaster::app
