@@ -17,7 +17,7 @@ class TableFiller : public data::TableSink {
  public:
   explicit TableFiller(LoadedTable& table) : table_(table) {}
   void Begin(const std::vector<std::string>& names, std::optional<std::int64_t>) override { table_.SetFieldNames(names); }
-  void Row(const std::vector<std::string>& values) override { table_.AppendRow(values); }
+  void Row(const std::vector<std::string_view>& values) override { table_.AppendRow(values); }
 
  private:
   LoadedTable& table_;

@@ -33,7 +33,11 @@ class InProcess : public TableReader {
     auto rows = connection->Query(queryText);
     sink.Begin(rows->FieldNames(), rows->RecordCount());
     std::vector<std::string> values;
-    while (rows->Next(values)) sink.Row(values);
+    std::vector<std::string_view> views;
+    while (rows->Next(values)) {
+      views.assign(values.begin(), values.end());
+      sink.Row(views);
+    }
   }
 };
 
@@ -86,7 +90,7 @@ class ChildProcess : public TableReader {
   }
 
   void ReadTable(const std::string& connectionString, const std::string& queryText, TableSink& sink) override {
-    std::vector<std::string> values;
+    std::vector<std::string_view> values;
     bool begun = false;
     Run({connectionString, queryText}, [&](char type, Frame& f) {
       if (type == 'N' && !begun) {
@@ -97,7 +101,7 @@ class ChildProcess : public TableReader {
         begun = true;
       } else if (type == 'R' && begun) {
         values.resize(f.U32());
-        for (auto& v : values) v = f.Str();
+        for (auto& v : values) v = f.View();
         sink.Row(values);
       } else {
         Broken();
@@ -125,10 +129,12 @@ class ChildProcess : public TableReader {
       pos_ += 8;
       return v;
     }
-    std::string Str() {
+    std::string Str() { return std::string(View()); }
+    // The bytes of a string in the buffer, without copying them.
+    std::string_view View() {
       const std::uint32_t n = U32();
       Need(n);
-      std::string s = b_.substr(pos_, n);
+      const std::string_view s(b_.data() + pos_, n);
       pos_ += n;
       return s;
     }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/data/Connection.h"
@@ -20,7 +21,8 @@ class TableSink {
  public:
   virtual ~TableSink() = default;
   virtual void Begin(const std::vector<std::string>& fieldNames, std::optional<std::int64_t> recordCount) = 0;
-  virtual void Row(const std::vector<std::string>& values) = 0;
+  // One record; the texts are valid only during the call.
+  virtual void Row(const std::vector<std::string_view>& values) = 0;
 };
 
 class TableReader {

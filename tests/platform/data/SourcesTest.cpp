@@ -33,7 +33,9 @@ class Collect : public TableSink {
     r_.names = names;
     r_.count = count;
   }
-  void Row(const std::vector<std::string>& values) override { r_.rows.push_back(values); }
+  void Row(const std::vector<std::string_view>& values) override {
+    r_.rows.emplace_back(values.begin(), values.end());
+  }
 
  private:
   Read& r_;
