@@ -51,6 +51,9 @@ class SqliteRowSet : public RowSet {
 class SqliteConnection : public Connection {
  public:
   explicit SqliteConnection(const std::string& path) : path_(path) {
+    // No global memory statistics: they take a lock on every allocation of every connection.
+    static const bool configured = [] { return sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK; }();
+    (void)configured;
     if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
       const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
       sqlite3_close(db_);

@@ -172,6 +172,27 @@ std::shared_ptr<const PinyinEngine> PinyinEngine::Load(const std::string& path) 
     for (std::uint32_t i = t->count; i-- > 0;) t->first[U16(t->keys + 2 * t->start[i])] = i;
     for (std::uint32_t id = nChars; id-- > 0;)
       if (t->first[id] == t->count || t->first[id] > t->first[id + 1]) t->first[id] = t->first[id + 1];
+    // The pair index: phrases sharing their first two characters stand together.
+    std::size_t slots = 1024;
+    while (slots < std::size_t{t->count} * 2) slots <<= 1;
+    t->pairs.assign(slots, {});
+    t->pairMask = static_cast<std::uint32_t>(slots - 1);
+    for (std::uint32_t i = 0; i < t->count;) {
+      if (t->length[i] < 2) {
+        ++i;
+        continue;
+      }
+      const std::uint32_t key = static_cast<std::uint32_t>(U16(t->keys + 2 * t->start[i])) << 16 |
+                                U16(t->keys + 2 * (t->start[i] + 1));
+      std::uint32_t j = i + 1;
+      while (j < t->count && t->length[j] >= 2 &&
+             (static_cast<std::uint32_t>(U16(t->keys + 2 * t->start[j])) << 16 | U16(t->keys + 2 * (t->start[j] + 1))) == key)
+        ++j;
+      std::uint32_t h = (key * 2654435761u) & t->pairMask;
+      while (t->pairs[h].key != 0xFFFFFFFF) h = (h + 1) & t->pairMask;
+      t->pairs[h] = {key, i, j};
+      i = j;
+    }
     for (std::uint32_t i = 0; i < t->count; ++i)
       for (std::uint32_t d = 0; d < t->length[i]; ++d) {
         const std::uint16_t id = U16(t->keys + 2 * (t->start[i] + d));
@@ -216,7 +237,17 @@ std::string_view PinyinEngine::Syllable(std::uint16_t charId, std::uint8_t readi
 void PinyinEngine::Matches(const PhraseTable& t, const std::uint16_t* ids, std::size_t n,
                            std::vector<Match>& out) const {
   std::uint32_t lo = t.first[ids[0]], hi = t.first[ids[0] + 1];
-  for (std::uint32_t d = 1; lo < hi; ++d) {
+  if (lo < hi && t.length[lo] == 1) out.push_back({lo, 1});
+  if (n < 2) return;
+  // The phrases that begin with the first two characters, from the pair index.
+  const std::uint32_t key = static_cast<std::uint32_t>(ids[0]) << 16 | ids[1];
+  std::uint32_t h = (key * 2654435761u) & t.pairMask;
+  while (t.pairs[h].key != key) {
+    if (t.pairs[h].key == 0xFFFFFFFF) return;
+    h = (h + 1) & t.pairMask;
+  }
+  lo = t.pairs[h].lo, hi = t.pairs[h].hi;
+  for (std::uint32_t d = 2; lo < hi; ++d) {
     // [lo, hi) share the first d characters; a phrase of exactly d characters sorts first.
     if (t.length[lo] == d) {
       out.push_back({lo, static_cast<std::uint16_t>(d)});

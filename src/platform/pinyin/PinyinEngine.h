@@ -37,6 +37,13 @@ class PinyinEngine {
     const std::uint8_t* sel = nullptr;   // reading index per key char
     std::vector<std::uint32_t> start;    // first key char of each phrase
     std::vector<std::uint32_t> first;    // first phrase of each first char id (size chars + 1)
+    // The phrases of two or more characters that begin with a given pair: an open-addressing table
+    // keyed by (first << 16 | second), giving [lo, hi) in the sorted phrases.
+    struct PairSlot {
+      std::uint32_t key = 0xFFFFFFFF, lo = 0, hi = 0;
+    };
+    std::vector<PairSlot> pairs;
+    std::uint32_t pairMask = 0;
   };
   struct Match {
     std::uint32_t phrase;
