@@ -398,9 +398,9 @@ std::vector<XlsWorkbook::Cell> XlsWorkbook::ReadSheet(const XlsSheet& sheet) con
         break;
     }
   }
-  std::stable_sort(cells.begin(), cells.end(), [](const Cell& a, const Cell& b) {
-    return a.row != b.row ? a.row < b.row : a.col < b.col;
-  });
+  // Writers store the cells row by row; sort only when one did not.
+  const auto before = [](const Cell& a, const Cell& b) { return a.row != b.row ? a.row < b.row : a.col < b.col; };
+  if (!std::is_sorted(cells.begin(), cells.end(), before)) std::stable_sort(cells.begin(), cells.end(), before);
   // A cell written twice: the later record wins.
   std::vector<Cell> unique;
   unique.reserve(cells.size());
