@@ -227,7 +227,13 @@ class DbfRowSet : public RowSet {
       std::size_t out = 0;
       for (const Field& f : fields_) {
         if (f.hidden) continue;
-        values[out++] = Value(f);
+        std::string& value = values[out++];
+        if (f.type == 'C' && !FlagBit(f.nullBit)) {
+          // The common case, decoded into the value's own storage.
+          decoder_->DecodeInto(value, TrimRight(std::string_view(record_.data() + f.offset, f.length)));
+        } else {
+          value = Value(f);
+        }
       }
       return true;
     }

@@ -55,6 +55,15 @@ CodePageDecoder::~CodePageDecoder() = default;
 CodePageDecoder::CodePageDecoder(CodePageDecoder&&) noexcept = default;
 CodePageDecoder& CodePageDecoder::operator=(CodePageDecoder&&) noexcept = default;
 
+void CodePageDecoder::DecodeInto(std::string& out, std::string_view bytes) const {
+  out.clear();
+  if (codePage_ == 936 && !icu_) {
+    AppendFromGbk(out, bytes);
+  } else {
+    out = Decode(bytes);
+  }
+}
+
 std::string CodePageDecoder::Decode(std::string_view bytes) const {
   if (codePage_ == 1200) return FromUtf16Le(bytes);
   if (codePage_ == 65001) {

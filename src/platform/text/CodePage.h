@@ -22,6 +22,8 @@ class CodePageDecoder {
   int codePage() const { return codePage_; }
   // Undefined bytes become U+FFFD.
   std::string Decode(std::string_view bytes) const;
+  // The same, into `out` (replacing what it held), reusing its storage.
+  void DecodeInto(std::string& out, std::string_view bytes) const;
 
  private:
   struct Icu;

@@ -208,10 +208,20 @@ std::size_t GbkLength(std::string_view utf8) {
 }
 
 std::string FromGbk(std::string_view gbk) {
-  const DecodeTable& t = Decoder();
   std::string out;
-  out.reserve(gbk.size() + gbk.size() / 2);
-  for (std::size_t i = 0; i < gbk.size();) {
+  AppendFromGbk(out, gbk);
+  return out;
+}
+
+void AppendFromGbk(std::string& out, std::string_view gbk) {
+  out.reserve(out.size() + gbk.size() + gbk.size() / 2);
+  std::size_t i = 0;
+  // ASCII needs no table.
+  while (i < gbk.size() && static_cast<unsigned char>(gbk[i]) < 0x80) ++i;
+  out.append(gbk.data(), i);
+  if (i == gbk.size()) return;
+  const DecodeTable& t = Decoder();
+  while (i < gbk.size()) {
     const auto b = static_cast<unsigned char>(gbk[i]);
     if (b < 0x80) {
       out += static_cast<char>(b);
@@ -229,7 +239,6 @@ std::string FromGbk(std::string_view gbk) {
     AppendUtf8(out, (b >= 0x81 && b <= 0xFE) ? char32_t{0xFFFD} : t.single[b - 0x80]);
     ++i;
   }
-  return out;
 }
 
 }  // namespace rowcaster::text

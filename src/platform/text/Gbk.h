@@ -25,5 +25,6 @@ std::size_t GbkLength(std::string_view utf8);
 
 // Decodes GBK bytes to UTF-8. A byte sequence that code page 936 does not define becomes U+FFFD.
 std::string FromGbk(std::string_view gbk);
+void AppendFromGbk(std::string& out, std::string_view gbk);
 
 }  // namespace rowcaster::text
