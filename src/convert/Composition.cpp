@@ -183,92 +183,74 @@ std::string ComposeWorkForm(SubfieldValues& v, const CompositionContext& context
   const std::string region = context.lookup->LookupRegionCode(v[d010a], v[d210c], v[d210a]);
   const std::string authors = AuthorLines(v[d200f], pinyin);
 
-  // 7. Placeholders, in this order.
+  // 7. Placeholders, in this order. Each is a prefix ("|a ") and a text, both empty for an empty
+  // value without a default.
   std::string title = Sub('a', v[d200a]);
   if (!title.empty() && !titlePinyin.empty()) title += " |A " + titlePinyin;
   const std::string date = v[d210d].empty() ? std::string() : "|d " + std::string(FirstChars(TrimBlanks(v[d210d]), 4));
-  const std::pair<std::string_view, std::string> replacements[] = {
-      {"{010a}", Sub('a', v[d010a])},
-      {"{010b}", Sub('b', v[d010b])},
-      {"{010d}", Sub('d', v[d010d])},
-      {"{101a}", v[d101a].empty() ? std::string("|a chi") : Sub('a', v[d101a])},
-      {"{200a}", title},
-      {"{200e}", Sub('e', v[d200e])},
-      {"{200d}", Sub('d', v[d020d])},
-      {"{200h}", Sub('h', v[d200h])},
-      {"{200i}", Sub('i', v[d200i])},
-      {"{200f}", Sub('f', v[d200f])},
-      {"{200g}", Sub('g', v[d200g])},
-      {"{205a}", Sub('a', v[d205a])},
-      {"{210a}", Sub('a', v[d210a])},
-      {"{210c}", Sub('c', v[d210c])},
-      {"{210d}", date},
-      {"{215a}", Sub('a', v[d215a])},
-      {"{215c}", Sub('c', v[d215c])},
-      {"{215d}", Sub('d', v[d215d])},
-      {"{215e}", Sub('e', v[d215e])},
-      {"{225a}", Sub('a', v[d225a])},
-      {"{225e}", Sub('e', v[d225e])},
-      {"{225v}", Sub('v', v[d225v])},
-      {"{300a}", Sub('a', v[d300a])},
-      {"{320a}", Sub('a', v[d320a])},
-      {"{330a}", Sub('a', v[d330a])},
-      {"{333a}", Sub('a', v[d333a])},
-      {"{606a}", Sub('a', v[d606a])},
-      {"{690a}", Sub('a', v[d690a])},
-      {"{690v}", v[d690v].empty() ? std::string("|v 4") : Sub('v', v[d690v])},
-      {"{701}", authors},
-      {"{dqdm}", region},
-      {"{905b}", Sub('b', v[d905b])},
-      {"{905e}", Sub('e', v[d905e])},
-      {"{905f}", Sub('f', v[d905f])},
-      {"{606x}", Sub('x', v[d606x])},
-      {"{606y}", Sub('y', v[d606y])},
-      {"{606z}", Sub('z', v[d606z])},
-      {"{606j}", Sub('j', v[d606j])},
-      {"{905d}", Sub('d', v[d905d])},
-      {"{905v}", Sub('j', v[d905v])},
+  struct Slot {
+    std::string_view prefix, text;
   };
+  static constexpr std::string_view kPrefix[] = {"|a ", "|b ", "|c ", "|d ", "|e ", "|f ", "|g ", "|h ", "|i ", "|j ",
+                                                 "", "", "", "", "", "", "", "", "", "", "", "|v ", "", "|x ", "|y ", "|z "};
+  const auto sub = [&](char code, Param p) {
+    return v[p].empty() ? Slot{} : Slot{kPrefix[code - 'a'], v[p]};
+  };
+  const auto whole = [](std::string_view t) { return Slot{{}, t}; };
+  const Slot slots[] = {
+      sub('a', d010a), sub('b', d010b), sub('d', d010d),
+      v[d101a].empty() ? whole("|a chi") : sub('a', d101a),
+      whole(title), sub('e', d200e), sub('d', d020d), sub('h', d200h), sub('i', d200i), sub('f', d200f),
+      sub('g', d200g), sub('a', d205a), sub('a', d210a), sub('c', d210c), whole(date), sub('a', d215a),
+      sub('c', d215c), sub('d', d215d), sub('e', d215e), sub('a', d225a), sub('e', d225e), sub('v', d225v),
+      sub('a', d300a), sub('a', d320a), sub('a', d330a), sub('a', d333a), sub('a', d606a), sub('a', d690a),
+      v[d690v].empty() ? whole("|v 4") : sub('v', d690v),
+      whole(authors), whole(region), sub('b', d905b), sub('e', d905e), sub('f', d905f), sub('x', d606x),
+      sub('y', d606y), sub('z', d606z), sub('j', d606j), sub('d', d905d), sub('j', d905v),
+  };
+  static_assert(std::size(slots) + 4 == kPlaceholderCount);
   const std::string series = v[d225a].empty() ? std::string() : "12001 |a" + v[d225a];
 
   bool braces = HasBrace(series);
-  for (const auto& r : replacements) braces = braces || HasBrace(r.second);
+  for (const Slot& slot : slots) braces = braces || HasBrace(slot.text);
   if (!braces) {
     // No inserted text holds a brace, so no replacement can make or break another placeholder:
     // filling the compiled template in one pass gives what replacing one after another gives.
     if (!context.compiled || context.compiled->text != context.templateText)
       context.compiled = Compile(context.templateText);
     const CompiledTemplate& c = *context.compiled;
-    std::array<std::string_view, kPlaceholderCount> values;
-    values[0] = catalogued;
-    values[1] = year;
-    for (std::size_t k = 0; k < std::size(replacements); ++k) values[k + 2] = replacements[k].second;
+    std::array<Slot, kPlaceholderCount> values{};
+    values[0] = whole(catalogued);
+    values[1] = whole(year);
+    for (std::size_t k = 0; k < std::size(slots); ++k) values[k + 2] = slots[k];
     std::string link;
     bool keep410 = false;
     if (!series.empty()) {
       link = (c.has461 ? "461  0 |" : "410  0 |") + series;
-      values[c.has461 ? k461 : k410] = link;
+      values[c.has461 ? k461 : k410] = whole(link);
       keep410 = c.has461;
     }
-    std::string text;
-    text.reserve(c.text.size() + 512);
+    std::string out;
+    out.reserve(c.text.size() + 512);
     for (const auto& piece : c.pieces) {
-      text.append(c.text, piece.start, piece.length);
+      out.append(c.text, piece.start, piece.length);
       if (piece.placeholder < 0) continue;
       if (piece.placeholder == k410 && keep410) {
-        text += "{410}";
+        out += "{410}";
       } else {
-        text += values[piece.placeholder];
+        out += values[piece.placeholder].prefix;
+        out += values[piece.placeholder].text;
       }
     }
-    return RightMarc(text);
+    return RightMarc(out);
   }
 
   // A value with a brace: replace one placeholder after another, exactly in order.
   std::string text = context.templateText;
   ReplaceAll(text, "{bmrq}", catalogued);
   ReplaceAll(text, "{cbsj}", year);
-  for (const auto& [placeholder, value] : replacements) ReplaceAll(text, placeholder, value);
+  for (std::size_t k = 0; k < std::size(slots); ++k)
+    ReplaceAll(text, kPlaceholders[k + 2], std::string(slots[k].prefix) + std::string(slots[k].text));
 
   // 8. The series link.
   if (!series.empty()) {
