@@ -65,13 +65,9 @@ int ConvertCommand(std::vector<std::string> argv) {
   input.cbkConnStr = CbkConnectionString(cbk);
   input.outputPath = *out;
 
-  SourceTable source;
-  try {
-    source = OpenSource(*file, table, true);
-  } catch (const SourceError& e) {
-    std::fprintf(stderr, "%s\n", e.text.c_str());
-    return kExitFailed;
-  }
+  const auto opened = OpenSourceOrSay(*file, table, true);
+  if (!opened) return kExitFailed;
+  const SourceTable& source = *opened;
   const auto& names = source.table->FieldNames();
   input.mapping = byName ? import::PrefilledMapping(names, marcCodeList) : std::vector<std::string>(names.size());
   for (const auto& [col, code] : maps) {

@@ -46,6 +46,16 @@ SourceTable OpenSource(const std::string& file, const std::optional<std::string>
   return source;
 }
 
+std::optional<SourceTable> OpenSourceOrSay(const std::string& file, const std::optional<std::string>& table,
+                                           bool loadRows) {
+  try {
+    return OpenSource(file, table, loadRows);
+  } catch (const SourceError& e) {
+    std::fprintf(stderr, "%s\n", e.text.c_str());
+    return std::nullopt;
+  }
+}
+
 std::string Join(const std::vector<std::string>& names) {
   std::string s;
   for (const auto& n : names) s += (s.empty() ? "" : "、") + n;
@@ -59,12 +69,9 @@ int ReadCommand(std::vector<std::string> argv) {
 
 int TablesCommand(std::vector<std::string> argv) {
   if (argv.size() != 1) throw UsageError{"tables FILE"};
-  try {
-    for (const auto& name : OpenSource(argv[0], std::nullopt, false).offered) std::printf("%s\n", name.c_str());
-  } catch (const SourceError& e) {
-    std::fprintf(stderr, "%s\n", e.text.c_str());
-    return kExitFailed;
-  }
+  const auto source = OpenSourceOrSay(argv[0], std::nullopt, false);
+  if (!source) return kExitFailed;
+  for (const auto& name : source->offered) std::printf("%s\n", name.c_str());
   return kExitOk;
 }
 
@@ -97,13 +104,9 @@ int DumpCommand(std::vector<std::string> argv) {
     }
   }
   if (!file) throw UsageError{"dump FILE [--table NAME]"};
-  SourceTable source;
-  try {
-    source = OpenSource(*file, table, true);
-  } catch (const SourceError& e) {
-    std::fprintf(stderr, "%s\n", e.text.c_str());
-    return kExitFailed;
-  }
+  const auto opened = OpenSourceOrSay(*file, table, true);
+  if (!opened) return kExitFailed;
+  const SourceTable& source = *opened;
   std::string out;
   const auto& names = source.table->FieldNames();
   for (std::size_t c = 0; c < names.size(); ++c) {

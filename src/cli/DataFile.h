@@ -26,6 +26,10 @@ struct SourceTable {
 // through the guarded reader. Throws SourceError.
 SourceTable OpenSource(const std::string& file, const std::optional<std::string>& table, bool loadRows);
 
+// OpenSource, printing the refusal on standard error instead of throwing it.
+std::optional<SourceTable> OpenSourceOrSay(const std::string& file, const std::optional<std::string>& table,
+                                           bool loadRows);
+
 std::string Join(const std::vector<std::string>& names);
 
 }  // namespace rowcaster::cli

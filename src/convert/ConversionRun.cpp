@@ -163,6 +163,24 @@ class Composer {
 
 }  // namespace
 
+namespace {
+
+struct Required {
+  bool title = false, isbn = false, price = false;  // mapped
+};
+
+Required RequiredMapped(const std::vector<std::string>& mapping) {
+  Required r;
+  for (const auto& code : mapping) {
+    r.title = r.title || code == "200a";
+    r.isbn = r.isbn || code == "010a";
+    r.price = r.price || code == "010d";
+  }
+  return r;
+}
+
+}  // namespace
+
 std::string RequiredFieldsMessage(bool titleMissing, bool isbnMissing, bool priceMissing) {
   std::string list;
   if (titleMissing) list += "“题名”";
@@ -176,13 +194,9 @@ std::optional<EndMessage> MessageFor(const RunResult& r, const RunInput& input) 
     case RunOutcome::PathMissing:
       return EndMessage{kPathMissingText, kFriendlyTitle, ui::Icon::Information};
     case RunOutcome::RequiredMissing: {
-      bool title = true, isbn = true, price = true;
-      for (const auto& code : input.mapping) {
-        title = title && code != "200a";
-        isbn = isbn && code != "010a";
-        price = price && code != "010d";
-      }
-      return EndMessage{RequiredFieldsMessage(title, isbn, price), kSystemTitle, ui::Icon::Information};
+      const Required mapped = RequiredMapped(input.mapping);
+      return EndMessage{RequiredFieldsMessage(!mapped.title, !mapped.isbn, !mapped.price), kSystemTitle,
+                        ui::Icon::Information};
     }
     case RunOutcome::OutputFailed:
       return EndMessage{"无法写入输出文件 " + input.outputPath + "：" + r.outputError +
@@ -204,13 +218,8 @@ RunOutcome CheckRun(const RunInput& input) {
   // 1. The output path: only the empty text fails.
   if (input.outputPath.empty()) return RunOutcome::PathMissing;
   // 3-4. Title, ISBN and price must be mapped.
-  bool title = false, isbn = false, price = false;
-  for (const auto& code : input.mapping) {
-    title = title || code == "200a";
-    isbn = isbn || code == "010a";
-    price = price || code == "010d";
-  }
-  return title && isbn && price ? RunOutcome::Finished : RunOutcome::RequiredMissing;
+  const Required mapped = RequiredMapped(input.mapping);
+  return mapped.title && mapped.isbn && mapped.price ? RunOutcome::Finished : RunOutcome::RequiredMissing;
 }
 
 RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {

@@ -233,7 +233,7 @@ std::string_view PinyinEngine::Syllable(std::uint16_t charId, std::uint8_t readi
   return syllables_[readings_[charFirstReading_[charId] + reading]];
 }
 
-// Every phrase of two or more characters (or, for surnames, one or more) that `ids` begins with.
+// Every phrase of the table that `ids` (n characters) begins with.
 void PinyinEngine::Matches(const PhraseTable& t, const std::uint16_t* ids, std::size_t n,
                            std::vector<Match>& out) const {
   std::uint32_t lo = t.first[ids[0]], hi = t.first[ids[0] + 1];

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# rowcaster-cli tables, dump, convert, compose and pinyin from the outside: what they print and how
+# they exit.
+set -u
+cli="$1"
+fix="$2"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail=0
+check() { if [ "$2" != "$3" ]; then echo "FAIL $1: got [$2] want [$3]"; fail=1; else echo "ok   $1"; fi; }
+
+check "tables of a workbook" "$("$cli" tables "$fix/sheetjs_biff8.xls" | tr '\n' '|')" '图书$|Sheet 2$|空表$|it'"'"'s $$|'
+check "tables of a .dbf is its file" "$("$cli" tables "$fix/dbffile_vfp.dbf")" "dbffile_vfp.dbf"
+check "dump escapes tab and line feed" "$("$cli" dump "$fix/sheetjs_biff8.xls" | sed -n '3p;4p' | cut -f1,7 | tr '\n\t' '||')" \
+  '长江三峡|含“引号”与\t制表符|C++程序设计|第二行\n换行|'
+check "dump of another sheet" "$("$cli" dump "$fix/sheetjs_biff8.xls" --table 'Sheet 2$' | head -1)" "$(printf 'Title\tF2\tPrice')"
+"$cli" dump /nonexistent/x.xls >/dev/null 2>"$work/err"; rc=$?
+check "a missing file exits 1" "$rc" 1
+check "with the window's text" "$(head -1 "$work/err")" "选择的数据文件不存在！"
+printf 'junk' > "$work/bad.xls"
+"$cli" dump "$work/bad.xls" >/dev/null 2>"$work/err"; rc=$?
+check "a damaged file exits 1" "$rc" 1
+check "with the read-error text" "$(head -1 "$work/err")" "读取数据文件出错！"
+
+out="$work/out.iso"
+summary=$("$cli" convert "$fix/sheetjs_biff8.xls" --map-by-name --now 2026-12-05T23:36:00 -o "$out"); rc=$?
+check "convert by name exits 0" "$rc" 0
+check "convert says what it wrote" "${summary%% (*}" "written 5 records, 0 rows failed"
+check "five records in the file" "$(tr -cd '\035' < "$out" | wc -c)" 5
+"$cli" convert "$fix/sheetjs_biff8.xls" --map 1=200a --map 010a=010a -o "$out" >/dev/null 2>"$work/err"; rc=$?
+check "a missing price refuses the run" "$rc" 1
+check "with the required-field text" "$(cat "$work/err")" "对不起，必备字段：“价格”不能为忽略！请重新选择！"
+"$cli" convert "$fix/sheetjs_biff8.xls" --map 9=200a -o "$out" >/dev/null 2>&1; rc=$?
+check "an unknown column is a usage error" "$rc" 2
+"$cli" convert "$fix/sheetjs_biff8.xls" --map-by-name --cbk /nonexistent/cbk.db -o "$work/o2.iso" >/dev/null 2>"$work/err"; rc=$?
+check "failed rows exit 1" "$rc" 1
+check "and name the first reason" "$(grep -c 'first failure, row 1' "$work/err")" 1
+
+check "compose prints the work form" "$("$cli" compose --now 2026-12-05T23:36:00 200a=书名 010a=7-5012-3456-7 010d=25 | sed -n '7p' | tr -d '\r')" \
+  "200 1  |a 书名 |A shu ming"
+"$cli" compose 999z=x >/dev/null 2>&1; rc=$?
+check "compose refuses an unknown code" "$rc" 2
+check "pinyin of titles and names" "$("$cli" pinyin 银行 && "$cli" pinyin --names 单田芳)" "$(printf 'yin hang\nshan tian fang')"
+exit $fail
