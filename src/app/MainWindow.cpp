@@ -274,6 +274,8 @@ void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (shownOnce_) return;
   shownOnce_ = true;
+  // Activation skins the window; a desktop that shows it without activating it gets the skin too.
+  skin::SkinAttach(this);
   if (const QScreen* screen = this->screen()) {
     const QRect area = screen->availableGeometry();
     move(area.center() - QPoint(width() / 2, height() / 2));
