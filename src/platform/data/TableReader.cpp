@@ -138,11 +138,6 @@ class ChildProcess : public TableReader {
       pos_ += n;
       return s;
     }
-    void SkipStr() {
-      const std::uint32_t n = U32();
-      Need(n);
-      pos_ += n;
-    }
     std::size_t pos() const { return pos_; }
 
    private:
@@ -155,6 +150,9 @@ class ChildProcess : public TableReader {
 
   [[noreturn]] static void Broken() { throw DataError("读取数据文件的辅助程序送回了无法识别的数据"); }
 
+  // Runs the helper with `args` and hands each frame to `onFrame`, which must read the whole frame
+  // before it acts on it: a frame cut short by the pipe makes a read throw ShortFrame, and the same
+  // frame comes again once the rest has arrived.
   void Run(const std::vector<std::string>& args, const std::function<void(char, Frame&)>& onFrame) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) throw DataError(std::string("无法启动读取程序：") + std::strerror(errno));
@@ -226,9 +224,7 @@ class ChildProcess : public TableReader {
               pos = f.pos();
               break;
             }
-            // Parse first, then deliver, so that a short frame is not delivered twice.
-            Frame probe(buf, pos + 1);
-            SkipFrame(type, probe);
+            // A frame that is not complete yet throws ShortFrame before the handler has acted on it.
             onFrame(type, f);
             pos = f.pos();
           } catch (const ShortFrame&) {
@@ -256,28 +252,6 @@ class ChildProcess : public TableReader {
                         "），文件可能已损坏或过大");
       if (WIFEXITED(status) && WEXITSTATUS(status) == 127) throw DataError("找不到读取数据文件的程序 " + helper_);
       throw DataError("读取数据文件时出错：读取程序意外退出，文件可能已损坏");
-    }
-  }
-
-  static void SkipFrame(char type, Frame& f) {
-    switch (type) {
-      case 'T':
-        f.SkipStr();
-        f.SkipStr();
-        break;
-      case 'N': {
-        f.I64();
-        const std::uint32_t n = f.U32();
-        for (std::uint32_t i = 0; i < n; ++i) f.SkipStr();
-        break;
-      }
-      case 'R': {
-        const std::uint32_t n = f.U32();
-        for (std::uint32_t i = 0; i < n; ++i) f.SkipStr();
-        break;
-      }
-      default:
-        Broken();
     }
   }
 
