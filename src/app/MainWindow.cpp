@@ -212,9 +212,8 @@ void MainWindow::StratConvert_Click() {
     if (check == convert::RunOutcome::PathMissing) OutMarc->setFocus();
     return;
   }
-  static std::shared_ptr<const convert::PinyinSource> pinyin;
-  if (!pinyin) pinyin = std::make_shared<convert::PinyinSource>(convert::PinyinSource::FromFile(exeDir_ + "/pinyin.dat"));
-  in.pinyin = pinyin;
+  if (!pinyin_) pinyin_ = std::make_shared<convert::PinyinSource>(convert::PinyinSource::FromFile(exeDir_ + "/pinyin.dat"));
+  in.pinyin = pinyin_;
   runInput_ = in;
   stop_ = false;
   finished_ = false;

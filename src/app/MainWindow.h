@@ -96,6 +96,7 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   ui::Ui& ui_;
   std::string exeDir_;
   std::unique_ptr<data::TableReader> reader_;
+  std::shared_ptr<const convert::PinyinSource> pinyin_;  // loaded on the first conversion
   import::ContentModel* content_;
   mapping::MappingGrid* mapping_;
   bool shownOnce_ = false;
