@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/text/Numeric.h"
+#include "platform/text/Utf8.h"
 
 namespace rowcaster::convert {
 
@@ -48,24 +49,6 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
   text.swap(out);
 }
 
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
-
-// The first `count` characters (code points) of `s`, and whether it has that many.
-std::string_view FirstChars(std::string_view s, std::size_t count, bool* complete = nullptr) {
-  std::size_t i = 0, n = 0;
-  while (i < s.size() && n < count) {
-    ++i;
-    while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
-    ++n;
-  }
-  if (complete) *complete = n == count;
-  return s.substr(0, i);
-}
-
 // "|c " + value, or the empty text for an empty value.
 std::string Sub(char code, std::string_view value) {
   if (value.empty()) return {};
@@ -87,9 +70,8 @@ std::string NormalisePrice(std::string_view d010d) {
 }
 
 std::string PublicationYear(std::string_view d210d) {
-  bool four = false;
-  const std::string_view head = FirstChars(d210d, 4, &four);
-  return four && text::ReadsAsNumber(head) ? std::string(head) : "2009";
+  const std::string_view head = text::Utf8Substr(d210d, 0, 4);
+  return text::Utf8Length(head) == 4 && text::ReadsAsNumber(head) ? std::string(head) : "2009";
 }
 
 std::string RightMarc(std::string_view marcs) {
@@ -187,7 +169,7 @@ std::string ComposeWorkForm(SubfieldValues& v, const CompositionContext& context
   // value without a default.
   std::string title = Sub('a', v[d200a]);
   if (!title.empty() && !titlePinyin.empty()) title += " |A " + titlePinyin;
-  const std::string date = v[d210d].empty() ? std::string() : "|d " + std::string(FirstChars(TrimBlanks(v[d210d]), 4));
+  const std::string date = v[d210d].empty() ? std::string() : "|d " + std::string(text::Utf8Substr(text::TrimBlanks(v[d210d]), 0, 4));
   struct Slot {
     std::string_view prefix, text;
   };

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/Paths.h"
+#include "platform/text/Utf8.h"
 
 namespace rowcaster::convert {
 
@@ -29,12 +30,6 @@ std::string PinyinOf(const PinyinSource& source, std::string_view text, bool nam
 std::string_view CutAtNul(std::string_view text) { return text.substr(0, text.find('\0')); }
 
 namespace {
-
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
 
 }  // namespace
 
@@ -68,7 +63,7 @@ std::string AuthorLines(std::string_view d200f, const PinyinSource& pinyin) {
         break;
       }
     }
-    const std::string py(TrimBlanks(PinyinOf(pinyin, name, true)));
+    const std::string py(text::TrimBlanks(PinyinOf(pinyin, name, true)));
     if (role.empty()) continue;
     lines += "701    |a ";
     lines += name;

@@ -1,6 +1,7 @@
 #include "convert/RegionLookup.h"
 
 #include "convert/Pinyin.h"
+#include "platform/text/Utf8.h"
 
 namespace rowcaster::convert {
 namespace {
@@ -11,21 +12,6 @@ std::string FoldCase(std::string_view s) {
   for (char& c : out)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
   return out;
-}
-
-std::size_t CharCount(std::string_view s) {
-  std::size_t n = 0;
-  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
-  return n;
-}
-
-// The first `count` characters of `s`.
-std::string_view FirstChars(std::string_view s, std::size_t count) {
-  std::size_t i = 0;
-  for (std::size_t n = 0; i < s.size(); ++i) {
-    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80 && n++ == count) break;
-  }
-  return s.substr(0, i);
 }
 
 }  // namespace
@@ -40,12 +26,12 @@ std::string IsbnPrefix(std::string_view d010a) {
   if (v.substr(0, 4) == "978-") v.remove_prefix(4);
   // Positions count characters from 1.
   const std::size_t dash1 = v.find('-');
-  const std::size_t p1 = dash1 == std::string_view::npos ? 0 : CharCount(v.substr(0, dash1)) + 1;
+  const std::size_t p1 = dash1 == std::string_view::npos ? 0 : text::Utf8Length(v.substr(0, dash1)) + 1;
   const std::string_view after = dash1 == std::string_view::npos ? v : v.substr(dash1 + 1);
   const std::size_t dash2 = after.find('-');
-  const std::size_t p2 = dash2 == std::string_view::npos ? 0 : CharCount(after.substr(0, dash2)) + 1;
+  const std::size_t p2 = dash2 == std::string_view::npos ? 0 : text::Utf8Length(after.substr(0, dash2)) + 1;
   const long long length = static_cast<long long>(p1 + p2) - 1;
-  return std::string(length > 3 ? FirstChars(v, static_cast<std::size_t>(length)) : v);
+  return std::string(length > 3 ? text::Utf8Substr(v, 0, static_cast<std::size_t>(length)) : v);
 }
 
 RegionLookup::RegionLookup(std::string connectionString) : connectionString_(std::move(connectionString)) {

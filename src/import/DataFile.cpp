@@ -3,15 +3,10 @@
 #include <filesystem>
 
 #include "mapping/MarcFields.h"
+#include "platform/text/Utf8.h"
 
 namespace rowcaster::import {
 namespace {
-
-std::size_t CharCount(std::string_view s) {
-  std::size_t n = 0;
-  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
-  return n;
-}
 
 class TableFiller : public data::TableSink {
  public:
@@ -48,19 +43,11 @@ std::string NoTableMessage(std::string_view kind) {
   return "选择的" + std::string(kind) + "数据文件中，没有发现表，无法读取！";
 }
 
-std::string TrimBlanks(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return std::string(s);
-}
+std::string TrimBlanks(std::string_view s) { return std::string(text::TrimBlanks(s)); }
 
 std::string KindOfPath(std::string_view path) {
-  std::size_t i = path.size();
-  for (int n = 0; n < 3 && i > 0;) {
-    --i;
-    if ((static_cast<unsigned char>(path[i]) & 0xC0) != 0x80) ++n;
-  }
-  std::string kind(path.substr(i));
+  const std::size_t n = text::Utf8Length(path);
+  std::string kind(text::Utf8Substr(path, n > 3 ? n - 3 : 0, 3));
   for (char& c : kind)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
   return kind;
@@ -122,7 +109,7 @@ void SelectExcel_Click(ImportWindow& window, ui::Ui& ui, data::TableReader& read
   window.SetExcelPathText(chosen);
   const std::string s = TrimBlanks(window.ExcelPathText());
   if (s.empty()) return;
-  if (CharCount(s) > 3) {
+  if (text::Utf8Length(s) > 3) {
     std::error_code ec;
     if (!std::filesystem::exists(s, ec)) {
       ui.Message(kFileMissing, kTitle, ui::Icon::Error, ui::Buttons::Ok);

@@ -6,6 +6,7 @@
 
 #include "platform/text/Gbk.h"
 #include "platform/text/Numeric.h"
+#include "platform/text/Utf8.h"
 
 namespace rowcaster::iso2709 {
 namespace {
@@ -32,35 +33,6 @@ int FieldTag(std::string_view line) {
   return t >= 10 ? t : -1;
 }
 
-// The first `count` characters (code points) of `s` starting at character `from` (0-based).
-std::string_view Chars(std::string_view s, std::size_t from, std::size_t count) {
-  std::size_t i = 0, ch = 0;
-  auto advance = [&] {
-    const auto b = static_cast<unsigned char>(s[i]);
-    i += b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-    if (i > s.size()) i = s.size();
-    ++ch;
-  };
-  while (i < s.size() && ch < from) advance();
-  const std::size_t start = i;
-  ch = 0;
-  while (i < s.size() && ch < count) advance();
-  return s.substr(start, i - start);
-}
-
-std::size_t CharLen(std::string_view s) {
-  if (s.empty()) return 0;
-  const auto b = static_cast<unsigned char>(s[0]);
-  const std::size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-  return n < s.size() ? n : s.size();
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
-
 // Builds the field text of one line: tag, indicators, subfields, all in GBK. Returns a
 // description on failure.
 std::string ConvertLine(std::string_view line, std::size_t lineIndex, std::string& field) {
@@ -76,17 +48,17 @@ std::string ConvertLine(std::string_view line, std::size_t lineIndex, std::strin
   std::size_t bar = line.find('|');
   const std::string_view p0 = line.substr(0, bar);
   field.append(p0.substr(0, 3));
-  text::AppendGbk(field, Chars(p0, 4, 2));
+  text::AppendGbk(field, text::Utf8Substr(p0, 4, 2));
   while (bar != std::string_view::npos) {
     const std::size_t next = line.find('|', bar + 1);
     const std::string_view piece = line.substr(bar + 1, next == std::string_view::npos ? next : next - bar - 1);
     bar = next;
     if (piece.empty())
       return LineNo(lineIndex) + "：子字段标识符“|”后没有子字段代码（连续两个“|”或行末的“|”）";
-    const std::size_t codeLen = CharLen(piece);
+    const std::size_t codeLen = text::Utf8Substr(piece, 0, 1).size();
     const std::string_view code = piece.substr(0, codeLen);
-    const std::string_view data = TrimBlanks(piece.substr(codeLen));
-    const std::string_view trimmed = TrimBlanks(piece);
+    const std::string_view data = text::TrimBlanks(piece.substr(codeLen));
+    const std::string_view trimmed = text::TrimBlanks(piece);
     if (!trimmed.empty() && trimmed.front() == '9') {
       // Pinyin: right behind the first $a when another subfield follows it, else at the end.
       std::size_t insertAt = field.size();
@@ -151,7 +123,7 @@ BuildResult BuildIsoRecord(std::string_view workForm, const LocalTime& now) {
       if (lines[i].find('|') != std::string_view::npos) tags[i] = tag;
       continue;
     }
-    const std::string_view head = Chars(lines[i], 0, 3);
+    const std::string_view head = text::Utf8Substr(lines[i], 0, 3);
     const std::optional<double> value = text::ReadNumber(head);
     if (!value) return Refuse(LineNo(i) + "：开头“" + std::string(head) + "”不是字段号，不是一条记录");
     const double rounded = std::nearbyint(*value);  // half to even, as a 16-bit conversion rounds

@@ -2,19 +2,15 @@
 
 #include <vector>
 
+#include "platform/text/Utf8.h"
+
 namespace rowcaster::mapping {
 
 std::string BuildMarcCodeList(const std::vector<std::string>& entries) {
   std::string list;
   for (const std::string& e : entries)
     if (e.find("—") != std::string::npos) {
-      // The first four characters; the codes are ASCII.
-      std::size_t i = 0;
-      for (int n = 0; n < 4 && i < e.size(); ++n) {
-        ++i;
-        while (i < e.size() && (static_cast<unsigned char>(e[i]) & 0xC0) == 0x80) ++i;
-      }
-      list.append(e, 0, i);
+      list += text::Utf8Substr(e, 0, 4);
       list += '|';
     }
   return list;

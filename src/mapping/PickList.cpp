@@ -1,6 +1,7 @@
 #include "mapping/PickList.h"
 
 #include "mapping/MarcFields.h"
+#include "platform/text/Utf8.h"
 
 namespace rowcaster::mapping {
 
@@ -15,14 +16,7 @@ std::optional<std::size_t> PreselectedEntry(std::string_view cellText) {
   return std::nullopt;
 }
 
-std::string CodeOfEntry(std::string_view entry) {
-  std::size_t i = 0;
-  for (int n = 0; n < 4 && i < entry.size(); ++n) {
-    ++i;
-    while (i < entry.size() && (static_cast<unsigned char>(entry[i]) & 0xC0) == 0x80) ++i;
-  }
-  return std::string(entry.substr(0, i));
-}
+std::string CodeOfEntry(std::string_view entry) { return std::string(text::Utf8Substr(entry, 0, 4)); }
 
 bool HasDuplicate(const std::vector<std::string>& cells) {
   for (std::size_t i = 0; i < cells.size(); ++i)

@@ -1,7 +1,9 @@
 #pragma once
-// Writing one code point as UTF-8.
+// Small helpers for UTF-8 text: writing a code point, counting and cutting by characters, trimming
+// blanks.
 
 #include <string>
+#include <string_view>
 
 namespace rowcaster::text {
 
@@ -21,6 +23,35 @@ inline void AppendUtf8(std::string& out, char32_t cp) {
     out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
     out += static_cast<char>(0x80 | (cp & 0x3F));
   }
+}
+
+// The number of characters (code points) of `s`.
+inline std::size_t Utf8Length(std::string_view s) {
+  std::size_t n = 0;
+  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+// At most `count` characters of `s`, starting with character `from` (counted from 0).
+inline std::string_view Utf8Substr(std::string_view s, std::size_t from, std::size_t count) {
+  std::size_t i = 0;
+  auto skip = [&](std::size_t chars) {
+    for (; chars > 0 && i < s.size(); --chars) {
+      ++i;
+      while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
+    }
+  };
+  skip(from);
+  const std::size_t start = i;
+  skip(count);
+  return s.substr(start, i - start);
+}
+
+// `s` without the blanks (U+0020; no other white space) at either end.
+inline std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
 }
 
 }  // namespace rowcaster::text
