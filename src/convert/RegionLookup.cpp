@@ -6,14 +6,6 @@
 namespace rowcaster::convert {
 namespace {
 
-// Jet compares text without regard to the case of Latin letters.
-std::string FoldCase(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return out;
-}
-
 }  // namespace
 
 std::string CbkConnStr(const std::string& exeDir) {
@@ -56,7 +48,7 @@ void RegionLookup::LoadTable() {
   const auto& names = rows->FieldNames();
   int sbn = -1, cbs = -1, cbd = -1, cbno = -1;
   for (int i = 0; i < static_cast<int>(names.size()); ++i) {
-    const std::string n = FoldCase(names[i]);
+    const std::string n = text::AsciiLower(names[i]);
     if (n == "c_sbn") sbn = i;
     if (n == "c_cbs") cbs = i;
     if (n == "c_cbd") cbd = i;
@@ -66,16 +58,16 @@ void RegionLookup::LoadTable() {
   std::vector<std::string> v;
   while (rows->Next(v)) {
     if (v[cbno].empty()) continue;
-    bySbn_.emplace(FoldCase(v[sbn]), v[cbno]);
-    byCbs_.emplace(FoldCase(v[cbs]), v[cbno]);
-    byCbd_.emplace(FoldCase(v[cbd]), v[cbno]);
+    bySbn_.emplace(text::AsciiLower(v[sbn]), v[cbno]);
+    byCbs_.emplace(text::AsciiLower(v[cbs]), v[cbno]);
+    byCbd_.emplace(text::AsciiLower(v[cbd]), v[cbno]);
   }
 }
 
 std::optional<std::string> RegionLookup::Find(Column column, std::string_view value) {
   if (!parameters_) {
     const auto& map = column == Column::Sbn ? bySbn_ : column == Column::Cbs ? byCbs_ : byCbd_;
-    const auto it = map.find(FoldCase(value));
+    const auto it = map.find(text::AsciiLower(value));  // Jet compares Latin letters without case
     if (it == map.end()) return std::nullopt;
     return it->second;
   }

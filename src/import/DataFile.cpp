@@ -47,10 +47,7 @@ std::string TrimBlanks(std::string_view s) { return std::string(text::TrimBlanks
 
 std::string KindOfPath(std::string_view path) {
   const std::size_t n = text::Utf8Length(path);
-  std::string kind(text::Utf8Substr(path, n > 3 ? n - 3 : 0, 3));
-  for (char& c : kind)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return kind;
+  return text::AsciiLower(text::Utf8Substr(path, n > 3 ? n - 3 : 0, 3));
 }
 
 std::optional<PathParts> SplitPath(std::string_view path) {
@@ -79,10 +76,7 @@ std::string QueryTextFor(std::string_view kind, std::string_view tableName, std:
 std::vector<std::string> OfferedTables(std::string_view kind, const std::vector<data::CatalogRow>& catalogue) {
   std::vector<std::string> names;
   for (const auto& row : catalogue) {
-    std::string type = row.tableType;
-    for (char& c : type)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    if (type != "table") continue;
+    if (text::AsciiLower(row.tableType) != "table") continue;
     if (kind == "xls" && (row.tableName.empty() || row.tableName.back() != '$')) continue;
     names.push_back(row.tableName);
   }

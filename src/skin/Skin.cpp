@@ -15,6 +15,7 @@
 #include <cctype>
 #include <string>
 
+#include "platform/text/Utf8.h"
 #include "skin/Atlas.h"
 
 namespace rowcaster::skin {
@@ -35,8 +36,7 @@ bool Hooked(const QObject* o) { return o->property("PROCADDR").isValid(); }
 // The class tables: a widget belongs to a role when its class or one it derives from is listed.
 bool ClassIn(const QWidget* w, std::initializer_list<const char*> names) {
   for (const QMetaObject* m = w->metaObject(); m; m = m->superClass()) {
-    std::string cls = m->className();
-    for (char& c : cls) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string cls = text::AsciiLower(m->className());
     for (const char* n : names)
       if (cls == n) return true;
   }

@@ -12,14 +12,10 @@
 #include "platform/data/MdbSource.h"
 #include "platform/data/SqliteSource.h"
 #include "platform/data/XlsSource.h"
+#include "platform/text/Utf8.h"
 
 namespace rowcaster::data {
 namespace {
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 std::string Trim(const std::string& s) {
   const auto a = s.find_first_not_of(" \t");
@@ -36,7 +32,7 @@ std::optional<std::string> Connection::FirstValue(const std::string&, const std:
 
 std::string TableOfQuery(const std::string& queryText) {
   static const std::string kPrefix = "select * from ";
-  if (Lower(queryText.substr(0, kPrefix.size())) != kPrefix) throw DataError("不支持的查询：" + queryText);
+  if (text::AsciiLower(queryText.substr(0, kPrefix.size())) != kPrefix) throw DataError("不支持的查询：" + queryText);
   std::string name = queryText.substr(kPrefix.size());
   if (name.size() >= 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
   return name;
@@ -59,14 +55,14 @@ ConnectionString ConnectionString::Parse(const std::string& text) {
     start = end + 1;
     const auto eq = item.find('=');
     if (eq == std::string::npos) continue;
-    const std::string key = Lower(Trim(item.substr(0, eq)));
+    const std::string key = text::AsciiLower(Trim(item.substr(0, eq)));
     std::string value = Trim(item.substr(eq + 1));
     if (value.size() >= 2 && value.front() == '{' && value.back() == '}') value = value.substr(1, value.size() - 2);
-    if (key == "provider") provider = Lower(value);
-    else if (key == "driver") driver = Lower(value);
-    else if (key == "extended properties") extended = Lower(value);
+    if (key == "provider") provider = text::AsciiLower(value);
+    else if (key == "driver") driver = text::AsciiLower(value);
+    else if (key == "extended properties") extended = text::AsciiLower(value);
     else if (key == "data source" || key == "dbq" || key == "sourcedb") cs.dataSource = value;
-    else if (key == "deleted") cs.hideDeleted = Lower(value) != "no";
+    else if (key == "deleted") cs.hideDeleted = text::AsciiLower(value) != "no";
   }
   if (provider.find("jet.oledb") != std::string::npos || provider.find("ace.oledb") != std::string::npos) {
     cs.kind = extended.find("excel") != std::string::npos ? Kind::Excel : Kind::Jet;

@@ -9,6 +9,7 @@
 
 #include "platform/data/ValueText.h"
 #include "platform/text/CodePage.h"
+#include "platform/text/Utf8.h"
 
 namespace rowcaster::data {
 namespace {
@@ -23,18 +24,13 @@ std::uint32_t Be32(const unsigned char* p) {
   return static_cast<std::uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
 }
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
 // A file in `dir` whose name equals `name` but for letter case (tables copied from Windows).
 std::string FindIgnoringCase(const fs::path& dir, const std::string& name) {
   std::error_code ec;
   if (fs::exists(dir / name, ec)) return (dir / name).string();
-  const std::string want = Lower(name);
+  const std::string want = text::AsciiLower(name);
   for (fs::directory_iterator it(dir.empty() ? "." : dir, ec), end; !ec && it != end; it.increment(ec))
-    if (Lower(it->path().filename().string()) == want) return it->path().string();
+    if (text::AsciiLower(it->path().filename().string()) == want) return it->path().string();
   return {};
 }
 
@@ -56,7 +52,7 @@ class MemoFile {
     unsigned char head[32] = {};
     in_.seekg(0);
     in_.read(reinterpret_cast<char*>(head), sizeof head);
-    const std::string ext = Lower(fs::path(path).extension().string());
+    const std::string ext = text::AsciiLower(fs::path(path).extension().string());
     if (ext == ".fpt") {
       kind_ = Kind::Fpt;
       blockSize_ = static_cast<std::uint32_t>(head[6]) << 8 | head[7];
@@ -386,7 +382,7 @@ class DbfFolder : public Connection {
     std::vector<CatalogRow> rows;
     std::error_code ec;
     for (fs::directory_iterator it(folder_.empty() ? "." : folder_, ec), end; !ec && it != end; it.increment(ec))
-      if (Lower(it->path().extension().string()) == ".dbf") rows.push_back({"TABLE", it->path().filename().string()});
+      if (text::AsciiLower(it->path().extension().string()) == ".dbf") rows.push_back({"TABLE", it->path().filename().string()});
     std::sort(rows.begin(), rows.end(), [](auto& a, auto& b) { return a.tableName < b.tableName; });
     return rows;
   }
@@ -394,7 +390,7 @@ class DbfFolder : public Connection {
   std::unique_ptr<RowSet> Query(const std::string& queryText) override {
     std::string name = TableOfQuery(queryText);
     std::string path = FindIgnoringCase(folder_, name);
-    if (path.empty() && Lower(fs::path(name).extension().string()) != ".dbf") path = FindIgnoringCase(folder_, name + ".dbf");
+    if (path.empty() && text::AsciiLower(fs::path(name).extension().string()) != ".dbf") path = FindIgnoringCase(folder_, name + ".dbf");
     if (path.empty()) throw DataError("找不到表 " + name + "（文件夹 " + folder_ + "）");
     return OpenDbfTable(path, hideDeleted_);
   }

@@ -7,16 +7,12 @@
 #include <cstring>
 
 #include "platform/data/ValueText.h"
+#include "platform/text/Utf8.h"
 
 namespace rowcaster::data {
 namespace {
 
 constexpr std::size_t kBindSize = 256 * 1024;  // a whole memo of 65,535 Chinese characters
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 // "123.4500" → "123.45", "7.000" → "7": the text of an exact decimal without trailing zeros.
 std::string DecimalText(std::string s) {
@@ -64,7 +60,7 @@ class MdbRowSet : public RowSet {
       const bool empty = lengths_[i] == 0 && text[0] == '\0';
       switch (types_[i]) {
         case MDB_BOOL:
-          values[i] = BoolText(std::strcmp(text, "1") == 0 || Lower(text) == "true");
+          values[i] = BoolText(std::strcmp(text, "1") == 0 || text::AsciiLower(text) == "true");
           break;
         case MDB_OLE:
         case MDB_BINARY:

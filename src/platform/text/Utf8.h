@@ -54,4 +54,12 @@ inline std::string_view TrimBlanks(std::string_view s) {
   return s;
 }
 
+// `s` with the Latin capitals A to Z made small; other bytes as they are.
+inline std::string AsciiLower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+  return out;
+}
+
 }  // namespace rowcaster::text
