@@ -146,18 +146,20 @@ std::shared_ptr<const CompiledTemplate> Compile(const std::string& text) {
     i = next + 1;
   }
   c->pieces.push_back({literal, text.size() - literal, -1});
+  for (const auto& piece : c->pieces)
+    c->literalBraces = c->literalBraces || HasBrace(std::string_view(text).substr(piece.start, piece.length));
   return c;
 }
 
 }  // namespace
 
 std::string ComposeWorkForm(SubfieldValues& v, const CompositionContext& context) {
-  // 1. Price; 2. year.
+  // The price and the year.
   v[d010d] = NormalisePrice(v[d010d]);
   const std::string year = PublicationYear(v[d210d]);
   const std::string catalogued = Yyyymmdd(context.now);
 
-  // 4. Title pinyin; 5. region code; 6. 701 lines.
+  // Title pinyin, region code, 701 lines.
   static const PinyinSource kNoPinyin;
   const PinyinSource& pinyin = context.pinyin ? *context.pinyin : kNoPinyin;
   const std::string titlePinyin = PinyinOf(pinyin, v[d200a]);
@@ -165,7 +167,7 @@ std::string ComposeWorkForm(SubfieldValues& v, const CompositionContext& context
   const std::string region = context.lookup->LookupRegionCode(v[d010a], v[d210c], v[d210a]);
   const std::string authors = AuthorLines(v[d200f], pinyin);
 
-  // 7. Placeholders, in this order. Each is a prefix ("|a ") and a text, both empty for an empty
+  // The placeholders, in this order. Each is a prefix ("|a ") and a text, both empty for an empty
   // value without a default.
   std::string title = Sub('a', v[d200a]);
   if (!title.empty() && !titlePinyin.empty()) title += " |A " + titlePinyin;
@@ -195,11 +197,12 @@ std::string ComposeWorkForm(SubfieldValues& v, const CompositionContext& context
 
   bool braces = HasBrace(series);
   for (const Slot& slot : slots) braces = braces || HasBrace(slot.text);
-  if (!braces) {
-    // No inserted text holds a brace, so no replacement can make or break another placeholder:
-    // filling the compiled template in one pass gives what replacing one after another gives.
-    if (!context.compiled || context.compiled->text != context.templateText)
-      context.compiled = Compile(context.templateText);
+  if (!context.compiled || context.compiled->text != context.templateText)
+    context.compiled = Compile(context.templateText);
+  if (!braces && !context.compiled->literalBraces) {
+    // The only braces are those of whole placeholders, and no inserted text holds one, so no
+    // replacement can make or break another placeholder: filling the compiled template in one pass
+    // gives what replacing one after another gives.
     const CompiledTemplate& c = *context.compiled;
     std::array<Slot, kPlaceholderCount> values{};
     values[0] = whole(catalogued);
@@ -227,14 +230,14 @@ std::string ComposeWorkForm(SubfieldValues& v, const CompositionContext& context
     return RightMarc(out);
   }
 
-  // A value with a brace: replace one placeholder after another, exactly in order.
+  // A brace outside the placeholders: replace one placeholder after another, exactly in order.
   std::string text = context.templateText;
   ReplaceAll(text, "{bmrq}", catalogued);
   ReplaceAll(text, "{cbsj}", year);
   for (std::size_t k = 0; k < std::size(slots); ++k)
     ReplaceAll(text, kPlaceholders[k + 2], std::string(slots[k].prefix) + std::string(slots[k].text));
 
-  // 8. The series link.
+  // The series link.
   if (!series.empty()) {
     if (text.find("{461}") != std::string::npos) {
       ReplaceAll(text, "{461}", "461  0 |" + series);
@@ -245,7 +248,7 @@ std::string ComposeWorkForm(SubfieldValues& v, const CompositionContext& context
     ReplaceAll(text, "{410}", "");
     ReplaceAll(text, "{461}", "");
   }
-  // 9. Only well-formed lines remain.
+  // Only well-formed lines remain.
   return RightMarc(text);
 }
 

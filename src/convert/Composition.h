@@ -28,6 +28,9 @@ struct CompiledTemplate {
   std::string text;
   std::vector<Piece> pieces;
   bool has461 = false;
+  // The literal text holds a brace of its own ("{20{010b}0a}", "{x}"): a replacement could then
+  // join it with its neighbours into a placeholder, so only the step-by-step replacement is exact.
+  bool literalBraces = false;
 };
 
 // What a composition needs besides the row's values.

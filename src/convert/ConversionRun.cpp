@@ -215,9 +215,9 @@ std::optional<EndMessage> MessageFor(const RunResult& r, const RunInput& input) 
 }
 
 RunOutcome CheckRun(const RunInput& input) {
-  // 1. The output path: only the empty text fails.
+  // The output path: only the empty text fails.
   if (input.outputPath.empty()) return RunOutcome::PathMissing;
-  // 3-4. Title, ISBN and price must be mapped.
+  // Title, ISBN and price must be mapped.
   const Required mapped = RequiredMapped(input.mapping);
   return mapped.title && mapped.isbn && mapped.price ? RunOutcome::Finished : RunOutcome::RequiredMissing;
 }
@@ -226,7 +226,7 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
   RunResult result;
   result.outcome = CheckRun(input);
   if (result.outcome != RunOutcome::Finished) return result;
-  // 7. The output file, appended to; a file that cannot be opened stops the run before any row.
+  // The output file, appended to; a file that cannot be opened stops the run before any row.
   Output out(input.outputPath);
   if (!out.ok()) {
     result.outcome = RunOutcome::OutputFailed;
