@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   yaz libmarc-record-perl time
   fonts-noto-cjk
+  xvfb xauth openbox
 )
 
 missing=()

@@ -22,12 +22,13 @@
 #include "mapping/MappingGrid.h"
 #include "mapping/MarcFields.h"
 #include "platform/ui/QtUi.h"
+#include "platform/ui/Twips.h"
 #include "skin/Skin.h"
 
 namespace rowcaster::app {
 namespace {
 
-int Px(int twips) { return (twips + 7) / 15; }
+using ui::Px;
 QRect Rect(int left, int top, int width, int height) { return QRect(Px(left), Px(top), Px(width), Px(height)); }
 
 QFont GridFont() {
@@ -97,7 +98,8 @@ MainWindow::MainWindow(ui::Ui& ui, std::string exeDir, QWidget* parent)
   Text2->setObjectName("Text2");
   Text2->setGeometry(Rect(180, 240, 4335, 3375));
   Text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  Text2->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Text2->setLineWrapMode(QPlainTextEdit::WidgetWidth);  // a multi-line box with a vertical bar wraps
+  Text2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Text2->setPlainText(ui::Q(std::string(convert::kDefaultTemplate)).replace("\r\n", "\n"));
 
   Frame2 = new QGroupBox("表格内容显示区", client);
@@ -111,6 +113,7 @@ MainWindow::MainWindow(ui::Ui& ui, std::string exeDir, QWidget* parent)
   Grid2->setWordWrap(false);
   // A million rows scroll smoothly when no row asks for its own height.
   Grid2->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  Grid2->verticalHeader()->hide();  // the grid has no fixed column
   Grid2->verticalHeader()->setDefaultSectionSize(QFontMetrics(GridFont()).height() + 6);
   Grid2->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   content_ = new import::ContentModel(this);
@@ -221,6 +224,7 @@ void MainWindow::StratConvert_Click() {
   totalRows_ = static_cast<std::int64_t>(in.table->RowCount());
   StratConvert->setEnabled(false);
   SelectExcel->setEnabled(false);
+  captionBeforeRun_ = windowTitle();
   setWindowTitle(ui::Q(ProgressCaption(0, totalRows_)));
   progressTimer_->start();
   worker_ = std::thread([this] {
@@ -247,6 +251,8 @@ void MainWindow::FinishConversion() {
   SelectExcel->setEnabled(true);
   SetStartButtonByPaths();
   if (result_.outcome == convert::RunOutcome::Stopped) return;
+  // A run that could not open or write its file is not running, nor finished.
+  if (result_.outcome == convert::RunOutcome::OutputFailed) setWindowTitle(captionBeforeRun_);
   if (result_.outcome == convert::RunOutcome::Finished) {
     setWindowTitle(ui::Q(ProgressCaption(result_.rows, result_.rows)));
     setWindowTitle("Rowcaster---转换完成");

@@ -108,6 +108,7 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   convert::RunResult result_;
   convert::RunInput runInput_;
   QTimer* progressTimer_;
+  QString captionBeforeRun_;
 };
 
 // The caption while a conversion runs.

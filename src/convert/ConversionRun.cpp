@@ -13,6 +13,8 @@
 #include <optional>
 #include <thread>
 
+#include "platform/SystemError.h"
+
 namespace rowcaster::convert {
 namespace {
 
@@ -29,7 +31,7 @@ class Output {
  public:
   explicit Output(const std::string& path) : path_(path) {
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd_ < 0) error_ = std::strerror(errno);
+    if (fd_ < 0) error_ = ErrorText(errno);
   }
   ~Output() {
     if (fd_ >= 0) ::close(fd_);
@@ -44,7 +46,7 @@ class Output {
       const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
-        error_ = std::strerror(n < 0 ? errno : ENOSPC);
+        error_ = ErrorText(n < 0 ? errno : ENOSPC);
         if (before >= 0 && ::ftruncate(fd_, before) != 0) error_ += "（无法撤回未写完的记录）";
         return false;
       }
@@ -56,7 +58,7 @@ class Output {
     if (fd_ < 0) return false;
     const int rc = ::close(fd_);
     fd_ = -1;
-    if (rc != 0 && error_.empty()) error_ = std::strerror(errno);
+    if (rc != 0 && error_.empty()) error_ = ErrorText(errno);
     return rc == 0;
   }
 

@@ -4,10 +4,11 @@
 #include <QPushButton>
 
 #include "platform/ui/QtUi.h"
+#include "platform/ui/Twips.h"
 
 namespace rowcaster::import {
 namespace {
-int Px(int twips) { return (twips + 7) / 15; }
+using ui::Px;
 }  // namespace
 
 SelectXlS::SelectXlS(ui::Ui& ui, QWidget* owner) : QDialog(owner), ui_(ui) {

@@ -9,11 +9,12 @@
 #include "mapping/MarcFields.h"
 #include "mapping/PickList.h"
 #include "platform/ui/QtUi.h"
+#include "platform/ui/Twips.h"
 
 namespace rowcaster::mapping {
 namespace {
-int Px(int twips) { return (twips + 7) / 15; }
-int Twips(int px) { return px * 15; }
+using ui::Px;
+using ui::Twips;
 }  // namespace
 
 MappingGrid::MappingGrid(QTableWidget* grid, QListWidget* list, QWidget* start, ui::Ui& ui, QObject* parent)

@@ -49,7 +49,39 @@ bool IsFormClass(const QWidget* w) {
   return ClassIn(w, {"#32770", "thunderformdc", "thunderrt6formdc", "form", "qmainwindow", "qdialog", "qmessagebox"});
 }
 
+bool OwnedByHookedForm(const QWidget* w) {
+  for (const QWidget* owner = w->parentWidget(); owner; owner = owner->parentWidget())
+    if (owner->isWindow() && IsFormClass(owner) && Hooked(owner)) return true;
+  return false;
+}
+
+// Skins a dialog or message box when it becomes active while a hooked window (or a dialog of it)
+// owns it. The hooked window's deactivation alone is not enough: a window manager may activate the
+// dialog before, after or without deactivating its owner.
+class ActivationWatcher : public QObject {
+ protected:
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() == QEvent::WindowActivate && o->isWidgetType()) {
+      auto* w = static_cast<QWidget*>(o);
+      if (w->isWindow() && IsFormClass(w) && !Hooked(w) && OwnedByHookedForm(w)) SkinAttach(w);
+    }
+    return false;
+  }
+};
+QObject* gWatcher = nullptr;
+
+void WatchActivations(bool on) {
+  if (on && !gWatcher && QCoreApplication::instance()) {
+    gWatcher = new ActivationWatcher;
+    QCoreApplication::instance()->installEventFilter(gWatcher);
+  } else if (!on && gWatcher) {
+    gWatcher->deleteLater();  // may be inside its own filter now
+    gWatcher = nullptr;
+  }
+}
+
 void ReleaseAtlasIfUnused() {
+  if (gForms <= 0) WatchActivations(false);
   if (gButtons <= 0 && gForms <= 0) {
     gAtlas = QImage();
     gInitialised = false;
@@ -66,6 +98,25 @@ QRegion RoundedRegion(int w, int h) {
     r -= QRegion(w - 1, h - 1, 1, 1);
   }
   return r;
+}
+
+bool IsPointerOrKey(QEvent::Type t) {
+  switch (t) {
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Enter:
+    case QEvent::Leave:
+    case QEvent::HoverEnter:
+    case QEvent::HoverMove:
+    case QEvent::HoverLeave:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+      return true;
+    default:
+      return false;
+  }
 }
 
 class ButtonHook : public QObject {
@@ -108,6 +159,8 @@ class ButtonHook : public QObject {
 
  protected:
   bool eventFilter(QObject*, QEvent* e) override {
+    // A disabled button keeps its disabled look: the pointer and the keys leave it alone.
+    if (!button_->isEnabled() && IsPointerOrKey(e->type())) return false;
     switch (e->type()) {
       case QEvent::Resize:
         NewImages();
@@ -366,6 +419,7 @@ void FormAttach(QWidget* w) {
   w->installEventFilter(hook);
   w->setProperty("PROCADDR", QVariant::fromValue<qulonglong>(reinterpret_cast<quintptr>(hook)));
   ++gForms;
+  WatchActivations(true);
 }
 
 void FormDetach(QWidget* w) {
@@ -386,6 +440,29 @@ QString Plain(const QString& caption) {
 }
 
 }  // namespace
+
+QString FittedCaption(const QString& caption, const QFontMetrics& metrics, int width) {
+  const QString plain = Plain(caption);
+  if (metrics.horizontalAdvance(plain) <= width) return caption;
+  // Where the access key stands in the plain text, or -1.
+  int key = -1;
+  for (int i = 0, plainIndex = 0; i < caption.size(); ++i, ++plainIndex) {
+    if (caption[i] == '&' && i + 1 < caption.size()) {
+      if (caption[i + 1] != '&' && key < 0) key = plainIndex;
+      ++i;
+    }
+  }
+  // The elided text is a prefix of the plain text and the ellipsis; marks go back where they were.
+  const QString elided = metrics.elidedText(plain, Qt::ElideRight, width);
+  QString out;
+  for (int i = 0; i < elided.size(); ++i) {
+    const bool inPrefix = i < plain.size() && elided[i] == plain[i] && (i + 1 < elided.size());
+    if (inPrefix && i == key) out += '&';
+    if (elided[i] == '&') out += '&';
+    out += elided[i];
+  }
+  return out;
+}
 
 int ButtonCount() { return gButtons; }
 int FormCount() { return gForms; }
@@ -423,11 +500,7 @@ void RenderStates(QPushButton* b) {
       p.setPen(s == 3 ? QColor(0x80, 0x80, 0x80) : QColor(0, 0, 0));
       const QRect box(2, 2, W - 4, H - 4);
       const QFontMetrics metrics(b->font());
-      if (metrics.horizontalAdvance(Plain(caption)) > box.width()) {
-        p.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, metrics.elidedText(Plain(caption), Qt::ElideRight, box.width()));
-      } else {
-        p.drawText(box, Qt::AlignCenter | Qt::TextSingleLine | Qt::TextShowMnemonic, caption);
-      }
+      p.drawText(box, Qt::AlignCenter | Qt::TextSingleLine | Qt::TextShowMnemonic, FittedCaption(caption, metrics, box.width()));
       if (b->hasFocus()) {
         QPen pen(QColor(0, 0, 0));
         pen.setStyle(Qt::DotLine);

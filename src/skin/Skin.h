@@ -8,7 +8,9 @@
 // "HDC0" … "HDC3" (its finished image in each state), "MOUSEFLAG", "TIMERID", "OLDSTATE" (0
 // normal, 1 hover, 2 pressed, 3 disabled) and "ALPHALEVEL" (the opacity of the next fade tick).
 
+#include <QFontMetrics>
 #include <QImage>
+#include <QString>
 #include <cstdint>
 
 class QPushButton;
@@ -28,6 +30,10 @@ const QImage& SkinAtlas();
 
 // Draws a button's four state images ("HDC0" … "HDC3") from the atlas, its caption and its focus.
 void RenderStates(QPushButton* button);
+
+// The caption as drawn into `width` pixels: whole, or cut with an ellipsis; the access key stays
+// marked when it is still shown.
+QString FittedCaption(const QString& caption, const QFontMetrics& metrics, int width);
 
 // Blends done by fade ticks since the program started.
 std::uint64_t BlendCount();

@@ -1,10 +1,11 @@
-// GoogleTest main for the window tests: one QApplication on the offscreen platform.
+// GoogleTest main for the window tests: one QApplication, on the offscreen platform unless
+// QT_QPA_PLATFORM names another (xcb under Xvfb with a window manager).
 #include <gtest/gtest.h>
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   testing::InitGoogleTest(&argc, argv);

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QAbstractTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -89,6 +90,9 @@ TEST_F(Window, StartsEmptyWithTheStartButtonOff) {
   EXPECT_EQ(w.ExitSoft->geometry(), QRect(664, 44, 97, 29));
   EXPECT_EQ(w.Grid1->geometry(), QRect(0, 84, 305, 257));
   EXPECT_EQ(w.Frame2->geometry(), QRect(308, 80, 465, 513));
+  EXPECT_EQ(w.Frame1->geometry(), QRect(0, -4, 649, 81)) << "-60 twips is -4 pixels";
+  EXPECT_FALSE(w.Grid2->verticalHeader()->isVisible()) << "no fixed column";
+  EXPECT_EQ(w.Grid2->viewport()->geometry().left(), w.Grid1->viewport()->geometry().left());
   EXPECT_EQ(w.SelectExcel->text(), "选择路径(&F)");
   EXPECT_EQ(w.OutMarc->text(), "保存路径(&S)");
   EXPECT_EQ(w.StratConvert->text(), "开始转换(&C)");
@@ -308,6 +312,28 @@ TEST_F(Window, RunChecksThenConvertsOnAWorkerThread) {
   pclose(p);
   EXPECT_EQ(std::atoi(buf), 0) << "no warning";
   EXPECT_GT(std::filesystem::file_size(out), 1000u);
+}
+
+TEST_F(Window, TheTemplateBoxWrapsLongLines) {
+  window_->Text2->setPlainText(QString("330    |a ") + QString(400, QChar(0x5B57)));
+  QApplication::processEvents();
+  EXPECT_FALSE(window_->Text2->horizontalScrollBar()->isVisible());
+  EXPECT_TRUE(window_->Text2->verticalScrollBar()->isVisible());
+  EXPECT_GT(window_->Text2->document()->documentLayout()->documentSize().height(), 3) << "one line shown on several";
+}
+
+TEST_F(Window, ARunThatCannotWriteLeavesNoProgressCaption) {
+  LoadBooks();
+  ui_.saveAnswers.push_back("/nonexistent/dir/out.iso");
+  window_->OutMarc_Click();
+  bool ended = false;
+  window_->onConversionEnd = [&](const convert::RunResult&) { ended = true; };
+  window_->StratConvert_Click();
+  for (int i = 0; i < 500 && !ended; ++i) QTest::qWait(10);
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(window_->windowTitle(), "Rowcaster");
+  EXPECT_EQ(ui_.messages.back().text, "无法写入输出文件 /nonexistent/dir/out.iso：文件或文件夹不存在");
+  EXPECT_TRUE(window_->StratConvert->isEnabled());
 }
 
 TEST_F(Window, TheQuitQuestion) {

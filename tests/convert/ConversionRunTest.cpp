@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -165,8 +167,32 @@ TEST_F(Run, AnOutputFileThatCannotBeOpenedStopsBeforeTheFirstRow) {
   EXPECT_EQ(r.written, 0);
   const auto m = MessageFor(r, input_);
   EXPECT_NE(m->text.find("/nonexistent/dir/out.iso"), std::string::npos);
-  EXPECT_NE(m->text.find("No such file"), std::string::npos);
+  EXPECT_NE(m->text.find("文件或文件夹不存在"), std::string::npos) << m->text;
   EXPECT_EQ(m->icon, ui::Icon::Error);
+}
+
+// The reasons a user meets are given in Chinese, made by real failing opens.
+TEST_F(Run, TheOutputFileReasonSpeaksChinese) {
+  const std::string folder = test::TempPath("run-folder-output");
+  std::filesystem::create_directories(folder);
+  const std::string readOnly = test::TempPath("run-read-only");
+  std::filesystem::create_directories(readOnly);
+  std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  const bool root = ::geteuid() == 0;  // root writes anywhere
+  const std::pair<std::string, std::string> cases[] = {
+      {"/nonexistent/dir/out.iso", "文件或文件夹不存在"},
+      {folder, "这是一个文件夹，不是文件"},
+      {"/proc/version/out.iso", "路径中有一段不是文件夹"},
+      {readOnly + "/out.iso", root ? "" : "没有访问权限"},
+  };
+  for (const auto& [path, reason] : cases) {
+    if (reason.empty()) continue;
+    input_.outputPath = path;
+    const RunResult r = RunConversion(input_);
+    EXPECT_EQ(r.outcome, RunOutcome::OutputFailed) << path;
+    EXPECT_EQ(r.outputError, reason) << path;
+  }
+  std::filesystem::permissions(readOnly, std::filesystem::perms::owner_all);
 }
 
 TEST_F(Run, FailedRowsAreSummedUpOnce) {

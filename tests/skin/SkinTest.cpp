@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
+#include <QEnterEvent>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -10,6 +12,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimerEvent>
+#include <functional>
 #include <set>
 
 #include "skin/Atlas.h"
@@ -110,6 +113,31 @@ TEST_F(Skinned, DisabledButtonsAndEnabling) {
   b_->setEnabled(false);
   EXPECT_EQ(P(b_, "OLDSTATE"), 3);
   EXPECT_EQ(Rgb(b_->grab().toImage(), 37, 3), Rgb(b_->property("HDC3").value<QImage>(), 37, 3));
+}
+
+TEST_F(Skinned, ADisabledButtonIgnoresThePointerAndKeys) {
+  SkinAttach(form_);
+  const QImage disabled = b_->property("HDC3").value<QImage>();
+  const std::pair<const char*, std::function<void()>> events[] = {
+      {"enter", [&] { QEnterEvent e(QPointF(5, 5), QPointF(5, 5), b_->mapToGlobal(QPointF(5, 5))); QApplication::sendEvent(b_, &e); }},
+      {"move", [&] { Send(b_, QEvent::MouseMove); }},
+      {"press", [&] { Send(b_, QEvent::MouseButtonPress, Qt::LeftButton); }},
+      {"release", [&] { Send(b_, QEvent::MouseButtonRelease, Qt::LeftButton); }},
+      {"leave", [&] { QEvent e(QEvent::Leave); QApplication::sendEvent(b_, &e); }},
+      {"space down", [&] { Key(b_, QEvent::KeyPress); }},
+      {"space up", [&] { Key(b_, QEvent::KeyRelease); }},
+  };
+  for (const auto& [what, act] : events) {
+    act();
+    EXPECT_EQ(P(b_, "OLDSTATE"), 3) << what;
+    EXPECT_EQ(P(b_, "TIMERID"), 0) << what;
+    EXPECT_EQ(P(b_, "MOUSEFLAG"), 0) << what;
+    EXPECT_EQ(Rgb(b_->grab().toImage(), 37, 3), Rgb(disabled, 37, 3)) << what;
+  }
+  b_->setEnabled(true);
+  EXPECT_EQ(P(b_, "OLDSTATE"), 0);
+  Send(b_, QEvent::MouseMove);
+  EXPECT_EQ(P(b_, "OLDSTATE"), 1) << "enabled again, it reacts";
 }
 
 TEST_F(Skinned, StateTableAndFadeLevels) {
@@ -232,6 +260,67 @@ TEST_F(Skinned, CaptionsAreBlackOrGrey) {
   SkinAttach(&wide);
   const QImage image = wide.property("HDC0").value<QImage>();
   for (int y = 0; y < 25; ++y) EXPECT_NE(Rgb(image, 1, y), 0x000000u);
+}
+
+TEST(FittedCaption, KeepsTheAccessKeyOfACutCaption) {
+  const QFontMetrics metrics(QApplication::font());
+  const int narrow = metrics.horizontalAdvance("Mmmmm…");
+  struct Case {
+    QString caption, prefix;
+  };
+  const Case cases[] = {
+      {"&Mmmmmmmmmmmmmmmmmmmm", "&M"},                // the key is shown: still marked
+      {"Mmm&mmmmmmmmmmmmmmmmm", "Mmm&m"},
+      {"Mmmmmmmmmmmmmmmmmmm(&L)", "Mmm"},             // the key is cut off: no mark left
+      {"M&&mmmmmmmmmmmmmmmmmm&K", "M&&m"},            // a literal "&" stays literal
+  };
+  for (const auto& c : cases) {
+    const QString fitted = FittedCaption(c.caption, metrics, narrow);
+    EXPECT_TRUE(fitted.startsWith(c.prefix)) << fitted.toStdString();
+    EXPECT_TRUE(fitted.endsWith(QChar(0x2026))) << fitted.toStdString();
+    EXPECT_EQ(fitted.count('&') - 2 * fitted.count("&&"), c.prefix.count('&') - 2 * c.prefix.count("&&"))
+        << fitted.toStdString();
+  }
+  EXPECT_EQ(FittedCaption("开始转换(&C)", metrics, 1000), "开始转换(&C)");
+}
+
+TEST_F(Skinned, ACutCaptionIsDrawnWithItsUnderline) {
+  SkinAttach(form_);
+  QPushButton marked("&Mmmmmmmmmmmmmmmmmmmmmmmm", form_->centralWidget());
+  QPushButton plain("Mmmmmmmmmmmmmmmmmmmmmmmmm", form_->centralWidget());
+  for (QPushButton* b : {&marked, &plain}) {
+    b->setGeometry(0, 0, 60, 25);
+    SkinAttach(b);
+  }
+  const QImage a = marked.property("HDC0").value<QImage>(), b = plain.property("HDC0").value<QImage>();
+  int differ = 0;
+  for (int y = 0; y < 25; ++y)
+    for (int x = 0; x < 60; ++x) differ += Rgb(a, x, y) != Rgb(b, x, y);
+  EXPECT_GT(differ, 2) << "the underline of the access key";
+  SkinDetach(&marked);
+  SkinDetach(&plain);
+}
+
+// A window manager may activate a dialog before, after or without deactivating its owner.
+TEST_F(Skinned, DialogsOwnedByAHookedWindowAreSkinnedInAnyActivationOrder) {
+  SkinAttach(form_);
+  QDialog picker(form_);
+  auto* ok = new QPushButton("确定", &picker);
+  ok->setGeometry(10, 10, 60, 25);
+  QEvent activate(QEvent::WindowActivate);
+  QApplication::sendEvent(&picker, &activate);  // no deactivation of the form came first
+  EXPECT_TRUE(picker.property("PROCADDR").isValid());
+  EXPECT_TRUE(ok->property("PROCADDR").isValid());
+  // A box owned by the dialog, activated later than its owner lost the activation.
+  QMessageBox box(QMessageBox::Information, "操作提示", "请选择表！", QMessageBox::Ok, &picker);
+  QApplication::sendEvent(&box, &activate);
+  EXPECT_TRUE(box.property("PROCADDR").isValid());
+  // A window nobody hooked owns is left alone.
+  QDialog stranger;
+  QApplication::sendEvent(&stranger, &activate);
+  EXPECT_FALSE(stranger.property("PROCADDR").isValid());
+  SkinDetach(&box);
+  SkinDetach(&picker);
 }
 
 TEST_F(Skinned, MessageBoxesAreSkinnedWhileOpen) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/SystemError.h"
 #include "platform/data/ValueText.h"
 #include "platform/text/CodePage.h"
 #include "platform/text/Utf8.h"
@@ -128,7 +129,7 @@ class DbfRowSet : public RowSet {
  public:
   DbfRowSet(const std::string& path, bool hideDeleted) : path_(path), hideDeleted_(hideDeleted) {
     in_.open(path, std::ios::binary);
-    if (!in_) throw DataError("无法打开表文件 " + path + "：" + std::strerror(errno));
+    if (!in_) throw DataError("无法打开表文件 " + path + "：" + ErrorText(errno));
     in_.seekg(0, std::ios::end);
     const std::uint64_t fileSize = static_cast<std::uint64_t>(in_.tellg());
     in_.seekg(0);
@@ -327,10 +328,12 @@ class DbfRowSet : public RowSet {
         if (f.length < 8) return {};
         const std::uint32_t jdn = Le32(raw), ms = Le32(raw + 4);
         if (jdn == 0) return {};
+        // Rounded to the second; 23:59:59.6 carries into the next day.
+        const std::uint64_t total = (static_cast<std::uint64_t>(ms) + 500) / 1000;
+        const auto s = static_cast<std::uint32_t>(total % 86400);
         int y, m, d;
-        CivilFromDays(static_cast<std::int64_t>(jdn) - 2440588, y, m, d);
-        const std::uint32_t s = (ms + 500) / 1000;
-        return DateText(y, m, d, static_cast<int>(s / 3600 % 24), static_cast<int>(s / 60 % 60), static_cast<int>(s % 60));
+        CivilFromDays(static_cast<std::int64_t>(jdn) - 2440588 + static_cast<std::int64_t>(total / 86400), y, m, d);
+        return DateText(y, m, d, static_cast<int>(s / 3600), static_cast<int>(s / 60 % 60), static_cast<int>(s % 60));
       }
       case 'M': {
         if (!memo_) return {};

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/SystemError.h"
+
 namespace rowcaster::data {
 namespace {
 
@@ -155,7 +157,7 @@ class ChildProcess : public TableReader {
   // frame comes again once the rest has arrived.
   void Run(const std::vector<std::string>& args, const std::function<void(char, Frame&)>& onFrame) {
     int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) throw DataError(std::string("无法启动读取程序：") + std::strerror(errno));
+    if (pipe2(fds, O_CLOEXEC) != 0) throw DataError(std::string("无法启动读取程序：") + ErrorText(errno));
     std::vector<std::string> argvStore = {helper_, "read"};
     argvStore.insert(argvStore.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -166,7 +168,7 @@ class ChildProcess : public TableReader {
     if (pid < 0) {
       close(fds[0]);
       close(fds[1]);
-      throw DataError(std::string("无法启动读取程序：") + std::strerror(errno));
+      throw DataError(std::string("无法启动读取程序：") + ErrorText(errno));
     }
     if (pid == 0) {
       // Only async-signal-safe calls until exec.
