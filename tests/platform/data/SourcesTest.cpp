@@ -222,6 +222,51 @@ TEST(Dbf, TablesFromDbfFile) {
                                                    "2026-12-05 23:36:01", "0.25"}));
 }
 
+// A copy of a fixture with the bytes of one field of one record replaced.
+std::string PatchedDbf(const std::string& fixture, const std::string& field, int record, const std::string& bytes) {
+  std::ifstream in(Fixture(fixture), std::ios::binary);
+  std::string data((std::istreambuf_iterator<char>(in)), {});
+  const auto le16 = [&](std::size_t at) { return static_cast<unsigned char>(data[at]) | static_cast<unsigned char>(data[at + 1]) << 8; };
+  const std::size_t headerLength = le16(8), recordLength = le16(10);
+  std::size_t offset = 1;  // the deletion flag
+  for (std::size_t d = 32; d + 32 <= headerLength && data[d] != '\x0D'; d += 32) {
+    if (std::string(data.c_str() + d) == field) {
+      const std::string path = test::TempPath("patched-" + fixture);
+      data.replace(headerLength + record * recordLength + offset, bytes.size(), bytes);
+      std::ofstream(path, std::ios::binary) << data;
+      return path;
+    }
+    offset += static_cast<unsigned char>(data[d + 16]);
+  }
+  ADD_FAILURE() << "no field " << field;
+  return {};
+}
+
+TEST(Dbf, VisualFoxProTimesRoundToTheSecondAndCarry) {
+  const auto le32 = [](std::uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+  const std::uint32_t jdn = 2461380;  // 2026-12-05
+  const struct {
+    std::uint32_t ms;
+    const char* text;
+  } cases[] = {
+      {86399400, "2026-12-05 23:59:59"},  // rounds down
+      {86399500, "2026-12-06"},           // half a second before midnight: the next day
+      {86399600, "2026-12-06"},
+      {499, "2026-12-05"},
+      {500, "2026-12-05 00:00:01"},
+  };
+  const Read original = ReadTable("dbffile_vfp.dbf");
+  const auto column = std::find(original.names.begin(), original.names.end(), "ADDED") - original.names.begin();
+  ASSERT_LT(static_cast<std::size_t>(column), original.names.size());
+  for (const auto& c : cases) {
+    const std::string path = PatchedDbf("dbffile_vfp.dbf", "ADDED", 1, le32(jdn) + le32(c.ms));
+    Read r;
+    Collect sink(r);
+    InProcessReader()->ReadTable(ConnectionFor(path), import::QueryTextFor("dbf", "", import::SplitPath(path)->fileName), sink);
+    EXPECT_EQ(r.rows.at(1).at(column), c.text) << c.ms;
+  }
+}
+
 TEST(Dbf, MemoFilesAndVisualFoxProTypes) {
   Read r = ReadTable("shared/dbf/dbfread_memotest_vfp-memo.dbf");
   EXPECT_EQ(r.rows, (Rows{{"Alice", "1987-03-01", "Alice memo"}, {"Bob", "1980-11-12", "Bob memo"}}));
