@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <chrono>
+#include <map>
 #include <set>
 
 #include "TestPaths.h"
@@ -195,6 +197,110 @@ TEST(Mdb, ReadsJet3AndJet4) {
                                           "row4col2", "row5col2", "row6col2", "row6col3", "row7col1", "row7col7"}));
   EXPECT_EQ(ReadTable("shared/mdb/mdb-reader_V2003_jet4_numeric.mdb", "test").rows,
             (Rows{{"some data", "1", "0", "0", "4", "-1", "1"}}));
+}
+
+std::string Bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// Replaces every occurrence of `from` (at least one) and writes the copy under a scratch name.
+std::string Patched(std::string data, const std::string& from, const std::string& to, const std::string& name) {
+  std::size_t hits = 0;
+  for (std::size_t at = data.find(from); at != std::string::npos; at = data.find(from, at + to.size()), ++hits)
+    data.replace(at, from.size(), to);
+  EXPECT_GT(hits, 0u) << "pattern not in the fixture";
+  const std::string path = test::TempPath(name);
+  std::ofstream(path, std::ios::binary) << data;
+  return path;
+}
+
+// Jet 3 keeps its code page in the header, RC4-encrypted with a fixed key.
+void SetJet3CodePage(std::string& data, std::uint16_t codePage) {
+  const auto rc4 = [](std::string& bytes, std::size_t at, std::size_t n) {
+    const unsigned char key[] = {0xC7, 0xDA, 0x39, 0x6B};
+    unsigned char S[256];
+    for (int i = 0; i < 256; ++i) S[i] = static_cast<unsigned char>(i);
+    for (int i = 0, j = 0; i < 256; ++i) {
+      j = (j + S[i] + key[i % 4]) & 0xFF;
+      std::swap(S[i], S[j]);
+    }
+    for (std::size_t k = 0, i = 0, j = 0; k < n; ++k) {
+      i = (i + 1) & 0xFF;
+      j = (j + S[i]) & 0xFF;
+      std::swap(S[i], S[j]);
+      bytes[at + k] = static_cast<char>(static_cast<unsigned char>(bytes[at + k]) ^ S[(S[i] + S[j]) & 0xFF]);
+    }
+  };
+  rc4(data, 0x18, 126);
+  data[0x3C] = static_cast<char>(codePage & 0xFF);
+  data[0x3D] = static_cast<char>(codePage >> 8);
+  rc4(data, 0x18, 126);
+}
+
+std::map<std::string, std::string> Jet3Rows(const std::string& path) {
+  Read r;
+  Collect sink(r);
+  InProcessReader()->ReadTable(ConnectionFor(path), import::QueryTextFor("mdb", "Table1", "x.mdb"), sink);
+  std::map<std::string, std::string> rows;
+  for (const auto& row : r.rows) rows[row.at(0)] = row.at(1);
+  return rows;
+}
+
+// The rows of Table1 hold "AA" + one byte + "AA" for every byte value, written as code page 1252.
+TEST(Mdb, Jet3TextIsDecodedByTheCodePageInItsHeader) {
+  const std::string original = Fixture("shared/mdb/jackcess_testIndexCodesV1997_jet3_29tables.mdb");
+  auto rows = Jet3Rows(original);
+  ASSERT_GE(rows.size(), 256u);
+  EXPECT_EQ(rows["row65"], "AAAAA");
+  EXPECT_EQ(rows["row160"], "AA\u00A0AA");
+  EXPECT_EQ(rows["row161"], "AA¡AA");
+  EXPECT_EQ(rows["row214"], "AAÖAA");
+  EXPECT_EQ(rows["row252"], "AAüAA");
+  EXPECT_EQ(rows["row255"], "AAÿAA");
+
+  // The same file declaring code page 936, with a GBK character in one row.
+  for (const std::uint16_t codePage : {936, 0}) {  // 0: none declared, the system code page
+    std::string data = Bytes(original);
+    SetJet3CodePage(data, codePage);
+    const std::string chinese = Patched(data, "AA\xD6" "AA", "AA\xD6\xD0" "A", "jet3-cp936.mdb");
+    rows = Jet3Rows(chinese);
+    EXPECT_EQ(rows["row214"], "AA中A") << codePage;
+    EXPECT_EQ(rows["row65"], "AAAAA") << codePage;
+    EXPECT_EQ(import::OfferedTables("mdb", InProcessReader()->ReadCatalogue(ConnectionFor(chinese))).front(), "Table1");
+  }
+}
+
+// Stored dates across Jet's whole range, against the calendar of the standard library.
+TEST(Mdb, Jet3DatesOverTheirWholeRange) {
+  using namespace std::chrono;
+  const std::string data = Bytes(Fixture("shared/mdb/jackcess_testV1997_jet3_alltypes.mdb"));
+  const auto stored = [](double v) { return std::string(reinterpret_cast<const char*>(&v), 8); };
+  const sys_days epoch = year{1899} / December / 30;
+  const auto expected = [&](year_month_day ymd, int seconds = 0) {
+    char buf[40];
+    if (seconds == 0) {
+      std::snprintf(buf, sizeof buf, "%04d-%02u-%02u", int(ymd.year()), unsigned(ymd.month()), unsigned(ymd.day()));
+    } else {
+      std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02d:%02d:%02d", int(ymd.year()), unsigned(ymd.month()),
+                    unsigned(ymd.day()), seconds / 3600, seconds / 60 % 60, seconds % 60);
+    }
+    return std::string(buf);
+  };
+  const year_month_day dates[] = {year{9999} / December / 31, year{1850} / March / 1, year{999} / July / 14,
+                                  year{100} / January / 1, year{1900} / January / 1, year{2026} / December / 6};
+  for (const auto& ymd : dates) {
+    const double serial = (sys_days(ymd) - epoch).count();
+    for (const int seconds : {0, 6 * 3600 + 30 * 60 + 15}) {
+      // Before 1899-12-30 the fraction still counts forward from the day's midnight.
+      const double value = serial < 0 ? serial - seconds / 86400.0 : serial + seconds / 86400.0;
+      const std::string path = Patched(data, stored(27293.0), stored(value), "jet3-date.mdb");  // 1974-09-21
+      Read patched;
+      Collect sink(patched);
+      InProcessReader()->ReadTable(ConnectionFor(path), import::QueryTextFor("mdb", "Table1", "x.mdb"), sink);
+      EXPECT_EQ(patched.rows.at(1).at(6), expected(ymd, seconds)) << value;
+    }
+  }
 }
 
 TEST(Dbf, CodePageByte) {
