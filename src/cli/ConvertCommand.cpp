@@ -101,6 +101,7 @@ int ConvertCommand(std::vector<std::string> argv) {
   };
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
+  std::signal(SIGXFSZ, SIG_IGN);  // past a file-size limit a write fails (EFBIG) instead of killing us
   const convert::RunResult r = convert::RunConversion(input, callbacks);
   if (terminal) std::fputc('\n', stderr);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -110,6 +111,8 @@ int ConvertCommand(std::vector<std::string> argv) {
   }
   if (r.outcome == convert::RunOutcome::PathMissing || r.outcome == convert::RunOutcome::RequiredMissing)
     return kExitFailed;
+  if (r.cutBytes > 0 && r.outcome != convert::RunOutcome::OutputFailed)
+    std::fprintf(stderr, "%s\n", convert::CutNote(r).substr(2).c_str());
   std::printf("written %lld records, %lld rows failed (%lld rows in %.2f s, %.0f rows/s)\n",
               static_cast<long long>(r.written), static_cast<long long>(r.failed), static_cast<long long>(r.rows),
               seconds, seconds > 0 ? r.rows / seconds : 0.0);

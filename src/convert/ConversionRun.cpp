@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <condition_variable>
@@ -25,46 +26,132 @@ struct RowResult {
   std::string failure;
 };
 
-// Writes records whole: a write that cannot complete is undone, so the file never ends inside a
-// record.
+// Where the records of an existing output file end: the record lengths must chain from the start
+// to a record terminator each. Line ends between records are tolerated.
+struct ExistingRecords {
+  bool iso2709 = true;     // false: the file does not begin with a record
+  off_t wholeEnd = 0;      // the end of the last whole record (or tolerated line end)
+  std::int64_t count = 0;  // whole records
+};
+
+// The leader of a record begun at `at`, as far as the data go: the record length, indicator and
+// subfield code counts 2 and 2, the base address of data.
+bool LeaderSoFar(const std::string& data, std::size_t at) {
+  for (std::size_t i = 0; i < 17 && at + i < data.size(); ++i) {
+    const char c = data[at + i];
+    if ((i < 5 || i >= 12) && (c < '0' || c > '9')) return false;
+    if ((i == 10 || i == 11) && c != '2') return false;
+  }
+  return true;
+}
+
+ExistingRecords ScanRecords(int fd) {
+  ExistingRecords found;
+  std::string data;
+  char buf[1 << 16];
+  for (ssize_t n; (n = ::pread(fd, buf, sizeof buf, static_cast<off_t>(data.size()))) != 0;) {
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    data.append(buf, static_cast<std::size_t>(n));
+  }
+  std::size_t at = 0;
+  while (at < data.size()) {
+    const char c = data[at];
+    if (c == '\r' || c == '\n') {
+      found.wholeEnd = static_cast<off_t>(++at);
+      continue;
+    }
+    std::size_t length = 0;
+    bool digits = at + 5 <= data.size();
+    for (std::size_t i = 0; digits && i < 5; ++i) {
+      digits = data[at + i] >= '0' && data[at + i] <= '9';
+      length = length * 10 + static_cast<std::size_t>(data[at + i] - '0');
+    }
+    const bool whole = digits && length >= 25 && at + length <= data.size() && data[at + length - 1] == '\x1D';
+    if (!whole) {
+      // Before the first whole record only the start of a record that was being written may
+      // stand: a leader as far as it goes.
+      if (found.count == 0 && !(digits && length >= 25 && at + length > data.size() && LeaderSoFar(data, at)))
+        found.iso2709 = false;
+      break;
+    }
+    at += length;
+    found.wholeEnd = static_cast<off_t>(at);
+    ++found.count;
+  }
+  return found;
+}
+
+// Writes records whole: a write that cannot complete is cut back to the last whole record, so the
+// file never ends inside a record; the data reach the disk before the run reports success.
 class Output {
  public:
-  explicit Output(const std::string& path) : path_(path) {
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd_ < 0) error_ = ErrorText(errno);
+  explicit Output(const std::string& path) {
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0) {
+      error_ = ErrorText(errno);
+      return;
+    }
+    // Never append after a partial record: a run killed mid-write left one, and everything
+    // appended after it would be unreadable.
+    const off_t size = ::lseek(fd_, 0, SEEK_END);
+    if (size > 0) {
+      const ExistingRecords existing = ScanRecords(fd_);
+      if (!existing.iso2709) {
+        error_ = "这个文件不是 ISO 2709 记录文件，不能在其后追加记录";
+      } else if (existing.wholeEnd < size) {
+        if (::ftruncate(fd_, existing.wholeEnd) != 0) {
+          error_ = ErrorText(errno);
+        } else {
+          cutBytes_ = size - existing.wholeEnd;
+        }
+      }
+    }
+    end_ = ::lseek(fd_, 0, SEEK_END);
   }
   ~Output() {
     if (fd_ >= 0) ::close(fd_);
   }
   bool ok() const { return fd_ >= 0 && error_.empty(); }
   const std::string& error() const { return error_; }
+  // Bytes of a partial record cut from the end of the existing file.
+  std::int64_t cutBytes() const { return cutBytes_; }
 
-  bool Write(const std::string& bytes) {
-    const off_t before = ::lseek(fd_, 0, SEEK_END);
+  // Writes the records `bytes`, which end at the offsets `ends`; returns how many are whole in the
+  // file. On a failure the file keeps the whole ones and error() says why.
+  std::size_t Write(const std::string& bytes, const std::vector<std::size_t>& ends) {
     std::size_t done = 0;
     while (done < bytes.size()) {
-      const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+      const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, end_ + static_cast<off_t>(done));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
         error_ = ErrorText(n < 0 ? errno : ENOSPC);
-        if (before >= 0 && ::ftruncate(fd_, before) != 0) error_ += "（无法撤回未写完的记录）";
-        return false;
+        const std::size_t whole = std::upper_bound(ends.begin(), ends.end(), done) - ends.begin();
+        const std::size_t keep = whole ? ends[whole - 1] : 0;
+        if (::ftruncate(fd_, end_ + static_cast<off_t>(keep)) != 0) error_ += "（无法撤回未写完的记录）";
+        end_ += static_cast<off_t>(keep);
+        return whole;
       }
       done += static_cast<std::size_t>(n);
     }
-    return true;
+    end_ += static_cast<off_t>(bytes.size());
+    return ends.size();
   }
   bool Close() {
     if (fd_ < 0) return false;
+    if (::fsync(fd_) != 0 && errno != EINVAL && error_.empty()) error_ = ErrorText(errno);
     const int rc = ::close(fd_);
     fd_ = -1;
     if (rc != 0 && error_.empty()) error_ = ErrorText(errno);
-    return rc == 0;
+    return error_.empty();
   }
 
  private:
-  std::string path_;
   int fd_ = -1;
+  off_t end_ = 0;
+  std::int64_t cutBytes_ = 0;
   std::string error_;
 };
 
@@ -80,9 +167,11 @@ std::array<int, kParamCount> SubfieldColumns(const std::vector<std::string>& map
 // Composes rows in parallel and hands them back in order.
 class Composer {
  public:
-  Composer(const RunInput& input, int threads) : input_(input), columns_(SubfieldColumns(input.mapping)) {
+  Composer(const RunInput& input, int threads)
+      : input_(input), columns_(SubfieldColumns(input.mapping)), threads_(threads) {
     rows_ = input.table ? static_cast<std::int64_t>(input.table->RowCount()) : 0;
     batches_ = (rows_ + kBatch - 1) / kBatch;
+    workers_.reserve(static_cast<std::size_t>(threads));
     for (int t = 0; t < threads; ++t) workers_.emplace_back([this] { Work(); });
   }
   ~Composer() {
@@ -121,7 +210,7 @@ class Composer {
       {
         std::unique_lock<std::mutex> lock(mutex_);
         // Keep only a few batches ahead of the writer: memory stays flat.
-        wake_.wait(lock, [&] { return quit_ || (next_ < batches_ && next_ < taken_ + 4 * static_cast<std::int64_t>(workers_.size())); });
+        wake_.wait(lock, [&] { return quit_ || (next_ < batches_ && next_ < taken_ + 4 * threads_); });
         if (quit_) return;
         b = next_++;
       }
@@ -137,13 +226,7 @@ class Composer {
             values[p].clear();
           }
         }
-        context.now = input_.clock();
-        iso2709::BuildResult r = ConverttoMarc(values, context);
-        if (r.status == iso2709::BuildStatus::Built) {
-          results.push_back({std::move(r.record), {}});
-        } else {
-          results.push_back({{}, r.description.empty() ? std::string("记录为空") : r.description});
-        }
+        results.push_back(ComposeRow(values, context));
       }
       {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -153,8 +236,25 @@ class Composer {
     }
   }
 
+  // One row's record, or why it has none. Nothing a row does ends the run.
+  RowResult ComposeRow(SubfieldValues& values, CompositionContext& context) {
+    try {
+      context.now = input_.clock();
+      iso2709::BuildResult r = ConverttoMarc(values, context);
+      if (r.status == iso2709::BuildStatus::Built) return {std::move(r.record), {}};
+      return {{}, r.description.empty() ? std::string("记录为空") : r.description};
+    } catch (const std::bad_alloc&) {
+      return {{}, "内存不足"};
+    } catch (const std::exception& e) {
+      return {{}, std::string("处理这一行时出错：") + e.what()};
+    } catch (...) {
+      return {{}, "处理这一行时出错"};
+    }
+  }
+
   const RunInput& input_;
   const std::array<int, kParamCount> columns_;
+  const std::int64_t threads_;
   std::int64_t rows_ = 0, batches_ = 0, next_ = 0, taken_ = 0;
   bool quit_ = false;
   std::mutex mutex_;
@@ -183,6 +283,11 @@ Required RequiredMapped(const std::vector<std::string>& mapping) {
 
 }  // namespace
 
+std::string CutNote(const RunResult& r) {
+  if (r.cutBytes == 0) return {};
+  return "\r\n输出文件末尾原有一条不完整的记录（" + std::to_string(r.cutBytes) + " 字节），已删除，新记录接在最后一条完整记录之后。";
+}
+
 std::string RequiredFieldsMessage(bool titleMissing, bool isbnMissing, bool priceMissing) {
   std::string list;
   if (titleMissing) list += "“题名”";
@@ -202,15 +307,17 @@ std::optional<EndMessage> MessageFor(const RunResult& r, const RunInput& input) 
     }
     case RunOutcome::OutputFailed:
       return EndMessage{"无法写入输出文件 " + input.outputPath + "：" + r.outputError +
-                            (r.written > 0 ? "\r\n已写入 " + std::to_string(r.written) + " 条完整的记录。" : std::string()),
+                            (r.written > 0 ? "\r\n已写入 " + std::to_string(r.written) + " 条完整的记录。" : std::string()) +
+                            CutNote(r),
                         "操作提示", ui::Icon::Error};
     case RunOutcome::Stopped:
       return std::nullopt;
     case RunOutcome::Finished:
-      if (r.failed == 0) return EndMessage{kDoneText, kFriendlyTitle, ui::Icon::Information};
+      if (r.failed == 0 && r.cutBytes == 0) return EndMessage{kDoneText, kFriendlyTitle, ui::Icon::Information};
+      if (r.failed == 0) return EndMessage{kDoneText + CutNote(r), kFriendlyTitle, ui::Icon::Warning};
       return EndMessage{"转换结束：写入 " + std::to_string(r.written) + " 条记录，" + std::to_string(r.failed) +
                             " 行没有生成记录。\r\n第一个未生成记录的是第 " + std::to_string(r.firstFailedRow) +
-                            " 行：" + r.firstFailure,
+                            " 行：" + r.firstFailure + CutNote(r),
                         kFriendlyTitle, ui::Icon::Warning};
   }
   return std::nullopt;
@@ -230,6 +337,7 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
   if (result.outcome != RunOutcome::Finished) return result;
   // The output file, appended to; a file that cannot be opened stops the run before any row.
   Output out(input.outputPath);
+  result.cutBytes = out.cutBytes();
   if (!out.ok()) {
     result.outcome = RunOutcome::OutputFailed;
     result.outputError = out.error();
@@ -239,11 +347,12 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
   Composer composer(input, threads);
   result.rows = composer.rows();
   std::string batch;
+  std::vector<std::size_t> ends;
   for (std::int64_t b = 0; b < composer.batches(); ++b) {
     std::vector<RowResult> rows = composer.Take(b);
     batch.clear();
+    ends.clear();
     std::int64_t row = b * kBatch;
-    std::int64_t inBatch = 0;
     bool stopped = false;
     for (RowResult& r : rows) {
       ++row;
@@ -254,19 +363,21 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
         }
       } else {
         batch += r.record;
-        ++inBatch;
+        ends.push_back(batch.size());
       }
       if (callbacks.stop && callbacks.stop->load()) {
         stopped = true;
         break;
       }
     }
-    if (!batch.empty() && !out.Write(batch)) {
+    const std::size_t whole = batch.empty() ? 0 : out.Write(batch, ends);
+    result.written += static_cast<std::int64_t>(whole);
+    if (whole < ends.size()) {
+      out.Close();
       result.outcome = RunOutcome::OutputFailed;
       result.outputError = out.error();
       return result;
     }
-    result.written += inBatch;
     if (callbacks.progress) callbacks.progress(row, result.rows);
     if (stopped) {
       out.Close();

@@ -51,7 +51,11 @@ struct RunResult {
   std::int64_t firstFailedRow = 0;
   std::string firstFailure;  // why the first failed row gave no record
   std::string outputError;   // with OutputFailed
+  std::int64_t cutBytes = 0; // a partial record cut from the end of the existing output file
 };
+
+// The note about a partial record cut from the output file, or the empty text.
+std::string CutNote(const RunResult& result);
 
 struct RunCallbacks {
   // Row k of m has been written (or has failed); may be called from any thread, often.

@@ -241,5 +241,78 @@ TEST_F(Run, KeepsOrderAcrossBatchesAndStopsBetweenWholeRecords) {
   EXPECT_EQ(Records(Slurp(input_.outputPath)).size(), static_cast<std::size_t>(r.written));
 }
 
+
+// What an earlier run left at the end of the file decides what this run may append to it.
+TEST_F(Run, AppendsOnlyAfterWholeRecords) {
+  ASSERT_EQ(RunConversion(input_).written, 5);
+  const std::string five = Slurp(input_.outputPath);
+  const std::size_t firstLength = std::stoul(five.substr(0, 5));
+  const std::size_t lastLength = Records(five).back().size();
+  struct Case {
+    const char* what;
+    std::string existing;
+    RunOutcome outcome;
+    std::size_t kept;  // bytes of the existing file kept before the new records
+  };
+  const Case cases[] = {
+      {"whole records", five, RunOutcome::Finished, five.size()},
+      {"whole records and a line end", five + "\r\n", RunOutcome::Finished, five.size() + 2},
+      {"a record cut short", five + five.substr(0, firstLength - 1), RunOutcome::Finished, five.size()},
+      {"only its length digits", five + five.substr(0, 3), RunOutcome::Finished, five.size()},
+      {"the start of the first record", five.substr(0, 40), RunOutcome::Finished, 0},
+      {"one byte short of whole", five.substr(0, five.size() - 1), RunOutcome::Finished, five.size() - lastLength},
+      {"not ISO 2709", "书名,ISBN\r\n银行会计学,978\r\n", RunOutcome::OutputFailed, 0},
+      {"digits but no record", "12345 is not a record at all, just text", RunOutcome::OutputFailed, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::ofstream(input_.outputPath, std::ios::binary | std::ios::trunc) << c.existing;
+    const RunResult r = RunConversion(input_);
+    ASSERT_EQ(r.outcome, c.outcome);
+    const std::string after = Slurp(input_.outputPath);
+    if (c.outcome == RunOutcome::OutputFailed) {
+      EXPECT_EQ(after, c.existing) << "a foreign file is left as it was";
+      EXPECT_NE(MessageFor(r, input_)->text.find("不是 ISO 2709"), std::string::npos);
+      continue;
+    }
+    EXPECT_EQ(r.cutBytes, static_cast<std::int64_t>(c.existing.size() - c.kept));
+    EXPECT_EQ(after.substr(0, c.kept), c.existing.substr(0, c.kept));
+    EXPECT_EQ(after.substr(c.kept), five) << "the new records follow the whole ones";
+    std::string errors;
+    Yaz(input_.outputPath, &errors);
+    EXPECT_EQ(errors, "");
+    if (r.cutBytes > 0) {
+      EXPECT_NE(MessageFor(r, input_)->text.find(std::to_string(r.cutBytes) + " 字节"), std::string::npos);
+    } else {
+      EXPECT_EQ(MessageFor(r, input_)->text, " 恭喜，数据已转换完毕！");
+    }
+  }
+}
+
+// Whatever a row throws becomes that row's failure; the run goes on.
+TEST_F(Run, AnExceptionInARowFailsOnlyThatRow) {
+  for (const int threads : {1, 3}) {
+    std::filesystem::remove(input_.outputPath);
+    std::atomic<int> calls{0};
+    input_.threads = threads;
+    input_.clock = [&calls]() -> LocalTime {
+      const int n = ++calls;
+      if (n == 2) throw std::runtime_error("时钟坏了");
+      if (n == 4) throw std::bad_alloc();
+      if (n == 5) throw 42;
+      return {2026, 12, 5, 23, 36, 0};
+    };
+    const RunResult r = RunConversion(input_);
+    EXPECT_EQ(r.outcome, RunOutcome::Finished);
+    EXPECT_EQ(r.written, 2);
+    EXPECT_EQ(r.failed, 3);
+    if (threads == 1) {
+      EXPECT_EQ(r.firstFailedRow, 2);
+      EXPECT_EQ(r.firstFailure, "处理这一行时出错：时钟坏了");
+    }
+    EXPECT_EQ(Records(Slurp(input_.outputPath)).size(), 2u);
+  }
+}
+
 }  // namespace
 }  // namespace rowcaster::convert
