@@ -5,7 +5,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= Release
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 
-.PHONY: all setup configure build run test bench clean
+.PHONY: all setup configure build run test bench check-sanitizers clean
 
 all: build
 
@@ -24,8 +24,12 @@ run: build
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure --parallel $$(nproc)
 
+# The core tests under ASan+UBSan and under TSan (build-address/, build-thread/); takes a while.
+check-sanitizers: setup
+	@scripts/check_sanitizers.sh
+
 bench: build
 	@bench/iso_vs_yaz.sh
 
 clean:
-	@rm -rf $(BUILD_DIR)
+	@rm -rf $(BUILD_DIR) build-address build-thread build-fuzz

@@ -94,7 +94,15 @@ const end = bundle.indexOf('},', start);
 if (start < 0 || end < 0) throw new Error('surname table not found in this pinyin-pro version');
 const surnameTable = JSON.parse(bundle.slice(start + 1, end + 1));
 if (Object.keys(surnameTable).length < 400) throw new Error('surname table looks wrong');
-const surnames = phrases(Object.entries(surnameTable).map(([k, v]) => [k, v, 1]));
+// Full names read whole in name mode, as if they were one long surname (柏杨 bo yang, whose 柏
+// alone is the surname bai): extra-names.tsv of this folder.
+const surnameEntries = Object.entries(surnameTable).map(([k, v]) => [k, v, 1]);
+for (const line of fs.readFileSync(path.join(__dirname, 'extra-names.tsv'), 'utf8').split('\n')) {
+  if (!line.trim() || line.startsWith('#')) continue;
+  const [text, reading] = line.split('\t');
+  surnameEntries.push([text, reading, 1]);
+}
+const surnames = phrases(surnameEntries);
 
 // Traditional → simplified, used only to find phrases written in traditional characters.
 const folds = [];

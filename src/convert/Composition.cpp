@@ -4,6 +4,7 @@
 #include <array>
 #include <vector>
 
+#include "convert/Values.h"
 #include "platform/text/Numeric.h"
 #include "platform/text/Utf8.h"
 
@@ -154,6 +155,7 @@ std::shared_ptr<const CompiledTemplate> Compile(const std::string& text) {
 }  // namespace
 
 std::string ComposeWorkForm(SubfieldValues& v, const CompositionContext& context) {
+  for (std::string& value : v) value = OneLine(value);
   // The price and the year.
   v[d010d] = NormalisePrice(v[d010d]);
   const std::string year = PublicationYear(v[d210d]);

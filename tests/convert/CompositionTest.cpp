@@ -133,6 +133,35 @@ TEST_F(Compose, AValueThatLooksLikeALaterPlaceholderIsReplacedToo) {
   EXPECT_EQ(WorkForm({{d606a, "主题{300a}"}, {d300a, "注"}})[1], "606 0  |a 主题{300a}");
 }
 
+// A cell's line breaks and tabs become blanks: nothing after a break is lost, no record fails, and
+// a line that starts with three digits cannot become a field of its own.
+TEST_F(Compose, LineBreaksInsideAValueStayInsideItsField) {
+  struct Case {
+    Param param;
+    std::string value, line;
+  };
+  const Case cases[] = {
+      {d300a, "第一行\r\n第二行", "300    |a 第一行 第二行"},
+      {d300a, "第一行\n\n第三行", "300    |a 第一行  第三行"},
+      {d330a, "简介\t另一列\r", "330    |a 简介 另一列 "},
+      {d300a, "附注\r\n701    |a 假人|4著", "300    |a 附注 701    |a 假人|4著"},
+      {d300a, "附注\n200 1  |a 假书名", "300    |a 附注 200 1  |a 假书名"},
+  };
+  for (const auto& c : cases) {
+    const auto lines = WorkForm({{d200a, "书"}, {c.param, c.value}});
+    EXPECT_NE(std::find(lines.begin(), lines.end(), c.line), lines.end()) << c.value;
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.starts_with("701"); }), 0);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.starts_with("200"); }), 1);
+  }
+  SubfieldValues v;
+  v[d200a] = "书";
+  v[d300a] = "附注\r\n701    |a 假人";
+  const auto r = ConverttoMarc(v, context_);
+  ASSERT_EQ(r.status, iso2709::BuildStatus::Built) << r.description;
+  const std::string directory = r.record.substr(24, r.record.find('\x1E') - 24);
+  for (std::size_t i = 0; i + 12 <= directory.size(); i += 12) EXPECT_NE(directory.substr(i, 3), "701");
+}
+
 TEST(RightMarc, KeepsOnlyWellFormedLines) {
   EXPECT_EQ(RightMarc("010    \r\n200 1  \r\n300    |a   \r\n300    |ab\r\n{410}\r\n\r\n1ab    |a x\r\nabc    |a x\r\n"),
             "300    |ab\r\n1ab    |a x\r\n");

@@ -313,32 +313,41 @@ void PinyinEngine::ReadRun(std::string& out, const std::vector<std::uint16_t>& i
   tokens.clear();
   std::size_t from = 0;
   if (nameStart) {
+    // The longest surname the name begins with.
+    std::vector<Match> surnames;
+    for (const auto* seq : {&ids, &folded}) {
+      const std::uint16_t id = (*seq)[0];
+      for (std::uint32_t i = surnames_.first[id]; i < surnames_.first[id + 1]; ++i) {
+        const std::uint32_t len = surnames_.length[i];
+        if (len > seq->size()) continue;
+        bool same = true;
+        for (std::uint32_t d = 0; d < len && same; ++d) same = KeyAt(surnames_, i, d) == (*seq)[d];
+        if (same) surnames.push_back({i, static_cast<std::uint16_t>(len)});
+      }
+    }
+    const Match* surname = surnames.empty() ? nullptr
+                                            : &*std::max_element(surnames.begin(), surnames.end(),
+                                                                 [](const Match& a, const Match& b) { return a.length < b.length; });
     std::vector<Match> found;
     Matches(words_, ids.data(), ids.size(), found);
     Matches(words_, folded.data(), ids.size(), found);
-    const auto whole = std::find_if(found.begin(), found.end(), [&](const Match& m) { return m.length == ids.size(); });
+    // A name the dictionary knows whole (贾平凹) is read whole, unless that reading gives its
+    // surname another sound (单位 read as a name is shan wei, not dan wei).
+    const auto whole = std::find_if(found.begin(), found.end(), [&](const Match& m) {
+      if (m.length != ids.size()) return false;
+      if (!surname) return true;
+      for (std::uint32_t d = 0; d < surname->length; ++d)
+        if (Syllable(KeyAt(words_, m.phrase, d), words_.sel[words_.start[m.phrase] + d]) !=
+            Syllable(KeyAt(surnames_, surname->phrase, d), surnames_.sel[surnames_.start[surname->phrase] + d]))
+          return false;
+      return true;
+    });
     if (whole != found.end()) {
-      tokens.push_back({whole->phrase, whole->length, false});  // a name the dictionary knows whole
+      tokens.push_back({whole->phrase, whole->length, false});
       from = ids.size();
-    } else {
-      // The longest surname the name begins with.
-      found.clear();
-      for (const auto* seq : {&ids, &folded}) {
-        const std::uint16_t id = (*seq)[0];
-        for (std::uint32_t i = surnames_.first[id]; i < surnames_.first[id + 1]; ++i) {
-          const std::uint32_t len = surnames_.length[i];
-          if (len > seq->size()) continue;
-          bool same = true;
-          for (std::uint32_t d = 0; d < len && same; ++d) same = KeyAt(surnames_, i, d) == (*seq)[d];
-          if (same) found.push_back({i, static_cast<std::uint16_t>(len)});
-        }
-      }
-      if (!found.empty()) {
-        const Match m = *std::max_element(found.begin(), found.end(),
-                                          [](const Match& a, const Match& b) { return a.length < b.length; });
-        tokens.push_back({m.phrase, m.length, true});
-        from = m.length;
-      }
+    } else if (surname) {
+      tokens.push_back({surname->phrase, surname->length, true});
+      from = surname->length;
     }
   }
   if (from < ids.size()) Segment(ids, folded, from, tokens);

@@ -182,6 +182,8 @@ bool AppendGbk(std::string& out, std::string_view utf8) {
   return true;
 }
 
+bool GbkEncodes(char32_t cp) { return cp < 0x80 || (cp <= 0xFFFF && !(cp >= 0xD800 && cp <= 0xDFFF) && Encoder().map[cp] != 0); }
+
 std::optional<std::string> ToGbk(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());

@@ -23,6 +23,9 @@ std::optional<std::string> ToGbk(std::string_view utf8);
 // How many bytes AppendGbk writes for `utf8` (which must be well-formed).
 std::size_t GbkLength(std::string_view utf8);
 
+// True when code page 936 has the character (ASCII included).
+bool GbkEncodes(char32_t cp);
+
 // Decodes GBK bytes to UTF-8. A byte sequence that code page 936 does not define becomes U+FFFD.
 std::string FromGbk(std::string_view gbk);
 void AppendFromGbk(std::string& out, std::string_view gbk);

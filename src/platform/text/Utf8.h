@@ -25,6 +25,32 @@ inline void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
+// The code point at `i`, moving `i` past it; a byte that does not begin a well-formed sequence is
+// taken as U+FFFD, one byte long.
+inline char32_t NextCodePoint(std::string_view s, std::size_t& i) {
+  const auto b = static_cast<unsigned char>(s[i]);
+  if (b < 0x80) {
+    ++i;
+    return b;
+  }
+  const std::size_t extra = b >= 0xF0 && b <= 0xF4 ? 3 : b >= 0xE0 && b < 0xF0 ? 2 : b >= 0xC2 && b < 0xE0 ? 1 : 0;
+  if (extra == 0 || i + extra >= s.size()) {
+    ++i;
+    return 0xFFFD;
+  }
+  char32_t cp = b & (0x3F >> extra);
+  for (std::size_t k = 1; k <= extra; ++k) {
+    const auto c = static_cast<unsigned char>(s[i + k]);
+    if ((c & 0xC0) != 0x80) {
+      ++i;
+      return 0xFFFD;
+    }
+    cp = cp << 6 | (c & 0x3F);
+  }
+  i += extra + 1;
+  return cp;
+}
+
 // The number of characters (code points) of `s`.
 inline std::size_t Utf8Length(std::string_view s) {
   std::size_t n = 0;

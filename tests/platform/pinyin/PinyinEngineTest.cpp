@@ -57,7 +57,15 @@ TEST(PinyinEngine, KnowsSurnamesInNames) {
              {"张三、曾小明", "zhang san zeng xiao ming"},
              {"(清)曾国藩", "qing zeng guo fan"},
              {"（美）史密斯", "mei shi mi si"},
-             {"贾平凹", "jia ping wa"}},
+             {"贾平凹", "jia ping wa"},
+             // A surname whose first two characters also form a common word keeps its reading.
+             {"单位", "shan wei"},
+             {"解放", "xie fang"},
+             {"朴实", "piao shi"},
+             {"查看", "zha kan"},
+             {"区别", "ou bie"},
+             {"曾经", "zeng jing"},
+             {"查良镛", "zha liang yong"}},
             true);
   // Outside name mode the same characters take their everyday readings.
   EXPECT_EQ(Engine().Pinyin("单小明"), "dan xiao ming");

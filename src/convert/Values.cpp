@@ -1,0 +1,102 @@
+#include "convert/Values.h"
+
+#include <algorithm>
+#include <array>
+
+#include "platform/text/Gbk.h"
+#include "platform/text/Utf8.h"
+
+namespace rowcaster::convert {
+namespace {
+
+bool IsBlank(char32_t c) { return c == U' ' || c == 0x3000 || c == 0xA0 || c == U'\t'; }
+
+std::string_view TrimWide(std::string_view s) {
+  while (!s.empty()) {
+    std::size_t i = 0;
+    if (!IsBlank(text::NextCodePoint(s, i))) break;
+    s.remove_prefix(i);
+  }
+  while (!s.empty()) {
+    std::size_t start = s.size() - 1;
+    while (start > 0 && (static_cast<unsigned char>(s[start]) & 0xC0) == 0x80) --start;
+    std::size_t i = start;
+    if (!IsBlank(text::NextCodePoint(s, i))) break;
+    s.remove_suffix(s.size() - start);
+  }
+  return s;
+}
+
+}  // namespace
+
+std::string OneLine(std::string_view value) {
+  if (value.find_first_of("\r\n\t") == std::string_view::npos) return std::string(value);
+  std::string out;
+  out.reserve(value.size());
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const char c = value[i];
+    if (c == '\r' && i + 1 < value.size() && value[i + 1] == '\n') ++i;
+    out += (c == '\r' || c == '\n' || c == '\t') ? ' ' : c;
+  }
+  return out;
+}
+
+bool IsNoneValue(std::string_view v) {
+  static constexpr std::string_view kNone[] = {"无", "暂无", "暂无简介", "暂无内容", "空", "无简介", "n/a", "na",
+                                               "none", "null", "-", "--", "—", "——", "/", "#n/a", "不详", "0.jpg"};
+  const std::string lower = text::AsciiLower(v);
+  if (std::find(std::begin(kNone), std::end(kNone), lower) != std::end(kNone)) return true;
+  // An image file name where a text was expected (the cover of a shop list).
+  for (std::string_view ext : {".jpg", ".jpeg", ".png", ".gif", ".bmp", ".webp"})
+    if (lower.size() > ext.size() && lower.ends_with(ext) && lower.find(' ') == std::string::npos) return true;
+  return false;
+}
+
+std::string CleanValue(std::string_view value) {
+  const std::string_view trimmed = TrimWide(value);
+  if (IsNoneValue(trimmed)) return {};
+  std::string out;
+  out.reserve(trimmed.size());
+  for (char c : trimmed) {
+    if (c == '|') {
+      out += "｜";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string FoldForGbk(std::string_view value) {
+  // Pairs of a character GBK lacks and the look-alike it has.
+  static constexpr std::array<std::pair<char32_t, char32_t>, 15> kFolds = {{
+      {0xA0, U' '},     {0x2022, 0xB7},   {0x30FB, 0xB7},   {0xFF65, 0xB7},   {0x2027, 0xB7}, {0x2219, 0xB7},
+      {0x2012, 0x2013}, {0x2015, 0x2014}, {0x2212, U'-'},   {0x2011, U'-'},   {0x2010, U'-'}, {0x201B, 0x2018},
+      {0x201F, 0x201C}, {0x00B4, U'\''}, {0x02BC, 0x2019},
+  }};
+  std::string out;
+  out.reserve(value.size());
+  for (std::size_t i = 0; i < value.size();) {
+    char32_t c = text::NextCodePoint(value, i);
+    if (!text::GbkEncodes(c)) {
+      for (const auto& [from, to] : kFolds)
+        if (c == from) c = to;
+    }
+    text::AppendUtf8(out, c);
+  }
+  return out;
+}
+
+std::vector<std::string> NotInGbk(std::string_view value) {
+  std::vector<std::string> found;
+  for (std::size_t i = 0; i < value.size();) {
+    const std::size_t start = i;
+    const char32_t c = text::NextCodePoint(value, i);
+    if (text::GbkEncodes(c)) continue;
+    std::string ch(value.substr(start, i - start));
+    if (std::find(found.begin(), found.end(), ch) == found.end()) found.push_back(std::move(ch));
+  }
+  return found;
+}
+
+}  // namespace rowcaster::convert

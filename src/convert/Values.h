@@ -1,0 +1,26 @@
+#pragma once
+// What a cell's text becomes before it goes into a record.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rowcaster::convert {
+
+// Both rule sets: a value's line breaks (CR LF, LF, CR) and tabs each become one blank, so a value
+// stays on its template line (nothing after a line break is lost, no line of its own is made).
+std::string OneLine(std::string_view value);
+
+// The recommended rules for every value: blanks (ASCII, U+3000, NBSP) trimmed at both ends; a
+// value that only says "none" (无, 暂无, 暂无简介, 空, N/A, -, an image file name …) made empty; a
+// "|" kept as text ("｜"), never a subfield mark.
+std::string CleanValue(std::string_view value);
+bool IsNoneValue(std::string_view trimmed);
+
+// Characters that GBK lacks but has a look-alike for (NBSP → blank, • ・ ･ → ·, dashes and
+// quotes under another code point) replaced by it.
+std::string FoldForGbk(std::string_view value);
+// The distinct characters of `value` that GBK cannot write, in order of appearance.
+std::vector<std::string> NotInGbk(std::string_view value);
+
+}  // namespace rowcaster::convert
