@@ -258,7 +258,7 @@ void MainWindow::FinishConversion() {
     setWindowTitle("Rowcaster---转换完成");
   }
   if (const auto message = convert::MessageFor(result_, runInput_))
-    ui_.Message(message->text, message->title, message->icon, ui::Buttons::Ok);
+    ui_.Message(message->text, message->title, message->icon, ui::Buttons::Ok, message->details);
   if (onConversionEnd) onConversionEnd(result_);
 }
 

@@ -23,6 +23,11 @@ bool Args::Flag(const std::string& name) {
   return true;
 }
 
+convert::Rules RulesOption(const std::string& name) {
+  if (const auto rules = convert::RulesNamed(name)) return *rules;
+  throw UsageError{"--rules " + name + ": classic or recommended"};
+}
+
 Clock ClockFrom(const std::optional<std::string>& now) {
   if (!now) return SystemLocalTime;
   const std::optional<LocalTime> t = ParseLocalTime(*now);

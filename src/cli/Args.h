@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/Rules.h"
 #include "platform/Clock.h"
 
 namespace rowcaster::cli {
@@ -35,6 +36,9 @@ class Args {
   std::vector<std::string> args_;
   std::size_t pos_ = 0;
 };
+
+// The rule set named by --rules; a UsageError for another name.
+convert::Rules RulesOption(const std::string& name);
 
 // The clock of --now, or the system clock.
 Clock ClockFrom(const std::optional<std::string>& now);

@@ -1,5 +1,7 @@
-// rowcaster-cli compose [--now …] [--template FILE] [--cbk FILE] CODE=VALUE …
-// Prints the work form that one row composes to, after the clean-up, before it is built.
+// rowcaster-cli compose [--rules classic|recommended] [--agency CODE] [--now …] [--template FILE]
+//                       [--cbk FILE] CODE=VALUE …
+// Prints the work form that one row composes to, after the clean-up, before it is built; under the
+// recommended rules the row's warnings follow on standard error.
 
 #include <cstdio>
 #include <fstream>
@@ -8,16 +10,22 @@
 #include "cli/Commands.h"
 #include "cli/Common.h"
 #include "convert/Composition.h"
+#include "convert/Recommended.h"
 #include "platform/text/Gbk.h"
 
 namespace rowcaster::cli {
 
 int ComposeCommand(std::vector<std::string> argv) {
   Args args(std::move(argv));
-  std::optional<std::string> now, templateFile, cbk;
+  std::optional<std::string> now, templateFile, cbk, agency;
+  convert::Rules rules = convert::Rules::Classic;
   convert::SubfieldValues values;
   while (!args.Done()) {
-    if (auto v = args.Option("--now")) {
+    if (auto r = args.Option("--rules")) {
+      rules = RulesOption(*r);
+    } else if (auto a = args.Option("--agency")) {
+      agency = a;
+    } else if (auto v = args.Option("--now")) {
       now = v;
     } else if (auto t = args.Option("--template")) {
       templateFile = t;
@@ -33,15 +41,21 @@ int ComposeCommand(std::vector<std::string> argv) {
     }
   }
   convert::CompositionContext context;
+  context.rules = rules;
   context.now = ClockFrom(now)();
-  if (templateFile) context.templateText = ReadTemplate(*templateFile);
+  context.templateText = templateFile ? ReadTemplate(*templateFile) : std::string(convert::DefaultTemplate(rules));
+  if (agency) context.agencyCode = *agency;
   convert::RegionLookup lookup(CbkConnectionString(cbk));
   const convert::PinyinSource pinyin = convert::PinyinSource::Beside();
   context.lookup = &lookup;
   context.pinyin = &pinyin;
   try {
-    const std::string workForm = convert::ComposeWorkForm(values, context);
+    std::vector<std::string> warnings;
+    const std::string workForm = rules == convert::Rules::Recommended
+                                     ? convert::ComposeRecommendedWorkForm(values, context, warnings)
+                                     : convert::ComposeWorkForm(values, context);
     std::fwrite(workForm.data(), 1, workForm.size(), stdout);
+    for (const auto& w : warnings) std::fprintf(stderr, "warning: %s\n", w.c_str());
   } catch (const convert::ComposeError& e) {
     std::fprintf(stderr, "compose: %s\n", e.what());
     return kExitFailed;

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <fstream>
 #include <cstdio>
 
 #include "cli/Args.h"
@@ -26,11 +27,18 @@ extern "C" void OnInterrupt(int) { gStop = true; }
 
 int ConvertCommand(std::vector<std::string> argv) {
   Args args(std::move(argv));
-  std::optional<std::string> file, table, templateFile, cbk, now, out;
+  std::optional<std::string> file, table, templateFile, cbk, now, out, agency, report;
   std::vector<std::pair<std::string, std::string>> maps;
   bool byName = false;
+  convert::Rules rules = convert::Rules::Classic;
   while (!args.Done()) {
-    if (auto v = args.Option("--table")) {
+    if (auto r = args.Option("--rules")) {
+      rules = RulesOption(*r);
+    } else if (auto a = args.Option("--agency")) {
+      agency = a;
+    } else if (auto rep = args.Option("--report")) {
+      report = rep;
+    } else if (auto v = args.Option("--table")) {
       table = v;
     } else if (auto m = args.Option("--map")) {
       const auto eq = m->rfind('=');
@@ -60,8 +68,10 @@ int ConvertCommand(std::vector<std::string> argv) {
     if (!mapping::IsMarcCode(code, marcCodeList)) throw UsageError{"--map " + col + "=" + code + ": not a subfield code"};
 
   convert::RunInput input;
+  input.rules = rules;
+  if (agency) input.agencyCode = *agency;
   input.clock = ClockFrom(now);
-  if (templateFile) input.templateText = ReadTemplate(*templateFile);
+  input.templateText = templateFile ? ReadTemplate(*templateFile) : std::string(convert::DefaultTemplate(rules));
   input.cbkConnStr = CbkConnectionString(cbk);
   input.outputPath = *out;
 
@@ -113,9 +123,14 @@ int ConvertCommand(std::vector<std::string> argv) {
     return kExitFailed;
   if (r.cutBytes > 0 && r.outcome != convert::RunOutcome::OutputFailed)
     std::fprintf(stderr, "%s\n", convert::CutNote(r).substr(2).c_str());
-  std::printf("written %lld records, %lld rows failed (%lld rows in %.2f s, %.0f rows/s)\n",
-              static_cast<long long>(r.written), static_cast<long long>(r.failed), static_cast<long long>(r.rows),
-              seconds, seconds > 0 ? r.rows / seconds : 0.0);
+  std::fprintf(stderr, "written %lld records, %lld with warnings, %lld rows failed (%lld rows in %.2f s, %.0f rows/s)\n",
+               static_cast<long long>(r.written), static_cast<long long>(r.warned), static_cast<long long>(r.failed),
+               static_cast<long long>(r.rows), seconds, seconds > 0 ? r.rows / seconds : 0.0);
+  if (report) {
+    std::ofstream file(*report, std::ios::binary | std::ios::trunc);
+    file << convert::ReportText(r);
+    if (!file.flush()) std::fprintf(stderr, "cannot write the report %s\n", report->c_str());
+  }
   if (r.failed > 0)
     std::fprintf(stderr, "first failure, row %lld: %s\n", static_cast<long long>(r.firstFailedRow), r.firstFailure.c_str());
   if (r.outcome == convert::RunOutcome::Stopped) std::fprintf(stderr, "stopped after %lld records\n", static_cast<long long>(r.written));

@@ -4,6 +4,7 @@
 #include <array>
 #include <vector>
 
+#include "convert/Recommended.h"
 #include "convert/Values.h"
 #include "platform/text/Numeric.h"
 #include "platform/text/Utf8.h"
@@ -254,7 +255,12 @@ std::string ComposeWorkForm(SubfieldValues& v, const CompositionContext& context
   return RightMarc(text);
 }
 
-iso2709::BuildResult ConverttoMarc(SubfieldValues& values, const CompositionContext& context) {
+iso2709::BuildResult ConverttoMarc(SubfieldValues& values, const CompositionContext& context,
+                                   std::vector<std::string>* warnings) {
+  if (context.rules == Rules::Recommended) {
+    std::vector<std::string> ownWarnings;
+    return ComposeRecommended(values, context, warnings ? *warnings : ownWarnings);
+  }
   std::string workForm;
   try {
     workForm = ComposeWorkForm(values, context);
@@ -263,5 +269,19 @@ iso2709::BuildResult ConverttoMarc(SubfieldValues& values, const CompositionCont
   }
   return iso2709::BuildIsoRecord(workForm, context.now);
 }
+
+std::string_view DefaultTemplate(Rules rules) {
+  return rules == Rules::Recommended ? kRecommendedTemplate : kDefaultTemplate;
+}
+
+std::string_view RulesName(Rules rules) { return rules == Rules::Recommended ? "recommended" : "classic"; }
+
+std::optional<Rules> RulesNamed(std::string_view name) {
+  if (name == "classic") return Rules::Classic;
+  if (name == "recommended") return Rules::Recommended;
+  return std::nullopt;
+}
+
+std::string_view RulesCaption(Rules rules) { return rules == Rules::Recommended ? "推荐规则" : "标准规则"; }
 
 }  // namespace rowcaster::convert

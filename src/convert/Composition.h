@@ -3,6 +3,7 @@
 // enriched (price in CNY, cataloguing date, publication year, title pinyin, the publisher's region
 // code, 701 lines, a series link), cleaned of empty lines and built into an ISO 2709 record.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 
 #include "convert/Pinyin.h"
 #include "convert/RegionLookup.h"
+#include "convert/Rules.h"
 #include "convert/Subfields.h"
 #include "iso2709/IsoRecord.h"
 #include "platform/Clock.h"
@@ -18,6 +20,9 @@ namespace rowcaster::convert {
 
 // The default conversion template: 21 lines, each ending with CR LF.
 extern const std::string_view kDefaultTemplate;
+
+// The template a rule set starts from: kDefaultTemplate or the recommended one.
+std::string_view DefaultTemplate(Rules rules);
 
 // A template cut once into literal text and placeholders, for composing many rows.
 struct CompiledTemplate {
@@ -35,7 +40,10 @@ struct CompiledTemplate {
 
 // What a composition needs besides the row's values.
 struct CompositionContext {
+  Rules rules = Rules::Classic;
   std::string templateText{kDefaultTemplate};
+  std::string agencyCode;          // 801 $b under the recommended rules; none when empty
+  std::int64_t recordNumber = 1;   // of this record in its run: makes the recommended 001 unique
   LocalTime now;
   RegionLookup* lookup = nullptr;
   const PinyinSource* pinyin = nullptr;
@@ -57,7 +65,10 @@ std::string RightMarc(std::string_view marcs);
 // Throws ComposeError when the publisher database or the pinyin engine cannot be used.
 std::string ComposeWorkForm(SubfieldValues& values, const CompositionContext& context);
 
-// The ISO 2709 record for one row. A composition failure comes back as Failed with its reason.
-iso2709::BuildResult ConverttoMarc(SubfieldValues& values, const CompositionContext& context);
+// The ISO 2709 record for one row by the context's rules. A composition failure comes back as
+// Failed with its reason; what the row should be told about, though it has a record, is added to
+// `warnings`.
+iso2709::BuildResult ConverttoMarc(SubfieldValues& values, const CompositionContext& context,
+                                   std::vector<std::string>* warnings = nullptr);
 
 }  // namespace rowcaster::convert

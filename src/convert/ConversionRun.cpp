@@ -14,6 +14,7 @@
 #include <optional>
 #include <thread>
 
+#include "convert/Values.h"
 #include "platform/SystemError.h"
 
 namespace rowcaster::convert {
@@ -22,8 +23,10 @@ namespace {
 constexpr std::int64_t kBatch = 256;  // rows composed together and written with one call
 
 struct RowResult {
-  std::string record;       // empty when the row failed
+  std::string record;                 // empty when the row failed
   std::string failure;
+  std::vector<std::string> warnings;  // with a record
+  std::string title, isbn;            // only when there is something to report
 };
 
 // Where the records of an existing output file end: the record lengths must chain from the start
@@ -200,6 +203,8 @@ class Composer {
   void Work() {
     RegionLookup lookup(input_.cbkConnStr);
     CompositionContext context;
+    context.rules = input_.rules;
+    context.agencyCode = input_.agencyCode;
     context.templateText = input_.templateText;
     context.lookup = &lookup;
     context.pinyin = input_.pinyin.get();
@@ -226,7 +231,13 @@ class Composer {
             values[p].clear();
           }
         }
+        context.recordNumber = row + 1;
         results.push_back(ComposeRow(values, context));
+        RowResult& r = results.back();
+        if (r.record.empty() || !r.warnings.empty()) {
+          r.title = OneLine(columns_[d200a] >= 0 && static_cast<std::size_t>(columns_[d200a]) < cells.size() ? cells[columns_[d200a]] : "");
+          r.isbn = OneLine(columns_[d010a] >= 0 && static_cast<std::size_t>(columns_[d010a]) < cells.size() ? cells[columns_[d010a]] : "");
+        }
       }
       {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -240,9 +251,10 @@ class Composer {
   RowResult ComposeRow(SubfieldValues& values, CompositionContext& context) {
     try {
       context.now = input_.clock();
-      iso2709::BuildResult r = ConverttoMarc(values, context);
-      if (r.status == iso2709::BuildStatus::Built) return {std::move(r.record), {}};
-      return {{}, r.description.empty() ? std::string("记录为空") : r.description};
+      std::vector<std::string> warnings;
+      iso2709::BuildResult r = ConverttoMarc(values, context, &warnings);
+      if (r.status == iso2709::BuildStatus::Built) return {std::move(r.record), {}, std::move(warnings), {}, {}};
+      return {{}, r.description.empty() ? std::string("记录为空") : r.description, {}, {}, {}};
     } catch (const std::bad_alloc&) {
       return {{}, "内存不足"};
     } catch (const std::exception& e) {
@@ -271,8 +283,9 @@ struct Required {
   bool title = false, isbn = false, price = false;  // mapped
 };
 
-Required RequiredMapped(const std::vector<std::string>& mapping) {
+Required RequiredMapped(const std::vector<std::string>& mapping, Rules rules) {
   Required r;
+  if (rules == Rules::Recommended) r.isbn = r.price = true;  // only the title is required
   for (const auto& code : mapping) {
     r.title = r.title || code == "200a";
     r.isbn = r.isbn || code == "010a";
@@ -282,6 +295,16 @@ Required RequiredMapped(const std::vector<std::string>& mapping) {
 }
 
 }  // namespace
+
+std::string ReportText(const RunResult& result) {
+  std::string out = "行\t题名\tISBN\t结果\t说明\n";
+  for (const RowReport& r : result.report) {
+    out += std::to_string(r.row) + "\t" + r.title + "\t" + r.isbn + "\t" + (r.failed ? "未生成记录" : "有警告") + "\t";
+    for (std::size_t k = 0; k < r.notes.size(); ++k) out += (k ? "；" : "") + OneLine(r.notes[k]);
+    out += "\n";
+  }
+  return out;
+}
 
 std::string CutNote(const RunResult& r) {
   if (r.cutBytes == 0) return {};
@@ -301,7 +324,7 @@ std::optional<EndMessage> MessageFor(const RunResult& r, const RunInput& input) 
     case RunOutcome::PathMissing:
       return EndMessage{kPathMissingText, kFriendlyTitle, ui::Icon::Information};
     case RunOutcome::RequiredMissing: {
-      const Required mapped = RequiredMapped(input.mapping);
+      const Required mapped = RequiredMapped(input.mapping, input.rules);
       return EndMessage{RequiredFieldsMessage(!mapped.title, !mapped.isbn, !mapped.price), kSystemTitle,
                         ui::Icon::Information};
     }
@@ -312,13 +335,25 @@ std::optional<EndMessage> MessageFor(const RunResult& r, const RunInput& input) 
                         "操作提示", ui::Icon::Error};
     case RunOutcome::Stopped:
       return std::nullopt;
-    case RunOutcome::Finished:
-      if (r.failed == 0 && r.cutBytes == 0) return EndMessage{kDoneText, kFriendlyTitle, ui::Icon::Information};
-      if (r.failed == 0) return EndMessage{kDoneText + CutNote(r), kFriendlyTitle, ui::Icon::Warning};
-      return EndMessage{"转换结束：写入 " + std::to_string(r.written) + " 条记录，" + std::to_string(r.failed) +
-                            " 行没有生成记录。\r\n第一个未生成记录的是第 " + std::to_string(r.firstFailedRow) +
-                            " 行：" + r.firstFailure + CutNote(r),
-                        kFriendlyTitle, ui::Icon::Warning};
+    case RunOutcome::Finished: {
+      EndMessage m;
+      m.title = kFriendlyTitle;
+      if (r.failed == 0) {
+        m.text = kDoneText;
+      } else {
+        m.text = "转换结束：写入 " + std::to_string(r.written) + " 条记录，" + std::to_string(r.failed) +
+                 " 行没有生成记录。\r\n第一个未生成记录的是第 " + std::to_string(r.firstFailedRow) + " 行：" + r.firstFailure;
+      }
+      if (input.rules == Rules::Recommended && r.failed == 0)
+        m.text += "\r\n写入 " + std::to_string(r.written) + " 条记录，其中 " + std::to_string(r.warned) + " 条有警告。";
+      else if (input.rules == Rules::Recommended)
+        m.text += "\r\n写入的记录中 " + std::to_string(r.warned) + " 条有警告。";
+      m.text += CutNote(r);
+      m.icon = r.failed > 0 || r.cutBytes > 0 || r.warned > 0 ? ui::Icon::Warning : ui::Icon::Information;
+      if (input.rules == Rules::Classic && r.failed == 0 && r.cutBytes == 0) m.icon = ui::Icon::Information;
+      if (!r.report.empty()) m.details = ReportText(r);
+      return m;
+    }
   }
   return std::nullopt;
 }
@@ -327,7 +362,7 @@ RunOutcome CheckRun(const RunInput& input) {
   // The output path: only the empty text fails.
   if (input.outputPath.empty()) return RunOutcome::PathMissing;
   // Title, ISBN and price must be mapped.
-  const Required mapped = RequiredMapped(input.mapping);
+  const Required mapped = RequiredMapped(input.mapping, input.rules);
   return mapped.title && mapped.isbn && mapped.price ? RunOutcome::Finished : RunOutcome::RequiredMissing;
 }
 
@@ -361,9 +396,14 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
           result.firstFailedRow = row;
           result.firstFailure = r.failure;
         }
+        result.report.push_back({row, std::move(r.title), std::move(r.isbn), true, {std::move(r.failure)}});
       } else {
         batch += r.record;
         ends.push_back(batch.size());
+        if (!r.warnings.empty()) {
+          ++result.warned;
+          result.report.push_back({row, std::move(r.title), std::move(r.isbn), false, std::move(r.warnings)});
+        }
       }
       if (callbacks.stop && callbacks.stop->load()) {
         stopped = true;

@@ -25,6 +25,8 @@ inline constexpr const char* kDoneText = " 恭喜，数据已转换完毕！";
 std::string RequiredFieldsMessage(bool titleMissing, bool isbnMissing, bool priceMissing);
 
 struct RunInput {
+  Rules rules = Rules::Classic;
+  std::string agencyCode;                           // 801 $b under the recommended rules
   std::string outputPath;                           // taken as it is, untrimmed
   std::vector<std::string> mapping;                 // per source column: empty or a code
   std::shared_ptr<const import::LoadedTable> table; // the content grid's rows
@@ -37,10 +39,18 @@ struct RunInput {
 
 enum class RunOutcome {
   PathMissing,     // the output path is empty; the window puts the focus on its path button
-  RequiredMissing, // title, ISBN or price is not mapped
+  RequiredMissing, // title, ISBN or price is not mapped (the recommended rules need the title only)
   OutputFailed,    // the output file cannot be opened, written or closed
   Stopped,         // stopped between records
   Finished,        // every row was gone through (some may have failed)
+};
+
+// A row that failed or got a warning, for the run's report.
+struct RowReport {
+  std::int64_t row = 0;  // from 1
+  std::string title, isbn;
+  bool failed = false;
+  std::vector<std::string> notes;  // why it failed, or its warnings
 };
 
 struct RunResult {
@@ -52,7 +62,13 @@ struct RunResult {
   std::string firstFailure;  // why the first failed row gave no record
   std::string outputError;   // with OutputFailed
   std::int64_t cutBytes = 0; // a partial record cut from the end of the existing output file
+  std::int64_t warned = 0;   // records written with warnings
+  std::vector<RowReport> report;  // every failed or warned row, in row order
 };
+
+// The report as tab-separated lines: a header, then one line a row (row, title, ISBN, 未生成记录 or
+// 有警告, the notes joined by "；").
+std::string ReportText(const RunResult& result);
 
 // The note about a partial record cut from the output file, or the empty text.
 std::string CutNote(const RunResult& result);
@@ -68,6 +84,7 @@ struct RunCallbacks {
 struct EndMessage {
   std::string text, title;
   ui::Icon icon = ui::Icon::Information;
+  std::string details;  // the report, when there is something to list
 };
 std::optional<EndMessage> MessageFor(const RunResult& result, const RunInput& input);
 

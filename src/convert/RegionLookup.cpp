@@ -79,6 +79,65 @@ std::optional<std::string> RegionLookup::Find(Column column, std::string_view va
   return connection_->FirstValue(kQueries[static_cast<int>(column)], {std::string(value)}, "c_cbno");
 }
 
+std::string PublisherKey(std::string_view name) {
+  std::string key;
+  for (std::size_t i = 0; i < name.size();) {
+    char32_t c = text::NextCodePoint(name, i);
+    if (c >= 0xFF01 && c <= 0xFF5E) c -= 0xFEE0;  // full-width forms
+    if (c == 0x3000) c = U' ';
+    if (c == U' ' || c == 0xA0 || c == U'(' || c == U')' || c == U'[' || c == U']' || c == 0x3010 || c == 0x3011 ||
+        c == 0x3014 || c == 0x3015 || c == U'<' || c == U'>' || c == 0x300A || c == 0x300B)
+      continue;
+    if (c >= U'A' && c <= U'Z') c += 32;
+    text::AppendUtf8(key, c);
+  }
+  return key;
+}
+
+std::optional<RegionLookup::Publisher> RegionLookup::FindPublisher(std::string_view hyphenatedIsbn,
+                                                                   std::string_view publisher, std::string_view place) {
+  if (!connection_) throw ComposeError("无法打开出版社库：" + openError_);
+  if (!rowsLoaded_) {
+    try {
+      auto rows = connection_->Query("select * from cbk");
+      const auto& names = rows->FieldNames();
+      int sbn = -1, cbs = -1, cbd = -1, cbno = -1;
+      for (int i = 0; i < static_cast<int>(names.size()); ++i) {
+        const std::string n = text::AsciiLower(names[i]);
+        if (n == "c_sbn") sbn = i;
+        if (n == "c_cbs") cbs = i;
+        if (n == "c_cbd") cbd = i;
+        if (n == "c_cbno") cbno = i;
+      }
+      if (sbn < 0 || cbs < 0 || cbd < 0 || cbno < 0)
+        throw data::DataError("出版社库的 cbk 表缺少 c_sbn、c_cbs、c_cbd 或 c_cbno 字段");
+      std::vector<std::string> v;
+      while (rows->Next(v)) {
+        if (v[cbno].empty()) continue;
+        rows_.push_back({v[cbno], v[cbd]});
+        rowBySbn_.emplace(PublisherKey(v[sbn]), rows_.size() - 1);
+        rowByCbs_.emplace(PublisherKey(v[cbs]), rows_.size() - 1);
+        rowByCbd_.emplace(PublisherKey(v[cbd]), rows_.size() - 1);
+      }
+    } catch (const data::DataError& e) {
+      throw ComposeError(std::string("查询出版社库出错：") + e.what());
+    }
+    rowsLoaded_ = true;
+  }
+  const auto find = [](const auto& map, const std::string& key) -> std::optional<std::size_t> {
+    if (key.empty()) return std::nullopt;
+    const auto it = map.find(key);
+    if (it == map.end()) return std::nullopt;
+    return it->second;
+  };
+  std::optional<std::size_t> row;
+  if (!hyphenatedIsbn.empty()) row = find(rowBySbn_, PublisherKey(IsbnPrefix(hyphenatedIsbn)));
+  if (!row) row = find(rowByCbs_, PublisherKey(publisher));
+  if (!row) row = find(rowByCbd_, PublisherKey(place));
+  if (!row) return std::nullopt;
+  return rows_[*row];
+}
+
 std::string RegionLookup::LookupRegionCode(std::string_view d010a, std::string_view d210c, std::string_view d210a) {
   if (!connection_) throw ComposeError("无法打开出版社库：" + openError_);
   try {

@@ -11,6 +11,8 @@ namespace {
 
 bool IsBlank(char32_t c) { return c == U' ' || c == 0x3000 || c == 0xA0 || c == U'\t'; }
 
+}  // namespace
+
 std::string_view TrimWide(std::string_view s) {
   while (!s.empty()) {
     std::size_t i = 0;
@@ -26,8 +28,6 @@ std::string_view TrimWide(std::string_view s) {
   }
   return s;
 }
-
-}  // namespace
 
 std::string OneLine(std::string_view value) {
   if (value.find_first_of("\r\n\t") == std::string_view::npos) return std::string(value);

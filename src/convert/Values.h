@@ -11,6 +11,9 @@ namespace rowcaster::convert {
 // stays on its template line (nothing after a line break is lost, no line of its own is made).
 std::string OneLine(std::string_view value);
 
+// `s` without blanks (ASCII, U+3000, NBSP, tab) at either end.
+std::string_view TrimWide(std::string_view s);
+
 // The recommended rules for every value: blanks (ASCII, U+3000, NBSP) trimmed at both ends; a
 // value that only says "none" (无, 暂无, 暂无简介, 空, N/A, -, an image file name …) made empty; a
 // "|" kept as text ("｜"), never a subfield mark.

@@ -35,7 +35,7 @@ int FieldTag(std::string_view line) {
 
 // Builds the field text of one line: tag, indicators, subfields, all in GBK. Returns a
 // description on failure.
-std::string ConvertLine(std::string_view line, std::size_t lineIndex, std::string& field) {
+std::string ConvertLine(std::string_view line, std::size_t lineIndex, std::string& field, const BuildOptions& options) {
   while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   std::string noCr;
   if (line.find('\r') != std::string_view::npos) {
@@ -57,7 +57,11 @@ std::string ConvertLine(std::string_view line, std::size_t lineIndex, std::strin
       return LineNo(lineIndex) + "：子字段标识符“|”后没有子字段代码（连续两个“|”或行末的“|”）";
     const std::size_t codeLen = text::Utf8Substr(piece, 0, 1).size();
     const std::string_view code = piece.substr(0, codeLen);
-    const std::string_view data = text::TrimBlanks(piece.substr(codeLen));
+    std::string_view data = text::TrimBlanks(piece.substr(codeLen));
+    if (options.embeddedIndicators && code == "1") {
+      data = piece.substr(codeLen);
+      while (!data.empty() && data.front() == ' ') data.remove_prefix(1);
+    }
     const std::string_view trimmed = text::TrimBlanks(piece);
     if (!trimmed.empty() && trimmed.front() == '9') {
       // Pinyin: right behind the first $a when another subfield follows it, else at the end.
@@ -101,7 +105,7 @@ std::string FailureMessage(std::string_view description) {
   return std::string("出现意外错误！详细信息如下：\r\n").append(description);
 }
 
-BuildResult BuildIsoRecord(std::string_view workForm, const LocalTime& now) {
+BuildResult BuildIsoRecord(std::string_view workForm, const LocalTime& now, const BuildOptions& options) {
   if (!text::IsValidUtf8(workForm)) return Fail("工作单不是有效的 UTF-8 文本，未生成记录");
 
   // Complete lines only: what follows the last line feed is not read.
@@ -140,7 +144,7 @@ BuildResult BuildIsoRecord(std::string_view workForm, const LocalTime& now) {
     if (tags[i] >= 0 && (i == 0 || tags[i - 1] != tags[i])) groups.emplace_back(tags[i], static_cast<int>(i));
   std::stable_sort(groups.begin(), groups.end(), [](auto& x, auto& y) { return x.first < y.first; });
 
-  const std::string stamp = "00" + Yyyymmddhhmmss(now);
+  const std::string stamp = options.recordId.empty() ? "00" + Yyyymmddhhmmss(now) : options.recordId;
   std::string directory;
   directory.reserve(12 * (groups.size() + 8));
   directory += "001";
@@ -155,7 +159,7 @@ BuildResult BuildIsoRecord(std::string_view workForm, const LocalTime& now) {
     const int tag = groups[g].first;
     if (g > 0 && groups[g - 1].first == tag) continue;  // only the first group of a tag is emitted
     for (std::size_t i = groups[g].second; i < lines.size() && tags[i] == tag; ++i) {
-      std::string failure = ConvertLine(lines[i], i, field);
+      std::string failure = ConvertLine(lines[i], i, field, options);
       if (!failure.empty()) return Fail(std::move(failure));
       const long long fieldLen = static_cast<long long>(field.size()) - 2;
       if (fieldLen > kMaxFieldBytes)

@@ -22,8 +22,16 @@ struct BuildResult {
   std::string description;  // one line, UTF-8: why it was refused or failed
 };
 
+struct BuildOptions {
+  // The data of field 001; empty: "00" followed by `now` as yyyymmddhhmmss.
+  std::string recordId;
+  // Subfield $1 (an embedded field: tag and indicators) keeps the blanks at its end, so that
+  // "|12001 |a…" embeds field 200 with indicators "1 ".
+  bool embeddedIndicators = false;
+};
+
 // Builds the record for `workForm` (UTF-8). `now` gives the 001 field.
-BuildResult BuildIsoRecord(std::string_view workForm, const LocalTime& now);
+BuildResult BuildIsoRecord(std::string_view workForm, const LocalTime& now, const BuildOptions& options = {});
 
 // The decimal digits of n, zero-padded on the left to `width` characters; the empty text when n
 // has more than `width` digits (or is negative).

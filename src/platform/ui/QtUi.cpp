@@ -7,10 +7,12 @@
 
 namespace rowcaster::ui {
 
-Answer QtUi::Message(const std::string& text, const std::string& title, Icon icon, Buttons buttons) {
+Answer QtUi::Message(const std::string& text, const std::string& title, Icon icon, Buttons buttons,
+                     const std::string& details) {
   QMessageBox box(parent_);
   box.setWindowTitle(Q(title));
   box.setText(Q(text));
+  if (!details.empty()) box.setDetailedText(Q(details));
   switch (icon) {
     case Icon::Information: box.setIcon(QMessageBox::Information); break;
     case Icon::Error: box.setIcon(QMessageBox::Critical); break;

@@ -14,7 +14,8 @@ class QtUi : public Ui {
   explicit QtUi(QWidget* parent = nullptr) : parent_(parent) {}
   void SetParent(QWidget* parent) { parent_ = parent; }
 
-  Answer Message(const std::string& text, const std::string& title, Icon icon, Buttons buttons) override;
+  Answer Message(const std::string& text, const std::string& title, Icon icon, Buttons buttons,
+                 const std::string& details = {}) override;
   std::string OpenFile(const std::string& title, const std::string& filter, const std::string& fileName) override;
   std::string SaveFile(const std::string& title, const std::string& filter, const std::string& fileName) override;
   void SetWaitPointer(bool on) override;

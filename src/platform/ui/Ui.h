@@ -15,8 +15,10 @@ enum class Answer { Ok, Yes, No };
 class Ui {
  public:
   virtual ~Ui() = default;
-  // A modal message box. With Yes and No, Yes is the default button.
-  virtual Answer Message(const std::string& text, const std::string& title, Icon icon, Buttons buttons) = 0;
+  // A modal message box. With Yes and No, Yes is the default button. `details`, when not empty, is
+  // offered as the box's detailed text (a list the user may open).
+  virtual Answer Message(const std::string& text, const std::string& title, Icon icon, Buttons buttons,
+                         const std::string& details = {}) = 0;
   // File dialogs: the filter is "description|pattern|description|pattern…"; the result is the
   // chosen full path, or the empty text when cancelled.
   virtual std::string OpenFile(const std::string& title, const std::string& filter, const std::string& fileName) = 0;
@@ -32,6 +34,7 @@ class ScriptedUi : public Ui {
     std::string text, title;
     Icon icon;
     Buttons buttons;
+    std::string details;
   };
   struct Dialog {
     std::string kind, title, filter, fileName;
@@ -43,8 +46,9 @@ class ScriptedUi : public Ui {
   std::vector<Dialog> dialogs;
   int waitDepth = 0, waitChanges = 0;
 
-  Answer Message(const std::string& text, const std::string& title, Icon icon, Buttons buttons) override {
-    messages.push_back({text, title, icon, buttons});
+  Answer Message(const std::string& text, const std::string& title, Icon icon, Buttons buttons,
+                 const std::string& details = {}) override {
+    messages.push_back({text, title, icon, buttons, details});
     if (messageAnswers.empty()) return buttons == Buttons::Ok ? Answer::Ok : Answer::Yes;
     const Answer a = messageAnswers.front();
     messageAnswers.pop_front();

@@ -1,0 +1,29 @@
+#pragma once
+// Place, publisher and date of publication (field 210) as tables hold them: in three columns, or
+// combined in one ("北京：清华大学出版社，2008.10", "上海 : 译文出版社, 2015"); and the year, parsed
+// once for 210 $d and 100 $a.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace rowcaster::convert {
+
+struct Imprint {
+  std::string place, publisher, date;
+};
+
+// Splits a combined value found in the publisher or the place column into place, publisher and
+// date; a part the row has in its own column keeps the row's value.
+Imprint SplitImprint(std::string_view place, std::string_view publisher, std::string_view date);
+
+// The year of publication in a date as tables write it: 2015, 2015-4, 2015.10, 2015年4月,
+// 2015/04/03, "April 2010", 二〇一五年, c2015, [2015]. Nothing when no year from 1000 to 2999
+// stands in it.
+std::optional<int> ParseYear(std::string_view date);
+
+// Positions 8-16 of 100 $a: the type of publication date and dates 1 and 2. A known year gives
+// "d" + year + four blanks; an unknown one "f" (date uncertain) with both dates blank.
+std::string PublicationDates100(std::optional<int> year);
+
+}  // namespace rowcaster::convert

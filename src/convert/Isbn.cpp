@@ -1,0 +1,128 @@
+#include "convert/Isbn.h"
+
+#include <cctype>
+#include <map>
+#include <sstream>
+#include <vector>
+
+#include "platform/text/Utf8.h"
+
+namespace rowcaster::convert {
+
+extern const char kIsbnRanges[];  // data/isbn/ranges.tsv, compiled in
+
+namespace {
+
+struct Group {
+  std::vector<std::pair<std::string, std::string>> ranges;  // registrant elements, first and last
+};
+
+// "978-7" → its registrant ranges.
+const std::map<std::string, Group>& Groups() {
+  static const std::map<std::string, Group> groups = [] {
+    std::map<std::string, Group> g;
+    std::istringstream in(kIsbnRanges);
+    for (std::string line; std::getline(in, line);) {
+      if (line.empty() || line[0] == '#') continue;
+      const std::size_t tab1 = line.find('\t'), tab2 = line.find('\t', tab1 + 1);
+      if (tab2 == std::string::npos) continue;
+      Group& group = g[line.substr(0, tab1)];
+      std::istringstream list(line.substr(tab2 + 1));
+      for (std::string range; std::getline(list, range, ',');) {
+        const std::size_t dash = range.find('-');
+        if (dash != std::string::npos) group.ranges.emplace_back(range.substr(0, dash), range.substr(dash + 1));
+      }
+    }
+    return g;
+  }();
+  return groups;
+}
+
+char Check10(std::string_view d) {
+  int sum = 0;
+  for (int i = 0; i < 9; ++i) sum += (10 - i) * (d[i] - '0');
+  const int c = (11 - sum % 11) % 11;
+  return c == 10 ? 'X' : static_cast<char>('0' + c);
+}
+
+char Check13(std::string_view d) {
+  int sum = 0;
+  for (int i = 0; i < 12; ++i) sum += (i % 2 ? 3 : 1) * (d[i] - '0');
+  return static_cast<char>('0' + (10 - sum % 10) % 10);
+}
+
+// Full-width digits and letters as ASCII; other characters as they are.
+std::string Narrow(std::string_view value) {
+  std::string out;
+  for (std::size_t i = 0; i < value.size();) {
+    char32_t c = text::NextCodePoint(value, i);
+    if (c >= 0xFF01 && c <= 0xFF5E) c -= 0xFEE0;
+    text::AppendUtf8(out, c);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string HyphenateIsbn(std::string_view digits) {
+  const bool thirteen = digits.size() == 13;
+  if (!thirteen && digits.size() != 10) return std::string(digits);
+  const std::string prefix = thirteen ? std::string(digits.substr(0, 3)) : "978";
+  const std::string_view body = thirteen ? digits.substr(3) : digits;  // group … check digit
+  for (std::size_t groupLength = 1; groupLength <= 5 && groupLength < body.size(); ++groupLength) {
+    const auto it = Groups().find(prefix + "-" + std::string(body.substr(0, groupLength)));
+    if (it == Groups().end()) continue;
+    const std::string_view rest = body.substr(groupLength, body.size() - groupLength - 1);
+    for (const auto& [first, last] : it->second.ranges) {
+      if (first.size() >= rest.size()) continue;
+      const std::string_view candidate = rest.substr(0, first.size());
+      if (candidate < first || candidate > last) continue;
+      std::string out = thirteen ? prefix + "-" : std::string();
+      out += std::string(body.substr(0, groupLength)) + "-" + std::string(candidate) + "-" +
+             std::string(rest.substr(first.size())) + "-" + body.back();
+      return out;
+    }
+    return std::string(digits);  // a group without a range for this registrant: not yet assigned
+  }
+  return std::string(digits);
+}
+
+Isbn ParseIsbn(std::string_view value) {
+  std::string v = text::AsciiLower(Narrow(value));
+  // "ISBN", "ISBN-13:", "ISBN：" before the number.
+  if (v.starts_with("isbn")) {
+    v.erase(0, 4);
+    if (v.starts_with("-13") || v.starts_with("-10")) v.erase(0, 3);
+  }
+  // A number cell a spreadsheet wrote as "9787302123453.0".
+  if (v.size() > 2 && v.ends_with(".0")) v.resize(v.size() - 2);
+  std::string digits;
+  for (char c : v) {
+    if (c >= '0' && c <= '9') {
+      digits += c;
+    } else if (c == 'x' && (digits.size() == 9)) {
+      digits += 'X';
+    } else if (c == '-' || c == ' ' || c == ':' || c == '.') {
+      continue;  // separators
+    } else {
+      // Anything else (letters of a URL or a word, a second ISBN's separator) ends the number.
+      if (digits.size() == 10 || digits.size() == 13) break;
+      return {};
+    }
+    if (digits.size() > 13) return {};
+  }
+  Isbn isbn;
+  if (digits.size() == 13 && (digits.starts_with("978") || digits.starts_with("979"))) {
+    isbn.digits = digits;
+    isbn.kind = Check13(digits) == digits.back() ? Isbn::Kind::Valid : Isbn::Kind::Invalid;
+  } else if (digits.size() == 10 && digits.find('X') >= 9) {
+    isbn.digits = digits;
+    isbn.kind = Check10(digits) == digits.back() ? Isbn::Kind::Valid : Isbn::Kind::Invalid;
+  } else {
+    return {};
+  }
+  isbn.text = isbn.kind == Isbn::Kind::Valid ? HyphenateIsbn(isbn.digits) : isbn.digits;
+  return isbn;
+}
+
+}  // namespace rowcaster::convert

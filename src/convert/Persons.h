@@ -1,0 +1,31 @@
+#pragma once
+// The persons and bodies of a statement of responsibility (200 $f, 200 $g) as 7XX fields:
+// "李仲轩 口述 / 徐皓峰 整理", "张三著 李四译", "[美] Abraham Silberschatz 等著", "王小明 李华编".
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/Pinyin.h"
+
+namespace rowcaster::convert {
+
+struct Responsible {
+  std::string name;   // without mark and role word
+  std::string mark;   // nationality or dynasty: 美, 清
+  std::string role;   // the role word; 著 when the statement gives none
+  bool corporate = false;  // a body (…出版社, …委员会): 711/712
+  bool secondary = false;  // a secondary role (译, 校, 注, 绘, 整理 …): 702/712
+  bool latin = false;      // written in Latin letters
+};
+
+// The persons and bodies of one statement, in order. Names before a role word share it; 等 and
+// 等著 are dropped.
+std::vector<Responsible> SplitResponsibility(std::string_view statement);
+
+// The 7XX work-form lines for them, grouped by tag (701, 702, 711, 712): Chinese names with
+// indicators " 0" and $A pinyin, Latin names surname first ("Silberschatz, Abraham") with " 1",
+// the mark in $c, the role in $4.
+std::string ResponsibleLines(const std::vector<Responsible>& all, const PinyinSource& pinyin);
+
+}  // namespace rowcaster::convert

@@ -1,0 +1,65 @@
+#include "convert/Price.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "platform/text/Utf8.h"
+
+namespace rowcaster::convert {
+
+std::optional<std::string> CurrencyPrice(std::string_view value) {
+  // Full-width digits and signs as ASCII, and the upper-case text for the currency words.
+  std::string v;
+  for (std::size_t i = 0; i < value.size();) {
+    char32_t c = text::NextCodePoint(value, i);
+    if (c >= 0xFF01 && c <= 0xFF5E && c != 0xFFE5) c -= 0xFEE0;
+    if (c >= U'a' && c <= U'z') c -= 32;
+    text::AppendUtf8(v, c);
+  }
+  struct Sign {
+    std::string_view text, code;
+  };
+  // Longer signs first: HK$ and US$ before $.
+  static constexpr Sign kSigns[] = {{"HK$", "HKD"}, {"NT$", "TWD"}, {"US$", "USD"}, {"USD", "USD"}, {"HKD", "HKD"},
+                                    {"TWD", "TWD"}, {"GBP", "GBP"}, {"EUR", "EUR"}, {"RMB", "CNY"}, {"CNY", "CNY"},
+                                    {"$", "USD"},   {"£", "GBP"},   {"€", "EUR"},   {"¥", "CNY"},   {"￥", "CNY"},
+                                    {"元", "CNY"},  {"圆", "CNY"},  {"港币", "HKD"}, {"美元", "USD"}};
+  std::string_view code = "CNY";
+  for (const Sign& s : kSigns) {
+    const std::size_t at = v.find(s.text);
+    if (at == std::string::npos) continue;
+    code = s.code;
+    v.erase(at, s.text.size());
+    break;
+  }
+  // The amount: the first number in what is left (定价：25.00, 25.00元/册).
+  std::string number;
+  bool negative = false, point = false;
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    const char c = v[i];
+    if (c >= '0' && c <= '9') {
+      number += c;
+    } else if (c == '.' && !point && !number.empty()) {
+      point = true;
+      number += c;
+    } else if (c == ',' && !number.empty() && !point) {
+      continue;  // thousands
+    } else if (c == '-' && number.empty()) {
+      negative = true;
+    } else if (!number.empty()) {
+      break;
+    } else if (static_cast<unsigned char>(c) >= 0x80 || c == ':' || c == ' ' || (c >= 'A' && c <= 'Z')) {
+      continue;  // 定价, a label, blanks
+    } else {
+      negative = false;
+    }
+  }
+  if (number.empty()) return std::nullopt;
+  const double amount = std::strtod(number.c_str(), nullptr);
+  if (negative || !(amount > 0) || !std::isfinite(amount)) return std::nullopt;
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.2f", amount);
+  return std::string(code) + buf;
+}
+
+}  // namespace rowcaster::convert
