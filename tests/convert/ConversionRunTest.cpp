@@ -6,8 +6,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "TestPaths.h"
+#include "convert/Recommended.h"
 #include "convert/TestCbk.h"
 #include "import/DataFile.h"
 #include "mapping/MarcFields.h"
@@ -312,6 +314,58 @@ TEST_F(Run, AnExceptionInARowFailsOnlyThatRow) {
     }
     EXPECT_EQ(Records(Slurp(input_.outputPath)).size(), 2u);
   }
+}
+
+
+// The recommended rules need the title only; a row without one gives no record and is reported,
+// rows with warnings are reported with their records written, and every 001 differs.
+TEST_F(Run, RecommendedRulesReportEveryRowThatNeedsALook) {
+  auto table = std::make_shared<import::LoadedTable>(std::vector<std::string>{"书名", "书号", "出版"});
+  table->AppendRow(std::vector<std::string>{"银行会计学", "9787302123453", "北京：清华大学出版社，2008"});
+  table->AppendRow(std::vector<std::string>{"", "9787302123453", ""});
+  table->AppendRow(std::vector<std::string>{"长江三峡", "9787302123454", "2015"});
+  table->AppendRow(std::vector<std::string>{"第三本\t书", "暂无", "上海：译文出版社"});
+  input_.table = table;
+  input_.mapping = {"200a", "010a", "210c"};
+  input_.rules = Rules::Recommended;
+  input_.templateText = std::string(kRecommendedTemplate);
+  EXPECT_EQ(CheckRun(input_), RunOutcome::Finished) << "ISBN and price need not be mapped";
+  const RunResult r = RunConversion(input_);
+  EXPECT_EQ(r.outcome, RunOutcome::Finished);
+  EXPECT_EQ(r.written, 3);
+  EXPECT_EQ(r.failed, 1);
+  EXPECT_EQ(r.warned, 2);
+  ASSERT_EQ(r.report.size(), 3u);
+  EXPECT_EQ(r.report[0].row, 2);
+  EXPECT_TRUE(r.report[0].failed);
+  EXPECT_EQ(r.report[0].notes, std::vector<std::string>{"没有题名"});
+  EXPECT_EQ(r.report[1].row, 3);
+  EXPECT_EQ(r.report[1].title, "长江三峡");
+  EXPECT_EQ(r.report[1].isbn, "9787302123454");
+  EXPECT_EQ(r.report[2].title, "第三本 书");
+  const std::string report = ReportText(r);
+  EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 4);
+  EXPECT_NE(report.find("2\t\t9787302123453\t未生成记录\t没有题名"), std::string::npos) << report;
+  const auto message = MessageFor(r, input_);
+  EXPECT_NE(message->text.find("写入 3 条记录，1 行没有生成记录"), std::string::npos) << message->text;
+  EXPECT_NE(message->text.find("2 条有警告"), std::string::npos) << message->text;
+  EXPECT_EQ(message->details, report);
+
+  const auto records = Records(Slurp(input_.outputPath));
+  ASSERT_EQ(records.size(), 3u);
+  std::set<std::string> ids;
+  for (const auto& rec : records) ids.insert(rec.substr(std::stoul(rec.substr(12, 5)), 20));
+  EXPECT_EQ(ids.size(), 3u) << "a 001 of its own for every record";
+  std::string errors;
+  const std::string listing = Yaz(input_.outputPath, &errors);
+  EXPECT_EQ(errors, "");
+  EXPECT_NE(listing.find("010    $a 978-7-302-12345-3"), std::string::npos) << listing;
+  EXPECT_NE(listing.find("210    $a 北京 $c 清华大学出版社 $d 2008"), std::string::npos) << listing;
+  EXPECT_NE(listing.find("010    $z 9787302123454"), std::string::npos) << listing;
+
+  // The classic rules still require all three and say so.
+  input_.rules = Rules::Classic;
+  EXPECT_EQ(CheckRun(input_), RunOutcome::RequiredMissing);
 }
 
 }  // namespace

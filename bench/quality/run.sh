@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Records needing a hand fix, classic against recommended rules, on the messy test tables
+# (tests/fixtures/messy_*.xls, written by SheetJS, with their truth files):
+#   bench/quality/run.sh [rowcaster-cli] [max-percent-for-recommended]
+# With a maximum it exits 1 when the recommended rules need more fixes than that.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+cli=${1:-$here/../../build/rowcaster-cli}
+max=${2:-}
+fix=$here/../../tests/fixtures
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+vendor=(--map 2=200a --map 3=200f --map 4=010a --map 5=010d --map 6=210c --map 7=210d --map 8=330a --map 9=215a --map 10=215d)
+library=(--map 1=200a --map 2=200f --map 3=010a --map 4=010d --map 5=210a --map 6=210c --map 7=210d --map 8=225a
+         --map 9=690a --map 10=606a --map 11=300a --map 12=905b)
+status=0
+for table in vendor library; do
+  declare -n map=$table
+  for rules in classic recommended; do
+    "$cli" convert "$fix/messy_$table.xls" "${map[@]}" --rules "$rules" --agency 110001 \
+      --now 2026-12-06T10:00:00 -o "$work/$table-$rules.iso" 2>"$work/err" || true
+    echo "== messy_$table.xls, $rules rules: $(grep written "$work/err" | sed 's/ (.*//')"
+    perl "$here/score.pl" "$work/$table-$rules.iso" "$fix/messy_$table.truth.tsv" | tee "$work/score"
+    percent=$(sed -n 's/.*(\([0-9.]*\) %)/\1/p' "$work/score")
+    if [ -n "$max" ] && [ "$rules" = recommended ] && awk "BEGIN{exit !($percent > $max)}"; then
+      echo "FAIL: $percent % of the records need a fix with the recommended rules (at most $max %)"
+      status=1
+    fi
+  done
+done
+exit $status

@@ -1,0 +1,179 @@
+// The recommended rules, each on the forms cataloguers' tables really hold.
+#include <gtest/gtest.h>
+
+#include "TestPaths.h"
+#include "convert/Imprint.h"
+#include "convert/Isbn.h"
+#include "convert/Persons.h"
+#include "convert/Price.h"
+#include "convert/Recommended.h"
+#include "convert/TestCbk.h"
+#include "convert/Values.h"
+
+namespace rowcaster::convert {
+namespace {
+
+TEST(RecommendedValues, CleanedTrimmedAndNoneMadeEmpty) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"  银行会计学 ", "银行会计学"},
+      {"\xE3\x80\x80书名\xC2\xA0", "书名"},  // U+3000 and NBSP
+      {"无", ""},
+      {"暂无", ""},
+      {"暂无简介", ""},
+      {"空", ""},
+      {"N/A", ""},
+      {"-", ""},
+      {"cover_123.JPG", ""},
+      {"无线电技术", "无线电技术"},  // only a whole "none" is none
+      {"a|b", "a｜b"},
+      {"图片 说明.jpg", "图片 说明.jpg"},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(CleanValue(in), out) << in;
+  EXPECT_EQ(OneLine("a\r\nb\nc\rd\te"), "a b c d e");
+  EXPECT_EQ(FoldForGbk("A\xC2\xA0" "B•C・D—E‑F"), "A B·C·D—E-F");
+  EXPECT_EQ(NotInGbk("Müller 䶮𠀀 ö 书 ü"), (std::vector<std::string>{"䶮", "𠀀", "ö"}));  // GBK has ü
+  EXPECT_TRUE(NotInGbk("银行·会计").empty());
+}
+
+TEST(RecommendedIsbn, AcceptsTheFormsTablesHold) {
+  struct Case {
+    const char* value;
+    Isbn::Kind kind;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"9787302123453", Isbn::Kind::Valid, "978-7-302-12345-3"},
+      {"978-7-302-12345-3", Isbn::Kind::Valid, "978-7-302-12345-3"},
+      {"ISBN 978 7 302 12345 3", Isbn::Kind::Valid, "978-7-302-12345-3"},
+      {"ISBN：9787020002207", Isbn::Kind::Valid, "978-7-02-000220-7"},
+      {"ISBN-13: 978-7-5327-1234-2", Isbn::Kind::Valid, "978-7-5327-1234-2"},
+      {"9787302123453.0", Isbn::Kind::Valid, "978-7-302-12345-3"},  // a number cell
+      {"９７８７３０２１２３４５３", Isbn::Kind::Valid, "978-7-302-12345-3"},
+      {"7302123454", Isbn::Kind::Valid, "7-302-12345-4"},  // ISBN-10 stays ISBN-10
+      {"020161622x", Isbn::Kind::Valid, "0-201-61622-X"},
+      {"7-108-11111-X", Isbn::Kind::Valid, "7-108-11111-X"},
+      {"9780306406157", Isbn::Kind::Valid, "978-0-306-40615-7"},
+      {"9787302123453 (平装)", Isbn::Kind::Valid, "978-7-302-12345-3"},
+      {"9787302123454", Isbn::Kind::Invalid, "9787302123454"},
+      {"7302123458", Isbn::Kind::Invalid, "7302123458"},
+      {"0", Isbn::Kind::None, ""},
+      {"111", Isbn::Kind::None, ""},
+      {"http://book.example.com/9787302123453", Isbn::Kind::None, ""},
+      {"暂无", Isbn::Kind::None, ""},
+      {"12345678901234", Isbn::Kind::None, ""},
+      {"1234567890123", Isbn::Kind::None, ""},  // 13 digits but no 978/979
+      {"", Isbn::Kind::None, ""},
+  };
+  for (const Case& c : cases) {
+    const Isbn isbn = ParseIsbn(c.value);
+    EXPECT_EQ(isbn.kind, c.kind) << c.value;
+    EXPECT_EQ(isbn.text, c.text) << c.value;
+  }
+}
+
+TEST(RecommendedImprint, SplitsCombinedValuesAndFindsTheYear) {
+  struct Case {
+    const char *place, *publisher, *date;
+    Imprint expected;
+  };
+  const Case cases[] = {
+      {"", "北京：清华大学出版社，2008.10", "", {"北京", "清华大学出版社", "2008.10"}},
+      {"", "上海 : 译文出版社, 2015", "", {"上海", "译文出版社", "2015"}},
+      {"上海 : 译文出版社, 2015", "", "", {"上海", "译文出版社", "2015"}},
+      {"", "北京：中华书局", "1999", {"北京", "中华书局", "1999"}},
+      {"", "清华大学出版社，2008", "", {"", "清华大学出版社", "2008"}},
+      {"北京", "清华大学出版社", "2008-10", {"北京", "清华大学出版社", "2008-10"}},
+      {"", "商务印书馆, 香港分馆", "", {"", "商务印书馆, 香港分馆", ""}},  // no year after the comma
+      {"南京", "北京：清华大学出版社", "", {"南京", "清华大学出版社", ""}},  // the row's own place wins
+  };
+  for (const Case& c : cases) {
+    const Imprint i = SplitImprint(c.place, c.publisher, c.date);
+    EXPECT_EQ(i.place, c.expected.place) << c.publisher << c.place;
+    EXPECT_EQ(i.publisher, c.expected.publisher) << c.publisher << c.place;
+    EXPECT_EQ(i.date, c.expected.date) << c.publisher << c.place;
+  }
+  const std::pair<const char*, int> years[] = {
+      {"2015", 2015}, {"2015-4", 2015}, {"2015.10", 2015}, {"2015年4月", 2015}, {"2015/04/03", 2015},
+      {" 2015-4 ", 2015}, {"2015-04-03 00:00:00", 2015}, {"April 2010", 2010}, {"二〇一五年", 2015},
+      {"c2015", 2015}, {"[2015]", 2015}, {"２０１５", 2015}, {"04/03/2015", 2015}, {"1000", 1000}, {"2999", 2999},
+  };
+  for (const auto& [text, year] : years) EXPECT_EQ(ParseYear(text), std::optional<int>(year)) << text;
+  for (const char* none : {"", "x", "05", "42005", "999", "3000", "第2版", "12345"})
+    EXPECT_EQ(ParseYear(none), std::nullopt) << none;
+  EXPECT_EQ(PublicationDates100(2015), "d2015    ");
+  EXPECT_EQ(PublicationDates100(std::nullopt), "f        ");
+  EXPECT_EQ(PublicationDates100(std::nullopt).size(), 9u);
+}
+
+TEST(RecommendedPersons, SplitsStatementsIntoPersonsWithRoles) {
+  struct P {
+    std::string name, role;
+    bool secondary = false, corporate = false, latin = false;
+    std::string mark;
+  };
+  struct Case {
+    const char* statement;
+    std::vector<P> persons;
+  };
+  const Case cases[] = {
+      {"张三著", {{"张三", "著"}}},
+      {"张三主编,李四", {{"张三", "主编"}, {"李四", "著"}}},
+      {"李四，张三著", {{"李四", "著"}, {"张三", "著"}}},
+      {"李仲轩 口述 / 徐皓峰 整理", {{"李仲轩", "口述"}, {"徐皓峰", "整理", true}}},
+      {"张三著 李四译", {{"张三", "著"}, {"李四", "译", true}}},
+      {"王小明 李华", {{"王小明", "著"}, {"李华", "著"}}},
+      {"王小明、李华编", {{"王小明", "编"}, {"李华", "编"}}},
+      {"张三等著", {{"张三", "著"}}},
+      {"张三 等著", {{"张三", "著"}}},
+      {"张三等", {{"张三", "著"}}},
+      {"Abraham Silberschatz", {{"Abraham Silberschatz", "著", false, false, true}}},
+      {"Silberschatz, Abraham", {{"Silberschatz, Abraham", "著", false, false, true}}},
+      {"[美] Abraham Silberschatz 等著", {{"Abraham Silberschatz", "著", false, false, true, "美"}}},
+      {"(美)罗恩·彻诺著", {{"罗恩·彻诺", "著", false, false, false, "美"}}},
+      {"〔清〕曹雪芹著", {{"曹雪芹", "著", false, false, false, "清"}}},
+      {"张三编著；李四校注", {{"张三", "编著"}, {"李四", "校注", true}}},
+      {"中国科学院心理研究所编", {{"中国科学院心理研究所", "编", false, true}}},
+      {"本书编写组编", {{"本书编写组", "编", false, true}}},
+      {"张三绘", {{"张三", "绘", true}}},
+      {"", {}},
+  };
+  for (const Case& c : cases) {
+    const auto got = SplitResponsibility(c.statement);
+    ASSERT_EQ(got.size(), c.persons.size()) << c.statement;
+    for (std::size_t k = 0; k < got.size(); ++k) {
+      SCOPED_TRACE(std::string(c.statement) + " #" + std::to_string(k));
+      EXPECT_EQ(got[k].name, c.persons[k].name);
+      EXPECT_EQ(got[k].role, c.persons[k].role);
+      EXPECT_EQ(got[k].secondary, c.persons[k].secondary);
+      EXPECT_EQ(got[k].corporate, c.persons[k].corporate);
+      EXPECT_EQ(got[k].latin, c.persons[k].latin);
+      EXPECT_EQ(got[k].mark, c.persons[k].mark);
+    }
+  }
+}
+
+TEST(RecommendedPersons, LinesGroupedByTagWithIndicators) {
+  const PinyinSource pinyin = PinyinSource::FromFile(test::BuildFile("pinyin.dat"));
+  const std::string lines = ResponsibleLines(SplitResponsibility("[美] Abraham Silberschatz 著；张三译；单位研究会编"), pinyin);
+  EXPECT_EQ(lines,
+            "701  1 |a Silberschatz |b Abraham |c (美) |4 著\r\n"
+            "702  0 |a 张三 |A zhang san |4 译\r\n"
+            "711 02 |a 单位研究会 |A dan wei yan jiu hui |4 编\r\n");
+  // The surname reading in a person's name.
+  EXPECT_EQ(ResponsibleLines(SplitResponsibility("单田芳著"), pinyin), "701  0 |a 单田芳 |A shan tian fang |4 著\r\n");
+}
+
+TEST(RecommendedPrice, CurrencyCodeAndTwoDecimals) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"25", "CNY25.00"},        {"25.5", "CNY25.50"},     {"￥30", "CNY30.00"},     {"¥30.00", "CNY30.00"},
+      {"30元", "CNY30.00"},      {"30圆", "CNY30.00"},     {"RMB 45", "CNY45.00"},   {"定价：25.00元", "CNY25.00"},
+      {"$12.5", "USD12.50"},     {"US$12.5", "USD12.50"},  {"HK$100", "HKD100.00"}, {"NT$350", "TWD350.00"},
+      {"£9.99", "GBP9.99"},      {"€20", "EUR20.00"},      {"1,234.5", "CNY1234.50"}, {"２５元", "CNY25.00"},
+      {"25.00元/册", "CNY25.00"},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(CurrencyPrice(in), std::optional<std::string>(out)) << in;
+  for (const char* none : {"", "0", "0.00", "-3", "免费", "abc"}) EXPECT_EQ(CurrencyPrice(none), std::nullopt) << none;
+}
+
+}  // namespace
+}  // namespace rowcaster::convert
