@@ -8,10 +8,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
@@ -101,6 +103,8 @@ MainWindow::MainWindow(ui::Ui& ui, std::string exeDir, QWidget* parent)
   Text2->setLineWrapMode(QPlainTextEdit::WidgetWidth);  // a multi-line box with a vertical bar wraps
   Text2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Text2->setPlainText(ui::Q(std::string(convert::kDefaultTemplate)).replace("\r\n", "\n"));
+  Text2->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(Text2, &QWidget::customContextMenuRequested, this, &MainWindow::ShowTemplateMenu);
 
   Frame2 = new QGroupBox("表格内容显示区", client);
   Frame2->setObjectName("Frame2");
@@ -141,6 +145,40 @@ MainWindow::MainWindow(ui::Ui& ui, std::string exeDir, QWidget* parent)
   MarcCodeList = mapping::BuildMarcCodeList(entries);
   InitGrids();
   reader_ = data::ChildProcessReader(exeDir_ + "/rowcaster-cli");
+  // The rule set of the last session.
+  if (const auto rules = convert::RulesNamed(QSettings().value("rules").toString().toStdString());
+      rules && *rules != convert::Rules::Classic)
+    SetRules(*rules);
+}
+
+void MainWindow::SetRules(convert::Rules rules) {
+  rules_ = rules;
+  QSettings().setValue("rules", ui::Q(std::string(convert::RulesName(rules))));
+  Text2->setPlainText(ui::Q(std::string(convert::DefaultTemplate(rules))).replace("\r\n", "\n"));
+  ShowRulesInCaption();
+}
+
+void MainWindow::ShowRulesInCaption() {
+  // The specified caption for the classic rules; the other rule set is named beside it.
+  Frame3->setTitle(rules_ == convert::Rules::Classic
+                       ? QString("转换模板")
+                       : QString("转换模板（%1）").arg(ui::Q(std::string(convert::RulesCaption(rules_)))));
+}
+
+void MainWindow::ShowTemplateMenu(const QPoint& at) {
+  std::unique_ptr<QMenu> menu(Text2->createStandardContextMenu());
+  menu->addSeparator();
+  QMenu* rulesMenu = menu->addMenu("转换规则");
+  rulesMenu->setObjectName("RulesMenu");
+  for (const convert::Rules r : {convert::Rules::Classic, convert::Rules::Recommended}) {
+    QAction* action = rulesMenu->addAction(ui::Q(std::string(convert::RulesCaption(r))) +
+                                           (r == convert::Rules::Classic ? "（按规范原样填写模板）" : "（检查并整理数据，载入推荐模板）"));
+    action->setObjectName(ui::Q("rules-" + std::string(convert::RulesName(r))));
+    action->setCheckable(true);
+    action->setChecked(r == rules_);
+    connect(action, &QAction::triggered, this, [this, r] { SetRules(r); });
+  }
+  menu->exec(Text2->mapToGlobal(at));
 }
 
 MainWindow::~MainWindow() {
@@ -206,6 +244,7 @@ void MainWindow::StratConvert_Click() {
   in.templateText = ui::S(Text2->toPlainText().replace("\n", "\r\n"));
   if (!in.templateText.empty()) in.templateText += "\r\n";
   in.cbkConnStr = cbkConnStr;
+  in.rules = rules_;
   const convert::RunOutcome check = convert::CheckRun(in);
   if (check != convert::RunOutcome::Finished) {
     convert::RunResult refused;

@@ -60,6 +60,11 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   QGroupBox* Frame2;
   QTableView* Grid2;
 
+  // The rule set records are composed by; remembered across starts. Choosing one loads its
+  // template into the template box and names it in the template frame's caption.
+  convert::Rules Rules() const { return rules_; }
+  void SetRules(convert::Rules rules);
+
   void SelectExcel_Click();
   void OutMarc_Click();
   void StratConvert_Click();
@@ -90,6 +95,8 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
 
  private:
   void SetStartButtonByPaths();
+  void ShowTemplateMenu(const QPoint& at);
+  void ShowRulesInCaption();
   void FinishConversion();
   void ShowProgress();
 
@@ -109,6 +116,7 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   convert::RunInput runInput_;
   QTimer* progressTimer_;
   QString captionBeforeRun_;
+  convert::Rules rules_ = convert::Rules::Classic;
 };
 
 // The caption while a conversion runs.

@@ -1,10 +1,12 @@
 // rowcaster-cli: batch conversion and a window-free way to every conversion step.
 
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "cli/Args.h"
+#include "platform/Memory.h"
 #include "cli/Commands.h"
 
 namespace {
@@ -54,6 +56,7 @@ const char kUsage[] =
 
 int main(int argc, char** argv) {
   using namespace rowcaster::cli;
+  rowcaster::AdaptToMemoryLimit();
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     std::fputs(kUsage, args.empty() ? stderr : stdout);
@@ -71,6 +74,9 @@ int main(int argc, char** argv) {
     if (command == "convert") return ConvertCommand(std::move(args));
     std::fprintf(stderr, "rowcaster-cli: unknown command '%s'\n\n%s", command.c_str(), kUsage);
     return kExitUsage;
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "rowcaster-cli: 内存不足：可用的内存（或地址空间限制）不够完成这项工作。\n");
+    return kExitFailed;
   } catch (const UsageError& e) {
     std::fprintf(stderr, "rowcaster-cli: %s\n", e.text.c_str());
     return kExitUsage;

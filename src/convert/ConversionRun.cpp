@@ -12,6 +12,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "convert/Values.h"
@@ -175,7 +176,14 @@ class Composer {
     rows_ = input.table ? static_cast<std::int64_t>(input.table->RowCount()) : 0;
     batches_ = (rows_ + kBatch - 1) / kBatch;
     workers_.reserve(static_cast<std::size_t>(threads));
-    for (int t = 0; t < threads; ++t) workers_.emplace_back([this] { Work(); });
+    try {
+      for (int t = 0; t < threads; ++t) workers_.emplace_back([this] { Work(); });
+    } catch (const std::system_error&) {
+      // No more threads (a memory or process limit): the ones started do the work, or, with
+      // none, the caller composes each batch itself.
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    threads_ = std::max<std::int64_t>(1, static_cast<std::int64_t>(workers_.size()));
   }
   ~Composer() {
     {
@@ -190,6 +198,11 @@ class Composer {
 
   // The rows of batch `b`, waiting until they are composed.
   std::vector<RowResult> Take(std::int64_t b) {
+    if (workers_.empty()) {
+      if (!own_) own_ = std::make_unique<Worker>(input_);
+      taken_ = b + 1;
+      return ComposeBatch(b, *own_);
+    }
     std::unique_lock<std::mutex> lock(mutex_);
     ready_.wait(lock, [&] { return done_.count(b) > 0; });
     std::vector<RowResult> out = std::move(done_[b]);
@@ -200,16 +213,23 @@ class Composer {
   }
 
  private:
-  void Work() {
-    RegionLookup lookup(input_.cbkConnStr);
+  // What one composing thread keeps for itself.
+  struct Worker {
+    explicit Worker(const RunInput& input) : lookup(input.cbkConnStr) {
+      context.rules = input.rules;
+      context.agencyCode = input.agencyCode;
+      context.templateText = input.templateText;
+      context.lookup = &lookup;
+      context.pinyin = input.pinyin.get();
+    }
+    RegionLookup lookup;
     CompositionContext context;
-    context.rules = input_.rules;
-    context.agencyCode = input_.agencyCode;
-    context.templateText = input_.templateText;
-    context.lookup = &lookup;
-    context.pinyin = input_.pinyin.get();
     SubfieldValues values;
     std::vector<std::string_view> cells;
+  };
+
+  void Work() {
+    Worker worker(input_);
     for (;;) {
       std::int64_t b;
       {
@@ -219,32 +239,34 @@ class Composer {
         if (quit_) return;
         b = next_++;
       }
-      std::vector<RowResult> results;
-      const std::int64_t end = std::min(rows_, (b + 1) * kBatch);
-      for (std::int64_t row = b * kBatch; row < end; ++row) {
-        input_.table->Row(static_cast<std::size_t>(row), cells);
-        for (std::size_t p = 0; p < kParamCount; ++p) {
-          const int c = columns_[p];
-          if (c >= 0 && static_cast<std::size_t>(c) < cells.size()) {
-            values[p].assign(cells[c]);
-          } else {
-            values[p].clear();
-          }
-        }
-        context.recordNumber = row + 1;
-        results.push_back(ComposeRow(values, context));
-        RowResult& r = results.back();
-        if (r.record.empty() || !r.warnings.empty()) {
-          r.title = OneLine(columns_[d200a] >= 0 && static_cast<std::size_t>(columns_[d200a]) < cells.size() ? cells[columns_[d200a]] : "");
-          r.isbn = OneLine(columns_[d010a] >= 0 && static_cast<std::size_t>(columns_[d010a]) < cells.size() ? cells[columns_[d010a]] : "");
-        }
-      }
+      std::vector<RowResult> results = ComposeBatch(b, worker);
       {
         std::lock_guard<std::mutex> lock(mutex_);
         done_[b] = std::move(results);
       }
       ready_.notify_all();
     }
+  }
+
+  std::vector<RowResult> ComposeBatch(std::int64_t b, Worker& w) {
+    std::vector<RowResult> results;
+    const std::int64_t end = std::min(rows_, (b + 1) * kBatch);
+    const auto cell = [&](Param p) -> std::string_view {
+      const int c = columns_[p];
+      return c >= 0 && static_cast<std::size_t>(c) < w.cells.size() ? w.cells[c] : std::string_view();
+    };
+    for (std::int64_t row = b * kBatch; row < end; ++row) {
+      input_.table->Row(static_cast<std::size_t>(row), w.cells);
+      for (std::size_t p = 0; p < kParamCount; ++p) w.values[p].assign(cell(static_cast<Param>(p)));
+      w.context.recordNumber = row + 1;
+      results.push_back(ComposeRow(w.values, w.context));
+      RowResult& r = results.back();
+      if (r.record.empty() || !r.warnings.empty()) {
+        r.title = OneLine(cell(d200a));
+        r.isbn = OneLine(cell(d010a));
+      }
+    }
+    return results;
   }
 
   // One row's record, or why it has none. Nothing a row does ends the run.
@@ -266,7 +288,8 @@ class Composer {
 
   const RunInput& input_;
   const std::array<int, kParamCount> columns_;
-  const std::int64_t threads_;
+  std::int64_t threads_;  // composing threads running (at least 1 for the look-ahead)
+  std::unique_ptr<Worker> own_;  // the caller's, when no thread could be started
   std::int64_t rows_ = 0, batches_ = 0, next_ = 0, taken_ = 0;
   bool quit_ = false;
   std::mutex mutex_;

@@ -169,6 +169,12 @@ void ReadDataFile(const std::string& path, const std::string& kind, ImportWindow
       std::vector<std::string> mapping = PrefilledMapping(table->FieldNames(), marcCodeList);
       window.ShowTable(std::move(table), std::move(mapping));
     }
+  } catch (const std::bad_alloc&) {
+    // What was read so far is released with the table; the window goes on with empty grids.
+    wait.Set(false);
+    ui.Message(std::string(kReadError) + "\r\n" + kOutOfMemory, kTitle, ui::Icon::Error, ui::Buttons::Ok);
+    window.SetExcelPathText("");
+    window.InitGrids();
   } catch (const std::exception& e) {
     wait.Set(false);
     ui.Message(std::string(kReadError) + "\r\n" + e.what(), kTitle, ui::Icon::Error, ui::Buttons::Ok);

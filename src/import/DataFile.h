@@ -25,6 +25,8 @@ inline constexpr const char* kFileMissing = "选择的数据文件不存在！";
 inline constexpr const char* kFileInvalid = "选择的数据文件无效！";
 inline constexpr const char* kOnlyThreeKinds = "目前数据文件类型只支持三种数据文件";
 inline constexpr const char* kReadError = "读取数据文件出错！";
+// Why a table could not be read whole.
+inline constexpr const char* kOutOfMemory = "内存不足：表格太大，无法全部读入。请关闭其他程序，或把表格分成几部分再转换。";
 std::string NoTableMessage(std::string_view kind);  // 选择的xls数据文件中，没有发现表，无法读取！
 
 std::string TrimBlanks(std::string_view s);

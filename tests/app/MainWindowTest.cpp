@@ -6,6 +6,8 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QTimer>
 #include <QAbstractTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -334,6 +336,60 @@ TEST_F(Window, ARunThatCannotWriteLeavesNoProgressCaption) {
   EXPECT_EQ(window_->windowTitle(), "Rowcaster");
   EXPECT_EQ(ui_.messages.back().text, "无法写入输出文件 /nonexistent/dir/out.iso：文件或文件夹不存在");
   EXPECT_TRUE(window_->StratConvert->isEnabled());
+}
+
+// The rule set is chosen from the template box's context menu, named in the frame's caption,
+// brings its template, and is there again at the next start.
+TEST_F(Window, TheRuleSetFromTheTemplateMenuIsRemembered) {
+  EXPECT_EQ(window_->Frame3->title(), "转换模板");
+  QStringList offered;
+  QTimer::singleShot(0, [&] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    auto* rules = menu->findChild<QMenu*>("RulesMenu");
+    ASSERT_NE(rules, nullptr);
+    for (QAction* a : rules->actions()) offered << a->objectName();
+    rules->findChild<QAction*>("rules-recommended")->trigger();
+    menu->close();
+  });
+  emit window_->Text2->customContextMenuRequested(QPoint(10, 10));
+  EXPECT_EQ(offered, (QStringList{"rules-classic", "rules-recommended"}));
+  EXPECT_EQ(window_->Rules(), convert::Rules::Recommended);
+  EXPECT_EQ(window_->Frame3->title(), "转换模板（推荐规则）");
+  EXPECT_TRUE(window_->Text2->toPlainText().contains("801  0 |aCN{801b}"));
+  EXPECT_EQ(window_->Frame3->geometry(), QRect(0, 344, 305, 249)) << "nothing moved";
+
+  // A new window, as at the next start, comes back with the recommended rules.
+  ui::ScriptedUi ui;
+  auto again = std::make_unique<MainWindow>(ui, ROWCASTER_BUILD_DIR);
+  EXPECT_EQ(again->Rules(), convert::Rules::Recommended);
+  EXPECT_EQ(again->Frame3->title(), "转换模板（推荐规则）");
+  again->SetRules(convert::Rules::Classic);
+  EXPECT_EQ(again->Frame3->title(), "转换模板");
+  EXPECT_EQ(again->Text2->toPlainText().toStdString() + "\n",
+            QString::fromStdString(std::string(convert::kDefaultTemplate)).replace("\r\n", "\n").toStdString() + "\n");
+  ui.messageAnswers.push_back(ui::Answer::Yes);
+  again->close();
+}
+
+// A run by the recommended rules needs the title only and lists every row that needs a look.
+TEST_F(Window, TheEndMessageListsTheRowsOfTheReport) {
+  LoadBooks();
+  window_->SetRules(convert::Rules::Recommended);
+  const std::string out = test::TempPath("window-recommended.iso");
+  std::filesystem::remove(out);
+  ui_.saveAnswers.push_back(out);
+  window_->OutMarc_Click();
+  bool ended = false;
+  window_->onConversionEnd = [&](const convert::RunResult&) { ended = true; };
+  window_->StratConvert_Click();
+  for (int i = 0; i < 500 && !ended; ++i) QTest::qWait(10);
+  ASSERT_TRUE(ended);
+  const auto& shown = ui_.messages.back();
+  EXPECT_NE(shown.text.find("条有警告"), std::string::npos) << shown.text;
+  EXPECT_NE(shown.details.find("行\t题名\tISBN\t结果\t说明"), std::string::npos) << shown.details;
+  EXPECT_NE(shown.details.find("未生成记录\t没有题名"), std::string::npos) << "the empty row" << shown.details;
+  window_->SetRules(convert::Rules::Classic);
 }
 
 TEST_F(Window, TheQuitQuestion) {

@@ -1,0 +1,11 @@
+#pragma once
+// Living within an address-space limit (ulimit -v, a container's cap).
+
+namespace rowcaster {
+
+// Under a finite address-space limit, lets every thread allocate from one malloc arena: glibc
+// reserves 64 MiB of address space for each thread's own arena, which such a limit cannot hold,
+// and a program that keeps failing to make them crawls. Call once at start-up.
+void AdaptToMemoryLimit();
+
+}  // namespace rowcaster

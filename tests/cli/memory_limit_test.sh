@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Under an address-space limit too small for the table, the command line says so and exits 1,
+# without a crash and without touching the output; with room enough it converts the whole table
+# (its threads then share one malloc arena instead of crawling).
+#   memory_limit_test.sh rowcaster-cli make_dbf.pl
+set -u
+cli=$1
+make_dbf=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail=0
+check() { if [ "$2" != "$3" ]; then echo "FAIL $1: got [$2] want [$3]"; fail=1; else echo "ok   $1"; fi; }
+perl "$make_dbf" 3 "$work/small.dbf"
+perl "$make_dbf" 1000000 "$work/big.dbf"
+
+# The smallest limit (KiB, in 10 MiB steps) at which a three-row table converts: the program itself.
+base=
+for kib in $(seq 40960 10240 409600); do
+  if (ulimit -v "$kib"; exec "$cli" convert "$work/small.dbf" --map-by-name -o "$work/s.iso") >/dev/null 2>&1; then
+    base=$kib
+    break
+  fi
+  rm -f "$work/s.iso"
+done
+check "the program runs under some limit" "$([ -n "$base" ] && echo yes)" yes
+echo "program alone: ${base:-?} KiB"
+
+(ulimit -v "${base:-100000}"; exec "$cli" convert "$work/big.dbf" --map-by-name -o "$work/big.iso") >/dev/null 2>"$work/err"
+rc=$?
+check "a table too big for the limit exits 1 (no crash)" "$rc" 1
+check "and says why" "$(grep -c '内存不足' "$work/err")" 1
+check "the output is not touched" "$([ -s "$work/big.iso" ] && echo written || echo none)" none
+
+(ulimit -v $(( ${base:-100000} + 204800 )); exec "$cli" convert "$work/big.dbf" --map-by-name -o "$work/big.iso") >/dev/null 2>"$work/err"
+rc=$?
+check "with 200 MiB more the whole table converts" "$rc" 0
+check "every record written" "$(tr -cd '\035' < "$work/big.iso" | wc -c)" 1000000
+
+[ $fail = 0 ] && echo "memory limits: all passed"
+exit $fail
