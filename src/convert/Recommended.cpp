@@ -1,6 +1,7 @@
 #include "convert/Recommended.h"
 
-#include <map>
+#include <array>
+#include <tuple>
 
 #include "convert/Imprint.h"
 #include "convert/Isbn.h"
@@ -71,23 +72,57 @@ std::vector<std::string> Subjects(std::string_view cell) {
   return out;
 }
 
-// Fills each known placeholder once, left to right; inserted text is not looked at again.
-std::string Fill(std::string_view tmpl, const std::map<std::string, std::string, std::less<>>& values) {
-  std::string out;
-  out.reserve(tmpl.size() + 512);
-  for (std::size_t i = 0; i < tmpl.size();) {
-    if (tmpl[i] == '{') {
-      const std::size_t close = tmpl.find('}', i + 1);
-      if (close != std::string_view::npos) {
-        const auto it = values.find(tmpl.substr(i, close + 1 - i));
-        if (it != values.end()) {
-          out += it->second;
-          i = close + 1;
-          continue;
-        }
-      }
+// The placeholders the recommended composition fills.
+enum Slot {
+  s010a, s010b, s010d, s101a, s200a, s200d, s200e, s200h, s200i, s200f, s200g, s205a, s210a, s210c, s210d,
+  s215a, s215c, s215d, s215e, s225a, s225e, s225v, s300a, s320a, s330a, s333a, s606a, s606x, s606y, s606z,
+  s606j, s690a, s690v, s905b, s905d, s905e, s905f, s905v, sBmrq, sCbrq, sDqdm, s410, s461, s606, s690, s701,
+  s801b, kSlotCount
+};
+constexpr std::string_view kSlotNames[kSlotCount] = {
+    "{010a}", "{010b}", "{010d}", "{101a}", "{200a}", "{200d}", "{200e}", "{200h}", "{200i}", "{200f}", "{200g}",
+    "{205a}", "{210a}", "{210c}", "{210d}", "{215a}", "{215c}", "{215d}", "{215e}", "{225a}", "{225e}", "{225v}",
+    "{300a}", "{320a}", "{330a}", "{333a}", "{606a}", "{606x}", "{606y}", "{606z}", "{606j}", "{690a}", "{690v}",
+    "{905b}", "{905d}", "{905e}", "{905f}", "{905v}", "{bmrq}", "{cbrq}", "{dqdm}", "{410}",  "{461}",  "{606}",
+    "{690}",  "{701}",  "{801b}"};
+
+// A template cut once into literal text and slots; each known placeholder is filled once, left to
+// right, and inserted text is not looked at again.
+struct CutTemplate {
+  std::string text;
+  std::vector<std::pair<std::string_view, int>> pieces;  // literal text, then a slot or -1
+};
+
+const CutTemplate& Cut(const std::string& text) {
+  thread_local CutTemplate cut;
+  if (cut.text == text && !cut.pieces.empty()) return cut;
+  cut.text = text;
+  cut.pieces.clear();
+  const std::string_view t = cut.text;
+  std::size_t literal = 0;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (t[i] != '{') continue;
+    const std::size_t close = t.find('}', i + 1);
+    if (close == std::string_view::npos) break;
+    const std::string_view name = t.substr(i, close + 1 - i);
+    for (int k = 0; k < kSlotCount; ++k) {
+      if (kSlotNames[k] != name) continue;
+      cut.pieces.emplace_back(t.substr(literal, i - literal), k);
+      literal = close + 1;
+      i = close;
+      break;
     }
-    out += tmpl[i++];
+  }
+  cut.pieces.emplace_back(t.substr(literal), -1);
+  return cut;
+}
+
+std::string Fill(const CutTemplate& cut, const std::array<std::string, kSlotCount>& values) {
+  std::string out;
+  out.reserve(cut.text.size() + 512);
+  for (const auto& [literal, slot] : cut.pieces) {
+    out += literal;
+    if (slot >= 0) out += values[slot];
   }
   return out;
 }
@@ -103,22 +138,22 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
   const PinyinSource& pinyin = context.pinyin ? *context.pinyin : kNoPinyin;
   if (!context.lookup) throw ComposeError("没有出版社库");
 
-  std::map<std::string, std::string, std::less<>> fill;
+  std::array<std::string, kSlotCount> fill;
 
   // ISBN: hyphenated in $a when valid; a wrong check digit goes to $z; junk gives no 010.
   const Isbn isbn = ParseIsbn(v[d010a]);
   if (isbn.kind == Isbn::Kind::Valid) {
-    fill["{010a}"] = Sub('a', isbn.text);
+    fill[s010a] = Sub('a', isbn.text);
   } else if (isbn.kind == Isbn::Kind::Invalid) {
-    fill["{010a}"] = Sub('z', isbn.text);
+    fill[s010a] = Sub('z', isbn.text);
     warnings.push_back("ISBN " + isbn.text + " 的校验位不对，写入 010 $z");
   } else {
-    fill["{010a}"] = "";
+    fill[s010a] = "";
     if (!v[d010a].empty()) warnings.push_back("“" + std::string(TrimWide(rawIsbn)) + "”不是 ISBN，没有写入 010");
   }
-  fill["{010b}"] = Sub('b', v[d010b]);
+  fill[s010b] = Sub('b', v[d010b]);
   const auto price = CurrencyPrice(v[d010d]);
-  fill["{010d}"] = price ? Sub('d', *price) : "";
+  fill[s010d] = price ? Sub('d', *price) : "";
   if (!price && !v[d010d].empty()) warnings.push_back("价格“" + v[d010d] + "”读不出，没有写入 010 $d");
   if (price) v[d010d] = *price;
 
@@ -130,12 +165,12 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
   const auto publisher = context.lookup->FindPublisher(isbn.kind == Isbn::Kind::Valid ? isbn.text : "",
                                                        imprint.publisher, imprint.place);
   if (imprint.place.empty() && publisher && !publisher->place.empty()) imprint.place = publisher->place;
-  fill["{210a}"] = Sub('a', imprint.place);
-  fill["{210c}"] = Sub('c', imprint.publisher);
-  fill["{210d}"] = year ? Sub('d', std::to_string(*year)) : "";
-  fill["{dqdm}"] = publisher ? "|b " + publisher->regionCode : "";
-  fill["{bmrq}"] = Yyyymmdd(context.now);
-  fill["{cbrq}"] = PublicationDates100(year);
+  fill[s210a] = Sub('a', imprint.place);
+  fill[s210c] = Sub('c', imprint.publisher);
+  fill[s210d] = year ? Sub('d', std::to_string(*year)) : "";
+  fill[sDqdm] = publisher ? "|b " + publisher->regionCode : "";
+  fill[sBmrq] = Yyyymmdd(context.now);
+  fill[sCbrq] = PublicationDates100(year);
 
   // Title, with pinyin only for a title in Han characters.
   std::string title = Sub('a', v[d200a]);
@@ -143,22 +178,23 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
     const std::string reading(text::TrimBlanks(PinyinOf(pinyin, v[d200a])));
     if (!reading.empty()) title += " |A " + reading;
   }
-  fill["{200a}"] = title;
-  for (const auto& [name, param, code] : std::initializer_list<std::tuple<const char*, Param, char>>{
-           {"{200d}", d020d, 'd'}, {"{200e}", d200e, 'e'}, {"{200h}", d200h, 'h'}, {"{200i}", d200i, 'i'},
-           {"{200f}", d200f, 'f'}, {"{200g}", d200g, 'g'}, {"{205a}", d205a, 'a'}, {"{215a}", d215a, 'a'},
-           {"{215c}", d215c, 'c'}, {"{215d}", d215d, 'd'}, {"{215e}", d215e, 'e'}, {"{225a}", d225a, 'a'},
-           {"{225e}", d225e, 'e'}, {"{225v}", d225v, 'v'}, {"{300a}", d300a, 'a'}, {"{320a}", d320a, 'a'},
-           {"{330a}", d330a, 'a'}, {"{333a}", d333a, 'a'}, {"{905b}", d905b, 'b'}, {"{905d}", d905d, 'd'},
-           {"{905e}", d905e, 'e'}, {"{905f}", d905f, 'f'}, {"{905v}", d905v, 'j'}, {"{606a}", d606a, 'a'},
-           {"{606x}", d606x, 'x'}, {"{606y}", d606y, 'y'}, {"{606z}", d606z, 'z'}, {"{606j}", d606j, 'j'},
-           {"{690a}", d690a, 'a'}, {"{690v}", d690v, 'v'}, {"{010b}", d010b, 'b'}})
-    fill[name] = Sub(code, v[param]);
-  fill["{101a}"] = v[d101a].empty() ? "|a chi" : Sub('a', v[d101a]);
+  fill[s200a] = title;
+  static constexpr std::tuple<Slot, Param, char> kPlain[] = {
+      {s200d, d020d, 'd'}, {s200e, d200e, 'e'}, {s200h, d200h, 'h'}, {s200i, d200i, 'i'}, {s200f, d200f, 'f'},
+      {s200g, d200g, 'g'}, {s205a, d205a, 'a'}, {s215a, d215a, 'a'}, {s215c, d215c, 'c'}, {s215d, d215d, 'd'},
+      {s215e, d215e, 'e'}, {s225a, d225a, 'a'}, {s225e, d225e, 'e'}, {s225v, d225v, 'v'}, {s300a, d300a, 'a'},
+      {s320a, d320a, 'a'}, {s330a, d330a, 'a'}, {s333a, d333a, 'a'}, {s905b, d905b, 'b'}, {s905d, d905d, 'd'},
+      {s905e, d905e, 'e'}, {s905f, d905f, 'f'}, {s905v, d905v, 'j'}, {s606a, d606a, 'a'}, {s606x, d606x, 'x'},
+      {s606y, d606y, 'y'}, {s606z, d606z, 'z'}, {s606j, d606j, 'j'}, {s690a, d690a, 'a'}, {s690v, d690v, 'v'}};
+  for (const auto& [slot, param, code] : kPlain) fill[slot] = Sub(code, v[param]);
+  fill[s101a] = v[d101a].empty() ? "|a chi" : Sub('a', v[d101a]);
 
   // Series: 410 embeds 200 with its indicators "1 ".
-  fill["{410}"] = v[d225a].empty() ? "" : "410  0 |12001 |a " + v[d225a];
-  fill["{461}"] = v[d225a].empty() ? "" : "461  0 |12001 |a " + v[d225a];
+  fill[s410] = v[d225a].empty() ? "" : "410  0 |12001 |a " + v[d225a];
+  fill[s461] = v[d225a].empty() ? "" : "461  0 |12001 |a " + v[d225a];
+  const CutTemplate& cut = Cut(context.templateText);
+  for (const auto& piece : cut.pieces)
+    if (piece.second == s461) fill[s410].clear();  // as in the classic rules, a {461} takes the link
 
   // One 606 per subject; the other 606 subfields stay with the first.
   std::string subjects;
@@ -170,18 +206,18 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
   }
   if (topics.empty() && !(v[d606x].empty() && v[d606y].empty() && v[d606z].empty() && v[d606j].empty()))
     subjects = "606 0  " + Sub('x', v[d606x]) + Sub('j', v[d606j]) + Sub('y', v[d606y]) + Sub('z', v[d606z]) + "\r\n";
-  fill["{606}"] = subjects;
+  fill[s606] = subjects;
   // 690 only with a class number; the CLC edition defaults to 5.
-  fill["{690}"] = v[d690a].empty() ? "" : "690    |a " + v[d690a] + " |v " + (v[d690v].empty() ? "5" : v[d690v]);
+  fill[s690] = v[d690a].empty() ? "" : "690    |a " + v[d690a] + " |v " + (v[d690v].empty() ? "5" : v[d690v]);
 
   // Persons and bodies of both statements.
   std::vector<Responsible> persons = SplitResponsibility(v[d200f]);
   const std::vector<Responsible> more = SplitResponsibility(v[d200g]);
   persons.insert(persons.end(), more.begin(), more.end());
-  fill["{701}"] = ResponsibleLines(persons, pinyin);
-  fill["{801b}"] = context.agencyCode.empty() ? "" : "|b" + context.agencyCode;
+  fill[s701] = ResponsibleLines(persons, pinyin);
+  fill[s801b] = context.agencyCode.empty() ? "" : "|b" + context.agencyCode;
 
-  const std::string workForm = RightMarc(Fill(context.templateText, fill));
+  const std::string workForm = RightMarc(Fill(cut, fill));
   const std::vector<std::string> missing = NotInGbk(workForm);
   if (!missing.empty()) {
     std::string list;

@@ -42,6 +42,8 @@ std::string OneLine(std::string_view value) {
 }
 
 bool IsNoneValue(std::string_view v) {
+  // Words of "none" are short; anything longer can only be an image file name.
+  if (v.size() > 12 && v.find('.') == std::string_view::npos) return false;
   static constexpr std::string_view kNone[] = {"无", "暂无", "暂无简介", "暂无内容", "空", "无简介", "n/a", "na",
                                                "none", "null", "-", "--", "—", "——", "/", "#n/a", "不详", "0.jpg"};
   const std::string lower = text::AsciiLower(v);
@@ -53,8 +55,10 @@ bool IsNoneValue(std::string_view v) {
 }
 
 std::string CleanValue(std::string_view value) {
+  if (value.empty()) return {};
   const std::string_view trimmed = TrimWide(value);
   if (IsNoneValue(trimmed)) return {};
+  if (trimmed.find('|') == std::string_view::npos) return std::string(trimmed);
   std::string out;
   out.reserve(trimmed.size());
   for (char c : trimmed) {
@@ -68,6 +72,15 @@ std::string CleanValue(std::string_view value) {
 }
 
 std::string FoldForGbk(std::string_view value) {
+  bool all = true;  // GBK has every character: the common case, nothing to build
+  for (std::size_t i = 0; i < value.size() && all;) {
+    if (static_cast<unsigned char>(value[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    all = text::GbkEncodes(text::NextCodePoint(value, i));
+  }
+  if (all) return std::string(value);
   // Pairs of a character GBK lacks and the look-alike it has.
   static constexpr std::array<std::pair<char32_t, char32_t>, 15> kFolds = {{
       {0xA0, U' '},     {0x2022, 0xB7},   {0x30FB, 0xB7},   {0xFF65, 0xB7},   {0x2027, 0xB7}, {0x2219, 0xB7},
