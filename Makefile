@@ -1,35 +1,32 @@
-# Rowcaster: the two everyday commands.
+# Rowcaster: the two everyday commands, for those who have make (build.sh needs only sh).
 #   make run    install what is missing, build, start the program
 #   make test   install what is missing, build, run every test through CTest
 BUILD_DIR ?= build
 BUILD_TYPE ?= Release
-GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
+export BUILD_DIR BUILD_TYPE
 
-.PHONY: all setup configure build run test bench check-sanitizers clean
+.PHONY: all setup build run test bench check-sanitizers clean
 
 all: build
 
 setup:
-	@scripts/setup.sh
+	@bash scripts/setup.sh
 
-configure: setup
-	@cmake -S . -B $(BUILD_DIR) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) >/dev/null
+build:
+	@sh build.sh build
 
-build: configure
-	@cmake --build $(BUILD_DIR) --parallel $$(nproc)
+run:
+	@sh build.sh run
 
-run: build
-	@if [ -x $(BUILD_DIR)/rowcaster ]; then exec $(BUILD_DIR)/rowcaster; else exec $(BUILD_DIR)/rowcaster-cli --help; fi
+test:
+	@sh build.sh test
 
-test: build
-	@cd $(BUILD_DIR) && ctest --output-on-failure --parallel $$(nproc)
+bench: build
+	@bench/iso_vs_yaz.sh
 
 # The core tests under ASan+UBSan and under TSan (build-address/, build-thread/); takes a while.
 check-sanitizers: setup
 	@scripts/check_sanitizers.sh
-
-bench: build
-	@bench/iso_vs_yaz.sh
 
 clean:
 	@rm -rf $(BUILD_DIR) build-address build-thread build-fuzz

@@ -1,6 +1,8 @@
 // rowcaster: the window.
 
 #include <QApplication>
+#include <cstdio>
+#include <string_view>
 
 #include "app/MainWindow.h"
 #include "platform/Memory.h"
@@ -8,6 +10,19 @@
 #include "platform/ui/QtUi.h"
 
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view a = argv[i];
+    if (a == "--version") {
+      std::printf("rowcaster %s\n", ROWCASTER_VERSION);
+      return 0;
+    }
+    if (a == "--help" || a == "-h") {
+      std::printf("Usage: rowcaster [--version]\n"
+                  "Opens the Rowcaster window: a table of book data (.xls, .mdb, .dbf) to CNMARC records.\n"
+                  "Qt's own options (-platform, -style …) are accepted too.\n");
+      return 0;
+    }
+  }
   rowcaster::AdaptToMemoryLimit();
   QApplication app(argc, argv);
   QApplication::setOrganizationName("Rowcaster");

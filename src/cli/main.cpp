@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/Args.h"
@@ -11,68 +12,105 @@
 
 namespace {
 
-const char kUsage[] =
-    "Usage: rowcaster-cli COMMAND [ARGS]\n"
-    "\n"
-    "Commands:\n"
-    "  iso [--now YYYY-MM-DDTHH:MM:SS]\n"
-    "      Reads work-form records (UTF-8, one field per line, records separated by an empty\n"
-    "      line) from standard input and writes one ISO 2709 record (GBK) per work form to\n"
-    "      standard output.\n"
-    "\n"
-    "  compose [--rules classic|recommended] [--agency CODE] [--now YYYY-MM-DDTHH:MM:SS]\n"
-    "          [--template FILE] [--cbk FILE] CODE=VALUE ...\n"
-    "      Composes the record of one row whose subfield CODE (010a, 200a, 200f, ...) holds\n"
-    "      VALUE, and prints its work form (UTF-8, CR LF) as it goes to the record builder.\n"
-    "      The rule set's template and the cbk.db beside the program are used unless given;\n"
-    "      the row's warnings (recommended rules) go to standard error.\n"
-    "\n"
-    "  convert FILE [--table NAME] (--map COL=CODE ... | --map-by-name) [--template FILE]\n"
-    "          [--rules classic|recommended] [--agency CODE] [--report FILE]\n"
-    "          [--cbk FILE] [--now YYYY-MM-DDTHH:MM:SS] -o OUT\n"
-    "      Converts every row of a table (default: the first) into a CNMARC record appended to\n"
-    "      OUT. COL is a column name or its number from 1; --map-by-name maps the columns named\n"
-    "      exactly like a code (200a, 010a, ...). Classic rules (the default) need title (200a),\n"
-    "      ISBN (010a) and price (010d) mapped; the recommended rules check and reshape the\n"
-    "      values and need the title only (--agency: the 801 $b agency code). Prints \"written N\n"
-    "      records, W with warnings, F rows failed\" on standard error; --report writes every\n"
-    "      failed or warned row as tab-separated text. Exit 1 when a row failed.\n"
-    "\n"
-    "  tables FILE\n"
-    "      Lists the tables of an .xls, .mdb or .dbf file that can be converted, one a line.\n"
-    "\n"
-    "  dump FILE [--table NAME]\n"
-    "      Prints a table (default: the first) as tab-separated UTF-8 text: the field names,\n"
-    "      then one line per record; tab, CR, LF and backslash in a cell are written \\t \\r \\n \\\\.\n"
-    "\n"
-    "  pinyin [--names] TEXT ...\n"
-    "      Prints the pinyin of each TEXT on a line of its own (toneless, lower case, one blank\n"
-    "      between syllables). --names reads the texts as personal names (surname readings).\n"
-    "\n"
+using namespace rowcaster::cli;
+
+// Each command: its name, what it does with its arguments, and its help.
+struct Command {
+  const char* name;
+  int (*run)(std::vector<std::string>);
+  const char* help;
+};
+
+const Command kCommands[] = {
+    {"convert", ConvertCommand,
+     "  convert FILE [--table NAME] (--map COL=CODE ... | --map-by-name) [--template FILE]\n"
+     "          [--rules classic|recommended] [--agency CODE] [--report FILE]\n"
+     "          [--cbk FILE] [--now YYYY-MM-DDTHH:MM:SS] -o OUT\n"
+     "      Converts every row of a table (default: the first) into a CNMARC record appended to\n"
+     "      OUT. COL is a column name or its number from 1; --map-by-name maps the columns named\n"
+     "      exactly like a code (200a, 010a, ...). Classic rules (the default) need title (200a),\n"
+     "      ISBN (010a) and price (010d) mapped; the recommended rules check and reshape the\n"
+     "      values and need the title only (--agency: the 801 $b agency code). Prints \"written N\n"
+     "      records, W with warnings, F rows failed\" on standard error; --report writes every\n"
+     "      failed or warned row as tab-separated text. A partial record at the end of OUT (a\n"
+     "      run that was killed) is cut off first; a file that is not ISO 2709 is refused.\n"
+     "      Exit 1 when a row failed or OUT could not be written.\n"},
+    {"compose", ComposeCommand,
+     "  compose [--rules classic|recommended] [--agency CODE] [--now YYYY-MM-DDTHH:MM:SS]\n"
+     "          [--template FILE] [--cbk FILE] CODE=VALUE ...\n"
+     "      Composes the record of one row whose subfield CODE (010a, 200a, 200f, ...) holds\n"
+     "      VALUE, and prints its work form (UTF-8, CR LF) as it goes to the record builder.\n"
+     "      The rule set's template and the cbk.db beside the program are used unless given;\n"
+     "      the row's warnings (recommended rules) go to standard error.\n"},
+    {"tables", TablesCommand,
+     "  tables FILE\n"
+     "      Lists the tables of an .xls, .mdb or .dbf file that can be converted, one a line.\n"},
+    {"dump", DumpCommand,
+     "  dump FILE [--table NAME]\n"
+     "      Prints a table (default: the first) as tab-separated UTF-8 text: the field names,\n"
+     "      then one line per record; tab, CR, LF and backslash in a cell are written \\t \\r \\n \\\\.\n"},
+    {"iso", IsoCommand,
+     "  iso [--now YYYY-MM-DDTHH:MM:SS]\n"
+     "      Reads work-form records (UTF-8, one field per line, records separated by an empty\n"
+     "      line) from standard input and writes one ISO 2709 record (GBK) per work form to\n"
+     "      standard output.\n"},
+    {"pinyin", PinyinCommand,
+     "  pinyin [--names] TEXT ...\n"
+     "      Prints the pinyin of each TEXT on a line of its own (toneless, lower case, one blank\n"
+     "      between syllables). --names reads the texts as personal names (surname readings).\n"},
+    {"read", ReadCommand,
+     "  read CONNECTION [QUERY]\n"
+     "      The reader the window runs for each data file, streaming a table back in frames;\n"
+     "      not meant to be called by hand.\n"},
+};
+
+const char kExitText[] =
     "Exit status: 0 success, 1 input refused or a record failed (reason on standard error),\n"
     "2 usage error.\n";
+
+void PrintUsage(std::FILE* to) {
+  std::fputs("Usage: rowcaster-cli COMMAND [ARGS]      (rowcaster-cli COMMAND --help for one command)\n"
+             "       rowcaster-cli --version\n\nCommands:\n", to);
+  for (const Command& c : kCommands) {
+    if (std::string_view(c.name) == "read") continue;
+    std::fputs(c.help, to);
+    std::fputc('\n', to);
+  }
+  std::fputs(kExitText, to);
+}
+
+bool AsksForHelp(const std::vector<std::string>& args) {
+  for (const auto& a : args)
+    if (a == "--help" || a == "-h") return true;
+  return false;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  using namespace rowcaster::cli;
   rowcaster::AdaptToMemoryLimit();
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-    std::fputs(kUsage, args.empty() ? stderr : stdout);
+    PrintUsage(args.empty() ? stderr : stdout);
     return args.empty() ? kExitUsage : kExitOk;
+  }
+  if (args[0] == "--version") {
+    std::printf("rowcaster-cli %s\n", ROWCASTER_VERSION);
+    return kExitOk;
   }
   const std::string command = args[0];
   args.erase(args.begin());
   try {
-    if (command == "iso") return IsoCommand(std::move(args));
-    if (command == "pinyin") return PinyinCommand(std::move(args));
-    if (command == "compose") return ComposeCommand(std::move(args));
-    if (command == "read") return ReadCommand(std::move(args));
-    if (command == "tables") return TablesCommand(std::move(args));
-    if (command == "dump") return DumpCommand(std::move(args));
-    if (command == "convert") return ConvertCommand(std::move(args));
-    std::fprintf(stderr, "rowcaster-cli: unknown command '%s'\n\n%s", command.c_str(), kUsage);
+    for (const Command& c : kCommands) {
+      if (command != c.name) continue;
+      if (AsksForHelp(args)) {
+        std::printf("Usage:\n%s\n%s", c.help, kExitText);
+        return kExitOk;
+      }
+      return c.run(std::move(args));
+    }
+    std::fprintf(stderr, "rowcaster-cli: unknown command '%s'\n\n", command.c_str());
+    PrintUsage(stderr);
     return kExitUsage;
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "rowcaster-cli: 内存不足：可用的内存（或地址空间限制）不够完成这项工作。\n");

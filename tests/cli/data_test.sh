@@ -22,6 +22,12 @@ printf 'junk' > "$work/bad.xls"
 check "a damaged file exits 1" "$rc" 1
 check "with the read-error text" "$(head -1 "$work/err")" "读取数据文件出错！"
 
+for c in convert compose tables dump iso pinyin read; do
+  "$cli" "$c" --help > "$work/help" 2>&1; rc=$?
+  check "$c --help exits 0" "$rc" 0
+  check "$c --help is its own" "$(sed -n 2p "$work/help" | awk '{print $1}')" "$c"
+done
+check "--version" "$("$cli" --version)" "rowcaster-cli $(sed -n 's/^project(Rowcaster VERSION \([0-9.]*\).*/\1/p' "$fix/../../CMakeLists.txt")"
 out="$work/out.iso"
 summary=$("$cli" convert "$fix/sheetjs_biff8.xls" --map-by-name --now 2026-12-05T23:36:00 -o "$out" 2>&1); rc=$?
 check "convert by name exits 0" "$rc" 0
