@@ -5,7 +5,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= Release
 export BUILD_DIR BUILD_TYPE
 
-.PHONY: all setup build run test bench check-sanitizers clean
+.PHONY: all setup build run test install package bench check-sanitizers clean
 
 all: build
 
@@ -20,6 +20,15 @@ run:
 
 test:
 	@sh build.sh test
+
+# Installs into PREFIX (default /usr/local): make install PREFIX=$$HOME/.local
+PREFIX ?= /usr/local
+install: build
+	@cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# The Debian package, build/rowcaster_VERSION_ARCH.deb
+package: build
+	@cd $(BUILD_DIR) && cpack
 
 bench: build
 	@bench/iso_vs_yaz.sh

@@ -23,6 +23,7 @@
 #include "import/TablePicker.h"
 #include "mapping/MappingGrid.h"
 #include "mapping/MarcFields.h"
+#include "platform/Paths.h"
 #include "platform/ui/QtUi.h"
 #include "platform/ui/Twips.h"
 #include "skin/Skin.h"
@@ -139,7 +140,7 @@ MainWindow::MainWindow(ui::Ui& ui, std::string exeDir, QWidget* parent)
   connect(progressTimer_, &QTimer::timeout, this, &MainWindow::ShowProgress);
 
   // Start-up: the publisher database's connection string, the code list, the empty grids.
-  cbkConnStr = convert::CbkConnStr(exeDir_);
+  cbkConnStr = convert::CbkConnStr(DataDirFor(exeDir_));
   std::vector<std::string> entries;
   for (int i = 0; i < List1->count(); ++i) entries.push_back(ui::S(List1->item(i)->text()));
   MarcCodeList = mapping::BuildMarcCodeList(entries);
@@ -254,7 +255,7 @@ void MainWindow::StratConvert_Click() {
     if (check == convert::RunOutcome::PathMissing) OutMarc->setFocus();
     return;
   }
-  if (!pinyin_) pinyin_ = std::make_shared<convert::PinyinSource>(convert::PinyinSource::FromFile(exeDir_ + "/pinyin.dat"));
+  if (!pinyin_) pinyin_ = std::make_shared<convert::PinyinSource>(convert::PinyinSource::FromFile(DataDirFor(exeDir_) + "/pinyin.dat"));
   in.pinyin = pinyin_;
   runInput_ = in;
   stop_ = false;

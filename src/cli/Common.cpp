@@ -20,8 +20,8 @@ std::string ReadTemplate(const std::string& path) {
 }
 
 std::string CbkConnectionString(const std::optional<std::string>& cbkFile) {
-  if (!cbkFile) return convert::CbkConnStr(ExecutableDir());
-  return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + *cbkFile + ";Persist Security Info=False";
+  if (!cbkFile) return convert::CbkConnStr(DataDir());
+  return convert::CbkConnStrForFile(*cbkFile);
 }
 
 }  // namespace rowcaster::cli

@@ -23,7 +23,7 @@ int PinyinCommand(std::vector<std::string> argv) {
   }
   for (const auto& t : texts)
     if (!text::IsValidUtf8(t)) throw UsageError{"pinyin: an argument is not UTF-8 text"};
-  const auto engine = pinyin::PinyinEngine::Load(BesideExecutable("pinyin.dat"));
+  const auto engine = pinyin::PinyinEngine::Load(DataFile("pinyin.dat"));
   std::string out;
   for (const auto& t : texts) {
     out.clear();

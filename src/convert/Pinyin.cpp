@@ -17,7 +17,7 @@ PinyinSource PinyinSource::FromFile(const std::string& path) {
   return s;
 }
 
-PinyinSource PinyinSource::Beside() { return FromFile(BesideExecutable("pinyin.dat")); }
+PinyinSource PinyinSource::Beside() { return FromFile(DataFile("pinyin.dat")); }
 
 std::string PinyinOf(const PinyinSource& source, std::string_view text, bool names) {
   if (!source.engine) throw ComposeError("无法取得拼音：" + source.loadError);

@@ -1,6 +1,7 @@
 #include "convert/RegionLookup.h"
 
 #include "convert/Pinyin.h"
+#include "platform/Paths.h"
 #include "platform/text/Utf8.h"
 
 namespace rowcaster::convert {
@@ -8,8 +9,12 @@ namespace {
 
 }  // namespace
 
-std::string CbkConnStr(const std::string& exeDir) {
-  const std::string path = !exeDir.empty() && exeDir.back() == '/' ? exeDir + "cbk.db" : exeDir + "/cbk.db";
+std::string CbkConnStr(const std::string& dataDir) {
+  const std::string dir = !dataDir.empty() && dataDir.back() == '/' ? dataDir.substr(0, dataDir.size() - 1) : dataDir;
+  return CbkConnStrForFile(CbkPathIn(dir));
+}
+
+std::string CbkConnStrForFile(const std::string& path) {
   return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + ";Persist Security Info=False";
 }
 

@@ -13,8 +13,11 @@
 
 namespace rowcaster::convert {
 
-// The connection string of the publisher database in the folder `exeDir`.
-std::string CbkConnStr(const std::string& exeDir);
+// The connection string of the publisher database of the data folder `dataDir` (or the user's own,
+// named by ROWCASTER_CBK).
+std::string CbkConnStr(const std::string& dataDir);
+// The connection string of the publisher database file `path`.
+std::string CbkConnStrForFile(const std::string& path);
 
 // The ISBN prefix that is compared with c_sbn: group and publisher parts with their hyphen.
 std::string IsbnPrefix(std::string_view d010a);
