@@ -12,6 +12,7 @@ packages=(
   yaz libmarc-record-perl time
   fonts-noto-cjk
   xvfb xauth openbox
+  dpkg-dev file
 )
 
 missing=()

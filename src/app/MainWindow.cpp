@@ -21,6 +21,7 @@
 #include "convert/RegionLookup.h"
 #include "import/ContentModel.h"
 #include "import/TablePicker.h"
+#include "mapping/ColumnNames.h"
 #include "mapping/MappingGrid.h"
 #include "mapping/MarcFields.h"
 #include "platform/Paths.h"
@@ -130,6 +131,8 @@ MainWindow::MainWindow(ui::Ui& ui, std::string exeDir, QWidget* parent)
   List1->setGeometry(Rect(1860, 3000, 2295, 3810));
   List1->setFont(GridFont());
   mapping_ = new mapping::MappingGrid(Grid1, List1, StratConvert, ui_, this);
+  Grid1->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(Grid1, &QWidget::customContextMenuRequested, this, &MainWindow::ShowMappingMenu);
 
   connect(SelectExcel, &QPushButton::clicked, this, &MainWindow::SelectExcel_Click);
   connect(OutMarc, &QPushButton::clicked, this, &MainWindow::OutMarc_Click);
@@ -164,6 +167,23 @@ void MainWindow::ShowRulesInCaption() {
   Frame3->setTitle(rules_ == convert::Rules::Classic
                        ? QString("转换模板")
                        : QString("转换模板（%1）").arg(ui::Q(std::string(convert::RulesCaption(rules_)))));
+}
+
+void MainWindow::MapByColumnNames() {
+  const auto table = content_->Table();
+  if (!table) return;
+  std::vector<std::string> codes = mapping_->Mapping();
+  mapping::MapByColumnNames(table->FieldNames(), codes);
+  mapping_->SetFields(table->FieldNames(), codes);
+}
+
+void MainWindow::ShowMappingMenu(const QPoint& at) {
+  QMenu menu;
+  QAction* byName = menu.addAction("按列名匹配字段（书名、作者、ISBN、定价……）");
+  byName->setObjectName("map-by-name");
+  byName->setEnabled(content_->Table() != nullptr && !Converting());
+  connect(byName, &QAction::triggered, this, &MainWindow::MapByColumnNames);
+  menu.exec(Grid1->viewport()->mapToGlobal(at));
 }
 
 void MainWindow::ShowTemplateMenu(const QPoint& at) {
@@ -202,6 +222,8 @@ void MainWindow::InitGrids() {
 
 void MainWindow::ShowTable(std::shared_ptr<const import::LoadedTable> table, std::vector<std::string> codes) {
   const std::vector<std::string> names = table->FieldNames();
+  // The recommended rules also map the columns whose names say what they hold.
+  if (rules_ == convert::Rules::Recommended) mapping::MapByColumnNames(names, codes);
   content_->SetTable(std::move(table));
   mapping_->SetFields(names, codes);
 }

@@ -64,6 +64,8 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   // template into the template box and names it in the template frame's caption.
   convert::Rules Rules() const { return rules_; }
   void SetRules(convert::Rules rules);
+  // Maps the columns left unmapped by their names (书名 → 200a …); a code is never given twice.
+  void MapByColumnNames();
 
   void SelectExcel_Click();
   void OutMarc_Click();
@@ -96,6 +98,7 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
  private:
   void SetStartButtonByPaths();
   void ShowTemplateMenu(const QPoint& at);
+  void ShowMappingMenu(const QPoint& at);
   void ShowRulesInCaption();
   void FinishConversion();
   void ShowProgress();

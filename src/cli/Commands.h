@@ -14,5 +14,6 @@ int ReadCommand(std::vector<std::string> args);
 int TablesCommand(std::vector<std::string> args);
 int DumpCommand(std::vector<std::string> args);
 int ConvertCommand(std::vector<std::string> args);
+int CodesCommand(std::vector<std::string> args);
 
 }  // namespace rowcaster::cli

@@ -15,6 +15,7 @@
 #include "cli/DataFile.h"
 #include "convert/ConversionRun.h"
 #include "import/DataFile.h"
+#include "mapping/ColumnNames.h"
 #include "mapping/MarcFields.h"
 
 namespace rowcaster::cli {
@@ -80,6 +81,7 @@ int ConvertCommand(std::vector<std::string> argv) {
   const SourceTable& source = *opened;
   const auto& names = source.table->FieldNames();
   input.mapping = byName ? import::PrefilledMapping(names, marcCodeList) : std::vector<std::string>(names.size());
+  if (byName) mapping::MapByColumnNames(names, input.mapping);
   for (const auto& [col, code] : maps) {
     std::size_t index = names.size();
     for (std::size_t c = 0; c < names.size(); ++c)
@@ -89,6 +91,8 @@ int ConvertCommand(std::vector<std::string> argv) {
       if (n >= 1 && n <= names.size()) index = n - 1;
     }
     if (index == names.size()) throw UsageError{"--map " + col + "=" + code + ": the table has no column " + col};
+    for (auto& other : input.mapping)
+      if (other == code) other.clear();  // a column named for it gives the code up
     input.mapping[index] = code;
   }
   input.table = source.table;

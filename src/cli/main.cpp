@@ -28,7 +28,9 @@ const Command kCommands[] = {
      "          [--cbk FILE] [--now YYYY-MM-DDTHH:MM:SS] -o OUT\n"
      "      Converts every row of a table (default: the first) into a CNMARC record appended to\n"
      "      OUT. COL is a column name or its number from 1; --map-by-name maps the columns named\n"
-     "      exactly like a code (200a, 010a, ...). Classic rules (the default) need title (200a),\n"
+     "      exactly like a code (200a, 010a, ...), then the columns whose names the column-name\n"
+     "      file knows (书名, 作者, ISBN, 定价, 出版社 ...; see codes); a --map given beside it wins.\n"
+     "      Classic rules (the default) need title (200a),\n"
      "      ISBN (010a) and price (010d) mapped; the recommended rules check and reshape the\n"
      "      values and need the title only (--agency: the 801 $b agency code). Prints \"written N\n"
      "      records, W with warnings, F rows failed\" on standard error; --report writes every\n"
@@ -42,6 +44,10 @@ const Command kCommands[] = {
      "      VALUE, and prints its work form (UTF-8, CR LF) as it goes to the record builder.\n"
      "      The rule set's template and the cbk.db beside the program are used unless given;\n"
      "      the row's warnings (recommended rules) go to standard error.\n"},
+    {"codes", CodesCommand,
+     "  codes\n"
+     "      Lists the 38 subfield codes a column can feed, with their names and the column names\n"
+     "      that --map-by-name (and the window) map to each.\n"},
     {"tables", TablesCommand,
      "  tables FILE\n"
      "      Lists the tables of an .xls, .mdb or .dbf file that can be converted, one a line.\n"},

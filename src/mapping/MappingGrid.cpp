@@ -19,7 +19,7 @@ using ui::Twips;
 
 MappingGrid::MappingGrid(QTableWidget* grid, QListWidget* list, QWidget* start, ui::Ui& ui, QObject* parent)
     : QObject(parent), grid_(grid), list_(list), start_(start), ui_(ui) {
-  for (std::string_view e : kMarcFieldEntries) list_->addItem(QString::fromUtf8(e.data(), static_cast<qsizetype>(e.size())));
+  for (const std::string& e : MarcFieldEntries()) list_->addItem(QString::fromStdString(e));
   list_->hide();
   grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 8);

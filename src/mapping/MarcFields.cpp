@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "convert/Subfields.h"
 #include "platform/text/Utf8.h"
 
 namespace rowcaster::mapping {
@@ -16,9 +17,16 @@ std::string BuildMarcCodeList(const std::vector<std::string>& entries) {
   return list;
 }
 
-std::string DefaultMarcCodeList() {
-  return BuildMarcCodeList(std::vector<std::string>(kMarcFieldEntries.begin(), kMarcFieldEntries.end()));
+const std::vector<std::string>& MarcFieldEntries() {
+  static const std::vector<std::string> entries = [] {
+    std::vector<std::string> e;
+    for (const convert::Subfield& s : convert::kSubfields) e.push_back(std::string(s.code) + "—" + std::string(s.label));
+    return e;
+  }();
+  return entries;
 }
+
+std::string DefaultMarcCodeList() { return BuildMarcCodeList(MarcFieldEntries()); }
 
 bool IsMarcCode(std::string_view name, std::string_view marcCodeList) {
   if (name.empty() || name.find('|') != std::string_view::npos) return false;

@@ -11,8 +11,9 @@ Placement ShowMarcListPlacement(int gridLeft, int gridTop, int cellLeft, int cel
 
 std::optional<std::size_t> PreselectedEntry(std::string_view cellText) {
   if (cellText.empty()) return std::nullopt;
-  for (std::size_t i = 0; i < kMarcFieldEntries.size(); ++i)
-    if (kMarcFieldEntries[i].substr(0, cellText.size()) == cellText && cellText.size() == 4) return i;
+  const auto& entries = MarcFieldEntries();
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    if (entries[i].substr(0, cellText.size()) == cellText && cellText.size() == 4) return i;
   return std::nullopt;
 }
 

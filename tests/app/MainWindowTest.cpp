@@ -392,6 +392,32 @@ TEST_F(Window, TheEndMessageListsTheRowsOfTheReport) {
   window_->SetRules(convert::Rules::Classic);
 }
 
+// Columns named 书名, 作者, ISBN … are mapped by their names: on import with the recommended rules,
+// and from the mapping grid's context menu with either.
+TEST_F(Window, MapsColumnsByTheirNames) {
+  const std::vector<std::string> expected = {"", "200a", "200f", "010a", "010d", "210c", "210d", "330a", "215a", "215d", ""};
+  window_->tablePicker = [](const std::vector<std::string>& names) { return names.at(0); };
+  ui_.openAnswers.push_back(Fixture("messy_vendor.xls"));
+  window_->SelectExcel_Click();
+  EXPECT_EQ(window_->Mapping().Mapping(), std::vector<std::string>(11)) << "the classic rules map exact codes only";
+  QTimer::singleShot(0, [&] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    menu->findChild<QAction*>("map-by-name")->trigger();
+    menu->close();
+  });
+  emit window_->Grid1->customContextMenuRequested(QPoint(5, 5));
+  EXPECT_EQ(window_->Mapping().Mapping(), expected);
+  EXPECT_EQ(Cell(1, 1), "200a");
+
+  window_->SetRules(convert::Rules::Recommended);
+  ui_.openAnswers.push_back(Fixture("messy_vendor.xls"));
+  window_->SelectExcel_Click();
+  EXPECT_EQ(window_->Mapping().Mapping(), expected);
+  EXPECT_TRUE(window_->StratConvert->isEnabled() || window_->MarcPath->text().isEmpty());
+  window_->SetRules(convert::Rules::Classic);
+}
+
 TEST_F(Window, TheQuitQuestion) {
   LoadBooks();
   ui_.messageAnswers.push_back(ui::Answer::No);
