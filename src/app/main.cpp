@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
   }
   rowcaster::AdaptToMemoryLimit();
   QApplication app(argc, argv);
+  rowcaster::ui::InstallChineseQtTexts();
   QApplication::setOrganizationName("Rowcaster");
   QApplication::setApplicationName("Rowcaster");
   rowcaster::ui::QtUi ui;

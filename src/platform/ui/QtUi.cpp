@@ -2,6 +2,11 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+#include <QSettings>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -38,14 +43,65 @@ QString QtUi::QtFilter(const std::string& filter) {
   return entries.join(";;");
 }
 
+namespace {
+
+// The folder a file dialog opens in: the one used last (remembered across starts), unless a file
+// name with its own folder is given.
+QString StartFolder() { return QSettings().value("lastFolder").toString(); }
+void RememberFolder(const QString& file) {
+  if (!file.isEmpty()) QSettings().setValue("lastFolder", QFileInfo(file).absolutePath());
+}
+
+// The extension of a filter such as "ISO(2709) (*.iso)", or the empty text.
+QString SuffixOf(const QString& filter) {
+  const int star = filter.indexOf("*.");
+  if (star < 0) return {};
+  QString suffix;
+  for (int i = star + 2; i < filter.size() && (filter[i].isLetterOrNumber()); ++i) suffix += filter[i];
+  return suffix;
+}
+
+}  // namespace
+
 std::string QtUi::OpenFile(const std::string& title, const std::string& filter, const std::string& fileName) {
-  return S(QFileDialog::getOpenFileName(parent_, Q(title), Q(fileName), QtFilter(filter)));
+  QFileDialog dialog(parent_, Q(title), fileName.empty() ? StartFolder() : Q(fileName), QtFilter(filter));
+  dialog.setObjectName("OpenFileDialog");
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  const QString chosen = dialog.selectedFiles().first();
+  RememberFolder(chosen);
+  return S(chosen);
 }
 
 std::string QtUi::SaveFile(const std::string& title, const std::string& filter, const std::string& fileName) {
-  // No question when the file exists and no extension added: the records are appended to it.
-  return S(QFileDialog::getSaveFileName(parent_, Q(title), Q(fileName), QtFilter(filter), nullptr,
-                                        QFileDialog::DontConfirmOverwrite));
+  // No question when the file exists: the records are appended to it. The chosen type's extension
+  // is added to a name typed without one.
+  QFileDialog dialog(parent_, Q(title), fileName.empty() ? StartFolder() : Q(fileName), QtFilter(filter));
+  dialog.setObjectName("SaveFileDialog");
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  dialog.setDefaultSuffix(SuffixOf(dialog.selectedNameFilter()));
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                   [&dialog](const QString& f) { dialog.setDefaultSuffix(SuffixOf(f)); });
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  const QString chosen = dialog.selectedFiles().first();
+  RememberFolder(chosen);
+  return S(chosen);
+}
+
+bool InstallChineseQtTexts() {
+  static QTranslator* texts = nullptr;
+  if (texts) return true;
+  auto* t = new QTranslator(QCoreApplication::instance());
+  if (!t->load(QLocale(QLocale::Chinese, QLocale::China), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete t;
+    return false;
+  }
+  QCoreApplication::installTranslator(t);
+  texts = t;
+  return true;
 }
 
 void QtUi::SetWaitPointer(bool on) {

@@ -27,6 +27,10 @@ class QtUi : public Ui {
   QWidget* parent_;
 };
 
+// Qt's own texts (file dialogs, standard buttons) in Chinese, like the rest of the program, from
+// Qt's translations when they are installed; false when they are not.
+bool InstallChineseQtTexts();
+
 inline QString Q(const std::string& s) { return QString::fromStdString(s); }
 inline std::string S(const QString& s) { return s.toStdString(); }
 

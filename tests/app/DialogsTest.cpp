@@ -1,0 +1,72 @@
+// The real message boxes and file dialogs of the window speak Chinese, the save dialog adds the
+// chosen type's extension, and both start in the folder used last.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QTimer>
+#include <filesystem>
+
+#include "TestPaths.h"
+#include "platform/ui/QtUi.h"
+
+namespace rowcaster::ui {
+namespace {
+
+// Runs `act` on the modal dialog of class T once it is open.
+template <typename T>
+void WhenOpen(std::function<void(T*)> act) {
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, [timer, act] {
+    if (auto* d = qobject_cast<T*>(QApplication::activeModalWidget())) {
+      timer->stop();
+      timer->deleteLater();
+      act(d);
+    }
+  });
+  timer->start(10);
+}
+
+TEST(Dialogs, TheQuitQuestionHasChineseButtons) {
+  ASSERT_TRUE(InstallChineseQtTexts()) << "qt6-translations-l10n is part of the set-up";
+  QtUi ui;
+  QStringList buttons;
+  WhenOpen<QMessageBox>([&](QMessageBox* box) {
+    for (QAbstractButton* b : box->buttons()) buttons << b->text();
+    box->button(QMessageBox::No)->click();
+  });
+  EXPECT_EQ(ui.Message("确定退出Rowcaster吗？（Y/N）", "操作提示", Icon::Information, Buttons::YesNo), Answer::No);
+  buttons.sort();
+  EXPECT_EQ(buttons, (QStringList{"否(&N)", "是(&Y)"}));
+}
+
+TEST(Dialogs, SaveAddsTheExtensionAndBothStartWhereTheLastEnded) {
+  ASSERT_TRUE(InstallChineseQtTexts());
+  const std::string folder = test::TempPath("dialogs");
+  std::filesystem::create_directories(folder);
+  QtUi ui;
+  QString startedIn, acceptText;
+  WhenOpen<QFileDialog>([&](QFileDialog* d) {
+    startedIn = d->directory().absolutePath();
+    acceptText = d->labelText(QFileDialog::Accept);
+    d->setDirectory(QString::fromStdString(folder));
+    d->selectFile("新书目录");
+    QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
+  });
+  const std::string saved = ui.SaveFile("保存Marc数据到文件", "ISO(2709)|*.iso|txt|*.txt", "");
+  EXPECT_EQ(saved, folder + "/新书目录.iso");
+  EXPECT_EQ(acceptText, "保存(&S)");
+  WhenOpen<QFileDialog>([&](QFileDialog* d) {
+    startedIn = d->directory().absolutePath();
+    d->reject();
+  });
+  EXPECT_EQ(ui.OpenFile("选择数据文件", "Excel|*.xls", ""), "");
+  EXPECT_EQ(startedIn.toStdString(), folder) << "the open dialog starts where the save dialog ended";
+}
+
+}  // namespace
+}  // namespace rowcaster::ui
