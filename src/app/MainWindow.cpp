@@ -124,6 +124,12 @@ MainWindow::MainWindow(ui::Ui& ui, std::string exeDir, QWidget* parent)
   Grid2->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   content_ = new import::ContentModel(this);
   Grid2->setModel(content_);
+  // A row's record before converting: a double click or the context menu.
+  Grid2->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(Grid2, &QWidget::customContextMenuRequested, this, &MainWindow::ShowContentMenu);
+  connect(Grid2, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+    if (content_->Table()) PreviewRow(index.row());
+  });
 
   // The pick list is a child of the window itself, above the grids.
   List1 = new QListWidget(client);
@@ -252,8 +258,7 @@ void MainWindow::OutMarc_Click() {
 
 void MainWindow::ExitSoft_Click() { close(); }
 
-void MainWindow::StratConvert_Click() {
-  if (Converting()) return;
+convert::RunInput MainWindow::CurrentRunInput() {
   convert::RunInput in;
   in.outputPath = MarcPathText();
   in.mapping = mapping_->Mapping();
@@ -268,6 +273,31 @@ void MainWindow::StratConvert_Click() {
   if (!in.templateText.empty()) in.templateText += "\r\n";
   in.cbkConnStr = cbkConnStr;
   in.rules = rules_;
+  if (!pinyin_) pinyin_ = std::make_shared<convert::PinyinSource>(convert::PinyinSource::FromFile(DataDirFor(exeDir_) + "/pinyin.dat"));
+  in.pinyin = pinyin_;
+  return in;
+}
+
+void MainWindow::PreviewRow(int row) {
+  const convert::RunInput in = CurrentRunInput();
+  const convert::RowPreview preview = convert::PreviewRow(in, row);
+  ui_.ShowText("第 " + std::to_string(row + 1) + " 行的记录（" + std::string(convert::RulesCaption(rules_)) + "，未写入文件）",
+               convert::PreviewText(preview));
+}
+
+void MainWindow::ShowContentMenu(const QPoint& at) {
+  const QModelIndex index = Grid2->indexAt(at);
+  QMenu menu;
+  QAction* preview = menu.addAction("预览这一行的记录");
+  preview->setObjectName("preview-row");
+  preview->setEnabled(index.isValid() && content_->Table() != nullptr);
+  connect(preview, &QAction::triggered, this, [this, row = index.row()] { PreviewRow(row); });
+  menu.exec(Grid2->viewport()->mapToGlobal(at));
+}
+
+void MainWindow::StratConvert_Click() {
+  if (Converting()) return;
+  convert::RunInput in = CurrentRunInput();
   const convert::RunOutcome check = convert::CheckRun(in);
   if (check != convert::RunOutcome::Finished) {
     convert::RunResult refused;
@@ -277,8 +307,6 @@ void MainWindow::StratConvert_Click() {
     if (check == convert::RunOutcome::PathMissing) OutMarc->setFocus();
     return;
   }
-  if (!pinyin_) pinyin_ = std::make_shared<convert::PinyinSource>(convert::PinyinSource::FromFile(DataDirFor(exeDir_) + "/pinyin.dat"));
-  in.pinyin = pinyin_;
   runInput_ = in;
   stop_ = false;
   finished_ = false;

@@ -64,6 +64,9 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   // template into the template box and names it in the template frame's caption.
   convert::Rules Rules() const { return rules_; }
   void SetRules(convert::Rules rules);
+  // The record of content row `row` (from 0) as it would be written, with its warnings, shown
+  // without writing anything.
+  void PreviewRow(int row);
   // Maps the columns left unmapped by their names (书名 → 200a …); a code is never given twice.
   void MapByColumnNames();
 
@@ -99,6 +102,9 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   void SetStartButtonByPaths();
   void ShowTemplateMenu(const QPoint& at);
   void ShowMappingMenu(const QPoint& at);
+  void ShowContentMenu(const QPoint& at);
+  // What a run of the window's current state reads: table, mapping, template, rules.
+  convert::RunInput CurrentRunInput();
   void ShowRulesInCaption();
   void FinishConversion();
   void ShowProgress();

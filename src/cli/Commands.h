@@ -15,5 +15,6 @@ int TablesCommand(std::vector<std::string> args);
 int DumpCommand(std::vector<std::string> args);
 int ConvertCommand(std::vector<std::string> args);
 int CodesCommand(std::vector<std::string> args);
+int PreviewCommand(std::vector<std::string> args);
 
 }  // namespace rowcaster::cli

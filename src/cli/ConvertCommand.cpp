@@ -24,23 +24,31 @@ namespace {
 std::atomic<bool> gStop{false};
 extern "C" void OnInterrupt(int) { gStop = true; }
 
-}  // namespace
+// What convert and preview share: the file, the table, the mapping, the rules, the template.
+struct RunArgs {
+  std::optional<std::string> file, table, out, report;
+  std::optional<std::int64_t> row;  // preview: from 1
+  bool dryRun = false;
+  convert::RunInput input;
+};
 
-int ConvertCommand(std::vector<std::string> argv) {
+// Reads the arguments of convert (`preview` false) or preview; the source table is opened and the
+// mapping resolved against its columns. Nothing when the file cannot be read (already said).
+std::optional<RunArgs> ReadRunArgs(std::vector<std::string> argv, bool preview) {
   Args args(std::move(argv));
-  std::optional<std::string> file, table, templateFile, cbk, now, out, agency, report;
+  RunArgs run;
+  std::optional<std::string> templateFile, cbk, now, agency;
   std::vector<std::pair<std::string, std::string>> maps;
   bool byName = false;
   convert::Rules rules = convert::Rules::Classic;
+  const char* const command = preview ? "preview" : "convert";
   while (!args.Done()) {
     if (auto r = args.Option("--rules")) {
       rules = RulesOption(*r);
     } else if (auto a = args.Option("--agency")) {
       agency = a;
-    } else if (auto rep = args.Option("--report")) {
-      report = rep;
     } else if (auto v = args.Option("--table")) {
-      table = v;
+      run.table = v;
     } else if (auto m = args.Option("--map")) {
       const auto eq = m->rfind('=');
       if (eq == std::string::npos || eq == 0) throw UsageError{"--map takes COL=CODE, not '" + *m + "'"};
@@ -53,31 +61,40 @@ int ConvertCommand(std::vector<std::string> argv) {
       cbk = c;
     } else if (auto n = args.Option("--now")) {
       now = n;
-    } else if (auto o = args.Option("-o")) {
-      out = o;
-    } else if (!file && args.Peek().rfind("-", 0) != 0) {
-      file = args.Next();
+    } else if (auto o = !preview ? args.Option("-o") : std::nullopt) {
+      run.out = o;
+    } else if (auto rep = !preview ? args.Option("--report") : std::nullopt) {
+      run.report = rep;
+    } else if (!preview && args.Flag("--dry-run")) {
+      run.dryRun = true;
+    } else if (auto row = preview ? args.Option("--row") : std::nullopt) {
+      if (row->empty() || row->find_first_not_of("0123456789") != std::string::npos || row->size() > 12 || std::stoll(*row) < 1)
+        throw UsageError{"--row takes a row number from 1, not '" + *row + "'"};
+      run.row = std::stoll(*row);
+    } else if (!run.file && args.Peek().rfind("-", 0) != 0) {
+      run.file = args.Next();
     } else {
-      throw UsageError{"convert: unknown argument '" + args.Peek() + "'"};
+      throw UsageError{std::string(command) + ": unknown argument '" + args.Peek() + "'"};
     }
   }
-  if (!file || !out || (maps.empty() && !byName))
-    throw UsageError{"convert FILE [--table NAME] (--map COL=CODE ... | --map-by-name) [--template FILE] "
-                     "[--cbk FILE] [--now ...] -o OUT"};
+  if (!run.file || (!preview && !run.out && !run.dryRun) || (maps.empty() && !byName))
+    throw UsageError{std::string(command) + " FILE [--table NAME] (--map COL=CODE ... | --map-by-name) ... " +
+                     (preview ? "[--row N]" : "(-o OUT | --dry-run)") + "; see " + command + " --help"};
   const std::string marcCodeList = mapping::DefaultMarcCodeList();
   for (const auto& [col, code] : maps)
     if (!mapping::IsMarcCode(code, marcCodeList)) throw UsageError{"--map " + col + "=" + code + ": not a subfield code"};
 
-  convert::RunInput input;
+  convert::RunInput& input = run.input;
   input.rules = rules;
   if (agency) input.agencyCode = *agency;
   input.clock = ClockFrom(now);
   input.templateText = templateFile ? ReadTemplate(*templateFile) : std::string(convert::DefaultTemplate(rules));
   input.cbkConnStr = CbkConnectionString(cbk);
-  input.outputPath = *out;
+  input.outputPath = run.out.value_or("");
+  input.dryRun = run.dryRun;
 
-  const auto opened = OpenSourceOrSay(*file, table, true);
-  if (!opened) return kExitFailed;
+  const auto opened = OpenSourceOrSay(*run.file, run.table, true);
+  if (!opened) return std::nullopt;
   const SourceTable& source = *opened;
   const auto& names = source.table->FieldNames();
   input.mapping = byName ? import::PrefilledMapping(names, marcCodeList) : std::vector<std::string>(names.size());
@@ -96,8 +113,25 @@ int ConvertCommand(std::vector<std::string> argv) {
     input.mapping[index] = code;
   }
   input.table = source.table;
-  auto pinyin = std::make_shared<convert::PinyinSource>(convert::PinyinSource::Beside());
-  input.pinyin = pinyin;
+  input.pinyin = std::make_shared<convert::PinyinSource>(convert::PinyinSource::Beside());
+  return run;
+}
+
+}  // namespace
+
+int PreviewCommand(std::vector<std::string> argv) {
+  auto run = ReadRunArgs(std::move(argv), true);
+  if (!run) return kExitFailed;
+  const convert::RowPreview preview = convert::PreviewRow(run->input, run->row.value_or(1) - 1);
+  std::fputs(convert::PreviewText(preview).c_str(), stdout);
+  return preview.record.empty() ? kExitFailed : kExitOk;
+}
+
+int ConvertCommand(std::vector<std::string> argv) {
+  auto run = ReadRunArgs(std::move(argv), false);
+  if (!run) return kExitFailed;
+  const convert::RunInput& input = run->input;
+  const std::optional<std::string>& report = run->report;
 
   const bool terminal = isatty(2);
   const auto start = std::chrono::steady_clock::now();
@@ -130,6 +164,7 @@ int ConvertCommand(std::vector<std::string> argv) {
   std::fprintf(stderr, "written %lld records, %lld with warnings, %lld rows failed (%lld rows in %.2f s, %.0f rows/s)\n",
                static_cast<long long>(r.written), static_cast<long long>(r.warned), static_cast<long long>(r.failed),
                static_cast<long long>(r.rows), seconds, seconds > 0 ? r.rows / seconds : 0.0);
+  if (input.dryRun) std::fputs(convert::ReportText(r).c_str(), stdout);
   if (report) {
     std::ofstream file(*report, std::ios::binary | std::ios::trunc);
     file << convert::ReportText(r);

@@ -25,7 +25,7 @@ const Command kCommands[] = {
     {"convert", ConvertCommand,
      "  convert FILE [--table NAME] (--map COL=CODE ... | --map-by-name) [--template FILE]\n"
      "          [--rules classic|recommended] [--agency CODE] [--report FILE]\n"
-     "          [--cbk FILE] [--now YYYY-MM-DDTHH:MM:SS] -o OUT\n"
+     "          [--cbk FILE] [--now YYYY-MM-DDTHH:MM:SS] (-o OUT | --dry-run)\n"
      "      Converts every row of a table (default: the first) into a CNMARC record appended to\n"
      "      OUT. COL is a column name or its number from 1; --map-by-name maps the columns named\n"
      "      exactly like a code (200a, 010a, ...), then the columns whose names the column-name\n"
@@ -36,7 +36,13 @@ const Command kCommands[] = {
      "      records, W with warnings, F rows failed\" on standard error; --report writes every\n"
      "      failed or warned row as tab-separated text. A partial record at the end of OUT (a\n"
      "      run that was killed) is cut off first; a file that is not ISO 2709 is refused.\n"
+     "      --dry-run composes every row, writes nothing and prints the report.\n"
      "      Exit 1 when a row failed or OUT could not be written.\n"},
+    {"preview", PreviewCommand,
+     "  preview FILE [--table NAME] [--row N] (--map COL=CODE ... | --map-by-name)\n"
+     "          [--rules classic|recommended] [--agency CODE] [--template FILE] [--cbk FILE]\n"
+     "      Prints the record of row N (default 1) as it would be written, one field a line\n"
+     "      (tag, indicators, $subfields), with the row's warnings; writes nothing.\n"},
     {"compose", ComposeCommand,
      "  compose [--rules classic|recommended] [--agency CODE] [--now YYYY-MM-DDTHH:MM:SS]\n"
      "          [--template FILE] [--cbk FILE] CODE=VALUE ...\n"

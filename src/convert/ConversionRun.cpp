@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "convert/Values.h"
+#include "iso2709/Listing.h"
 #include "platform/SystemError.h"
 
 namespace rowcaster::convert {
@@ -92,7 +93,9 @@ ExistingRecords ScanRecords(int fd) {
 // file never ends inside a record; the data reach the disk before the run reports success.
 class Output {
  public:
-  explicit Output(const std::string& path) {
+  // With `nowhere` nothing is opened or written, and every record counts as written (a dry run).
+  Output(const std::string& path, bool nowhere) : nowhere_(nowhere) {
+    if (nowhere_) return;
     fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd_ < 0) {
       error_ = ErrorText(errno);
@@ -118,7 +121,7 @@ class Output {
   ~Output() {
     if (fd_ >= 0) ::close(fd_);
   }
-  bool ok() const { return fd_ >= 0 && error_.empty(); }
+  bool ok() const { return nowhere_ || (fd_ >= 0 && error_.empty()); }
   const std::string& error() const { return error_; }
   // Bytes of a partial record cut from the end of the existing file.
   std::int64_t cutBytes() const { return cutBytes_; }
@@ -126,6 +129,7 @@ class Output {
   // Writes the records `bytes`, which end at the offsets `ends`; returns how many are whole in the
   // file. On a failure the file keeps the whole ones and error() says why.
   std::size_t Write(const std::string& bytes, const std::vector<std::size_t>& ends) {
+    if (nowhere_) return ends.size();
     std::size_t done = 0;
     while (done < bytes.size()) {
       const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, end_ + static_cast<off_t>(done));
@@ -144,6 +148,7 @@ class Output {
     return ends.size();
   }
   bool Close() {
+    if (nowhere_) return true;
     if (fd_ < 0) return false;
     if (::fsync(fd_) != 0 && errno != EINVAL && error_.empty()) error_ = ErrorText(errno);
     const int rc = ::close(fd_);
@@ -153,6 +158,7 @@ class Output {
   }
 
  private:
+  bool nowhere_ = false;
   int fd_ = -1;
   off_t end_ = 0;
   std::int64_t cutBytes_ = 0;
@@ -166,6 +172,57 @@ std::array<int, kParamCount> SubfieldColumns(const std::vector<std::string>& map
   for (std::size_t r = 0; r < mapping.size(); ++r)
     if (const auto p = ParamOfCode(mapping[r])) columns[*p] = static_cast<int>(r);
   return columns;
+}
+
+// What one composing thread keeps for itself: its own publisher lookup and composition context.
+struct Worker {
+  explicit Worker(const RunInput& input) : lookup(input.cbkConnStr) {
+    context.rules = input.rules;
+    context.agencyCode = input.agencyCode;
+    context.templateText = input.templateText;
+    context.lookup = &lookup;
+    context.pinyin = input.pinyin.get();
+  }
+  RegionLookup lookup;
+  CompositionContext context;
+  SubfieldValues values;
+  std::vector<std::string_view> cells;
+};
+
+
+// One row's record, or why it has none. Nothing a row does ends the run.
+RowResult ComposeRow(const RunInput& input, SubfieldValues& values, CompositionContext& context) {
+  try {
+    context.now = input.clock();
+    std::vector<std::string> warnings;
+    iso2709::BuildResult r = ConverttoMarc(values, context, &warnings);
+    if (r.status == iso2709::BuildStatus::Built) return {std::move(r.record), {}, std::move(warnings), {}, {}};
+    return {{}, r.description.empty() ? std::string("记录为空") : r.description, {}, {}, {}};
+  } catch (const std::bad_alloc&) {
+    return {{}, "内存不足"};
+  } catch (const std::exception& e) {
+    return {{}, std::string("处理这一行时出错：") + e.what()};
+  } catch (...) {
+    return {{}, "处理这一行时出错"};
+  }
+}
+
+
+// Row `row` (from 0) of the input's table composed with `w`.
+RowResult ComposeOne(const RunInput& input, const std::array<int, kParamCount>& columns, std::int64_t row, Worker& w) {
+  input.table->Row(static_cast<std::size_t>(row), w.cells);
+  const auto cell = [&](Param p) -> std::string_view {
+    const int c = columns[p];
+    return c >= 0 && static_cast<std::size_t>(c) < w.cells.size() ? w.cells[c] : std::string_view();
+  };
+  for (std::size_t p = 0; p < kParamCount; ++p) w.values[p].assign(cell(static_cast<Param>(p)));
+  w.context.recordNumber = row + 1;
+  RowResult r = ComposeRow(input, w.values, w.context);
+  if (r.record.empty() || !r.warnings.empty()) {
+    r.title = OneLine(cell(d200a));
+    r.isbn = OneLine(cell(d010a));
+  }
+  return r;
 }
 
 // Composes rows in parallel and hands them back in order.
@@ -213,21 +270,6 @@ class Composer {
   }
 
  private:
-  // What one composing thread keeps for itself.
-  struct Worker {
-    explicit Worker(const RunInput& input) : lookup(input.cbkConnStr) {
-      context.rules = input.rules;
-      context.agencyCode = input.agencyCode;
-      context.templateText = input.templateText;
-      context.lookup = &lookup;
-      context.pinyin = input.pinyin.get();
-    }
-    RegionLookup lookup;
-    CompositionContext context;
-    SubfieldValues values;
-    std::vector<std::string_view> cells;
-  };
-
   void Work() {
     Worker worker(input_);
     for (;;) {
@@ -251,39 +293,8 @@ class Composer {
   std::vector<RowResult> ComposeBatch(std::int64_t b, Worker& w) {
     std::vector<RowResult> results;
     const std::int64_t end = std::min(rows_, (b + 1) * kBatch);
-    const auto cell = [&](Param p) -> std::string_view {
-      const int c = columns_[p];
-      return c >= 0 && static_cast<std::size_t>(c) < w.cells.size() ? w.cells[c] : std::string_view();
-    };
-    for (std::int64_t row = b * kBatch; row < end; ++row) {
-      input_.table->Row(static_cast<std::size_t>(row), w.cells);
-      for (std::size_t p = 0; p < kParamCount; ++p) w.values[p].assign(cell(static_cast<Param>(p)));
-      w.context.recordNumber = row + 1;
-      results.push_back(ComposeRow(w.values, w.context));
-      RowResult& r = results.back();
-      if (r.record.empty() || !r.warnings.empty()) {
-        r.title = OneLine(cell(d200a));
-        r.isbn = OneLine(cell(d010a));
-      }
-    }
+    for (std::int64_t row = b * kBatch; row < end; ++row) results.push_back(ComposeOne(input_, columns_, row, w));
     return results;
-  }
-
-  // One row's record, or why it has none. Nothing a row does ends the run.
-  RowResult ComposeRow(SubfieldValues& values, CompositionContext& context) {
-    try {
-      context.now = input_.clock();
-      std::vector<std::string> warnings;
-      iso2709::BuildResult r = ConverttoMarc(values, context, &warnings);
-      if (r.status == iso2709::BuildStatus::Built) return {std::move(r.record), {}, std::move(warnings), {}, {}};
-      return {{}, r.description.empty() ? std::string("记录为空") : r.description, {}, {}, {}};
-    } catch (const std::bad_alloc&) {
-      return {{}, "内存不足"};
-    } catch (const std::exception& e) {
-      return {{}, std::string("处理这一行时出错：") + e.what()};
-    } catch (...) {
-      return {{}, "处理这一行时出错"};
-    }
   }
 
   const RunInput& input_;
@@ -383,10 +394,32 @@ std::optional<EndMessage> MessageFor(const RunResult& r, const RunInput& input) 
 
 RunOutcome CheckRun(const RunInput& input) {
   // The output path: only the empty text fails.
-  if (input.outputPath.empty()) return RunOutcome::PathMissing;
+  if (input.outputPath.empty() && !input.dryRun) return RunOutcome::PathMissing;
   // Title, ISBN and price must be mapped.
   const Required mapped = RequiredMapped(input.mapping, input.rules);
   return mapped.title && mapped.isbn && mapped.price ? RunOutcome::Finished : RunOutcome::RequiredMissing;
+}
+
+RowPreview PreviewRow(const RunInput& input, std::int64_t row) {
+  RowPreview preview;
+  if (!input.table || row < 0 || row >= static_cast<std::int64_t>(input.table->RowCount())) {
+    preview.failure = "没有第 " + std::to_string(row + 1) + " 行";
+    return preview;
+  }
+  Worker worker(input);
+  RowResult r = ComposeOne(input, SubfieldColumns(input.mapping), row, worker);
+  preview.warnings = std::move(r.warnings);
+  preview.failure = std::move(r.failure);
+  iso2709::Record record;
+  if (!r.record.empty() && iso2709::ReadRecord(r.record, record)) preview.listing = iso2709::Listing(record);
+  preview.record = std::move(r.record);
+  return preview;
+}
+
+std::string PreviewText(const RowPreview& preview) {
+  std::string out = preview.record.empty() ? "没有生成记录：" + preview.failure + "\n" : preview.listing;
+  for (const auto& w : preview.warnings) out += "警告：" + w + "\n";
+  return out;
 }
 
 RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
@@ -394,7 +427,7 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
   result.outcome = CheckRun(input);
   if (result.outcome != RunOutcome::Finished) return result;
   // The output file, appended to; a file that cannot be opened stops the run before any row.
-  Output out(input.outputPath);
+  Output out(input.outputPath, input.dryRun);
   result.cutBytes = out.cutBytes();
   if (!out.ok()) {
     result.outcome = RunOutcome::OutputFailed;

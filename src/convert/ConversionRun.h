@@ -35,6 +35,7 @@ struct RunInput {
   std::string cbkConnStr;
   std::shared_ptr<const PinyinSource> pinyin;
   int threads = 0;  // composing threads; 0: one per core
+  bool dryRun = false;  // compose every row, write nothing
 };
 
 enum class RunOutcome {
@@ -90,6 +91,16 @@ std::optional<EndMessage> MessageFor(const RunResult& result, const RunInput& in
 
 // The two checks a run makes before it touches anything: Finished when both pass.
 RunOutcome CheckRun(const RunInput& input);
+
+// One row's record as it would be written, without writing anything: the record (empty when the
+// row gives none), its readable listing, why it failed, its warnings.
+struct RowPreview {
+  std::string record, listing, failure;
+  std::vector<std::string> warnings;
+};
+RowPreview PreviewRow(const RunInput& input, std::int64_t row);  // row from 0
+// The listing (or the failure) followed by the warnings, as a person reads them.
+std::string PreviewText(const RowPreview& preview);
 
 // Runs the conversion. The checks' messages are the caller's to show (MessageFor); nothing here
 // shows a window.

@@ -418,6 +418,34 @@ TEST_F(Window, MapsColumnsByTheirNames) {
   window_->SetRules(convert::Rules::Classic);
 }
 
+// A double click on a content row shows that row's record, listed field by field, writing nothing.
+TEST_F(Window, PreviewsTheRecordOfARow) {
+  LoadBooks();
+  const QRect cell = window_->Grid2->visualRect(window_->Content().index(1, 0));
+  QTest::mouseClick(window_->Grid2->viewport(), Qt::LeftButton, {}, cell.center());
+  QTest::mouseDClick(window_->Grid2->viewport(), Qt::LeftButton, {}, cell.center());
+  ASSERT_EQ(ui_.texts.size(), 1u);
+  EXPECT_EQ(ui_.texts[0].first, "第 2 行的记录（标准规则，未写入文件）");
+  const std::string& text = ui_.texts[0].second;
+  EXPECT_NE(text.find("200 1  $a 长江三峡 $A chang jiang san xia $f 李四著,王五"), std::string::npos) << text;
+  EXPECT_NE(text.find("102    $a CN $b 310000"), std::string::npos) << text;
+  EXPECT_TRUE(window_->MarcPath->text().isEmpty()) << "no output was chosen, none is needed";
+
+  // The recommended rules with their warnings, from the context menu.
+  window_->SetRules(convert::Rules::Recommended);
+  QTimer::singleShot(0, [&] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    menu->findChild<QAction*>("preview-row")->trigger();
+    menu->close();
+  });
+  const QRect last = window_->Grid2->visualRect(window_->Content().index(4, 0));
+  emit window_->Grid2->customContextMenuRequested(last.center());
+  ASSERT_EQ(ui_.texts.size(), 2u);
+  EXPECT_NE(ui_.texts[1].second.find("警告："), std::string::npos) << ui_.texts[1].second;
+  window_->SetRules(convert::Rules::Classic);
+}
+
 TEST_F(Window, TheQuitQuestion) {
   LoadBooks();
   ui_.messageAnswers.push_back(ui::Answer::No);

@@ -368,5 +368,43 @@ TEST_F(Run, RecommendedRulesReportEveryRowThatNeedsALook) {
   EXPECT_EQ(CheckRun(input_), RunOutcome::RequiredMissing);
 }
 
+
+// A row's preview is the record the run writes, listed as yaz-marcdump lists it; nothing is written.
+TEST_F(Run, APreviewIsTheRecordTheRunWrites) {
+  input_.table = Load("messy_vendor.xls", "Sheet1$");
+  input_.mapping = {"", "200a", "200f", "010a", "010d", "210c", "210d", "330a", "215a", "215d", ""};
+  input_.rules = Rules::Recommended;
+  input_.templateText = std::string(kRecommendedTemplate);
+  ASSERT_EQ(RunConversion(input_).written, 420);
+  std::string errors;
+  const std::string listing = Yaz(input_.outputPath, &errors);
+  ASSERT_EQ(errors, "");
+  std::vector<std::string> yaz;  // one block a record
+  for (std::size_t start = 0; start < listing.size();) {
+    const std::size_t end = listing.find("\n\n", start);
+    yaz.push_back(listing.substr(start, end == std::string::npos ? std::string::npos : end + 1 - start));
+    if (end == std::string::npos) break;
+    start = end + 2;
+  }
+  ASSERT_EQ(yaz.size(), 420u);
+  const auto records = Records(Slurp(input_.outputPath));
+  const std::string before = Slurp(input_.outputPath);
+  for (const std::int64_t row : {0, 1, 2, 57, 210, 418, 419}) {
+    const RowPreview p = PreviewRow(input_, row);
+    EXPECT_EQ(p.record, records[row]) << row;
+    EXPECT_EQ(p.listing, yaz[row]) << row;
+  }
+  EXPECT_EQ(Slurp(input_.outputPath), before) << "a preview writes nothing";
+  EXPECT_EQ(PreviewRow(input_, 420).failure, "没有第 421 行");
+
+  // A dry run composes every row and writes nothing.
+  std::filesystem::remove(input_.outputPath);
+  input_.dryRun = true;
+  const RunResult dry = RunConversion(input_);
+  EXPECT_EQ(dry.written, 420);
+  EXPECT_EQ(dry.warned, 59);
+  EXPECT_FALSE(std::filesystem::exists(input_.outputPath));
+}
+
 }  // namespace
 }  // namespace rowcaster::convert

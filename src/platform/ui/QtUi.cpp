@@ -1,7 +1,12 @@
 #include "platform/ui/QtUi.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFontDatabase>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -89,6 +94,23 @@ std::string QtUi::SaveFile(const std::string& title, const std::string& filter, 
   const QString chosen = dialog.selectedFiles().first();
   RememberFolder(chosen);
   return S(chosen);
+}
+
+void QtUi::ShowText(const std::string& title, const std::string& text) {
+  QDialog dialog(parent_);
+  dialog.setObjectName("TextDialog");
+  dialog.setWindowTitle(Q(title));
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* box = new QPlainTextEdit(Q(text), &dialog);
+  box->setReadOnly(true);
+  box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  layout->addWidget(box);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  layout->addWidget(buttons);
+  dialog.resize(640, 420);
+  dialog.exec();
 }
 
 bool InstallChineseQtTexts() {

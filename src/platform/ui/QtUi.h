@@ -19,6 +19,7 @@ class QtUi : public Ui {
   std::string OpenFile(const std::string& title, const std::string& filter, const std::string& fileName) override;
   std::string SaveFile(const std::string& title, const std::string& filter, const std::string& fileName) override;
   void SetWaitPointer(bool on) override;
+  void ShowText(const std::string& title, const std::string& text) override;
 
   // "description|pattern|description|pattern" as a Qt filter list.
   static QString QtFilter(const std::string& filter);

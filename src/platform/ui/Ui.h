@@ -25,6 +25,8 @@ class Ui {
   virtual std::string SaveFile(const std::string& title, const std::string& filter, const std::string& fileName) = 0;
   // The program-wide wait pointer on or off.
   virtual void SetWaitPointer(bool on) = 0;
+  // A text to read (a record's listing), in a window of its own with a close button.
+  virtual void ShowText(const std::string& title, const std::string& text) = 0;
 };
 
 // A Ui that answers from a script and records everything that was shown.
@@ -44,6 +46,7 @@ class ScriptedUi : public Ui {
   std::deque<Answer> messageAnswers;                 // empty queue: Ok, or Yes for Yes/No
   std::vector<Shown> messages;
   std::vector<Dialog> dialogs;
+  std::vector<std::pair<std::string, std::string>> texts;  // title, text
   int waitDepth = 0, waitChanges = 0;
 
   Answer Message(const std::string& text, const std::string& title, Icon icon, Buttons buttons,
@@ -66,6 +69,7 @@ class ScriptedUi : public Ui {
     waitDepth += on ? 1 : -1;
     ++waitChanges;
   }
+  void ShowText(const std::string& title, const std::string& text) override { texts.emplace_back(title, text); }
 
  private:
   static std::string Pop(std::deque<std::string>& q) {

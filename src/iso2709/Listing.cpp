@@ -1,0 +1,65 @@
+#include "iso2709/Listing.h"
+
+#include "platform/text/Gbk.h"
+
+namespace rowcaster::iso2709 {
+namespace {
+
+bool Digits(std::string_view s, std::size_t& value) {
+  value = 0;
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<std::size_t>(c - '0');
+  }
+  return !s.empty();
+}
+
+}  // namespace
+
+bool ReadRecord(std::string_view bytes, Record& record) {
+  record = {};
+  std::size_t length = 0, base = 0;
+  if (bytes.size() < 25 || !Digits(bytes.substr(0, 5), length) || length != bytes.size() || bytes.back() != '\x1D' ||
+      !Digits(bytes.substr(12, 5), base) || base > bytes.size())
+    return false;
+  record.leader = std::string(bytes.substr(0, 24));
+  for (std::size_t d = 24; d + 12 <= base - 1; d += 12) {
+    std::size_t fieldLength = 0, start = 0;
+    if (!Digits(bytes.substr(d + 3, 4), fieldLength) || !Digits(bytes.substr(d + 7, 5), start)) return false;
+    if (base + start + fieldLength > bytes.size() || fieldLength == 0) return false;
+    std::string_view body = bytes.substr(base + start, fieldLength - 1);  // without its terminator
+    Field f;
+    f.tag = std::string(bytes.substr(d, 3));
+    if (f.tag < "010") {
+      f.data = text::FromGbk(body);
+    } else {
+      f.indicators = std::string(body.substr(0, 2));
+      for (std::size_t at = body.find('\x1F'); at != std::string_view::npos;) {
+        const std::size_t next = body.find('\x1F', at + 1);
+        const std::string_view sub = body.substr(at + 1, next == std::string_view::npos ? next : next - at - 1);
+        if (!sub.empty()) f.subfields.emplace_back(std::string(sub.substr(0, 1)), text::FromGbk(sub.substr(1)));
+        at = next;
+      }
+    }
+    record.fields.push_back(std::move(f));
+  }
+  return true;
+}
+
+std::string Listing(const Record& record) {
+  std::string out = record.leader + "\n";
+  for (const Field& f : record.fields) {
+    out += f.tag;
+    if (f.indicators.empty()) {
+      out += " " + f.data;
+    } else {
+      out += " " + f.indicators + " ";
+      for (std::size_t k = 0; k < f.subfields.size(); ++k)
+        out += (k ? " $" : "$") + f.subfields[k].first + " " + f.subfields[k].second;
+    }
+    out += "\n";
+  }
+  return out;
+}
+
+}  // namespace rowcaster::iso2709
