@@ -11,6 +11,8 @@
 #include <chrono>
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <string_view>
 
 #include "platform/SystemError.h"
 
@@ -120,11 +122,51 @@ class ChildProcess : public TableReader {
   }
 
  private:
-  // A frame's body, read from the buffer; running short means the frame is not complete yet.
-  struct ShortFrame {};
+  [[noreturn]] static void Broken() { throw DataError("读取数据文件的辅助程序送回了无法识别的数据"); }
+
+  // The length of the frame at `pos` (its type byte included) once the buffer holds all of it;
+  // nothing while it does not. A frame of a type not known here is one byte: its handler refuses it.
+  static std::optional<std::size_t> CompleteFrame(std::string_view b, std::size_t pos) {
+    std::size_t at = pos + 1;
+    const auto skip = [&](std::size_t n) {
+      if (b.size() - at < n) return false;
+      at += n;
+      return true;
+    };
+    const auto count = [&](std::uint32_t& n) {
+      if (b.size() - at < 4) return false;
+      std::memcpy(&n, b.data() + at, 4);
+      at += 4;
+      return true;
+    };
+    const auto string = [&] {
+      std::uint32_t n;
+      return count(n) && skip(n);
+    };
+    const auto strings = [&] {
+      std::uint32_t n;
+      if (!count(n)) return false;
+      for (std::uint32_t k = 0; k < n; ++k)
+        if (!string()) return false;
+      return true;
+    };
+    bool complete = true;
+    switch (b[pos]) {
+      case 'Z': break;
+      case 'E': complete = string(); break;
+      case 'T': complete = string() && string(); break;
+      case 'N': complete = skip(8) && strings(); break;
+      case 'R': complete = strings(); break;
+      default: break;
+    }
+    if (!complete) return std::nullopt;
+    return at - pos;
+  }
+
+  // The body of a complete frame; reading past its end means the helper sent something malformed.
   class Frame {
    public:
-    Frame(const std::string& b, std::size_t pos) : b_(b), pos_(pos) {}
+    Frame(std::string_view b, std::size_t pos) : b_(b), pos_(pos) {}
     std::uint32_t U32() {
       Need(4);
       std::uint32_t v;
@@ -152,17 +194,14 @@ class ChildProcess : public TableReader {
 
    private:
     void Need(std::size_t n) const {
-      if (b_.size() - pos_ < n) throw ShortFrame{};
+      if (b_.size() - pos_ < n) Broken();
     }
-    const std::string& b_;
+    std::string_view b_;
     std::size_t pos_;
   };
 
-  [[noreturn]] static void Broken() { throw DataError("读取数据文件的辅助程序送回了无法识别的数据"); }
 
-  // Runs the helper with `args` and hands each frame to `onFrame`, which must read the whole frame
-  // before it acts on it: a frame cut short by the pipe makes a read throw ShortFrame, and the same
-  // frame comes again once the rest has arrived.
+  // Runs the helper with `args` and hands each complete frame to `onFrame`.
   void Run(const std::vector<std::string>& args, const std::function<void(char, Frame&)>& onFrame) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) throw DataError(std::string("无法启动读取程序：") + ErrorText(errno));
@@ -218,28 +257,22 @@ class ChildProcess : public TableReader {
         if (n <= 0) break;
         lastProgress = std::chrono::steady_clock::now();
         buf.append(chunk, static_cast<std::size_t>(n));
-        // Every complete frame in the buffer.
+        // Every complete frame in the buffer; a frame cut by the pipe waits for the rest.
         while (pos < buf.size() && !ended) {
+          const std::optional<std::size_t> length = CompleteFrame(buf, pos);
+          if (!length) break;
           const char type = buf[pos];
-          Frame f(buf, pos + 1);
-          try {
-            if (type == 'Z') {
-              ended = true;
-              pos += 1;
-              break;
-            }
-            if (type == 'E') {
-              failure = f.Str();
-              ended = true;
-              pos = f.pos();
-              break;
-            }
-            // A frame that is not complete yet throws ShortFrame before the handler has acted on it.
+          const std::string_view frame(buf.data(), pos + *length);  // a frame ends where its length says
+          Frame f(frame, pos + 1);
+          if (type == 'Z') {
+            ended = true;
+          } else if (type == 'E') {
+            failure = f.Str();
+            ended = true;
+          } else {
             onFrame(type, f);
-            pos = f.pos();
-          } catch (const ShortFrame&) {
-            break;
           }
+          pos += *length;
         }
         if (pos > (1 << 20)) {
           buf.erase(0, pos);
