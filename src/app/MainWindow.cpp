@@ -183,6 +183,13 @@ void MainWindow::MapByColumnNames() {
   mapping_->SetFields(table->FieldNames(), codes);
 }
 
+void MainWindow::ShowAbout() {
+  ui_.Message(std::string("Rowcaster ") + ROWCASTER_VERSION +
+                  "\r\n把中文图书数据表格（.xls、.mdb、.dbf）转换为 CNMARC 记录（ISO 2709）。\r\n"
+                  "出版社库：" + DataDirFor(exeDir_) + "\r\n命令行：rowcaster-cli --help",
+              "关于 Rowcaster", ui::Icon::Information, ui::Buttons::Ok);
+}
+
 void MainWindow::ShowMappingMenu(const QPoint& at) {
   QMenu menu;
   QAction* byName = menu.addAction("按列名匹配字段（书名、作者、ISBN、定价……）");
@@ -205,6 +212,10 @@ void MainWindow::ShowTemplateMenu(const QPoint& at) {
     action->setChecked(r == rules_);
     connect(action, &QAction::triggered, this, [this, r] { SetRules(r); });
   }
+  menu->addSeparator();
+  QAction* about = menu->addAction("关于 Rowcaster");
+  about->setObjectName("about");
+  connect(about, &QAction::triggered, this, &MainWindow::ShowAbout);
   menu->exec(Text2->mapToGlobal(at));
 }
 

@@ -103,6 +103,7 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   void ShowTemplateMenu(const QPoint& at);
   void ShowMappingMenu(const QPoint& at);
   void ShowContentMenu(const QPoint& at);
+  void ShowAbout();
   // What a run of the window's current state reads: table, mapping, template, rules.
   convert::RunInput CurrentRunInput();
   void ShowRulesInCaption();

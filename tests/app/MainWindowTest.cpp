@@ -354,6 +354,17 @@ TEST_F(Window, TheRuleSetFromTheTemplateMenuIsRemembered) {
   });
   emit window_->Text2->customContextMenuRequested(QPoint(10, 10));
   EXPECT_EQ(offered, (QStringList{"rules-classic", "rules-recommended"}));
+  // The same menu tells the version.
+  QTimer::singleShot(0, [&] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    menu->findChild<QAction*>("about")->trigger();
+    menu->close();
+  });
+  emit window_->Text2->customContextMenuRequested(QPoint(10, 10));
+  ASSERT_FALSE(ui_.messages.empty());
+  EXPECT_EQ(ui_.messages.back().title, "关于 Rowcaster");
+  EXPECT_EQ(ui_.messages.back().text.find(std::string("Rowcaster ") + ROWCASTER_VERSION), 0u);
   EXPECT_EQ(window_->Rules(), convert::Rules::Recommended);
   EXPECT_EQ(window_->Frame3->title(), "转换模板（推荐规则）");
   EXPECT_TRUE(window_->Text2->toPlainText().contains("801  0 |aCN{801b}"));
