@@ -6,10 +6,7 @@
 set -u
 build=$1
 fix=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail=0
-check() { if [ "$2" != "$3" ]; then echo "FAIL $1: got [$2] want [$3]"; fail=1; else echo "ok   $1"; fi; }
+. "$(dirname "$0")/cli/lib.sh"
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 check "installed: programs, data, desktop entry, icons, man pages, licences" \
@@ -34,5 +31,4 @@ rm "$work/moved/share/rowcaster/cbk.db"
 "$cli" compose 200a=书 010a=7-5327-1 010d=1 >/dev/null 2>err
 check "without its cbk.db a row fails (the working folder's is not taken)" "$?" 1
 check "ROWCASTER_CBK names a user's own" "$(ROWCASTER_CBK="$PWD/cbk.db" "$cli" compose 200a=书 010a=7-5327-1 010d=1 | grep -c '^102    |aCN|b 310000')" 1
-[ $fail = 0 ] && echo "install: all passed"
-exit $fail
+finish "install"

@@ -6,11 +6,8 @@ set -u
 here=$(cd "$(dirname "$0")" && pwd)
 deb=${1:-$(ls "$here"/../build/rowcaster_*.deb | head -1)}
 deb=$(readlink -f "$deb")
-fail=0
-check() { if [ "$2" != "$3" ]; then echo "FAIL $1: got [$2] want [$3]"; fail=1; else echo "ok   $1"; fi; }
+. "$(dirname "$0")/cli/lib.sh"
 [ "$(id -u)" = 0 ] || { echo "run as root" >&2; exit 2; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 
 apt-get install -y -qq "$deb" >"$work/apt" 2>&1
 check "apt installs the package" "$?" 0
@@ -29,5 +26,4 @@ check "converts with the installed data" "$(tr -cd '\035' < "$work/out.iso" | wc
 apt-get remove --purge -y -qq rowcaster >"$work/apt" 2>&1
 check "apt removes it" "$?" 0
 check "nothing left" "$(ls /usr/bin/rowcaster /usr/bin/rowcaster-cli /usr/share/rowcaster /usr/share/doc/rowcaster 2>/dev/null | wc -l)" 0
-[ $fail = 0 ] && echo "package: all passed"
-exit $fail
+finish "package"

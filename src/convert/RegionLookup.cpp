@@ -7,6 +7,25 @@
 namespace rowcaster::convert {
 namespace {
 
+// The cbk table's rows with a region code, each as (c_sbn, c_cbs, c_cbd, c_cbno), in table order.
+template <typename Each>
+void ForEachPublisherRow(data::Connection& connection, Each each) {
+  auto rows = connection.Query("select * from cbk");
+  const auto& names = rows->FieldNames();
+  int sbn = -1, cbs = -1, cbd = -1, cbno = -1;
+  for (int i = 0; i < static_cast<int>(names.size()); ++i) {
+    const std::string n = text::AsciiLower(names[i]);
+    if (n == "c_sbn") sbn = i;
+    if (n == "c_cbs") cbs = i;
+    if (n == "c_cbd") cbd = i;
+    if (n == "c_cbno") cbno = i;
+  }
+  if (sbn < 0 || cbs < 0 || cbd < 0 || cbno < 0) throw data::DataError("出版社库的 cbk 表缺少 c_sbn、c_cbs、c_cbd 或 c_cbno 字段");
+  std::vector<std::string> v;
+  while (rows->Next(v))
+    if (!v[cbno].empty()) each(v[sbn], v[cbs], v[cbd], v[cbno]);
+}
+
 }  // namespace
 
 std::string CbkConnStr(const std::string& dataDir) {
@@ -49,24 +68,12 @@ RegionLookup::RegionLookup(std::string connectionString) : connectionString_(std
 RegionLookup::~RegionLookup() = default;
 
 void RegionLookup::LoadTable() {
-  auto rows = connection_->Query("select * from cbk");
-  const auto& names = rows->FieldNames();
-  int sbn = -1, cbs = -1, cbd = -1, cbno = -1;
-  for (int i = 0; i < static_cast<int>(names.size()); ++i) {
-    const std::string n = text::AsciiLower(names[i]);
-    if (n == "c_sbn") sbn = i;
-    if (n == "c_cbs") cbs = i;
-    if (n == "c_cbd") cbd = i;
-    if (n == "c_cbno") cbno = i;
-  }
-  if (sbn < 0 || cbs < 0 || cbd < 0 || cbno < 0) throw data::DataError("出版社库的 cbk 表缺少 c_sbn、c_cbs、c_cbd 或 c_cbno 字段");
-  std::vector<std::string> v;
-  while (rows->Next(v)) {
-    if (v[cbno].empty()) continue;
-    bySbn_.emplace(text::AsciiLower(v[sbn]), v[cbno]);
-    byCbs_.emplace(text::AsciiLower(v[cbs]), v[cbno]);
-    byCbd_.emplace(text::AsciiLower(v[cbd]), v[cbno]);
-  }
+  ForEachPublisherRow(*connection_, [&](const std::string& sbn, const std::string& cbs, const std::string& cbd,
+                                        const std::string& cbno) {
+    bySbn_.emplace(text::AsciiLower(sbn), cbno);
+    byCbs_.emplace(text::AsciiLower(cbs), cbno);
+    byCbd_.emplace(text::AsciiLower(cbd), cbno);
+  });
 }
 
 std::optional<std::string> RegionLookup::Find(Column column, std::string_view value) {
@@ -104,26 +111,13 @@ std::optional<RegionLookup::Publisher> RegionLookup::FindPublisher(std::string_v
   if (!connection_) throw ComposeError("无法打开出版社库：" + openError_);
   if (!rowsLoaded_) {
     try {
-      auto rows = connection_->Query("select * from cbk");
-      const auto& names = rows->FieldNames();
-      int sbn = -1, cbs = -1, cbd = -1, cbno = -1;
-      for (int i = 0; i < static_cast<int>(names.size()); ++i) {
-        const std::string n = text::AsciiLower(names[i]);
-        if (n == "c_sbn") sbn = i;
-        if (n == "c_cbs") cbs = i;
-        if (n == "c_cbd") cbd = i;
-        if (n == "c_cbno") cbno = i;
-      }
-      if (sbn < 0 || cbs < 0 || cbd < 0 || cbno < 0)
-        throw data::DataError("出版社库的 cbk 表缺少 c_sbn、c_cbs、c_cbd 或 c_cbno 字段");
-      std::vector<std::string> v;
-      while (rows->Next(v)) {
-        if (v[cbno].empty()) continue;
-        rows_.push_back({v[cbno], v[cbd]});
-        rowBySbn_.emplace(PublisherKey(v[sbn]), rows_.size() - 1);
-        rowByCbs_.emplace(PublisherKey(v[cbs]), rows_.size() - 1);
-        rowByCbd_.emplace(PublisherKey(v[cbd]), rows_.size() - 1);
-      }
+      ForEachPublisherRow(*connection_, [&](const std::string& sbn, const std::string& cbs, const std::string& cbd,
+                                            const std::string& cbno) {
+        rows_.push_back({cbno, cbd});
+        rowBySbn_.emplace(PublisherKey(sbn), rows_.size() - 1);
+        rowByCbs_.emplace(PublisherKey(cbs), rows_.size() - 1);
+        rowByCbd_.emplace(PublisherKey(cbd), rows_.size() - 1);
+      });
     } catch (const data::DataError& e) {
       throw ComposeError(std::string("查询出版社库出错：") + e.what());
     }

@@ -31,6 +31,19 @@ using ui::Icon;
 
 std::string Fixture(const std::string& name) { return test::SourceFile("fixtures/" + name); }
 
+// Opens `widget`'s context menu at `at` and triggers its action named `action`.
+void ChooseFromContextMenu(QWidget* widget, QPoint at, const char* action) {
+  QTimer::singleShot(0, [action] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    auto* a = menu->findChild<QAction*>(action);
+    ASSERT_NE(a, nullptr) << action;
+    a->trigger();
+    menu->close();
+  });
+  emit widget->customContextMenuRequested(at);
+}
+
 class Window : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -71,6 +84,16 @@ class Window : public ::testing::Test {
         return;
       }
     FAIL() << code;
+  }
+
+  // Starts a conversion and waits for its end (at most 5 s); false when it did not end.
+  bool ConvertAndWait() {
+    bool ended = false;
+    window_->onConversionEnd = [&](const convert::RunResult&) { ended = true; };
+    window_->StratConvert_Click();
+    for (int i = 0; i < 500 && !ended; ++i) QTest::qWait(10);
+    window_->onConversionEnd = nullptr;
+    return ended;
   }
 
   ui::ScriptedUi ui_;
@@ -328,11 +351,7 @@ TEST_F(Window, ARunThatCannotWriteLeavesNoProgressCaption) {
   LoadBooks();
   ui_.saveAnswers.push_back("/nonexistent/dir/out.iso");
   window_->OutMarc_Click();
-  bool ended = false;
-  window_->onConversionEnd = [&](const convert::RunResult&) { ended = true; };
-  window_->StratConvert_Click();
-  for (int i = 0; i < 500 && !ended; ++i) QTest::qWait(10);
-  ASSERT_TRUE(ended);
+  ASSERT_TRUE(ConvertAndWait());
   EXPECT_EQ(window_->windowTitle(), "Rowcaster");
   EXPECT_EQ(ui_.messages.back().text, "无法写入输出文件 /nonexistent/dir/out.iso：文件或文件夹不存在");
   EXPECT_TRUE(window_->StratConvert->isEnabled());
@@ -355,13 +374,7 @@ TEST_F(Window, TheRuleSetFromTheTemplateMenuIsRemembered) {
   emit window_->Text2->customContextMenuRequested(QPoint(10, 10));
   EXPECT_EQ(offered, (QStringList{"rules-classic", "rules-recommended"}));
   // The same menu tells the version.
-  QTimer::singleShot(0, [&] {
-    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    ASSERT_NE(menu, nullptr);
-    menu->findChild<QAction*>("about")->trigger();
-    menu->close();
-  });
-  emit window_->Text2->customContextMenuRequested(QPoint(10, 10));
+  ChooseFromContextMenu(window_->Text2, QPoint(10, 10), "about");
   ASSERT_FALSE(ui_.messages.empty());
   EXPECT_EQ(ui_.messages.back().title, "关于 Rowcaster");
   EXPECT_EQ(ui_.messages.back().text.find(std::string("Rowcaster ") + ROWCASTER_VERSION), 0u);
@@ -391,11 +404,7 @@ TEST_F(Window, TheEndMessageListsTheRowsOfTheReport) {
   std::filesystem::remove(out);
   ui_.saveAnswers.push_back(out);
   window_->OutMarc_Click();
-  bool ended = false;
-  window_->onConversionEnd = [&](const convert::RunResult&) { ended = true; };
-  window_->StratConvert_Click();
-  for (int i = 0; i < 500 && !ended; ++i) QTest::qWait(10);
-  ASSERT_TRUE(ended);
+  ASSERT_TRUE(ConvertAndWait());
   const auto& shown = ui_.messages.back();
   EXPECT_NE(shown.text.find("条有警告"), std::string::npos) << shown.text;
   EXPECT_NE(shown.details.find("行\t题名\tISBN\t结果\t说明"), std::string::npos) << shown.details;
@@ -411,13 +420,7 @@ TEST_F(Window, MapsColumnsByTheirNames) {
   ui_.openAnswers.push_back(Fixture("messy_vendor.xls"));
   window_->SelectExcel_Click();
   EXPECT_EQ(window_->Mapping().Mapping(), std::vector<std::string>(11)) << "the classic rules map exact codes only";
-  QTimer::singleShot(0, [&] {
-    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    ASSERT_NE(menu, nullptr);
-    menu->findChild<QAction*>("map-by-name")->trigger();
-    menu->close();
-  });
-  emit window_->Grid1->customContextMenuRequested(QPoint(5, 5));
+  ChooseFromContextMenu(window_->Grid1, QPoint(5, 5), "map-by-name");
   EXPECT_EQ(window_->Mapping().Mapping(), expected);
   EXPECT_EQ(Cell(1, 1), "200a");
 
@@ -444,14 +447,8 @@ TEST_F(Window, PreviewsTheRecordOfARow) {
 
   // The recommended rules with their warnings, from the context menu.
   window_->SetRules(convert::Rules::Recommended);
-  QTimer::singleShot(0, [&] {
-    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    ASSERT_NE(menu, nullptr);
-    menu->findChild<QAction*>("preview-row")->trigger();
-    menu->close();
-  });
   const QRect last = window_->Grid2->visualRect(window_->Content().index(4, 0));
-  emit window_->Grid2->customContextMenuRequested(last.center());
+  ChooseFromContextMenu(window_->Grid2, last.center(), "preview-row");
   ASSERT_EQ(ui_.texts.size(), 2u);
   EXPECT_NE(ui_.texts[1].second.find("警告："), std::string::npos) << ui_.texts[1].second;
   window_->SetRules(convert::Rules::Classic);

@@ -4,10 +4,7 @@
 set -u
 cli="$1"
 fix="$2"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail=0
-check() { if [ "$2" != "$3" ]; then echo "FAIL $1: got [$2] want [$3]"; fail=1; else echo "ok   $1"; fi; }
+. "$(dirname "$0")/lib.sh"
 
 check "tables of a workbook" "$("$cli" tables "$fix/sheetjs_biff8.xls" | tr '\n' '|')" '图书$|Sheet 2$|空表$|it'"'"'s $$|'
 check "tables of a .dbf is its file" "$("$cli" tables "$fix/dbffile_vfp.dbf")" "dbffile_vfp.dbf"

@@ -7,10 +7,7 @@
 set -u
 cli=$1
 make_dbf=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail=0
-check() { if [ "$2" != "$3" ]; then echo "FAIL $1: got [$2] want [$3]"; fail=1; else echo "ok   $1"; fi; }
+. "$(dirname "$0")/lib.sh"
 
 perl "$make_dbf" 60000 "$work/big.dbf"
 perl "$make_dbf" 3 "$work/small.dbf"
@@ -50,5 +47,4 @@ check "the file holds exactly the records said" "$(titles "$out" | wc -l)" "${wr
 check "and nothing else" "$(cat "$work/yaz.err")" ""
 check "within the limit" "$([ "$(stat -c %s "$out")" -le $((2048 * 1024)) ] && echo yes)" yes
 
-[ $fail = 0 ] && echo "interrupted runs: all passed"
-exit $fail
+finish "interrupted runs"

@@ -6,10 +6,7 @@
 set -u
 cli=$1
 make_dbf=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail=0
-check() { if [ "$2" != "$3" ]; then echo "FAIL $1: got [$2] want [$3]"; fail=1; else echo "ok   $1"; fi; }
+. "$(dirname "$0")/lib.sh"
 perl "$make_dbf" 3 "$work/small.dbf"
 perl "$make_dbf" 1000000 "$work/big.dbf"
 
@@ -36,5 +33,4 @@ rc=$?
 check "with 200 MiB more the whole table converts" "$rc" 0
 check "every record written" "$(tr -cd '\035' < "$work/big.iso" | wc -c)" 1000000
 
-[ $fail = 0 ] && echo "memory limits: all passed"
-exit $fail
+finish "memory limits"

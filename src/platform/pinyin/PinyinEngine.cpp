@@ -44,30 +44,7 @@ class Cursor {
   std::size_t pos_ = 0;
 };
 
-// Decodes one UTF-8 sequence at s[i]; malformed bytes come back as U+FFFD, one byte each.
-inline char32_t NextCodePoint(std::string_view s, std::size_t& i) {
-  const auto b0 = static_cast<unsigned char>(s[i]);
-  if (b0 < 0x80) {
-    ++i;
-    return b0;
-  }
-  const int need = b0 >= 0xF0 ? 3 : b0 >= 0xE0 ? 2 : b0 >= 0xC0 ? 1 : -1;
-  if (need < 0 || i + need >= s.size()) {
-    ++i;
-    return 0xFFFD;
-  }
-  char32_t cp = b0 & (0x3F >> need);
-  for (int k = 1; k <= need; ++k) {
-    const auto b = static_cast<unsigned char>(s[i + k]);
-    if ((b & 0xC0) != 0x80) {
-      ++i;
-      return 0xFFFD;
-    }
-    cp = cp << 6 | (b & 0x3F);
-  }
-  i += need + 1;
-  return cp;
-}
+using text::NextCodePoint;
 
 inline bool IsStrippable(char c) {
   switch (c) {
