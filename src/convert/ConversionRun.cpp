@@ -199,11 +199,11 @@ RowResult ComposeRow(const RunInput& input, SubfieldValues& values, CompositionC
     if (r.status == iso2709::BuildStatus::Built) return {std::move(r.record), {}, std::move(warnings), {}, {}};
     return {{}, r.description.empty() ? std::string("记录为空") : r.description, {}, {}, {}};
   } catch (const std::bad_alloc&) {
-    return {{}, "内存不足"};
+    return {{}, "内存不足", {}, {}, {}};
   } catch (const std::exception& e) {
-    return {{}, std::string("处理这一行时出错：") + e.what()};
+    return {{}, std::string("处理这一行时出错：") + e.what(), {}, {}, {}};
   } catch (...) {
-    return {{}, "处理这一行时出错"};
+    return {{}, "处理这一行时出错", {}, {}, {}};
   }
 }
 
@@ -356,17 +356,17 @@ std::string RequiredFieldsMessage(bool titleMissing, bool isbnMissing, bool pric
 std::optional<EndMessage> MessageFor(const RunResult& r, const RunInput& input) {
   switch (r.outcome) {
     case RunOutcome::PathMissing:
-      return EndMessage{kPathMissingText, kFriendlyTitle, ui::Icon::Information};
+      return EndMessage{kPathMissingText, kFriendlyTitle, ui::Icon::Information, {}};
     case RunOutcome::RequiredMissing: {
       const Required mapped = RequiredMapped(input.mapping, input.rules);
       return EndMessage{RequiredFieldsMessage(!mapped.title, !mapped.isbn, !mapped.price), kSystemTitle,
-                        ui::Icon::Information};
+                        ui::Icon::Information, {}};
     }
     case RunOutcome::OutputFailed:
       return EndMessage{"无法写入输出文件 " + input.outputPath + "：" + r.outputError +
                             (r.written > 0 ? "\r\n已写入 " + std::to_string(r.written) + " 条完整的记录。" : std::string()) +
                             CutNote(r),
-                        "操作提示", ui::Icon::Error};
+                        "操作提示", ui::Icon::Error, {}};
     case RunOutcome::Stopped:
       return std::nullopt;
     case RunOutcome::Finished: {

@@ -107,8 +107,10 @@ TEST(RecommendedImprint, SplitsCombinedValuesAndFindsTheYear) {
 
 TEST(RecommendedPersons, SplitsStatementsIntoPersonsWithRoles) {
   struct P {
+    P(std::string n, std::string r, bool s = false, bool c = false, bool l = false, std::string m = {})
+        : name(std::move(n)), role(std::move(r)), secondary(s), corporate(c), latin(l), mark(std::move(m)) {}
     std::string name, role;
-    bool secondary = false, corporate = false, latin = false;
+    bool secondary, corporate, latin;
     std::string mark;
   };
   struct Case {
