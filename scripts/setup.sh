@@ -12,7 +12,7 @@ packages=(
   yaz libmarc-record-perl time
   fonts-noto-cjk
   xvfb xauth openbox
-  dpkg-dev file qt6-translations-l10n
+  dpkg-dev file qt6-translations-l10n nlohmann-json3-dev
 )
 
 missing=()

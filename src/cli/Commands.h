@@ -16,5 +16,6 @@ int DumpCommand(std::vector<std::string> args);
 int ConvertCommand(std::vector<std::string> args);
 int CodesCommand(std::vector<std::string> args);
 int PreviewCommand(std::vector<std::string> args);
+int ProfileCommand(std::vector<std::string> args);
 
 }  // namespace rowcaster::cli

@@ -14,6 +14,7 @@
 #include "cli/Common.h"
 #include "cli/DataFile.h"
 #include "convert/ConversionRun.h"
+#include "convert/Profile.h"
 #include "import/DataFile.h"
 #include "mapping/ColumnNames.h"
 #include "mapping/MarcFields.h"
@@ -37,14 +38,16 @@ struct RunArgs {
 std::optional<RunArgs> ReadRunArgs(std::vector<std::string> argv, bool preview) {
   Args args(std::move(argv));
   RunArgs run;
-  std::optional<std::string> templateFile, cbk, now, agency;
+  std::optional<std::string> templateFile, cbk, now, agency, profileName;
   std::vector<std::pair<std::string, std::string>> maps;
   bool byName = false;
-  convert::Rules rules = convert::Rules::Classic;
+  std::optional<convert::Rules> rules;
   const char* const command = preview ? "preview" : "convert";
   while (!args.Done()) {
     if (auto r = args.Option("--rules")) {
       rules = RulesOption(*r);
+    } else if (auto pr = args.Option("--profile")) {
+      profileName = pr;
     } else if (auto a = args.Option("--agency")) {
       agency = a;
     } else if (auto v = args.Option("--table")) {
@@ -77,18 +80,31 @@ std::optional<RunArgs> ReadRunArgs(std::vector<std::string> argv, bool preview) 
       throw UsageError{std::string(command) + ": unknown argument '" + args.Peek() + "'"};
     }
   }
-  if (!run.file || (!preview && !run.out && !run.dryRun) || (maps.empty() && !byName))
+  if (!run.file || (!preview && !run.out && !run.dryRun) || (maps.empty() && !byName && !profileName))
     throw UsageError{std::string(command) + " FILE [--table NAME] (--map COL=CODE ... | --map-by-name) ... " +
                      (preview ? "[--row N]" : "(-o OUT | --dry-run)") + "; see " + command + " --help"};
   const std::string marcCodeList = mapping::DefaultMarcCodeList();
   for (const auto& [col, code] : maps)
     if (!mapping::IsMarcCode(code, marcCodeList)) throw UsageError{"--map " + col + "=" + code + ": not a subfield code"};
 
+  // A profile gives the rules, template, agency code and mapping; flags given beside it win.
+  convert::Profile profile;
+  if (profileName) {
+    std::string error;
+    auto loaded = convert::LoadProfile(*profileName, error);
+    if (!loaded) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      return std::nullopt;
+    }
+    profile = std::move(*loaded);
+  }
   convert::RunInput& input = run.input;
-  input.rules = rules;
-  if (agency) input.agencyCode = *agency;
+  input.rules = rules.value_or(profile.rules);
+  input.agencyCode = agency.value_or(profile.agencyCode);
   input.clock = ClockFrom(now);
-  input.templateText = templateFile ? ReadTemplate(*templateFile) : std::string(convert::DefaultTemplate(rules));
+  input.templateText = templateFile               ? ReadTemplate(*templateFile)
+                       : !profile.templateText.empty() ? profile.templateText
+                                                       : std::string(convert::DefaultTemplate(input.rules));
   input.cbkConnStr = CbkConnectionString(cbk);
   input.outputPath = run.out.value_or("");
   input.dryRun = run.dryRun;
@@ -97,7 +113,11 @@ std::optional<RunArgs> ReadRunArgs(std::vector<std::string> argv, bool preview) 
   if (!opened) return std::nullopt;
   const SourceTable& source = *opened;
   const auto& names = source.table->FieldNames();
-  input.mapping = byName ? import::PrefilledMapping(names, marcCodeList) : std::vector<std::string>(names.size());
+  if (profileName) {
+    input.mapping = convert::ProfileMapping(profile, names);
+  } else {
+    input.mapping = byName ? import::PrefilledMapping(names, marcCodeList) : std::vector<std::string>(names.size());
+  }
   if (byName) mapping::MapByColumnNames(names, input.mapping);
   for (const auto& [col, code] : maps) {
     std::size_t index = names.size();

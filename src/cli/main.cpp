@@ -24,7 +24,7 @@ struct Command {
 const Command kCommands[] = {
     {"convert", ConvertCommand,
      "  convert FILE [--table NAME] (--map COL=CODE ... | --map-by-name) [--template FILE]\n"
-     "          [--rules classic|recommended] [--agency CODE] [--report FILE]\n"
+     "          [--rules classic|recommended] [--agency CODE] [--report FILE] [--profile NAME|FILE]\n"
      "          [--cbk FILE] [--now YYYY-MM-DDTHH:MM:SS] (-o OUT | --dry-run)\n"
      "      Converts every row of a table (default: the first) into a CNMARC record appended to\n"
      "      OUT. COL is a column name or its number from 1; --map-by-name maps the columns named\n"
@@ -36,7 +36,9 @@ const Command kCommands[] = {
      "      records, W with warnings, F rows failed\" on standard error; --report writes every\n"
      "      failed or warned row as tab-separated text. A partial record at the end of OUT (a\n"
      "      run that was killed) is cut off first; a file that is not ISO 2709 is refused.\n"
-     "      --dry-run composes every row, writes nothing and prints the report.\n"
+     "      --dry-run composes every row, writes nothing and prints the report. --profile takes\n"
+     "      rules, template, agency code and mapping from a profile (标准, 推荐 or a file); the\n"
+     "      flags given beside it win.\n"
      "      Exit 1 when a row failed or OUT could not be written.\n"},
     {"preview", PreviewCommand,
      "  preview FILE [--table NAME] [--row N] (--map COL=CODE ... | --map-by-name)\n"
@@ -50,6 +52,12 @@ const Command kCommands[] = {
      "      VALUE, and prints its work form (UTF-8, CR LF) as it goes to the record builder.\n"
      "      The rule set's template and the cbk.db beside the program are used unless given;\n"
      "      the row's warnings (recommended rules) go to standard error.\n"},
+    {"profile", ProfileCommand,
+     "  profile save FILE [--name NAME] [--rules classic|recommended] [--template FILE]\n"
+     "          [--agency CODE] [--map COL=CODE ...] [--map-by-name]\n"
+     "  profile show NAME|FILE\n"
+     "      Writes a conversion profile (JSON) from the options, or prints one (标准, 推荐 or a\n"
+     "      file). COL is a column name, or a number from 1 for the column's position.\n"},
     {"codes", CodesCommand,
      "  codes\n"
      "      Lists the 38 subfield codes a column can feed, with their names and the column names\n"

@@ -24,6 +24,21 @@ for c in convert compose tables dump iso pinyin read; do
   check "$c --help exits 0" "$rc" 0
   check "$c --help is its own" "$(sed -n 2p "$work/help" | awk '{print $1}')" "$c"
 done
+# A profile saved from flags converts to the same bytes as the flags themselves.
+printf '200 1  {200a}{200f}\r\n010    {010a}{010d}\r\n{701}\r\n801  0 |aCN{801b}|c{bmrq}\r\n' > "$work/t.txt"
+flags=(--rules recommended --agency 110001 --template "$work/t.txt" --map 2=200a --map 作者=200f --map-by-name)
+"$cli" convert "$fix/messy_vendor.xls" "${flags[@]}" --now 2026-12-05T23:36:00 -o "$work/flags.iso" 2>/dev/null
+"$cli" profile save "$work/p.json" "${flags[@]}"
+check "profile save exits 0" "$?" 0
+"$cli" convert "$fix/messy_vendor.xls" --profile "$work/p.json" --now 2026-12-05T23:36:00 -o "$work/profile.iso" 2>/dev/null
+check "the profile converts to the same bytes" "$(cmp -s "$work/flags.iso" "$work/profile.iso" && echo same)" same
+check "and wrote the records" "$(tr -cd '\035' < "$work/profile.iso" | wc -c)" 420
+"$cli" convert "$fix/messy_vendor.xls" --profile 推荐 --agency 110001 --now 2026-12-05T23:36:00 -o "$work/builtin.iso" 2>/dev/null
+check "the built-in 推荐 maps by names (a flag beside it wins)" "$(yaz-marcdump -f GBK -t UTF-8 "$work/builtin.iso" | grep -c '^801  0 \$a CN \$b 110001')" 420
+printf '{"format": "rowcaster-profile", "rules": ' > "$work/bad.json"
+"$cli" convert "$fix/messy_vendor.xls" --profile "$work/bad.json" -o "$work/bad.iso" 2>"$work/err"
+check "a damaged profile is refused with exit 1" "$?" 1
+check "saying why" "$(grep -c '不是有效的 JSON' "$work/err")" 1
 check "--version" "$("$cli" --version)" "rowcaster-cli $(sed -n 's/^project(Rowcaster VERSION \([0-9.]*\).*/\1/p' "$fix/../../CMakeLists.txt")"
 out="$work/out.iso"
 summary=$("$cli" convert "$fix/sheetjs_biff8.xls" --map-by-name --now 2026-12-05T23:36:00 -o "$out" 2>&1); rc=$?

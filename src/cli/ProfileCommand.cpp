@@ -1,0 +1,74 @@
+// rowcaster-cli profile save FILE [--name NAME] [--rules R] [--template FILE] [--agency CODE]
+//                                  [--map COL=CODE ...] [--map-by-name]
+// rowcaster-cli profile show NAME|FILE
+
+#include <cstdio>
+
+#include "cli/Args.h"
+#include "cli/Commands.h"
+#include "cli/Common.h"
+#include "convert/Profile.h"
+#include "mapping/MarcFields.h"
+
+namespace rowcaster::cli {
+
+int ProfileCommand(std::vector<std::string> argv) {
+  if (argv.empty()) throw UsageError{"profile save FILE [options] | profile show NAME|FILE"};
+  const std::string verb = argv[0];
+  argv.erase(argv.begin());
+  Args args(std::move(argv));
+  if (verb == "show") {
+    if (args.Done()) throw UsageError{"profile show NAME|FILE"};
+    std::string error;
+    const auto profile = convert::LoadProfile(args.Next(), error);
+    if (!profile) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      return kExitFailed;
+    }
+    std::fputs(convert::ProfileJson(*profile).c_str(), stdout);
+    return kExitOk;
+  }
+  if (verb != "save") throw UsageError{"profile save FILE [options] | profile show NAME|FILE"};
+  convert::Profile profile;
+  std::optional<std::string> file;
+  const std::string list = mapping::DefaultMarcCodeList();
+  while (!args.Done()) {
+    if (auto n = args.Option("--name")) {
+      profile.name = *n;
+    } else if (auto r = args.Option("--rules")) {
+      profile.rules = RulesOption(*r);
+    } else if (auto t = args.Option("--template")) {
+      profile.templateText = ReadTemplate(*t);
+    } else if (auto a = args.Option("--agency")) {
+      profile.agencyCode = *a;
+    } else if (auto m = args.Option("--map")) {
+      const auto eq = m->rfind('=');
+      if (eq == std::string::npos || eq == 0) throw UsageError{"--map takes COL=CODE, not '" + *m + "'"};
+      convert::ProfileColumn c;
+      const std::string col = m->substr(0, eq);
+      c.code = m->substr(eq + 1);
+      if (!mapping::IsMarcCode(c.code, list)) throw UsageError{"--map " + *m + ": not a subfield code"};
+      if (!col.empty() && col.size() <= 4 && col.find_first_not_of("0123456789") == std::string::npos) {
+        c.position = std::stoi(col);
+      } else {
+        c.column = col;
+      }
+      profile.mapping.push_back(std::move(c));
+    } else if (args.Flag("--map-by-name")) {
+      profile.mapByName = true;
+    } else if (!file && args.Peek().rfind("-", 0) != 0) {
+      file = args.Next();
+    } else {
+      throw UsageError{"profile save: unknown argument '" + args.Peek() + "'"};
+    }
+  }
+  if (!file) throw UsageError{"profile save FILE [options]"};
+  std::string error;
+  if (!convert::SaveProfile(profile, *file, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+}  // namespace rowcaster::cli

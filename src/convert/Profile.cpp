@@ -1,0 +1,173 @@
+#include "convert/Profile.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "convert/Composition.h"
+#include "convert/Subfields.h"
+#include "mapping/ColumnNames.h"
+#include "mapping/MarcFields.h"
+#include "platform/text/Gbk.h"
+
+namespace rowcaster::convert {
+namespace {
+
+using Json = nlohmann::ordered_json;
+constexpr std::string_view kFormat = "rowcaster-profile";
+constexpr int kVersion = 1;
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(std::move(line));
+    start = end + 1;
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::optional<Profile> BuiltInProfile(std::string_view name) {
+  Profile p;
+  if (name == kStandardProfile) return p;
+  if (name == kRecommendedProfile) {
+    p.name = std::string(kRecommendedProfile);
+    p.rules = Rules::Recommended;
+    p.mapByName = true;
+    return p;
+  }
+  return std::nullopt;
+}
+
+std::string ProfileJson(const Profile& p) {
+  Json j;
+  j["format"] = kFormat;
+  j["version"] = kVersion;
+  j["name"] = p.name;
+  j["rules"] = RulesName(p.rules);
+  j["agency"] = p.agencyCode;
+  j["mapByName"] = p.mapByName;
+  Json mapping = Json::array();
+  for (const auto& m : p.mapping) {
+    Json e;
+    e["column"] = m.column;
+    if (m.position > 0) e["position"] = m.position;
+    e["code"] = m.code;
+    mapping.push_back(e);
+  }
+  j["mapping"] = mapping;
+  j["template"] = p.templateText.empty() ? Json(nullptr) : Json(Lines(p.templateText));
+  return j.dump(2) + "\n";
+}
+
+std::optional<Profile> ParseProfile(std::string_view text, std::string& error) {
+  const Json j = Json::parse(text, nullptr, false);
+  if (j.is_discarded() || !j.is_object()) {
+    error = "不是有效的 JSON 文本";
+    return std::nullopt;
+  }
+  if (j.value("format", std::string()) != kFormat) {
+    error = "不是 Rowcaster 转换方案（缺少 \"format\": \"rowcaster-profile\"）";
+    return std::nullopt;
+  }
+  Profile p;
+  try {
+    p.name = j.value("name", p.name);
+    if (j.contains("rules")) {
+      const auto rules = RulesNamed(j.at("rules").get<std::string>());
+      if (!rules) {
+        error = "规则“" + j.at("rules").get<std::string>() + "”不是 classic 或 recommended";
+        return std::nullopt;
+      }
+      p.rules = *rules;
+    }
+    p.agencyCode = j.value("agency", std::string());
+    p.mapByName = j.value("mapByName", false);
+    if (j.contains("mapping")) {
+      const std::string list = mapping::DefaultMarcCodeList();
+      for (const auto& e : j.at("mapping")) {
+        ProfileColumn c;
+        c.column = e.value("column", std::string());
+        c.position = e.value("position", 0);
+        c.code = e.at("code").get<std::string>();
+        if (!mapping::IsMarcCode(c.code, list)) {
+          error = "“" + c.code + "”不是字段代码";
+          return std::nullopt;
+        }
+        p.mapping.push_back(std::move(c));
+      }
+    }
+    if (j.contains("template") && j.at("template").is_array()) {
+      for (const auto& line : j.at("template")) p.templateText += line.get<std::string>() + "\r\n";
+    } else if (j.contains("template") && j.at("template").is_string()) {
+      p.templateText = j.at("template").get<std::string>();
+    }
+  } catch (const Json::exception& e) {
+    error = std::string("内容不完整或类型不对：") + e.what();
+    return std::nullopt;
+  }
+  if (!text::IsValidUtf8(p.templateText) || !text::IsValidUtf8(p.name)) {
+    error = "不是 UTF-8 文本";
+    return std::nullopt;
+  }
+  return p;
+}
+
+std::optional<Profile> LoadProfile(const std::string& nameOrPath, std::string& error) {
+  if (auto p = BuiltInProfile(nameOrPath)) return p;
+  std::ifstream in(nameOrPath, std::ios::binary);
+  if (!in) {
+    error = "找不到转换方案 " + nameOrPath;
+    return std::nullopt;
+  }
+  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  auto p = ParseProfile(text, error);
+  if (!p) error = "转换方案 " + nameOrPath + " 读不出：" + error;
+  return p;
+}
+
+bool SaveProfile(const Profile& profile, const std::string& path, std::string& error) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << ProfileJson(profile);
+  if (!out.flush()) {
+    error = "无法写入转换方案 " + path;
+    return false;
+  }
+  return true;
+}
+
+std::vector<std::string> ProfileMapping(const Profile& p, const std::vector<std::string>& names) {
+  std::vector<std::string> codes(names.size());
+  const std::string list = mapping::DefaultMarcCodeList();
+  for (std::size_t c = 0; c < names.size(); ++c)
+    if (mapping::IsMarcCode(names[c], list)) codes[c] = names[c];
+  const auto taken = [&](const std::string& code) { return std::find(codes.begin(), codes.end(), code) != codes.end(); };
+  for (const ProfileColumn& m : p.mapping) {
+    if (taken(m.code)) continue;
+    std::size_t at = names.size();
+    for (std::size_t c = 0; c < names.size() && at == names.size(); ++c)
+      if (!m.column.empty() && names[c] == m.column) at = c;
+    for (std::size_t c = 0; c < names.size() && at == names.size(); ++c)
+      if (!m.column.empty() && mapping::ColumnKey(names[c]) == mapping::ColumnKey(m.column)) at = c;
+    if (at == names.size() && m.position >= 1 && static_cast<std::size_t>(m.position) <= names.size() &&
+        codes[m.position - 1].empty())
+      at = static_cast<std::size_t>(m.position - 1);
+    if (at < names.size() && codes[at].empty()) codes[at] = m.code;
+  }
+  if (p.mapByName) mapping::MapByColumnNames(names, codes);
+  return codes;
+}
+
+std::string ProfileTemplate(const Profile& p) {
+  return p.templateText.empty() ? std::string(DefaultTemplate(p.rules)) : p.templateText;
+}
+
+}  // namespace rowcaster::convert

@@ -1,0 +1,55 @@
+#pragma once
+// Conversion profiles (转换方案): what a kind of table needs to be converted again in seconds: the
+// column→subfield mapping by column name (position as fallback), the template, the rule set, the
+// 801 agency code. Kept as a small JSON file; two are built in, 标准 (the classic defaults) and 推荐
+// (the recommended rules and template, columns mapped by their names).
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/Rules.h"
+
+namespace rowcaster::convert {
+
+struct ProfileColumn {
+  std::string column;  // the column's name in the table
+  int position = 0;    // its number from 1, used when no column has the name; 0: none
+  std::string code;    // the subfield it feeds
+};
+
+struct Profile {
+  std::string name = "标准";
+  Rules rules = Rules::Classic;
+  std::string templateText;  // CR LF lines; empty: the rule set's own template
+  std::string agencyCode;
+  bool mapByName = false;    // columns left unmapped are mapped by their names
+  std::vector<ProfileColumn> mapping;
+};
+
+inline constexpr std::string_view kStandardProfile = "标准";
+inline constexpr std::string_view kRecommendedProfile = "推荐";
+
+// 标准 or 推荐; nothing for another name.
+std::optional<Profile> BuiltInProfile(std::string_view name);
+
+// The profile's JSON text (UTF-8, indented, template as a list of lines).
+std::string ProfileJson(const Profile& profile);
+
+// Reads a profile's JSON text. A key a file lacks (an older version's) keeps its default; a text
+// that is not a profile gives nothing and `error` says why.
+std::optional<Profile> ParseProfile(std::string_view json, std::string& error);
+
+// A built-in profile by its name, else the profile file at `nameOrPath`; nothing with `error`.
+std::optional<Profile> LoadProfile(const std::string& nameOrPath, std::string& error);
+bool SaveProfile(const Profile& profile, const std::string& path, std::string& error);
+
+// The codes of a table's columns under the profile: by column name, else by position, never one
+// code twice; then, with mapByName, by the column-name file. Exact code names come first always.
+std::vector<std::string> ProfileMapping(const Profile& profile, const std::vector<std::string>& fieldNames);
+
+// The template a run uses under the profile.
+std::string ProfileTemplate(const Profile& profile);
+
+}  // namespace rowcaster::convert
