@@ -17,7 +17,9 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
+#include <filesystem>
 
+#include "convert/Profile.h"
 #include "convert/RegionLookup.h"
 #include "import/ContentModel.h"
 #include "import/TablePicker.h"
@@ -155,24 +157,102 @@ MainWindow::MainWindow(ui::Ui& ui, std::string exeDir, QWidget* parent)
   MarcCodeList = mapping::BuildMarcCodeList(entries);
   InitGrids();
   reader_ = data::ChildProcessReader(exeDir_ + "/rowcaster-cli");
-  // The rule set of the last session.
-  if (const auto rules = convert::RulesNamed(QSettings().value("rules").toString().toStdString());
-      rules && *rules != convert::Rules::Classic)
+  RestoreSession();
+}
+
+void MainWindow::RestoreSession() {
+  QSettings settings;
+  // The profile of the last session, then its edits that were not saved into it.
+  const std::string profile = ui::S(settings.value("profile").toString());
+  std::string error;
+  if (!profile.empty()) {
+    if (auto p = convert::LoadProfile(profile, error)) {
+      UseProfile(std::move(*p), profile);
+    } else {
+      ui_.Message(error + "\r\n改用标准方案。", "操作提示", ui::Icon::Warning, ui::Buttons::Ok);
+    }
+  } else if (const auto rules = convert::RulesNamed(ui::S(settings.value("rules").toString()));
+             rules && *rules != convert::Rules::Classic) {
     SetRules(*rules);
+  }
+  if (settings.contains("template")) Text2->setPlainText(settings.value("template").toString());
+}
+
+void MainWindow::UseProfile(convert::Profile profile, const std::string& source) {
+  SetRules(profile.rules);
+  Text2->setPlainText(ui::Q(convert::ProfileTemplate(profile)).replace("\r\n", "\n"));
+  profile_ = std::move(profile);
+  profileSource_ = source;
+  QSettings().setValue("profile", ui::Q(source));
+  if (const auto table = content_->Table()) mapping_->SetFields(table->FieldNames(), convert::ProfileMapping(profile_, table->FieldNames()));
+  ShowRulesInCaption();
+}
+
+void MainWindow::LoadProfileFile() {
+  const std::string path = ui_.OpenFile("载入转换方案", "转换方案|*.json", "");
+  if (path.empty()) return;
+  std::string error;
+  if (auto p = convert::LoadProfile(path, error)) {
+    UseProfile(std::move(*p), path);
+  } else {
+    ui_.Message(error, "操作提示", ui::Icon::Error, ui::Buttons::Ok);
+  }
+}
+
+convert::Profile MainWindow::CurrentProfile() const {
+  convert::Profile p = profile_;
+  p.rules = rules_;
+  p.templateText = ui::S(Text2->toPlainText().replace("\n", "\r\n"));
+  if (!p.templateText.empty()) p.templateText += "\r\n";
+  if (const auto table = content_->Table()) {
+    // The mapping by the table's column names, their positions as the fallback.
+    p.mapping.clear();
+    const auto codes = mapping_->Mapping();
+    const auto& names = table->FieldNames();
+    for (std::size_t c = 0; c < names.size() && c < codes.size(); ++c)
+      if (!codes[c].empty()) p.mapping.push_back({names[c], static_cast<int>(c + 1), codes[c]});
+  }
+  return p;
+}
+
+void MainWindow::SaveProfileFile(bool choosePath) {
+  std::string path = profileSource_;
+  if (choosePath || convert::BuiltInProfile(path) || path.empty()) {
+    path = ui_.SaveFile("保存转换方案", "转换方案|*.json", "");
+    if (path.empty()) return;
+  }
+  convert::Profile p = CurrentProfile();
+  if (convert::BuiltInProfile(p.name) || choosePath)
+    p.name = std::filesystem::path(path).stem().string();
+  std::string error;
+  if (!convert::SaveProfile(p, path, error)) {
+    ui_.Message(error, "操作提示", ui::Icon::Error, ui::Buttons::Ok);
+    return;
+  }
+  profile_ = p;
+  profileSource_ = path;
+  QSettings().setValue("profile", ui::Q(path));
+  ShowRulesInCaption();
+}
+
+void MainWindow::RememberEdits() {
+  QSettings().setValue("template", Text2->toPlainText());
 }
 
 void MainWindow::SetRules(convert::Rules rules) {
   rules_ = rules;
+  profile_.rules = rules;
   QSettings().setValue("rules", ui::Q(std::string(convert::RulesName(rules))));
   Text2->setPlainText(ui::Q(std::string(convert::DefaultTemplate(rules))).replace("\r\n", "\n"));
   ShowRulesInCaption();
 }
 
 void MainWindow::ShowRulesInCaption() {
-  // The specified caption for the classic rules; the other rule set is named beside it.
-  Frame3->setTitle(rules_ == convert::Rules::Classic
-                       ? QString("转换模板")
-                       : QString("转换模板（%1）").arg(ui::Q(std::string(convert::RulesCaption(rules_)))));
+  // The specified caption for the standard profile; another profile or rule set is named beside it.
+  QStringList beside;
+  if (profile_.name != convert::kStandardProfile) beside << "方案：" + ui::Q(profile_.name);
+  if (rules_ != convert::Rules::Classic) beside << ui::Q(std::string(convert::RulesCaption(rules_)));
+  Frame3->setTitle(beside.isEmpty() ? QString("转换模板") : QString("转换模板（%1）").arg(beside.join("，")));
 }
 
 void MainWindow::MapByColumnNames() {
@@ -181,6 +261,24 @@ void MainWindow::MapByColumnNames() {
   std::vector<std::string> codes = mapping_->Mapping();
   mapping::MapByColumnNames(table->FieldNames(), codes);
   mapping_->SetFields(table->FieldNames(), codes);
+}
+
+void MainWindow::AddProfileActions(QMenu& menu) {
+  QMenu* profiles = menu.addMenu("转换方案（" + ui::Q(profile_.name) + "）");
+  profiles->setObjectName("ProfileMenu");
+  const auto add = [&](const char* name, const QString& text, auto slot) {
+    QAction* a = profiles->addAction(text);
+    a->setObjectName(name);
+    a->setEnabled(!Converting());
+    connect(a, &QAction::triggered, this, slot);
+  };
+  add("profile-load", "载入方案…", [this] { LoadProfileFile(); });
+  add("profile-save", "保存方案", [this] { SaveProfileFile(false); });
+  add("profile-save-as", "方案另存为…", [this] { SaveProfileFile(true); });
+  add("profile-recommended", "推荐方案（推荐规则，按列名匹配）",
+      [this] { UseProfile(*convert::BuiltInProfile(convert::kRecommendedProfile), std::string(convert::kRecommendedProfile)); });
+  add("profile-standard", "回到标准方案",
+      [this] { UseProfile(*convert::BuiltInProfile(convert::kStandardProfile), std::string(convert::kStandardProfile)); });
 }
 
 void MainWindow::ShowAbout() {
@@ -196,6 +294,7 @@ void MainWindow::ShowMappingMenu(const QPoint& at) {
   byName->setObjectName("map-by-name");
   byName->setEnabled(content_->Table() != nullptr && !Converting());
   connect(byName, &QAction::triggered, this, &MainWindow::MapByColumnNames);
+  AddProfileActions(menu);
   menu.exec(Grid1->viewport()->mapToGlobal(at));
 }
 
@@ -212,6 +311,7 @@ void MainWindow::ShowTemplateMenu(const QPoint& at) {
     action->setChecked(r == rules_);
     connect(action, &QAction::triggered, this, [this, r] { SetRules(r); });
   }
+  AddProfileActions(*menu);
   menu->addSeparator();
   QAction* about = menu->addAction("关于 Rowcaster");
   about->setObjectName("about");
@@ -239,7 +339,9 @@ void MainWindow::InitGrids() {
 
 void MainWindow::ShowTable(std::shared_ptr<const import::LoadedTable> table, std::vector<std::string> codes) {
   const std::vector<std::string> names = table->FieldNames();
-  // The recommended rules also map the columns whose names say what they hold.
+  // The profile's mapping (by column name, position as fallback); the recommended rules also map
+  // the columns whose names say what they hold.
+  codes = convert::ProfileMapping(profile_, names);
   if (rules_ == convert::Rules::Recommended) mapping::MapByColumnNames(names, codes);
   content_->SetTable(std::move(table));
   mapping_->SetFields(names, codes);
@@ -284,6 +386,7 @@ convert::RunInput MainWindow::CurrentRunInput() {
   if (!in.templateText.empty()) in.templateText += "\r\n";
   in.cbkConnStr = cbkConnStr;
   in.rules = rules_;
+  in.agencyCode = profile_.agencyCode;
   if (!pinyin_) pinyin_ = std::make_shared<convert::PinyinSource>(convert::PinyinSource::FromFile(DataDirFor(exeDir_) + "/pinyin.dat"));
   in.pinyin = pinyin_;
   return in;
@@ -368,6 +471,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  RememberEdits();
   // Yes: a running conversion stops after the record being written and closes its file.
   stop_ = true;
   if (worker_.joinable()) worker_.join();

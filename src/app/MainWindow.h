@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "convert/ConversionRun.h"
+#include "convert/Profile.h"
 #include "import/DataFile.h"
 #include "platform/data/TableReader.h"
 #include "platform/ui/Ui.h"
@@ -17,6 +18,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QTableView;
@@ -67,6 +69,10 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   // The record of content row `row` (from 0) as it would be written, with its warnings, shown
   // without writing anything.
   void PreviewRow(int row);
+  // Uses a profile: its rules, template and mapping (of the loaded table and the next ones);
+  // `source` is its file or built-in name, remembered for the next start.
+  void UseProfile(convert::Profile profile, const std::string& source);
+  const convert::Profile& ProfileInUse() const { return profile_; }
   // Maps the columns left unmapped by their names (书名 → 200a …); a code is never given twice.
   void MapByColumnNames();
 
@@ -104,6 +110,12 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   void ShowMappingMenu(const QPoint& at);
   void ShowContentMenu(const QPoint& at);
   void ShowAbout();
+  void AddProfileActions(QMenu& menu);
+  void RestoreSession();
+  void RememberEdits();
+  void LoadProfileFile();
+  void SaveProfileFile(bool choosePath);
+  convert::Profile CurrentProfile() const;
   // What a run of the window's current state reads: table, mapping, template, rules.
   convert::RunInput CurrentRunInput();
   void ShowRulesInCaption();
@@ -127,6 +139,8 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   QTimer* progressTimer_;
   QString captionBeforeRun_;
   convert::Rules rules_ = convert::Rules::Classic;
+  convert::Profile profile_;
+  std::string profileSource_;
 };
 
 // The caption while a conversion runs.

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QSettings>
 #include <QTimer>
 #include <QAbstractTextDocumentLayout>
 #include <QPlainTextEdit>
@@ -19,6 +20,7 @@
 #include <fstream>
 
 #include "TestPaths.h"
+#include "convert/Profile.h"
 #include "import/ContentModel.h"
 #include "import/TablePicker.h"
 #include "mapping/MappingGrid.h"
@@ -47,6 +49,7 @@ void ChooseFromContextMenu(QWidget* widget, QPoint at, const char* action) {
 class Window : public ::testing::Test {
  protected:
   void SetUp() override {
+    QSettings().clear();  // every test starts as a first start
     window_ = std::make_unique<MainWindow>(ui_, ROWCASTER_BUILD_DIR);
     window_->show();
     QApplication::setActiveWindow(window_.get());
@@ -452,6 +455,52 @@ TEST_F(Window, PreviewsTheRecordOfARow) {
   ASSERT_EQ(ui_.texts.size(), 2u);
   EXPECT_NE(ui_.texts[1].second.find("警告："), std::string::npos) << ui_.texts[1].second;
   window_->SetRules(convert::Rules::Classic);
+}
+
+// A profile saved from the window converts a later table the same way; the window started again
+// comes back with its profile and an unsaved template edit.
+TEST_F(Window, ProfilesAndTheNextStart) {
+  LoadBooks();
+  window_->Text2->setPlainText(window_->Text2->toPlainText().replace("ZELKOV", "110001"));
+  const std::string path = test::TempPath("window-profile.json");
+  ui_.saveAnswers.push_back(path);
+  ChooseFromContextMenu(window_->Grid1, QPoint(5, 5), "profile-save-as");
+  std::string error;
+  const auto saved = convert::LoadProfile(path, error);
+  ASSERT_TRUE(saved) << error;
+  EXPECT_EQ(saved->name, "rowcaster-" + std::to_string(getpid()) + "-window-profile");
+  EXPECT_NE(saved->templateText.find("|b110001"), std::string::npos);
+  ASSERT_EQ(saved->mapping.size(), 6u);
+  EXPECT_EQ(saved->mapping[0].column, "200a");
+  EXPECT_EQ(window_->Frame3->title().toStdString(), "转换模板（方案：" + saved->name + "）");
+
+  // Back to 标准: the specified caption and template.
+  ChooseFromContextMenu(window_->Grid1, QPoint(5, 5), "profile-standard");
+  EXPECT_EQ(window_->Frame3->title(), "转换模板");
+  EXPECT_FALSE(window_->Text2->toPlainText().contains("110001"));
+
+  // Load it again, edit the template without saving, and start a second window.
+  ui_.openAnswers.push_back(path);
+  ChooseFromContextMenu(window_->Text2, QPoint(5, 5), "profile-load");
+  EXPECT_TRUE(window_->Text2->toPlainText().contains("110001"));
+  window_->Text2->setPlainText(window_->Text2->toPlainText() + "\n300    |a本馆编目");
+  ui_.messageAnswers.push_back(ui::Answer::Yes);
+  window_->close();
+  ui::ScriptedUi ui;
+  MainWindow again(ui, ROWCASTER_BUILD_DIR);
+  EXPECT_EQ(again.ProfileInUse().name, saved->name);
+  EXPECT_TRUE(again.Text2->toPlainText().endsWith("300    |a本馆编目")) << "the unsaved edit came back";
+  EXPECT_TRUE(ui.messages.empty());
+
+  // A damaged profile file at the next start: a clear message and the 标准 profile.
+  std::ofstream(path) << "{ not json";
+  ui::ScriptedUi third;
+  MainWindow damaged(third, ROWCASTER_BUILD_DIR);
+  ASSERT_EQ(third.messages.size(), 1u);
+  EXPECT_NE(third.messages[0].text.find("改用标准方案"), std::string::npos) << third.messages[0].text;
+  EXPECT_EQ(damaged.ProfileInUse().name, "标准");
+  third.messageAnswers.push_back(ui::Answer::Yes);
+  ui.messageAnswers.push_back(ui::Answer::Yes);
 }
 
 TEST_F(Window, TheQuitQuestion) {
