@@ -176,6 +176,10 @@ void MainWindow::RestoreSession() {
     SetRules(*rules);
   }
   if (settings.contains("template")) Text2->setPlainText(settings.value("template").toString());
+  if (settings.contains("mapping")) {
+    if (auto edits = convert::ParseProfile(ui::S(settings.value("mapping").toString()), error))
+      profile_.mapping = std::move(edits->mapping);
+  }
 }
 
 void MainWindow::UseProfile(convert::Profile profile, const std::string& source) {
@@ -236,7 +240,10 @@ void MainWindow::SaveProfileFile(bool choosePath) {
 }
 
 void MainWindow::RememberEdits() {
-  QSettings().setValue("template", Text2->toPlainText());
+  QSettings settings;
+  settings.setValue("template", Text2->toPlainText());
+  // The mapping by column name, for the same kind of table imported at the next start.
+  if (content_->Table()) settings.setValue("mapping", ui::Q(convert::ProfileJson(CurrentProfile())));
 }
 
 void MainWindow::SetRules(convert::Rules rules) {

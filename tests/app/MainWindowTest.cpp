@@ -484,6 +484,7 @@ TEST_F(Window, ProfilesAndTheNextStart) {
   ChooseFromContextMenu(window_->Text2, QPoint(5, 5), "profile-load");
   EXPECT_TRUE(window_->Text2->toPlainText().contains("110001"));
   window_->Text2->setPlainText(window_->Text2->toPlainText() + "\n300    |a本馆编目");
+  window_->Mapping().SetFields(window_->Content().Table()->FieldNames(), {"200a", "010a", "010d", "210d", "200f", "210c", "330a"});
   ui_.messageAnswers.push_back(ui::Answer::Yes);
   window_->close();
   ui::ScriptedUi ui;
@@ -491,6 +492,12 @@ TEST_F(Window, ProfilesAndTheNextStart) {
   EXPECT_EQ(again.ProfileInUse().name, saved->name);
   EXPECT_TRUE(again.Text2->toPlainText().endsWith("300    |a本馆编目")) << "the unsaved edit came back";
   EXPECT_TRUE(ui.messages.empty());
+  // The unsaved mapping too, when the same kind of table comes again.
+  again.tablePicker = [](const std::vector<std::string>& names) { return names.at(0); };
+  ui.openAnswers.push_back(Fixture("sheetjs_biff8.xls"));
+  again.SelectExcel_Click();
+  // (columns named like a code are mapped to it first, always; "note" keeps the 330a given it)
+  EXPECT_EQ(again.Mapping().Mapping(), (std::vector<std::string>{"200a", "010a", "010d", "210d", "200f", "210c", "330a"}));
 
   // A damaged profile file at the next start: a clear message and the 标准 profile.
   std::ofstream(path) << "{ not json";

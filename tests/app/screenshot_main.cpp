@@ -7,8 +7,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
+#include <QSettings>
+#include <QTextCursor>
+#include <QTimer>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QListWidget>
 #include <QPixmap>
@@ -18,11 +22,17 @@
 #include "app/MainWindow.h"
 #include "mapping/MappingGrid.h"
 #include "platform/Paths.h"
+#include "platform/ui/QtUi.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (argc < 2) return 2;
   const QString out = QString::fromLocal8Bit(argv[1]);
+  // Settings of this run only; Qt's texts in Chinese as in the program.
+  QSettings::setDefaultFormat(QSettings::IniFormat);
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QDir::tempPath() + "/rowcaster-screenshot-settings");
+  QSettings().clear();
+  rowcaster::ui::InstallChineseQtTexts();
   rowcaster::ui::ScriptedUi ui;
   rowcaster::app::MainWindow window(ui, rowcaster::ExecutableDir());
   window.tablePicker = [](const std::vector<std::string>& names) { return names.at(0); };
@@ -68,7 +78,36 @@ int main(int argc, char** argv) {
   QTest::qWait(1600);
   ok = box->grab().save(QDir(out).filePath("message-box.png")) && ok;
   box->close();
+
+  // A row's record before converting, as the window shows it.
+  window.PreviewRow(1);
+  rowcaster::ui::QtUi real(&window);
+  QTimer::singleShot(600, [&] {
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+      ok = dialog->grab().save(QDir(out).filePath("preview.png")) && ok;
+      dialog->close();
+    }
+  });
+  real.ShowText(ui.texts.back().first, ui.texts.back().second);
+
+  // An edit of the template, still there when the program starts again.
+  window.Text2->setPlainText(window.Text2->toPlainText().replace("ZELKOV", "110001"));
   ui.messageAnswers.push_back(rowcaster::ui::Answer::Yes);
   window.close();
+  rowcaster::ui::ScriptedUi ui2;
+  rowcaster::app::MainWindow again(ui2, rowcaster::ExecutableDir());
+  again.show();
+  QApplication::setActiveWindow(&again);
+  QTextCursor end = again.Text2->textCursor();
+  end.movePosition(QTextCursor::End);
+  again.Text2->setTextCursor(end);
+  again.Text2->ensureCursorVisible();
+  for (int i = 0; i < 20; ++i) {
+    QApplication::processEvents();
+    QTest::qWait(20);
+  }
+  ok = again.grab().save(QDir(out).filePath("second-start.png")) && ok;
+  ui2.messageAnswers.push_back(rowcaster::ui::Answer::Yes);
+  again.close();
   return ok ? 0 : 1;
 }
