@@ -20,14 +20,14 @@ SourceTable OpenSource(const std::string& file, const std::optional<std::string>
   const std::string path = import::TrimBlanks(std::filesystem::absolute(file, ec).lexically_normal().string());
   if (!std::filesystem::exists(path, ec)) throw SourceError{import::kFileMissing + std::string("\n") + path};
   source.kind = import::KindOfPath(path);
-  if (source.kind != "xls" && source.kind != "mdb" && source.kind != "dbf")
+  if (source.kind != "xls" && source.kind != "mdb" && source.kind != "dbf" && !import::IsTextKind(source.kind))
     throw SourceError{std::string(import::kFileInvalid) + "\n" + import::kOnlyThreeKinds};
   const auto parts = import::SplitPath(path);
   if (!parts) throw SourceError{import::kFileInvalid};
   const std::string connection = import::ConnectionStringFor(source.kind, path, parts->folder);
   auto reader = data::ChildProcessReader(BesideExecutable("rowcaster-cli"));
   try {
-    if (source.kind == "dbf") {
+    if (source.kind == "dbf" || import::IsTextKind(source.kind)) {
       source.offered = {parts->fileName};
       if (table && *table != parts->fileName) throw data::DataError("表文件只有一个表：" + parts->fileName);
     } else {

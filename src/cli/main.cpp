@@ -64,7 +64,8 @@ const Command kCommands[] = {
      "      that --map-by-name (and the window) map to each.\n"},
     {"tables", TablesCommand,
      "  tables FILE\n"
-     "      Lists the tables of an .xls, .mdb or .dbf file that can be converted, one a line.\n"},
+     "      Lists the tables of an .xls, .mdb, .dbf, .csv, .tsv or .txt file that can be\n"
+     "      converted, one a line (a .dbf or text table is its own table).\n"},
     {"dump", DumpCommand,
      "  dump FILE [--table NAME]\n"
      "      Prints a table (default: the first) as tab-separated UTF-8 text: the field names,\n"

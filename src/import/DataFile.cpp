@@ -45,6 +45,8 @@ std::string NoTableMessage(std::string_view kind) {
 
 std::string TrimBlanks(std::string_view s) { return std::string(text::TrimBlanks(s)); }
 
+bool IsTextKind(std::string_view kind) { return kind == "csv" || kind == "tsv" || kind == "txt"; }
+
 std::string KindOfPath(std::string_view path) {
   const std::size_t n = text::Utf8Length(path);
   return text::AsciiLower(text::Utf8Substr(path, n > 3 ? n - 3 : 0, 3));
@@ -63,6 +65,8 @@ std::string ConnectionStringFor(std::string_view kind, std::string_view path, st
   if (kind == "mdb")
     return "driver={microsoft access driver (*.mdb)};dbq=" + std::string(path) +
            ";DriverId=25;FIL=MS Access;MaxBufferSize=2048;PageTimeout=5;";
+  if (IsTextKind(kind))
+    return "Driver={Microsoft Text Driver (*.txt; *.csv)};Dbq=" + std::string(folder) + ";Extensions=asc,csv,tab,txt;";
   return "Driver={Microsoft Visual FoxPro Driver};SourceType=DBF;SourceDB=" + std::string(folder) +
          ";UID=;PWD=;Exclusive=No;BackgroundFetch=Yes;Collate=;Null=Yes;Deleted=Yes;";
 }
@@ -70,6 +74,7 @@ std::string ConnectionStringFor(std::string_view kind, std::string_view path, st
 std::string QueryTextFor(std::string_view kind, std::string_view tableName, std::string_view fileName) {
   if (kind == "xls") return "select * from [" + std::string(tableName) + "]";
   if (kind == "mdb") return "select * from " + std::string(tableName);
+  if (IsTextKind(kind)) return "select * from [" + std::string(fileName) + "]";
   return "select * from " + std::string(fileName);
 }
 
@@ -112,7 +117,7 @@ void SelectExcel_Click(ImportWindow& window, ui::Ui& ui, data::TableReader& read
       return;
     }
     const std::string kind = KindOfPath(s);
-    if (kind == "dbf" || kind == "mdb" || kind == "xls") {
+    if (kind == "dbf" || kind == "mdb" || kind == "xls" || IsTextKind(kind)) {
       ReadDataFile(s, kind, window, ui, reader, marcCodeList);
       SetStartButton(window);
       return;
@@ -136,7 +141,7 @@ void ReadDataFile(const std::string& path, const std::string& kind, ImportWindow
   try {
     const std::string connection = ConnectionStringFor(kind, path, parts->folder);
     std::string query;
-    if (kind == "dbf") {
+    if (kind == "dbf" || IsTextKind(kind)) {  // the file is the table
       query = QueryTextFor(kind, "", parts->fileName);
     } else {
       const std::vector<data::CatalogRow> catalogue = reader.ReadCatalogue(connection);

@@ -20,10 +20,13 @@ inline constexpr char kSeparator = '/';
 // Titles and texts of the import's messages.
 inline constexpr const char* kTitle = "操作提示";
 inline constexpr const char* kOpenTitle = "选择待转换的Excel文件";
-inline constexpr const char* kOpenFilter = "Excel(2003)|*.xls|Access数据库|*.mdb|FoxPro数据|*.dbf";
+// Every kind the program reads first, then the specified three, then the text tables.
+inline constexpr const char* kOpenFilter =
+    "所有支持的数据文件|*.xls *.mdb *.dbf *.csv *.tsv *.txt|Excel(2003)|*.xls|Access数据库|*.mdb|FoxPro数据|*.dbf|"
+    "文本表格(CSV、TSV)|*.csv *.tsv *.txt";
 inline constexpr const char* kFileMissing = "选择的数据文件不存在！";
 inline constexpr const char* kFileInvalid = "选择的数据文件无效！";
-inline constexpr const char* kOnlyThreeKinds = "目前数据文件类型只支持三种数据文件";
+inline constexpr const char* kOnlyThreeKinds = "目前数据文件类型只支持 .xls、.mdb、.dbf 和文本表格 .csv、.tsv、.txt";
 inline constexpr const char* kReadError = "读取数据文件出错！";
 // Why a table could not be read whole.
 inline constexpr const char* kOutOfMemory = "内存不足：表格太大，无法全部读入。请关闭其他程序，或把表格分成几部分再转换。";
@@ -46,6 +49,9 @@ std::string QueryTextFor(std::string_view kind, std::string_view tableName, std:
 std::vector<std::string> OfferedTables(std::string_view kind, const std::vector<data::CatalogRow>& catalogue);
 
 // The codes pre-filled into the mapping: a field named exactly like a code maps to it.
+// A delimited text table (csv, tsv, txt): the file is the table.
+bool IsTextKind(std::string_view kind);
+
 std::vector<std::string> PrefilledMapping(const std::vector<std::string>& fieldNames, std::string_view marcCodeList);
 
 // What the import reads and changes of the main window.

@@ -39,6 +39,10 @@ printf '{"format": "rowcaster-profile", "rules": ' > "$work/bad.json"
 "$cli" convert "$fix/messy_vendor.xls" --profile "$work/bad.json" -o "$work/bad.iso" 2>"$work/err"
 check "a damaged profile is refused with exit 1" "$?" 1
 check "saying why" "$(grep -c '不是有效的 JSON' "$work/err")" 1
+# A CSV as Excel on Chinese Windows saves it, converted by its column names.
+"$cli" convert "$fix/excel_gbk.csv" --map-by-name --rules recommended -o "$work/csv.iso" 2>/dev/null
+check "a GBK CSV converts" "$(tr -cd '\035' < "$work/csv.iso" | wc -c)" 4
+check "its text read right" "$(yaz-marcdump -f GBK -t UTF-8 "$work/csv.iso" | grep -c '^200 1  \$a 银行会计学')" 1
 check "--version" "$("$cli" --version)" "rowcaster-cli $(sed -n 's/^project(Rowcaster VERSION \([0-9.]*\).*/\1/p' "$fix/../../CMakeLists.txt")"
 out="$work/out.iso"
 summary=$("$cli" convert "$fix/sheetjs_biff8.xls" --map-by-name --now 2026-12-05T23:36:00 -o "$out" 2>&1); rc=$?

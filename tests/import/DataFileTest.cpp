@@ -77,7 +77,9 @@ TEST_F(Import, LoadsATableAndPrefillsTheMapping) {
   EXPECT_TRUE(ui_.messages.empty());
   ASSERT_EQ(ui_.dialogs.size(), 1u);
   EXPECT_EQ(ui_.dialogs[0].title, "选择待转换的Excel文件");
-  EXPECT_EQ(ui_.dialogs[0].filter, "Excel(2003)|*.xls|Access数据库|*.mdb|FoxPro数据|*.dbf");
+  EXPECT_EQ(ui_.dialogs[0].filter,
+            "所有支持的数据文件|*.xls *.mdb *.dbf *.csv *.tsv *.txt|Excel(2003)|*.xls|Access数据库|*.mdb|FoxPro数据|*.dbf|"
+            "文本表格(CSV、TSV)|*.csv *.tsv *.txt");
   EXPECT_EQ(window_.pickerShown.at(0), (std::vector<std::string>{"图书$", "Sheet 2$", "空表$", "it's $$"}));
   ASSERT_TRUE(window_.table);
   EXPECT_EQ(window_.table->RowCount(), 5u);
@@ -94,6 +96,23 @@ TEST_F(Import, ADbfTableNeedsNoPicker) {
   ASSERT_TRUE(window_.table);
   EXPECT_EQ(window_.table->FieldNames().at(0), "TITLE");
   EXPECT_FALSE(window_.startEnabled) << "no output path yet";
+}
+
+// A text table is its own table, like a .dbf: no picker, whatever its extension's case.
+TEST_F(Import, TextTablesNeedNoPicker) {
+  for (const char* file : {"excel_gbk.csv", "excel_unicode.txt", "library_export.tsv"}) {
+    window_.table.reset();
+    Choose(Fixture(file));
+    EXPECT_TRUE(window_.pickerShown.empty()) << file;
+    ASSERT_TRUE(window_.table) << file;
+    EXPECT_TRUE(ui_.messages.empty()) << file;
+  }
+  EXPECT_EQ(window_.table->FieldNames(), (std::vector<std::string>{"题名", "F2", "条码"}));
+  const std::string upper = test::TempPath("BOOKS.CSV");
+  std::filesystem::copy_file(Fixture("excel_gbk.csv"), upper, std::filesystem::copy_options::overwrite_existing);
+  Choose(upper);
+  ASSERT_TRUE(window_.table);
+  EXPECT_EQ(window_.table->RowCount(), 4u);
 }
 
 TEST_F(Import, ADatabaseWithOneTableStillShowsThePicker) {
@@ -125,7 +144,7 @@ TEST_F(Import, ShortPathsAndOtherKindsAreInvalid) {
     window_.marcPath = "/tmp/out.iso";
     window_.startEnabled = true;
     Choose(path);
-    ExpectMessage("选择的数据文件无效！\r\n目前数据文件类型只支持三种数据文件");
+    ExpectMessage("选择的数据文件无效！\r\n目前数据文件类型只支持 .xls、.mdb、.dbf 和文本表格 .csv、.tsv、.txt");
     EXPECT_EQ(window_.excelPath, "");
     EXPECT_FALSE(window_.startEnabled);
     EXPECT_GT(window_.initGrids, 0);

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include "platform/data/CsvSource.h"
 #include "platform/data/DbfSource.h"
 #include "platform/data/MdbSource.h"
 #include "platform/data/SqliteSource.h"
@@ -70,6 +71,8 @@ ConnectionString ConnectionString::Parse(const std::string& text) {
     cs.kind = Kind::Access;
   } else if (driver.find("foxpro") != std::string::npos || driver.find("dbase") != std::string::npos) {
     cs.kind = Kind::FoxPro;
+  } else if (driver.find("text driver") != std::string::npos) {
+    cs.kind = Kind::Text;
   }
   return cs;
 }
@@ -94,6 +97,7 @@ std::unique_ptr<Connection> OpenConnection(const std::string& connectionString) 
     throw DataError("连接字符串中没有可识别的数据提供程序或驱动程序");
   if (cs.dataSource.empty()) throw DataError("连接字符串中没有数据源路径");
   if (cs.kind == ConnectionString::Kind::FoxPro) return OpenDbfFolder(cs.dataSource, cs.hideDeleted);
+  if (cs.kind == ConnectionString::Kind::Text) return OpenTextFolder(cs.dataSource);
 
   std::error_code ec;
   if (std::filesystem::is_directory(cs.dataSource, ec)) throw DataError(cs.dataSource + " 是文件夹，不是数据文件");

@@ -51,7 +51,7 @@ class Connection {
 
 // The parts of a connection string that choose and place the reader. Keys are case-insensitive.
 struct ConnectionString {
-  enum class Kind { Jet, Excel, Access, FoxPro, Unknown };
+  enum class Kind { Jet, Excel, Access, FoxPro, Text, Unknown };
   Kind kind = Kind::Unknown;
   std::string dataSource;  // Data Source, dbq or SourceDB
   bool hideDeleted = true;  // FoxPro "Deleted=Yes"

@@ -10,6 +10,7 @@
 
 #include "TestPaths.h"
 #include "import/DataFile.h"
+#include "platform/data/CsvSource.h"
 #include "platform/data/TableReader.h"
 
 namespace rowcaster::data {
@@ -301,6 +302,71 @@ TEST(Mdb, Jet3DatesOverTheirWholeRange) {
       EXPECT_EQ(patched.rows.at(1).at(6), expected(ymd, seconds)) << value;
     }
   }
+}
+
+// Text tables written by Python's csv module in the forms vendors and Excel save them: read cell for
+// cell as written, whatever the encoding and delimiter.
+TEST(Text, TablesAsTheirWritersHoldThem) {
+  const std::vector<std::string> names = {"书名", "ISBN", "定价", "作者", "出版社", "出版日期", "简介"};
+  const Rows rows = {
+      {"银行会计学", "9787302123453", "25.50", "张三主编", "清华大学出版社", "2005-03", ""},
+      {"长江三峡", "978-7-5327-1234-2", "￥30", "李四著,王五", "上海译文出版社", "1999", "含\"引号\"与,逗号"},
+      {"C++程序设计", "7302123454", "0.1", "", "", "", "第二行\n换行"},
+      {"最后一行 䶮", "", "", "罗恩·彻诺", "", "二〇一五年", "Umsätze"},
+  };
+  Rows gbkRows = rows;
+  gbkRows[3][0] = "最后一行";
+  gbkRows[3][6] = "Umsatze";
+  const struct {
+    const char* file;
+    const Rows& expected;
+  } cases[] = {
+      {"python_utf8_bom.csv", rows}, {"excel_gbk.csv", gbkRows}, {"python_semicolon.csv", rows},
+      {"excel_unicode.txt", rows},
+  };
+  for (const auto& c : cases) {
+    const Read r = ReadTable(c.file);
+    EXPECT_EQ(r.names, names) << c.file;
+    EXPECT_EQ(r.rows, c.expected) << c.file;
+    const auto offered = Offered(c.file);
+    EXPECT_NE(std::find(offered.begin(), offered.end(), c.file), offered.end()) << "the folder's text files are its tables";
+  }
+  const Read library = ReadTable("library_export.tsv");
+  EXPECT_EQ(library.names, (std::vector<std::string>{"题名", "F2", "条码"})) << "a blank name as the workbook reader gives it";
+  EXPECT_EQ(library.rows, (Rows{{"书一", "x", "1001"}, {"书二", "", ""}}));
+  // Through the guarded child process too.
+  const std::string path = Fixture("excel_gbk.csv");
+  Read guarded;
+  Collect sink(guarded);
+  ChildProcessReader(ROWCASTER_CLI)->ReadTable(ConnectionFor(path), import::QueryTextFor("csv", "", "excel_gbk.csv"), sink);
+  EXPECT_EQ(guarded.rows, gbkRows);
+}
+
+TEST(Text, DelimitersEncodingsAndBrokenFiles) {
+  struct Case {
+    std::string bytes;
+    char delimiter;
+    const char* encoding;
+    Rows rows;
+  };
+  const Case cases[] = {
+      {"a,b\r\n1,2", ',', "UTF-8", {{"1", "2"}}},
+      {"a;b;c\n1;\"x;y\";3\n", ';', "UTF-8", {{"1", "x;y", "3"}}},
+      {"a|b\r1|2\r\r3|4\r", '|', "UTF-8", {{"1", "2"}, {"3", "4"}}},
+      {"a\tb, c\n1\t2, 3\n", '\t', "UTF-8", {{"1", "2, 3"}}},
+      {"\xCA\xE9,b\n\x81\x30\x81\x30,2\n", ',', "GB18030", {{"\xC2\x80", "2"}}},  // a four-byte GB18030 character
+      {"a,b\n\"\"\"q\"\"\",\"\"\n", ',', "UTF-8", {{"\"q\"", ""}}},
+      {"", ',', "UTF-8", {}},
+  };
+  for (const Case& c : cases) {
+    const TextTable t = ParseTextTable(c.bytes, ".csv");
+    EXPECT_EQ(t.delimiter, c.delimiter) << c.bytes;
+    EXPECT_EQ(t.encoding, c.encoding) << c.bytes;
+    EXPECT_EQ(t.rows, c.rows) << c.bytes;
+  }
+  EXPECT_EQ(ParseTextTable("a b\n1 2\n", ".tsv").rows, (Rows{{"1 2"}})) << ".tsv is tab-separated";
+  EXPECT_THROW(ParseTextTable("a,b\n\"open,2\n", ".csv"), DataError);
+  EXPECT_THROW(ParseTextTable("\xEF\xBB\xBF\xFF\xFE", ".csv"), DataError);
 }
 
 TEST(Dbf, CodePageByte) {
