@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Robustness: N randomly mutated copies (default 1000) of real .xls, .mdb and .dbf files go through
+# Robustness: N randomly mutated copies (default 1000) of real .xls, .mdb, .dbf and .csv files go through
 # `rowcaster-cli dump` with a 10 s limit each. Every copy must either read or end in a read error;
 # a crash (a signal, or an exit status other than 0 and 1) or a hang (the limit) is a failure.
 # Prints the counts per kind and exits 1 when anything crashed or hung.
@@ -17,9 +17,10 @@ declare -A seeds=(
   [xls]="$fix/sheetjs_biff8.xls $fix/libreoffice_biff8.xls $fix/shared/xls/poi_61287_zh-CN_balance-sheet_cn-sheetname.xls $fix/shared/xls/poi_testEXCEL_95_biff5_3sheets.xls"
   [mdb]="$fix/shared/mdb/jackcess_testV1997_jet3_alltypes.mdb $fix/shared/mdb/jackcess_delColTestV2000_jet4_deleted-columns.mdb"
   [dbf]="$fix/dbffile_vfp.dbf $fix/dbffile_dbase3.dbf $fix/shared/dbf/infused_dbase_31_vfp-autoinc-currency-nullflags.dbf"
+  [csv]="$fix/python_utf8_bom.csv $fix/excel_gbk.csv $fix/python_semicolon.csv"
 )
 failed=0
-for kind in xls dbf mdb; do
+for kind in xls dbf mdb csv; do
   read -r -a files <<<"${seeds[$kind]}"
   ok=0; errors=0; crashes=0; hangs=0
   for ((i = 0; i < count; i++)); do
