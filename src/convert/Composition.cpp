@@ -51,8 +51,9 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
   text.swap(out);
 }
 
-// "|c " + value, or the empty text for an empty value.
-std::string Sub(char code, std::string_view value) {
+}  // namespace
+
+std::string SubfieldText(char code, std::string_view value) {
   if (value.empty()) return {};
   std::string s = "|";
   s += code;
@@ -60,8 +61,6 @@ std::string Sub(char code, std::string_view value) {
   s.append(value);
   return s;
 }
-
-}  // namespace
 
 std::string NormalisePrice(std::string_view d010d) {
   if (text::ReadsAsNumber(d010d)) return "CNY" + std::string(d010d);
@@ -172,7 +171,7 @@ std::string ComposeWorkForm(SubfieldValues& v, const CompositionContext& context
 
   // The placeholders, in this order. Each is a prefix ("|a ") and a text, both empty for an empty
   // value without a default.
-  std::string title = Sub('a', v[d200a]);
+  std::string title = SubfieldText('a', v[d200a]);
   if (!title.empty() && !titlePinyin.empty()) title += " |A " + titlePinyin;
   const std::string date = v[d210d].empty() ? std::string() : "|d " + std::string(text::Utf8Substr(text::TrimBlanks(v[d210d]), 0, 4));
   struct Slot {

@@ -51,6 +51,9 @@ struct CompositionContext {
   mutable std::shared_ptr<const CompiledTemplate> compiled;
 };
 
+// "|c " + value: a subfield in the work form; the empty text for an empty value.
+std::string SubfieldText(char code, std::string_view value);
+
 // "CNY" + a plain number; otherwise "$" and "￥" become "CNY".
 std::string NormalisePrice(std::string_view d010d);
 

@@ -55,9 +55,7 @@ char Check13(std::string_view d) {
 std::string Narrow(std::string_view value) {
   std::string out;
   for (std::size_t i = 0; i < value.size();) {
-    char32_t c = text::NextCodePoint(value, i);
-    if (c >= 0xFF01 && c <= 0xFF5E) c -= 0xFEE0;
-    text::AppendUtf8(out, c);
+    text::AppendUtf8(out, text::HalfWidth(text::NextCodePoint(value, i)));
   }
   return out;
 }

@@ -32,9 +32,8 @@ constexpr std::string_view kBodies[] = {"出版社", "委员会", "编委会", "
                                         "研究中心", "中心", "学会", "协会", "大学", "学院", "学校", "公司", "集团",
                                         "组", "部", "局", "厅", "馆", "办公室"};
 
-bool IsHan(char32_t c) {
-  return (c >= 0x3400 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0x20000 && c <= 0x3FFFF) || c == 0x3007;
-}
+// In names 〇 counts with the ideographs.
+bool IsHan(char32_t c) { return text::IsHanIdeograph(c) || c == 0x3007; }
 bool IsLatinLetter(char32_t c) { return (c >= U'A' && c <= U'Z') || (c >= U'a' && c <= U'z') || (c >= 0xC0 && c <= 0x24F); }
 
 bool HasHan(std::string_view s) {

@@ -11,8 +11,7 @@ std::optional<std::string> CurrencyPrice(std::string_view value) {
   // Full-width digits and signs as ASCII, and the upper-case text for the currency words.
   std::string v;
   for (std::size_t i = 0; i < value.size();) {
-    char32_t c = text::NextCodePoint(value, i);
-    if (c >= 0xFF01 && c <= 0xFF5E && c != 0xFFE5) c -= 0xFEE0;
+    char32_t c = text::HalfWidth(text::NextCodePoint(value, i));
     if (c >= U'a' && c <= U'z') c -= 32;
     text::AppendUtf8(v, c);
   }

@@ -37,19 +37,6 @@ const std::string_view kRecommendedTemplate =
 
 namespace {
 
-bool HasHan(std::string_view s) {
-  for (std::size_t i = 0; i < s.size();) {
-    const char32_t c = text::NextCodePoint(s, i);
-    if ((c >= 0x3400 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0x20000 && c <= 0x3FFFF)) return true;
-  }
-  return false;
-}
-
-std::string Sub(char code, std::string_view value) {
-  if (value.empty()) return {};
-  return std::string("|") + code + " " + std::string(value);
-}
-
 // Several subjects in one cell ("计算机；程序设计、C语言"), one each.
 std::vector<std::string> Subjects(std::string_view cell) {
   std::vector<std::string> out;
@@ -143,17 +130,17 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
   // ISBN: hyphenated in $a when valid; a wrong check digit goes to $z; junk gives no 010.
   const Isbn isbn = ParseIsbn(v[d010a]);
   if (isbn.kind == Isbn::Kind::Valid) {
-    fill[s010a] = Sub('a', isbn.text);
+    fill[s010a] = SubfieldText('a', isbn.text);
   } else if (isbn.kind == Isbn::Kind::Invalid) {
-    fill[s010a] = Sub('z', isbn.text);
+    fill[s010a] = SubfieldText('z', isbn.text);
     warnings.push_back("ISBN " + isbn.text + " 的校验位不对，写入 010 $z");
   } else {
     fill[s010a] = "";
     if (!v[d010a].empty()) warnings.push_back("“" + std::string(TrimWide(rawIsbn)) + "”不是 ISBN，没有写入 010");
   }
-  fill[s010b] = Sub('b', v[d010b]);
+  fill[s010b] = SubfieldText('b', v[d010b]);
   const auto price = CurrencyPrice(v[d010d]);
-  fill[s010d] = price ? Sub('d', *price) : "";
+  fill[s010d] = price ? SubfieldText('d', *price) : "";
   if (!price && !v[d010d].empty()) warnings.push_back("价格“" + v[d010d] + "”读不出，没有写入 010 $d");
   if (price) v[d010d] = *price;
 
@@ -165,16 +152,16 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
   const auto publisher = context.lookup->FindPublisher(isbn.kind == Isbn::Kind::Valid ? isbn.text : "",
                                                        imprint.publisher, imprint.place);
   if (imprint.place.empty() && publisher && !publisher->place.empty()) imprint.place = publisher->place;
-  fill[s210a] = Sub('a', imprint.place);
-  fill[s210c] = Sub('c', imprint.publisher);
-  fill[s210d] = year ? Sub('d', std::to_string(*year)) : "";
+  fill[s210a] = SubfieldText('a', imprint.place);
+  fill[s210c] = SubfieldText('c', imprint.publisher);
+  fill[s210d] = year ? SubfieldText('d', std::to_string(*year)) : "";
   fill[sDqdm] = publisher ? "|b " + publisher->regionCode : "";
   fill[sBmrq] = Yyyymmdd(context.now);
   fill[sCbrq] = PublicationDates100(year);
 
   // Title, with pinyin only for a title in Han characters.
-  std::string title = Sub('a', v[d200a]);
-  if (HasHan(v[d200a])) {
+  std::string title = SubfieldText('a', v[d200a]);
+  if (text::HasHanIdeograph(v[d200a])) {
     const std::string reading(text::TrimBlanks(PinyinOf(pinyin, v[d200a])));
     if (!reading.empty()) title += " |A " + reading;
   }
@@ -186,8 +173,8 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
       {s320a, d320a, 'a'}, {s330a, d330a, 'a'}, {s333a, d333a, 'a'}, {s905b, d905b, 'b'}, {s905d, d905d, 'd'},
       {s905e, d905e, 'e'}, {s905f, d905f, 'f'}, {s905v, d905v, 'j'}, {s606a, d606a, 'a'}, {s606x, d606x, 'x'},
       {s606y, d606y, 'y'}, {s606z, d606z, 'z'}, {s606j, d606j, 'j'}, {s690a, d690a, 'a'}, {s690v, d690v, 'v'}};
-  for (const auto& [slot, param, code] : kPlain) fill[slot] = Sub(code, v[param]);
-  fill[s101a] = v[d101a].empty() ? "|a chi" : Sub('a', v[d101a]);
+  for (const auto& [slot, param, code] : kPlain) fill[slot] = SubfieldText(code, v[param]);
+  fill[s101a] = v[d101a].empty() ? "|a chi" : SubfieldText('a', v[d101a]);
 
   // Series: 410 embeds 200 with its indicators "1 ".
   fill[s410] = v[d225a].empty() ? "" : "410  0 |12001 |a " + v[d225a];
@@ -201,11 +188,11 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
   const std::vector<std::string> topics = Subjects(v[d606a]);
   for (std::size_t k = 0; k < topics.size(); ++k) {
     subjects += "606 0  |a " + topics[k];
-    if (k == 0) subjects += Sub('x', v[d606x]) + Sub('j', v[d606j]) + Sub('y', v[d606y]) + Sub('z', v[d606z]);
+    if (k == 0) subjects += SubfieldText('x', v[d606x]) + SubfieldText('j', v[d606j]) + SubfieldText('y', v[d606y]) + SubfieldText('z', v[d606z]);
     subjects += "\r\n";
   }
   if (topics.empty() && !(v[d606x].empty() && v[d606y].empty() && v[d606z].empty() && v[d606j].empty()))
-    subjects = "606 0  " + Sub('x', v[d606x]) + Sub('j', v[d606j]) + Sub('y', v[d606y]) + Sub('z', v[d606z]) + "\r\n";
+    subjects = "606 0  " + SubfieldText('x', v[d606x]) + SubfieldText('j', v[d606j]) + SubfieldText('y', v[d606y]) + SubfieldText('z', v[d606z]) + "\r\n";
   fill[s606] = subjects;
   // 690 only with a class number; the CLC edition defaults to 5.
   fill[s690] = v[d690a].empty() ? "" : "690    |a " + v[d690a] + " |v " + (v[d690v].empty() ? "5" : v[d690v]);

@@ -94,8 +94,7 @@ std::optional<std::string> RegionLookup::Find(Column column, std::string_view va
 std::string PublisherKey(std::string_view name) {
   std::string key;
   for (std::size_t i = 0; i < name.size();) {
-    char32_t c = text::NextCodePoint(name, i);
-    if (c >= 0xFF01 && c <= 0xFF5E) c -= 0xFEE0;  // full-width forms
+    char32_t c = text::HalfWidth(text::NextCodePoint(name, i));
     if (c == 0x3000) c = U' ';
     if (c == U' ' || c == 0xA0 || c == U'(' || c == U')' || c == U'[' || c == U']' || c == 0x3010 || c == 0x3011 ||
         c == 0x3014 || c == 0x3015 || c == U'<' || c == U'>' || c == 0x300A || c == 0x300B)

@@ -39,6 +39,23 @@ std::string TableOfQuery(const std::string& queryText) {
   return name;
 }
 
+void RequireFolder(const std::string& folder) {
+  std::error_code ec;
+  if (!std::filesystem::is_directory(folder.empty() ? "." : folder, ec)) throw DataError("找不到文件夹 " + folder);
+}
+
+std::vector<CatalogRow> FilesAsTables(const std::string& folder, std::initializer_list<std::string_view> extensions) {
+  std::vector<CatalogRow> rows;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string ext = text::AsciiLower(it->path().extension().string());
+    if (std::find(extensions.begin(), extensions.end(), ext) != extensions.end())
+      rows.push_back({"TABLE", it->path().filename().string()});
+  }
+  std::sort(rows.begin(), rows.end(), [](auto& a, auto& b) { return a.tableName < b.tableName; });
+  return rows;
+}
+
 ConnectionString ConnectionString::Parse(const std::string& text) {
   ConnectionString cs;
   std::string provider, driver, extended;

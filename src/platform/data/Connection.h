@@ -5,10 +5,12 @@
 // tables, SQLite files). Everything comes back as text.
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace rowcaster::data {
@@ -60,6 +62,12 @@ struct ConnectionString {
 
 // The table a query text "select * from NAME" (or "[NAME]") reads; throws DataError for another.
 std::string TableOfQuery(const std::string& queryText);
+
+// A folder whose files are tables (dBASE, text tables): throws DataError when `folder` is not one
+// (the empty text is the working folder); its files with one of `extensions` (".dbf"; compared
+// without case) as catalogue rows, sorted by name.
+void RequireFolder(const std::string& folder);
+std::vector<CatalogRow> FilesAsTables(const std::string& folder, std::initializer_list<std::string_view> extensions);
 
 // Opens a connection; throws DataError.
 std::unique_ptr<Connection> OpenConnection(const std::string& connectionString);

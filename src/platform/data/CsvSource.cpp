@@ -187,25 +187,10 @@ class TextRows : public RowSet {
   std::size_t next_ = 0;
 };
 
-bool IsTextTable(const fs::path& p) {
-  const std::string ext = text::AsciiLower(p.extension().string());
-  return ext == ".csv" || ext == ".tsv" || ext == ".txt";
-}
-
 class TextFolder : public Connection {
  public:
-  explicit TextFolder(std::string folder) : folder_(std::move(folder)) {
-    std::error_code ec;
-    if (!fs::is_directory(folder_.empty() ? "." : folder_, ec)) throw DataError("找不到文件夹 " + folder_);
-  }
-  std::vector<CatalogRow> Tables() override {
-    std::vector<CatalogRow> rows;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder_.empty() ? "." : folder_, ec), end; !ec && it != end; it.increment(ec))
-      if (IsTextTable(it->path())) rows.push_back({"TABLE", it->path().filename().string()});
-    std::sort(rows.begin(), rows.end(), [](auto& a, auto& b) { return a.tableName < b.tableName; });
-    return rows;
-  }
+  explicit TextFolder(std::string folder) : folder_(std::move(folder)) { RequireFolder(folder_); }
+  std::vector<CatalogRow> Tables() override { return FilesAsTables(folder_, {".csv", ".tsv", ".txt"}); }
   std::unique_ptr<RowSet> Query(const std::string& queryText) override {
     const std::string name = TableOfQuery(queryText);
     const fs::path path = fs::path(folder_) / name;

@@ -377,18 +377,10 @@ class DbfRowSet : public RowSet {
 class DbfFolder : public Connection {
  public:
   DbfFolder(std::string folder, bool hideDeleted) : folder_(std::move(folder)), hideDeleted_(hideDeleted) {
-    std::error_code ec;
-    if (!fs::is_directory(folder_.empty() ? "." : folder_, ec)) throw DataError("找不到文件夹 " + folder_);
+    RequireFolder(folder_);
   }
 
-  std::vector<CatalogRow> Tables() override {
-    std::vector<CatalogRow> rows;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder_.empty() ? "." : folder_, ec), end; !ec && it != end; it.increment(ec))
-      if (text::AsciiLower(it->path().extension().string()) == ".dbf") rows.push_back({"TABLE", it->path().filename().string()});
-    std::sort(rows.begin(), rows.end(), [](auto& a, auto& b) { return a.tableName < b.tableName; });
-    return rows;
-  }
+  std::vector<CatalogRow> Tables() override { return FilesAsTables(folder_, {".dbf"}); }
 
   std::unique_ptr<RowSet> Query(const std::string& queryText) override {
     std::string name = TableOfQuery(queryText);

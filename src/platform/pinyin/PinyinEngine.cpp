@@ -369,7 +369,7 @@ void PinyinEngine::Append(std::string& out, std::string_view utf8, bool names) c
   };
   for (std::size_t i = 0; i < utf8.size();) {
     char32_t cp = NextCodePoint(utf8, i);
-    if (cp >= 0xFF01 && cp <= 0xFF5E) cp -= 0xFEE0;  // full-width ASCII
+    cp = text::HalfWidth(cp);
     if (cp == 0x3000) cp = ' ';
     const std::uint16_t id = cp >= 0x3000 ? CharId(cp) : kNoChar;
     if (id != kNoChar) {

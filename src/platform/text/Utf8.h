@@ -51,6 +51,19 @@ inline char32_t NextCodePoint(std::string_view s, std::size_t& i) {
   return cp;
 }
 
+// A full-width ASCII form (Ａ, １, ：) as its ASCII character; any other character as it is.
+constexpr char32_t HalfWidth(char32_t c) { return c >= 0xFF01 && c <= 0xFF5E ? c - 0xFEE0 : c; }
+
+// A Han ideograph: the unified blocks with extension A, the compatibility block, extensions B on.
+constexpr bool IsHanIdeograph(char32_t c) {
+  return (c >= 0x3400 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0x20000 && c <= 0x3FFFF);
+}
+inline bool HasHanIdeograph(std::string_view s) {
+  for (std::size_t i = 0; i < s.size();)
+    if (IsHanIdeograph(NextCodePoint(s, i))) return true;
+  return false;
+}
+
 // The number of characters (code points) of `s`.
 inline std::size_t Utf8Length(std::string_view s) {
   std::size_t n = 0;
