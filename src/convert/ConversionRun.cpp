@@ -7,8 +7,6 @@
 #include <array>
 #include <cerrno>
 #include <condition_variable>
-#include <cstring>
-#include <deque>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -39,9 +37,43 @@ struct ExistingRecords {
   std::int64_t count = 0;  // whole records
 };
 
+// The bytes of a file, read a block at a time as they are asked for: an output file of a million
+// records is checked without holding it in memory.
+class BlockReader {
+ public:
+  explicit BlockReader(int fd) : fd_(fd) {
+    const off_t end = ::lseek(fd, 0, SEEK_END);
+    size_ = end > 0 ? static_cast<std::size_t>(end) : 0;
+  }
+  std::size_t size() const { return size_; }
+  // The byte at `at` (< size()); 0 when it cannot be read.
+  char operator[](std::size_t at) {
+    if (at < start_ || at >= start_ + block_.size()) Load(at - at % kBlock);
+    return at - start_ < block_.size() ? block_[at - start_] : '\0';
+  }
+
+ private:
+  static constexpr std::size_t kBlock = 1 << 16;
+  void Load(std::size_t start) {
+    start_ = start;
+    block_.resize(std::min(kBlock, size_ - start));
+    std::size_t done = 0;
+    while (done < block_.size()) {
+      const ssize_t n = ::pread(fd_, block_.data() + done, block_.size() - done, static_cast<off_t>(start + done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    block_.resize(done);
+  }
+  int fd_;
+  std::size_t size_ = 0, start_ = 0;
+  std::string block_;
+};
+
 // The leader of a record begun at `at`, as far as the data go: the record length, indicator and
 // subfield code counts 2 and 2, the base address of data.
-bool LeaderSoFar(const std::string& data, std::size_t at) {
+bool LeaderSoFar(BlockReader& data, std::size_t at) {
   for (std::size_t i = 0; i < 17 && at + i < data.size(); ++i) {
     const char c = data[at + i];
     if ((i < 5 || i >= 12) && (c < '0' || c > '9')) return false;
@@ -52,15 +84,7 @@ bool LeaderSoFar(const std::string& data, std::size_t at) {
 
 ExistingRecords ScanRecords(int fd) {
   ExistingRecords found;
-  std::string data;
-  char buf[1 << 16];
-  for (ssize_t n; (n = ::pread(fd, buf, sizeof buf, static_cast<off_t>(data.size()))) != 0;) {
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
-    data.append(buf, static_cast<std::size_t>(n));
-  }
+  BlockReader data(fd);
   std::size_t at = 0;
   while (at < data.size()) {
     const char c = data[at];
@@ -71,8 +95,9 @@ ExistingRecords ScanRecords(int fd) {
     std::size_t length = 0;
     bool digits = at + 5 <= data.size();
     for (std::size_t i = 0; digits && i < 5; ++i) {
-      digits = data[at + i] >= '0' && data[at + i] <= '9';
-      length = length * 10 + static_cast<std::size_t>(data[at + i] - '0');
+      const char d = data[at + i];
+      digits = d >= '0' && d <= '9';
+      length = length * 10 + static_cast<std::size_t>(d - '0');
     }
     const bool whole = digits && length >= 25 && at + length <= data.size() && data[at + length - 1] == '\x1D';
     if (!whole) {
@@ -189,7 +214,6 @@ struct Worker {
   std::vector<std::string_view> cells;
 };
 
-
 // One row's record, or why it has none. Nothing a row does ends the run.
 RowResult ComposeRow(const RunInput& input, SubfieldValues& values, CompositionContext& context) {
   try {
@@ -206,7 +230,6 @@ RowResult ComposeRow(const RunInput& input, SubfieldValues& values, CompositionC
     return {{}, "处理这一行时出错", {}, {}, {}};
   }
 }
-
 
 // Row `row` (from 0) of the input's table composed with `w`.
 RowResult ComposeOne(const RunInput& input, const std::array<int, kParamCount>& columns, std::int64_t row, Worker& w) {
