@@ -254,19 +254,37 @@ std::string ComposeWorkForm(SubfieldValues& v, const CompositionContext& context
   return RightMarc(text);
 }
 
-iso2709::BuildResult ConverttoMarc(SubfieldValues& values, const CompositionContext& context,
-                                   std::vector<std::string>* warnings) {
-  if (context.rules == Rules::Recommended) {
-    std::vector<std::string> ownWarnings;
-    return ComposeRecommended(values, context, warnings ? *warnings : ownWarnings);
-  }
+std::string UnencodableWarning(const iso2709::WriteResult& w, iso2709::Encoding encoding) {
+  const std::string n = std::to_string(w.unencodable);
+  if (encoding == iso2709::Encoding::Utf8)  // only MARCXML leaves characters out
+    return n + " 个 XML 不允许的控制字符没有写出：" + w.unencodableChars;
+  return n + " 个 " + std::string(iso2709::NameOf(encoding)) + " 中没有的字符写成了“?”：" + w.unencodableChars;
+}
+
+iso2709::Built ComposeRecord(SubfieldValues& values, const CompositionContext& context, iso2709::Record& record,
+                             std::vector<std::string>& warnings) {
+  if (context.rules == Rules::Recommended) return ComposeRecommended(values, context, record, warnings);
   std::string workForm;
   try {
     workForm = ComposeWorkForm(values, context);
   } catch (const ComposeError& e) {
-    return {iso2709::BuildStatus::Failed, {}, e.what()};
+    return {iso2709::BuildStatus::Failed, e.what()};
   }
-  return iso2709::BuildIsoRecord(workForm, context.now);
+  return iso2709::BuildRecord(workForm, context.now, {}, record);
+}
+
+iso2709::BuildResult ConverttoMarc(SubfieldValues& values, const CompositionContext& context,
+                                   std::vector<std::string>* warnings) {
+  std::vector<std::string> ownWarnings;
+  iso2709::Record record;
+  iso2709::Built built = ComposeRecord(values, context, record, warnings ? *warnings : ownWarnings);
+  if (built.status != iso2709::BuildStatus::Built) return {built.status, {}, std::move(built.description)};
+  iso2709::RecordWriter writer(iso2709::Format::Iso2709, iso2709::Encoding::Gbk);
+  iso2709::BuildResult result{iso2709::BuildStatus::Built, {}, {}};
+  const iso2709::WriteResult w = writer.Append(record, result.record);
+  if (!w.ok) return {iso2709::BuildStatus::Failed, {}, w.description};
+  if (w.unencodable && warnings) warnings->push_back(UnencodableWarning(w, writer.encoding()));
+  return result;
 }
 
 std::string_view DefaultTemplate(Rules rules) {

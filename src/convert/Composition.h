@@ -14,6 +14,7 @@
 #include "convert/Rules.h"
 #include "convert/Subfields.h"
 #include "iso2709/IsoRecord.h"
+#include "iso2709/Writers.h"
 #include "platform/Clock.h"
 
 namespace rowcaster::convert {
@@ -46,6 +47,8 @@ struct CompositionContext {
   std::int64_t recordNumber = 1;   // of this record in its run: makes the recommended 001 unique
   LocalTime now;
   RegionLookup* lookup = nullptr;
+  // The output's encoding: for GBK the recommended rules fold look-alikes GBK lacks.
+  iso2709::Encoding encoding = iso2709::Encoding::Gbk;
   const PinyinSource* pinyin = nullptr;
   // The compiled form of templateText, made on first use.
   mutable std::shared_ptr<const CompiledTemplate> compiled;
@@ -68,7 +71,15 @@ std::string RightMarc(std::string_view marcs);
 // Throws ComposeError when the publisher database or the pinyin engine cannot be used.
 std::string ComposeWorkForm(SubfieldValues& values, const CompositionContext& context);
 
-// The ISO 2709 record for one row by the context's rules. A composition failure comes back as
+// The record of one row by the context's rules. A composition failure comes back as Failed with
+// its reason; what the row should be told about, though it has a record, is added to `warnings`.
+iso2709::Built ComposeRecord(SubfieldValues& values, const CompositionContext& context, iso2709::Record& record,
+                             std::vector<std::string>& warnings);
+
+// The row's note about characters a writer could not write (WriteResult::unencodable > 0).
+std::string UnencodableWarning(const iso2709::WriteResult& w, iso2709::Encoding encoding);
+
+// The ISO 2709 record (GBK) for one row by the context's rules. A composition failure comes back as
 // Failed with its reason; what the row should be told about, though it has a record, is added to
 // `warnings`.
 iso2709::BuildResult ConverttoMarc(SubfieldValues& values, const CompositionContext& context,

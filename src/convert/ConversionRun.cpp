@@ -15,6 +15,7 @@
 
 #include "convert/Values.h"
 #include "iso2709/Listing.h"
+#include "platform/text/Gbk.h"
 #include "platform/SystemError.h"
 
 namespace rowcaster::convert {
@@ -23,10 +24,11 @@ namespace {
 constexpr std::int64_t kBatch = 256;  // rows composed together and written with one call
 
 struct RowResult {
-  std::string record;                 // empty when the row failed
+  std::string record;                 // the record's bytes; empty when the row failed
   std::string failure;
   std::vector<std::string> warnings;  // with a record
   std::string title, isbn;            // only when there is something to report
+  std::size_t unencodable = 0;        // characters the output's encoding could not hold
 };
 
 // Where the records of an existing output file end: the record lengths must chain from the start
@@ -35,6 +37,7 @@ struct ExistingRecords {
   bool iso2709 = true;     // false: the file does not begin with a record
   off_t wholeEnd = 0;      // the end of the last whole record (or tolerated line end)
   std::int64_t count = 0;  // whole records
+  std::string first;       // the first whole record
 };
 
 // The bytes of a file, read a block at a time as they are asked for: an output file of a million
@@ -50,6 +53,12 @@ class BlockReader {
   char operator[](std::size_t at) {
     if (at < start_ || at >= start_ + block_.size()) Load(at - at % kBlock);
     return at - start_ < block_.size() ? block_[at - start_] : '\0';
+  }
+  // Up to `n` bytes from `at`.
+  std::string Read(std::size_t at, std::size_t n) {
+    std::string out;
+    for (std::size_t i = at; i < size_ && i < at + n; ++i) out += (*this)[i];
+    return out;
   }
 
  private:
@@ -82,9 +91,8 @@ bool LeaderSoFar(BlockReader& data, std::size_t at) {
   return true;
 }
 
-ExistingRecords ScanRecords(int fd) {
+ExistingRecords ScanRecords(BlockReader& data) {
   ExistingRecords found;
-  BlockReader data(fd);
   std::size_t at = 0;
   while (at < data.size()) {
     const char c = data[at];
@@ -107,6 +115,7 @@ ExistingRecords ScanRecords(int fd) {
         found.iso2709 = false;
       break;
     }
+    if (found.count == 0) found.first = data.Read(at, length);
     at += length;
     found.wholeEnd = static_cast<off_t>(at);
     ++found.count;
@@ -114,14 +123,111 @@ ExistingRecords ScanRecords(int fd) {
   return found;
 }
 
+// The encoding records already written are in, as far as their bytes tell: a UTF-8 record says so
+// in 100 $a (character sets "50"); otherwise bytes that are not UTF-8 are GBK or GB18030.
+enum class Family { Unknown, Gb, Utf8 };
+
+Family FamilyOfText(std::string_view bytes) {
+  bool ascii = true;
+  for (char c : bytes) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  if (ascii) return Family::Unknown;
+  // A block may end inside a character.
+  for (std::size_t cut = 0; cut < 4 && cut < bytes.size(); ++cut)
+    if (text::IsValidUtf8(bytes.substr(0, bytes.size() - cut))) return Family::Utf8;
+  return Family::Gb;
+}
+
+Family FamilyOfRecord(std::string_view bytes) {
+  iso2709::Record record;
+  if (iso2709::ReadRecord(bytes, record, iso2709::Encoding::Utf8))
+    if (const iso2709::Subfield* a = record.Find("100", "a"); a && a->data.size() >= 28)
+      if (a->data.compare(26, 2, "50") == 0) return Family::Utf8;
+  return FamilyOfText(bytes);
+}
+
+std::string MixRefusal(Family found, iso2709::Encoding encoding) {
+  const bool utf8 = encoding == iso2709::Encoding::Utf8;
+  if (found == Family::Unknown || (found == Family::Utf8) == utf8) return {};
+  return std::string("输出文件里已有的记录是 ") + (utf8 ? "GBK/GB18030" : "UTF-8") + " 编码，不能在其后追加 " +
+         std::string(iso2709::NameOf(encoding)) + " 编码的记录：一个文件里的记录只能有一种编码，否则读的程序会把一部分读错。请换一个输出文件，或者选择替换";
+}
+
+// Where appending to an existing file starts, and what is there.
+struct Analysis {
+  std::int64_t records = 0;
+  off_t appendAt = 0;  // everything from here on is cut before appending
+  std::string refusal;
+};
+
+constexpr std::string_view kCollectionEnd = "</collection>";
+constexpr std::string_view kRecordEnd = "</record>";
+
+Analysis Analyse(int fd, iso2709::Format format, iso2709::Encoding encoding) {
+  Analysis a;
+  BlockReader data(fd);
+  a.appendAt = static_cast<off_t>(data.size());
+  if (data.size() == 0) return a;
+  switch (format) {
+    case iso2709::Format::Iso2709: {
+      const ExistingRecords existing = ScanRecords(data);
+      if (!existing.iso2709) {
+        a.refusal = "这个文件不是 ISO 2709 记录文件，不能在其后追加记录";
+        return a;
+      }
+      a.records = existing.count;
+      a.appendAt = existing.wholeEnd;
+      a.refusal = MixRefusal(existing.count ? FamilyOfRecord(existing.first) : Family::Unknown, encoding);
+      return a;
+    }
+    case iso2709::Format::MarcXml: {
+      // Records are counted by their end tags; appending goes in before the collection's end tag
+      // (or, when a run was killed before writing it, after the last whole record).
+      std::size_t collectionEnd = std::string::npos, recordEnd = std::string::npos;
+      std::string window;
+      constexpr std::size_t kChunk = 1 << 16;
+      for (std::size_t at = 0; at < data.size(); at += kChunk) {
+        const std::size_t keep = std::min(window.size(), kCollectionEnd.size());
+        window.erase(0, window.size() - keep);
+        const std::size_t base = at - keep;
+        window += data.Read(at, kChunk);
+        for (std::size_t k = window.find(kRecordEnd); k != std::string::npos; k = window.find(kRecordEnd, k + 1))
+          if (base + k + kRecordEnd.size() > (recordEnd == std::string::npos ? 0 : recordEnd)) {
+            ++a.records;
+            recordEnd = base + k + kRecordEnd.size();
+          }
+        if (const std::size_t k = window.rfind(kCollectionEnd); k != std::string::npos) collectionEnd = base + k;
+      }
+      const std::string head = data.Read(0, 256);
+      if (head.find("<collection") == std::string::npos && head.find(":collection") == std::string::npos) {
+        a.refusal = "这个文件不是 MARCXML 记录集合，不能在其后追加记录";
+      } else if (collectionEnd != std::string::npos && (recordEnd == std::string::npos || collectionEnd > recordEnd)) {
+        a.appendAt = static_cast<off_t>(collectionEnd);
+      } else if (recordEnd != std::string::npos) {
+        a.appendAt = static_cast<off_t>(recordEnd + (data[recordEnd] == '\n' ? 1 : 0));
+      } else {
+        a.refusal = "这个 MARCXML 文件没有结尾，不能在其后追加记录";
+      }
+      return a;
+    }
+    case iso2709::Format::Text:
+      a.refusal = MixRefusal(FamilyOfText(data.Read(0, 1 << 16)), encoding);
+      return a;
+  }
+  return a;
+}
+
 // Writes records whole: a write that cannot complete is cut back to the last whole record, so the
-// file never ends inside a record; the data reach the disk before the run reports success.
+// file never ends inside a record; the data reach the disk before the run reports success. A
+// format with an epilogue (MARCXML's end tag) has it written after every batch, so the file is
+// whole between batches too.
 class Output {
  public:
   // With `nowhere` nothing is opened or written, and every record counts as written (a dry run).
-  Output(const std::string& path, bool nowhere) : nowhere_(nowhere) {
+  explicit Output(const RunInput& input) : nowhere_(input.dryRun) {
     if (nowhere_) return;
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    const iso2709::RecordWriter writer(input.format, input.encoding);
+    epilogue_ = writer.Epilogue();
+    fd_ = ::open(input.outputPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | (input.replace ? O_TRUNC : 0), 0644);
     if (fd_ < 0) {
       error_ = ErrorText(errno);
       return;
@@ -129,19 +235,28 @@ class Output {
     // Never append after a partial record: a run killed mid-write left one, and everything
     // appended after it would be unreadable.
     const off_t size = ::lseek(fd_, 0, SEEK_END);
-    if (size > 0) {
-      const ExistingRecords existing = ScanRecords(fd_);
-      if (!existing.iso2709) {
-        error_ = "这个文件不是 ISO 2709 记录文件，不能在其后追加记录";
-      } else if (existing.wholeEnd < size) {
-        if (::ftruncate(fd_, existing.wholeEnd) != 0) {
-          error_ = ErrorText(errno);
-        } else {
-          cutBytes_ = size - existing.wholeEnd;
-        }
-      }
+    const Analysis existing = Analyse(fd_, input.format, input.encoding);
+    existing_ = existing.records;
+    if (!existing.refusal.empty()) {
+      error_ = existing.refusal;
+      return;
     }
-    end_ = ::lseek(fd_, 0, SEEK_END);
+    if (size == 0 && !writer.Prologue().empty()) {
+      if (!WriteAt(0, std::string(writer.Prologue()) + epilogue_)) return;
+      end_ = static_cast<off_t>(writer.Prologue().size());
+      return;
+    }
+    end_ = existing.appendAt;
+    if (existing.appendAt < size) {
+      if (::ftruncate(fd_, existing.appendAt) != 0) {
+        error_ = ErrorText(errno);
+        return;
+      }
+      // An epilogue cut to be written again is not lost data.
+      if (epilogue_.empty() || existing.records == 0 || !IsEpilogueCut(existing.appendAt, size))
+        cutBytes_ = size - existing.appendAt;
+      if (!epilogue_.empty() && !WriteAt(end_, epilogue_)) return;
+    }
   }
   ~Output() {
     if (fd_ >= 0) ::close(fd_);
@@ -150,26 +265,37 @@ class Output {
   const std::string& error() const { return error_; }
   // Bytes of a partial record cut from the end of the existing file.
   std::int64_t cutBytes() const { return cutBytes_; }
+  // Whole records the file held before.
+  std::int64_t existing() const { return existing_; }
 
   // Writes the records `bytes`, which end at the offsets `ends`; returns how many are whole in the
   // file. On a failure the file keeps the whole ones and error() says why.
-  std::size_t Write(const std::string& bytes, const std::vector<std::size_t>& ends) {
+  std::size_t Write(std::string& bytes, const std::vector<std::size_t>& ends) {
     if (nowhere_) return ends.size();
+    const std::size_t size = bytes.size();
+    bytes += epilogue_;
     std::size_t done = 0;
     while (done < bytes.size()) {
       const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, end_ + static_cast<off_t>(done));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
         error_ = ErrorText(n < 0 ? errno : ENOSPC);
-        const std::size_t whole = std::upper_bound(ends.begin(), ends.end(), done) - ends.begin();
+        const std::size_t whole = std::upper_bound(ends.begin(), ends.end(), std::min(done, size)) - ends.begin();
         const std::size_t keep = whole ? ends[whole - 1] : 0;
         if (::ftruncate(fd_, end_ + static_cast<off_t>(keep)) != 0) error_ += "（无法撤回未写完的记录）";
         end_ += static_cast<off_t>(keep);
+        if (!epilogue_.empty()) {
+          const std::string message = error_;
+          WriteAt(end_, epilogue_);  // best effort: the disk may still be full
+          error_ = message;
+        }
+        bytes.resize(size);
         return whole;
       }
       done += static_cast<std::size_t>(n);
     }
-    end_ += static_cast<off_t>(bytes.size());
+    end_ += static_cast<off_t>(size);
+    bytes.resize(size);
     return ends.size();
   }
   bool Close() {
@@ -183,10 +309,26 @@ class Output {
   }
 
  private:
+  bool WriteAt(off_t at, const std::string& bytes) {
+    for (std::size_t done = 0; done < bytes.size();) {
+      const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, at + static_cast<off_t>(done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        error_ = ErrorText(n < 0 ? errno : ENOSPC);
+        return false;
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+  // Whether [from, to) of the file held only the epilogue and white space (before it was cut).
+  bool IsEpilogueCut(off_t from, off_t to) const { return to - from <= static_cast<off_t>(epilogue_.size()) + 8; }
+
   bool nowhere_ = false;
   int fd_ = -1;
   off_t end_ = 0;
-  std::int64_t cutBytes_ = 0;
+  std::int64_t cutBytes_ = 0, existing_ = 0;
+  std::string epilogue_;
   std::string error_;
 };
 
@@ -201,8 +343,9 @@ std::array<int, kParamCount> SubfieldColumns(const std::vector<std::string>& map
 
 // What one composing thread keeps for itself: its own publisher lookup and composition context.
 struct Worker {
-  explicit Worker(const RunInput& input) : lookup(input.cbkConnStr) {
+  explicit Worker(const RunInput& input) : lookup(input.cbkConnStr), writer(input.format, input.encoding) {
     context.rules = input.rules;
+    context.encoding = writer.encoding();
     context.agencyCode = input.agencyCode;
     context.templateText = input.templateText;
     context.lookup = &lookup;
@@ -212,22 +355,36 @@ struct Worker {
   CompositionContext context;
   SubfieldValues values;
   std::vector<std::string_view> cells;
+  iso2709::RecordWriter writer;
+  iso2709::Record record;  // the last row's
 };
 
 // One row's record, or why it has none. Nothing a row does ends the run.
-RowResult ComposeRow(const RunInput& input, SubfieldValues& values, CompositionContext& context) {
+RowResult ComposeRow(const RunInput& input, Worker& w) {
   try {
-    context.now = input.clock();
-    std::vector<std::string> warnings;
-    iso2709::BuildResult r = ConverttoMarc(values, context, &warnings);
-    if (r.status == iso2709::BuildStatus::Built) return {std::move(r.record), {}, std::move(warnings), {}, {}};
-    return {{}, r.description.empty() ? std::string("记录为空") : r.description, {}, {}, {}};
+    w.context.now = input.clock();
+    RowResult r;
+    const iso2709::Built built = ComposeRecord(w.values, w.context, w.record, r.warnings);
+    if (built.status != iso2709::BuildStatus::Built) {
+      r.failure = built.description.empty() ? std::string("记录为空") : built.description;
+      r.warnings.clear();
+      return r;
+    }
+    const iso2709::WriteResult written = w.writer.Append(w.record, r.record);
+    if (!written.ok) {
+      r.failure = written.description;
+      r.warnings.clear();
+      return r;
+    }
+    r.unencodable = written.unencodable;
+    if (written.unencodable) r.warnings.push_back(UnencodableWarning(written, w.writer.encoding()));
+    return r;
   } catch (const std::bad_alloc&) {
-    return {{}, "内存不足", {}, {}, {}};
+    return {{}, "内存不足", {}, {}, {}, 0};
   } catch (const std::exception& e) {
-    return {{}, std::string("处理这一行时出错：") + e.what(), {}, {}, {}};
+    return {{}, std::string("处理这一行时出错：") + e.what(), {}, {}, {}, 0};
   } catch (...) {
-    return {{}, "处理这一行时出错", {}, {}, {}};
+    return {{}, "处理这一行时出错", {}, {}, {}, 0};
   }
 }
 
@@ -240,7 +397,7 @@ RowResult ComposeOne(const RunInput& input, const std::array<int, kParamCount>& 
   };
   for (std::size_t p = 0; p < kParamCount; ++p) w.values[p].assign(cell(static_cast<Param>(p)));
   w.context.recordNumber = row + 1;
-  RowResult r = ComposeRow(input, w.values, w.context);
+  RowResult r = ComposeRow(input, w);
   if (r.record.empty() || !r.warnings.empty()) {
     r.title = OneLine(cell(d200a));
     r.isbn = OneLine(cell(d010a));
@@ -405,9 +562,13 @@ std::optional<EndMessage> MessageFor(const RunResult& r, const RunInput& input) 
         m.text += "\r\n写入 " + std::to_string(r.written) + " 条记录，其中 " + std::to_string(r.warned) + " 条有警告。";
       else if (input.rules == Rules::Recommended)
         m.text += "\r\n写入的记录中 " + std::to_string(r.warned) + " 条有警告。";
+      if (r.unencodable > 0)
+        m.text += "\r\n" + std::to_string(r.unencodableRows) + " 条记录里共有 " + std::to_string(r.unencodable) + " 个字符 " +
+                  std::string(iso2709::NameOf(input.encoding)) +
+                  " 中没有，写成了“?”（每行的字符见详细信息）。要保留这些字符，请改用 GB18030 或 UTF-8 编码输出。";
       m.text += CutNote(r);
       m.icon = r.failed > 0 || r.cutBytes > 0 || r.warned > 0 ? ui::Icon::Warning : ui::Icon::Information;
-      if (input.rules == Rules::Classic && r.failed == 0 && r.cutBytes == 0) m.icon = ui::Icon::Information;
+      if (input.rules == Rules::Classic && r.failed == 0 && r.cutBytes == 0 && r.unencodable == 0) m.icon = ui::Icon::Information;
       if (!r.report.empty()) m.details = ReportText(r);
       return m;
     }
@@ -433,8 +594,10 @@ RowPreview PreviewRow(const RunInput& input, std::int64_t row) {
   RowResult r = ComposeOne(input, SubfieldColumns(input.mapping), row, worker);
   preview.warnings = std::move(r.warnings);
   preview.failure = std::move(r.failure);
-  iso2709::Record record;
-  if (!r.record.empty() && iso2709::ReadRecord(r.record, record)) preview.listing = iso2709::Listing(record);
+  if (!r.record.empty()) {
+    // The listing shows the record as the chosen encoding writes it, leader lengths included.
+    preview.listing = worker.writer.ListingOf(worker.record);
+  }
   preview.record = std::move(r.record);
   return preview;
 }
@@ -445,13 +608,28 @@ std::string PreviewText(const RowPreview& preview) {
   return out;
 }
 
+ExistingOutput InspectOutput(const std::string& path, iso2709::Format format, iso2709::Encoding encoding) {
+  ExistingOutput found;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return found;
+  found.exists = true;
+  const off_t size = ::lseek(fd, 0, SEEK_END);
+  found.bytes = size > 0 ? size : 0;
+  const Analysis a = Analyse(fd, format, encoding);
+  ::close(fd);
+  found.records = a.records;
+  found.refusal = a.refusal;
+  return found;
+}
+
 RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
   RunResult result;
   result.outcome = CheckRun(input);
   if (result.outcome != RunOutcome::Finished) return result;
   // The output file, appended to; a file that cannot be opened stops the run before any row.
-  Output out(input.outputPath, input.dryRun);
+  Output out(input);
   result.cutBytes = out.cutBytes();
+  result.existing = out.existing();
   if (!out.ok()) {
     result.outcome = RunOutcome::OutputFailed;
     result.outputError = out.error();
@@ -479,6 +657,10 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
       } else {
         batch += r.record;
         ends.push_back(batch.size());
+        if (r.unencodable) {
+          result.unencodable += static_cast<std::int64_t>(r.unencodable);
+          ++result.unencodableRows;
+        }
         if (!r.warnings.empty()) {
           ++result.warned;
           result.report.push_back({row, std::move(r.title), std::move(r.isbn), false, std::move(r.warnings)});

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "convert/Composition.h"
+#include "iso2709/Writers.h"
 #include "import/LoadedTable.h"
 #include "platform/Clock.h"
 #include "platform/ui/Ui.h"
@@ -36,7 +37,21 @@ struct RunInput {
   std::shared_ptr<const PinyinSource> pinyin;
   int threads = 0;  // composing threads; 0: one per core
   bool dryRun = false;  // compose every row, write nothing
+  iso2709::Format format = iso2709::Format::Iso2709;
+  iso2709::Encoding encoding = iso2709::Encoding::Gbk;  // MARCXML is always UTF-8
+  bool replace = false;  // empty an existing output file first instead of appending to it
 };
+
+// What the chosen output file holds before a run.
+struct ExistingOutput {
+  bool exists = false;
+  std::int64_t bytes = 0;
+  std::int64_t records = 0;  // whole records found (ISO 2709, MARCXML)
+  // Why records of this run cannot be appended to it (another encoding, not a record file); the
+  // empty text when they can.
+  std::string refusal;
+};
+ExistingOutput InspectOutput(const std::string& path, iso2709::Format format, iso2709::Encoding encoding);
 
 enum class RunOutcome {
   PathMissing,     // the output path is empty; the window puts the focus on its path button
@@ -64,6 +79,9 @@ struct RunResult {
   std::string outputError;   // with OutputFailed
   std::int64_t cutBytes = 0; // a partial record cut from the end of the existing output file
   std::int64_t warned = 0;   // records written with warnings
+  std::int64_t existing = 0; // records the output file held before, appended to
+  std::int64_t unencodable = 0;     // characters the encoding could not hold, over all rows
+  std::int64_t unencodableRows = 0; // rows with such characters
   std::vector<RowReport> report;  // every failed or warned row, in row order
 };
 

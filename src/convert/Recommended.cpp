@@ -119,7 +119,10 @@ std::string Fill(const CutTemplate& cut, const std::array<std::string, kSlotCoun
 std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionContext& context,
                                        std::vector<std::string>& warnings) {
   const std::string rawIsbn = OneLine(v[d010a]);
-  for (std::string& value : v) value = FoldForGbk(CleanValue(OneLine(value)));
+  for (std::string& value : v) {
+    value = CleanValue(OneLine(value));
+    if (context.encoding == iso2709::Encoding::Gbk) value = FoldForGbk(value);
+  }
   if (v[d200a].empty()) throw ComposeError("没有题名");
   static const PinyinSource kNoPinyin;
   const PinyinSource& pinyin = context.pinyin ? *context.pinyin : kNoPinyin;
@@ -204,29 +207,22 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
   fill[s701] = ResponsibleLines(persons, pinyin);
   fill[s801b] = context.agencyCode.empty() ? "" : "|b" + context.agencyCode;
 
-  const std::string workForm = RightMarc(Fill(cut, fill));
-  const std::vector<std::string> missing = NotInGbk(workForm);
-  if (!missing.empty()) {
-    std::string list;
-    for (const auto& ch : missing) list += ch;
-    warnings.push_back("GBK 中没有的字符写成了“?”：" + list);
-  }
-  return workForm;
+  return RightMarc(Fill(cut, fill));
 }
 
-iso2709::BuildResult ComposeRecommended(SubfieldValues& values, const CompositionContext& context,
-                                        std::vector<std::string>& warnings) {
+iso2709::Built ComposeRecommended(SubfieldValues& values, const CompositionContext& context, iso2709::Record& record,
+                                  std::vector<std::string>& warnings) {
   std::string workForm;
   try {
     workForm = ComposeRecommendedWorkForm(values, context, warnings);
   } catch (const ComposeError& e) {
-    return {iso2709::BuildStatus::Failed, {}, e.what()};
+    return {iso2709::BuildStatus::Failed, e.what()};
   }
   iso2709::BuildOptions options;
   // The cataloguing date and time, then the record's number in its run: unique within a file.
   options.recordId = Yyyymmddhhmmss(context.now) + iso2709::PadDigits(6, context.recordNumber % 1000000);
   options.embeddedIndicators = true;
-  return iso2709::BuildIsoRecord(workForm, context.now, options);
+  return iso2709::BuildRecord(workForm, context.now, options, record);
 }
 
 }  // namespace rowcaster::convert

@@ -23,7 +23,7 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& values, const Composition
                                        std::vector<std::string>& warnings);
 
 // The record of one row by the recommended rules.
-iso2709::BuildResult ComposeRecommended(SubfieldValues& values, const CompositionContext& context,
-                                        std::vector<std::string>& warnings);
+iso2709::Built ComposeRecommended(SubfieldValues& values, const CompositionContext& context, iso2709::Record& record,
+                                  std::vector<std::string>& warnings);
 
 }  // namespace rowcaster::convert

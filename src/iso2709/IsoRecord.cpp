@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "iso2709/Writers.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/Numeric.h"
 #include "platform/text/Utf8.h"
@@ -11,13 +12,7 @@
 namespace rowcaster::iso2709 {
 namespace {
 
-constexpr char kSubfield = '\x1F';
-constexpr char kFieldEnd = '\x1E';
-constexpr char kRecordEnd = '\x1D';
 constexpr std::string_view kLeaderTail = "nam0 22000001  450 ";  // leader positions 5-23
-
-BuildResult Refuse(std::string description) { return {BuildStatus::Refused, {}, std::move(description)}; }
-BuildResult Fail(std::string description) { return {BuildStatus::Failed, {}, std::move(description)}; }
 
 std::string LineNo(std::size_t index) { return "第 " + std::to_string(index + 1) + " 行"; }
 
@@ -33,9 +28,8 @@ int FieldTag(std::string_view line) {
   return t >= 10 ? t : -1;
 }
 
-// Builds the field text of one line: tag, indicators, subfields, all in GBK. Returns a
-// description on failure.
-std::string ConvertLine(std::string_view line, std::size_t lineIndex, std::string& field, const BuildOptions& options) {
+// Fills `field` from one line: tag, indicators, subfields. Returns a description on failure.
+std::string ConvertLine(std::string_view line, std::size_t lineIndex, Field& field, const BuildOptions& options) {
   while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   std::string noCr;
   if (line.find('\r') != std::string_view::npos) {
@@ -44,11 +38,11 @@ std::string ConvertLine(std::string_view line, std::size_t lineIndex, std::strin
       if (c != '\r') noCr += c;
     line = noCr;
   }
-  field.clear();
   std::size_t bar = line.find('|');
   const std::string_view p0 = line.substr(0, bar);
-  field.append(p0.substr(0, 3));
-  text::AppendGbk(field, text::Utf8Substr(p0, 4, 2));
+  field.tag.assign(p0.substr(0, 3));
+  field.indicators.assign(text::Utf8Substr(p0, 4, 2));
+  field.line = lineIndex + 1;
   while (bar != std::string_view::npos) {
     const std::size_t next = line.find('|', bar + 1);
     const std::string_view piece = line.substr(bar + 1, next == std::string_view::npos ? next : next - bar - 1);
@@ -63,22 +57,15 @@ std::string ConvertLine(std::string_view line, std::size_t lineIndex, std::strin
       while (!data.empty() && data.front() == ' ') data.remove_prefix(1);
     }
     const std::string_view trimmed = text::TrimBlanks(piece);
+    Subfield sub{std::string(code == "9" ? std::string_view("A") : code), std::string(data)};  // pinyin leaves as $A
     if (!trimmed.empty() && trimmed.front() == '9') {
       // Pinyin: right behind the first $a when another subfield follows it, else at the end.
-      std::size_t insertAt = field.size();
-      const std::size_t a = field.find("\x1F" "a");
-      if (a != std::string::npos) {
-        const std::size_t following = field.find(kSubfield, a + 1);
-        if (following != std::string::npos) insertAt = following;
-      }
-      std::string sub(1, kSubfield);
-      text::AppendGbk(sub, code);
-      text::AppendGbk(sub, data);
-      field.insert(insertAt, sub);
+      auto at = field.subfields.end();
+      const auto a = std::find_if(field.subfields.begin(), field.subfields.end(), [](const Subfield& s) { return s.code == "a"; });
+      if (a != field.subfields.end() && a + 1 != field.subfields.end()) at = a + 1;
+      field.subfields.insert(at, std::move(sub));
     } else {
-      field += kSubfield;
-      text::AppendGbk(field, code);
-      text::AppendGbk(field, data);
+      field.subfields.push_back(std::move(sub));
     }
   }
   return {};
@@ -105,8 +92,9 @@ std::string FailureMessage(std::string_view description) {
   return std::string("出现意外错误！详细信息如下：\r\n").append(description);
 }
 
-BuildResult BuildIsoRecord(std::string_view workForm, const LocalTime& now, const BuildOptions& options) {
-  if (!text::IsValidUtf8(workForm)) return Fail("工作单不是有效的 UTF-8 文本，未生成记录");
+Built BuildRecord(std::string_view workForm, const LocalTime& now, const BuildOptions& options, Record& record) {
+  record.fields.clear();
+  if (!text::IsValidUtf8(workForm)) return {BuildStatus::Failed, "工作单不是有效的 UTF-8 文本，未生成记录"};
 
   // Complete lines only: what follows the last line feed is not read.
   std::vector<std::string_view> lines;
@@ -116,7 +104,7 @@ BuildResult BuildIsoRecord(std::string_view workForm, const LocalTime& now, cons
     lines.push_back(workForm.substr(start, lf - start));
     start = lf + 1;
   }
-  if (lines.size() < 2) return Refuse("工作单少于两行，不是一条记录");
+  if (lines.size() < 2) return {BuildStatus::Refused, "工作单少于两行，不是一条记录"};
 
   // Every line but the first must begin with a number; a data line without subfields is dropped.
   std::vector<int> tags(lines.size(), -1);
@@ -129,10 +117,10 @@ BuildResult BuildIsoRecord(std::string_view workForm, const LocalTime& now, cons
     }
     const std::string_view head = text::Utf8Substr(lines[i], 0, 3);
     const std::optional<double> value = text::ReadNumber(head);
-    if (!value) return Refuse(LineNo(i) + "：开头“" + std::string(head) + "”不是字段号，不是一条记录");
+    if (!value) return {BuildStatus::Refused, LineNo(i) + "：开头“" + std::string(head) + "”不是字段号，不是一条记录"};
     const double rounded = std::nearbyint(*value);  // half to even, as a 16-bit conversion rounds
     if (!(rounded >= -32768 && rounded <= 32767))
-      return Fail(LineNo(i) + "：字段号“" + std::string(head) + "”超出范围（溢出）");
+      return {BuildStatus::Failed, LineNo(i) + "：字段号“" + std::string(head) + "”超出范围（溢出）"};
     if (rounded >= 10 && lines[i].find('|') == std::string_view::npos) continue;  // emptied
     tags[i] = FieldTag(lines[i]);
   }
@@ -144,56 +132,33 @@ BuildResult BuildIsoRecord(std::string_view workForm, const LocalTime& now, cons
     if (tags[i] >= 0 && (i == 0 || tags[i - 1] != tags[i])) groups.emplace_back(tags[i], static_cast<int>(i));
   std::stable_sort(groups.begin(), groups.end(), [](auto& x, auto& y) { return x.first < y.first; });
 
-  const std::string stamp = options.recordId.empty() ? "00" + Yyyymmddhhmmss(now) : options.recordId;
-  std::string directory;
-  directory.reserve(12 * (groups.size() + 8));
-  directory += "001";
-  AppendPadded(directory, 4, static_cast<long long>(stamp.size()) + 1);
-  directory += "00000";
-  std::string data;
-  data.reserve(workForm.size() + 32);
-  data += stamp;
-  data += kFieldEnd;
-  std::string field;
+  record.leader.assign("00000").append(kLeaderTail);
+  record.fields.reserve(lines.size() + 1);
+  Field& id = record.fields.emplace_back();
+  id.tag = "001";
+  id.data = options.recordId.empty() ? "00" + Yyyymmddhhmmss(now) : options.recordId;
   for (std::size_t g = 0; g < groups.size(); ++g) {
     const int tag = groups[g].first;
-    if (g > 0 && groups[g - 1].first == tag) continue;  // only the first group of a tag is emitted
+    if (g > 0 && groups[g - 1].first == tag) continue;  // only the first group of a tag is kept
     for (std::size_t i = groups[g].second; i < lines.size() && tags[i] == tag; ++i) {
-      std::string failure = ConvertLine(lines[i], i, field, options);
-      if (!failure.empty()) return Fail(std::move(failure));
-      const long long fieldLen = static_cast<long long>(field.size()) - 2;
-      if (fieldLen > kMaxFieldBytes)
-        return Fail(LineNo(i) + "：字段 " + PadDigits(3, tag) + " 长 " + std::to_string(fieldLen) +
-                    " 字节，超过 ISO 2709 字段长度上限 9999 字节");
-      if (static_cast<long long>(data.size()) > kMaxStart)
-        return Fail(LineNo(i) + "：字段 " + PadDigits(3, tag) + " 的起始位置 " + std::to_string(data.size()) +
-                    " 超过 ISO 2709 起始位置上限 99999");
-      directory.append(field, 0, 3);
-      AppendPadded(directory, 4, fieldLen);
-      AppendPadded(directory, 5, static_cast<long long>(data.size()));
-      data.append(field, 3);
-      data += kFieldEnd;
+      std::string failure = ConvertLine(lines[i], i, record.fields.emplace_back(), options);
+      if (!failure.empty()) {
+        record.fields.clear();
+        return {BuildStatus::Failed, std::move(failure)};
+      }
     }
   }
+  return {BuildStatus::Built, {}};
+}
 
-  const long long recordLen = static_cast<long long>(data.size() + directory.size()) + 24 + 1 + 1;
-  if (recordLen > kMaxRecordBytes)
-    return Fail("记录长 " + std::to_string(recordLen) + " 字节，超过 ISO 2709 记录长度上限 99999 字节");
-
+BuildResult BuildIsoRecord(std::string_view workForm, const LocalTime& now, const BuildOptions& options) {
+  Record record;
+  Built built = BuildRecord(workForm, now, options, record);
+  if (built.status != BuildStatus::Built) return {built.status, {}, std::move(built.description)};
+  RecordWriter writer(Format::Iso2709, Encoding::Gbk);
   BuildResult result{BuildStatus::Built, {}, {}};
-  std::string& record = result.record;
-  record.reserve(static_cast<std::size_t>(recordLen));
-  record += PadDigits(5, recordLen);
-  record.append(kLeaderTail.substr(0, 7));
-  record += PadDigits(5, 24 + static_cast<long long>(directory.size()) + 1);
-  record.append(kLeaderTail.substr(12));
-  record += directory;
-  record += kFieldEnd;
-  record += data;
-  record += kRecordEnd;
-  // Pinyin subfields leave with the code A.
-  for (std::size_t k = record.find(kSubfield); k != std::string::npos; k = record.find(kSubfield, k + 1))
-    if (k + 1 < record.size() && record[k + 1] == '9') record[k + 1] = 'A';
+  WriteResult w = writer.Append(record, result.record);
+  if (!w.ok) return {BuildStatus::Failed, {}, std::move(w.description)};
   return result;
 }
 

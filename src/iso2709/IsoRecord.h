@@ -1,11 +1,12 @@
 #pragma once
-// The ISO 2709 record builder: one work-form record (a CNMARC record as text, one field per line,
-// tag in columns 1-3, indicators in 5-6, subfields introduced by "|") becomes one ISO 2709 record
-// with the CNMARC leader, a generated 001, the directory and byte-exact GBK lengths.
+// The record builder: one work-form record (a CNMARC record as text, one field per line, tag in
+// columns 1-3, indicators in 5-6, subfields introduced by "|") becomes one Record with the CNMARC
+// leader and a generated 001, which the writers (Writers.h) turn into bytes.
 
 #include <string>
 #include <string_view>
 
+#include "iso2709/Record.h"
 #include "platform/Clock.h"
 
 namespace rowcaster::iso2709 {
@@ -30,7 +31,16 @@ struct BuildOptions {
   bool embeddedIndicators = false;
 };
 
-// Builds the record for `workForm` (UTF-8). `now` gives the 001 field.
+struct Built {
+  BuildStatus status = BuildStatus::Refused;
+  std::string description;  // one line, UTF-8: why it was refused or failed
+};
+
+// Fills `record` from `workForm` (UTF-8), fields in tag order. `now` gives the 001 field. The
+// limits of an ISO 2709 record are the writer's to check: they depend on the encoding.
+Built BuildRecord(std::string_view workForm, const LocalTime& now, const BuildOptions& options, Record& record);
+
+// BuildRecord, then the ISO 2709 record in GBK.
 BuildResult BuildIsoRecord(std::string_view workForm, const LocalTime& now, const BuildOptions& options = {});
 
 // The decimal digits of n, zero-padded on the left to `width` characters; the empty text when n

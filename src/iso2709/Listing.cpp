@@ -16,7 +16,8 @@ bool Digits(std::string_view s, std::size_t& value) {
 
 }  // namespace
 
-bool ReadRecord(std::string_view bytes, Record& record) {
+bool ReadRecord(std::string_view bytes, Record& record, Encoding encoding) {
+  const auto decode = [encoding](std::string_view b) { return encoding == Encoding::Utf8 ? std::string(b) : text::FromGbk(b); };
   record = {};
   std::size_t length = 0, base = 0;
   if (bytes.size() < 25 || !Digits(bytes.substr(0, 5), length) || length != bytes.size() || bytes.back() != '\x1D' ||
@@ -31,13 +32,13 @@ bool ReadRecord(std::string_view bytes, Record& record) {
     Field f;
     f.tag = std::string(bytes.substr(d, 3));
     if (f.tag < "010") {
-      f.data = text::FromGbk(body);
+      f.data = decode(body);
     } else {
       f.indicators = std::string(body.substr(0, 2));
       for (std::size_t at = body.find('\x1F'); at != std::string_view::npos;) {
         const std::size_t next = body.find('\x1F', at + 1);
         const std::string_view sub = body.substr(at + 1, next == std::string_view::npos ? next : next - at - 1);
-        if (!sub.empty()) f.subfields.emplace_back(std::string(sub.substr(0, 1)), text::FromGbk(sub.substr(1)));
+        if (!sub.empty()) f.subfields.push_back({std::string(sub.substr(0, 1)), decode(sub.substr(1))});
         at = next;
       }
     }
@@ -50,12 +51,12 @@ std::string Listing(const Record& record) {
   std::string out = record.leader + "\n";
   for (const Field& f : record.fields) {
     out += f.tag;
-    if (f.indicators.empty()) {
+    if (f.IsControl()) {
       out += " " + f.data;
     } else {
       out += " " + f.indicators + " ";
       for (std::size_t k = 0; k < f.subfields.size(); ++k)
-        out += (k ? " $" : "$") + f.subfields[k].first + " " + f.subfields[k].second;
+        out += (k ? " $" : "$") + f.subfields[k].code + " " + f.subfields[k].data;
     }
     out += "\n";
   }

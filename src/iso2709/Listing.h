@@ -6,22 +6,14 @@
 #include <string_view>
 #include <vector>
 
+#include "iso2709/Record.h"
+#include "iso2709/Writers.h"
+
 namespace rowcaster::iso2709 {
 
-struct Field {
-  std::string tag;
-  std::string indicators;                                      // two characters; empty for 001-009
-  std::string data;                                            // a control field's data
-  std::vector<std::pair<std::string, std::string>> subfields;  // code, value
-};
-
-struct Record {
-  std::string leader;
-  std::vector<Field> fields;
-};
-
-// Reads one record (GBK bytes) into UTF-8 fields; false when it is not a whole ISO 2709 record.
-bool ReadRecord(std::string_view bytes, Record& record);
+// Reads one record (GBK or UTF-8 bytes) into UTF-8 fields; false when it is not a whole ISO 2709
+// record.
+bool ReadRecord(std::string_view bytes, Record& record, Encoding encoding = Encoding::Gbk);
 
 // "tag ind $a value $b value" a line, the leader first.
 std::string Listing(const Record& record);

@@ -150,7 +150,7 @@ bool IsValidUtf8(std::string_view utf8) {
   return true;
 }
 
-bool AppendGbk(std::string& out, std::string_view utf8) {
+bool AppendGbk(std::string& out, std::string_view utf8, std::size_t* unencodable) {
   const std::size_t start = out.size();
   const auto& map = Encoder().map;
   for (std::size_t i = 0; i < utf8.size();) {
@@ -172,6 +172,7 @@ bool AppendGbk(std::string& out, std::string_view utf8) {
     const std::uint16_t g = d.cp <= 0xFFFF ? map[d.cp] : 0;
     if (g == 0) {
       out += '?';
+      if (unencodable) ++*unencodable;
     } else if (g < 0x100) {
       out += static_cast<char>(g);
     } else {

@@ -13,9 +13,9 @@ namespace rowcaster::text {
 bool IsValidUtf8(std::string_view utf8);
 
 // Appends the GBK bytes of `utf8` to `out`, as code page 936 writes them: a character that GBK
-// cannot encode becomes one "?". Returns false, leaving `out` as it was, when `utf8` is not
-// well-formed UTF-8.
-bool AppendGbk(std::string& out, std::string_view utf8);
+// cannot encode becomes one "?", counted in `*unencodable` when given. Returns false, leaving `out`
+// as it was, when `utf8` is not well-formed UTF-8.
+bool AppendGbk(std::string& out, std::string_view utf8, std::size_t* unencodable = nullptr);
 
 // The GBK bytes of `utf8`, or nothing when it is not well-formed UTF-8.
 std::optional<std::string> ToGbk(std::string_view utf8);

@@ -1,0 +1,369 @@
+#include "iso2709/Writers.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "iso2709/IsoRecord.h"
+#include "iso2709/Listing.h"
+#include "platform/text/Gbk.h"
+#include "platform/text/Utf8.h"
+
+namespace rowcaster::iso2709 {
+namespace {
+
+constexpr char kSubfieldMark = '\x1F';
+constexpr char kFieldEnd = '\x1E';
+constexpr char kRecordEnd = '\x1D';
+
+constexpr std::string_view kXmlPrologue =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<collection xmlns=\"http://www.loc.gov/MARC21/slim\">\n";
+constexpr std::string_view kXmlEpilogue = "</collection>\n";
+
+std::string LineNo(std::size_t line) { return line ? "第 " + std::to_string(line) + " 行：" : std::string(); }
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+// Adds each character of `utf8` that `has` rejects to `chars`, once.
+template <typename Has>
+void CollectMissing(std::string_view utf8, Has has, std::string& chars) {
+  for (std::size_t i = 0; i < utf8.size();) {
+    const std::size_t start = i;
+    const char32_t c = text::NextCodePoint(utf8, i);
+    if (has(c)) continue;
+    const std::string_view ch = utf8.substr(start, i - start);
+    if (chars.find(ch) == std::string::npos) chars.append(ch);
+  }
+}
+
+// XML 1.0 allows tab, line feed, carriage return and everything from U+0020 but U+FFFE and U+FFFF.
+bool XmlAllows(char32_t c) { return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c != 0xFFFE && c != 0xFFFF); }
+
+void AppendXmlEscaped(std::string& out, std::string_view utf8, WriteResult& result) {
+  std::size_t run = 0;  // start of the characters not yet copied
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    const char* entity = nullptr;
+    std::size_t len = 1;
+    bool drop = false;
+    if (b == '&') {
+      entity = "&amp;";
+    } else if (b == '<') {
+      entity = "&lt;";
+    } else if (b == '>') {
+      entity = "&gt;";
+    } else if (b == '"') {
+      entity = "&quot;";
+    } else if (b == '\r') {
+      entity = "&#13;";  // a parser would turn a bare one into a line feed
+    } else if (b < 0x20) {
+      drop = b != '\t' && b != '\n';
+    } else if (b == 0xEF) {
+      std::size_t at = i;
+      const char32_t c = text::NextCodePoint(utf8, at);
+      len = at - i;
+      drop = !XmlAllows(c);
+    }
+    if (entity || drop) {
+      out.append(utf8.data() + run, i - run);
+      if (entity) out += entity;
+      if (drop) {
+        ++result.unencodable;
+        const std::string_view ch = utf8.substr(i, len);
+        if (result.unencodableChars.find(ch) == std::string::npos) result.unencodableChars.append(ch);
+      }
+      run = i + len;
+    }
+    i += len;
+  }
+  out.append(utf8.data() + run, utf8.size() - run);
+}
+
+}  // namespace
+
+std::optional<Encoding> EncodingNamed(std::string_view name) {
+  const std::string n = Lower(name);
+  if (n == "gbk" || n == "cp936") return Encoding::Gbk;
+  if (n == "gb18030") return Encoding::Gb18030;
+  if (n == "utf-8" || n == "utf8") return Encoding::Utf8;
+  return std::nullopt;
+}
+
+std::string_view NameOf(Encoding encoding) {
+  switch (encoding) {
+    case Encoding::Gbk: return "GBK";
+    case Encoding::Gb18030: return "GB18030";
+    case Encoding::Utf8: return "UTF-8";
+  }
+  return {};
+}
+
+std::optional<Format> FormatNamed(std::string_view name) {
+  const std::string n = Lower(name);
+  if (n == "iso2709" || n == "iso" || n == "marc") return Format::Iso2709;
+  if (n == "marcxml" || n == "xml") return Format::MarcXml;
+  if (n == "text" || n == "txt") return Format::Text;
+  return std::nullopt;
+}
+
+std::string_view NameOf(Format format) {
+  switch (format) {
+    case Format::Iso2709: return "iso2709";
+    case Format::MarcXml: return "marcxml";
+    case Format::Text: return "text";
+  }
+  return {};
+}
+
+Encoding DefaultEncoding(Format format) { return format == Format::Iso2709 ? Encoding::Gbk : Encoding::Utf8; }
+
+std::string Unsupported(Format format, Encoding encoding) {
+  if (format == Format::MarcXml && encoding != Encoding::Utf8) return "MARCXML 只用 UTF-8 编码";
+  return {};
+}
+
+std::string Utf8CharacterSets(std::string_view value) {
+  std::string out(value);
+  if (out.size() < 30) out.resize(30, ' ');
+  out.replace(26, 4, "50  ");
+  return out;
+}
+
+// Turns UTF-8 into the output's bytes. GBK is code page 936 (our table, as the classic output
+// always was); GB18030 goes through iconv, which has the whole four-byte range.
+class RecordWriter::Encoder {
+ public:
+  explicit Encoder(Encoding encoding) : encoding_(encoding) {
+    if (encoding_ == Encoding::Gb18030) cd_ = ::iconv_open("GB18030", "UTF-8");
+  }
+  ~Encoder() {
+    if (cd_ != reinterpret_cast<iconv_t>(-1)) ::iconv_close(cd_);
+  }
+  bool ok() const { return encoding_ != Encoding::Gb18030 || cd_ != reinterpret_cast<iconv_t>(-1); }
+
+  void Append(std::string& out, std::string_view utf8, WriteResult& result) {
+    switch (encoding_) {
+      case Encoding::Utf8:
+        out.append(utf8);
+        return;
+      case Encoding::Gbk: {
+        std::size_t missing = 0;
+        text::AppendGbk(out, utf8, &missing);
+        if (missing) {
+          result.unencodable += missing;
+          CollectMissing(utf8, text::GbkEncodes, result.unencodableChars);
+        }
+        return;
+      }
+      case Encoding::Gb18030:
+        AppendGb18030(out, utf8, result);
+        return;
+    }
+  }
+
+ private:
+  void AppendGb18030(std::string& out, std::string_view utf8, WriteResult& result) {
+    std::size_t ascii = 0;
+    while (ascii < utf8.size() && static_cast<unsigned char>(utf8[ascii]) < 0x80) ++ascii;
+    out.append(utf8.data(), ascii);
+    if (ascii == utf8.size()) return;
+    ::iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    char* in = const_cast<char*>(utf8.data() + ascii);
+    std::size_t inLeft = utf8.size() - ascii;
+    while (inLeft > 0) {
+      const std::size_t at = out.size();
+      out.resize(at + inLeft * 2 + 8);  // at most 4 bytes for each character of at least 2
+      char* dst = out.data() + at;
+      std::size_t dstLeft = out.size() - at;
+      const std::size_t rc = ::iconv(cd_, &in, &inLeft, &dst, &dstLeft);
+      out.resize(out.size() - dstLeft);
+      if (rc == static_cast<std::size_t>(-1) && errno == EILSEQ) {
+        // Not reached for well-formed UTF-8; kept so that nothing is ever lost without a count.
+        std::size_t i = 0;
+        text::NextCodePoint(std::string_view(in, inLeft), i);
+        ++result.unencodable;
+        out += '?';
+        in += std::max<std::size_t>(i, 1);
+        inLeft -= std::min(inLeft, std::max<std::size_t>(i, 1));
+      } else if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
+        break;
+      }
+    }
+  }
+
+  Encoding encoding_;
+  iconv_t cd_ = reinterpret_cast<iconv_t>(-1);
+};
+
+RecordWriter::RecordWriter(Format format, Encoding encoding)
+    : format_(format), encoding_(format == Format::MarcXml ? Encoding::Utf8 : encoding),
+      encoder_(std::make_unique<Encoder>(encoding_)) {}
+
+RecordWriter::~RecordWriter() = default;
+
+std::string_view RecordWriter::Prologue() const { return format_ == Format::MarcXml ? kXmlPrologue : std::string_view(); }
+std::string_view RecordWriter::Epilogue() const { return format_ == Format::MarcXml ? kXmlEpilogue : std::string_view(); }
+
+WriteResult RecordWriter::Append(const Record& record, std::string& out) {
+  if (!encoder_->ok()) return {false, "这台机器上不能用 " + std::string(NameOf(encoding_)) + " 编码", 0, {}};
+  switch (format_) {
+    case Format::Iso2709: return AppendIso(record, out);
+    case Format::MarcXml: return AppendXml(record, out);
+    case Format::Text: return AppendText(record, out);
+  }
+  return {};
+}
+
+namespace {
+
+// The data of subfield `s` of field `f` as the record is written in `encoding`.
+std::string_view SubfieldData(const Field& f, const Subfield& s, Encoding encoding, std::string& scratch) {
+  if (encoding == Encoding::Utf8 && f.tag == "100" && s.code == "a") {
+    scratch = Utf8CharacterSets(s.data);
+    return scratch;
+  }
+  return s.data;
+}
+
+}  // namespace
+
+WriteResult RecordWriter::AppendIso(const Record& record, std::string& out) {
+  WriteResult result;
+  std::string directory, data, scratch;
+  directory.reserve(12 * record.fields.size());
+  for (const Field& f : record.fields) {
+    body_.clear();
+    if (f.IsControl()) {
+      encoder_->Append(body_, f.data, result);
+    } else {
+      encoder_->Append(body_, f.indicators, result);
+      for (const Subfield& s : f.subfields) {
+        body_ += kSubfieldMark;
+        encoder_->Append(body_, s.code, result);
+        encoder_->Append(body_, SubfieldData(f, s, encoding_, scratch), result);
+      }
+    }
+    const long long fieldLen = static_cast<long long>(body_.size()) + 1;
+    if (fieldLen > kMaxFieldBytes)
+      return {false,
+              LineNo(f.line) + "字段 " + f.tag + " 长 " + std::to_string(fieldLen) + " 字节，超过 ISO 2709 字段长度上限 9999 字节",
+              0, {}};
+    if (static_cast<long long>(data.size()) > kMaxStart)
+      return {false,
+              LineNo(f.line) + "字段 " + f.tag + " 的起始位置 " + std::to_string(data.size()) + " 超过 ISO 2709 起始位置上限 99999",
+              0, {}};
+    directory.append(f.tag, 0, 3);
+    AppendPadded(directory, 4, fieldLen);
+    AppendPadded(directory, 5, static_cast<long long>(data.size()));
+    data += body_;
+    data += kFieldEnd;
+  }
+  const long long recordLen = static_cast<long long>(data.size() + directory.size()) + 24 + 1 + 1;
+  if (recordLen > kMaxRecordBytes)
+    return {false, "记录长 " + std::to_string(recordLen) + " 字节，超过 ISO 2709 记录长度上限 99999 字节", 0, {}};
+  out.reserve(out.size() + static_cast<std::size_t>(recordLen));
+  AppendPadded(out, 5, recordLen);
+  out.append(record.leader, 5, 7);
+  AppendPadded(out, 5, 24 + static_cast<long long>(directory.size()) + 1);
+  out.append(record.leader, 17, 7);
+  out += directory;
+  out += kFieldEnd;
+  out += data;
+  out += kRecordEnd;
+  return result;
+}
+
+std::string RecordWriter::Leader(const Record& record, WriteResult& result) {
+  long long total = 24 + 1 + 1, base = 24 + 1;
+  std::string scratch;
+  WriteResult ignored;
+  for (const Field& f : record.fields) {
+    std::size_t len = 1;
+    if (f.IsControl()) {
+      body_.clear();
+      encoder_->Append(body_, f.data, ignored);
+      len += body_.size();
+    } else {
+      body_.clear();
+      encoder_->Append(body_, f.indicators, ignored);
+      for (const Subfield& s : f.subfields) {
+        body_ += kSubfieldMark;
+        encoder_->Append(body_, s.code, ignored);
+        encoder_->Append(body_, SubfieldData(f, s, encoding_, scratch), ignored);
+      }
+      len += body_.size();
+    }
+    total += 12 + static_cast<long long>(len);
+    base += 12;
+  }
+  (void)result;
+  std::string leader = PadDigits(5, total);
+  if (leader.empty()) leader = "99999";
+  leader.append(record.leader, 5, 7);
+  std::string b = PadDigits(5, base);
+  leader += b.empty() ? "99999" : b;
+  leader.append(record.leader, 17, 7);
+  return leader;
+}
+
+WriteResult RecordWriter::AppendXml(const Record& record, std::string& out) {
+  WriteResult result;
+  std::string scratch;
+  out += "<record>\n  <leader>";
+  AppendXmlEscaped(out, Leader(record, result), result);
+  out += "</leader>\n";
+  for (const Field& f : record.fields) {
+    if (f.IsControl()) {
+      out += "  <controlfield tag=\"";
+      AppendXmlEscaped(out, f.tag, result);
+      out += "\">";
+      AppendXmlEscaped(out, f.data, result);
+      out += "</controlfield>\n";
+      continue;
+    }
+    const std::string_view ind1 = text::Utf8Substr(f.indicators, 0, 1), ind2 = text::Utf8Substr(f.indicators, 1, 1);
+    out += "  <datafield tag=\"";
+    AppendXmlEscaped(out, f.tag, result);
+    out += "\" ind1=\"";
+    AppendXmlEscaped(out, ind1.empty() ? " " : ind1, result);
+    out += "\" ind2=\"";
+    AppendXmlEscaped(out, ind2.empty() ? " " : ind2, result);
+    out += "\">\n";
+    for (const Subfield& s : f.subfields) {
+      out += "    <subfield code=\"";
+      AppendXmlEscaped(out, s.code, result);
+      out += "\">";
+      AppendXmlEscaped(out, SubfieldData(f, s, encoding_, scratch), result);
+      out += "</subfield>\n";
+    }
+    out += "  </datafield>\n";
+  }
+  out += "</record>\n";
+  return result;
+}
+
+std::string RecordWriter::ListingOf(const Record& record) {
+  WriteResult ignored;
+  Record shown = record;
+  shown.leader = Leader(record, ignored);
+  if (encoding_ == Encoding::Utf8)
+    for (Field& f : shown.fields)
+      if (f.tag == "100")
+        for (Subfield& s : f.subfields)
+          if (s.code == "a") s.data = Utf8CharacterSets(s.data);
+  return Listing(shown);
+}
+
+WriteResult RecordWriter::AppendText(const Record& record, std::string& out) {
+  WriteResult result;
+  encoder_->Append(out, ListingOf(record) + "\n", result);
+  return result;
+}
+
+}  // namespace rowcaster::iso2709
