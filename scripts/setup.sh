@@ -9,7 +9,7 @@ packages=(
   libicu-dev libsqlite3-dev sqlite3
   libfreexl-dev libgsf-1-dev mdbtools-dev mdbtools
   libgtest-dev libgmock-dev libbenchmark-dev
-  yaz libmarc-record-perl time
+  yaz libmarc-record-perl libencode-hanextra-perl time
   fonts-noto-cjk
   xvfb xauth openbox
   dpkg-dev file qt6-translations-l10n nlohmann-json3-dev

@@ -28,6 +28,16 @@ convert::Rules RulesOption(const std::string& name) {
   throw UsageError{"--rules " + name + ": classic or recommended"};
 }
 
+iso2709::Encoding EncodingOption(const std::string& name) {
+  if (const auto e = iso2709::EncodingNamed(name)) return *e;
+  throw UsageError{"--encoding " + name + ": gbk, gb18030 or utf-8"};
+}
+
+iso2709::Format FormatOption(const std::string& name) {
+  if (const auto f = iso2709::FormatNamed(name)) return *f;
+  throw UsageError{"--format " + name + ": iso2709, marcxml or text"};
+}
+
 Clock ClockFrom(const std::optional<std::string>& now) {
   if (!now) return SystemLocalTime;
   const std::optional<LocalTime> t = ParseLocalTime(*now);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "convert/Rules.h"
+#include "iso2709/Writers.h"
 #include "platform/Clock.h"
 
 namespace rowcaster::cli {
@@ -39,6 +40,10 @@ class Args {
 
 // The rule set named by --rules; a UsageError for another name.
 convert::Rules RulesOption(const std::string& name);
+
+// The encoding named by --encoding, the format named by --format; a UsageError for other names.
+iso2709::Encoding EncodingOption(const std::string& name);
+iso2709::Format FormatOption(const std::string& name);
 
 // The clock of --now, or the system clock.
 Clock ClockFrom(const std::optional<std::string>& now);

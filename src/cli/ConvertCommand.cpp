@@ -1,5 +1,5 @@
 // rowcaster-cli convert FILE [--table NAME] (--map COL=CODE … | --map-by-name) [--template FILE]
-//               [--cbk FILE] [--now …] -o OUT
+//               [--cbk FILE] [--now …] [--encoding E] [--format F] [--overwrite] -o OUT
 
 #include <unistd.h>
 
@@ -29,7 +29,7 @@ extern "C" void OnInterrupt(int) { gStop = true; }
 struct RunArgs {
   std::optional<std::string> file, table, out, report;
   std::optional<std::int64_t> row;  // preview: from 1
-  bool dryRun = false;
+  bool dryRun = false, overwrite = false;
   convert::RunInput input;
 };
 
@@ -42,10 +42,18 @@ std::optional<RunArgs> ReadRunArgs(std::vector<std::string> argv, bool preview) 
   std::vector<std::pair<std::string, std::string>> maps;
   bool byName = false;
   std::optional<convert::Rules> rules;
+  std::optional<iso2709::Encoding> encoding;
+  std::optional<iso2709::Format> format;
   const char* const command = preview ? "preview" : "convert";
   while (!args.Done()) {
     if (auto r = args.Option("--rules")) {
       rules = RulesOption(*r);
+    } else if (auto e = args.Option("--encoding")) {
+      encoding = EncodingOption(*e);
+    } else if (auto f = args.Option("--format")) {
+      format = FormatOption(*f);
+    } else if (!preview && args.Flag("--overwrite")) {
+      run.overwrite = true;
     } else if (auto pr = args.Option("--profile")) {
       profileName = pr;
     } else if (auto a = args.Option("--agency")) {
@@ -108,6 +116,14 @@ std::optional<RunArgs> ReadRunArgs(std::vector<std::string> argv, bool preview) 
   input.cbkConnStr = CbkConnectionString(cbk);
   input.outputPath = run.out.value_or("");
   input.dryRun = run.dryRun;
+  input.replace = run.overwrite;
+  input.format = format.value_or(profile.format);
+  // An encoding asked for wins; a format asked for without one takes its own.
+  input.encoding = encoding ? *encoding
+                   : format ? iso2709::DefaultEncoding(input.format)
+                            : profile.encoding.value_or(iso2709::DefaultEncoding(input.format));
+  if (const std::string why = iso2709::Unsupported(input.format, input.encoding); !why.empty())
+    throw UsageError{std::string(command) + ": " + why};
 
   const auto opened = OpenSourceOrSay(*run.file, run.table, true);
   if (!opened) return std::nullopt;
@@ -170,6 +186,12 @@ int ConvertCommand(std::vector<std::string> argv) {
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
   std::signal(SIGXFSZ, SIG_IGN);  // past a file-size limit a write fails (EFBIG) instead of killing us
+  if (!input.dryRun && !input.replace) {
+    const convert::ExistingOutput existing = convert::InspectOutput(input.outputPath, input.format, input.encoding);
+    if (existing.exists && existing.records > 0 && existing.refusal.empty())
+      std::fprintf(stderr, "appending to %s, which holds %lld records (--overwrite replaces them)\n", input.outputPath.c_str(),
+                   static_cast<long long>(existing.records));
+  }
   const convert::RunResult r = convert::RunConversion(input, callbacks);
   if (terminal) std::fputc('\n', stderr);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -184,6 +206,10 @@ int ConvertCommand(std::vector<std::string> argv) {
   std::fprintf(stderr, "written %lld records, %lld with warnings, %lld rows failed (%lld rows in %.2f s, %.0f rows/s)\n",
                static_cast<long long>(r.written), static_cast<long long>(r.warned), static_cast<long long>(r.failed),
                static_cast<long long>(r.rows), seconds, seconds > 0 ? r.rows / seconds : 0.0);
+  if (r.unencodable > 0)
+    std::fprintf(stderr, "%lld characters in %lld records have no code in %s and were written as '?'; --encoding gb18030 or utf-8 keeps them\n",
+                 static_cast<long long>(r.unencodable), static_cast<long long>(r.unencodableRows),
+                 std::string(iso2709::NameOf(input.encoding)).c_str());
   if (input.dryRun) std::fputs(convert::ReportText(r).c_str(), stdout);
   if (report) {
     std::ofstream file(*report, std::ios::binary | std::ios::trunc);

@@ -1,4 +1,5 @@
 // rowcaster-cli profile save FILE [--name NAME] [--rules R] [--template FILE] [--agency CODE]
+//               [--encoding E] [--format F]
 //                                  [--map COL=CODE ...] [--map-by-name]
 // rowcaster-cli profile show NAME|FILE
 
@@ -41,6 +42,10 @@ int ProfileCommand(std::vector<std::string> argv) {
       profile.templateText = ReadTemplate(*t);
     } else if (auto a = args.Option("--agency")) {
       profile.agencyCode = *a;
+    } else if (auto e = args.Option("--encoding")) {
+      profile.encoding = EncodingOption(*e);
+    } else if (auto f = args.Option("--format")) {
+      profile.format = FormatOption(*f);
     } else if (auto m = args.Option("--map")) {
       const auto eq = m->rfind('=');
       if (eq == std::string::npos || eq == 0) throw UsageError{"--map takes COL=CODE, not '" + *m + "'"};
@@ -63,6 +68,9 @@ int ProfileCommand(std::vector<std::string> argv) {
     }
   }
   if (!file) throw UsageError{"profile save FILE [options]"};
+  if (const std::string why = iso2709::Unsupported(profile.format, profile.encoding.value_or(iso2709::DefaultEncoding(profile.format)));
+      !why.empty())
+    throw UsageError{"profile save: " + why};
   std::string error;
   if (!convert::SaveProfile(profile, *file, error)) {
     std::fprintf(stderr, "%s\n", error.c_str());

@@ -25,7 +25,8 @@ const Command kCommands[] = {
     {"convert", ConvertCommand,
      "  convert FILE [--table NAME] (--map COL=CODE ... | --map-by-name) [--template FILE]\n"
      "          [--rules classic|recommended] [--agency CODE] [--report FILE] [--profile NAME|FILE]\n"
-     "          [--cbk FILE] [--now YYYY-MM-DDTHH:MM:SS] (-o OUT | --dry-run)\n"
+     "          [--cbk FILE] [--now YYYY-MM-DDTHH:MM:SS] [--encoding gbk|gb18030|utf-8]\n"
+     "          [--format iso2709|marcxml|text] [--overwrite] (-o OUT | --dry-run)\n"
      "      Converts every row of a table (default: the first) into a CNMARC record appended to\n"
      "      OUT. COL is a column name or its number from 1; --map-by-name maps the columns named\n"
      "      exactly like a code (200a, 010a, ...), then the columns whose names the column-name\n"
@@ -39,10 +40,17 @@ const Command kCommands[] = {
      "      --dry-run composes every row, writes nothing and prints the report. --profile takes\n"
      "      rules, template, agency code and mapping from a profile (标准, 推荐 or a file); the\n"
      "      flags given beside it win.\n"
+     "      --format: ISO 2709 (default), MARCXML (MARC21 slim, always UTF-8) or a readable\n"
+     "      listing; --encoding: GBK (the default for ISO 2709), GB18030 or UTF-8 (the default for\n"
+     "      the other two; 100 $a then says character set 50). In GBK a character it lacks is\n"
+     "      written as \"?\", counted and reported for its row. OUT is appended to (said on\n"
+     "      standard error) unless --overwrite replaces it; records in another encoding than the\n"
+     "      ones OUT holds are refused.\n"
      "      Exit 1 when a row failed or OUT could not be written.\n"},
     {"preview", PreviewCommand,
      "  preview FILE [--table NAME] [--row N] (--map COL=CODE ... | --map-by-name)\n"
      "          [--rules classic|recommended] [--agency CODE] [--template FILE] [--cbk FILE]\n"
+     "          [--encoding gbk|gb18030|utf-8]\n"
      "      Prints the record of row N (default 1) as it would be written, one field a line\n"
      "      (tag, indicators, $subfields), with the row's warnings; writes nothing.\n"},
     {"compose", ComposeCommand,
@@ -54,7 +62,7 @@ const Command kCommands[] = {
      "      the row's warnings (recommended rules) go to standard error.\n"},
     {"profile", ProfileCommand,
      "  profile save FILE [--name NAME] [--rules classic|recommended] [--template FILE]\n"
-     "          [--agency CODE] [--map COL=CODE ...] [--map-by-name]\n"
+     "          [--agency CODE] [--map COL=CODE ...] [--map-by-name] [--encoding E] [--format F]\n"
      "  profile show NAME|FILE\n"
      "      Writes a conversion profile (JSON) from the options, or prints one (标准, 推荐 or a\n"
      "      file). COL is a column name, or a number from 1 for the column's position.\n"},

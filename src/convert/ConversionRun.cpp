@@ -123,8 +123,9 @@ ExistingRecords ScanRecords(BlockReader& data) {
   return found;
 }
 
-// The encoding records already written are in, as far as their bytes tell: a UTF-8 record says so
-// in 100 $a (character sets "50"); otherwise bytes that are not UTF-8 are GBK or GB18030.
+// The encoding records already written are in, as far as their bytes tell: text that is not
+// ASCII is UTF-8 when it decodes as UTF-8 (Chinese text in GBK practically never does), else GBK
+// or GB18030. (100 $a cannot tell: templates say "50" there for GBK too.)
 enum class Family { Unknown, Gb, Utf8 };
 
 Family FamilyOfText(std::string_view bytes) {
@@ -135,14 +136,6 @@ Family FamilyOfText(std::string_view bytes) {
   for (std::size_t cut = 0; cut < 4 && cut < bytes.size(); ++cut)
     if (text::IsValidUtf8(bytes.substr(0, bytes.size() - cut))) return Family::Utf8;
   return Family::Gb;
-}
-
-Family FamilyOfRecord(std::string_view bytes) {
-  iso2709::Record record;
-  if (iso2709::ReadRecord(bytes, record, iso2709::Encoding::Utf8))
-    if (const iso2709::Subfield* a = record.Find("100", "a"); a && a->data.size() >= 28)
-      if (a->data.compare(26, 2, "50") == 0) return Family::Utf8;
-  return FamilyOfText(bytes);
 }
 
 std::string MixRefusal(Family found, iso2709::Encoding encoding) {
@@ -176,7 +169,7 @@ Analysis Analyse(int fd, iso2709::Format format, iso2709::Encoding encoding) {
       }
       a.records = existing.count;
       a.appendAt = existing.wholeEnd;
-      a.refusal = MixRefusal(existing.count ? FamilyOfRecord(existing.first) : Family::Unknown, encoding);
+      a.refusal = MixRefusal(existing.count ? FamilyOfText(existing.first) : Family::Unknown, encoding);
       return a;
     }
     case iso2709::Format::MarcXml: {

@@ -55,6 +55,8 @@ std::string ProfileJson(const Profile& p) {
   j["rules"] = RulesName(p.rules);
   j["agency"] = p.agencyCode;
   j["mapByName"] = p.mapByName;
+  j["recordFormat"] = iso2709::NameOf(p.format);
+  if (p.encoding) j["encoding"] = iso2709::NameOf(*p.encoding);
   Json mapping = Json::array();
   for (const auto& m : p.mapping) {
     Json e;
@@ -91,6 +93,28 @@ std::optional<Profile> ParseProfile(std::string_view text, std::string& error) {
     }
     p.agencyCode = j.value("agency", std::string());
     p.mapByName = j.value("mapByName", false);
+    if (j.contains("recordFormat")) {
+      const std::string name = j.at("recordFormat").get<std::string>();
+      const auto format = iso2709::FormatNamed(name);
+      if (!format) {
+        error = "记录格式“" + name + "”不是 iso2709、marcxml 或 text";
+        return std::nullopt;
+      }
+      p.format = *format;
+    }
+    if (j.contains("encoding") && !j.at("encoding").is_null()) {
+      const std::string name = j.at("encoding").get<std::string>();
+      p.encoding = iso2709::EncodingNamed(name);
+      if (!p.encoding) {
+        error = "编码“" + name + "”不是 gbk、gb18030 或 utf-8";
+        return std::nullopt;
+      }
+    }
+    if (const std::string why = iso2709::Unsupported(p.format, p.encoding.value_or(iso2709::DefaultEncoding(p.format)));
+        !why.empty()) {
+      error = why;
+      return std::nullopt;
+    }
     if (j.contains("mapping")) {
       const std::string list = mapping::DefaultMarcCodeList();
       for (const auto& e : j.at("mapping")) {

@@ -1,7 +1,7 @@
 #pragma once
 // Conversion profiles (转换方案): what a kind of table needs to be converted again in seconds: the
 // column→subfield mapping by column name (position as fallback), the template, the rule set, the
-// 801 agency code. Kept as a small JSON file; two are built in, 标准 (the classic defaults) and 推荐
+// 801 agency code, the output's format and encoding. Kept as a small JSON file; two are built in, 标准 (the classic defaults) and 推荐
 // (the recommended rules and template, columns mapped by their names).
 
 #include <optional>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "convert/Rules.h"
+#include "iso2709/Writers.h"
 
 namespace rowcaster::convert {
 
@@ -25,6 +26,8 @@ struct Profile {
   std::string templateText;  // CR LF lines; empty: the rule set's own template
   std::string agencyCode;
   bool mapByName = false;    // columns left unmapped are mapped by their names
+  iso2709::Format format = iso2709::Format::Iso2709;
+  std::optional<iso2709::Encoding> encoding;  // none: the format's own (DefaultEncoding)
   std::vector<ProfileColumn> mapping;
 };
 

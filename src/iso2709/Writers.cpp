@@ -129,9 +129,12 @@ std::string Unsupported(Format format, Encoding encoding) {
 }
 
 std::string Utf8CharacterSets(std::string_view value) {
-  std::string out(value);
-  if (out.size() < 30) out.resize(30, ' ');
-  out.replace(26, 4, "50  ");
+  // Positions count characters: the value is ASCII as written, but nothing here may split one.
+  const std::string_view head = text::Utf8Substr(value, 0, 26);
+  std::string out(head);
+  out.append(26 - text::Utf8Length(head), ' ');
+  out += "50  ";
+  out.append(value.substr(text::Utf8Substr(value, 0, 30).size()));
   return out;
 }
 

@@ -291,6 +291,116 @@ TEST_F(Run, AppendsOnlyAfterWholeRecords) {
   }
 }
 
+// Records of one encoding are never appended to records of another; replacing is always possible.
+TEST_F(Run, AppendsOnlyRecordsOfTheFilesEncoding) {
+  using iso2709::Encoding;
+  struct Case {
+    Encoding first, second;
+    bool appends;
+  };
+  const Case cases[] = {
+      {Encoding::Gbk, Encoding::Gbk, true},      {Encoding::Gbk, Encoding::Gb18030, true},
+      {Encoding::Gb18030, Encoding::Gbk, true},  {Encoding::Utf8, Encoding::Utf8, true},
+      {Encoding::Gbk, Encoding::Utf8, false},    {Encoding::Utf8, Encoding::Gbk, false},
+      {Encoding::Utf8, Encoding::Gb18030, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(iso2709::NameOf(c.first)) + " then " + std::string(iso2709::NameOf(c.second)));
+    std::filesystem::remove(input_.outputPath);
+    input_.encoding = c.first;
+    input_.replace = false;
+    ASSERT_EQ(RunConversion(input_).written, 5);
+    const std::string before = Slurp(input_.outputPath);
+    input_.encoding = c.second;
+    EXPECT_EQ(InspectOutput(input_.outputPath, input_.format, input_.encoding).records, 5);
+    EXPECT_EQ(InspectOutput(input_.outputPath, input_.format, input_.encoding).refusal.empty(), c.appends);
+    RunResult r = RunConversion(input_);
+    if (c.appends) {
+      EXPECT_EQ(r.outcome, RunOutcome::Finished);
+      EXPECT_EQ(r.existing, 5);
+      EXPECT_EQ(Records(Slurp(input_.outputPath)).size(), 10u);
+      continue;
+    }
+    EXPECT_EQ(r.outcome, RunOutcome::OutputFailed);
+    EXPECT_NE(MessageFor(r, input_)->text.find("只能有一种编码"), std::string::npos) << MessageFor(r, input_)->text;
+    EXPECT_EQ(Slurp(input_.outputPath), before) << "the file is left as it was";
+    input_.replace = true;
+    r = RunConversion(input_);
+    EXPECT_EQ(r.outcome, RunOutcome::Finished);
+    EXPECT_EQ(r.existing, 0);
+    EXPECT_EQ(Records(Slurp(input_.outputPath)).size(), 5u);
+  }
+}
+
+// A MARCXML file stays one collection: a second run goes in before its end tag, a run killed
+// before writing the end tag is appended to after its last whole record.
+TEST_F(Run, AppendsMarcXmlInsideTheCollection) {
+  input_.format = iso2709::Format::MarcXml;
+  input_.encoding = iso2709::Encoding::Utf8;
+  ASSERT_EQ(RunConversion(input_).written, 5);
+  const std::string one = Slurp(input_.outputPath);
+  ASSERT_EQ(one.rfind("</collection>\n"), one.size() - 14);
+  RunResult r = RunConversion(input_);
+  EXPECT_EQ(r.existing, 5);
+  EXPECT_EQ(r.cutBytes, 0);
+  const std::string two = Slurp(input_.outputPath);
+  const auto count = [](const std::string& s, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t p = s.find(what); p != std::string::npos; p = s.find(what, p + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count(two, "<record>"), 10u);
+  EXPECT_EQ(count(two, "<collection"), 1u);
+  EXPECT_EQ(count(two, "</collection>"), 1u);
+  std::string errors;
+  FILE* p = popen(("yaz-marcdump -i marcxml -o line " + input_.outputPath + " 2>&1 | grep -c '^001 '").c_str(), "r");
+  char buf[32] = {};
+  std::fread(buf, 1, sizeof buf - 1, p);
+  pclose(p);
+  EXPECT_EQ(std::string(buf), "10\n");
+
+  // Killed inside the third record: what follows the second's end tag is cut.
+  const std::size_t second = two.find("</record>\n", two.find("</record>\n") + 1) + 10;
+  std::ofstream(input_.outputPath, std::ios::binary | std::ios::trunc) << two.substr(0, second + 30);
+  r = RunConversion(input_);
+  EXPECT_EQ(r.existing, 2);
+  EXPECT_EQ(r.cutBytes, 30);
+  EXPECT_EQ(count(Slurp(input_.outputPath), "<record>"), 7u);
+
+  std::ofstream(input_.outputPath, std::ios::binary | std::ios::trunc) << "<html><body>not records</body></html>\n";
+  r = RunConversion(input_);
+  EXPECT_EQ(r.outcome, RunOutcome::OutputFailed);
+  EXPECT_EQ(Slurp(input_.outputPath), "<html><body>not records</body></html>\n");
+}
+
+// Characters GBK lacks are counted for their rows; the end message suggests GB18030 or UTF-8.
+TEST_F(Run, ReportsCharactersTheEncodingLacks) {
+  auto table = std::make_shared<import::LoadedTable>(std::vector<std::string>{"200a", "010a", "010d"});
+  table->AppendRow(std::vector<std::string>{"䶮𠀀之书", "7-5327-1", "10"});
+  table->AppendRow(std::vector<std::string>{"普通书", "7-5327-2", "10"});
+  table->AppendRow(std::vector<std::string>{"Caf\u00e9 • 书", "7-5327-3", "10"});
+  input_.table = table;
+  input_.mapping = {"200a", "010a", "010d"};
+  RunResult r = RunConversion(input_);
+  EXPECT_EQ(r.written, 3);
+  EXPECT_EQ(r.unencodable, 3);
+  EXPECT_EQ(r.unencodableRows, 2);
+  ASSERT_EQ(r.report.size(), 2u);
+  EXPECT_EQ(r.report[0].row, 1);
+  EXPECT_EQ(r.report[1].row, 3);
+  EXPECT_NE(r.report[1].notes.back().find("•"), std::string::npos);
+  const auto m = MessageFor(r, input_);
+  EXPECT_NE(m->text.find("GB18030 或 UTF-8"), std::string::npos) << m->text;
+  EXPECT_EQ(m->icon, ui::Icon::Warning);
+
+  input_.encoding = iso2709::Encoding::Gb18030;
+  input_.replace = true;
+  r = RunConversion(input_);
+  EXPECT_EQ(r.unencodable, 0);
+  EXPECT_TRUE(r.report.empty());
+  EXPECT_EQ(MessageFor(r, input_)->text, " 恭喜，数据已转换完毕！");
+}
+
 // Whatever a row throws becomes that row's failure; the run goes on.
 TEST_F(Run, AnExceptionInARowFailsOnlyThatRow) {
   for (const int threads : {1, 3}) {

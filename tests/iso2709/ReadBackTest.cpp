@@ -1,5 +1,6 @@
 // Records built from a generated corpus must read back, unchanged and without a warning, through
-// two independent ISO 2709 readers: yaz-marcdump and Perl's MARC::Record.
+// two independent ISO 2709 readers, yaz-marcdump and Perl's MARC::Record, in each encoding; and
+// the MARCXML of the same records, read by yaz-marcdump, must give the UTF-8 records.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 
 #include "TestPaths.h"
 #include "iso2709/IsoRecord.h"
+#include "iso2709/Writers.h"
 
 namespace rowcaster::iso2709 {
 namespace {
@@ -26,7 +28,8 @@ using Record = std::vector<Field>;
 
 class Corpus {
  public:
-  explicit Corpus(unsigned seed) : rng_(seed) {}
+  // `wide`: text may hold characters outside GBK (CJK Extension A and B, Latin, punctuation).
+  Corpus(unsigned seed, bool wide) : rng_(seed), wide_(wide) {}
 
   // A work form and the record it must give (001 aside).
   std::pair<std::string, Record> Next() {
@@ -64,9 +67,11 @@ class Corpus {
     static const char* const kPieces[] = {"书", "名", "中", "国", "图", "书", "馆", "出", "版", "社", "张", "三", "·",
                                           "《", "》", "，", "：", "ü", "€", "ISBN", "7-5012", "CNY25.00", "2005",
                                           "C++", "(", ")", " ", "-", "a", "Z", ".", "'", "\"", "$", "＃", "１"};
+    static const char* const kWide[] = {"䶮", "𠀀", "𪚥", "ö", "•", "Ǖ", "ḿ", "€"};
     std::string s;
     const int n = Pick(1, maxLen);
-    for (int i = 0; i < n; ++i) s += kPieces[Pick(0, std::size(kPieces) - 1)];
+    for (int i = 0; i < n; ++i)
+      s += wide_ && Pick(0, 4) == 0 ? kWide[Pick(0, std::size(kWide) - 1)] : kPieces[Pick(0, std::size(kPieces) - 1)];
     // Leading and trailing blanks are trimmed by the builder; keep the model exact.
     while (!s.empty() && s.front() == ' ') s.erase(0, 1);
     while (!s.empty() && s.back() == ' ') s.pop_back();
@@ -116,6 +121,7 @@ class Corpus {
   }
 
   std::mt19937 rng_;
+  bool wide_;
 };
 
 // One line per field, "TAG|I1I2|$code data$code data", records ended by an empty line.
@@ -186,47 +192,107 @@ std::string CanonicalFromYaz(const std::string& xml) {
   return out;
 }
 
-class ReadBack : public ::testing::Test {
+// 100 $a of a UTF-8 record: character sets (positions 26-29, in characters) "50  ".
+Record AsUtf8Records(Record r) {
+  for (auto& f : r)
+    if (f.tag == "100")
+      for (auto& sf : f.subfields)
+        if (sf.code == "a") {
+          // Work on characters: collect the byte offsets where each begins.
+          std::vector<std::size_t> starts;
+          for (std::size_t i = 0; i < sf.data.size(); ++i)
+            if ((static_cast<unsigned char>(sf.data[i]) & 0xC0) != 0x80) starts.push_back(i);
+          std::string head = starts.size() > 26 ? sf.data.substr(0, starts[26]) : sf.data;
+          head.append(26 - std::min<std::size_t>(26, starts.size()), ' ');
+          sf.data = head + "50  " + (starts.size() > 30 ? sf.data.substr(starts[30]) : std::string());
+        }
+  return r;
+}
+
+struct Case {
+  Encoding encoding;
+  const char* yazName;   // yaz-marcdump -f
+  const char* perlName;  // marc_dump.pl's second argument
+  const char* perlPipe;  // what its output goes through
+};
+
+class ReadBack : public ::testing::TestWithParam<Case> {
  protected:
   void SetUp() override {
-    Corpus corpus(20261205);
-    std::ofstream file(path_, std::ios::binary);
+    const Encoding encoding = GetParam().encoding;
+    Corpus corpus(20261205, encoding != Encoding::Gbk);
+    std::ofstream file(path_, std::ios::binary), xml(xmlPath_, std::ios::binary);
+    RecordWriter writer(Format::Iso2709, encoding), xmlWriter(Format::MarcXml, Encoding::Utf8);
+    xml << xmlWriter.Prologue();
     for (int i = 0; i < 1200; ++i) {
       auto [form, expected] = corpus.Next();
-      const BuildResult r = BuildIsoRecord(form, {2026, 12, 5, 23, 36, 0});
-      ASSERT_EQ(r.status, BuildStatus::Built) << r.description << "\n" << form;
-      file << r.record;
-      expected_.push_back(std::move(expected));
+      iso2709::Record record;
+      const Built b = BuildRecord(form, {2026, 12, 5, 23, 36, 0}, {}, record);
+      ASSERT_EQ(b.status, BuildStatus::Built) << b.description << "\n" << form;
+      std::string bytes, xmlBytes;
+      const WriteResult w = writer.Append(record, bytes);
+      ASSERT_TRUE(w.ok) << w.description;
+      ASSERT_EQ(w.unencodable, 0u) << form;
+      ASSERT_TRUE(xmlWriter.Append(record, xmlBytes).ok);
+      file << bytes;
+      xml << xmlBytes;
+      expected_.push_back(encoding == Encoding::Utf8 ? AsUtf8Records(std::move(expected)) : std::move(expected));
     }
+    xml << xmlWriter.Epilogue();
   }
-  void TearDown() override { std::filesystem::remove(path_); }
+  void TearDown() override {
+    std::filesystem::remove(path_);
+    std::filesystem::remove(xmlPath_);
+  }
+
+  static void ExpectSame(const std::string& got, const std::string& want) {
+    ASSERT_EQ(std::count(got.begin(), got.end(), '\n'), std::count(want.begin(), want.end(), '\n'));
+    const std::size_t at = std::mismatch(got.begin(), got.end(), want.begin()).first - got.begin();
+    EXPECT_TRUE(got == want) << "first difference at byte " << at << ":\n" << got.substr(at, 200) << "\nwanted:\n" << want.substr(at, 200);
+  }
 
   const std::string path_ = test::TempPath("readback.mrc");
+  const std::string xmlPath_ = test::TempPath("readback.xml");
   std::vector<Record> expected_;
 };
 
-TEST_F(ReadBack, YazMarcdumpReadsEveryRecordUnchanged) {
+TEST_P(ReadBack, YazMarcdumpReadsEveryRecordUnchanged) {
   std::string errors;
-  const std::string out = RunCommand("yaz-marcdump -f GBK -t UTF-8 -o marcxml " + path_, &errors);
+  const std::string out = RunCommand(std::string("yaz-marcdump -f ") + GetParam().yazName + " -t UTF-8 -o marcxml " + path_, &errors);
   EXPECT_EQ(errors, "");
-  const std::string got = CanonicalFromYaz(out);
-  const std::string want = Canonical(expected_);
-  ASSERT_EQ(std::count(got.begin(), got.end(), '\n'), std::count(want.begin(), want.end(), '\n'));
-  EXPECT_TRUE(got == want) << "first difference at byte "
-                           << std::mismatch(got.begin(), got.end(), want.begin()).first - got.begin() << ":\n"
-                           << got.substr(std::mismatch(got.begin(), got.end(), want.begin()).first - got.begin(), 200);
+  ExpectSame(CanonicalFromYaz(out), Canonical(expected_));
 }
 
-TEST_F(ReadBack, PerlMarcRecordReadsEveryRecordUnchanged) {
+TEST_P(ReadBack, PerlMarcRecordReadsEveryRecordUnchanged) {
   std::string errors;
-  const std::string out = RunCommand(std::string("perl ") + ROWCASTER_TEST_DIR + "/iso2709/marc_dump.pl " + path_, &errors);
+  const std::string out = RunCommand(std::string("perl ") + ROWCASTER_TEST_DIR + "/iso2709/marc_dump.pl " + path_ + " " +
+                                         GetParam().perlName + GetParam().perlPipe,
+                                     &errors);
   EXPECT_EQ(errors, "");
-  const std::string want = Canonical(expected_);
-  ASSERT_EQ(std::count(out.begin(), out.end(), '\n'), std::count(want.begin(), want.end(), '\n'));
-  EXPECT_TRUE(out == want) << "first difference at byte "
-                           << std::mismatch(out.begin(), out.end(), want.begin()).first - out.begin() << ":\n"
-                           << out.substr(std::mismatch(out.begin(), out.end(), want.begin()).first - out.begin(), 200);
+  ExpectSame(out, Canonical(expected_));
 }
+
+// The MARCXML of the records, read by yaz-marcdump, is the same record field for field as the
+// UTF-8 ISO 2709 one (leader included).
+class ReadBackXml : public ReadBack {};
+
+TEST_P(ReadBackXml, MarcXmlReadsAsTheSameRecords) {
+  std::string errors;
+  const std::string fromXml = RunCommand("yaz-marcdump -i marcxml -o line " + xmlPath_, &errors);
+  EXPECT_EQ(errors, "");
+  const std::string fromIso = RunCommand("yaz-marcdump -f UTF-8 -t UTF-8 -o line " + path_, &errors);
+  EXPECT_EQ(errors, "");
+  ExpectSame(fromXml, fromIso);
+  ExpectSame(CanonicalFromYaz(RunCommand("yaz-marcdump -i marcxml -o marcxml " + xmlPath_, &errors)), Canonical(expected_));
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, ReadBack,
+                         ::testing::Values(Case{Encoding::Gbk, "GBK", "cp936", ""},
+                                           Case{Encoding::Gb18030, "GB18030", "raw", " | iconv -f GB18030 -t UTF-8"},
+                                           Case{Encoding::Utf8, "UTF-8", "UTF-8", ""}),
+                         [](const auto& info) { return std::string(NameOf(info.param.encoding)) == "UTF-8" ? std::string("Utf8")
+                                                       : std::string(NameOf(info.param.encoding)); });
+INSTANTIATE_TEST_SUITE_P(Utf8, ReadBackXml, ::testing::Values(Case{Encoding::Utf8, "UTF-8", "UTF-8", ""}));
 
 }  // namespace
 }  // namespace rowcaster::iso2709

@@ -1,0 +1,147 @@
+#include "iso2709/Writers.h"
+
+#include <gtest/gtest.h>
+
+#include "iso2709/IsoRecord.h"
+#include "iso2709/Listing.h"
+
+namespace rowcaster::iso2709 {
+namespace {
+
+const LocalTime kNow{2026, 12, 7, 10, 0, 0};
+
+Record Built(const std::string& form) {
+  Record r;
+  const iso2709::Built b = BuildRecord(form, kNow, {}, r);
+  EXPECT_EQ(b.status, BuildStatus::Built) << b.description;
+  return r;
+}
+
+std::string Write(Format format, Encoding encoding, const Record& r, WriteResult* result = nullptr) {
+  RecordWriter writer(format, encoding);
+  std::string out;
+  const WriteResult w = writer.Append(r, out);
+  EXPECT_TRUE(w.ok) << w.description;
+  if (result) *result = w;
+  return out;
+}
+
+TEST(RecordWriter, CountsWhatEachEncodingCannotHold) {
+  const Record r = Built("200 1  |a䶮𠀀之书 • Müller|b书\r\n801    |aCN\r\n");
+  struct Case {
+    Encoding encoding;
+    std::size_t unencodable;
+    std::string chars;
+    std::string title;  // 200 $a's bytes in the record
+  };
+  const Case cases[] = {
+      {Encoding::Gbk, 3, "䶮𠀀•", "??\xD6\xAE\xCA\xE9 ? M\xA8\xB9ller"},
+      {Encoding::Gb18030, 0, "", "\xFE\x9F\x95\x32\x82\x36\xD6\xAE\xCA\xE9 \x81\x36\xA6\x31 M\xA8\xB9ller"},
+      {Encoding::Utf8, 0, "", "䶮𠀀之书 • Müller"},
+  };
+  for (const Case& c : cases) {
+    WriteResult w;
+    const std::string bytes = Write(Format::Iso2709, c.encoding, r, &w);
+    EXPECT_EQ(w.unencodable, c.unencodable) << NameOf(c.encoding);
+    EXPECT_EQ(w.unencodableChars, c.chars) << NameOf(c.encoding);
+    EXPECT_NE(bytes.find("\x1F" "a" + c.title + "\x1F" "b"), std::string::npos) << NameOf(c.encoding);
+    // The lengths are those of the encoded bytes.
+    EXPECT_EQ(std::stoul(bytes.substr(0, 5)), bytes.size()) << NameOf(c.encoding);
+  }
+}
+
+// A field's limit is in bytes of the encoding: the same text fits in GBK (2 bytes a character)
+// and not in UTF-8 (3).
+TEST(RecordWriter, ChecksTheFieldLimitInBytesOfTheEncoding) {
+  struct Case {
+    Encoding encoding;
+    std::size_t han;  // Han characters in 330 $a
+    bool fits;
+  };
+  // 330 $a of n Han characters: indicators 2 + $a 2 + data + terminator 1.
+  const Case cases[] = {
+      {Encoding::Gbk, (9999 - 5) / 2, true},       // 9994 bytes of data: 9999 in all
+      {Encoding::Gbk, (9999 - 5) / 2 + 1, false},  // 10001
+      {Encoding::Utf8, (9999 - 5) / 3, true},      // 9998
+      {Encoding::Utf8, (9999 - 5) / 3 + 1, false},
+      {Encoding::Gb18030, (9999 - 5) / 2, true},
+      {Encoding::Gb18030, (9999 - 5) / 2 + 1, false},
+  };
+  for (const Case& c : cases) {
+    std::string data;
+    for (std::size_t k = 0; k < c.han; ++k) data += "书";
+    const Record r = Built("200 1  |a题名\r\n330    |a" + data + "\r\n");
+    RecordWriter writer(Format::Iso2709, c.encoding);
+    std::string out = "kept";
+    const WriteResult w = writer.Append(r, out);
+    EXPECT_EQ(w.ok, c.fits) << NameOf(c.encoding) << " " << c.han;
+    if (!c.fits) {
+      EXPECT_EQ(out, "kept");
+      EXPECT_NE(w.description.find("第 2 行"), std::string::npos) << w.description;
+      EXPECT_NE(w.description.find("9999"), std::string::npos) << w.description;
+    }
+  }
+}
+
+TEST(RecordWriter, GivesUtf8RecordsTheirCharacterSetIn100) {
+  const Record r = Built("100    |a20261207d2019    em y0chiy0110    ea\r\n200 1  |a书\r\n");
+  EXPECT_NE(Write(Format::Iso2709, Encoding::Gbk, r).find("y0chiy0110    ea"), std::string::npos);
+  EXPECT_NE(Write(Format::Iso2709, Encoding::Gb18030, r).find("y0chiy0110    ea"), std::string::npos);
+  EXPECT_NE(Write(Format::Iso2709, Encoding::Utf8, r).find("y0chiy50      ea"), std::string::npos);
+  EXPECT_NE(Write(Format::MarcXml, Encoding::Utf8, r).find(">20261207d2019    em y0chiy50      ea<"), std::string::npos);
+}
+
+TEST(Utf8CharacterSets, SetsPositions26To29CountingCharacters) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"20261207d2019    em y0chiy0110    ea", "20261207d2019    em y0chiy50      ea"},
+      {"short", "short                     50  "},  // padded to position 26
+      {"", std::string(26, ' ') + "50  "},
+      {"书书书书书书书书书书书书书书书书书书书书书书书书书书0110书", "书书书书书书书书书书书书书书书书书书书书书书书书书书50  书"},
+      {std::string(28, 'x'), std::string(26, 'x') + "50  "},
+  };
+  for (const auto& [in, want] : cases) EXPECT_EQ(Utf8CharacterSets(in), want) << in;
+}
+
+TEST(RecordWriter, WritesMarcXmlEscapedAndWithoutWhatXmlCannotHold) {
+  const Record r = Built("200 1  |aA & B <C> \"D\"\x01|b\x7F" "E\tF\r\n801    |aCN\r\n");
+  WriteResult w;
+  const std::string xml = Write(Format::MarcXml, Encoding::Utf8, r, &w);
+  EXPECT_NE(xml.find("<subfield code=\"a\">A &amp; B &lt;C&gt; &quot;D&quot;</subfield>"), std::string::npos) << xml;
+  EXPECT_NE(xml.find("<subfield code=\"b\">\x7F" "E\tF</subfield>"), std::string::npos) << xml;
+  EXPECT_EQ(w.unencodable, 1u);
+  EXPECT_EQ(w.unencodableChars, "\x01");
+  EXPECT_NE(xml.find("<datafield tag=\"200\" ind1=\"1\" ind2=\" \">"), std::string::npos);
+  EXPECT_NE(xml.find("<controlfield tag=\"001\">0020261207100000</controlfield>"), std::string::npos);
+  RecordWriter writer(Format::MarcXml, Encoding::Gbk);  // MARCXML is UTF-8 whatever is asked
+  EXPECT_EQ(writer.encoding(), Encoding::Utf8);
+  EXPECT_NE(writer.Prologue().find("http://www.loc.gov/MARC21/slim"), std::string_view::npos);
+}
+
+// The listing's leader gives the lengths of the record as its encoding writes it.
+TEST(RecordWriter, ListsTheRecordWithTheLeaderOfItsEncoding) {
+  const Record r = Built("200 1  |a书名|f张三\r\n801    |aCN\r\n");
+  for (Encoding e : {Encoding::Gbk, Encoding::Utf8}) {
+    const std::string iso = Write(Format::Iso2709, e, r);
+    Record back;
+    ASSERT_TRUE(ReadRecord(iso, back, e));
+    RecordWriter writer(Format::Text, e);
+    EXPECT_EQ(writer.ListingOf(r), Listing(back)) << NameOf(e);
+  }
+  EXPECT_EQ(Write(Format::Text, Encoding::Utf8, r).substr(25),
+            "001 0020261207100000\n200 1  $a 书名 $f 张三\n801    $a CN\n\n");
+}
+
+TEST(RecordWriter, NamesOfEncodingsAndFormats) {
+  EXPECT_EQ(EncodingNamed("UTF-8"), Encoding::Utf8);
+  EXPECT_EQ(EncodingNamed("utf8"), Encoding::Utf8);
+  EXPECT_EQ(EncodingNamed("GB18030"), Encoding::Gb18030);
+  EXPECT_EQ(EncodingNamed("gbk"), Encoding::Gbk);
+  EXPECT_FALSE(EncodingNamed("latin1"));
+  EXPECT_EQ(FormatNamed("MARCXML"), Format::MarcXml);
+  EXPECT_FALSE(FormatNamed("json"));
+  EXPECT_FALSE(Unsupported(Format::MarcXml, Encoding::Gbk).empty());
+  EXPECT_TRUE(Unsupported(Format::Text, Encoding::Gb18030).empty());
+}
+
+}  // namespace
+}  // namespace rowcaster::iso2709
