@@ -370,9 +370,42 @@ void MainWindow::SelectExcel_Click() {
   import::SelectExcel_Click(*this, ui_, *reader_, MarcCodeList);
 }
 
+namespace {
+
+// The save dialog's file types and what each writes. The first two are the long-standing ones
+// (GBK records, whatever the extension).
+struct OutputType {
+  const char* name;
+  const char* pattern;
+  iso2709::Format format;
+  iso2709::Encoding encoding;
+};
+constexpr OutputType kOutputTypes[] = {
+    {"ISO(2709)", "*.iso", iso2709::Format::Iso2709, iso2709::Encoding::Gbk},
+    {"txt", "*.txt", iso2709::Format::Iso2709, iso2709::Encoding::Gbk},
+    {"ISO 2709，GB18030 编码", "*.iso", iso2709::Format::Iso2709, iso2709::Encoding::Gb18030},
+    {"ISO 2709，UTF-8 编码（Koha 等）", "*.iso", iso2709::Format::Iso2709, iso2709::Encoding::Utf8},
+    {"MARCXML（UTF-8）", "*.xml", iso2709::Format::MarcXml, iso2709::Encoding::Utf8},
+    {"记录列表，一行一个字段（UTF-8）", "*.txt", iso2709::Format::Text, iso2709::Encoding::Utf8},
+};
+
+std::string OutputFilter() {
+  std::string filter;
+  for (const OutputType& t : kOutputTypes) filter += std::string(filter.empty() ? "" : "|") + t.name + "|" + t.pattern;
+  return filter;
+}
+
+}  // namespace
+
 void MainWindow::OutMarc_Click() {
-  const std::string path = ui_.SaveFile("保存Marc数据到文件", "ISO(2709)|*.iso|txt|*.txt", "");
-  if (!path.empty()) MarcPath->setText(ui::Q(path));
+  int type = 0;
+  const std::string path = ui_.SaveFile("保存Marc数据到文件", OutputFilter(), "", &type);
+  if (!path.empty()) {
+    MarcPath->setText(ui::Q(path));
+    const OutputType& chosen = kOutputTypes[type >= 0 && type < static_cast<int>(std::size(kOutputTypes)) ? type : 0];
+    profile_.format = chosen.format;
+    profile_.encoding = chosen.encoding;
+  }
   SetStartButtonByPaths();
 }
 
@@ -394,6 +427,8 @@ convert::RunInput MainWindow::CurrentRunInput() {
   in.cbkConnStr = cbkConnStr;
   in.rules = rules_;
   in.agencyCode = profile_.agencyCode;
+  in.format = profile_.format;
+  in.encoding = profile_.encoding.value_or(iso2709::DefaultEncoding(in.format));
   if (!pinyin_) pinyin_ = std::make_shared<convert::PinyinSource>(convert::PinyinSource::FromFile(DataDirFor(exeDir_) + "/pinyin.dat"));
   in.pinyin = pinyin_;
   return in;
@@ -428,6 +463,7 @@ void MainWindow::StratConvert_Click() {
     if (check == convert::RunOutcome::PathMissing) OutMarc->setFocus();
     return;
   }
+  if (!AskHowToWrite(in)) return;
   runInput_ = in;
   stop_ = false;
   finished_ = false;
@@ -449,6 +485,23 @@ void MainWindow::StratConvert_Click() {
     finished_ = true;
     QMetaObject::invokeMethod(this, [this] { FinishConversion(); }, Qt::QueuedConnection);
   });
+}
+
+bool MainWindow::AskHowToWrite(convert::RunInput& in) {
+  const convert::ExistingOutput existing = convert::InspectOutput(in.outputPath, in.format, in.encoding);
+  if (!existing.refusal.empty()) {
+    const ui::Answer a = ui_.Message(in.outputPath + "：\r\n" + existing.refusal + "。\r\n\r\n要替换这个文件吗？它原有的内容将被删除。",
+                                     convert::kFriendlyTitle, ui::Icon::Question, ui::Buttons::YesNo);
+    if (a != ui::Answer::Yes) return false;
+    in.replace = true;
+  } else if (existing.records > 0) {
+    const ui::Answer a = ui_.Message("输出文件 " + in.outputPath + " 里已有 " + std::to_string(existing.records) +
+                                         " 条记录。\r\n\r\n是：把新记录追加在后面\r\n否：替换这个文件，原有记录删除\r\n取消：不转换",
+                                     convert::kFriendlyTitle, ui::Icon::Question, ui::Buttons::YesNoCancel);
+    if (a == ui::Answer::Cancel) return false;
+    in.replace = a == ui::Answer::No;
+  }
+  return true;
 }
 
 void MainWindow::ShowProgress() {

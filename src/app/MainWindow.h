@@ -138,6 +138,9 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   convert::RunInput runInput_;
   QTimer* progressTimer_;
   QString captionBeforeRun_;
+  // Whether and how to write to an output file that already holds something: append, replace or
+  // not at all (false), as the user answers.
+  bool AskHowToWrite(convert::RunInput& in);
   convert::Rules rules_ = convert::Rules::Classic;
   convert::Profile profile_;
   std::string profileSource_;

@@ -153,7 +153,7 @@ TEST_F(Window, TheStartButtonFollowsBothPaths) {
   window_->OutMarc_Click();
   ASSERT_EQ(ui_.dialogs.size(), 1u);
   EXPECT_EQ(ui_.dialogs[0].title, "保存Marc数据到文件");
-  EXPECT_EQ(ui_.dialogs[0].filter, "ISO(2709)|*.iso|txt|*.txt");
+  EXPECT_EQ(ui_.dialogs[0].filter.rfind("ISO(2709)|*.iso|txt|*.txt|", 0), 0u) << "the long-standing types come first";
   EXPECT_EQ(window_->MarcPath->text(), "/tmp/out.iso");
   EXPECT_FALSE(window_->StratConvert->isEnabled()) << "no data path yet";
 
@@ -340,6 +340,65 @@ TEST_F(Window, RunChecksThenConvertsOnAWorkerThread) {
   pclose(p);
   EXPECT_EQ(std::atoi(buf), 0) << "no warning";
   EXPECT_GT(std::filesystem::file_size(out), 1000u);
+}
+
+// The type chosen in the save dialog is what the run writes; a file that already holds records
+// brings a question: append (yes), replace (no) or nothing (cancel).
+TEST_F(Window, WritesTheChosenTypeAndAsksBeforeTouchingRecords) {
+  LoadBooks();
+  const std::string out = test::TempPath("window-types.xml");
+  std::filesystem::remove(out);
+  ui_.saveAnswers.push_back(out);
+  ui_.saveTypes.push_back(4);  // MARCXML
+  window_->OutMarc_Click();
+  ASSERT_TRUE(ConvertAndWait());
+  const auto records = [&] {
+    std::ifstream in(out, std::ios::binary);
+    const std::string xml(std::istreambuf_iterator<char>(in), {});
+    std::size_t n = 0;
+    for (std::size_t p = xml.find("<record>"); p != std::string::npos; p = xml.find("<record>", p + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(records(), 5u);
+  const std::size_t shown = ui_.messages.size();
+
+  struct Case {
+    ui::Answer answer;
+    std::size_t after;
+  };
+  const Case cases[] = {{ui::Answer::Cancel, 5}, {ui::Answer::Yes, 10}, {ui::Answer::No, 5}};
+  for (const Case& c : cases) {
+    ui_.messageAnswers.push_back(c.answer);
+    const std::size_t before = ui_.messages.size();
+    if (c.answer == ui::Answer::Cancel) {
+      window_->StratConvert_Click();
+      EXPECT_TRUE(window_->StratConvert->isEnabled()) << "nothing started";
+    } else {
+      ASSERT_TRUE(ConvertAndWait());
+    }
+    ASSERT_GT(ui_.messages.size(), before);
+    EXPECT_NE(ui_.messages[before].text.find("里已有"), std::string::npos) << ui_.messages[before].text;
+    EXPECT_EQ(ui_.messages[before].buttons, ui::Buttons::YesNoCancel);
+    EXPECT_EQ(records(), c.after);
+  }
+  EXPECT_GT(ui_.messages.size(), shown);
+
+  // GBK records then UTF-8 ones: not appended, only replaced when the user says so.
+  const std::string iso = test::TempPath("window-types.iso");
+  std::filesystem::remove(iso);
+  ui_.saveAnswers.push_back(iso);
+  ui_.saveTypes.push_back(0);
+  window_->OutMarc_Click();
+  ASSERT_TRUE(ConvertAndWait());
+  ui_.saveAnswers.push_back(iso);
+  ui_.saveTypes.push_back(3);  // UTF-8
+  window_->OutMarc_Click();
+  ui_.messageAnswers.push_back(ui::Answer::No);
+  const std::size_t before = ui_.messages.size();
+  window_->StratConvert_Click();
+  ASSERT_EQ(ui_.messages.size(), before + 1);
+  EXPECT_NE(ui_.messages.back().text.find("只能有一种编码"), std::string::npos) << ui_.messages.back().text;
+  EXPECT_TRUE(window_->StratConvert->isEnabled());
 }
 
 TEST_F(Window, TheTemplateBoxWrapsLongLines) {

@@ -33,12 +33,17 @@ Answer QtUi::Message(const std::string& text, const std::string& title, Icon ico
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
+  } else if (buttons == Buttons::YesNoCancel) {
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::Cancel);
   } else {
     box.setStandardButtons(QMessageBox::Ok);
   }
   const int result = box.exec();
   if (buttons == Buttons::Ok) return Answer::Ok;
-  return result == QMessageBox::Yes ? Answer::Yes : Answer::No;
+  if (result == QMessageBox::Yes) return Answer::Yes;
+  return result == QMessageBox::Cancel ? Answer::Cancel : Answer::No;
 }
 
 QString QtUi::QtFilter(const std::string& filter) {
@@ -79,9 +84,10 @@ std::string QtUi::OpenFile(const std::string& title, const std::string& filter, 
   return S(chosen);
 }
 
-std::string QtUi::SaveFile(const std::string& title, const std::string& filter, const std::string& fileName) {
-  // No question when the file exists: the records are appended to it. The chosen type's extension
-  // is added to a name typed without one.
+std::string QtUi::SaveFile(const std::string& title, const std::string& filter, const std::string& fileName,
+                           int* chosenType) {
+  // No question when the file exists: whoever writes it asks, knowing what it holds. The chosen
+  // type's extension is added to a name typed without one.
   QFileDialog dialog(parent_, Q(title), fileName.empty() ? StartFolder() : Q(fileName), QtFilter(filter));
   dialog.setObjectName("SaveFileDialog");
   dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -93,6 +99,7 @@ std::string QtUi::SaveFile(const std::string& title, const std::string& filter, 
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   const QString chosen = dialog.selectedFiles().first();
   RememberFolder(chosen);
+  if (chosenType) *chosenType = static_cast<int>(std::max<qsizetype>(0, QtFilter(filter).split(";;").indexOf(dialog.selectedNameFilter())));
   return S(chosen);
 }
 

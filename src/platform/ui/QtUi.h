@@ -17,7 +17,8 @@ class QtUi : public Ui {
   Answer Message(const std::string& text, const std::string& title, Icon icon, Buttons buttons,
                  const std::string& details = {}) override;
   std::string OpenFile(const std::string& title, const std::string& filter, const std::string& fileName) override;
-  std::string SaveFile(const std::string& title, const std::string& filter, const std::string& fileName) override;
+  std::string SaveFile(const std::string& title, const std::string& filter, const std::string& fileName,
+                       int* chosenType = nullptr) override;
   void SetWaitPointer(bool on) override;
   void ShowText(const std::string& title, const std::string& text) override;
 

@@ -9,8 +9,8 @@
 namespace rowcaster::ui {
 
 enum class Icon { Information, Error, Question, Warning };
-enum class Buttons { Ok, YesNo };
-enum class Answer { Ok, Yes, No };
+enum class Buttons { Ok, YesNo, YesNoCancel };
+enum class Answer { Ok, Yes, No, Cancel };
 
 class Ui {
  public:
@@ -20,9 +20,11 @@ class Ui {
   virtual Answer Message(const std::string& text, const std::string& title, Icon icon, Buttons buttons,
                          const std::string& details = {}) = 0;
   // File dialogs: the filter is "description|pattern|description|pattern…"; the result is the
-  // chosen full path, or the empty text when cancelled.
+  // chosen full path, or the empty text when cancelled. `chosenType`, when given, receives the
+  // number (from 0) of the file type the user had chosen in the save dialog.
   virtual std::string OpenFile(const std::string& title, const std::string& filter, const std::string& fileName) = 0;
-  virtual std::string SaveFile(const std::string& title, const std::string& filter, const std::string& fileName) = 0;
+  virtual std::string SaveFile(const std::string& title, const std::string& filter, const std::string& fileName,
+                               int* chosenType = nullptr) = 0;
   // The program-wide wait pointer on or off.
   virtual void SetWaitPointer(bool on) = 0;
   // A text to read (a record's listing), in a window of its own with a close button.
@@ -43,7 +45,8 @@ class ScriptedUi : public Ui {
   };
 
   std::deque<std::string> openAnswers, saveAnswers;  // empty queue: cancel
-  std::deque<Answer> messageAnswers;                 // empty queue: Ok, or Yes for Yes/No
+  std::deque<int> saveTypes;                          // the file type chosen with each save answer; none: 0
+  std::deque<Answer> messageAnswers;                 // empty queue: Ok, or Yes for a question
   std::vector<Shown> messages;
   std::vector<Dialog> dialogs;
   std::vector<std::pair<std::string, std::string>> texts;  // title, text
@@ -61,8 +64,12 @@ class ScriptedUi : public Ui {
     dialogs.push_back({"open", title, filter, fileName});
     return Pop(openAnswers);
   }
-  std::string SaveFile(const std::string& title, const std::string& filter, const std::string& fileName) override {
+  std::string SaveFile(const std::string& title, const std::string& filter, const std::string& fileName,
+                       int* chosenType = nullptr) override {
     dialogs.push_back({"save", title, filter, fileName});
+    const int type = saveTypes.empty() ? 0 : saveTypes.front();
+    if (!saveTypes.empty()) saveTypes.pop_front();
+    if (chosenType) *chosenType = type;
     return Pop(saveAnswers);
   }
   void SetWaitPointer(bool on) override {
