@@ -186,12 +186,6 @@ int ConvertCommand(std::vector<std::string> argv) {
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
   std::signal(SIGXFSZ, SIG_IGN);  // past a file-size limit a write fails (EFBIG) instead of killing us
-  if (!input.dryRun && !input.replace) {
-    const convert::ExistingOutput existing = convert::InspectOutput(input.outputPath, input.format, input.encoding);
-    if (existing.exists && existing.records > 0 && existing.refusal.empty())
-      std::fprintf(stderr, "appending to %s, which holds %lld records (--overwrite replaces them)\n", input.outputPath.c_str(),
-                   static_cast<long long>(existing.records));
-  }
   const convert::RunResult r = convert::RunConversion(input, callbacks);
   if (terminal) std::fputc('\n', stderr);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -201,6 +195,9 @@ int ConvertCommand(std::vector<std::string> argv) {
   }
   if (r.outcome == convert::RunOutcome::PathMissing || r.outcome == convert::RunOutcome::RequiredMissing)
     return kExitFailed;
+  if (r.existing > 0)
+    std::fprintf(stderr, "appended to %s after the %lld records it held (--overwrite replaces them)\n",
+                 input.outputPath.c_str(), static_cast<long long>(r.existing));
   if (r.cutBytes > 0 && r.outcome != convert::RunOutcome::OutputFailed)
     std::fprintf(stderr, "%s\n", convert::CutNote(r).substr(2).c_str());
   std::fprintf(stderr, "written %lld records, %lld with warnings, %lld rows failed (%lld rows in %.2f s, %.0f rows/s)\n",
