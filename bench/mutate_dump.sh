@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Robustness: N randomly mutated copies (default 1000) of real .xls, .mdb, .dbf and .csv files go through
+# Robustness: N randomly mutated copies (default 1000) of real .xls, .xlsx, .mdb, .accdb, .dbf and .csv
+# files go through
 # `rowcaster-cli dump` with a 10 s limit each. Every copy must either read or end in a read error;
 # a crash (a signal, or an exit status other than 0 and 1) or a hang (the limit) is a failure.
 # Prints the counts per kind and exits 1 when anything crashed or hung.
@@ -18,9 +19,25 @@ declare -A seeds=(
   [mdb]="$fix/shared/mdb/jackcess_testV1997_jet3_alltypes.mdb $fix/shared/mdb/jackcess_delColTestV2000_jet4_deleted-columns.mdb"
   [dbf]="$fix/dbffile_vfp.dbf $fix/dbffile_dbase3.dbf $fix/shared/dbf/infused_dbase_31_vfp-autoinc-currency-nullflags.dbf"
   [csv]="$fix/python_utf8_bom.csv $fix/excel_gbk.csv $fix/python_semicolon.csv"
+  [xlsx]="$fix/sheetjs.xlsx $fix/libreoffice_formulas.xlsx $fix/openpyxl_types.xlsx $fix/handmade_edge.xlsx $work/stored1.xlsx $work/stored2.xlsx"
+  [accdb]="$work/ace12.accdb"
 )
+# Deflated parts mostly fail their checks when a byte changes; copies with stored (uncompressed)
+# parts let the mutations reach the XML. An .accdb: a Jet 4 file whose header says ACE 12.
+python3 - "$fix" "$work" <<'PY'
+import sys, zipfile
+fix, work = sys.argv[1:]
+for src, dst in [("openpyxl_types.xlsx", "stored1.xlsx"), ("libreoffice_messy_library.xlsx", "stored2.xlsx")]:
+    with zipfile.ZipFile(f"{fix}/{src}") as z, zipfile.ZipFile(f"{work}/{dst}", "w", zipfile.ZIP_STORED) as out:
+        for n in z.namelist():
+            out.writestr(n, z.read(n))
+b = bytearray(open(f"{fix}/shared/mdb/jackcess_testUnicodeCompV2003_jet4_cjk-compressed-unicode.mdb", "rb").read())
+b[4:19] = b"Standard ACE DB"
+b[20] = 2
+open(f"{work}/ace12.accdb", "wb").write(b)
+PY
 failed=0
-for kind in xls dbf mdb csv; do
+for kind in xls xlsx dbf mdb accdb csv; do
   read -r -a files <<<"${seeds[$kind]}"
   ok=0; errors=0; crashes=0; hangs=0
   for ((i = 0; i < count; i++)); do

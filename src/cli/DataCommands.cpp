@@ -20,7 +20,7 @@ SourceTable OpenSource(const std::string& file, const std::optional<std::string>
   const std::string path = import::TrimBlanks(std::filesystem::absolute(file, ec).lexically_normal().string());
   if (!std::filesystem::exists(path, ec)) throw SourceError{import::kFileMissing + std::string("\n") + path};
   source.kind = import::KindOfPath(path);
-  if (source.kind != "xls" && source.kind != "mdb" && source.kind != "dbf" && !import::IsTextKind(source.kind))
+  if (!import::IsReadableKind(source.kind))
     throw SourceError{std::string(import::kFileInvalid) + "\n" + import::kOnlyThreeKinds};
   const auto parts = import::SplitPath(path);
   if (!parts) throw SourceError{import::kFileInvalid};

@@ -47,8 +47,20 @@ std::string TrimBlanks(std::string_view s) { return std::string(text::TrimBlanks
 
 bool IsTextKind(std::string_view kind) { return kind == "csv" || kind == "tsv" || kind == "txt"; }
 
+bool IsWorkbookKind(std::string_view kind) { return kind == "xls" || kind == "xlsx"; }
+bool IsAccessKind(std::string_view kind) { return kind == "mdb" || kind == "accdb"; }
+
+bool IsReadableKind(std::string_view kind) {
+  return kind == "dbf" || IsWorkbookKind(kind) || IsAccessKind(kind) || IsTextKind(kind);
+}
+
 std::string KindOfPath(std::string_view path) {
   const std::size_t n = text::Utf8Length(path);
+  // The two kinds whose extension is longer than three letters.
+  for (const std::string_view longer : {"xlsx", "accdb"})
+    if (n > longer.size() && text::AsciiLower(text::Utf8Substr(path, n - longer.size() - 1, longer.size() + 1)) ==
+                                 "." + std::string(longer))
+      return std::string(longer);
   return text::AsciiLower(text::Utf8Substr(path, n > 3 ? n - 3 : 0, 3));
 }
 
@@ -62,9 +74,12 @@ std::string ConnectionStringFor(std::string_view kind, std::string_view path, st
   if (kind == "xls")
     return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + std::string(path) +
            ";Extended properties=Excel 5.0;User ID=Admin;Password=;Persist Security Info=False";
+  if (kind == "xlsx")
+    return "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + std::string(path) + ";Extended Properties=\"Excel 12.0 Xml;HDR=YES\"";
   if (kind == "mdb")
     return "driver={microsoft access driver (*.mdb)};dbq=" + std::string(path) +
            ";DriverId=25;FIL=MS Access;MaxBufferSize=2048;PageTimeout=5;";
+  if (kind == "accdb") return "Driver={Microsoft Access Driver (*.mdb, *.accdb)};Dbq=" + std::string(path) + ";";
   if (IsTextKind(kind))
     return "Driver={Microsoft Text Driver (*.txt; *.csv)};Dbq=" + std::string(folder) + ";Extensions=asc,csv,tab,txt;";
   return "Driver={Microsoft Visual FoxPro Driver};SourceType=DBF;SourceDB=" + std::string(folder) +
@@ -72,8 +87,8 @@ std::string ConnectionStringFor(std::string_view kind, std::string_view path, st
 }
 
 std::string QueryTextFor(std::string_view kind, std::string_view tableName, std::string_view fileName) {
-  if (kind == "xls") return "select * from [" + std::string(tableName) + "]";
-  if (kind == "mdb") return "select * from " + std::string(tableName);
+  if (IsWorkbookKind(kind)) return "select * from [" + std::string(tableName) + "]";
+  if (IsAccessKind(kind)) return "select * from " + std::string(tableName);
   if (IsTextKind(kind)) return "select * from [" + std::string(fileName) + "]";
   return "select * from " + std::string(fileName);
 }
@@ -82,7 +97,7 @@ std::vector<std::string> OfferedTables(std::string_view kind, const std::vector<
   std::vector<std::string> names;
   for (const auto& row : catalogue) {
     if (text::AsciiLower(row.tableType) != "table") continue;
-    if (kind == "xls" && (row.tableName.empty() || row.tableName.back() != '$')) continue;
+    if (IsWorkbookKind(kind) && (row.tableName.empty() || row.tableName.back() != '$')) continue;
     names.push_back(row.tableName);
   }
   return names;
@@ -117,7 +132,7 @@ void SelectExcel_Click(ImportWindow& window, ui::Ui& ui, data::TableReader& read
       return;
     }
     const std::string kind = KindOfPath(s);
-    if (kind == "dbf" || kind == "mdb" || kind == "xls" || IsTextKind(kind)) {
+    if (IsReadableKind(kind)) {
       ReadDataFile(s, kind, window, ui, reader, marcCodeList);
       SetStartButton(window);
       return;

@@ -22,19 +22,25 @@ inline constexpr const char* kTitle = "操作提示";
 inline constexpr const char* kOpenTitle = "选择待转换的Excel文件";
 // Every kind the program reads first, then the specified three, then the text tables.
 inline constexpr const char* kOpenFilter =
-    "所有支持的数据文件|*.xls *.mdb *.dbf *.csv *.tsv *.txt|Excel(2003)|*.xls|Access数据库|*.mdb|FoxPro数据|*.dbf|"
-    "文本表格(CSV、TSV)|*.csv *.tsv *.txt";
+    "所有支持的数据文件|*.xls *.xlsx *.mdb *.accdb *.dbf *.csv *.tsv *.txt|Excel(2003)|*.xls|Access数据库|*.mdb|FoxPro数据|*.dbf|"
+    "Excel 工作簿(2007 以后)|*.xlsx|Access 数据库(2007 以后)|*.accdb|文本表格(CSV、TSV)|*.csv *.tsv *.txt";
 inline constexpr const char* kFileMissing = "选择的数据文件不存在！";
 inline constexpr const char* kFileInvalid = "选择的数据文件无效！";
-inline constexpr const char* kOnlyThreeKinds = "目前数据文件类型只支持 .xls、.mdb、.dbf 和文本表格 .csv、.tsv、.txt";
+inline constexpr const char* kOnlyThreeKinds =
+    "目前数据文件类型只支持 .xls、.xlsx、.mdb、.accdb、.dbf 和文本表格 .csv、.tsv、.txt";
 inline constexpr const char* kReadError = "读取数据文件出错！";
 // Why a table could not be read whole.
 inline constexpr const char* kOutOfMemory = "内存不足：表格太大，无法全部读入。请关闭其他程序，或把表格分成几部分再转换。";
 std::string NoTableMessage(std::string_view kind);  // 选择的xls数据文件中，没有发现表，无法读取！
 
 std::string TrimBlanks(std::string_view s);
-// The last three characters of the path in lower case.
+// The kind of a data file by its extension: "xlsx" or "accdb", else the last three characters
+// of the path in lower case.
 std::string KindOfPath(std::string_view trimmedPath);
+bool IsWorkbookKind(std::string_view kind);  // xls, xlsx
+bool IsAccessKind(std::string_view kind);    // mdb, accdb
+// A kind the program reads.
+bool IsReadableKind(std::string_view kind);
 
 struct PathParts {
   std::string folder;    // with its trailing separator

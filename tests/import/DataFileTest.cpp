@@ -77,9 +77,10 @@ TEST_F(Import, LoadsATableAndPrefillsTheMapping) {
   EXPECT_TRUE(ui_.messages.empty());
   ASSERT_EQ(ui_.dialogs.size(), 1u);
   EXPECT_EQ(ui_.dialogs[0].title, "选择待转换的Excel文件");
-  EXPECT_EQ(ui_.dialogs[0].filter,
-            "所有支持的数据文件|*.xls *.mdb *.dbf *.csv *.tsv *.txt|Excel(2003)|*.xls|Access数据库|*.mdb|FoxPro数据|*.dbf|"
-            "文本表格(CSV、TSV)|*.csv *.tsv *.txt");
+  // One filter with every kind first; the long-standing three next.
+  EXPECT_EQ(ui_.dialogs[0].filter.rfind("所有支持的数据文件|*.xls *.xlsx *.mdb *.accdb *.dbf *.csv *.tsv *.txt|Excel(2003)|*.xls|"
+                                        "Access数据库|*.mdb|FoxPro数据|*.dbf|", 0),
+            0u);
   EXPECT_EQ(window_.pickerShown.at(0), (std::vector<std::string>{"图书$", "Sheet 2$", "空表$", "it's $$"}));
   ASSERT_TRUE(window_.table);
   EXPECT_EQ(window_.table->RowCount(), 5u);
@@ -88,6 +89,16 @@ TEST_F(Import, LoadsATableAndPrefillsTheMapping) {
   EXPECT_EQ(window_.excelPath, Fixture("sheetjs_biff8.xls"));
   EXPECT_TRUE(window_.startEnabled);
   EXPECT_GT(ui_.waitChanges, 0);
+}
+
+TEST_F(Import, AnXlsxWorkbookOffersItsWorksheetsHiddenOnesToo) {
+  window_.picks.push_back("隐藏的表$");
+  Choose(Fixture("openpyxl_types.xlsx"));
+  EXPECT_TRUE(ui_.messages.empty()) << ui_.messages.at(0).text;
+  EXPECT_EQ(window_.pickerShown.at(0), (std::vector<std::string>{"图书$", "隐藏的表$"}));
+  ASSERT_TRUE(window_.table);
+  EXPECT_EQ(window_.table->Cell(0, 0), "隐藏的书");
+  EXPECT_EQ(window_.mapping, (std::vector<std::string>{"", ""}));
 }
 
 TEST_F(Import, ADbfTableNeedsNoPicker) {
@@ -144,7 +155,7 @@ TEST_F(Import, ShortPathsAndOtherKindsAreInvalid) {
     window_.marcPath = "/tmp/out.iso";
     window_.startEnabled = true;
     Choose(path);
-    ExpectMessage("选择的数据文件无效！\r\n目前数据文件类型只支持 .xls、.mdb、.dbf 和文本表格 .csv、.tsv、.txt");
+    ExpectMessage("选择的数据文件无效！\r\n目前数据文件类型只支持 .xls、.xlsx、.mdb、.accdb、.dbf 和文本表格 .csv、.tsv、.txt");
     EXPECT_EQ(window_.excelPath, "");
     EXPECT_FALSE(window_.startEnabled);
     EXPECT_GT(window_.initGrids, 0);

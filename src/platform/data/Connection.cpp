@@ -13,6 +13,7 @@
 #include "platform/data/MdbSource.h"
 #include "platform/data/SqliteSource.h"
 #include "platform/data/XlsSource.h"
+#include "platform/data/XlsxSource.h"
 #include "platform/text/Utf8.h"
 
 namespace rowcaster::data {
@@ -134,15 +135,14 @@ std::unique_ptr<Connection> OpenConnection(const std::string& connectionString) 
       if (cs.kind != ConnectionString::Kind::Excel) return OpenMdb(cs.dataSource);
       break;
     case FileFormat::Zip:
-      if (cs.kind == ConnectionString::Kind::Excel)
-        throw DataError(cs.dataSource + " 是 Excel 2007 以后的 .xlsx 工作簿，请在 Excel 中另存为“Excel 97-2003 工作簿 (*.xls)”后再选择");
+      if (cs.kind == ConnectionString::Kind::Excel) return OpenXlsx(cs.dataSource);
       break;
     default:
       break;
   }
   if (cs.kind == ConnectionString::Kind::Excel)
-    throw DataError(cs.dataSource + " 不是 Excel 97-2003 工作簿（.xls），或者文件已损坏");
-  throw DataError(cs.dataSource + " 不是 Access 数据库（.mdb），或者文件已损坏");
+    throw DataError(cs.dataSource + " 不是 Excel 工作簿（.xls、.xlsx），或者文件已损坏");
+  throw DataError(cs.dataSource + " 不是 Access 数据库（.mdb、.accdb），或者文件已损坏");
 }
 
 }  // namespace rowcaster::data

@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <mutex>
+#include <string_view>
 
 #include "platform/data/ValueText.h"
 #include "platform/text/CodePage.h"
@@ -159,6 +161,21 @@ class MdbRowSet : public RowSet {
   std::vector<int> lengths_;
 };
 
+// Why a database mdbtools cannot open cannot be read, as far as its header tells.
+std::string Unreadable(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  char head[21] = {};
+  in.read(head, sizeof head);
+  if (in.gcount() == sizeof head && std::string_view(head + 4, 15) == "Standard ACE DB") {
+    static const char* const kVersions[] = {"Access 2007", "Access 2010", "Access 2013", "Access 2016 以后"};
+    const int v = static_cast<unsigned char>(head[20]);
+    const char* version = kVersions[std::clamp(v, 2, 5) - 2];
+    return path + " 是 " + version + " 的数据库（.accdb），但读不出它的表目录：它可能用密码加密了（Access 的“用密码进行加密”把整个文件加密，"
+                  "不知道密码就读不了），或者文件已损坏。请在 Access 中撤销数据库密码后保存，或者把要转换的表导出为 .xlsx 或 .csv，再选择它";
+  }
+  return "读不出数据库 " + path + " 的表目录：它不是 Access 数据库，或者文件已损坏";
+}
+
 class MdbConnection : public Connection {
  public:
   explicit MdbConnection(const std::string& path) {
@@ -166,14 +183,14 @@ class MdbConnection : public Connection {
     static std::mutex opening;
     std::lock_guard<std::mutex> lock(opening);
     mdb_ = mdb_open(path.c_str(), MDB_NOFLAGS);
-    if (!mdb_) throw DataError(path + " 不是 Access 数据库，或者文件已损坏");
+    if (!mdb_) throw DataError(Unreadable(path));
     text_ = std::make_unique<Jet3Text>(mdb_);
     mdb_set_date_fmt(mdb_, "%Y-%m-%d %H:%M:%S");
     mdb_set_shortdate_fmt(mdb_, "%Y-%m-%d %H:%M:%S");
     mdb_set_bind_size(mdb_, kBindSize);
     if (!mdb_read_catalog(mdb_, MDB_ANY)) {
       mdb_close(mdb_);
-      throw DataError("读不出数据库 " + path + " 的表目录，文件可能已损坏");
+      throw DataError(Unreadable(path));
     }
   }
   ~MdbConnection() override { mdb_close(mdb_); }

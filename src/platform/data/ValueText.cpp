@@ -1,5 +1,8 @@
 #include "platform/data/ValueText.h"
 
+#include <cstring>
+#include <string_view>
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -66,6 +69,40 @@ std::string SerialDateText(double serial, bool dateSystem1904) {
   int y, m, d;
   CivilFromDays(days, y, m, d);
   return DateText(y, m, d, secondOfDay / 3600, secondOfDay / 60 % 60, secondOfDay % 60);
+}
+
+bool BuiltInDateFormat(int id) {
+  return (id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) || (id >= 50 && id <= 58);
+}
+
+// A custom number format shows a date or a time when, outside quoted text, escapes and
+// bracketed colours or conditions, it has a date or time letter.
+bool CustomDateFormat(std::string_view f) {
+  bool quoted = false;
+  for (std::size_t i = 0; i < f.size(); ++i) {
+    const char c = f[i];
+    if (quoted) {
+      quoted = c != '"';
+      continue;
+    }
+    if (c == '"') {
+      quoted = true;
+    } else if (c == '\\' || c == '_' || c == '*') {
+      ++i;
+    } else if (c == '[') {
+      const std::size_t close = f.find(']', i);
+      if (close == std::string_view::npos) return false;
+      const std::string_view inside = f.substr(i + 1, close - i - 1);
+      if (inside == "h" || inside == "hh" || inside == "m" || inside == "mm" || inside == "s" || inside == "ss")
+        return true;  // elapsed time
+      i = close;
+    } else if (c == ';') {
+      break;  // the first section decides
+    } else if (std::strchr("yYmMdDhHsS", c)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace rowcaster::data

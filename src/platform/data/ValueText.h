@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace rowcaster::data {
 
@@ -19,6 +20,12 @@ std::string SerialDateText(double serial, bool dateSystem1904);
 // Days since 1970-01-01 to a civil date.
 void CivilFromDays(std::int64_t days, int& year, int& month, int& day);
 std::int64_t DaysFromCivil(int year, int month, int day);
+
+// Whether a workbook's number format shows a date or time: a built-in format by its number, a
+// custom one by its code (a date or time letter outside quoted text, escapes and brackets, in the
+// first section; or an elapsed-time bracket).
+bool BuiltInDateFormat(int id);
+bool CustomDateFormat(std::string_view code);
 
 inline const char* BoolText(bool value) { return value ? "True" : "False"; }
 

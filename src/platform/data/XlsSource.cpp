@@ -158,40 +158,6 @@ class StringCursor {
   const text::CodePageDecoder& decoder_;
 };
 
-bool BuiltInDateFormat(std::uint16_t id) {
-  return (id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) || (id >= 50 && id <= 58);
-}
-
-// A custom number format shows a date or a time when, outside quoted text, escapes and
-// bracketed colours or conditions, it has a date or time letter.
-bool CustomDateFormat(std::string_view f) {
-  bool quoted = false;
-  for (std::size_t i = 0; i < f.size(); ++i) {
-    const char c = f[i];
-    if (quoted) {
-      quoted = c != '"';
-      continue;
-    }
-    if (c == '"') {
-      quoted = true;
-    } else if (c == '\\' || c == '_' || c == '*') {
-      ++i;
-    } else if (c == '[') {
-      const std::size_t close = f.find(']', i);
-      if (close == std::string_view::npos) return false;
-      const std::string_view inside = f.substr(i + 1, close - i - 1);
-      if (inside == "h" || inside == "hh" || inside == "m" || inside == "mm" || inside == "s" || inside == "ss")
-        return true;  // elapsed time
-      i = close;
-    } else if (c == ';') {
-      break;  // the first section decides
-    } else if (std::strchr("yYmMdDhHsS", c)) {
-      return true;
-    }
-  }
-  return false;
-}
-
 }  // namespace
 
 std::string ReadWorkbookStream(const std::string& path) {
@@ -214,6 +180,10 @@ std::string ReadWorkbookStream(const std::string& path) {
   GsfInput* stream = nullptr;
   for (int i = 0; i < gsf_infile_num_children(ole) && !stream; ++i) {
     const char* name = gsf_infile_name_by_index(ole, i);
+    if (name && g_ascii_strcasecmp(name, "EncryptedPackage") == 0) {
+      g_object_unref(ole);
+      throw DataError(path + " 是加密的工作簿（打开时要输入密码），无法读取。请在 Excel 或 WPS 中取消密码后保存，再选择它");
+    }
     if (name && (g_ascii_strcasecmp(name, "Workbook") == 0 || g_ascii_strcasecmp(name, "Book") == 0))
       stream = gsf_infile_child_by_index(ole, i);
   }
@@ -398,29 +368,32 @@ std::vector<XlsWorkbook::Cell> XlsWorkbook::ReadSheet(const XlsSheet& sheet) con
         break;
     }
   }
+  OrderCells(cells);
+  return cells;
+}
+
+void OrderCells(std::vector<SheetCell>& cells) {
   // Writers store the cells row by row; sort only when one did not.
-  const auto before = [](const Cell& a, const Cell& b) { return a.row != b.row ? a.row < b.row : a.col < b.col; };
+  const auto before = [](const SheetCell& a, const SheetCell& b) { return a.row != b.row ? a.row < b.row : a.col < b.col; };
   if (!std::is_sorted(cells.begin(), cells.end(), before)) std::stable_sort(cells.begin(), cells.end(), before);
-  // A cell written twice: the later record wins.
-  std::vector<Cell> unique;
-  unique.reserve(cells.size());
-  for (Cell& c : cells) {
-    if (!unique.empty() && unique.back().row == c.row && unique.back().col == c.col) {
-      unique.back() = std::move(c);
+  // A cell written twice: the later one wins.
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    if (kept > 0 && cells[kept - 1].row == cells[i].row && cells[kept - 1].col == cells[i].col) {
+      cells[kept - 1] = std::move(cells[i]);
     } else {
-      unique.push_back(std::move(c));
+      if (kept != i) cells[kept] = std::move(cells[i]);
+      ++kept;
     }
   }
-  return unique;
+  cells.resize(kept);
 }
 
 namespace {
 
-// The used range of a sheet: its first row gives the field names (a blank one is "F" + its
-// column number), every later row is a record, empty rows inside the range included.
-class XlsRowSet : public RowSet {
+class CellsRowSet : public RowSet {
  public:
-  explicit XlsRowSet(std::vector<XlsWorkbook::Cell> cells) : cells_(std::move(cells)) {
+  explicit CellsRowSet(std::vector<SheetCell> cells) : cells_(std::move(cells)) {
     if (cells_.empty()) return;
     firstRow_ = cells_.front().row;
     lastRow_ = cells_.back().row;
@@ -451,7 +424,7 @@ class XlsRowSet : public RowSet {
   }
 
  private:
-  std::vector<XlsWorkbook::Cell> cells_;
+  std::vector<SheetCell> cells_;
   std::vector<std::string> names_;
   std::uint32_t firstRow_ = 0, lastRow_ = 0, row_ = 0;
   std::uint16_t firstCol_ = 0;
@@ -473,7 +446,7 @@ class XlsConnection : public Connection {
     std::string name = TableOfQuery(queryText);
     if (!name.empty() && name.back() == '$') name.pop_back();
     for (const XlsSheet& s : book_.Sheets())
-      if (s.worksheet && s.name == name) return std::make_unique<XlsRowSet>(book_.ReadSheet(s));
+      if (s.worksheet && s.name == name) return SheetRowSet(book_.ReadSheet(s));
     throw DataError("工作簿中没有工作表“" + name + "”");
   }
 
@@ -482,6 +455,8 @@ class XlsConnection : public Connection {
 };
 
 }  // namespace
+
+std::unique_ptr<RowSet> SheetRowSet(std::vector<SheetCell> cells) { return std::make_unique<CellsRowSet>(std::move(cells)); }
 
 std::unique_ptr<Connection> OpenXls(const std::string& path) { return std::make_unique<XlsConnection>(path); }
 

@@ -11,6 +11,21 @@
 
 namespace rowcaster::data {
 
+// A cell of a worksheet that holds a value, as text; rows and columns from 0.
+struct SheetCell {
+  std::uint32_t row;
+  std::uint16_t col;
+  std::string text;
+};
+
+// Puts cells in row and column order; of a cell written twice the later one stays.
+void OrderCells(std::vector<SheetCell>& cells);
+
+// A sheet's used range as a table: its first row gives the field names (a blank one is "F" + its
+// column number), every later row is a record, empty rows inside the range included. The cells
+// must be in order (OrderCells).
+std::unique_ptr<RowSet> SheetRowSet(std::vector<SheetCell> cells);
+
 std::unique_ptr<Connection> OpenXls(const std::string& path);
 
 // The workbook stream ("Workbook" or "Book") of a compound file, read whole.
@@ -29,11 +44,7 @@ class XlsWorkbook {
   explicit XlsWorkbook(std::string stream);
   const std::vector<XlsSheet>& Sheets() const { return sheets_; }
   // The cells of a sheet that hold values, in row and column order.
-  struct Cell {
-    std::uint32_t row;
-    std::uint16_t col;
-    std::string text;
-  };
+  using Cell = SheetCell;
   std::vector<Cell> ReadSheet(const XlsSheet& sheet) const;
 
  private:

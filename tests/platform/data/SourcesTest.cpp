@@ -12,6 +12,9 @@
 #include "import/DataFile.h"
 #include "platform/data/CsvSource.h"
 #include "platform/data/TableReader.h"
+#include "platform/data/XlsxSource.h"
+
+#include <gsf/gsf.h>
 
 namespace rowcaster::data {
 namespace {
@@ -157,6 +160,190 @@ TEST(Xls, CatalogueOffersEveryWorksheetButNoChart) {
             (std::vector<std::string>{"汇总$", "订阅上行列表$"}));
   EXPECT_EQ(Offered("shared/xls/xlrd_Formate_date-formats_umlaut-sheetnames.xls"),
             (std::vector<std::string>{"Blätt1$", "ÖÄÜ$", "Blätt3$", "Formate$"}));
+}
+
+// The same workbook as .xls and as .xlsx, from the same writer or converted by another, reads the
+// same, every sheet and every row.
+TEST(Xlsx, ReadsAsTheSameWorkbookAsXls) {
+  struct Case {
+    const char* xlsx;
+    const char* xls;
+  };
+  const Case cases[] = {
+      {"sheetjs.xlsx", "sheetjs_biff8.xls"},             // shared strings
+      {"sheetjs_inline.xlsx", "sheetjs_biff8.xls"},      // inline strings
+      {"messy_vendor.xlsx", "messy_vendor.xls"},         // 420 rows
+      {"messy_library.xlsx", "messy_library.xls"},       // 300 rows
+      {"libreoffice_messy_library.xlsx", "messy_library.xls"},  // saved by LibreOffice
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.xlsx);
+    const std::vector<std::string> tables = Offered(c.xlsx);
+    ASSERT_EQ(tables, Offered(c.xls));
+    for (const std::string& t : tables) {
+      const Read a = ReadTable(c.xlsx, t), b = ReadTable(c.xls, t);
+      EXPECT_EQ(a.names, b.names) << t;
+      ASSERT_EQ(a.rows.size(), b.rows.size()) << t;
+      for (std::size_t r = 0; r < a.rows.size(); ++r) EXPECT_EQ(a.rows[r], b.rows[r]) << t << " row " << r + 1;
+      EXPECT_EQ(a.count, b.count);
+    }
+  }
+  EXPECT_EQ(ReadTable("sheetjs.xlsx", "图书$").rows, kBooks);
+  const Read vendor = ReadTable("messy_vendor.xlsx", "Sheet1$");
+  ASSERT_EQ(vendor.rows.size(), 420u);
+}
+
+TEST(Xlsx, TypesDatesAndSheetsAsTheirWritersHoldThem) {
+  // openpyxl: built-in and custom date formats, times, booleans, far cells; the hidden sheet is
+  // offered, the chart sheet is not.
+  EXPECT_EQ(Offered("openpyxl_types.xlsx"), (std::vector<std::string>{"图书$", "隐藏的表$"}));
+  const Read types = ReadTable("openpyxl_types.xlsx", "图书$");
+  EXPECT_EQ(types.names, (std::vector<std::string>{"题名", "ISBN", "定价", "出版日期", "入藏时间", "数量", "在库", "开本", "F9", "F10", "F11"}));
+  const std::vector<std::string> empty(11);
+  auto row = [](std::vector<std::string> v) { v.resize(11); return v; };
+  EXPECT_EQ(types.rows, (Rows{
+                            row({"银行会计学", "9787302601050", "45.5", "2019-05-01", "2020-01-02 13:04:05", "3", "True", "16开"}),
+                            row({"中国图书馆", "9787501234567", "20", "1900-03-01", "1999-12-31 23:59:59", "0", "False", ""}),
+                            row({"长江三峡", "7-5327-1234-5", "0.1", "2005-03-01", "1899-12-31 08:30:00", "-3.25", "", "32开"}),
+                            empty,
+                            empty,
+                            row({"空行之后", "", "", "", "", "", "", "", "", "", "远处"}),
+                        }));
+  EXPECT_EQ(ReadTable("openpyxl_types.xlsx", "隐藏的表$").rows, (Rows{{"隐藏的书", "7-302-12345-6"}}));
+  EXPECT_EQ(ReadTable("openpyxl_1904.xlsx", "Sheet1$").rows, (Rows{{"书一", "2019-05-01"}, {"书二", "1904-01-02 06:00:00"}}));
+  // LibreOffice's cached formula results: numbers, text, booleans; an error reads as empty.
+  EXPECT_EQ(ReadTable("libreoffice_formulas.xlsx", "公式$").rows,
+            (Rows{{"银行会计学", "25.5", "2", "51", "银行会计学（2册）", "True"},
+                  {"长江三峡", "30", "3", "90", "长江三峡（3册）", "True"},
+                  {"C++程序设计", "0.1", "10", "1", "C++程序设计（10册）", "False"},
+                  {"错误", "1", "0", "", "错误", ""}}));
+  // Written by hand: inline and rich strings, a phonetic run left out, _xHHHH_ escapes (a
+  // surrogate pair among them), cells and rows without references, prefixed elements.
+  EXPECT_EQ(Offered("handmade_edge.xlsx"), (std::vector<std::string>{"数据 & 备注$"}));
+  const Read edge = ReadTable("handmade_edge.xlsx", "数据 & 备注$");
+  EXPECT_EQ(edge.names, (std::vector<std::string>{"题名", "作者", "出版日期", "比例", "公式"}));
+  EXPECT_EQ(edge.rows, (Rows{{"a\rb_x0041_c𠀀", "单田芳 评书", "2019-05-01", "0.25", "文字结果"},
+                             {"", "", "", "", ""},
+                             {"", "", "2019-05-01", "True", ""},
+                             {"", "末行", "2020-01-02 13:04:05", "0.0015", ""}}));
+}
+
+// A package written with libgsf's ZIP writer (or, with `ole`, a compound file): name, content.
+std::string Package(const std::vector<std::pair<std::string, std::string>>& parts, bool ole = false) {
+  GsfOutput* memory = gsf_output_memory_new();
+  GsfOutfile* out = ole ? gsf_outfile_msole_new(memory) : gsf_outfile_zip_new(memory, nullptr);
+  for (const auto& [name, content] : parts) {
+    std::vector<GsfOutput*> folders;
+    GsfOutfile* at = out;
+    std::size_t start = 0;
+    for (std::size_t slash; (slash = name.find('/', start)) != std::string::npos; start = slash + 1) {
+      GsfOutput* folder = gsf_outfile_new_child(at, name.substr(start, slash - start).c_str(), TRUE);
+      folders.push_back(folder);
+      at = GSF_OUTFILE(folder);
+    }
+    GsfOutput* child = gsf_outfile_new_child(at, name.substr(start).c_str(), FALSE);
+    gsf_output_write(child, content.size(), reinterpret_cast<const guint8*>(content.data()));
+    gsf_output_close(child);
+    g_object_unref(child);
+    for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
+      gsf_output_close(*it);
+      g_object_unref(*it);
+    }
+  }
+  gsf_output_close(GSF_OUTPUT(out));
+  g_object_unref(out);
+  const std::string bytes(reinterpret_cast<const char*>(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(memory))),
+                          static_cast<std::size_t>(gsf_output_size(memory)));
+  g_object_unref(memory);
+  return bytes;
+}
+
+TEST(Xlsx, DamagedForeignAndLockedWorkbooksGiveReadErrors) {
+  gsf_init();
+  auto slurp = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string good = slurp(Fixture("sheetjs.xlsx"));
+  const std::string workbook =
+      "<workbook xmlns:r=\"r\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"a\"/></sheets></workbook>";
+  const std::string rels =
+      "<Relationships><Relationship Id=\"a\" Type=\"x/worksheet\" Target=\"s.xml\"/></Relationships>";
+  const auto book = [&](const std::string& sheet) {
+    return Package({{"xl/workbook.xml", workbook}, {"xl/_rels/workbook.xml.rels", rels}, {"xl/s.xml", sheet}});
+  };
+  struct Case {
+    std::string name, bytes, mentions;
+  };
+  const Case cases[] = {
+      {"text", "this is not a workbook", "不是 Excel 工作簿"},
+      {"half", good.substr(0, good.size() / 2), "xlsx"},
+      {"head", good.substr(0, 30), "xlsx"},
+      {"no workbook", Package({{"word/document.xml", "<document/>"}}), "没有工作簿"},
+      {"a document type", book("<!DOCTYPE w [<!ENTITY a \"aaaa\">]><worksheet/>"), "文档类型"},
+      {"bad XML", book("<worksheet><sheetData><row></sheetData>"), "不是有效的 XML"},
+      {"last row", book("<worksheet><sheetData><row r=\"1048576\"><c><v>1</v></c></row></sheetData></worksheet>"), ""},
+      {"past the last row", book("<worksheet><sheetData><row r=\"1048577\"><c><v>1</v></c></row></sheetData></worksheet>"), "超出范围"},
+      {"last column", book("<worksheet><sheetData><row><c r=\"XFD1\"><v>1</v></c></row></sheetData></worksheet>"), ""},
+      {"past the last column", book("<worksheet><sheetData><row><c r=\"XFE1\"><v>1</v></c></row></sheetData></worksheet>"), "超出范围"},
+      {"locked", Package({{"EncryptionInfo", "x"}, {"EncryptedPackage", "y"}}, true), "加密"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = test::TempPath("bad.xlsx");
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << c.bytes;
+    try {
+      const auto tables = import::OfferedTables("xlsx", InProcessReader()->ReadCatalogue(ConnectionFor(path)));
+      Read r;
+      Collect sink(r);
+      for (const auto& t : tables) InProcessReader()->ReadTable(ConnectionFor(path), import::QueryTextFor("xlsx", t, "bad.xlsx"), sink);
+      EXPECT_EQ(c.mentions, "") << "was read";
+      if (c.mentions.empty()) EXPECT_GT(r.rows.size() + r.names.size(), 0u);
+    } catch (const DataError& e) {
+      EXPECT_NE(c.mentions, "") << e.what();
+      EXPECT_NE(std::string(e.what()).find(c.mentions), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(Accdb, AccessFilesOfTheAceFormatGoThroughTheSamePath) {
+  // A Jet 4 file whose header says ACE 12 (Access 2007) is read as .accdb; one whose pages are
+  // scrambled, as "encrypt with password" leaves them, is refused by name and with the reason.
+  auto slurp = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  std::string ace = slurp(Fixture("shared/mdb/jackcess_testUnicodeCompV2003_jet4_cjk-compressed-unicode.mdb"));
+  ace.replace(4, 15, "Standard ACE DB");
+  ace[20] = 2;
+  const std::string path = test::TempPath("ace12.accdb");
+  std::ofstream(path, std::ios::binary) << ace;
+  EXPECT_EQ(import::KindOfPath(path), "accdb");
+  const std::vector<std::string> tables = import::OfferedTables("accdb", InProcessReader()->ReadCatalogue(ConnectionFor(path)));
+  ASSERT_EQ(tables, (std::vector<std::string>{"Table"}));
+  Read r;
+  Collect sink(r);
+  InProcessReader()->ReadTable(ConnectionFor(path), import::QueryTextFor("accdb", "Table", "ace12.accdb"), sink);
+  ASSERT_EQ(r.rows.size(), 8u);
+  EXPECT_EQ(r.rows[1][1], "ääkkösiä");
+
+  std::string scrambled = ace;
+  std::uint32_t seed = 7;
+  for (std::size_t i = 4096; i < scrambled.size(); ++i) {
+    seed = seed * 1103515245 + 12345;
+    scrambled[i] = static_cast<char>(scrambled[i] ^ (1 + (seed >> 16) % 255));
+  }
+  const std::string locked = test::TempPath("locked.accdb");
+  std::ofstream(locked, std::ios::binary) << scrambled;
+  try {
+    InProcessReader()->ReadCatalogue(ConnectionFor(locked));
+    ADD_FAILURE() << "a scrambled database was read";
+  } catch (const DataError& e) {
+    const std::string why = e.what();
+    EXPECT_NE(why.find(locked), std::string::npos) << why;
+    EXPECT_NE(why.find("Access 2007"), std::string::npos) << why;
+    EXPECT_NE(why.find("加密"), std::string::npos) << why;
+  }
 }
 
 TEST(Mdb, CatalogueMarksSystemTablesAndOffersUserTables) {
