@@ -14,7 +14,8 @@ trap 'rm -rf "$corpus"' EXIT
 mkdir -p "$corpus/dbf" "$corpus/xls" "$corpus/csv" "$corpus/xlsx"
 cp "$root"/tests/fuzz/inputs/csv/* "$corpus/csv/"
 # .xlsx: the saved inputs, the fixture workbooks whole, and their worksheets' XML alone.
-cp "$root"/tests/fuzz/inputs/xlsx/* "$root"/tests/fixtures/*.xlsx "$corpus/xlsx/"
+cp "$root"/tests/fixtures/*.xlsx "$corpus/xlsx/"
+for f in "$root"/tests/fuzz/inputs/xlsx/*; do cp "$f" "$corpus/xlsx/saved_$(basename "$f")"; done
 for f in "$root"/tests/fixtures/*.xlsx; do
   python3 - "$f" "$corpus/xlsx/$(basename "$f" .xlsx)" <<'PY'
 import sys, zipfile

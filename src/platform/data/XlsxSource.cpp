@@ -5,10 +5,14 @@
 
 #include <algorithm>
 #include <charconv>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "platform/data/ValueText.h"
 #include "platform/text/Utf8.h"
@@ -144,14 +148,16 @@ bool ParsePart(GsfInfile* zip, const std::string& part, XmlHandler& handler, con
   XML_SetStartDoctypeDeclHandler(parser, OnDoctype);
   std::string failure;
   for (;;) {
+    // The part is inflated straight into the parser's buffer.
     const gsf_off_t remaining = gsf_input_remaining(input);
     const std::size_t n = static_cast<std::size_t>(std::min<gsf_off_t>(remaining, kChunk));
-    const guint8* data = n ? gsf_input_read(input, n, nullptr) : nullptr;
-    if (n && !data) {
+    void* buffer = XML_GetBuffer(parser, static_cast<int>(std::max<std::size_t>(n, 1)));
+    if (!buffer) throw std::bad_alloc();
+    if (n && !gsf_input_read(input, n, static_cast<guint8*>(buffer))) {
       failure = "读不出 " + part + " 的内容";
       break;
     }
-    if (XML_Parse(parser, reinterpret_cast<const char*>(data), static_cast<int>(n), n == 0) != XML_STATUS_OK) {
+    if (XML_ParseBuffer(parser, static_cast<int>(n), n == 0) != XML_STATUS_OK) {
       failure = !handler.error.empty() ? part + " " + handler.error
                                        : part + " 第 " + std::to_string(XML_GetCurrentLineNumber(parser)) + " 行不是有效的 XML（" +
                                              XML_ErrorString(XML_GetErrorCode(parser)) + "）";
@@ -335,18 +341,27 @@ std::string IsoDateText(const std::string& v) {
 
 class SheetHandler : public XmlHandler {
  public:
-  using TextOfNumber = std::string (XlsxWorkbook::*)(double, std::size_t) const;
-  SheetHandler(const XlsxWorkbook& book, TextOfNumber number, const std::vector<std::string>& strings,
-               std::vector<SheetCell>& cells)
-      : book_(book), number_(number), strings_(strings), cells_(cells) {}
+  SheetHandler(const XlsxWorkbook& book, const std::vector<std::string>& strings, XlsxWorkbook::SheetData& data)
+      : book_(book), strings_(strings), data_(data) {}
 
   void Start(std::string_view name, const char** attrs) override {
     if (name == "c") {
       std::optional<std::uint32_t> row;
       std::uint32_t col = static_cast<std::uint32_t>(col_ + 1);
-      if (const char* ref = Attr(attrs, "r"); ref && !ParseRef(ref, col, row)) {
-        error = "单元格位置“" + std::string(ref) + "”超出范围";
-        return;
+      const char* t = nullptr;
+      const char* s = nullptr;
+      for (const char** a = attrs; a[0]; a += 2) {
+        const std::string_view key = Local(a[0]);
+        if (key == "r") {
+          if (!ParseRef(a[1], col, row)) {
+            error = "单元格位置“" + std::string(a[1]) + "”超出范围";
+            return;
+          }
+        } else if (key == "t") {
+          t = a[1];
+        } else if (key == "s") {
+          s = a[1];
+        }
       }
       if (row) row_ = *row;
       if (col >= kMaxCols) {
@@ -354,9 +369,7 @@ class SheetHandler : public XmlHandler {
         return;
       }
       col_ = col;
-      const char* t = Attr(attrs, "t");
-      typeText_ = t ? t : "n";
-      const char* s = Attr(attrs, "s");
+      type_ = TypeOf(t);
       style_ = s ? std::strtoul(s, nullptr, 10) : 0;
       value_.clear();
       hasValue_ = false;
@@ -378,6 +391,7 @@ class SheetHandler : public XmlHandler {
         row_ = static_cast<std::uint32_t>(n - 1);
       } else {
         row_ = started_ ? row_ + 1 : 0;
+        unnumberedRow = true;
       }
       if (row_ >= kMaxRows) {
         error = "行数超出范围";
@@ -385,6 +399,15 @@ class SheetHandler : public XmlHandler {
       }
       started_ = true;
       col_ = -1;
+    } else if (name == "dimension") {
+      // The used range, when the writer gives it: room for its cells up front.
+      std::uint32_t c1 = 0, c2 = 0;
+      std::optional<std::uint32_t> r1, r2;
+      const char* ref = Attr(attrs, "ref");
+      const char* colon = ref ? std::strchr(ref, ':') : nullptr;
+      if (colon && ParseRef(std::string(ref, colon).c_str(), c1, r1) && ParseRef(colon + 1, c2, r2) && r1 && r2 &&
+          *r2 >= *r1 && c2 >= c1)
+        data_.cells.reserve(std::min<std::size_t>(std::size_t{*r2 - *r1 + 1} * (c2 - c1 + 1), 1u << 24));
     }
   }
   void End(std::string_view name) override {
@@ -396,51 +419,292 @@ class SheetHandler : public XmlHandler {
     } else if (name == "rPh") {
       --phonetic_;
     } else if (name == "c" && hasValue_) {
-      cells_.push_back({row_, static_cast<std::uint16_t>(col_), CellText()});
+      data_.cells.push_back({row_, static_cast<std::uint16_t>(col_), CellText()});
     }
   }
   void Text(std::string_view text) override {
     if (inValue_) value_.append(text);
   }
+  bool unnumberedRow = false;  // a row without "r": its number depends on the rows before it
 
  private:
-  std::string CellText() {
-    if (typeText_ == "s") {
-      std::size_t index = 0;
-      const auto [end, ec] = std::from_chars(value_.data(), value_.data() + value_.size(), index);
-      return ec == std::errc() && index < strings_.size() ? strings_[index] : std::string();
+  enum class Type { Number, Shared, Inline, Formula, Boolean, Error, Date };
+  static Type TypeOf(const char* t) {
+    if (!t) return Type::Number;
+    const std::string_view v(t);
+    if (v == "s") return Type::Shared;
+    if (v == "inlineStr") return Type::Inline;
+    if (v == "str") return Type::Formula;
+    if (v == "b") return Type::Boolean;
+    if (v == "e") return Type::Error;
+    if (v == "d") return Type::Date;
+    return Type::Number;
+  }
+
+  // A shared string by its index; any other text kept beside the cells.
+  std::uint32_t CellText() {
+    switch (type_) {
+      case Type::Shared: {
+        std::size_t index = 0;
+        const auto [end, ec] = std::from_chars(value_.data(), value_.data() + value_.size(), index);
+        if (ec == std::errc() && index < strings_.size()) return static_cast<std::uint32_t>(index);
+        return Own({});
+      }
+      case Type::Inline:
+      case Type::Formula: return Own(Unescaped(std::move(value_)));
+      case Type::Boolean: return Own(BoolText(value_ == "1" || value_ == "true"));
+      case Type::Error: return Own({});  // an error value reads as empty
+      case Type::Date: return Own(IsoDateText(value_));
+      case Type::Number: break;
     }
-    if (typeText_ == "inlineStr" || typeText_ == "str") return Unescaped(std::move(value_));
-    if (typeText_ == "b") return BoolText(value_ == "1" || value_ == "true");
-    if (typeText_ == "e") return {};  // an error value reads as empty
-    if (typeText_ == "d") return IsoDateText(value_);
     double v = 0;
     const char* begin = value_.data();
     const char* end = begin + value_.size();
     while (begin < end && *begin == ' ') ++begin;
     const auto [stop, ec] = std::from_chars(begin, end, v);
-    if (ec != std::errc() || stop != end) return value_;
-    return (book_.*number_)(v, style_);
+    if (ec != std::errc() || stop != end) return Own(value_);
+    return Own(book_.TextOfNumber(v, style_));
+  }
+  std::uint32_t Own(std::string text) {
+    data_.own.push_back(std::move(text));
+    return static_cast<std::uint32_t>(strings_.size() + data_.own.size() - 1);
   }
 
   const XlsxWorkbook& book_;
-  TextOfNumber number_;
   const std::vector<std::string>& strings_;
-  std::vector<SheetCell>& cells_;
+  XlsxWorkbook::SheetData& data_;
   std::uint32_t row_ = 0;
   long col_ = -1;
   bool started_ = false, inValue_ = false, inInline_ = false, hasValue_ = false;
   int phonetic_ = 0;
-  std::string typeText_;
+  Type type_ = Type::Number;
   std::size_t style_ = 0;
   std::string value_;
 };
 
+// The used range of a sheet read as XlsxWorkbook::SheetData: the same table as SheetRowSet makes
+// of SheetCells, each text copied once, when its row is asked for.
+class XlsxRowSet : public RowSet {
+ public:
+  XlsxRowSet(XlsxWorkbook::SheetData data, const std::vector<std::string>& strings)
+      : data_(std::move(data)), strings_(strings) {
+    auto& cells = data_.cells;
+    if (cells.empty()) return;
+    firstRow_ = cells.front().row;
+    lastRow_ = cells.back().row;
+    std::uint16_t firstCol = 0xFFFF, lastCol = 0;
+    for (const auto& c : cells) {
+      firstCol = std::min(firstCol, c.col);
+      lastCol = std::max(lastCol, c.col);
+    }
+    firstCol_ = firstCol;
+    names_.resize(lastCol - firstCol + 1);
+    for (; next_ < cells.size() && cells[next_].row == firstRow_; ++next_)
+      names_[cells[next_].col - firstCol_] = Text(cells[next_]);
+    for (std::size_t c = 0; c < names_.size(); ++c)
+      if (names_[c].empty()) names_[c] = "F" + std::to_string(c + 1);
+    row_ = firstRow_ + 1;
+  }
+  std::optional<std::int64_t> RecordCount() const override {
+    return data_.cells.empty() ? 0 : static_cast<std::int64_t>(lastRow_ - firstRow_);
+  }
+  const std::vector<std::string>& FieldNames() const override { return names_; }
+  bool Next(std::vector<std::string>& values) override {
+    if (data_.cells.empty() || row_ > lastRow_) return false;
+    values.resize(names_.size());
+    for (auto& v : values) v.clear();
+    for (; next_ < data_.cells.size() && data_.cells[next_].row == row_; ++next_)
+      values[data_.cells[next_].col - firstCol_] = Text(data_.cells[next_]);
+    ++row_;
+    return true;
+  }
+
+ private:
+  const std::string& Text(const XlsxWorkbook::CompactCell& c) const {
+    return c.text < strings_.size() ? strings_[c.text] : data_.own[c.text - strings_.size()];
+  }
+  XlsxWorkbook::SheetData data_;
+  const std::vector<std::string>& strings_;
+  std::vector<std::string> names_;
+  std::uint32_t firstRow_ = 0, lastRow_ = 0, row_ = 0;
+  std::uint16_t firstCol_ = 0;
+  std::size_t next_ = 0;
+};
+
+// Parses one piece of a worksheet's rows (whole <row> elements) as a document of its own.
+bool ParseRows(std::string_view rows, SheetHandler& handler) {
+  XML_Parser parser = XML_ParserCreate(nullptr);
+  if (!parser) throw std::bad_alloc();
+  ParseState state{parser, &handler};
+  XML_SetUserData(parser, &state);
+  XML_SetElementHandler(parser, OnStart, OnEnd);
+  XML_SetCharacterDataHandler(parser, OnText);
+  XML_SetStartDoctypeDeclHandler(parser, OnDoctype);
+  static constexpr std::string_view kOpen = "<rows>", kClose = "</rows>";
+  const bool ok = XML_Parse(parser, kOpen.data(), kOpen.size(), XML_FALSE) == XML_STATUS_OK &&
+                  XML_Parse(parser, rows.data(), static_cast<int>(rows.size()), XML_FALSE) == XML_STATUS_OK &&
+                  XML_Parse(parser, kClose.data(), kClose.size(), XML_TRUE) == XML_STATUS_OK;
+  XML_ParserFree(parser);
+  return ok && handler.error.empty() && !handler.unnumberedRow;
+}
+
 }  // namespace
 
-XlsxWorkbook::XlsxWorkbook(const std::string& path) : path_(path) { Open(); }
+// Reads a worksheet on several threads: this one inflates the part and cuts its rows into pieces
+// after a row's end tag; the others parse the pieces, each with its own parser. Whatever this
+// cannot do plainly (rows without numbers, comments or CDATA that could hide an end tag, anything
+// malformed) gives nothing, and the caller reads the part the plain way, which also says what is
+// wrong.
+std::optional<XlsxWorkbook::SheetData> XlsxWorkbook::ReadSheetInParallel(const Sheet& sheet) {
+  GsfInput* input = sheet.part.empty() ? nullptr : OpenPart(zip_, sheet.part);
+  if (!input) return std::nullopt;
+  struct Piece {
+    std::string rows;
+    SheetData data;
+    bool ok = false, done = false;
+  };
+  std::deque<Piece> pieces;  // in order; parsed ones are merged from the front
+  std::mutex mutex;
+  std::condition_variable ready, room;
+  std::size_t nextToParse = 0, merged = 0;
+  bool finished = false, failed = false;
+  const std::size_t threads = std::max(1u, std::min(options_.threads, std::thread::hardware_concurrency()));
+  const std::size_t inFlight = 2 * threads + 2;
 
-XlsxWorkbook::XlsxWorkbook(InMemory data) : path_("（内存中）"), memory_(std::move(data.bytes)), inMemory_(true) { Open(); }
+  std::vector<std::thread> workers;
+  const auto work = [&] {
+    for (;;) {
+      Piece* piece = nullptr;
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        ready.wait(lock, [&] { return failed || nextToParse < merged + pieces.size() || finished; });
+        if (failed || nextToParse >= merged + pieces.size()) return;
+        piece = &pieces[nextToParse++ - merged];
+      }
+      SheetHandler h(*this, strings_, piece->data);
+      const bool ok = ParseRows(piece->rows, h);
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        piece->ok = ok;
+        piece->done = true;
+        piece->rows = std::string();
+        if (!ok) failed = true;
+      }
+      room.notify_all();
+      ready.notify_all();
+    }
+  };
+
+  SheetData result;
+  // Merges the parsed pieces at the front; a piece's own texts come after the ones before it.
+  const auto mergeFront = [&](std::unique_lock<std::mutex>& lock) {
+    while (!pieces.empty() && pieces.front().done) {
+      Piece piece = std::move(pieces.front());
+      pieces.pop_front();
+      ++merged;
+      lock.unlock();
+      const std::uint32_t base = static_cast<std::uint32_t>(strings_.size());
+      const std::uint32_t shift = static_cast<std::uint32_t>(result.own.size());
+      for (CompactCell c : piece.data.cells) {
+        if (c.text >= base) c.text += shift;
+        result.cells.push_back(c);
+      }
+      for (auto& t : piece.data.own) result.own.push_back(std::move(t));
+      lock.lock();
+    }
+  };
+
+  std::string pending, rowEnd, bodyEnd;
+  bool inBody = false, empty = false, bad = false;
+  const auto submit = [&](std::string rows) {
+    if (rows.find("<!") != std::string::npos || rows.find("<?") != std::string::npos) {
+      bad = true;  // a comment, CDATA or instruction could hide an end tag
+      return;
+    }
+    std::unique_lock<std::mutex> lock(mutex);
+    room.wait(lock, [&] { mergeFront(lock); return failed || pieces.size() < inFlight; });
+    pieces.push_back({std::move(rows), {}, false, false});
+    lock.unlock();
+    ready.notify_one();
+  };
+  try {
+    for (std::size_t t = 0; t < threads; ++t) workers.emplace_back(work);
+  } catch (const std::system_error&) {
+    // No threads to be had: the plain way.
+    bad = true;
+  }
+  constexpr std::size_t kBlock = 1 << 20;
+  while (!bad && !failed) {
+    const gsf_off_t remaining = gsf_input_remaining(input);
+    const std::size_t n = static_cast<std::size_t>(std::min<gsf_off_t>(remaining, kBlock));
+    if (n == 0) break;
+    const std::size_t at = pending.size();
+    pending.resize(at + n);
+    if (!gsf_input_read(input, n, reinterpret_cast<guint8*>(pending.data() + at))) {
+      bad = true;
+      break;
+    }
+    if (!inBody) {
+      // The rows begin after the sheetData start tag (its prefix, if any, is the rows' too).
+      const std::size_t name = pending.find("sheetData");
+      if (name == std::string::npos) continue;
+      const std::size_t open = pending.rfind('<', name);
+      const std::size_t close = pending.find('>', name);
+      if (open == std::string::npos || close == std::string::npos) continue;
+      const std::string_view head(pending.data(), open);
+      if (head.find("<!") != std::string_view::npos) {  // a document type or a comment: the plain way
+        bad = true;
+        break;
+      }
+      const std::string prefix = pending.substr(open + 1, name - open - 1);
+      rowEnd = "</" + prefix + "row>";
+      bodyEnd = "</" + prefix + "sheetData>";
+      empty = pending[close - 1] == '/';
+      pending.erase(0, close + 1);
+      inBody = true;
+      if (empty) break;
+    }
+    const std::size_t cut = pending.rfind(rowEnd);
+    if (cut == std::string::npos || cut + rowEnd.size() < (1u << 18)) continue;
+    std::string rest = pending.substr(cut + rowEnd.size());
+    pending.resize(cut + rowEnd.size());
+    submit(std::move(pending));
+    pending = std::move(rest);
+  }
+  if (!bad && !failed && inBody && !empty) {
+    const std::size_t end = pending.find(bodyEnd);
+    if (end == std::string::npos) {
+      bad = true;
+    } else {
+      pending.resize(end);
+      submit(std::move(pending));
+    }
+  }
+  if (!inBody) bad = true;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    finished = true;
+    if (bad) failed = true;
+  }
+  ready.notify_all();
+  for (auto& w : workers) w.join();
+  g_object_unref(input);
+  if (failed) return std::nullopt;
+  std::unique_lock<std::mutex> lock(mutex);
+  mergeFront(lock);
+  return result;
+}
+
+namespace {
+
+}  // namespace
+
+XlsxWorkbook::XlsxWorkbook(const std::string& path, Options options) : options_(options), path_(path) { Open(); }
+
+XlsxWorkbook::XlsxWorkbook(InMemory data, Options options)
+    : options_(options), path_("（内存中）"), memory_(std::move(data.bytes)), inMemory_(true) {
+  Open();
+}
 
 XlsxWorkbook::~XlsxWorkbook() {
   if (zip_) g_object_unref(zip_);
@@ -513,14 +777,46 @@ std::string XlsxWorkbook::TextOfNumber(double value, std::size_t style) const {
   return NumberText(value);
 }
 
-std::vector<SheetCell> XlsxWorkbook::ReadSheet(const Sheet& sheet) {
+XlsxWorkbook::SheetData XlsxWorkbook::ReadSheetData(const Sheet& sheet) {
   ReadStringsAndStyles();
+  std::optional<SheetData> parallel;
+  if (options_.threads > 1) parallel = ReadSheetInParallel(sheet);
+  SheetData data;
+  if (parallel) {
+    data = std::move(*parallel);
+  } else {
+    SheetHandler h(*this, strings_, data);
+    if (sheet.part.empty() || !ParsePart(zip_, sheet.part, h, path_))
+      Damaged(path_, "找不到工作表“" + sheet.name + "”的内容");
+  }
+  // Writers store the cells row by row; sort only when one did not. Of a cell given twice the
+  // later one stays.
+  auto& cells = data.cells;
+  const auto before = [](const CompactCell& a, const CompactCell& b) { return a.row != b.row ? a.row < b.row : a.col < b.col; };
+  if (!std::is_sorted(cells.begin(), cells.end(), before)) std::stable_sort(cells.begin(), cells.end(), before);
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    if (kept > 0 && cells[kept - 1].row == cells[i].row && cells[kept - 1].col == cells[i].col) {
+      cells[kept - 1] = cells[i];
+    } else {
+      cells[kept++] = cells[i];
+    }
+  }
+  cells.resize(kept);
+  return data;
+}
+
+std::vector<SheetCell> XlsxWorkbook::ReadSheet(const Sheet& sheet) {
+  const SheetData data = ReadSheetData(sheet);
   std::vector<SheetCell> cells;
-  SheetHandler h(*this, &XlsxWorkbook::TextOfNumber, strings_, cells);
-  if (sheet.part.empty() || !ParsePart(zip_, sheet.part, h, path_))
-    Damaged(path_, "找不到工作表“" + sheet.name + "”的内容");
-  OrderCells(cells);
+  cells.reserve(data.cells.size());
+  for (const CompactCell& c : data.cells)
+    cells.push_back({c.row, c.col, c.text < strings_.size() ? strings_[c.text] : data.own[c.text - strings_.size()]});
   return cells;
+}
+
+std::unique_ptr<RowSet> XlsxWorkbook::SheetRows(const Sheet& sheet) {
+  return std::make_unique<XlsxRowSet>(ReadSheetData(sheet), strings_);
 }
 
 namespace {
@@ -540,7 +836,7 @@ class XlsxConnection : public Connection {
     std::string name = TableOfQuery(queryText);
     if (!name.empty() && name.back() == '$') name.pop_back();
     for (const auto& s : book_.Sheets())
-      if (s.worksheet && s.name == name) return SheetRowSet(book_.ReadSheet(s));
+      if (s.worksheet && s.name == name) return book_.SheetRows(s);
     throw DataError("工作簿中没有工作表“" + name + "”");
   }
 

@@ -18,14 +18,20 @@ namespace rowcaster::data {
 
 std::unique_ptr<Connection> OpenXlsx(const std::string& path);
 
+struct XlsxOptions {
+  // Threads that parse a worksheet's rows while it is being inflated; 1: the plain reader only.
+  unsigned threads = 2;
+};
+
 class XlsxWorkbook {
  public:
+  using Options = XlsxOptions;
   // Opens the workbook at `path`, or one held in memory. Throws DataError for what it cannot read.
-  explicit XlsxWorkbook(const std::string& path);
+  explicit XlsxWorkbook(const std::string& path, Options options = {});
   struct InMemory {
     std::string bytes;
   };
-  explicit XlsxWorkbook(InMemory data);
+  explicit XlsxWorkbook(InMemory data, Options options = {});
   ~XlsxWorkbook();
   XlsxWorkbook(const XlsxWorkbook&) = delete;
   XlsxWorkbook& operator=(const XlsxWorkbook&) = delete;
@@ -41,12 +47,32 @@ class XlsxWorkbook {
 
   // The cells of a worksheet that hold values, in row and column order.
   std::vector<SheetCell> ReadSheet(const Sheet& sheet);
+  // The worksheet as a table (SheetRowSet's), its texts copied once, as rows are read. The
+  // workbook must outlive it.
+  std::unique_ptr<RowSet> SheetRows(const Sheet& sheet);
+
+  // A number as its cell shows it by the cell format `style`.
+  std::string TextOfNumber(double value, std::size_t style) const;
+
+  // A cell as read: its text is the shared string `text`, or, past the shared strings, own[text -
+  // their count].
+  struct CompactCell {
+    std::uint32_t row;
+    std::uint16_t col;
+    std::uint32_t text;
+  };
+  struct SheetData {
+    std::vector<CompactCell> cells;
+    std::vector<std::string> own;
+  };
 
  private:
   void Open();
   void ReadStringsAndStyles();
-  std::string TextOfNumber(double value, std::size_t style) const;
+  SheetData ReadSheetData(const Sheet& sheet);
+  std::optional<SheetData> ReadSheetInParallel(const Sheet& sheet);
 
+  Options options_;
   std::string path_;      // for messages
   std::string memory_;    // the bytes of a workbook held in memory
   bool inMemory_ = false;
