@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets with clang (address and undefined-behaviour sanitizers) and runs each for
+# Builds the fuzz targets with clang (address and undefined-behaviour sanitizers, coverage of the
+# whole library for libFuzzer to follow) and runs each for
 # SECONDS (default 60) from seed corpora made of the test fixtures. Prints the runs and any crash.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -7,7 +8,7 @@ root=$(cd "$here/../.." && pwd)
 seconds=${1:-60}
 build=${FUZZ_BUILD:-$root/build-fuzz}
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROWCASTER_FUZZ=ON \
-  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer" >/dev/null
+  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined,fuzzer-no-link -fno-omit-frame-pointer" >/dev/null
 cmake --build "$build" --target fuzz_dbf fuzz_xls fuzz_csv fuzz_xlsx extract_streams >/dev/null
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
