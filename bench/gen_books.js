@@ -3,8 +3,8 @@
 //
 //   node gen_books.js xls ROWS OUT.xls      (SheetJS, BIFF8)
 //   node gen_books.js dbf ROWS OUT.dbf      (DBFFile, dBASE III, GBK)
-//   node gen_books.js xlsx ROWS OUT.xlsx    (SheetJS, shared strings; the first 20 columns)
-//   node gen_books.js csv ROWS OUT.csv      (RFC 4180, UTF-8; the first 20 columns)
+//   node gen_books.js xlsx ROWS OUT.xlsx    (SheetJS, shared strings)
+//   node gen_books.js csv ROWS OUT.csv      (RFC 4180, UTF-8)
 'use strict';
 const [kind, rowsArg, out] = process.argv.slice(2);
 const rows = Number(rowsArg);
@@ -52,35 +52,7 @@ function book(i) {
 }
 const columns = Object.keys(book(0));
 
-if (kind === 'xlsx') {
-  const XLSX = require('xlsx');
-  const cols = columns.slice(0, 20);
-  const aoa = [cols];
-  for (let i = 0; i < rows - 1; i++) {
-    const b = book(i);
-    aoa.push(cols.map((c) => b[c]));
-  }
-  const wb = XLSX.utils.book_new();
-  XLSX.utils.book_append_sheet(wb, XLSX.utils.aoa_to_sheet(aoa), 'books');
-  XLSX.writeFile(wb, out, { bookType: 'xlsx', bookSST: true, compression: true });
-} else if (kind === 'csv') {
-  const fs = require('fs');
-  const cols = columns.slice(0, 20);
-  const quote = (v) => (/[",\r\n]/.test(v) ? `"${v.replace(/"/g, '""')}"` : v);
-  const fd = fs.openSync(out, 'w');
-  fs.writeSync(fd, cols.join(',') + '\r\n');
-  let chunk = [];
-  for (let i = 0; i < rows; i++) {
-    const b = book(i);
-    chunk.push(cols.map((c) => quote(String(b[c]))).join(','));
-    if (chunk.length === 10000) {
-      fs.writeSync(fd, chunk.join('\r\n') + '\r\n');
-      chunk = [];
-    }
-  }
-  if (chunk.length) fs.writeSync(fd, chunk.join('\r\n') + '\r\n');
-  fs.closeSync(fd);
-} else if (kind === 'xls') {
+if (kind === 'xls' || kind === 'xlsx') {
   const XLSX = require('xlsx');
   const aoa = [columns];
   for (let i = 0; i < rows - 1; i++) {
@@ -89,7 +61,23 @@ if (kind === 'xlsx') {
   }
   const wb = XLSX.utils.book_new();
   XLSX.utils.book_append_sheet(wb, XLSX.utils.aoa_to_sheet(aoa), 'books');
-  XLSX.writeFile(wb, out, { bookType: 'biff8' });
+  XLSX.writeFile(wb, out, kind === 'xls' ? { bookType: 'biff8' } : { bookType: 'xlsx', bookSST: true, compression: true });
+} else if (kind === 'csv') {
+  const fs = require('fs');
+  const quote = (v) => (/[",\r\n]/.test(v) ? `"${v.replace(/"/g, '""')}"` : v);
+  const fd = fs.openSync(out, 'w');
+  fs.writeSync(fd, columns.join(',') + '\r\n');
+  let chunk = [];
+  for (let i = 0; i < rows; i++) {
+    const b = book(i);
+    chunk.push(columns.map((c) => quote(String(b[c]))).join(','));
+    if (chunk.length === 10000) {
+      fs.writeSync(fd, chunk.join('\r\n') + '\r\n');
+      chunk = [];
+    }
+  }
+  if (chunk.length) fs.writeSync(fd, chunk.join('\r\n') + '\r\n');
+  fs.closeSync(fd);
 } else {
   const { DBFFile } = require('dbffile');
   const sizes = { '200a': 40, '200f': 50, '330a': 80, '210c': 30, '010a': 20 };

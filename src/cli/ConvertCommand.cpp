@@ -203,7 +203,10 @@ int ConvertCommand(std::vector<std::string> argv) {
   std::fprintf(stderr, "written %lld records, %lld with warnings, %lld rows failed (%lld rows in %.2f s, %.0f rows/s)\n",
                static_cast<long long>(r.written), static_cast<long long>(r.warned), static_cast<long long>(r.failed),
                static_cast<long long>(r.rows), seconds, seconds > 0 ? r.rows / seconds : 0.0);
-  if (r.unencodable > 0)
+  if (r.unencodable > 0 && input.format == iso2709::Format::MarcXml)
+    std::fprintf(stderr, "%lld control characters in %lld records cannot be written in XML and were left out\n",
+                 static_cast<long long>(r.unencodable), static_cast<long long>(r.unencodableRows));
+  else if (r.unencodable > 0)
     std::fprintf(stderr, "%lld characters in %lld records have no code in %s and were written as '?'; --encoding gb18030 or utf-8 keeps them\n",
                  static_cast<long long>(r.unencodable), static_cast<long long>(r.unencodableRows),
                  std::string(iso2709::NameOf(input.encoding)).c_str());

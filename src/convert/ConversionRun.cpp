@@ -555,7 +555,10 @@ std::optional<EndMessage> MessageFor(const RunResult& r, const RunInput& input) 
         m.text += "\r\n写入 " + std::to_string(r.written) + " 条记录，其中 " + std::to_string(r.warned) + " 条有警告。";
       else if (input.rules == Rules::Recommended)
         m.text += "\r\n写入的记录中 " + std::to_string(r.warned) + " 条有警告。";
-      if (r.unencodable > 0)
+      if (r.unencodable > 0 && input.format == iso2709::Format::MarcXml)
+        m.text += "\r\n" + std::to_string(r.unencodableRows) + " 条记录里共有 " + std::to_string(r.unencodable) +
+                  " 个 XML 不允许的控制字符，没有写出（每行的字符见详细信息）。";
+      else if (r.unencodable > 0)
         m.text += "\r\n" + std::to_string(r.unencodableRows) + " 条记录里共有 " + std::to_string(r.unencodable) + " 个字符 " +
                   std::string(iso2709::NameOf(input.encoding)) +
                   " 中没有，写成了“?”（每行的字符见详细信息）。要保留这些字符，请改用 GB18030 或 UTF-8 编码输出。";

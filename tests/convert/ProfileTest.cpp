@@ -16,9 +16,13 @@ TEST(Profile, WhatIsSavedComesBack) {
   p.mapByName = true;
   p.templateText = "200 1  {200a}\r\n801  0 |aCN{801b}\r\n";
   p.mapping = {{"书名", 2, "200a"}, {"", 5, "010d"}, {"作者", 0, "200f"}};
+  p.format = iso2709::Format::Text;
+  p.encoding = iso2709::Encoding::Gb18030;
   std::string error;
   const auto back = ParseProfile(ProfileJson(p), error);
   ASSERT_TRUE(back) << error;
+  EXPECT_EQ(back->format, iso2709::Format::Text);
+  EXPECT_EQ(back->encoding, iso2709::Encoding::Gb18030);
   EXPECT_EQ(back->name, p.name);
   EXPECT_EQ(back->rules, p.rules);
   EXPECT_EQ(back->agencyCode, p.agencyCode);
@@ -35,6 +39,8 @@ TEST(Profile, OlderFilesLoadWithDefaultsAndDamagedOnesSayWhy) {
   const auto old = ParseProfile(R"({"format": "rowcaster-profile", "name": "旧方案"})", error);
   ASSERT_TRUE(old) << error;
   EXPECT_EQ(old->rules, Rules::Classic);
+  EXPECT_EQ(old->format, iso2709::Format::Iso2709);
+  EXPECT_FALSE(old->encoding) << "the format's own: GBK for ISO 2709";
   EXPECT_TRUE(old->mapping.empty());
   EXPECT_EQ(ProfileTemplate(*old), std::string(kDefaultTemplate));
   const std::pair<const char*, const char*> damaged[] = {
@@ -45,6 +51,9 @@ TEST(Profile, OlderFilesLoadWithDefaultsAndDamagedOnesSayWhy) {
       {R"({"format": "rowcaster-profile", "mapping": [{"column": "a", "code": "999z"}]})", "不是字段代码"},
       {R"({"format": "rowcaster-profile", "mapping": [{"column": "a"}]})", "内容不完整"},
       {R"({"format": "rowcaster-profile", "agency": 5})", "内容不完整"},
+      {R"({"format": "rowcaster-profile", "encoding": "latin1"})", "不是 gbk、gb18030 或 utf-8"},
+      {R"({"format": "rowcaster-profile", "recordFormat": "json"})", "不是 iso2709、marcxml 或 text"},
+      {R"({"format": "rowcaster-profile", "recordFormat": "marcxml", "encoding": "gbk"})", "MARCXML 只用 UTF-8"},
   };
   for (const auto& [text, why] : damaged) {
     error.clear();

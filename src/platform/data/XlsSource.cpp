@@ -10,6 +10,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/data/SheetRows.h"
 #include "platform/data/ValueText.h"
 #include "platform/text/CodePage.h"
 
@@ -372,64 +373,7 @@ std::vector<XlsWorkbook::Cell> XlsWorkbook::ReadSheet(const XlsSheet& sheet) con
   return cells;
 }
 
-void OrderCells(std::vector<SheetCell>& cells) {
-  // Writers store the cells row by row; sort only when one did not.
-  const auto before = [](const SheetCell& a, const SheetCell& b) { return a.row != b.row ? a.row < b.row : a.col < b.col; };
-  if (!std::is_sorted(cells.begin(), cells.end(), before)) std::stable_sort(cells.begin(), cells.end(), before);
-  // A cell written twice: the later one wins.
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < cells.size(); ++i) {
-    if (kept > 0 && cells[kept - 1].row == cells[i].row && cells[kept - 1].col == cells[i].col) {
-      cells[kept - 1] = std::move(cells[i]);
-    } else {
-      if (kept != i) cells[kept] = std::move(cells[i]);
-      ++kept;
-    }
-  }
-  cells.resize(kept);
-}
-
 namespace {
-
-class CellsRowSet : public RowSet {
- public:
-  explicit CellsRowSet(std::vector<SheetCell> cells) : cells_(std::move(cells)) {
-    if (cells_.empty()) return;
-    firstRow_ = cells_.front().row;
-    lastRow_ = cells_.back().row;
-    std::uint16_t firstCol = 0xFFFF, lastCol = 0;
-    for (const auto& c : cells_) {
-      firstCol = std::min(firstCol, c.col);
-      lastCol = std::max(lastCol, c.col);
-    }
-    firstCol_ = firstCol;
-    names_.resize(lastCol - firstCol + 1);
-    for (; next_ < cells_.size() && cells_[next_].row == firstRow_; ++next_)
-      names_[cells_[next_].col - firstCol_] = std::move(cells_[next_].text);
-    for (std::size_t c = 0; c < names_.size(); ++c)
-      if (names_[c].empty()) names_[c] = "F" + std::to_string(c + 1);
-    row_ = firstRow_ + 1;
-  }
-  std::optional<std::int64_t> RecordCount() const override {
-    return cells_.empty() ? 0 : static_cast<std::int64_t>(lastRow_ - firstRow_);
-  }
-  const std::vector<std::string>& FieldNames() const override { return names_; }
-  bool Next(std::vector<std::string>& values) override {
-    if (cells_.empty() || row_ > lastRow_) return false;
-    values.assign(names_.size(), std::string());
-    for (; next_ < cells_.size() && cells_[next_].row == row_; ++next_)
-      values[cells_[next_].col - firstCol_] = std::move(cells_[next_].text);
-    ++row_;
-    return true;
-  }
-
- private:
-  std::vector<SheetCell> cells_;
-  std::vector<std::string> names_;
-  std::uint32_t firstRow_ = 0, lastRow_ = 0, row_ = 0;
-  std::uint16_t firstCol_ = 0;
-  std::size_t next_ = 0;
-};
 
 class XlsConnection : public Connection {
  public:
@@ -456,7 +400,10 @@ class XlsConnection : public Connection {
 
 }  // namespace
 
-std::unique_ptr<RowSet> SheetRowSet(std::vector<SheetCell> cells) { return std::make_unique<CellsRowSet>(std::move(cells)); }
+std::unique_ptr<RowSet> SheetRowSet(std::vector<SheetCell> cells) {
+  const auto take = [](SheetCell& c, std::string& out) { out = std::move(c.text); };
+  return std::make_unique<UsedRangeRows<SheetCell, decltype(take)>>(std::move(cells), take);
+}
 
 std::unique_ptr<Connection> OpenXls(const std::string& path) { return std::make_unique<XlsConnection>(path); }
 

@@ -18,12 +18,7 @@ struct SheetCell {
   std::string text;
 };
 
-// Puts cells in row and column order; of a cell written twice the later one stays.
-void OrderCells(std::vector<SheetCell>& cells);
-
-// A sheet's used range as a table: its first row gives the field names (a blank one is "F" + its
-// column number), every later row is a record, empty rows inside the range included. The cells
-// must be in order (OrderCells).
+// A sheet's used range as a table (UsedRangeRows); the cells must be in order (OrderCells).
 std::unique_ptr<RowSet> SheetRowSet(std::vector<SheetCell> cells);
 
 std::unique_ptr<Connection> OpenXls(const std::string& path);

@@ -14,6 +14,7 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/data/SheetRows.h"
 #include "platform/data/ValueText.h"
 #include "platform/text/Utf8.h"
 
@@ -482,55 +483,6 @@ class SheetHandler : public XmlHandler {
   std::string value_;
 };
 
-// The used range of a sheet read as XlsxWorkbook::SheetData: the same table as SheetRowSet makes
-// of SheetCells, each text copied once, when its row is asked for.
-class XlsxRowSet : public RowSet {
- public:
-  XlsxRowSet(XlsxWorkbook::SheetData data, const std::vector<std::string>& strings)
-      : data_(std::move(data)), strings_(strings) {
-    auto& cells = data_.cells;
-    if (cells.empty()) return;
-    firstRow_ = cells.front().row;
-    lastRow_ = cells.back().row;
-    std::uint16_t firstCol = 0xFFFF, lastCol = 0;
-    for (const auto& c : cells) {
-      firstCol = std::min(firstCol, c.col);
-      lastCol = std::max(lastCol, c.col);
-    }
-    firstCol_ = firstCol;
-    names_.resize(lastCol - firstCol + 1);
-    for (; next_ < cells.size() && cells[next_].row == firstRow_; ++next_)
-      names_[cells[next_].col - firstCol_] = Text(cells[next_]);
-    for (std::size_t c = 0; c < names_.size(); ++c)
-      if (names_[c].empty()) names_[c] = "F" + std::to_string(c + 1);
-    row_ = firstRow_ + 1;
-  }
-  std::optional<std::int64_t> RecordCount() const override {
-    return data_.cells.empty() ? 0 : static_cast<std::int64_t>(lastRow_ - firstRow_);
-  }
-  const std::vector<std::string>& FieldNames() const override { return names_; }
-  bool Next(std::vector<std::string>& values) override {
-    if (data_.cells.empty() || row_ > lastRow_) return false;
-    values.resize(names_.size());
-    for (auto& v : values) v.clear();
-    for (; next_ < data_.cells.size() && data_.cells[next_].row == row_; ++next_)
-      values[data_.cells[next_].col - firstCol_] = Text(data_.cells[next_]);
-    ++row_;
-    return true;
-  }
-
- private:
-  const std::string& Text(const XlsxWorkbook::CompactCell& c) const {
-    return c.text < strings_.size() ? strings_[c.text] : data_.own[c.text - strings_.size()];
-  }
-  XlsxWorkbook::SheetData data_;
-  const std::vector<std::string>& strings_;
-  std::vector<std::string> names_;
-  std::uint32_t firstRow_ = 0, lastRow_ = 0, row_ = 0;
-  std::uint16_t firstCol_ = 0;
-  std::size_t next_ = 0;
-};
-
 // Parses one piece of a worksheet's rows (whole <row> elements) as a document of its own.
 bool ParseRows(std::string_view rows, SheetHandler& handler) {
   XML_Parser parser = XML_ParserCreate(nullptr);
@@ -789,20 +741,7 @@ XlsxWorkbook::SheetData XlsxWorkbook::ReadSheetData(const Sheet& sheet) {
     if (sheet.part.empty() || !ParsePart(zip_, sheet.part, h, path_))
       Damaged(path_, "找不到工作表“" + sheet.name + "”的内容");
   }
-  // Writers store the cells row by row; sort only when one did not. Of a cell given twice the
-  // later one stays.
-  auto& cells = data.cells;
-  const auto before = [](const CompactCell& a, const CompactCell& b) { return a.row != b.row ? a.row < b.row : a.col < b.col; };
-  if (!std::is_sorted(cells.begin(), cells.end(), before)) std::stable_sort(cells.begin(), cells.end(), before);
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < cells.size(); ++i) {
-    if (kept > 0 && cells[kept - 1].row == cells[i].row && cells[kept - 1].col == cells[i].col) {
-      cells[kept - 1] = cells[i];
-    } else {
-      cells[kept++] = cells[i];
-    }
-  }
-  cells.resize(kept);
+  OrderCells(data.cells);
   return data;
 }
 
@@ -816,7 +755,12 @@ std::vector<SheetCell> XlsxWorkbook::ReadSheet(const Sheet& sheet) {
 }
 
 std::unique_ptr<RowSet> XlsxWorkbook::SheetRows(const Sheet& sheet) {
-  return std::make_unique<XlsxRowSet>(ReadSheetData(sheet), strings_);
+  // Each text is copied once, when its row is read: shared strings stay where they are.
+  SheetData data = ReadSheetData(sheet);
+  const auto copy = [own = std::move(data.own), &strings = strings_](const CompactCell& c, std::string& out) {
+    out = c.text < strings.size() ? strings[c.text] : own[c.text - strings.size()];
+  };
+  return std::make_unique<UsedRangeRows<CompactCell, decltype(copy)>>(std::move(data.cells), copy);
 }
 
 namespace {
