@@ -1,5 +1,7 @@
 #include "iso2709/Listing.h"
 
+#include <unicode/ucnv.h>
+
 #include "platform/text/Gbk.h"
 
 namespace rowcaster::iso2709 {
@@ -17,7 +19,16 @@ bool Digits(std::string_view s, std::size_t& value) {
 }  // namespace
 
 bool ReadRecord(std::string_view bytes, Record& record, Encoding encoding) {
-  const auto decode = [encoding](std::string_view b) { return encoding == Encoding::Utf8 ? std::string(b) : text::FromGbk(b); };
+  const auto decode = [encoding](std::string_view b) {
+    if (encoding == Encoding::Utf8) return std::string(b);
+    if (encoding == Encoding::Gbk) return text::FromGbk(b);
+    UErrorCode err = U_ZERO_ERROR;
+    std::string out(b.size() * 2 + 4, '\0');
+    const int32_t n = ucnv_convert("UTF-8", "gb18030", out.data(), static_cast<int32_t>(out.size()), b.data(),
+                                   static_cast<int32_t>(b.size()), &err);
+    out.resize(U_SUCCESS(err) ? static_cast<std::size_t>(n) : 0);
+    return out;
+  };
   record = {};
   std::size_t length = 0, base = 0;
   if (bytes.size() < 25 || !Digits(bytes.substr(0, 5), length) || length != bytes.size() || bytes.back() != '\x1D' ||

@@ -11,7 +11,7 @@
 
 namespace rowcaster::iso2709 {
 
-// Reads one record (GBK or UTF-8 bytes) into UTF-8 fields; false when it is not a whole ISO 2709
+// Reads one record (bytes in `encoding`) into UTF-8 fields; false when it is not a whole ISO 2709
 // record.
 bool ReadRecord(std::string_view bytes, Record& record, Encoding encoding = Encoding::Gbk);
 

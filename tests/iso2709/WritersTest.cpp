@@ -119,16 +119,17 @@ TEST(RecordWriter, WritesMarcXmlEscapedAndWithoutWhatXmlCannotHold) {
 
 // The listing's leader gives the lengths of the record as its encoding writes it.
 TEST(RecordWriter, ListsTheRecordWithTheLeaderOfItsEncoding) {
-  const Record r = Built("200 1  |a书名|f张三\r\n801    |aCN\r\n");
-  for (Encoding e : {Encoding::Gbk, Encoding::Utf8}) {
-    const std::string iso = Write(Format::Iso2709, e, r);
+  const Record r = Built("200 1  |a书名𠀀|f张三\r\n801    |aCN\r\n");
+  const Record gbk = Built("200 1  |a书名|f张三\r\n801    |aCN\r\n");  // 𠀀 is not in GBK
+  for (Encoding e : {Encoding::Gbk, Encoding::Gb18030, Encoding::Utf8}) {
+    const Record& record = e == Encoding::Gbk ? gbk : r;
     Record back;
-    ASSERT_TRUE(ReadRecord(iso, back, e));
+    ASSERT_TRUE(ReadRecord(Write(Format::Iso2709, e, record), back, e));
     RecordWriter writer(Format::Text, e);
-    EXPECT_EQ(writer.ListingOf(r), Listing(back)) << NameOf(e);
+    EXPECT_EQ(writer.ListingOf(record), Listing(back)) << NameOf(e);
   }
   EXPECT_EQ(Write(Format::Text, Encoding::Utf8, r).substr(25),
-            "001 0020261207100000\n200 1  $a 书名 $f 张三\n801    $a CN\n\n");
+            "001 0020261207100000\n200 1  $a 书名𠀀 $f 张三\n801    $a CN\n\n");
 }
 
 TEST(RecordWriter, NamesOfEncodingsAndFormats) {
