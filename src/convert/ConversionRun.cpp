@@ -202,9 +202,17 @@ Analysis Analyse(int fd, iso2709::Format format, iso2709::Encoding encoding) {
       }
       return a;
     }
-    case iso2709::Format::Text:
+    case iso2709::Format::Text: {
+      // A listing's records end with an empty line.
+      char before = '\0';
+      for (std::size_t at = 0; at < data.size(); ++at) {
+        const char c = data[at];
+        if (c == '\n' && before == '\n') ++a.records;
+        before = c;
+      }
       a.refusal = MixRefusal(FamilyOfText(data.Read(0, 1 << 16)), encoding);
       return a;
+    }
   }
   return a;
 }

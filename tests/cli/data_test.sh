@@ -61,7 +61,7 @@ check "and name the first reason" "$(grep -c 'first failure, row 1' "$work/err")
 # Encodings and formats: one table, the same records in each, read back by yaz in its encoding.
 printf '题名,ISBN,定价\n䶮𠀀之书 • Müller,9787302601050,45.00\n普通书,7302256845,20\n' > "$work/wide.csv"
 for enc in gbk gb18030 utf-8; do
-  "$cli" convert "$work/wide.csv" --map-by-name --encoding $enc -o "$work/wide.$enc" 2>"$work/err.$enc"
+  "$cli" convert "$work/wide.csv" --map-by-name --now 2026-12-07T10:00:00 --encoding $enc -o "$work/wide.$enc" 2>"$work/err.$enc"
   yaz-marcdump -f $enc -t UTF-8 "$work/wide.$enc" > "$work/wide.$enc.txt" 2>"$work/yaz.$enc"
   check "$enc: read back without a warning" "$(cat "$work/yaz.$enc")" ""
 done
@@ -70,7 +70,7 @@ check "and says how many, and what keeps them" "$(grep -c '^3 characters in 1 re
 check "GB18030 keeps Extension A and B" "$(grep -c '^200 1  \$a 䶮𠀀之书 • Müller' "$work/wide.gb18030.txt")" 1
 check "so does UTF-8" "$(grep -c '^200 1  \$a 䶮𠀀之书 • Müller' "$work/wide.utf-8.txt")" 1
 check "UTF-8 records say so in 100 \$a" "$(grep -c '^100    \$a .\{26\}50  ' "$work/wide.utf-8.txt")" 2
-"$cli" convert "$work/wide.csv" --map-by-name --format marcxml -o "$work/wide.xml" 2>/dev/null
+"$cli" convert "$work/wide.csv" --map-by-name --now 2026-12-07T10:00:00 --format marcxml -o "$work/wide.xml" 2>/dev/null
 check "MARCXML reads as the UTF-8 records" "$(yaz-marcdump -i marcxml "$work/wide.xml" | diff - "$work/wide.utf-8.txt" && echo same)" same
 "$cli" convert "$work/wide.csv" --map-by-name --format marcxml --encoding gbk -o "$work/x.xml" 2>/dev/null; rc=$?
 check "MARCXML in GBK is a usage error" "$rc" 2
@@ -83,6 +83,8 @@ check "and appends" "$(tr -cd '\035' < "$work/wide.gbk" | wc -c)" 4
 "$cli" convert "$work/wide.csv" --map-by-name --encoding utf-8 --overwrite -o "$work/wide.gbk" 2>/dev/null
 check "--overwrite replaces" "$(tr -cd '\035' < "$work/wide.gbk" | wc -c)" 2
 "$cli" convert "$work/wide.csv" --map-by-name --format text -o "$work/wide.list" 2>/dev/null
+"$cli" convert "$work/wide.csv" --map-by-name --format text -o "$work/wide.list" 2>"$work/err"
+check "a listing counts its records when appended to" "$(grep -c 'after the 2 records it held' "$work/err")" 1
 check "the listing is the record, one field a line" "$(grep '^200' "$work/wide.list" | head -1)" "200 1  \$a 䶮𠀀之书 • Müller \$A yan zhi shu müller"
 
 check "compose prints the work form" "$("$cli" compose --now 2026-12-05T23:36:00 200a=书名 010a=7-5012-3456-7 010d=25 | sed -n '7p' | tr -d '\r')" \
