@@ -1,5 +1,6 @@
-// rowcaster-cli iso: work forms on standard input, separated by an empty line, become ISO 2709
-// records on standard output. Streams: one work form is held at a time.
+// rowcaster-cli iso: work forms on standard input, separated by an empty line, become records on
+// standard output: ISO 2709 (GBK unless --encoding says otherwise), MARCXML or a listing (--format).
+// Streams: one work form is held at a time.
 
 #include <cstdio>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "iso2709/IsoRecord.h"
+#include "iso2709/Writers.h"
 
 namespace rowcaster::cli {
 namespace {
@@ -60,30 +62,47 @@ bool IsBlank(const std::string& line) { return line == "\n" || line == "\r\n"; }
 int IsoCommand(std::vector<std::string> argv) {
   Args args(std::move(argv));
   std::optional<std::string> now;
+  std::optional<iso2709::Encoding> encoding;
+  iso2709::Format format = iso2709::Format::Iso2709;
   while (!args.Done()) {
     if (auto v = args.Option("--now")) {
       now = v;
+    } else if (auto e = args.Option("--encoding")) {
+      encoding = EncodingOption(*e);
+    } else if (auto f = args.Option("--format")) {
+      format = FormatOption(*f);
     } else {
       throw UsageError{"iso: unknown argument '" + args.Peek() + "'"};
     }
   }
   const Clock clock = ClockFrom(now);
+  iso2709::RecordWriter writer(format, encoding.value_or(iso2709::DefaultEncoding(format)));
+  if (const std::string why = iso2709::Unsupported(format, encoding.value_or(writer.encoding())); !why.empty())
+    throw UsageError{"iso: " + why};
 
   static char outBuf[1 << 16];
   std::setvbuf(stdout, outBuf, _IOFBF, sizeof outBuf);
   LineReader reader(stdin);
-  std::string line, form;
+  std::string line, form, bytes;
+  iso2709::Record record;
   long long number = 0;
   int status = kExitOk;
+  std::fwrite(writer.Prologue().data(), 1, writer.Prologue().size(), stdout);
   auto flush = [&] {
     if (form.empty()) return;
     ++number;
-    const iso2709::BuildResult r = iso2709::BuildIsoRecord(form, clock());
+    const iso2709::Built built = iso2709::BuildRecord(form, clock(), {}, record);
     form.clear();
-    if (r.status == iso2709::BuildStatus::Built) {
-      std::fwrite(r.record.data(), 1, r.record.size(), stdout);
+    bytes.clear();
+    const iso2709::WriteResult written = built.status == iso2709::BuildStatus::Built ? writer.Append(record, bytes)
+                                                                                     : iso2709::WriteResult{false, built.description, 0, {}};
+    if (written.ok) {
+      std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+      if (written.unencodable)
+        std::fprintf(stderr, "work form %lld: %zu characters written as '?': %s\n", number, written.unencodable,
+                     written.unencodableChars.c_str());
     } else {
-      std::fprintf(stderr, "work form %lld: %s\n", number, r.description.c_str());
+      std::fprintf(stderr, "work form %lld: %s\n", number, written.description.c_str());
       status = kExitFailed;
     }
   };
@@ -95,6 +114,7 @@ int IsoCommand(std::vector<std::string> argv) {
     }
   }
   flush();
+  std::fwrite(writer.Epilogue().data(), 1, writer.Epilogue().size(), stdout);
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     std::fprintf(stderr, "iso: cannot write the records to standard output\n");
     return kExitFailed;

@@ -79,10 +79,10 @@ const Command kCommands[] = {
      "      Prints a table (default: the first) as tab-separated UTF-8 text: the field names,\n"
      "      then one line per record; tab, CR, LF and backslash in a cell are written \\t \\r \\n \\\\.\n"},
     {"iso", IsoCommand,
-     "  iso [--now YYYY-MM-DDTHH:MM:SS]\n"
+     "  iso [--now YYYY-MM-DDTHH:MM:SS] [--encoding gbk|gb18030|utf-8] [--format iso2709|marcxml|text]\n"
      "      Reads work-form records (UTF-8, one field per line, records separated by an empty\n"
-     "      line) from standard input and writes one ISO 2709 record (GBK) per work form to\n"
-     "      standard output.\n"},
+     "      line) from standard input and writes one record per work form to standard output:\n"
+     "      ISO 2709 in GBK unless --encoding or --format says otherwise.\n"},
     {"pinyin", PinyinCommand,
      "  pinyin [--names] TEXT ...\n"
      "      Prints the pinyin of each TEXT on a line of its own (toneless, lower case, one blank\n"
