@@ -491,7 +491,7 @@ bool MainWindow::AskHowToWrite(convert::RunInput& in) {
   const convert::ExistingOutput existing = convert::InspectOutput(in.outputPath, in.format, in.encoding);
   if (!existing.refusal.empty()) {
     const ui::Answer a = ui_.Message(in.outputPath + "：\r\n" + existing.refusal + "。\r\n\r\n要替换这个文件吗？它原有的内容将被删除。",
-                                     convert::kFriendlyTitle, ui::Icon::Question, ui::Buttons::YesNo);
+                                     convert::kFriendlyTitle, ui::Icon::Question, ui::Buttons::NoYes);
     if (a != ui::Answer::Yes) return false;
     in.replace = true;
   } else if (existing.records > 0) {

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -44,6 +45,29 @@ TEST(Dialogs, TheQuitQuestionHasChineseButtons) {
   EXPECT_EQ(buttons, (QStringList{"否(&N)", "是(&Y)"}));
 }
 
+// Enter gives each question's default: Yes to append, No where Yes would destroy a file; Escape
+// cancels the three-way question.
+TEST(Dialogs, QuestionsDefaultToTheSafeAnswer) {
+  ASSERT_TRUE(InstallChineseQtTexts());
+  QtUi ui;
+  struct Case {
+    Buttons buttons;
+    Qt::Key key;
+    Answer answer;
+  };
+  const Case cases[] = {{Buttons::YesNoCancel, Qt::Key_Return, Answer::Yes},
+                        {Buttons::YesNoCancel, Qt::Key_Escape, Answer::Cancel},
+                        {Buttons::NoYes, Qt::Key_Return, Answer::No},
+                        {Buttons::NoYes, Qt::Key_Escape, Answer::No}};
+  for (const Case& c : cases) {
+    WhenOpen<QMessageBox>([key = c.key](QMessageBox* box) {
+      QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+      QApplication::sendEvent(box, &press);
+    });
+    EXPECT_EQ(ui.Message("问题", "温馨提示", Icon::Question, c.buttons), c.answer) << static_cast<int>(c.key);
+  }
+}
+
 TEST(Dialogs, SaveAddsTheExtensionAndBothStartWhereTheLastEnded) {
   ASSERT_TRUE(InstallChineseQtTexts());
   const std::string folder = test::TempPath("dialogs");
@@ -66,6 +90,24 @@ TEST(Dialogs, SaveAddsTheExtensionAndBothStartWhereTheLastEnded) {
   });
   EXPECT_EQ(ui.OpenFile("选择数据文件", "Excel|*.xls", ""), "");
   EXPECT_EQ(startedIn.toStdString(), folder) << "the open dialog starts where the save dialog ended";
+}
+
+// The file type chosen in the save dialog is told back.
+TEST(Dialogs, SaveTellsTheChosenType) {
+  ASSERT_TRUE(InstallChineseQtTexts());
+  const std::string folder = test::TempPath("dialog-types");
+  std::filesystem::create_directories(folder);
+  QtUi ui;
+  WhenOpen<QFileDialog>([&](QFileDialog* d) {
+    d->setDirectory(QString::fromStdString(folder));
+    d->selectNameFilter("MARCXML（UTF-8） (*.xml)");
+    d->selectFile("collection.xml");
+    QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
+  });
+  int type = -1;
+  EXPECT_EQ(ui.SaveFile("保存Marc数据到文件", "ISO(2709)|*.iso|txt|*.txt|MARCXML（UTF-8）|*.xml", "", &type),
+            folder + "/collection.xml");
+  EXPECT_EQ(type, 2);
 }
 
 }  // namespace

@@ -9,7 +9,8 @@
 namespace rowcaster::ui {
 
 enum class Icon { Information, Error, Question, Warning };
-enum class Buttons { Ok, YesNo, YesNoCancel };
+// NoYes: Yes and No with No the default (a question whose Yes destroys something).
+enum class Buttons { Ok, YesNo, YesNoCancel, NoYes };
 enum class Answer { Ok, Yes, No, Cancel };
 
 class Ui {
@@ -46,7 +47,7 @@ class ScriptedUi : public Ui {
 
   std::deque<std::string> openAnswers, saveAnswers;  // empty queue: cancel
   std::deque<int> saveTypes;                          // the file type chosen with each save answer; none: 0
-  std::deque<Answer> messageAnswers;                 // empty queue: Ok, or Yes for a question
+  std::deque<Answer> messageAnswers;                 // empty queue: the default button
   std::vector<Shown> messages;
   std::vector<Dialog> dialogs;
   std::vector<std::pair<std::string, std::string>> texts;  // title, text
@@ -55,7 +56,7 @@ class ScriptedUi : public Ui {
   Answer Message(const std::string& text, const std::string& title, Icon icon, Buttons buttons,
                  const std::string& details = {}) override {
     messages.push_back({text, title, icon, buttons, details});
-    if (messageAnswers.empty()) return buttons == Buttons::Ok ? Answer::Ok : Answer::Yes;
+    if (messageAnswers.empty()) return buttons == Buttons::Ok ? Answer::Ok : buttons == Buttons::NoYes ? Answer::No : Answer::Yes;
     const Answer a = messageAnswers.front();
     messageAnswers.pop_front();
     return a;
