@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -75,6 +76,33 @@ class UsedRangeRows : public RowSet {
   std::uint32_t firstRow_ = 0, lastRow_ = 0, row_ = 0;
   std::uint16_t firstCol_ = 0;
   std::size_t next_ = 0;
+};
+
+// A workbook as a connection: each worksheet is a table "name$". `Book` has Sheets() (each with
+// `name` and `worksheet`) and SheetRows(sheet).
+template <typename Book>
+class WorkbookConnection : public Connection {
+ public:
+  template <typename... Args>
+  explicit WorkbookConnection(Args&&... args) : book_(std::forward<Args>(args)...) {}
+
+  std::vector<CatalogRow> Tables() override {
+    std::vector<CatalogRow> rows;
+    for (const auto& s : book_.Sheets())
+      if (s.worksheet) rows.push_back({"TABLE", s.name + "$"});
+    return rows;
+  }
+
+  std::unique_ptr<RowSet> Query(const std::string& queryText) override {
+    std::string name = TableOfQuery(queryText);
+    if (!name.empty() && name.back() == '$') name.pop_back();
+    for (const auto& s : book_.Sheets())
+      if (s.worksheet && s.name == name) return book_.SheetRows(s);
+    throw DataError("工作簿中没有工作表“" + name + "”");
+  }
+
+ private:
+  Book book_;
 };
 
 }  // namespace rowcaster::data

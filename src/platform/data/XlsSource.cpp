@@ -373,38 +373,15 @@ std::vector<XlsWorkbook::Cell> XlsWorkbook::ReadSheet(const XlsSheet& sheet) con
   return cells;
 }
 
-namespace {
-
-class XlsConnection : public Connection {
- public:
-  explicit XlsConnection(const std::string& path) : book_(ReadWorkbookStream(path)) {}
-
-  std::vector<CatalogRow> Tables() override {
-    std::vector<CatalogRow> rows;
-    for (const XlsSheet& s : book_.Sheets())
-      if (s.worksheet) rows.push_back({"TABLE", s.name + "$"});
-    return rows;
-  }
-
-  std::unique_ptr<RowSet> Query(const std::string& queryText) override {
-    std::string name = TableOfQuery(queryText);
-    if (!name.empty() && name.back() == '$') name.pop_back();
-    for (const XlsSheet& s : book_.Sheets())
-      if (s.worksheet && s.name == name) return SheetRowSet(book_.ReadSheet(s));
-    throw DataError("工作簿中没有工作表“" + name + "”");
-  }
-
- private:
-  XlsWorkbook book_;
-};
-
-}  // namespace
-
 std::unique_ptr<RowSet> SheetRowSet(std::vector<SheetCell> cells) {
   const auto take = [](SheetCell& c, std::string& out) { out = std::move(c.text); };
   return std::make_unique<UsedRangeRows<SheetCell, decltype(take)>>(std::move(cells), take);
 }
 
-std::unique_ptr<Connection> OpenXls(const std::string& path) { return std::make_unique<XlsConnection>(path); }
+std::unique_ptr<RowSet> XlsWorkbook::SheetRows(const XlsSheet& sheet) const { return SheetRowSet(ReadSheet(sheet)); }
+
+std::unique_ptr<Connection> OpenXls(const std::string& path) {
+  return std::make_unique<WorkbookConnection<XlsWorkbook>>(ReadWorkbookStream(path));
+}
 
 }  // namespace rowcaster::data

@@ -41,6 +41,8 @@ class XlsWorkbook {
   // The cells of a sheet that hold values, in row and column order.
   using Cell = SheetCell;
   std::vector<Cell> ReadSheet(const XlsSheet& sheet) const;
+  // The sheet as a table (SheetRowSet).
+  std::unique_ptr<RowSet> SheetRows(const XlsSheet& sheet) const;
 
  private:
   struct Format;

@@ -647,10 +647,6 @@ std::optional<XlsxWorkbook::SheetData> XlsxWorkbook::ReadSheetInParallel(const S
   return result;
 }
 
-namespace {
-
-}  // namespace
-
 XlsxWorkbook::XlsxWorkbook(const std::string& path, Options options) : options_(options), path_(path) { Open(); }
 
 XlsxWorkbook::XlsxWorkbook(InMemory data, Options options)
@@ -763,33 +759,6 @@ std::unique_ptr<RowSet> XlsxWorkbook::SheetRows(const Sheet& sheet) {
   return std::make_unique<UsedRangeRows<CompactCell, decltype(copy)>>(std::move(data.cells), copy);
 }
 
-namespace {
-
-class XlsxConnection : public Connection {
- public:
-  explicit XlsxConnection(const std::string& path) : book_(path) {}
-
-  std::vector<CatalogRow> Tables() override {
-    std::vector<CatalogRow> rows;
-    for (const auto& s : book_.Sheets())
-      if (s.worksheet) rows.push_back({"TABLE", s.name + "$"});
-    return rows;
-  }
-
-  std::unique_ptr<RowSet> Query(const std::string& queryText) override {
-    std::string name = TableOfQuery(queryText);
-    if (!name.empty() && name.back() == '$') name.pop_back();
-    for (const auto& s : book_.Sheets())
-      if (s.worksheet && s.name == name) return book_.SheetRows(s);
-    throw DataError("工作簿中没有工作表“" + name + "”");
-  }
-
- private:
-  XlsxWorkbook book_;
-};
-
-}  // namespace
-
-std::unique_ptr<Connection> OpenXlsx(const std::string& path) { return std::make_unique<XlsxConnection>(path); }
+std::unique_ptr<Connection> OpenXlsx(const std::string& path) { return std::make_unique<WorkbookConnection<XlsxWorkbook>>(path); }
 
 }  // namespace rowcaster::data
