@@ -57,7 +57,13 @@ class BlockReader {
   // Up to `n` bytes from `at`.
   std::string Read(std::size_t at, std::size_t n) {
     std::string out;
-    for (std::size_t i = at; i < size_ && i < at + n; ++i) out += (*this)[i];
+    for (std::size_t i = at; i < size_ && i < at + n;) {
+      (*this)[i];  // loads the block holding i
+      const std::size_t take = std::min(start_ + block_.size(), at + n) - i;
+      if (take == 0 || i < start_) break;
+      out.append(block_, i - start_, take);
+      i += take;
+    }
     return out;
   }
 
@@ -205,10 +211,12 @@ Analysis Analyse(int fd, iso2709::Format format, iso2709::Encoding encoding) {
     case iso2709::Format::Text: {
       // A listing's records end with an empty line.
       char before = '\0';
-      for (std::size_t at = 0; at < data.size(); ++at) {
-        const char c = data[at];
-        if (c == '\n' && before == '\n') ++a.records;
-        before = c;
+      constexpr std::size_t kChunk = 1 << 16;
+      for (std::size_t at = 0; at < data.size(); at += kChunk) {
+        const std::string chunk = data.Read(at, kChunk);
+        if (!chunk.empty() && before == '\n' && chunk[0] == '\n') ++a.records;
+        for (std::size_t k = chunk.find("\n\n"); k != std::string::npos; k = chunk.find("\n\n", k + 1)) ++a.records;
+        before = chunk.empty() ? before : chunk.back();
       }
       a.refusal = MixRefusal(FamilyOfText(data.Read(0, 1 << 16)), encoding);
       return a;
