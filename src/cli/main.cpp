@@ -72,8 +72,9 @@ const Command kCommands[] = {
      "      that --map-by-name (and the window) map to each.\n"},
     {"tables", TablesCommand,
      "  tables FILE\n"
-     "      Lists the tables of an .xls, .mdb, .dbf, .csv, .tsv or .txt file that can be\n"
-     "      converted, one a line (a .dbf or text table is its own table).\n"},
+     "      Lists the tables of an .xls, .xlsx, .mdb, .accdb, .dbf, .csv, .tsv or .txt file\n"
+     "      that can be converted, one a line (a workbook's worksheets as NAME$, hidden ones\n"
+     "      too; a .dbf or text table is its own table).\n"},
     {"dump", DumpCommand,
      "  dump FILE [--table NAME]\n"
      "      Prints a table (default: the first) as tab-separated UTF-8 text: the field names,\n"

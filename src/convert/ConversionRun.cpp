@@ -257,13 +257,13 @@ class Output {
     }
     end_ = existing.appendAt;
     if (existing.appendAt < size) {
+      // An epilogue cut to be written again is not lost data; anything else is said.
+      const bool onlyEpilogue = !epilogue_.empty() && IsEpilogue(existing.appendAt, size);
       if (::ftruncate(fd_, existing.appendAt) != 0) {
         error_ = ErrorText(errno);
         return;
       }
-      // An epilogue cut to be written again is not lost data.
-      if (epilogue_.empty() || existing.records == 0 || !IsEpilogueCut(existing.appendAt, size))
-        cutBytes_ = size - existing.appendAt;
+      if (!onlyEpilogue) cutBytes_ = size - existing.appendAt;
       if (!epilogue_.empty() && !WriteAt(end_, epilogue_)) return;
     }
   }
@@ -330,8 +330,17 @@ class Output {
     }
     return true;
   }
-  // Whether [from, to) of the file held only the epilogue and white space (before it was cut).
-  bool IsEpilogueCut(off_t from, off_t to) const { return to - from <= static_cast<off_t>(epilogue_.size()) + 8; }
+  // Whether [from, to) of the file holds the epilogue and white space only.
+  bool IsEpilogue(off_t from, off_t to) const {
+    if (to - from > 4096) return false;
+    std::string bytes(static_cast<std::size_t>(to - from), '\0');
+    if (::pread(fd_, bytes.data(), bytes.size(), from) != static_cast<ssize_t>(bytes.size())) return false;
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!bytes.empty() && blank(bytes.back())) bytes.pop_back();
+    std::string_view want(epilogue_);
+    while (!want.empty() && blank(want.back())) want.remove_suffix(1);
+    return bytes == want;
+  }
 
   bool nowhere_ = false;
   int fd_ = -1;

@@ -359,13 +359,26 @@ TEST_F(Run, AppendsMarcXmlInsideTheCollection) {
   pclose(p);
   EXPECT_EQ(std::string(buf), "10\n");
 
-  // Killed inside the third record: what follows the second's end tag is cut.
+  // Killed inside the third record: what follows the second's end tag is cut, and said, however
+  // short.
   const std::size_t second = two.find("</record>\n", two.find("</record>\n") + 1) + 10;
-  std::ofstream(input_.outputPath, std::ios::binary | std::ios::trunc) << two.substr(0, second + 30);
+  for (const std::size_t partial : {30u, 3u}) {
+    std::ofstream(input_.outputPath, std::ios::binary | std::ios::trunc) << two.substr(0, second + partial);
+    r = RunConversion(input_);
+    EXPECT_EQ(r.existing, 2);
+    EXPECT_EQ(r.cutBytes, static_cast<std::int64_t>(partial));
+    EXPECT_EQ(count(Slurp(input_.outputPath), "<record>"), 7u);
+  }
+
+  // An empty collection (a run of no rows) is appended to without a word about cut bytes.
+  input_.table = std::make_shared<import::LoadedTable>(input_.table->FieldNames());
+  std::filesystem::remove(input_.outputPath);
+  EXPECT_EQ(RunConversion(input_).written, 0);
+  const std::string none = Slurp(input_.outputPath);
+  EXPECT_EQ(count(none, "<collection"), 1u);
   r = RunConversion(input_);
-  EXPECT_EQ(r.existing, 2);
-  EXPECT_EQ(r.cutBytes, 30);
-  EXPECT_EQ(count(Slurp(input_.outputPath), "<record>"), 7u);
+  EXPECT_EQ(r.cutBytes, 0);
+  EXPECT_EQ(Slurp(input_.outputPath), none);
 
   std::ofstream(input_.outputPath, std::ios::binary | std::ios::trunc) << "<html><body>not records</body></html>\n";
   r = RunConversion(input_);
