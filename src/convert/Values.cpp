@@ -100,16 +100,4 @@ std::string FoldForGbk(std::string_view value) {
   return out;
 }
 
-std::vector<std::string> NotInGbk(std::string_view value) {
-  std::vector<std::string> found;
-  for (std::size_t i = 0; i < value.size();) {
-    const std::size_t start = i;
-    const char32_t c = text::NextCodePoint(value, i);
-    if (text::GbkEncodes(c)) continue;
-    std::string ch(value.substr(start, i - start));
-    if (std::find(found.begin(), found.end(), ch) == found.end()) found.push_back(std::move(ch));
-  }
-  return found;
-}
-
 }  // namespace rowcaster::convert

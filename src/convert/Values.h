@@ -23,7 +23,5 @@ bool IsNoneValue(std::string_view trimmed);
 // Characters that GBK lacks but has a look-alike for (NBSP → blank, • ・ ･ → ·, dashes and
 // quotes under another code point) replaced by it.
 std::string FoldForGbk(std::string_view value);
-// The distinct characters of `value` that GBK cannot write, in order of appearance.
-std::vector<std::string> NotInGbk(std::string_view value);
 
 }  // namespace rowcaster::convert

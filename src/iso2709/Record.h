@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace rowcaster::iso2709 {
@@ -28,17 +27,6 @@ struct Record {
   // 24 characters; positions 0-4 (record length) and 12-16 (base address) are the writer's.
   std::string leader;
   std::vector<Field> fields;
-
-  // The first subfield `code` of the first field `tag`, or nothing.
-  const Subfield* Find(std::string_view tag, std::string_view code) const {
-    for (const Field& f : fields)
-      if (f.tag == tag) {
-        for (const Subfield& s : f.subfields)
-          if (s.code == code) return &s;
-        return nullptr;
-      }
-    return nullptr;
-  }
 };
 
 }  // namespace rowcaster::iso2709

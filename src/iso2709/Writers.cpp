@@ -23,23 +23,10 @@ constexpr std::string_view kXmlEpilogue = "</collection>\n";
 
 std::string LineNo(std::size_t line) { return line ? "第 " + std::to_string(line) + " 行：" : std::string(); }
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
-// Adds each character of `utf8` that `has` rejects to `chars`, once.
-template <typename Has>
-void CollectMissing(std::string_view utf8, Has has, std::string& chars) {
-  for (std::size_t i = 0; i < utf8.size();) {
-    const std::size_t start = i;
-    const char32_t c = text::NextCodePoint(utf8, i);
-    if (has(c)) continue;
-    const std::string_view ch = utf8.substr(start, i - start);
-    if (chars.find(ch) == std::string::npos) chars.append(ch);
-  }
+// Counts a character the output cannot hold, and names it once.
+void NoteUnencodable(WriteResult& result, std::string_view ch, std::size_t count = 1) {
+  result.unencodable += count;
+  if (result.unencodableChars.find(ch) == std::string::npos) result.unencodableChars.append(ch);
 }
 
 // XML 1.0 allows tab, line feed, carriage return and everything from U+0020 but U+FFFE and U+FFFF.
@@ -73,11 +60,7 @@ void AppendXmlEscaped(std::string& out, std::string_view utf8, WriteResult& resu
     if (entity || drop) {
       out.append(utf8.data() + run, i - run);
       if (entity) out += entity;
-      if (drop) {
-        ++result.unencodable;
-        const std::string_view ch = utf8.substr(i, len);
-        if (result.unencodableChars.find(ch) == std::string::npos) result.unencodableChars.append(ch);
-      }
+      if (drop) NoteUnencodable(result, utf8.substr(i, len));
       run = i + len;
     }
     i += len;
@@ -88,7 +71,7 @@ void AppendXmlEscaped(std::string& out, std::string_view utf8, WriteResult& resu
 }  // namespace
 
 std::optional<Encoding> EncodingNamed(std::string_view name) {
-  const std::string n = Lower(name);
+  const std::string n = text::AsciiLower(name);
   if (n == "gbk" || n == "cp936") return Encoding::Gbk;
   if (n == "gb18030") return Encoding::Gb18030;
   if (n == "utf-8" || n == "utf8") return Encoding::Utf8;
@@ -105,7 +88,7 @@ std::string_view NameOf(Encoding encoding) {
 }
 
 std::optional<Format> FormatNamed(std::string_view name) {
-  const std::string n = Lower(name);
+  const std::string n = text::AsciiLower(name);
   if (n == "iso2709" || n == "iso" || n == "marc") return Format::Iso2709;
   if (n == "marcxml" || n == "xml") return Format::MarcXml;
   if (n == "text" || n == "txt") return Format::Text;
@@ -160,7 +143,7 @@ class RecordWriter::Encoder {
         text::AppendGbk(out, utf8, &missing);
         if (missing) {
           result.unencodable += missing;
-          CollectMissing(utf8, text::GbkEncodes, result.unencodableChars);
+          for (const std::string& ch : text::NotInGbk(utf8)) NoteUnencodable(result, ch, 0);
         }
         return;
       }
@@ -236,22 +219,27 @@ std::string_view SubfieldData(const Field& f, const Subfield& s, Encoding encodi
 
 }  // namespace
 
+void RecordWriter::EncodeBody(const Field& f, WriteResult& result) {
+  body_.clear();
+  if (f.IsControl()) {
+    encoder_->Append(body_, f.data, result);
+    return;
+  }
+  std::string scratch;
+  encoder_->Append(body_, f.indicators, result);
+  for (const Subfield& s : f.subfields) {
+    body_ += kSubfieldMark;
+    encoder_->Append(body_, s.code, result);
+    encoder_->Append(body_, SubfieldData(f, s, encoding_, scratch), result);
+  }
+}
+
 WriteResult RecordWriter::AppendIso(const Record& record, std::string& out) {
   WriteResult result;
-  std::string directory, data, scratch;
+  std::string directory, data;
   directory.reserve(12 * record.fields.size());
   for (const Field& f : record.fields) {
-    body_.clear();
-    if (f.IsControl()) {
-      encoder_->Append(body_, f.data, result);
-    } else {
-      encoder_->Append(body_, f.indicators, result);
-      for (const Subfield& s : f.subfields) {
-        body_ += kSubfieldMark;
-        encoder_->Append(body_, s.code, result);
-        encoder_->Append(body_, SubfieldData(f, s, encoding_, scratch), result);
-      }
-    }
+    EncodeBody(f, result);
     const long long fieldLen = static_cast<long long>(body_.size()) + 1;
     if (fieldLen > kMaxFieldBytes)
       return {false,
@@ -282,44 +270,27 @@ WriteResult RecordWriter::AppendIso(const Record& record, std::string& out) {
   return result;
 }
 
-std::string RecordWriter::Leader(const Record& record, WriteResult& result) {
+std::string RecordWriter::Leader(const Record& record) {
   long long total = 24 + 1 + 1, base = 24 + 1;
-  std::string scratch;
-  WriteResult ignored;
+  WriteResult ignored;  // the record's own write counts what it cannot hold
   for (const Field& f : record.fields) {
-    std::size_t len = 1;
-    if (f.IsControl()) {
-      body_.clear();
-      encoder_->Append(body_, f.data, ignored);
-      len += body_.size();
-    } else {
-      body_.clear();
-      encoder_->Append(body_, f.indicators, ignored);
-      for (const Subfield& s : f.subfields) {
-        body_ += kSubfieldMark;
-        encoder_->Append(body_, s.code, ignored);
-        encoder_->Append(body_, SubfieldData(f, s, encoding_, scratch), ignored);
-      }
-      len += body_.size();
-    }
-    total += 12 + static_cast<long long>(len);
+    EncodeBody(f, ignored);
+    total += 12 + static_cast<long long>(body_.size()) + 1;
     base += 12;
   }
-  (void)result;
-  std::string leader = PadDigits(5, total);
-  if (leader.empty()) leader = "99999";
-  leader.append(record.leader, 5, 7);
-  std::string b = PadDigits(5, base);
-  leader += b.empty() ? "99999" : b;
-  leader.append(record.leader, 17, 7);
-  return leader;
+  // Past the five digits (possible outside ISO 2709) the leader says 99999.
+  const auto digits = [](long long n) {
+    const std::string d = PadDigits(5, n);
+    return d.empty() ? std::string("99999") : d;
+  };
+  return digits(total) + record.leader.substr(5, 7) + digits(base) + record.leader.substr(17, 7);
 }
 
 WriteResult RecordWriter::AppendXml(const Record& record, std::string& out) {
   WriteResult result;
   std::string scratch;
   out += "<record>\n  <leader>";
-  AppendXmlEscaped(out, Leader(record, result), result);
+  AppendXmlEscaped(out, Leader(record), result);
   out += "</leader>\n";
   for (const Field& f : record.fields) {
     if (f.IsControl()) {
@@ -352,14 +323,11 @@ WriteResult RecordWriter::AppendXml(const Record& record, std::string& out) {
 }
 
 std::string RecordWriter::ListingOf(const Record& record) {
-  WriteResult ignored;
   Record shown = record;
-  shown.leader = Leader(record, ignored);
-  if (encoding_ == Encoding::Utf8)
-    for (Field& f : shown.fields)
-      if (f.tag == "100")
-        for (Subfield& s : f.subfields)
-          if (s.code == "a") s.data = Utf8CharacterSets(s.data);
+  shown.leader = Leader(record);
+  std::string scratch;
+  for (Field& f : shown.fields)
+    for (Subfield& s : f.subfields) s.data = std::string(SubfieldData(f, s, encoding_, scratch));
   return Listing(shown);
 }
 

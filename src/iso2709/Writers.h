@@ -63,9 +63,11 @@ class RecordWriter {
   WriteResult AppendIso(const Record& record, std::string& out);
   WriteResult AppendXml(const Record& record, std::string& out);
   WriteResult AppendText(const Record& record, std::string& out);
+  // Encodes a field's body (indicators and subfields, or a control field's data) into body_.
+  void EncodeBody(const Field& f, WriteResult& result);
   // The leader with the record length and base address of the record's ISO 2709 form in the
   // writer's encoding (MARCXML: UTF-8).
-  std::string Leader(const Record& record, WriteResult& result);
+  std::string Leader(const Record& record);
 
   Format format_;
   Encoding encoding_;

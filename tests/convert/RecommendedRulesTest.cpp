@@ -9,6 +9,7 @@
 #include "convert/Recommended.h"
 #include "convert/TestCbk.h"
 #include "convert/Values.h"
+#include "platform/text/Gbk.h"
 
 namespace rowcaster::convert {
 namespace {
@@ -31,8 +32,8 @@ TEST(RecommendedValues, CleanedTrimmedAndNoneMadeEmpty) {
   for (const auto& [in, out] : cases) EXPECT_EQ(CleanValue(in), out) << in;
   EXPECT_EQ(OneLine("a\r\nb\nc\rd\te"), "a b c d e");
   EXPECT_EQ(FoldForGbk("A\xC2\xA0" "B•C・D—E‑F"), "A B·C·D—E-F");
-  EXPECT_EQ(NotInGbk("Müller 䶮𠀀 ö 书 ü"), (std::vector<std::string>{"䶮", "𠀀", "ö"}));  // GBK has ü
-  EXPECT_TRUE(NotInGbk("银行·会计").empty());
+  EXPECT_EQ(text::NotInGbk("Müller 䶮𠀀 ö 书 ü"), (std::vector<std::string>{"䶮", "𠀀", "ö"}));  // GBK has ü
+  EXPECT_TRUE(text::NotInGbk("银行·会计").empty());
 }
 
 TEST(RecommendedIsbn, AcceptsTheFormsTablesHold) {

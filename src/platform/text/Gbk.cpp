@@ -3,6 +3,7 @@
 
 #include <unicode/ucnv.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <cstdint>
@@ -184,6 +185,18 @@ bool AppendGbk(std::string& out, std::string_view utf8, std::size_t* unencodable
 }
 
 bool GbkEncodes(char32_t cp) { return cp < 0x80 || (cp <= 0xFFFF && !(cp >= 0xD800 && cp <= 0xDFFF) && Encoder().map[cp] != 0); }
+
+std::vector<std::string> NotInGbk(std::string_view utf8) {
+  std::vector<std::string> found;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const std::size_t start = i;
+    const char32_t c = NextCodePoint(utf8, i);
+    if (GbkEncodes(c)) continue;
+    std::string ch(utf8.substr(start, i - start));
+    if (std::find(found.begin(), found.end(), ch) == found.end()) found.push_back(std::move(ch));
+  }
+  return found;
+}
 
 std::optional<std::string> ToGbk(std::string_view utf8) {
   std::string out;

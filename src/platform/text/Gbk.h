@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rowcaster::text {
 
@@ -25,6 +26,9 @@ std::size_t GbkLength(std::string_view utf8);
 
 // True when code page 936 has the character (ASCII included).
 bool GbkEncodes(char32_t cp);
+
+// The distinct characters of `utf8` that GBK cannot write, in order of appearance.
+std::vector<std::string> NotInGbk(std::string_view utf8);
 
 // Decodes GBK bytes to UTF-8. A byte sequence that code page 936 does not define becomes U+FFFD.
 std::string FromGbk(std::string_view gbk);
