@@ -16,6 +16,7 @@
 #include "convert/Values.h"
 #include "iso2709/Listing.h"
 #include "platform/text/Gbk.h"
+#include "platform/text/Utf8.h"
 #include "platform/SystemError.h"
 
 namespace rowcaster::convert {
@@ -139,9 +140,7 @@ Family FamilyOfText(std::string_view bytes) {
   for (char c : bytes) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
   if (ascii) return Family::Unknown;
   // A block may end inside a character.
-  for (std::size_t cut = 0; cut < 4 && cut < bytes.size(); ++cut)
-    if (text::IsValidUtf8(bytes.substr(0, bytes.size() - cut))) return Family::Utf8;
-  return Family::Gb;
+  return text::IsValidUtf8(bytes.substr(0, bytes.size() - text::IncompleteUtf8Tail(bytes))) ? Family::Utf8 : Family::Gb;
 }
 
 std::string MixRefusal(Family found, iso2709::Encoding encoding) {
@@ -251,7 +250,8 @@ class Output {
       return;
     }
     if (size == 0 && !writer.Prologue().empty()) {
-      if (!WriteAt(0, std::string(writer.Prologue()) + epilogue_)) return;
+      const std::string both = std::string(writer.Prologue()) + epilogue_;
+      if (WriteAt(0, both) < both.size()) return;
       end_ = static_cast<off_t>(writer.Prologue().size());
       return;
     }
@@ -264,7 +264,7 @@ class Output {
         return;
       }
       if (!onlyEpilogue) cutBytes_ = size - existing.appendAt;
-      if (!epilogue_.empty() && !WriteAt(end_, epilogue_)) return;
+      if (WriteAt(end_, epilogue_) < epilogue_.size()) return;
     }
   }
   ~Output() {
@@ -283,28 +283,21 @@ class Output {
     if (nowhere_) return ends.size();
     const std::size_t size = bytes.size();
     bytes += epilogue_;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-      const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, end_ + static_cast<off_t>(done));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        error_ = ErrorText(n < 0 ? errno : ENOSPC);
-        const std::size_t whole = std::upper_bound(ends.begin(), ends.end(), std::min(done, size)) - ends.begin();
-        const std::size_t keep = whole ? ends[whole - 1] : 0;
-        if (::ftruncate(fd_, end_ + static_cast<off_t>(keep)) != 0) error_ += "（无法撤回未写完的记录）";
-        end_ += static_cast<off_t>(keep);
-        if (!epilogue_.empty()) {
-          const std::string message = error_;
-          WriteAt(end_, epilogue_);  // best effort: the disk may still be full
-          error_ = message;
-        }
-        bytes.resize(size);
-        return whole;
+    const std::size_t done = WriteAt(end_, bytes);
+    bytes.resize(size);
+    if (done < size + epilogue_.size()) {
+      const std::size_t whole = std::upper_bound(ends.begin(), ends.end(), std::min(done, size)) - ends.begin();
+      const std::size_t keep = whole ? ends[whole - 1] : 0;
+      if (::ftruncate(fd_, end_ + static_cast<off_t>(keep)) != 0) error_ += "（无法撤回未写完的记录）";
+      end_ += static_cast<off_t>(keep);
+      if (!epilogue_.empty()) {
+        const std::string message = error_;
+        WriteAt(end_, epilogue_);  // best effort: the disk may still be full
+        error_ = message;
       }
-      done += static_cast<std::size_t>(n);
+      return whole;
     }
     end_ += static_cast<off_t>(size);
-    bytes.resize(size);
     return ends.size();
   }
   bool Close() {
@@ -318,17 +311,19 @@ class Output {
   }
 
  private:
-  bool WriteAt(off_t at, const std::string& bytes) {
-    for (std::size_t done = 0; done < bytes.size();) {
+  // Writes `bytes` at `at`; returns how many were written, all of them unless error() says why.
+  std::size_t WriteAt(off_t at, std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
       const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, at + static_cast<off_t>(done));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
         error_ = ErrorText(n < 0 ? errno : ENOSPC);
-        return false;
+        break;
       }
       done += static_cast<std::size_t>(n);
     }
-    return true;
+    return done;
   }
   // Whether [from, to) of the file holds the epilogue and white space only.
   bool IsEpilogue(off_t from, off_t to) const {

@@ -68,17 +68,6 @@ class MemoryBytes : public ByteSource {
   std::size_t pos_ = 0;
 };
 
-// How many bytes at the end of `bytes` begin a UTF-8 character that goes on past it.
-std::size_t IncompleteTail(std::string_view bytes) {
-  for (std::size_t back = 1; back <= 3 && back <= bytes.size(); ++back) {
-    const auto b = static_cast<unsigned char>(bytes[bytes.size() - back]);
-    if ((b & 0xC0) == 0x80) continue;  // a continuation byte: look further back
-    const std::size_t need = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
-    return need > back ? back : 0;
-  }
-  return 0;
-}
-
 struct Encoding {
   std::string name;     // "UTF-8", "UTF-16LE", "UTF-16BE" or "GB18030"
   std::size_t bom = 0;  // bytes of the byte-order mark
@@ -98,7 +87,7 @@ Encoding FindEncoding(ByteSource& source) {
   std::size_t skip = e.bom;
   while (n > 0 || carried > 0) {
     const std::string_view text(block.data() + skip, carried + n - skip);
-    const std::size_t tail = n > 0 ? IncompleteTail(text) : 0;
+    const std::size_t tail = n > 0 ? text::IncompleteUtf8Tail(text) : 0;
     if (!text::IsValidUtf8(text.substr(0, text.size() - tail))) {
       if (e.bom) throw DataError("文本文件标明是 UTF-8，但内容不是有效的 UTF-8");
       return {"GB18030", 0};

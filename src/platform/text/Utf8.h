@@ -93,6 +93,18 @@ inline std::string_view TrimBlanks(std::string_view s) {
   return s;
 }
 
+// How many bytes at the end of `bytes` begin a UTF-8 character that goes on past it (a block of
+// text cut inside a character); 0 when it ends whole.
+inline std::size_t IncompleteUtf8Tail(std::string_view bytes) {
+  for (std::size_t back = 1; back <= 3 && back <= bytes.size(); ++back) {
+    const auto b = static_cast<unsigned char>(bytes[bytes.size() - back]);
+    if ((b & 0xC0) == 0x80) continue;  // a continuation byte: look further back
+    const std::size_t need = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+    return need > back ? back : 0;
+  }
+  return 0;
+}
+
 // `s` with the Latin capitals A to Z made small; other bytes as they are.
 inline std::string AsciiLower(std::string_view s) {
   std::string out(s);
