@@ -133,20 +133,26 @@ GsfInput* OpenPart(GsfInfile* zip, const std::string& part) {
   return gsf_infile_child_by_aname(zip, ptrs.data());
 }
 
+// A parser that hands the elements it reads to `state.handler`; a document type stops it.
+XML_Parser NewParser(ParseState& state) {
+  state.parser = XML_ParserCreate(nullptr);
+  if (!state.parser) throw std::bad_alloc();
+  XML_SetUserData(state.parser, &state);
+  XML_SetElementHandler(state.parser, OnStart, OnEnd);
+  XML_SetCharacterDataHandler(state.parser, OnText);
+  XML_SetStartDoctypeDeclHandler(state.parser, OnDoctype);
+  return state.parser;
+}
+
 // Parses a part of the package; false when the package has no such part.
 bool ParsePart(GsfInfile* zip, const std::string& part, XmlHandler& handler, const std::string& path) {
+  ParseState state{nullptr, &handler};
+  XML_Parser parser = NewParser(state);
   GsfInput* input = OpenPart(zip, part);
-  if (!input) return false;
-  XML_Parser parser = XML_ParserCreate(nullptr);
-  if (!parser) {
-    g_object_unref(input);
-    throw std::bad_alloc();
+  if (!input) {
+    XML_ParserFree(parser);
+    return false;
   }
-  ParseState state{parser, &handler};
-  XML_SetUserData(parser, &state);
-  XML_SetElementHandler(parser, OnStart, OnEnd);
-  XML_SetCharacterDataHandler(parser, OnText);
-  XML_SetStartDoctypeDeclHandler(parser, OnDoctype);
   std::string failure;
   for (;;) {
     // The part is inflated straight into the parser's buffer.
@@ -485,13 +491,8 @@ class SheetHandler : public XmlHandler {
 
 // Parses one piece of a worksheet's rows (whole <row> elements) as a document of its own.
 bool ParseRows(std::string_view rows, SheetHandler& handler) {
-  XML_Parser parser = XML_ParserCreate(nullptr);
-  if (!parser) throw std::bad_alloc();
-  ParseState state{parser, &handler};
-  XML_SetUserData(parser, &state);
-  XML_SetElementHandler(parser, OnStart, OnEnd);
-  XML_SetCharacterDataHandler(parser, OnText);
-  XML_SetStartDoctypeDeclHandler(parser, OnDoctype);
+  ParseState state{nullptr, &handler};
+  XML_Parser parser = NewParser(state);
   static constexpr std::string_view kOpen = "<rows>", kClose = "</rows>";
   const bool ok = XML_Parse(parser, kOpen.data(), kOpen.size(), XML_FALSE) == XML_STATUS_OK &&
                   XML_Parse(parser, rows.data(), static_cast<int>(rows.size()), XML_FALSE) == XML_STATUS_OK &&
@@ -513,7 +514,7 @@ std::optional<XlsxWorkbook::SheetData> XlsxWorkbook::ReadSheetInParallel(const S
   struct Piece {
     std::string rows;
     SheetData data;
-    bool ok = false, done = false;
+    bool done = false;
   };
   std::deque<Piece> pieces;  // in order; parsed ones are merged from the front
   std::mutex mutex;
@@ -537,7 +538,6 @@ std::optional<XlsxWorkbook::SheetData> XlsxWorkbook::ReadSheetInParallel(const S
       const bool ok = ParseRows(piece->rows, h);
       {
         std::lock_guard<std::mutex> lock(mutex);
-        piece->ok = ok;
         piece->done = true;
         piece->rows = std::string();
         if (!ok) failed = true;
@@ -574,8 +574,9 @@ std::optional<XlsxWorkbook::SheetData> XlsxWorkbook::ReadSheetInParallel(const S
       return;
     }
     std::unique_lock<std::mutex> lock(mutex);
-    room.wait(lock, [&] { mergeFront(lock); return failed || pieces.size() < inFlight; });
-    pieces.push_back({std::move(rows), {}, false, false});
+    // Only this thread merges: what is parsed at the front makes room for the new piece.
+    for (mergeFront(lock); !failed && pieces.size() >= inFlight; mergeFront(lock)) room.wait(lock);
+    pieces.push_back({std::move(rows), {}, false});
     lock.unlock();
     ready.notify_one();
   };
