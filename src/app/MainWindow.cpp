@@ -428,7 +428,7 @@ convert::RunInput MainWindow::CurrentRunInput() {
   in.rules = rules_;
   in.agencyCode = profile_.agencyCode;
   in.format = profile_.format;
-  in.encoding = profile_.encoding.value_or(iso2709::DefaultEncoding(in.format));
+  in.encoding = convert::ProfileEncoding(profile_);
   if (!pinyin_) pinyin_ = std::make_shared<convert::PinyinSource>(convert::PinyinSource::FromFile(DataDirFor(exeDir_) + "/pinyin.dat"));
   in.pinyin = pinyin_;
   return in;

@@ -121,7 +121,7 @@ std::optional<RunArgs> ReadRunArgs(std::vector<std::string> argv, bool preview) 
   // An encoding asked for wins; a format asked for without one takes its own.
   input.encoding = encoding ? *encoding
                    : format ? iso2709::DefaultEncoding(input.format)
-                            : profile.encoding.value_or(iso2709::DefaultEncoding(input.format));
+                            : convert::ProfileEncoding(profile);
   if (const std::string why = iso2709::Unsupported(input.format, input.encoding); !why.empty())
     throw UsageError{std::string(command) + ": " + why};
 

@@ -76,9 +76,9 @@ int IsoCommand(std::vector<std::string> argv) {
     }
   }
   const Clock clock = ClockFrom(now);
-  iso2709::RecordWriter writer(format, encoding.value_or(iso2709::DefaultEncoding(format)));
-  if (const std::string why = iso2709::Unsupported(format, encoding.value_or(writer.encoding())); !why.empty())
-    throw UsageError{"iso: " + why};
+  const iso2709::Encoding chosen = encoding.value_or(iso2709::DefaultEncoding(format));
+  if (const std::string why = iso2709::Unsupported(format, chosen); !why.empty()) throw UsageError{"iso: " + why};
+  iso2709::RecordWriter writer(format, chosen);
 
   static char outBuf[1 << 16];
   std::setvbuf(stdout, outBuf, _IOFBF, sizeof outBuf);

@@ -68,8 +68,7 @@ int ProfileCommand(std::vector<std::string> argv) {
     }
   }
   if (!file) throw UsageError{"profile save FILE [options]"};
-  if (const std::string why = iso2709::Unsupported(profile.format, profile.encoding.value_or(iso2709::DefaultEncoding(profile.format)));
-      !why.empty())
+  if (const std::string why = iso2709::Unsupported(profile.format, convert::ProfileEncoding(profile)); !why.empty())
     throw UsageError{"profile save: " + why};
   std::string error;
   if (!convert::SaveProfile(profile, *file, error)) {

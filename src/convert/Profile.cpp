@@ -110,8 +110,7 @@ std::optional<Profile> ParseProfile(std::string_view text, std::string& error) {
         return std::nullopt;
       }
     }
-    if (const std::string why = iso2709::Unsupported(p.format, p.encoding.value_or(iso2709::DefaultEncoding(p.format)));
-        !why.empty()) {
+    if (const std::string why = iso2709::Unsupported(p.format, ProfileEncoding(p)); !why.empty()) {
       error = why;
       return std::nullopt;
     }
@@ -193,5 +192,7 @@ std::vector<std::string> ProfileMapping(const Profile& p, const std::vector<std:
 std::string ProfileTemplate(const Profile& p) {
   return p.templateText.empty() ? std::string(DefaultTemplate(p.rules)) : p.templateText;
 }
+
+iso2709::Encoding ProfileEncoding(const Profile& p) { return p.encoding.value_or(iso2709::DefaultEncoding(p.format)); }
 
 }  // namespace rowcaster::convert

@@ -55,4 +55,7 @@ std::vector<std::string> ProfileMapping(const Profile& profile, const std::vecto
 // The template a run uses under the profile.
 std::string ProfileTemplate(const Profile& profile);
 
+// The encoding the profile's records are written in: its own, else its format's.
+iso2709::Encoding ProfileEncoding(const Profile& profile);
+
 }  // namespace rowcaster::convert
