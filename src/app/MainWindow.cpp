@@ -488,16 +488,22 @@ void MainWindow::StratConvert_Click() {
 }
 
 bool MainWindow::AskHowToWrite(convert::RunInput& in) {
-  const convert::ExistingOutput existing = convert::InspectOutput(in.outputPath, in.format, in.encoding);
-  if (!existing.refusal.empty()) {
-    const ui::Answer a = ui_.Message(in.outputPath + "：\r\n" + existing.refusal + "。\r\n\r\n要替换这个文件吗？它原有的内容将被删除。",
+  const output::ExistingOutput existing = output::InspectOutput(in.outputPath, in.format, in.encoding);
+  const std::string held = existing.records > 0 ? "它原有的 " + std::to_string(existing.records) + " 条记录将被删除。" : "它原有的内容将被删除。";
+  if (existing.refusal != output::Refusal::None) {
+    const ui::Answer a = ui_.Message(in.outputPath + "：\r\n" + output::RefusalText(existing, in.encoding) +
+                                         "。\r\n\r\n要替换这个文件吗？" + held,
                                      convert::kFriendlyTitle, ui::Icon::Question, ui::Buttons::NoYes);
     if (a != ui::Answer::Yes) return false;
     in.replace = true;
   } else if (existing.records > 0) {
-    const ui::Answer a = ui_.Message("输出文件 " + in.outputPath + " 里已有 " + std::to_string(existing.records) +
-                                         " 条记录。\r\n\r\n是：把新记录追加在后面\r\n否：替换这个文件，原有记录删除\r\n取消：不转换",
-                                     convert::kFriendlyTitle, ui::Icon::Question, ui::Buttons::YesNoCancel);
+    // A second run of the same table would only double the records: cancelling is the default.
+    const bool again = convert::RepeatsExistingRecords(in, existing);
+    const ui::Answer a = ui_.Message(
+        "输出文件 " + in.outputPath + " 里已有 " + std::to_string(existing.records) + " 条记录。" +
+            (again ? "\r\n它开头的记录和这次要写的记录相同：这张表可能已经转换过，追加会使记录重复。" : "") +
+            "\r\n\r\n是：把新记录追加在后面\r\n否：替换这个文件，原有记录删除\r\n取消：不转换",
+        convert::kFriendlyTitle, ui::Icon::Question, again ? ui::Buttons::CancelYesNo : ui::Buttons::YesNoCancel);
     if (a == ui::Answer::Cancel) return false;
     in.replace = a == ui::Answer::No;
   }

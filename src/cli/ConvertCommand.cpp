@@ -195,6 +195,11 @@ int ConvertCommand(std::vector<std::string> argv) {
   }
   if (r.outcome == convert::RunOutcome::PathMissing || r.outcome == convert::RunOutcome::RequiredMissing)
     return kExitFailed;
+  if (r.refused) {
+    std::fprintf(stderr, "%s holds %lld records and was left as it was; --overwrite replaces it\n", input.outputPath.c_str(),
+                 static_cast<long long>(r.existing));
+    return kExitFailed;
+  }
   if (r.existing > 0)
     std::fprintf(stderr, "appended to %s after the %lld records it held (--overwrite replaces them)\n",
                  input.outputPath.c_str(), static_cast<long long>(r.existing));

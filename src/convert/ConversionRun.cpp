@@ -1,11 +1,7 @@
 #include "convert/ConversionRun.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -15,9 +11,7 @@
 
 #include "convert/Values.h"
 #include "iso2709/Listing.h"
-#include "platform/text/Gbk.h"
-#include "platform/text/Utf8.h"
-#include "platform/SystemError.h"
+#include "output/OutputFile.h"
 
 namespace rowcaster::convert {
 namespace {
@@ -30,319 +24,6 @@ struct RowResult {
   std::vector<std::string> warnings;  // with a record
   std::string title, isbn;            // only when there is something to report
   std::size_t unencodable = 0;        // characters the output's encoding could not hold
-};
-
-// Where the records of an existing output file end: the record lengths must chain from the start
-// to a record terminator each. Line ends between records are tolerated.
-struct ExistingRecords {
-  bool iso2709 = true;     // false: the file does not begin with a record
-  off_t wholeEnd = 0;      // the end of the last whole record (or tolerated line end)
-  std::int64_t count = 0;  // whole records
-  std::string first;       // the first whole record
-};
-
-// The bytes of a file, read a block at a time as they are asked for: an output file of a million
-// records is checked without holding it in memory.
-class BlockReader {
- public:
-  explicit BlockReader(int fd) : fd_(fd) {
-    const off_t end = ::lseek(fd, 0, SEEK_END);
-    size_ = end > 0 ? static_cast<std::size_t>(end) : 0;
-  }
-  std::size_t size() const { return size_; }
-  // The byte at `at` (< size()); 0 when it cannot be read.
-  char operator[](std::size_t at) {
-    if (at < start_ || at >= start_ + block_.size()) Load(at - at % kBlock);
-    return at - start_ < block_.size() ? block_[at - start_] : '\0';
-  }
-  // Up to `n` bytes from `at`.
-  std::string Read(std::size_t at, std::size_t n) {
-    std::string out;
-    for (std::size_t i = at; i < size_ && i < at + n;) {
-      (*this)[i];  // loads the block holding i
-      const std::size_t take = std::min(start_ + block_.size(), at + n) - i;
-      if (take == 0 || i < start_) break;
-      out.append(block_, i - start_, take);
-      i += take;
-    }
-    return out;
-  }
-
- private:
-  static constexpr std::size_t kBlock = 1 << 16;
-  void Load(std::size_t start) {
-    start_ = start;
-    block_.resize(std::min(kBlock, size_ - start));
-    std::size_t done = 0;
-    while (done < block_.size()) {
-      const ssize_t n = ::pread(fd_, block_.data() + done, block_.size() - done, static_cast<off_t>(start + done));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      done += static_cast<std::size_t>(n);
-    }
-    block_.resize(done);
-  }
-  int fd_;
-  std::size_t size_ = 0, start_ = 0;
-  std::string block_;
-};
-
-// The leader of a record begun at `at`, as far as the data go: the record length, indicator and
-// subfield code counts 2 and 2, the base address of data.
-bool LeaderSoFar(BlockReader& data, std::size_t at) {
-  for (std::size_t i = 0; i < 17 && at + i < data.size(); ++i) {
-    const char c = data[at + i];
-    if ((i < 5 || i >= 12) && (c < '0' || c > '9')) return false;
-    if ((i == 10 || i == 11) && c != '2') return false;
-  }
-  return true;
-}
-
-ExistingRecords ScanRecords(BlockReader& data) {
-  ExistingRecords found;
-  std::size_t at = 0;
-  while (at < data.size()) {
-    const char c = data[at];
-    if (c == '\r' || c == '\n') {
-      found.wholeEnd = static_cast<off_t>(++at);
-      continue;
-    }
-    std::size_t length = 0;
-    bool digits = at + 5 <= data.size();
-    for (std::size_t i = 0; digits && i < 5; ++i) {
-      const char d = data[at + i];
-      digits = d >= '0' && d <= '9';
-      length = length * 10 + static_cast<std::size_t>(d - '0');
-    }
-    const bool whole = digits && length >= 25 && at + length <= data.size() && data[at + length - 1] == '\x1D';
-    if (!whole) {
-      // Before the first whole record only the start of a record that was being written may
-      // stand: a leader as far as it goes.
-      if (found.count == 0 && !(digits && length >= 25 && at + length > data.size() && LeaderSoFar(data, at)))
-        found.iso2709 = false;
-      break;
-    }
-    if (found.count == 0) found.first = data.Read(at, length);
-    at += length;
-    found.wholeEnd = static_cast<off_t>(at);
-    ++found.count;
-  }
-  return found;
-}
-
-// The encoding records already written are in, as far as their bytes tell: text that is not
-// ASCII is UTF-8 when it decodes as UTF-8 (Chinese text in GBK practically never does), else GBK
-// or GB18030. (100 $a cannot tell: templates say "50" there for GBK too.)
-enum class Family { Unknown, Gb, Utf8 };
-
-Family FamilyOfText(std::string_view bytes) {
-  bool ascii = true;
-  for (char c : bytes) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-  if (ascii) return Family::Unknown;
-  // A block may end inside a character.
-  return text::IsValidUtf8(bytes.substr(0, bytes.size() - text::IncompleteUtf8Tail(bytes))) ? Family::Utf8 : Family::Gb;
-}
-
-std::string MixRefusal(Family found, iso2709::Encoding encoding) {
-  const bool utf8 = encoding == iso2709::Encoding::Utf8;
-  if (found == Family::Unknown || (found == Family::Utf8) == utf8) return {};
-  return std::string("输出文件里已有的记录是 ") + (utf8 ? "GBK/GB18030" : "UTF-8") + " 编码，不能在其后追加 " +
-         std::string(iso2709::NameOf(encoding)) + " 编码的记录：一个文件里的记录只能有一种编码，否则读的程序会把一部分读错。请换一个输出文件，或者选择替换";
-}
-
-// Where appending to an existing file starts, and what is there.
-struct Analysis {
-  std::int64_t records = 0;
-  off_t appendAt = 0;  // everything from here on is cut before appending
-  std::string refusal;
-};
-
-constexpr std::string_view kCollectionEnd = "</collection>";
-constexpr std::string_view kRecordEnd = "</record>";
-
-Analysis Analyse(int fd, iso2709::Format format, iso2709::Encoding encoding) {
-  Analysis a;
-  BlockReader data(fd);
-  a.appendAt = static_cast<off_t>(data.size());
-  if (data.size() == 0) return a;
-  switch (format) {
-    case iso2709::Format::Iso2709: {
-      const ExistingRecords existing = ScanRecords(data);
-      if (!existing.iso2709) {
-        a.refusal = "这个文件不是 ISO 2709 记录文件，不能在其后追加记录";
-        return a;
-      }
-      a.records = existing.count;
-      a.appendAt = existing.wholeEnd;
-      a.refusal = MixRefusal(existing.count ? FamilyOfText(existing.first) : Family::Unknown, encoding);
-      return a;
-    }
-    case iso2709::Format::MarcXml: {
-      // Records are counted by their end tags; appending goes in before the collection's end tag
-      // (or, when a run was killed before writing it, after the last whole record).
-      std::size_t collectionEnd = std::string::npos, recordEnd = std::string::npos;
-      std::string window;
-      constexpr std::size_t kChunk = 1 << 16;
-      for (std::size_t at = 0; at < data.size(); at += kChunk) {
-        const std::size_t keep = std::min(window.size(), kCollectionEnd.size());
-        window.erase(0, window.size() - keep);
-        const std::size_t base = at - keep;
-        window += data.Read(at, kChunk);
-        for (std::size_t k = window.find(kRecordEnd); k != std::string::npos; k = window.find(kRecordEnd, k + 1))
-          if (base + k + kRecordEnd.size() > (recordEnd == std::string::npos ? 0 : recordEnd)) {
-            ++a.records;
-            recordEnd = base + k + kRecordEnd.size();
-          }
-        if (const std::size_t k = window.rfind(kCollectionEnd); k != std::string::npos) collectionEnd = base + k;
-      }
-      const std::string head = data.Read(0, 256);
-      if (head.find("<collection") == std::string::npos && head.find(":collection") == std::string::npos) {
-        a.refusal = "这个文件不是 MARCXML 记录集合，不能在其后追加记录";
-      } else if (collectionEnd != std::string::npos && (recordEnd == std::string::npos || collectionEnd > recordEnd)) {
-        a.appendAt = static_cast<off_t>(collectionEnd);
-      } else if (recordEnd != std::string::npos) {
-        a.appendAt = static_cast<off_t>(recordEnd + (data[recordEnd] == '\n' ? 1 : 0));
-      } else {
-        a.refusal = "这个 MARCXML 文件没有结尾，不能在其后追加记录";
-      }
-      return a;
-    }
-    case iso2709::Format::Text: {
-      // A listing's records end with an empty line.
-      char before = '\0';
-      constexpr std::size_t kChunk = 1 << 16;
-      for (std::size_t at = 0; at < data.size(); at += kChunk) {
-        const std::string chunk = data.Read(at, kChunk);
-        if (!chunk.empty() && before == '\n' && chunk[0] == '\n') ++a.records;
-        for (std::size_t k = chunk.find("\n\n"); k != std::string::npos; k = chunk.find("\n\n", k + 1)) ++a.records;
-        before = chunk.empty() ? before : chunk.back();
-      }
-      a.refusal = MixRefusal(FamilyOfText(data.Read(0, 1 << 16)), encoding);
-      return a;
-    }
-  }
-  return a;
-}
-
-// Writes records whole: a write that cannot complete is cut back to the last whole record, so the
-// file never ends inside a record; the data reach the disk before the run reports success. A
-// format with an epilogue (MARCXML's end tag) has it written after every batch, so the file is
-// whole between batches too.
-class Output {
- public:
-  // With `nowhere` nothing is opened or written, and every record counts as written (a dry run).
-  explicit Output(const RunInput& input) : nowhere_(input.dryRun) {
-    if (nowhere_) return;
-    const iso2709::RecordWriter writer(input.format, input.encoding);
-    epilogue_ = writer.Epilogue();
-    fd_ = ::open(input.outputPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | (input.replace ? O_TRUNC : 0), 0644);
-    if (fd_ < 0) {
-      error_ = ErrorText(errno);
-      return;
-    }
-    // Never append after a partial record: a run killed mid-write left one, and everything
-    // appended after it would be unreadable.
-    const off_t size = ::lseek(fd_, 0, SEEK_END);
-    const Analysis existing = Analyse(fd_, input.format, input.encoding);
-    existing_ = existing.records;
-    if (!existing.refusal.empty()) {
-      error_ = existing.refusal;
-      return;
-    }
-    if (size == 0 && !writer.Prologue().empty()) {
-      const std::string both = std::string(writer.Prologue()) + epilogue_;
-      if (WriteAt(0, both) < both.size()) return;
-      end_ = static_cast<off_t>(writer.Prologue().size());
-      return;
-    }
-    end_ = existing.appendAt;
-    if (existing.appendAt < size) {
-      // An epilogue cut to be written again is not lost data; anything else is said.
-      const bool onlyEpilogue = !epilogue_.empty() && IsEpilogue(existing.appendAt, size);
-      if (::ftruncate(fd_, existing.appendAt) != 0) {
-        error_ = ErrorText(errno);
-        return;
-      }
-      if (!onlyEpilogue) cutBytes_ = size - existing.appendAt;
-      if (WriteAt(end_, epilogue_) < epilogue_.size()) return;
-    }
-  }
-  ~Output() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  bool ok() const { return nowhere_ || (fd_ >= 0 && error_.empty()); }
-  const std::string& error() const { return error_; }
-  // Bytes of a partial record cut from the end of the existing file.
-  std::int64_t cutBytes() const { return cutBytes_; }
-  // Whole records the file held before.
-  std::int64_t existing() const { return existing_; }
-
-  // Writes the records `bytes`, which end at the offsets `ends`; returns how many are whole in the
-  // file. On a failure the file keeps the whole ones and error() says why.
-  std::size_t Write(std::string& bytes, const std::vector<std::size_t>& ends) {
-    if (nowhere_) return ends.size();
-    const std::size_t size = bytes.size();
-    bytes += epilogue_;
-    const std::size_t done = WriteAt(end_, bytes);
-    bytes.resize(size);
-    if (done < size + epilogue_.size()) {
-      const std::size_t whole = std::upper_bound(ends.begin(), ends.end(), std::min(done, size)) - ends.begin();
-      const std::size_t keep = whole ? ends[whole - 1] : 0;
-      if (::ftruncate(fd_, end_ + static_cast<off_t>(keep)) != 0) error_ += "（无法撤回未写完的记录）";
-      end_ += static_cast<off_t>(keep);
-      if (!epilogue_.empty()) {
-        const std::string message = error_;
-        WriteAt(end_, epilogue_);  // best effort: the disk may still be full
-        error_ = message;
-      }
-      return whole;
-    }
-    end_ += static_cast<off_t>(size);
-    return ends.size();
-  }
-  bool Close() {
-    if (nowhere_) return true;
-    if (fd_ < 0) return false;
-    if (::fsync(fd_) != 0 && errno != EINVAL && error_.empty()) error_ = ErrorText(errno);
-    const int rc = ::close(fd_);
-    fd_ = -1;
-    if (rc != 0 && error_.empty()) error_ = ErrorText(errno);
-    return error_.empty();
-  }
-
- private:
-  // Writes `bytes` at `at`; returns how many were written, all of them unless error() says why.
-  std::size_t WriteAt(off_t at, std::string_view bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-      const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, at + static_cast<off_t>(done));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        error_ = ErrorText(n < 0 ? errno : ENOSPC);
-        break;
-      }
-      done += static_cast<std::size_t>(n);
-    }
-    return done;
-  }
-  // Whether [from, to) of the file holds the epilogue and white space only.
-  bool IsEpilogue(off_t from, off_t to) const {
-    if (to - from > 4096) return false;
-    std::string bytes(static_cast<std::size_t>(to - from), '\0');
-    if (::pread(fd_, bytes.data(), bytes.size(), from) != static_cast<ssize_t>(bytes.size())) return false;
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!bytes.empty() && blank(bytes.back())) bytes.pop_back();
-    std::string_view want(epilogue_);
-    while (!want.empty() && blank(want.back())) want.remove_suffix(1);
-    return bytes == want;
-  }
-
-  bool nowhere_ = false;
-  int fd_ = -1;
-  off_t end_ = 0;
-  std::int64_t cutBytes_ = 0, existing_ = 0;
-  std::string epilogue_;
-  std::string error_;
 };
 
 // The columns that feed each parameter: the last mapping row holding a code wins.
@@ -624,18 +305,48 @@ std::string PreviewText(const RowPreview& preview) {
   return out;
 }
 
-ExistingOutput InspectOutput(const std::string& path, iso2709::Format format, iso2709::Encoding encoding) {
-  ExistingOutput found;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return found;
-  found.exists = true;
-  const off_t size = ::lseek(fd, 0, SEEK_END);
-  found.bytes = size > 0 ? size : 0;
-  const Analysis a = Analyse(fd, format, encoding);
-  ::close(fd);
-  found.records = a.records;
-  found.refusal = a.refusal;
-  return found;
+namespace {
+
+// A record's fields as compared between runs.
+std::optional<std::vector<iso2709::Field>> ComparableFields(std::string_view bytes, iso2709::Encoding encoding) {
+  iso2709::Record record;
+  if (!iso2709::ReadRecord(bytes, record, encoding)) return std::nullopt;
+  std::vector<iso2709::Field> fields;
+  for (iso2709::Field& f : record.fields) {
+    if (f.tag == "001" || f.tag == "005") continue;
+    if (f.tag == "100")
+      for (iso2709::Subfield& sub : f.subfields)
+        if (sub.code == "a") sub.data.replace(0, std::min<std::size_t>(8, sub.data.size()), 8, ' ');
+    f.line = 0;
+    fields.push_back(std::move(f));
+  }
+  return fields;
+}
+
+bool SameFields(const std::vector<iso2709::Field>& a, const std::vector<iso2709::Field>& b) {
+  const auto same = [](const iso2709::Field& x, const iso2709::Field& y) {
+    if (x.tag != y.tag || x.indicators != y.indicators || x.data != y.data || x.subfields.size() != y.subfields.size())
+      return false;
+    for (std::size_t k = 0; k < x.subfields.size(); ++k)
+      if (x.subfields[k].code != y.subfields[k].code || x.subfields[k].data != y.subfields[k].data) return false;
+    return true;
+  };
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), same);
+}
+
+}  // namespace
+
+bool RepeatsExistingRecords(const RunInput& input, const output::ExistingOutput& existing) {
+  if (input.format != iso2709::Format::Iso2709 || !input.table) return false;
+  const std::size_t n = std::min(existing.firstRecords.size(), input.table->RowCount());
+  if (n == 0) return false;
+  for (std::size_t row = 0; row < n; ++row) {
+    const RowPreview preview = PreviewRow(input, static_cast<std::int64_t>(row));
+    const auto mine = ComparableFields(preview.record, input.encoding);
+    const auto theirs = ComparableFields(existing.firstRecords[row], input.encoding);
+    if (!mine || !theirs || !SameFields(*mine, *theirs)) return false;
+  }
+  return true;
 }
 
 RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
@@ -643,9 +354,10 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
   result.outcome = CheckRun(input);
   if (result.outcome != RunOutcome::Finished) return result;
   // The output file, appended to; a file that cannot be opened stops the run before any row.
-  Output out(input);
+  output::OutputFile out({input.outputPath, input.format, input.encoding, input.replace, input.dryRun});
   result.cutBytes = out.cutBytes();
-  result.existing = out.existing();
+  result.existing = out.existing().records;
+  result.refused = out.existing().refusal != output::Refusal::None;
   if (!out.ok()) {
     result.outcome = RunOutcome::OutputFailed;
     result.outputError = out.error();

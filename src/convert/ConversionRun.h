@@ -12,6 +12,7 @@
 #include "convert/Composition.h"
 #include "iso2709/Writers.h"
 #include "import/LoadedTable.h"
+#include "output/ExistingOutput.h"
 #include "platform/Clock.h"
 #include "platform/ui/Ui.h"
 
@@ -42,17 +43,6 @@ struct RunInput {
   bool replace = false;  // empty an existing output file first instead of appending to it
 };
 
-// What the chosen output file holds before a run.
-struct ExistingOutput {
-  bool exists = false;
-  std::int64_t bytes = 0;
-  std::int64_t records = 0;  // whole records found (ISO 2709, MARCXML)
-  // Why records of this run cannot be appended to it (another encoding, not a record file); the
-  // empty text when they can.
-  std::string refusal;
-};
-ExistingOutput InspectOutput(const std::string& path, iso2709::Format format, iso2709::Encoding encoding);
-
 enum class RunOutcome {
   PathMissing,     // the output path is empty; the window puts the focus on its path button
   RequiredMissing, // title, ISBN or price is not mapped (the recommended rules need the title only)
@@ -80,6 +70,7 @@ struct RunResult {
   std::int64_t cutBytes = 0; // a partial record cut from the end of the existing output file
   std::int64_t warned = 0;   // records written with warnings
   std::int64_t existing = 0; // records the output file held before, appended to
+  bool refused = false;      // with OutputFailed: the file's records cannot be appended to (untouched)
   std::int64_t unencodable = 0;     // characters the encoding could not hold, over all rows
   std::int64_t unencodableRows = 0; // rows with such characters
   std::vector<RowReport> report;  // every failed or warned row, in row order
@@ -119,6 +110,11 @@ struct RowPreview {
 RowPreview PreviewRow(const RunInput& input, std::int64_t row);  // row from 0
 // The listing (or the failure) followed by the warnings, as a person reads them.
 std::string PreviewText(const RowPreview& preview);
+
+// Whether the first records `existing` holds are the ones this run would write first (the same
+// table converted again). Compared field by field without what differs from run to run: the
+// record's id (001), its time (005) and the date it was entered (100 $a/0-7).
+bool RepeatsExistingRecords(const RunInput& input, const output::ExistingOutput& existing);
 
 // Runs the conversion. The checks' messages are the caller's to show (MessageFor); nothing here
 // shows a window.

@@ -2,21 +2,10 @@
 
 #include <unicode/ucnv.h>
 
+#include "iso2709/Decoder.h"
 #include "platform/text/Gbk.h"
 
 namespace rowcaster::iso2709 {
-namespace {
-
-bool Digits(std::string_view s, std::size_t& value) {
-  value = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + static_cast<std::size_t>(c - '0');
-  }
-  return !s.empty();
-}
-
-}  // namespace
 
 bool ReadRecord(std::string_view bytes, Record& record, Encoding encoding) {
   const auto decode = [encoding](std::string_view b) {
@@ -30,24 +19,19 @@ bool ReadRecord(std::string_view bytes, Record& record, Encoding encoding) {
     return out;
   };
   record = {};
-  std::size_t length = 0, base = 0;
-  if (bytes.size() < 25 || !Digits(bytes.substr(0, 5), length) || length != bytes.size() || bytes.back() != '\x1D' ||
-      !Digits(bytes.substr(12, 5), base) || base > bytes.size())
-    return false;
+  const Frame frame = FrameRecord(bytes);
+  if (frame.framing != Framing::Whole || frame.length != bytes.size()) return false;
   record.leader = std::string(bytes.substr(0, 24));
-  for (std::size_t d = 24; d + 12 <= base - 1; d += 12) {
-    std::size_t fieldLength = 0, start = 0;
-    if (!Digits(bytes.substr(d + 3, 4), fieldLength) || !Digits(bytes.substr(d + 7, 5), start)) return false;
-    if (base + start + fieldLength > bytes.size() || fieldLength == 0) return false;
-    std::string_view body = bytes.substr(base + start, fieldLength - 1);  // without its terminator
+  for (const DirectoryEntry& e : Directory(bytes, frame.base)) {
+    std::string_view body = bytes.substr(frame.base + e.start, e.length - 1);  // without its terminator
     Field f;
-    f.tag = std::string(bytes.substr(d, 3));
+    f.tag = std::string(e.tag);
     if (f.tag < "010") {
       f.data = decode(body);
     } else {
       f.indicators = std::string(body.substr(0, 2));
-      for (std::size_t at = body.find('\x1F'); at != std::string_view::npos;) {
-        const std::size_t next = body.find('\x1F', at + 1);
+      for (std::size_t at = body.find(kSubfieldDelimiter); at != std::string_view::npos;) {
+        const std::size_t next = body.find(kSubfieldDelimiter, at + 1);
         const std::string_view sub = body.substr(at + 1, next == std::string_view::npos ? next : next - at - 1);
         if (!sub.empty()) f.subfields.push_back({std::string(sub.substr(0, 1)), decode(sub.substr(1))});
         at = next;

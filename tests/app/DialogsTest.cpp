@@ -45,8 +45,8 @@ TEST(Dialogs, TheQuitQuestionHasChineseButtons) {
   EXPECT_EQ(buttons, (QStringList{"否(&N)", "是(&Y)"}));
 }
 
-// Enter gives each question's default: Yes to append, No where Yes would destroy a file; Escape
-// cancels the three-way question.
+// Enter gives each question's default: Yes to append, No where Yes would destroy a file, Cancel
+// where the file already holds this run's records; Escape cancels the three-way questions.
 TEST(Dialogs, QuestionsDefaultToTheSafeAnswer) {
   ASSERT_TRUE(InstallChineseQtTexts());
   QtUi ui;
@@ -58,7 +58,9 @@ TEST(Dialogs, QuestionsDefaultToTheSafeAnswer) {
   const Case cases[] = {{Buttons::YesNoCancel, Qt::Key_Return, Answer::Yes},
                         {Buttons::YesNoCancel, Qt::Key_Escape, Answer::Cancel},
                         {Buttons::NoYes, Qt::Key_Return, Answer::No},
-                        {Buttons::NoYes, Qt::Key_Escape, Answer::No}};
+                        {Buttons::NoYes, Qt::Key_Escape, Answer::No},
+                        {Buttons::CancelYesNo, Qt::Key_Return, Answer::Cancel},
+                        {Buttons::CancelYesNo, Qt::Key_Escape, Answer::Cancel}};
   for (const Case& c : cases) {
     WhenOpen<QMessageBox>([key = c.key](QMessageBox* box) {
       QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);

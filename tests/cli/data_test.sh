@@ -82,6 +82,16 @@ check "appending says so" "$(grep -c 'after the 2 records it held' "$work/err")"
 check "and appends" "$(tr -cd '\035' < "$work/wide.gbk" | wc -c)" 4
 "$cli" convert "$work/wide.csv" --map-by-name --encoding utf-8 --overwrite -o "$work/wide.gbk" 2>/dev/null
 check "--overwrite replaces" "$(tr -cd '\035' < "$work/wide.gbk" | wc -c)" 2
+# A record whose length is one short (counted in characters) stops the run before the file is
+# touched; the records are counted all the same.
+"$cli" convert "$work/wide.csv" --map-by-name --overwrite -o "$work/damaged.iso" 2>/dev/null
+perl -0777 -pi -e 'my @r = split /(?<=\x1D)/; $r[0] =~ s/^(\d{5})/sprintf("%05d", $1 - 1)/e; $_ = join "", @r, @r' "$work/damaged.iso"
+sum=$(md5sum < "$work/damaged.iso")
+"$cli" convert "$work/wide.csv" --map-by-name -o "$work/damaged.iso" 2>"$work/err"; rc=$?
+check "a record that does not chain stops the run" "$rc" 1
+check "the file is left as it was" "$(md5sum < "$work/damaged.iso")" "$sum"
+check "saying which record" "$(grep -c '第 1 条记录的长度不对，文件没有改动' "$work/err")" 1
+check "and how many the file holds" "$(grep -c 'holds 4 records and was left as it was' "$work/err")" 1
 "$cli" convert "$work/wide.csv" --map-by-name --format text -o "$work/wide.list" 2>/dev/null
 "$cli" convert "$work/wide.csv" --map-by-name --format text -o "$work/wide.list" 2>"$work/err"
 check "a listing counts its records when appended to" "$(grep -c 'after the 2 records it held' "$work/err")" 1

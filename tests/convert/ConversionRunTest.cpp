@@ -291,6 +291,75 @@ TEST_F(Run, AppendsOnlyAfterWholeRecords) {
   }
 }
 
+// Only a record cut short at the very end is cut. A record that does not chain to the next (a
+// length counted in characters, a damaged directory, a stray byte) leaves the file untouched, the
+// records still counted by their terminators.
+TEST_F(Run, NeverCutsWholeRecords) {
+  ASSERT_EQ(RunConversion(input_).written, 5);
+  const std::vector<std::string> recs = Records(Slurp(input_.outputPath));
+  ASSERT_EQ(recs.size(), 5u);
+  const auto join = [](const std::vector<std::string>& parts) {
+    std::string out;
+    for (const auto& p : parts) out += p;
+    return out;
+  };
+  const auto withLength = [](std::string rec, long long length) {
+    rec.replace(0, 5, iso2709::PadDigits(5, length));
+    return rec;
+  };
+  std::vector<std::string> shortLength = recs, longLength = recs, badDirectory = recs, stray = recs, unterminated = recs;
+  shortLength[1] = withLength(recs[1], static_cast<long long>(recs[1].size()) - 1);
+  longLength[1] = withLength(recs[1], static_cast<long long>(recs[1].size()) + 1);
+  badDirectory[1][24 + 12 + 4] = 'x';  // the second entry's field length
+  stray[2] = "x" + recs[2];
+  unterminated[4] = withLength(recs[4].substr(0, recs[4].size() - 1), static_cast<long long>(recs[4].size()) - 1);
+  std::vector<std::string> longAtEnd = recs;
+  longAtEnd[4] = withLength(recs[4], static_cast<long long>(recs[4].size()) + 10);
+  const std::string five = join(recs);
+  struct Case {
+    const char* what;
+    std::string existing;
+    std::int64_t records;  // as counted before the run
+    std::int64_t damaged;  // the record named; 0: the run appends
+    const char* says;
+  };
+  const Case cases[] = {
+      {"a length one too small", join(shortLength), 5, 2, "第 2 条记录的长度不对"},
+      {"a length one too large", join(longLength), 5, 2, "第 2 条记录的长度不对"},
+      {"a damaged directory", join(badDirectory), 5, 2, "第 2 条记录的目录不对"},
+      {"a stray byte between records", join(stray), 5, 3, "第 3 条记录的位置上有不属于记录的字节"},
+      {"the last record without its terminator", join(unterminated), 5, 5, "第 5 条记录没有记录结束符"},
+      {"the last length past the end, its terminator there", join(longAtEnd), 5, 5, "第 5 条记录的长度不对"},
+      {"text after the last record", five + "见附件\r\n", 5, 6, "第 6 条记录的位置上"},
+      {"a record cut short after five", five + recs[0].substr(0, 300), 5, 0, ""},
+      {"the last record one byte short", five.substr(0, five.size() - 1), 4, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::ofstream(input_.outputPath, std::ios::binary | std::ios::trunc) << c.existing;
+    const output::ExistingOutput found = output::InspectOutput(input_.outputPath, input_.format, input_.encoding);
+    EXPECT_EQ(found.records, c.records);
+    EXPECT_EQ(found.damagedRecord, c.damaged);
+    const RunResult r = RunConversion(input_);
+    const std::string after = Slurp(input_.outputPath);
+    if (c.damaged > 0) {
+      EXPECT_EQ(found.refusal, output::Refusal::Damaged);
+      EXPECT_EQ(r.outcome, RunOutcome::OutputFailed);
+      EXPECT_EQ(r.written, 0);
+      EXPECT_EQ(after, c.existing) << "a file whose records do not chain is left as it was";
+      const std::string text = MessageFor(r, input_)->text;
+      EXPECT_NE(text.find(std::string("输出文件里") + c.says), std::string::npos) << text;
+      EXPECT_NE(text.find("文件没有改动。请换一个输出文件，或选择替换"), std::string::npos) << text;
+      continue;
+    }
+    EXPECT_EQ(r.outcome, RunOutcome::Finished);
+    EXPECT_EQ(r.existing, c.records);
+    EXPECT_EQ(after.size() - five.size(), static_cast<std::size_t>(found.appendAt)) << "only the partial tail was cut";
+    EXPECT_EQ(after.substr(0, static_cast<std::size_t>(found.appendAt)), c.existing.substr(0, static_cast<std::size_t>(found.appendAt)));
+    EXPECT_EQ(Records(after).size(), static_cast<std::size_t>(c.records) + 5);
+  }
+}
+
 // Records of one encoding are never appended to records of another; replacing is always possible.
 TEST_F(Run, AppendsOnlyRecordsOfTheFilesEncoding) {
   using iso2709::Encoding;
@@ -312,8 +381,9 @@ TEST_F(Run, AppendsOnlyRecordsOfTheFilesEncoding) {
     ASSERT_EQ(RunConversion(input_).written, 5);
     const std::string before = Slurp(input_.outputPath);
     input_.encoding = c.second;
-    EXPECT_EQ(InspectOutput(input_.outputPath, input_.format, input_.encoding).records, 5);
-    EXPECT_EQ(InspectOutput(input_.outputPath, input_.format, input_.encoding).refusal.empty(), c.appends);
+    const output::ExistingOutput found = output::InspectOutput(input_.outputPath, input_.format, input_.encoding);
+    EXPECT_EQ(found.records, 5);
+    EXPECT_EQ(found.refusal == output::Refusal::None, c.appends);
     RunResult r = RunConversion(input_);
     if (c.appends) {
       EXPECT_EQ(r.outcome, RunOutcome::Finished);

@@ -37,9 +37,9 @@ Answer QtUi::Message(const std::string& text, const std::string& title, Icon ico
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
-  } else if (buttons == Buttons::YesNoCancel) {
+  } else if (buttons == Buttons::YesNoCancel || buttons == Buttons::CancelYesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    box.setDefaultButton(QMessageBox::Yes);
+    box.setDefaultButton(buttons == Buttons::YesNoCancel ? QMessageBox::Yes : QMessageBox::Cancel);
     box.setEscapeButton(QMessageBox::Cancel);
   } else {
     box.setStandardButtons(QMessageBox::Ok);

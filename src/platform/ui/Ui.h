@@ -9,8 +9,9 @@
 namespace rowcaster::ui {
 
 enum class Icon { Information, Error, Question, Warning };
-// NoYes: Yes and No with No the default (a question whose Yes destroys something).
-enum class Buttons { Ok, YesNo, YesNoCancel, NoYes };
+// NoYes: Yes and No with No the default (a question whose Yes destroys something); CancelYesNo:
+// Yes, No and Cancel with Cancel the default (where going on would most likely be a mistake).
+enum class Buttons { Ok, YesNo, YesNoCancel, NoYes, CancelYesNo };
 enum class Answer { Ok, Yes, No, Cancel };
 
 class Ui {
@@ -56,7 +57,14 @@ class ScriptedUi : public Ui {
   Answer Message(const std::string& text, const std::string& title, Icon icon, Buttons buttons,
                  const std::string& details = {}) override {
     messages.push_back({text, title, icon, buttons, details});
-    if (messageAnswers.empty()) return buttons == Buttons::Ok ? Answer::Ok : buttons == Buttons::NoYes ? Answer::No : Answer::Yes;
+    if (messageAnswers.empty()) {
+      switch (buttons) {
+        case Buttons::Ok: return Answer::Ok;
+        case Buttons::NoYes: return Answer::No;
+        case Buttons::CancelYesNo: return Answer::Cancel;
+        default: return Answer::Yes;
+      }
+    }
     const Answer a = messageAnswers.front();
     messageAnswers.pop_front();
     return a;

@@ -1,0 +1,201 @@
+#include "output/ExistingOutput.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <string_view>
+
+#include "iso2709/Decoder.h"
+#include "platform/BlockReader.h"
+#include "platform/text/Gbk.h"
+#include "platform/text/Utf8.h"
+
+namespace rowcaster::output {
+namespace {
+
+using iso2709::Framing;
+
+// The encoding family of records already written, as far as their bytes tell: text that is not
+// ASCII is UTF-8 when it decodes as UTF-8 (Chinese text in GBK practically never does), else GBK
+// or GB18030. (100 $a cannot tell: templates say "50" there for GBK too.)
+enum class Family { Unknown, Gb, Utf8 };
+
+Family FamilyOfText(std::string_view bytes) {
+  bool ascii = true;
+  for (char c : bytes) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  if (ascii) return Family::Unknown;
+  // A block may end inside a character.
+  return text::IsValidUtf8(bytes.substr(0, bytes.size() - text::IncompleteUtf8Tail(bytes))) ? Family::Utf8 : Family::Gb;
+}
+
+void CheckFamily(Family found, iso2709::Encoding encoding, ExistingOutput& e) {
+  const bool utf8 = encoding == iso2709::Encoding::Utf8;
+  if (found == Family::Unknown || (found == Family::Utf8) == utf8) return;
+  e.refusal = Refusal::OtherEncoding;
+  e.utf8Records = found == Family::Utf8;
+}
+
+std::int64_t CountOf(BlockReader& data, char c, std::size_t from) {
+  std::int64_t n = 0;
+  for (std::size_t at = data.Find(c, from); at < data.size(); at = data.Find(c, at + 1)) ++n;
+  return n;
+}
+
+// A record at `at` that does not chain: nothing is cut, and the records are counted by their
+// terminators from there on.
+void MarkDamaged(BlockReader& data, std::size_t at, Framing framing, std::int64_t whole, ExistingOutput& e) {
+  e.refusal = Refusal::Damaged;
+  e.damagedRecord = whole + 1;
+  const std::int64_t terminated = CountOf(data, iso2709::kRecordTerminator, at);
+  e.records = whole + terminated;
+  switch (framing) {
+    case Framing::NotARecord: e.damage = Damage::StrayBytes; break;
+    case Framing::BadDirectory: e.damage = Damage::Directory; break;
+    default:
+      e.damage = terminated == 0 ? Damage::NoTerminator : Damage::Length;
+      if (terminated == 0) ++e.records;
+      break;
+  }
+}
+
+// The record lengths must chain from the start to a record terminator each; line ends between
+// records are tolerated. Only a record cut short at the very end is left for the writer to cut.
+void ScanIso2709(BlockReader& data, iso2709::Encoding encoding, ExistingOutput& e) {
+  std::size_t at = 0;
+  std::int64_t whole = 0;
+  while (at < data.size()) {
+    const char c = data[at];
+    if (c == '\r' || c == '\n') {
+      e.appendAt = static_cast<std::int64_t>(++at);
+      continue;
+    }
+    const std::string head = data.Read(at, 5);
+    std::size_t declared = 5;
+    if (head.size() == 5 && head.find_first_not_of("0123456789") == std::string::npos)
+      declared = std::max<std::size_t>(5, std::stoul(head));
+    const std::string bytes = data.Read(at, declared);
+    const iso2709::Frame frame = iso2709::FrameRecord(bytes);
+    if (frame.framing == Framing::Whole) {
+      if (e.firstRecords.size() < kFirstRecordsKept) e.firstRecords.push_back(bytes);
+      ++whole;
+      at += frame.length;
+      e.appendAt = static_cast<std::int64_t>(at);
+      continue;
+    }
+    if (frame.framing == Framing::Partial) {
+      e.partialBytes = static_cast<std::int64_t>(data.size() - at);
+      break;
+    }
+    if (whole == 0 && frame.framing == Framing::NotARecord) {
+      e.refusal = Refusal::NotIso2709;
+      return;
+    }
+    MarkDamaged(data, at, frame.framing, whole, e);
+    return;
+  }
+  e.records = whole;
+  if (!e.firstRecords.empty()) CheckFamily(FamilyOfText(e.firstRecords.front()), encoding, e);
+}
+
+constexpr std::string_view kCollectionEnd = "</collection>";
+constexpr std::string_view kRecordEnd = "</record>";
+
+// Records are counted by their end tags; appending goes in before the collection's end tag (or,
+// when a run was killed before writing it, after the last whole record).
+void ScanMarcXml(BlockReader& data, ExistingOutput& e) {
+  std::size_t collectionEnd = std::string::npos, recordEnd = std::string::npos;
+  std::string window;
+  constexpr std::size_t kChunk = 1 << 16;
+  for (std::size_t at = 0; at < data.size(); at += kChunk) {
+    const std::size_t keep = std::min(window.size(), kCollectionEnd.size());
+    window.erase(0, window.size() - keep);
+    const std::size_t base = at - keep;
+    window += data.Read(at, kChunk);
+    for (std::size_t k = window.find(kRecordEnd); k != std::string::npos; k = window.find(kRecordEnd, k + 1))
+      if (base + k + kRecordEnd.size() > (recordEnd == std::string::npos ? 0 : recordEnd)) {
+        ++e.records;
+        recordEnd = base + k + kRecordEnd.size();
+      }
+    if (const std::size_t k = window.rfind(kCollectionEnd); k != std::string::npos) collectionEnd = base + k;
+  }
+  const std::string head = data.Read(0, 256);
+  if (head.find("<collection") == std::string::npos && head.find(":collection") == std::string::npos) {
+    e.refusal = Refusal::NotMarcXml;
+  } else if (collectionEnd != std::string::npos && (recordEnd == std::string::npos || collectionEnd > recordEnd)) {
+    e.appendAt = static_cast<std::int64_t>(collectionEnd);
+  } else if (recordEnd != std::string::npos) {
+    e.appendAt = static_cast<std::int64_t>(recordEnd + (data[recordEnd] == '\n' ? 1 : 0));
+  } else {
+    e.refusal = Refusal::UnendedMarcXml;
+  }
+}
+
+// A listing's records end with an empty line.
+void ScanListing(BlockReader& data, iso2709::Encoding encoding, ExistingOutput& e) {
+  char before = '\0';
+  constexpr std::size_t kChunk = 1 << 16;
+  for (std::size_t at = 0; at < data.size(); at += kChunk) {
+    const std::string chunk = data.Read(at, kChunk);
+    if (!chunk.empty() && before == '\n' && chunk[0] == '\n') ++e.records;
+    for (std::size_t k = chunk.find("\n\n"); k != std::string::npos; k = chunk.find("\n\n", k + 1)) ++e.records;
+    before = chunk.empty() ? before : chunk.back();
+  }
+  CheckFamily(FamilyOfText(data.Read(0, 1 << 16)), encoding, e);
+}
+
+std::string Damaged(const ExistingOutput& e) {
+  const std::string n = std::to_string(e.damagedRecord);
+  std::string what;
+  switch (e.damage) {
+    case Damage::Directory: what = "第 " + n + " 条记录的目录不对"; break;
+    case Damage::StrayBytes: what = "第 " + n + " 条记录的位置上有不属于记录的字节"; break;
+    case Damage::NoTerminator: what = "第 " + n + " 条记录没有记录结束符"; break;
+    default: what = "第 " + n + " 条记录的长度不对"; break;
+  }
+  return "输出文件里" + what + "，文件没有改动。请换一个输出文件，或选择替换";
+}
+
+}  // namespace
+
+ExistingOutput InspectOpenOutput(int fd, iso2709::Format format, iso2709::Encoding encoding) {
+  ExistingOutput e;
+  e.exists = true;
+  BlockReader data(fd);
+  e.bytes = static_cast<std::int64_t>(data.size());
+  e.appendAt = e.bytes;
+  if (data.size() == 0) return e;
+  switch (format) {
+    case iso2709::Format::Iso2709:
+      e.appendAt = 0;
+      ScanIso2709(data, encoding, e);
+      break;
+    case iso2709::Format::MarcXml: ScanMarcXml(data, e); break;
+    case iso2709::Format::Text: ScanListing(data, encoding, e); break;
+  }
+  return e;
+}
+
+ExistingOutput InspectOutput(const std::string& path, iso2709::Format format, iso2709::Encoding encoding) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return {};
+  ExistingOutput e = InspectOpenOutput(fd, format, encoding);
+  ::close(fd);
+  return e;
+}
+
+std::string RefusalText(const ExistingOutput& e, iso2709::Encoding encoding) {
+  switch (e.refusal) {
+    case Refusal::None: return {};
+    case Refusal::NotIso2709: return "这个文件不是 ISO 2709 记录文件，不能在其后追加记录";
+    case Refusal::NotMarcXml: return "这个文件不是 MARCXML 记录集合，不能在其后追加记录";
+    case Refusal::UnendedMarcXml: return "这个 MARCXML 文件没有结尾，不能在其后追加记录";
+    case Refusal::OtherEncoding:
+      return std::string("输出文件里已有的记录是 ") + (e.utf8Records ? "UTF-8" : "GBK/GB18030") + " 编码，不能在其后追加 " +
+             std::string(iso2709::NameOf(encoding)) +
+             " 编码的记录：一个文件里的记录只能有一种编码，否则读的程序会把一部分读错。请换一个输出文件，或者选择替换";
+    case Refusal::Damaged: return Damaged(e);
+  }
+  return {};
+}
+
+}  // namespace rowcaster::output
