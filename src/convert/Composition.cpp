@@ -155,7 +155,7 @@ std::shared_ptr<const CompiledTemplate> Compile(const std::string& text) {
 }  // namespace
 
 std::string ComposeWorkForm(SubfieldValues& v, const CompositionContext& context) {
-  for (std::string& value : v) value = OneLine(value);
+  for (std::string& value : v) value = ClassicOneLine(value);
   // The price and the year.
   v[d010d] = NormalisePrice(v[d010d]);
   const std::string year = PublicationYear(v[d210d]);

@@ -41,6 +41,22 @@ std::string OneLine(std::string_view value) {
   return out;
 }
 
+std::string ClassicOneLine(std::string_view value) {
+  if (value.find_first_of("\r\n") == std::string_view::npos) return std::string(value);
+  std::string out;
+  out.reserve(value.size());
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const char c = value[i];
+    if (c == '\r' && i + 1 < value.size() && value[i + 1] == '\n') continue;  // the LF makes the blank
+    if (c == '\n') {
+      out += ' ';
+    } else if (c != '\r') {
+      out += c;
+    }
+  }
+  return out;
+}
+
 bool IsNoneValue(std::string_view v) {
   // Words of "none" are short; anything longer can only be an image file name.
   if (v.size() > 12 && v.find('.') == std::string_view::npos) return false;

@@ -7,9 +7,14 @@
 
 namespace rowcaster::convert {
 
-// Both rule sets: a value's line breaks (CR LF, LF, CR) and tabs each become one blank, so a value
-// stays on its template line (nothing after a line break is lost, no line of its own is made).
+// A value's line breaks (CR LF, LF, CR) and tabs each become one blank, so a value stays on its
+// template line (nothing after a line break is lost, no line of its own is made): the recommended
+// rules' values, and the texts of the tab-separated row report.
 std::string OneLine(std::string_view value);
+
+// The classic rules' values: a line break (CR LF or LF) becomes one blank so the value stays on its
+// template line; a lone CR is dropped, as the work form's lines drop it; a tab stays.
+std::string ClassicOneLine(std::string_view value);
 
 // `s` without blanks (ASCII, U+3000, NBSP, tab) at either end.
 std::string_view TrimWide(std::string_view s);

@@ -6,6 +6,7 @@
 
 #include "TestPaths.h"
 #include "convert/TestCbk.h"
+#include "iso2709/Listing.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/Utf8.h"
 
@@ -133,8 +134,8 @@ TEST_F(Compose, AValueThatLooksLikeALaterPlaceholderIsReplacedToo) {
   EXPECT_EQ(WorkForm({{d606a, "主题{300a}"}, {d300a, "注"}})[1], "606 0  |a 主题{300a}");
 }
 
-// A cell's line breaks and tabs become blanks: nothing after a break is lost, no record fails, and
-// a line that starts with three digits cannot become a field of its own.
+// A cell's line breaks become blanks: nothing after a break is lost, no record fails, and a line
+// that starts with three digits cannot become a field of its own.
 TEST_F(Compose, LineBreaksInsideAValueStayInsideItsField) {
   struct Case {
     Param param;
@@ -143,7 +144,7 @@ TEST_F(Compose, LineBreaksInsideAValueStayInsideItsField) {
   const Case cases[] = {
       {d300a, "第一行\r\n第二行", "300    |a 第一行 第二行"},
       {d300a, "第一行\n\n第三行", "300    |a 第一行  第三行"},
-      {d330a, "简介\t另一列\r", "330    |a 简介 另一列 "},
+      {d330a, "简介\t另一列\r", "330    |a 简介\t另一列"},
       {d300a, "附注\r\n701    |a 假人|4著", "300    |a 附注 701    |a 假人|4著"},
       {d300a, "附注\n200 1  |a 假书名", "300    |a 附注 200 1  |a 假书名"},
   };
@@ -160,6 +161,79 @@ TEST_F(Compose, LineBreaksInsideAValueStayInsideItsField) {
   ASSERT_EQ(r.status, iso2709::BuildStatus::Built) << r.description;
   const std::string directory = r.record.substr(24, r.record.find('\x1E') - 24);
   for (std::size_t i = 0; i + 12 <= directory.size(); i += 12) EXPECT_NE(directory.substr(i, 3), "701");
+}
+
+// The row's record under `rules`, written in `encoding` and read back: its field lines as the
+// listing gives them ("300    $a text"), the leader left out.
+std::vector<std::string> WrittenFieldLines(SubfieldValues v, CompositionContext c, Rules rules,
+                                           iso2709::Encoding encoding) {
+  c.rules = rules;
+  c.templateText = std::string(DefaultTemplate(rules));
+  c.encoding = encoding;
+  iso2709::Record record;
+  std::vector<std::string> warnings;
+  const iso2709::Built built = ComposeRecord(v, c, record, warnings);
+  EXPECT_EQ(built.status, iso2709::BuildStatus::Built) << built.description;
+  iso2709::RecordWriter writer(iso2709::Format::Iso2709, encoding);
+  std::string bytes;
+  EXPECT_TRUE(writer.Append(record, bytes).ok);
+  iso2709::Record back;
+  EXPECT_TRUE(iso2709::ReadRecord(bytes, back, encoding));
+  const std::string listing = iso2709::Listing(back);
+  std::vector<std::string> lines;
+  for (std::size_t start = listing.find('\n') + 1; start < listing.size();) {
+    const std::size_t end = listing.find('\n', start);
+    lines.push_back(listing.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+// Under the classic rules a line break (LF, CR LF) in a cell is one blank, a tab stays a tab and a
+// lone CR is dropped; the recommended rules make each of the three a blank. Both hold for the
+// record as written in GBK and in UTF-8.
+TEST_F(Compose, TabsAndCarriageReturnsInValuesByRules) {
+  struct Case {
+    Param param;
+    std::string value, classic, recommended;
+  };
+  const Case cases[] = {
+      {d200a, "书\t名", "200 1  $a 书\t名 $A shu ming", "200 1  $a 书 名 $A shu ming"},
+      {d300a, "附注\t", "300    $a 附注\t", "300    $a 附注"},
+      {d300a, "附注\r另一", "300    $a 附注另一", "300    $a 附注 另一"},
+      {d300a, "附注\r", "300    $a 附注", "300    $a 附注"},
+      {d300a, "\r附注", "300    $a 附注", "300    $a 附注"},
+      {d300a, "附注\r\n另一", "300    $a 附注 另一", "300    $a 附注 另一"},
+      {d300a, "附注\n另一", "300    $a 附注 另一", "300    $a 附注 另一"},
+      {d300a, "附注\r\r\n另一", "300    $a 附注 另一", "300    $a 附注  另一"},
+      {d300a, "附注\n\r另一", "300    $a 附注 另一", "300    $a 附注  另一"},
+      {d330a, "简介\t另一列\r", "330    $a 简介\t另一列", "330    $a 简介 另一列"},
+  };
+  for (const Case& c : cases) {
+    for (const Rules rules : {Rules::Classic, Rules::Recommended}) {
+      for (const auto encoding : {iso2709::Encoding::Gbk, iso2709::Encoding::Utf8}) {
+        SCOPED_TRACE(::testing::Message() << c.value << " " << RulesName(rules) << " " << iso2709::NameOf(encoding));
+        SubfieldValues v;
+        v[d200a] = "书";
+        v[c.param] = c.value;
+        const auto lines = WrittenFieldLines(v, context_, rules, encoding);
+        const std::string& want = rules == Rules::Classic ? c.classic : c.recommended;
+        EXPECT_NE(std::find(lines.begin(), lines.end(), want), lines.end()) << ::testing::PrintToString(lines);
+        const std::string tag = want.substr(0, 3);
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(tag); }),
+                  1);
+      }
+    }
+  }
+  // A value that is only a lone CR is empty under both rules: its line is left out.
+  for (const Rules rules : {Rules::Classic, Rules::Recommended}) {
+    SubfieldValues v;
+    v[d200a] = "书";
+    v[d300a] = "\r";
+    const auto lines = WrittenFieldLines(v, context_, rules, iso2709::Encoding::Gbk);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.starts_with("300"); }), 0)
+        << RulesName(rules);
+  }
 }
 
 TEST(RightMarc, KeepsOnlyWellFormedLines) {

@@ -484,6 +484,23 @@ TEST_F(Run, ReportsCharactersTheEncodingLacks) {
   EXPECT_EQ(MessageFor(r, input_)->text, " 恭喜，数据已转换完毕！");
 }
 
+// Under the classic rules a title keeps its tab in the record and loses a lone CR; the row report,
+// itself tab-separated, shows both as blanks.
+TEST_F(Run, AClassicTitleKeepsItsTabButTheReportShowsABlank) {
+  auto table = std::make_shared<import::LoadedTable>(std::vector<std::string>{"200a", "010a", "010d"});
+  table->AppendRow(std::vector<std::string>{"䶮\t书\r名", "7-5327-1", "10"});  // 䶮: a warning, so a report
+  input_.table = table;
+  input_.mapping = {"200a", "010a", "010d"};
+  const RunResult r = RunConversion(input_);
+  EXPECT_EQ(r.written, 1);
+  ASSERT_EQ(r.report.size(), 1u);
+  EXPECT_EQ(r.report[0].title, "䶮 书 名");
+  const std::string report = ReportText(r);
+  const std::string row = report.substr(report.find('\n') + 1);
+  EXPECT_EQ(std::count(row.begin(), row.end(), '\t'), 4) << report;
+  EXPECT_NE(Slurp(input_.outputPath).find("\x1F" "a?\t" + *text::ToGbk("书名") + "\x1F"), std::string::npos);
+}
+
 // Whatever a row throws becomes that row's failure; the run goes on.
 TEST_F(Run, AnExceptionInARowFailsOnlyThatRow) {
   for (const int threads : {1, 3}) {
