@@ -4,6 +4,7 @@
 // rowcaster-cli profile show NAME|FILE
 
 #include <cstdio>
+#include <filesystem>
 
 #include "cli/Args.h"
 #include "cli/Commands.h"
@@ -31,11 +32,11 @@ int ProfileCommand(std::vector<std::string> argv) {
   }
   if (verb != "save") throw UsageError{"profile save FILE [options] | profile show NAME|FILE"};
   convert::Profile profile;
-  std::optional<std::string> file;
+  std::optional<std::string> file, name;
   const std::string list = mapping::DefaultMarcCodeList();
   while (!args.Done()) {
     if (auto n = args.Option("--name")) {
-      profile.name = *n;
+      name = n;
     } else if (auto r = args.Option("--rules")) {
       profile.rules = RulesOption(*r);
     } else if (auto t = args.Option("--template")) {
@@ -68,6 +69,8 @@ int ProfileCommand(std::vector<std::string> argv) {
     }
   }
   if (!file) throw UsageError{"profile save FILE [options]"};
+  // Unnamed, a profile is called after its file (书商目录.json: 书商目录).
+  profile.name = name ? *name : std::filesystem::path(*file).stem().string();
   if (const std::string why = iso2709::Unsupported(profile.format, convert::ProfileEncoding(profile)); !why.empty())
     throw UsageError{"profile save: " + why};
   std::string error;
