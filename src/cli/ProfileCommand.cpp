@@ -27,7 +27,10 @@ int ProfileCommand(std::vector<std::string> argv) {
       std::fprintf(stderr, "%s\n", error.c_str());
       return kExitFailed;
     }
-    std::fputs(convert::ProfileJson(*profile).c_str(), stdout);
+    // The template the profile is used with, even when it follows its rule set's (null in a file).
+    convert::Profile shown = *profile;
+    shown.templateText = convert::ProfileTemplate(*profile);
+    std::fputs(convert::ProfileJson(shown).c_str(), stdout);
     return kExitOk;
   }
   if (verb != "save") throw UsageError{"profile save FILE [options] | profile show NAME|FILE"};

@@ -65,8 +65,8 @@ const Command kCommands[] = {
      "          [--agency CODE] [--map COL=CODE ...] [--map-by-name] [--encoding E] [--format F]\n"
      "  profile show NAME|FILE\n"
      "      Writes a conversion profile (JSON) from the options, named NAME or else after the\n"
-     "      file (书商目录.json: 书商目录), or prints one (标准, 推荐 or a file). COL is a column\n"
-     "      name, or a number from 1 for the column's position.\n"},
+     "      file (书商目录.json: 书商目录), or prints one (标准, 推荐 or a file) with the template it\n"
+     "      uses. COL is a column name, or a number from 1 for the column's position.\n"},
     {"codes", CodesCommand,
      "  codes\n"
      "      Lists the 38 subfield codes a column can feed, with their names and the column names\n"
