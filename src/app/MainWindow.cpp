@@ -178,8 +178,9 @@ void MainWindow::RestoreSession() {
   if (settings.contains("template")) Text2->setPlainText(settings.value("template").toString());
   if (settings.contains("mapping")) {
     if (auto edits = convert::ParseProfile(ui::S(settings.value("mapping").toString()), error))
-      profile_.mapping = std::move(edits->mapping);
+      remembered_ = std::move(edits->mapping);
   }
+  ShowOutputKind();
 }
 
 void MainWindow::UseProfile(convert::Profile profile, const std::string& source) {
@@ -188,8 +189,30 @@ void MainWindow::UseProfile(convert::Profile profile, const std::string& source)
   profile_ = std::move(profile);
   profileSource_ = source;
   QSettings().setValue("profile", ui::Q(source));
-  if (const auto table = content_->Table()) mapping_->SetFields(table->FieldNames(), convert::ProfileMapping(profile_, table->FieldNames()));
+  remembered_.clear();  // a profile chosen now says how columns are mapped
+  if (const auto table = content_->Table()) MapTable(table->FieldNames());
   ShowRulesInCaption();
+  ShowOutputKind();
+}
+
+void MainWindow::MapTable(const std::vector<std::string>& names) {
+  const bool standard = rules_ == convert::Rules::Classic && (profileSource_.empty() || profileSource_ == convert::kStandardProfile);
+  convert::ProfileMatch match = convert::MatchProfile(profile_, names, standard ? std::vector<convert::ProfileColumn>{} : remembered_);
+  // The recommended rules also map the columns whose names say what they hold.
+  if (rules_ == convert::Rules::Recommended) mapping::MapByColumnNames(names, match.codes);
+  mapping_->SetFields(names, match.codes);
+  if (match.unmatched.empty()) return;
+  for (const convert::ProfileColumn& m : match.unmatched) {
+    const int row = m.position - 1;
+    if (row >= 0 && static_cast<std::size_t>(row) < names.size() && match.codes[row].empty())
+      mapping_->MarkCell(row, "方案“" + profile_.name + "”在第 " + std::to_string(m.position) + " 列的“" + m.column +
+                                  "”给 " + m.code + "，这张表里没有这一列");
+  }
+  ui_.Message(convert::UnmatchedText(profile_, match), "操作提示", ui::Icon::Warning, ui::Buttons::Ok);
+}
+
+void MainWindow::ShowOutputKind() {
+  MarcPath->setToolTip(ui::Q(convert::OutputKindText(profile_.format, convert::ProfileEncoding(profile_))));
 }
 
 void MainWindow::LoadProfileFile() {
@@ -213,6 +236,7 @@ convert::Profile MainWindow::CurrentProfile() const {
     p.mapping.clear();
     const auto codes = mapping_->Mapping();
     const auto& names = table->FieldNames();
+    p.columns = names;
     for (std::size_t c = 0; c < names.size() && c < codes.size(); ++c)
       if (!codes[c].empty()) p.mapping.push_back({names[c], static_cast<int>(c + 1), codes[c]});
   }
@@ -345,13 +369,12 @@ void MainWindow::InitGrids() {
 }
 
 void MainWindow::ShowTable(std::shared_ptr<const import::LoadedTable> table, std::vector<std::string> codes) {
+  // The importer's codes are those of columns named like a code, which the profile's mapping
+  // gives too.
+  (void)codes;
   const std::vector<std::string> names = table->FieldNames();
-  // The profile's mapping (by column name, position as fallback); the recommended rules also map
-  // the columns whose names say what they hold.
-  codes = convert::ProfileMapping(profile_, names);
-  if (rules_ == convert::Rules::Recommended) mapping::MapByColumnNames(names, codes);
   content_->SetTable(std::move(table));
-  mapping_->SetFields(names, codes);
+  MapTable(names);
 }
 
 void MainWindow::SetStartEnabled(bool enabled) { StratConvert->setEnabled(enabled && !Converting()); }
@@ -398,13 +421,21 @@ std::string OutputFilter() {
 }  // namespace
 
 void MainWindow::OutMarc_Click() {
+  // The dialog offers the type the profile writes; the long-standing first type otherwise.
   int type = 0;
+  const iso2709::Encoding encoding = convert::ProfileEncoding(profile_);
+  for (std::size_t t = 0; t < std::size(kOutputTypes); ++t)
+    if (kOutputTypes[t].format == profile_.format && kOutputTypes[t].encoding == encoding) {
+      type = static_cast<int>(t);
+      break;
+    }
   const std::string path = ui_.SaveFile("保存Marc数据到文件", OutputFilter(), "", &type);
   if (!path.empty()) {
     MarcPath->setText(ui::Q(path));
     const OutputType& chosen = kOutputTypes[type >= 0 && type < static_cast<int>(std::size(kOutputTypes)) ? type : 0];
     profile_.format = chosen.format;
     profile_.encoding = chosen.encoding;
+    ShowOutputKind();
   }
   SetStartButtonByPaths();
 }

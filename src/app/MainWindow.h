@@ -119,6 +119,12 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   // What a run of the window's current state reads: table, mapping, template, rules.
   convert::RunInput CurrentRunInput();
   void ShowRulesInCaption();
+  // Lays the profile's mapping on the table's columns (and, outside the standard profile, the one
+  // remembered from the last start, by exact column name); marks and names the profile's columns
+  // the table lacks.
+  void MapTable(const std::vector<std::string>& names);
+  // The output's format and encoding in the MARC path's tip.
+  void ShowOutputKind();
   void FinishConversion();
   void ShowProgress();
 
@@ -144,6 +150,7 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   convert::Rules rules_ = convert::Rules::Classic;
   convert::Profile profile_;
   std::string profileSource_;
+  std::vector<convert::ProfileColumn> remembered_;  // the mapping the last start left
 };
 
 // The caption while a conversion runs.

@@ -130,7 +130,9 @@ std::optional<RunArgs> ReadRunArgs(std::vector<std::string> argv, bool preview) 
   const SourceTable& source = *opened;
   const auto& names = source.table->FieldNames();
   if (profileName) {
-    input.mapping = convert::ProfileMapping(profile, names);
+    const convert::ProfileMatch match = convert::MatchProfile(profile, names);
+    if (!match.unmatched.empty()) std::fprintf(stderr, "%s\n", convert::UnmatchedText(profile, match).c_str());
+    input.mapping = match.codes;
   } else {
     input.mapping = byName ? import::PrefilledMapping(names, marcCodeList) : std::vector<std::string>(names.size());
   }

@@ -214,6 +214,16 @@ std::string ReportText(const RunResult& result) {
   return out;
 }
 
+std::string OutputKindText(iso2709::Format format, iso2709::Encoding encoding) {
+  const std::string name(iso2709::NameOf(encoding));
+  switch (format) {
+    case iso2709::Format::Iso2709: return "ISO 2709，" + name + " 编码";
+    case iso2709::Format::MarcXml: return "MARCXML（" + name + "）";
+    case iso2709::Format::Text: return "记录列表（" + name + "）";
+  }
+  return {};
+}
+
 std::string CutNote(const RunResult& r) {
   if (r.cutBytes == 0) return {};
   return "\r\n输出文件末尾原有一条不完整的记录（" + std::to_string(r.cutBytes) + " 字节），已删除，新记录接在最后一条完整记录之后。";
@@ -264,6 +274,9 @@ std::optional<EndMessage> MessageFor(const RunResult& r, const RunInput& input) 
                   std::string(iso2709::NameOf(input.encoding)) +
                   " 中没有，写成了“?”（每行的字符见详细信息）。要保留这些字符，请改用 GB18030 或 UTF-8 编码输出。";
       m.text += CutNote(r);
+      // The long-standing GBK records need no word; any other output is named.
+      if (input.format != iso2709::Format::Iso2709 || input.encoding != iso2709::Encoding::Gbk)
+        m.text += "\r\n记录写成了 " + OutputKindText(input.format, input.encoding) + "。";
       m.icon = r.failed > 0 || r.cutBytes > 0 || r.warned > 0 ? ui::Icon::Warning : ui::Icon::Information;
       if (input.rules == Rules::Classic && r.failed == 0 && r.cutBytes == 0 && r.unencodable == 0) m.icon = ui::Icon::Information;
       if (!r.report.empty()) m.details = ReportText(r);

@@ -80,6 +80,9 @@ struct RunResult {
 // 有警告, the notes joined by "；").
 std::string ReportText(const RunResult& result);
 
+// What a run writes, as the window names it: "ISO 2709，UTF-8 编码", "MARCXML（UTF-8）" …
+std::string OutputKindText(iso2709::Format format, iso2709::Encoding encoding);
+
 // The note about a partial record cut from the output file, or the empty text.
 std::string CutNote(const RunResult& result);
 

@@ -66,6 +66,7 @@ std::string ProfileJson(const Profile& p) {
     mapping.push_back(e);
   }
   j["mapping"] = mapping;
+  if (!p.columns.empty()) j["columns"] = p.columns;
   j["template"] = p.templateText.empty() ? Json(nullptr) : Json(Lines(p.templateText));
   return j.dump(2) + "\n";
 }
@@ -128,6 +129,8 @@ std::optional<Profile> ParseProfile(std::string_view text, std::string& error) {
         p.mapping.push_back(std::move(c));
       }
     }
+    if (j.contains("columns"))
+      for (const auto& name : j.at("columns")) p.columns.push_back(name.get<std::string>());
     if (j.contains("template") && j.at("template").is_array()) {
       for (const auto& line : j.at("template")) p.templateText += line.get<std::string>() + "\r\n";
     } else if (j.contains("template") && j.at("template").is_string()) {
@@ -167,26 +170,71 @@ bool SaveProfile(const Profile& profile, const std::string& path, std::string& e
   return true;
 }
 
-std::vector<std::string> ProfileMapping(const Profile& p, const std::vector<std::string>& names) {
-  std::vector<std::string> codes(names.size());
+namespace {
+
+bool Taken(const std::vector<std::string>& codes, const std::string& code) {
+  return std::find(codes.begin(), codes.end(), code) != codes.end();
+}
+
+// One pass over the entries still pending: each goes to the first free column `same` accepts.
+template <typename Same>
+void MatchPass(std::vector<const ProfileColumn*>& pending, const std::vector<std::string>& names,
+               std::vector<std::string>& codes, Same same) {
+  std::vector<const ProfileColumn*> left;
+  for (const ProfileColumn* m : pending) {
+    if (Taken(codes, m->code)) continue;  // a column named for the code has it already
+    std::size_t at = 0;
+    while (at < names.size() && !(codes[at].empty() && same(*m, at))) ++at;
+    if (at < names.size())
+      codes[at] = m->code;
+    else
+      left.push_back(m);
+  }
+  pending = std::move(left);
+}
+
+}  // namespace
+
+ProfileMatch MatchProfile(const Profile& p, const std::vector<std::string>& names,
+                          const std::vector<ProfileColumn>& remembered) {
+  ProfileMatch match;
+  match.codes.assign(names.size(), std::string());
   const std::string list = mapping::DefaultMarcCodeList();
   for (std::size_t c = 0; c < names.size(); ++c)
-    if (mapping::IsMarcCode(names[c], list)) codes[c] = names[c];
-  const auto taken = [&](const std::string& code) { return std::find(codes.begin(), codes.end(), code) != codes.end(); };
-  for (const ProfileColumn& m : p.mapping) {
-    if (taken(m.code)) continue;
-    std::size_t at = names.size();
-    for (std::size_t c = 0; c < names.size() && at == names.size(); ++c)
-      if (!m.column.empty() && names[c] == m.column) at = c;
-    for (std::size_t c = 0; c < names.size() && at == names.size(); ++c)
-      if (!m.column.empty() && mapping::ColumnKey(names[c]) == mapping::ColumnKey(m.column)) at = c;
-    if (at == names.size() && m.position >= 1 && static_cast<std::size_t>(m.position) <= names.size() &&
-        codes[m.position - 1].empty())
-      at = static_cast<std::size_t>(m.position - 1);
-    if (at < names.size() && codes[at].empty()) codes[at] = m.code;
+    if (mapping::IsMarcCode(names[c], list)) match.codes[c] = names[c];
+  std::vector<const ProfileColumn*> pending;
+  for (const ProfileColumn& m : remembered) pending.push_back(&m);
+  MatchPass(pending, names, match.codes,
+            [&](const ProfileColumn& m, std::size_t c) { return !m.column.empty() && names[c] == m.column; });
+  pending.clear();
+  for (const ProfileColumn& m : p.mapping) pending.push_back(&m);
+  MatchPass(pending, names, match.codes,
+            [&](const ProfileColumn& m, std::size_t c) { return !m.column.empty() && names[c] == m.column; });
+  MatchPass(pending, names, match.codes, [&](const ProfileColumn& m, std::size_t c) {
+    return !m.column.empty() && mapping::ColumnKey(names[c]) == mapping::ColumnKey(m.column);
+  });
+  // The same columns under the same names: a column the names could not tell (empty, or named
+  // twice) is found by its position.
+  if (!p.columns.empty() && p.columns == names)
+    MatchPass(pending, names, match.codes,
+              [](const ProfileColumn& m, std::size_t c) { return m.position >= 1 && static_cast<std::size_t>(m.position) == c + 1; });
+  for (const ProfileColumn* m : pending) match.unmatched.push_back(*m);
+  if (p.mapByName) mapping::MapByColumnNames(names, match.codes);
+  return match;
+}
+
+std::vector<std::string> ProfileMapping(const Profile& p, const std::vector<std::string>& names) {
+  return MatchProfile(p, names).codes;
+}
+
+std::string UnmatchedText(const Profile& p, const ProfileMatch& match) {
+  if (match.unmatched.empty()) return {};
+  std::string list;
+  for (const ProfileColumn& m : match.unmatched) {
+    if (!list.empty()) list += "、";
+    list += m.column.empty() ? "第 " + std::to_string(m.position) + " 列" : m.column;
   }
-  if (p.mapByName) mapping::MapByColumnNames(names, codes);
-  return codes;
+  return "方案“" + p.name + "”有 " + std::to_string(match.unmatched.size()) + " 列在这张表里找不到：" + list;
 }
 
 std::string ProfileTemplate(const Profile& p) {

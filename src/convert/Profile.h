@@ -29,6 +29,9 @@ struct Profile {
   iso2709::Format format = iso2709::Format::Iso2709;
   std::optional<iso2709::Encoding> encoding;  // none: the format's own (DefaultEncoding)
   std::vector<ProfileColumn> mapping;
+  // The names of the table's columns when the mapping was saved: positions are trusted only on a
+  // table whose columns are named the same.
+  std::vector<std::string> columns;
 };
 
 inline constexpr std::string_view kStandardProfile = "标准";
@@ -48,9 +51,24 @@ std::optional<Profile> ParseProfile(std::string_view json, std::string& error);
 std::optional<Profile> LoadProfile(const std::string& nameOrPath, std::string& error);
 bool SaveProfile(const Profile& profile, const std::string& path, std::string& error);
 
-// The codes of a table's columns under the profile: by column name, else by position, never one
-// code twice; then, with mapByName, by the column-name file. Exact code names come first always.
+// A profile's mapping laid on a table's columns.
+struct ProfileMatch {
+  std::vector<std::string> codes;  // per column: the code it feeds, or empty
+  // The profile's columns the table lacks: their names (or "第 N 列"), codes and saved positions.
+  std::vector<ProfileColumn> unmatched;
+};
+
+// The codes of a table's columns under the profile. Columns named like a code take it; then the
+// `remembered` entries (a mapping kept from another table) by exact column name only; then every
+// profile entry by its exact column name, then every one left by its normalised name; a position
+// counts only when the table's columns are named as when the mapping was saved. Never one code
+// twice. With mapByName, the columns left are mapped by the column-name file.
+ProfileMatch MatchProfile(const Profile& profile, const std::vector<std::string>& fieldNames,
+                          const std::vector<ProfileColumn>& remembered = {});
 std::vector<std::string> ProfileMapping(const Profile& profile, const std::vector<std::string>& fieldNames);
+
+// "方案“书商目录”有 3 列在这张表里找不到：出版地、丛书、页数", or the empty text when all were found.
+std::string UnmatchedText(const Profile& profile, const ProfileMatch& match);
 
 // The template a run uses under the profile.
 std::string ProfileTemplate(const Profile& profile);

@@ -1,5 +1,6 @@
 #include "mapping/MappingGrid.h"
 
+#include <QColor>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QListWidget>
@@ -55,6 +56,18 @@ void MappingGrid::SetFields(const std::vector<std::string>& names, const std::ve
     grid_->setItem(static_cast<int>(r), 0, new QTableWidgetItem(ui::Q(names[r])));
     grid_->setItem(static_cast<int>(r), 1, new QTableWidgetItem(r < codes.size() ? ui::Q(codes[r]) : QString()));
   }
+}
+
+void MappingGrid::MarkCell(int row, const std::string& why) {
+  QTableWidgetItem* item = grid_->item(row, 1);
+  if (!item) return;
+  item->setBackground(QColor(255, 236, 179));
+  item->setToolTip(ui::Q(why));
+}
+
+std::string MappingGrid::MarkOf(int row) const {
+  const QTableWidgetItem* item = grid_->item(row, 1);
+  return item ? ui::S(item->toolTip()) : std::string();
 }
 
 std::vector<std::string> MappingGrid::Mapping() const {

@@ -26,6 +26,10 @@ class MappingGrid : public QObject {
   void SetFields(const std::vector<std::string>& names, const std::vector<std::string>& codes);
   // Column 1 of every data row.
   std::vector<std::string> Mapping() const;
+  // Marks row `row`'s code cell as one to look at, `why` as its tip; the next SetFields clears it.
+  void MarkCell(int row, const std::string& why);
+  // The tip of a marked code cell; empty when the cell is not marked.
+  std::string MarkOf(int row) const;
 
   void ShowMarcList();
   void Grid1_Click();

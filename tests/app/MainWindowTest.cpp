@@ -569,6 +569,126 @@ TEST_F(Window, ProfilesAndTheNextStart) {
   ui.messageAnswers.push_back(ui::Answer::Yes);
 }
 
+// A table of `csv` text written to a file of its own, loaded through the window.
+std::string TableFile(const std::string& name, const std::string& csv) {
+  const std::string path = test::TempPath(name + ".csv");
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << csv;
+  return path;
+}
+
+// A saved mapping finds its columns by name on a table of another shape; what it cannot find is
+// left empty, marked where the column stood, and named once.
+TEST_F(Window, AProfileMapsOnlyTheColumnsItFinds) {
+  const std::string shelf = TableFile("shelf", "书名,ISBN,定价,作者,备注\n书一,9787302123453,25,张三,x\n");
+  ui_.openAnswers.push_back(shelf);
+  window_->SelectExcel_Click();
+  window_->Mapping().SetFields(window_->Content().Table()->FieldNames(), {"200a", "010a", "010d", "200f", "300a"});
+  const std::string path = test::TempPath("书商目录.json");
+  ui_.saveAnswers.push_back(path);
+  ChooseFromContextMenu(window_->Grid1, QPoint(5, 5), "profile-save-as");
+  const std::string name = window_->ProfileInUse().name;
+  struct Case {
+    const char* what;
+    std::string csv;
+    std::vector<std::string> codes;
+    std::string says;             // the message, or empty for none
+    std::vector<int> marked;      // rows whose code cell is marked
+  };
+  const Case cases[] = {
+      {"the same shape", "书名,ISBN,定价,作者,备注\n书二,9787302123453,30,李四,y\n", {"200a", "010a", "010d", "200f", "300a"}, "", {}},
+      {"another shape", "是否新书,序号,书名,定价\nTrue,1,书二,30\n", {"", "", "200a", "010d"},
+       "方案“" + name + "”有 3 列在这张表里找不到：ISBN、作者、备注", {1}},
+      {"one column renamed", "书名,ISBN,定价,责任者,备注\n书二,9787302123453,30,李四,y\n", {"200a", "010a", "010d", "", "300a"},
+       "方案“" + name + "”有 1 列在这张表里找不到：作者", {3}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::size_t before = ui_.messages.size();
+    ui_.openAnswers.push_back(TableFile("shape", c.csv));
+    window_->SelectExcel_Click();
+    EXPECT_EQ(window_->Mapping().Mapping(), c.codes);
+    if (c.says.empty()) {
+      EXPECT_EQ(ui_.messages.size(), before);
+    } else {
+      ASSERT_EQ(ui_.messages.size(), before + 1);
+      EXPECT_EQ(ui_.messages.back().text, c.says);
+    }
+    for (int row = 0; row < static_cast<int>(c.codes.size()); ++row)
+      EXPECT_EQ(!window_->Mapping().MarkOf(row).empty(),
+                std::find(c.marked.begin(), c.marked.end(), row) != c.marked.end()) << row;
+  }
+}
+
+// The mapping of the last start comes back by exact column names only, and never under 标准.
+TEST_F(Window, TheLastMappingComesBackByNameOutsideTheStandardProfile) {
+  const std::string first = TableFile("last", "书名,自定义,备注\n书一,x,y\n");
+  const std::string exact = TableFile("exact", "序号,自定义,书名\n1,x,书二\n");
+  const std::string near = TableFile("near", "自定 义,序号,书名\nx,1,书三\n");
+  struct Case {
+    const char* profile;  // the menu action before the first start's table, or nullptr for 标准
+    std::vector<std::string> exactCodes, nearCodes;
+  };
+  const Case cases[] = {
+      {nullptr, {"", "", ""}, {"", "", ""}},
+      {"profile-recommended", {"", "606a", "200a"}, {"", "", "200a"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.profile ? c.profile : "标准");
+    QSettings().clear();
+    {
+      ui::ScriptedUi ui;
+      MainWindow w(ui, ROWCASTER_BUILD_DIR);
+      if (c.profile) ChooseFromContextMenu(w.Grid1, QPoint(5, 5), c.profile);
+      ui.openAnswers.push_back(first);
+      w.SelectExcel_Click();
+      w.Mapping().SetFields(w.Content().Table()->FieldNames(), {"200a", "606a", "300a"});
+      ui.messageAnswers.push_back(ui::Answer::Yes);
+      w.close();
+    }
+    ui::ScriptedUi ui;
+    MainWindow again(ui, ROWCASTER_BUILD_DIR);
+    ui.openAnswers.push_back(exact);
+    again.SelectExcel_Click();
+    EXPECT_EQ(again.Mapping().Mapping(), c.exactCodes);
+    ui.openAnswers.push_back(near);
+    again.SelectExcel_Click();
+    EXPECT_EQ(again.Mapping().Mapping(), c.nearCodes);
+    EXPECT_TRUE(ui.messages.empty()) << ui.messages.front().text;
+    ui.messageAnswers.push_back(ui::Answer::Yes);
+  }
+}
+
+// The save dialog offers the type the profile writes, and the records are written so.
+TEST_F(Window, TheProfilesOutputTypeIsOfferedAndWritten) {
+  convert::Profile p = *convert::BuiltInProfile("推荐");
+  p.name = "UTF-8 目录";
+  p.encoding = iso2709::Encoding::Utf8;
+  const std::string path = test::TempPath("utf8-profile.json");
+  std::string error;
+  ASSERT_TRUE(convert::SaveProfile(p, path, error)) << error;
+  ui_.openAnswers.push_back(path);
+  ChooseFromContextMenu(window_->Text2, QPoint(5, 5), "profile-load");
+  ui_.openAnswers.push_back(TableFile("utf8", "书名,ISBN,定价\n银行会计学,9787302123453,25\n"));
+  window_->SelectExcel_Click();
+  const std::string out = test::TempPath("utf8-profile.iso");
+  std::filesystem::remove(out);
+  ui_.saveAnswers.push_back(out);
+  window_->OutMarc_Click();
+  EXPECT_EQ(ui_.dialogs.back().offeredType, 3);
+  EXPECT_EQ(window_->MarcPath->toolTip().toStdString(), "ISO 2709，UTF-8 编码");
+  ASSERT_TRUE(ConvertAndWait());
+  std::ifstream in(out, std::ios::binary);
+  const std::string bytes(std::istreambuf_iterator<char>(in), {});
+  EXPECT_NE(bytes.find("银行会计学"), std::string::npos) << "UTF-8 records";
+  EXPECT_NE(ui_.messages.back().text.find("记录写成了 ISO 2709，UTF-8 编码"), std::string::npos) << ui_.messages.back().text;
+  // Under 标准 the long-standing first type is offered.
+  ChooseFromContextMenu(window_->Grid1, QPoint(5, 5), "profile-standard");
+  ui_.saveAnswers.push_back(out);
+  window_->OutMarc_Click();
+  EXPECT_EQ(ui_.dialogs.back().offeredType, 0);
+  EXPECT_EQ(window_->MarcPath->toolTip().toStdString(), "ISO 2709，GBK 编码");
+}
+
 TEST_F(Window, TheQuitQuestion) {
   LoadBooks();
   ui_.messageAnswers.push_back(ui::Answer::No);

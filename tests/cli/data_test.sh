@@ -92,6 +92,11 @@ check "a record that does not chain stops the run" "$rc" 1
 check "the file is left as it was" "$(md5sum < "$work/damaged.iso")" "$sum"
 check "saying which record" "$(grep -c '第 1 条记录的长度不对，文件没有改动' "$work/err")" 1
 check "and how many the file holds" "$(grep -c 'holds 4 records and was left as it was' "$work/err")" 1
+# A profile saved for another table maps only the columns it finds by name, and names the others.
+"$cli" profile save "$work/目录.json" --rules recommended --map 题名=200a --map 丛书=225a --map 作者=200f
+"$cli" convert "$work/wide.csv" --profile "$work/目录.json" --dry-run >/dev/null 2>"$work/err"; rc=$?
+check "a profile names the columns the table lacks" "$(head -1 "$work/err")" "方案“目录”有 2 列在这张表里找不到：丛书、作者"
+check "and converts with the ones it found" "$rc" 0
 "$cli" convert "$work/wide.csv" --map-by-name --format text -o "$work/wide.list" 2>/dev/null
 "$cli" convert "$work/wide.csv" --map-by-name --format text -o "$work/wide.list" 2>"$work/err"
 check "a listing counts its records when appended to" "$(grep -c 'after the 2 records it held' "$work/err")" 1

@@ -481,7 +481,7 @@ TEST_F(Run, ReportsCharactersTheEncodingLacks) {
   r = RunConversion(input_);
   EXPECT_EQ(r.unencodable, 0);
   EXPECT_TRUE(r.report.empty());
-  EXPECT_EQ(MessageFor(r, input_)->text, " 恭喜，数据已转换完毕！");
+  EXPECT_EQ(MessageFor(r, input_)->text, " 恭喜，数据已转换完毕！\r\n记录写成了 ISO 2709，GB18030 编码。");
 }
 
 // Under the classic rules a title keeps its tab in the record and loses a lone CR; the row report,

@@ -64,16 +64,69 @@ TEST(Profile, OlderFilesLoadWithDefaultsAndDamagedOnesSayWhy) {
   EXPECT_NE(error.find("找不到转换方案"), std::string::npos);
 }
 
-TEST(Profile, MapsByNameThenPositionNeverACodeTwice) {
+// A profile's entries find their columns by name on any table; a position counts only on a table
+// whose columns are named as when the mapping was saved. What is not found is left empty and named.
+TEST(Profile, MapsByNamePositionOnlyOnTheSameColumns) {
+  const std::vector<std::string> saved = {"ISBN", "书名", "作者", "定价", "出版地", "丛书", "页数", ""};
   Profile p;
-  p.mapping = {{"书名", 0, "200a"}, {"", 3, "010d"}, {"价格", 4, "010d"}, {"ＩＳＢＮ", 0, "010a"}, {"", 9, "200f"}};
-  EXPECT_EQ(ProfileMapping(p, {"书名", "isbn", "定价", "备注"}), (std::vector<std::string>{"200a", "010a", "010d", ""}));
-  // An exact code name wins over the profile, and the built-in 推荐 maps by names.
-  EXPECT_EQ(ProfileMapping(p, {"200a", "书名"}), (std::vector<std::string>{"200a", ""}));
+  p.name = "书商目录";
+  p.columns = saved;
+  p.mapping = {{"ISBN", 1, "010a"}, {"书名", 2, "200a"}, {"作者", 3, "200f"}, {"定价", 4, "010d"},
+               {"出版地", 5, "210a"}, {"丛书", 6, "225a"}, {"页数", 7, "215a"}, {"", 8, "606a"}};
+  struct Case {
+    const char* what;
+    std::vector<std::string> columns;
+    std::vector<std::string> codes;
+    const char* unmatched;  // the text naming what was not found
+  };
+  const Case cases[] = {
+      {"the same table", saved, {"010a", "200a", "200f", "010d", "210a", "225a", "215a", "606a"}, ""},
+      {"another shape: names, never positions",
+       {"序号", "是否新书", "ISBN", "书名", "定价"},
+       {"", "", "010a", "200a", "010d"},
+       "方案“书商目录”有 5 列在这张表里找不到：作者、出版地、丛书、页数、第 8 列"},
+      {"a renamed column, the rest in place",
+       {"ISBN", "题名", "作者", "定价", "出版地", "丛书", "页数", ""},
+       {"010a", "", "200f", "010d", "210a", "225a", "215a", ""},
+       "方案“书商目录”有 2 列在这张表里找不到：书名、第 8 列"},
+      {"names found after normalising, in any order",
+       {"定 价", "ｉｓｂｎ", "书名（正题名）", "作者"},
+       {"010d", "010a", "", "200f"},
+       "方案“书商目录”有 5 列在这张表里找不到：书名、出版地、丛书、页数、第 8 列"},
+      {"a column named like a code keeps it", {"200a", "书名", "ISBN"}, {"200a", "", "010a"},
+       "方案“书商目录”有 6 列在这张表里找不到：作者、定价、出版地、丛书、页数、第 8 列"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const ProfileMatch m = MatchProfile(p, c.columns);
+    EXPECT_EQ(m.codes, c.codes);
+    EXPECT_EQ(UnmatchedText(p, m), c.unmatched);
+  }
+  // An older profile, saved without its columns, never maps by position.
+  Profile old = p;
+  old.columns.clear();
+  EXPECT_EQ(ProfileMapping(old, saved), (std::vector<std::string>{"010a", "200a", "200f", "010d", "210a", "225a", "215a", ""}));
+  // A mapping kept from another table comes back by exact names only, before the profile's.
+  const std::vector<ProfileColumn> remembered = {{"书名", 3, "200e"}, {"ｉｓｂｎ", 1, "010a"}, {"题名", 1, "200a"}};
+  EXPECT_EQ(MatchProfile(Profile{}, {"isbn", "题名", "书名"}, remembered).codes, (std::vector<std::string>{"", "200a", "200e"}));
+  EXPECT_EQ(MatchProfile(Profile{}, {"isbn", "题名", "书名"}, remembered).unmatched.size(), 0u);
+  // The built-in 推荐 maps by names.
   EXPECT_EQ(ProfileMapping(*BuiltInProfile("推荐"), {"书名", "作者", "定价"}),
             (std::vector<std::string>{"200a", "200f", "010d"}));
   EXPECT_EQ(ProfileTemplate(*BuiltInProfile("推荐")), std::string(kRecommendedTemplate));
   EXPECT_FALSE(BuiltInProfile("别的"));
+}
+
+// The columns a mapping was saved with travel in the file.
+TEST(Profile, KeepsTheSavedColumnNames) {
+  Profile p;
+  p.columns = {"书名", "", "定价"};
+  p.mapping = {{"书名", 1, "200a"}};
+  std::string error;
+  const auto back = ParseProfile(ProfileJson(p), error);
+  ASSERT_TRUE(back) << error;
+  EXPECT_EQ(back->columns, p.columns);
+  EXPECT_TRUE(ParseProfile(R"({"format": "rowcaster-profile"})", error)->columns.empty());
 }
 
 }  // namespace

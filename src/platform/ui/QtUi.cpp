@@ -97,13 +97,15 @@ std::string QtUi::SaveFile(const std::string& title, const std::string& filter, 
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  const QStringList types = QtFilter(filter).split(";;");
+  if (chosenType && *chosenType > 0 && *chosenType < types.size()) dialog.selectNameFilter(types[*chosenType]);
   dialog.setDefaultSuffix(SuffixOf(dialog.selectedNameFilter()));
   QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                    [&dialog](const QString& f) { dialog.setDefaultSuffix(SuffixOf(f)); });
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   const QString chosen = dialog.selectedFiles().first();
   RememberFolder(chosen);
-  if (chosenType) *chosenType = static_cast<int>(std::max<qsizetype>(0, QtFilter(filter).split(";;").indexOf(dialog.selectedNameFilter())));
+  if (chosenType) *chosenType = static_cast<int>(std::max<qsizetype>(0, types.indexOf(dialog.selectedNameFilter())));
   return S(chosen);
 }
 

@@ -22,8 +22,8 @@ class Ui {
   virtual Answer Message(const std::string& text, const std::string& title, Icon icon, Buttons buttons,
                          const std::string& details = {}) = 0;
   // File dialogs: the filter is "description|pattern|description|pattern…"; the result is the
-  // chosen full path, or the empty text when cancelled. `chosenType`, when given, receives the
-  // number (from 0) of the file type the user had chosen in the save dialog.
+  // chosen full path, or the empty text when cancelled. `chosenType`, when given, holds the number
+  // (from 0) of the file type the save dialog offers first, and receives the one the user chose.
   virtual std::string OpenFile(const std::string& title, const std::string& filter, const std::string& fileName) = 0;
   virtual std::string SaveFile(const std::string& title, const std::string& filter, const std::string& fileName,
                                int* chosenType = nullptr) = 0;
@@ -44,10 +44,11 @@ class ScriptedUi : public Ui {
   };
   struct Dialog {
     std::string kind, title, filter, fileName;
+    int offeredType = 0;  // the save dialog's file type offered first
   };
 
   std::deque<std::string> openAnswers, saveAnswers;  // empty queue: cancel
-  std::deque<int> saveTypes;                          // the file type chosen with each save answer; none: 0
+  std::deque<int> saveTypes;  // the file type chosen with each save answer; none: the one offered
   std::deque<Answer> messageAnswers;                 // empty queue: the default button
   std::vector<Shown> messages;
   std::vector<Dialog> dialogs;
@@ -75,8 +76,8 @@ class ScriptedUi : public Ui {
   }
   std::string SaveFile(const std::string& title, const std::string& filter, const std::string& fileName,
                        int* chosenType = nullptr) override {
-    dialogs.push_back({"save", title, filter, fileName});
-    const int type = saveTypes.empty() ? 0 : saveTypes.front();
+    dialogs.push_back({"save", title, filter, fileName, chosenType ? *chosenType : 0});
+    const int type = saveTypes.empty() ? (chosenType ? *chosenType : 0) : saveTypes.front();
     if (!saveTypes.empty()) saveTypes.pop_front();
     if (chosenType) *chosenType = type;
     return Pop(saveAnswers);
