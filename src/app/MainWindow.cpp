@@ -368,6 +368,8 @@ void MainWindow::InitGrids() {
   mapping_->Init();
 }
 
+bool MainWindow::HasTable() const { return content_->Table() != nullptr; }
+
 void MainWindow::ShowTable(std::shared_ptr<const import::LoadedTable> table, std::vector<std::string> codes) {
   // The importer's codes are those of columns named like a code, which the profile's mapping
   // gives too.

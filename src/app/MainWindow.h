@@ -95,6 +95,7 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   void SetExcelPathText(const std::string& path) override;
   std::string MarcPathText() const override;
   void InitGrids() override;
+  bool HasTable() const override;
   void ShowTable(std::shared_ptr<const import::LoadedTable> table, std::vector<std::string> mapping) override;
   void SetStartEnabled(bool enabled) override;
   std::string PickTable(const std::vector<std::string>& names) override;

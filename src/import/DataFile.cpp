@@ -117,90 +117,107 @@ std::shared_ptr<LoadedTable> LoadTable(data::TableReader& reader, const std::str
   return table;
 }
 
-void SelectExcel_Click(ImportWindow& window, ui::Ui& ui, data::TableReader& reader, const std::string& marcCodeList) {
-  const std::string chosen = ui.OpenFile(kOpenTitle, kOpenFilter, "");
-  if (chosen.empty()) return;
-  window.SetExcelPathText(chosen);
+namespace {
+
+// A failed open leaves a table loaded before as it was, mapping and all (the caller puts its path
+// back); with none the grids are emptied, and the path box too where `clearPath`.
+void FailedOpen(ImportWindow& window, bool clearPath) {
+  if (window.HasTable()) return;
+  if (clearPath) window.SetExcelPathText("");
+  window.InitGrids();
+}
+
+// Opens the file named in the path box; false when no table was read from it.
+bool OpenPathText(ImportWindow& window, ui::Ui& ui, data::TableReader& reader, const std::string& marcCodeList) {
   const std::string s = TrimBlanks(window.ExcelPathText());
-  if (s.empty()) return;
+  if (s.empty()) return false;
   if (text::Utf8Length(s) > 3) {
     std::error_code ec;
     if (!std::filesystem::exists(s, ec)) {
       ui.Message(kFileMissing, kTitle, ui::Icon::Error, ui::Buttons::Ok);
-      window.SetExcelPathText("");
-      window.InitGrids();
-      return;
+      FailedOpen(window, true);
+      return false;
     }
     const std::string kind = KindOfPath(s);
     if (IsReadableKind(kind)) {
-      ReadDataFile(s, kind, window, ui, reader, marcCodeList);
+      const bool read = ReadDataFile(s, kind, window, ui, reader, marcCodeList);
       SetStartButton(window);
-      return;
+      return read;
     }
   }
   ui.Message(std::string(kFileInvalid) + "\r\n" + kOnlyThreeKinds, kTitle, ui::Icon::Error, ui::Buttons::Ok);
-  window.SetExcelPathText("");
-  window.InitGrids();
+  FailedOpen(window, true);
+  SetStartButton(window);
+  return false;
+}
+
+// The query of the table to read: the file itself, or the catalogue table the user picks; nothing
+// when the file has no table or the picker is cancelled.
+std::optional<std::string> ChooseQuery(const std::string& kind, const std::string& connection, const PathParts& parts,
+                                       ImportWindow& window, ui::Ui& ui, data::TableReader& reader,
+                                       WaitPointer& wait) {
+  if (kind == "dbf" || IsTextKind(kind)) return QueryTextFor(kind, "", parts.fileName);  // the file is the table
+  const std::vector<data::CatalogRow> catalogue = reader.ReadCatalogue(connection);
+  const std::vector<std::string> offered = OfferedTables(kind, catalogue);
+  wait.Set(false);
+  if (offered.empty()) {
+    ui.Message(NoTableMessage(kind), kTitle, ui::Icon::Error, ui::Buttons::Ok);
+    // An empty catalogue keeps the chosen path; tables that are not offered empty it.
+    FailedOpen(window, !catalogue.empty());
+    return std::nullopt;
+  }
+  const std::string table = window.PickTable(offered);
+  if (table.empty()) {
+    FailedOpen(window, false);
+    return std::nullopt;
+  }
+  wait.Set(true);
+  return QueryTextFor(kind, table, parts.fileName);
+}
+
+}  // namespace
+
+void SelectExcel_Click(ImportWindow& window, ui::Ui& ui, data::TableReader& reader, const std::string& marcCodeList) {
+  const std::string chosen = ui.OpenFile(kOpenTitle, kOpenFilter, "");
+  if (chosen.empty()) return;
+  const std::string previous = window.ExcelPathText();
+  window.SetExcelPathText(chosen);
+  if (OpenPathText(window, ui, reader, marcCodeList) || !window.HasTable()) return;
+  // The table still shown is the one from the previous path.
+  window.SetExcelPathText(previous);
   SetStartButton(window);
 }
 
-void ReadDataFile(const std::string& path, const std::string& kind, ImportWindow& window, ui::Ui& ui,
+bool ReadDataFile(const std::string& path, const std::string& kind, ImportWindow& window, ui::Ui& ui,
                   data::TableReader& reader, const std::string& marcCodeList) {
   const std::optional<PathParts> parts = SplitPath(path);
   if (!parts) {
     ui.Message(kFileInvalid, kTitle, ui::Icon::Error, ui::Buttons::Ok);
-    window.InitGrids();
-    return;
+    FailedOpen(window, false);
+    return false;
   }
   WaitPointer wait(ui);
   try {
     const std::string connection = ConnectionStringFor(kind, path, parts->folder);
-    std::string query;
-    if (kind == "dbf" || IsTextKind(kind)) {  // the file is the table
-      query = QueryTextFor(kind, "", parts->fileName);
-    } else {
-      const std::vector<data::CatalogRow> catalogue = reader.ReadCatalogue(connection);
-      if (catalogue.empty()) {
-        wait.Set(false);
-        ui.Message(NoTableMessage(kind), kTitle, ui::Icon::Error, ui::Buttons::Ok);
-        window.InitGrids();
-        return;
-      }
-      const std::vector<std::string> offered = OfferedTables(kind, catalogue);
-      if (offered.empty()) {
-        wait.Set(false);
-        ui.Message(NoTableMessage(kind), kTitle, ui::Icon::Error, ui::Buttons::Ok);
-        window.SetExcelPathText("");
-        window.InitGrids();
-        return;
-      }
-      wait.Set(false);
-      const std::string table = window.PickTable(offered);
-      if (table.empty()) {
-        window.InitGrids();
-        return;
-      }
-      wait.Set(true);
-      query = QueryTextFor(kind, table, parts->fileName);
-    }
-    std::shared_ptr<LoadedTable> table = LoadTable(reader, connection, query);
+    const std::optional<std::string> query = ChooseQuery(kind, connection, *parts, window, ui, reader, wait);
+    if (!query) return false;
+    std::shared_ptr<LoadedTable> table = LoadTable(reader, connection, *query);
     window.InitGrids();
     if (table->RowCount() > 0) {
       std::vector<std::string> mapping = PrefilledMapping(table->FieldNames(), marcCodeList);
       window.ShowTable(std::move(table), std::move(mapping));
     }
+    return true;
   } catch (const std::bad_alloc&) {
-    // What was read so far is released with the table; the window goes on with empty grids.
+    // What was read so far is released with the table.
     wait.Set(false);
     ui.Message(std::string(kReadError) + "\r\n" + kOutOfMemory, kTitle, ui::Icon::Error, ui::Buttons::Ok);
-    window.SetExcelPathText("");
-    window.InitGrids();
   } catch (const std::exception& e) {
     wait.Set(false);
     ui.Message(std::string(kReadError) + "\r\n" + e.what(), kTitle, ui::Icon::Error, ui::Buttons::Ok);
-    window.SetExcelPathText("");
-    window.InitGrids();
   }
+  FailedOpen(window, true);
+  return false;
 }
 
 }  // namespace rowcaster::import

@@ -68,6 +68,8 @@ class ImportWindow {
   virtual void SetExcelPathText(const std::string& path) = 0;
   virtual std::string MarcPathText() const = 0;
   virtual void InitGrids() = 0;
+  // Whether the grids show a table read earlier; a failed open leaves it there.
+  virtual bool HasTable() const = 0;
   // Shows a table with rows in the content grid, and its fields with their pre-filled codes in the
   // mapping grid.
   virtual void ShowTable(std::shared_ptr<const LoadedTable> table, std::vector<std::string> mapping) = 0;
@@ -76,11 +78,13 @@ class ImportWindow {
   virtual std::string PickTable(const std::vector<std::string>& names) = 0;
 };
 
-// The button "选择路径(&F)".
+// The button "选择路径(&F)". When the chosen file gives no table, a table shown before stays with
+// its mapping and its path.
 void SelectExcel_Click(ImportWindow& window, ui::Ui& ui, data::TableReader& reader, const std::string& marcCodeList);
 
-// Reads one table of the file at `path` (trimmed) of kind `kind` into the window's grids.
-void ReadDataFile(const std::string& path, const std::string& kind, ImportWindow& window, ui::Ui& ui,
+// Reads one table of the file at `path` (trimmed) of kind `kind` into the window's grids; false
+// when none was read (the message is shown, and a table shown before stays).
+bool ReadDataFile(const std::string& path, const std::string& kind, ImportWindow& window, ui::Ui& ui,
                   data::TableReader& reader, const std::string& marcCodeList);
 
 // Reads a whole table into a LoadedTable.

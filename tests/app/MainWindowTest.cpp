@@ -169,20 +169,11 @@ TEST_F(Window, TheStartButtonFollowsBothPaths) {
   EXPECT_TRUE(window_->StratConvert->isEnabled()) << "a missing file leaves the button as it was";
   ui_.openAnswers.push_back(Fixture("make_fixtures.js"));
   window_->SelectExcel_Click();
-  EXPECT_FALSE(window_->StratConvert->isEnabled());
+  EXPECT_TRUE(window_->StratConvert->isEnabled()) << "the table shown before stays, and its path";
 }
 
-TEST_F(Window, ImportFillsBothGridsAndFailuresEmptyThem) {
-  LoadBooks();
-  EXPECT_EQ(window_->Grid2->model()->rowCount(), 5);
-  EXPECT_EQ(window_->Grid2->model()->headerData(0, Qt::Horizontal).toString(), "200a");
-  EXPECT_EQ(window_->Grid2->model()->index(0, 0).data().toString(), "银行会计学");
-  EXPECT_EQ(window_->Grid1->rowCount(), 7);
-  EXPECT_EQ(Cell(0, 0), "200a");
-  EXPECT_EQ(Cell(0, 1), "200a");
-  EXPECT_EQ(Cell(6, 0), "note");
-  EXPECT_EQ(Cell(6, 1), "");
-
+// Without a table shown, a failed open leaves the grids empty and the path box too.
+TEST_F(Window, ImportFillsBothGridsAndAFailedFirstOpenLeavesThemEmpty) {
   const std::string bad = test::TempPath("broken.xls");
   std::ofstream(bad) << "broken";
   ui_.openAnswers.push_back(bad);
@@ -194,6 +185,67 @@ TEST_F(Window, ImportFillsBothGridsAndFailuresEmptyThem) {
   EXPECT_EQ(window_->Grid2->model()->columnCount(), 7);
   EXPECT_EQ(window_->Grid1->rowCount(), 1);
   EXPECT_EQ(ui_.waitDepth, 0);
+
+  ui_.messages.clear();
+  LoadBooks();
+  EXPECT_EQ(window_->Grid2->model()->rowCount(), 5);
+  EXPECT_EQ(window_->Grid2->model()->headerData(0, Qt::Horizontal).toString(), "200a");
+  EXPECT_EQ(window_->Grid2->model()->index(0, 0).data().toString(), "银行会计学");
+  EXPECT_EQ(window_->Grid1->rowCount(), 7);
+  EXPECT_EQ(Cell(0, 0), "200a");
+  EXPECT_EQ(Cell(0, 1), "200a");
+  EXPECT_EQ(Cell(6, 0), "note");
+  EXPECT_EQ(Cell(6, 1), "");
+}
+
+// A second open that gives no table leaves the table, its mapping and its path as they were, and
+// 开始转换 converts that table.
+TEST_F(Window, AFailedOpenKeepsTheLoadedTable) {
+  const std::string damaged = test::TempPath("damaged-second.xls");
+  std::ofstream(damaged) << "broken";
+  struct Case {
+    const char* what;
+    std::string path;
+    bool cancelPicker;
+    std::string message;  // the start of the one message shown; empty: none
+  };
+  const Case cases[] = {
+      {"picker cancelled", Fixture("sheetjs_biff8.xls"), true, ""},
+      {"missing file", "/nonexistent/books.xls", false, "选择的数据文件不存在！"},
+      {"damaged file", damaged, false, "读取数据文件出错！\r\n"},
+      {"no table", Fixture("shared/mdb/jackcess_emptyJet4_no-user-tables.mdb"), false, "选择的mdb数据文件中，没有发现表"},
+      {"unknown kind", Fixture("make_fixtures.js"), false, "选择的数据文件无效！\r\n"},
+  };
+  const std::string out = test::TempPath("window-kept.iso");
+  ui_.saveAnswers.push_back(out);
+  window_->OutMarc_Click();
+  LoadBooks();
+  ClickCell(6, 1);
+  PickEntry("330a");
+  const std::vector<std::string> mapping = window_->Mapping().Mapping();
+  ASSERT_EQ(mapping.at(6), "330a");
+  const QString path = window_->ExcelPath->text();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    window_->tablePicker = [&c](const std::vector<std::string>& names) { return c.cancelPicker ? std::string() : names.at(0); };
+    ui_.openAnswers.push_back(c.path);
+    const std::size_t before = ui_.messages.size();
+    window_->SelectExcel_Click();
+    if (c.message.empty()) {
+      EXPECT_EQ(ui_.messages.size(), before);
+    } else {
+      ASSERT_EQ(ui_.messages.size(), before + 1);
+      EXPECT_EQ(ui_.messages.back().text.rfind(c.message, 0), 0u) << ui_.messages.back().text;
+    }
+    EXPECT_EQ(window_->Grid2->model()->rowCount(), 5);
+    EXPECT_EQ(window_->Grid2->model()->index(0, 0).data().toString(), "银行会计学");
+    EXPECT_EQ(window_->Mapping().Mapping(), mapping);
+    EXPECT_EQ(window_->ExcelPath->text(), path);
+    EXPECT_TRUE(window_->StratConvert->isEnabled());
+    std::filesystem::remove(out);
+    ASSERT_TRUE(ConvertAndWait());
+    EXPECT_EQ(ui_.messages.back().text, " 恭喜，数据已转换完毕！");
+  }
 }
 
 TEST_F(Window, ThePickerDialog) {

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <stdexcept>
 
 #include "TestPaths.h"
 #include "mapping/MarcFields.h"
@@ -33,6 +35,7 @@ class FakeWindow : public ImportWindow {
     table.reset();
     mapping.clear();
   }
+  bool HasTable() const override { return table != nullptr; }
   void ShowTable(std::shared_ptr<const LoadedTable> t, std::vector<std::string> m) override {
     table = std::move(t);
     mapping = std::move(m);
@@ -231,6 +234,78 @@ TEST_F(Import, ReadErrorsNameTheCause) {
   EXPECT_GT(ui_.messages[0].text.size(), std::string("读取数据文件出错！\r\n").size());
   EXPECT_EQ(window_.excelPath, "");
   EXPECT_FALSE(window_.table);
+}
+
+class ThrowingReader : public data::TableReader {
+ public:
+  explicit ThrowingReader(bool outOfMemory) : outOfMemory_(outOfMemory) {}
+  std::vector<data::CatalogRow> ReadCatalogue(const std::string&) override { return {{"TABLE", "图书$"}}; }
+  void ReadTable(const std::string&, const std::string&, data::TableSink& sink) override {
+    sink.Begin({"200a"}, std::nullopt);
+    if (outOfMemory_) throw std::bad_alloc();
+    throw std::runtime_error("磁盘读错误");
+  }
+
+ private:
+  bool outOfMemory_;
+};
+
+// Whatever makes a second open fail, the table read before stays with its mapping and its path,
+// and the start button keeps following the paths.
+TEST_F(Import, AFailedOpenKeepsTheTableReadBefore) {
+  const std::string damaged = test::TempPath("damaged.xls");
+  std::ofstream(damaged) << "not a workbook";
+  struct Case {
+    const char* what;
+    std::string path;
+    std::function<std::unique_ptr<data::TableReader>()> reader;  // none: the file's own reader
+    std::string message;  // the start of the one message shown; empty: none
+  };
+  const std::string invalid = "选择的数据文件无效！\r\n目前数据文件类型只支持";
+  const Case cases[] = {
+      {"picker cancelled", Fixture("sheetjs_biff8.xls"), nullptr, ""},
+      {"missing file", "/nonexistent/books.xls", nullptr, "选择的数据文件不存在！"},
+      {"damaged file", damaged, nullptr, "读取数据文件出错！\r\n"},
+      {"no offered table", Fixture("shared/mdb/jackcess_emptyJet4_no-user-tables.mdb"), nullptr,
+       "选择的mdb数据文件中，没有发现表"},
+      {"empty catalogue", Fixture("sheetjs_biff8.xls"), [] { return std::make_unique<EmptyCatalogue>(); },
+       "选择的xls数据文件中，没有发现表"},
+      {"unknown kind", Fixture("make_fixtures.js"), nullptr, invalid},
+      {"short path", "a.x", nullptr, invalid},
+      {"blanks only", "   ", nullptr, ""},
+      {"read error", Fixture("sheetjs_biff8.xls"), [] { return std::make_unique<ThrowingReader>(false); },
+       "读取数据文件出错！\r\n磁盘读错误"},
+      {"out of memory", Fixture("sheetjs_biff8.xls"), [] { return std::make_unique<ThrowingReader>(true); },
+       "读取数据文件出错！\r\n内存不足"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    window_ = FakeWindow();
+    window_.marcPath = "/tmp/out.iso";
+    reader_ = data::InProcessReader();
+    window_.picks.push_back("图书$");
+    Choose(Fixture("sheetjs_biff8.xls"));
+    ASSERT_TRUE(window_.table);
+    const auto table = window_.table;
+    window_.mapping[6] = "330a";
+    const std::vector<std::string> mapping = window_.mapping;
+    ui_.messages.clear();
+    if (c.reader) reader_ = c.reader();
+    if (c.reader) window_.picks.push_back("图书$");  // otherwise a picker shown is cancelled
+    Choose(c.path);
+    if (c.message.empty()) {
+      EXPECT_TRUE(ui_.messages.empty()) << ui_.messages.at(0).text;
+    } else {
+      ASSERT_EQ(ui_.messages.size(), 1u);
+      EXPECT_EQ(ui_.messages[0].text.rfind(c.message, 0), 0u) << ui_.messages[0].text;
+    }
+    EXPECT_EQ(window_.table, table);
+    EXPECT_EQ(window_.mapping, mapping);
+    EXPECT_EQ(window_.excelPath, Fixture("sheetjs_biff8.xls"));
+    EXPECT_EQ(window_.initGrids, 1) << "only the first open empties the grids";
+    EXPECT_TRUE(window_.startEnabled);
+    EXPECT_EQ(ui_.waitDepth, 0);
+  }
 }
 
 TEST(ImportRules, ConnectionStringsQueriesAndKinds) {
