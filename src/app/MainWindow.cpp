@@ -270,12 +270,39 @@ void MainWindow::RememberEdits() {
   if (content_->Table()) settings.setValue("mapping", ui::Q(convert::ProfileJson(CurrentProfile())));
 }
 
+namespace {
+
+// A rule set's default template as the template box holds it.
+QString TemplateBoxText(convert::Rules rules) {
+  return ui::Q(std::string(convert::DefaultTemplate(rules))).replace("\r\n", "\n");
+}
+
+}  // namespace
+
 void MainWindow::SetRules(convert::Rules rules) {
+  SwitchRulesOnly(rules);
+  Text2->setPlainText(TemplateBoxText(rules));
+}
+
+void MainWindow::SwitchRulesOnly(convert::Rules rules) {
   rules_ = rules;
   profile_.rules = rules;
   QSettings().setValue("rules", ui::Q(std::string(convert::RulesName(rules))));
-  Text2->setPlainText(ui::Q(std::string(convert::DefaultTemplate(rules))).replace("\r\n", "\n"));
   ShowRulesInCaption();
+}
+
+void MainWindow::ChooseRules(convert::Rules rules) {
+  if (Text2->toPlainText() == TemplateBoxText(rules_)) {
+    SetRules(rules);
+    return;
+  }
+  // An edited template is replaced only when the user says so; Enter keeps everything.
+  const ui::Answer a = ui_.Message("模板已经改过。换成“" + std::string(convert::RulesCaption(rules)) +
+                                       "”的模板吗？\r\n\r\n是：换成新规则的模板，改过的模板不保留\r\n"
+                                       "否：保留改过的模板，只换规则\r\n取消：不换规则",
+                                   convert::kFriendlyTitle, ui::Icon::Question, ui::Buttons::CancelYesNo);
+  if (a == ui::Answer::Yes) SetRules(rules);
+  if (a == ui::Answer::No) SwitchRulesOnly(rules);
 }
 
 void MainWindow::ShowRulesInCaption() {
@@ -340,7 +367,7 @@ void MainWindow::ShowTemplateMenu(const QPoint& at) {
     action->setObjectName(ui::Q("rules-" + std::string(convert::RulesName(r))));
     action->setCheckable(true);
     action->setChecked(r == rules_);
-    connect(action, &QAction::triggered, this, [this, r] { SetRules(r); });
+    connect(action, &QAction::triggered, this, [this, r] { ChooseRules(r); });
   }
   AddProfileActions(*menu);
   menu->addSeparator();

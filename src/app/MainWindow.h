@@ -62,8 +62,9 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   QGroupBox* Frame2;
   QTableView* Grid2;
 
-  // The rule set records are composed by; remembered across starts. Choosing one loads its
-  // template into the template box and names it in the template frame's caption.
+  // The rule set records are composed by; remembered across starts. Setting one loads its
+  // template into the template box and names it in the template frame's caption (the 转换规则 menu
+  // asks first when the template box holds an edited template).
   convert::Rules Rules() const { return rules_; }
   void SetRules(convert::Rules rules);
   // The record of content row `row` (from 0) as it would be written, with its warnings, shown
@@ -126,6 +127,10 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   void MapTable(const std::vector<std::string>& names);
   // The output's format and encoding in the MARC path's tip.
   void ShowOutputKind();
+  // The rule set without touching the template box.
+  void SwitchRulesOnly(convert::Rules rules);
+  // The user's choice in the 转换规则 menu: an edited template brings a question first.
+  void ChooseRules(convert::Rules rules);
   void FinishConversion();
   void ShowProgress();
 

@@ -18,6 +18,7 @@
 #include <QTest>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "TestPaths.h"
 #include "convert/Profile.h"
@@ -739,6 +740,56 @@ TEST_F(Window, TheProfilesOutputTypeIsOfferedAndWritten) {
   window_->OutMarc_Click();
   EXPECT_EQ(ui_.dialogs.back().offeredType, 0);
   EXPECT_EQ(window_->MarcPath->toolTip().toStdString(), "ISO 2709，GBK 编码");
+// Switching the rule set from the 转换规则 menu keeps an edited template unless the user says
+// otherwise; Enter keeps everything as it was.
+TEST_F(Window, SwitchingRulesAsksBeforeReplacingAnEditedTemplate) {
+  const QString classic = QString::fromStdString(std::string(convert::DefaultTemplate(convert::Rules::Classic))).replace("\r\n", "\n");
+  const QString recommended =
+      QString::fromStdString(std::string(convert::DefaultTemplate(convert::Rules::Recommended))).replace("\r\n", "\n");
+  const QString edited = classic + "\n300    |a本馆编目";
+  struct Case {
+    const char* what;
+    std::optional<ui::Answer> answer;  // none: the default button
+    convert::Rules rules;
+    QString templateText;
+  };
+  const Case cases[] = {
+      {"yes", ui::Answer::Yes, convert::Rules::Recommended, recommended},
+      {"no", ui::Answer::No, convert::Rules::Recommended, edited},
+      {"cancel", ui::Answer::Cancel, convert::Rules::Classic, edited},
+      {"enter", std::nullopt, convert::Rules::Classic, edited},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    window_->SetRules(convert::Rules::Classic);
+    window_->Text2->setPlainText(edited);
+    if (c.answer) ui_.messageAnswers.push_back(*c.answer);
+    const std::size_t before = ui_.messages.size();
+    ChooseFromContextMenu(window_->Text2, QPoint(10, 10), "rules-recommended");
+    ASSERT_EQ(ui_.messages.size(), before + 1);
+    const auto& asked = ui_.messages.back();
+    EXPECT_EQ(asked.text,
+              "模板已经改过。换成“推荐规则”的模板吗？\r\n\r\n是：换成新规则的模板，改过的模板不保留\r\n"
+              "否：保留改过的模板，只换规则\r\n取消：不换规则");
+    EXPECT_EQ(asked.title, "温馨提示");
+    EXPECT_EQ(asked.icon, Icon::Question);
+    EXPECT_EQ(asked.buttons, ui::Buttons::CancelYesNo);
+    EXPECT_EQ(window_->Rules(), c.rules);
+    EXPECT_EQ(window_->Text2->toPlainText(), c.templateText);
+    EXPECT_EQ(window_->Frame3->title(), c.rules == convert::Rules::Recommended ? "转换模板（推荐规则）" : "转换模板");
+  }
+
+  // The rule set's own template, unedited, is replaced without a word.
+  window_->SetRules(convert::Rules::Recommended);
+  const std::size_t before = ui_.messages.size();
+  ChooseFromContextMenu(window_->Text2, QPoint(10, 10), "rules-classic");
+  EXPECT_EQ(window_->Rules(), convert::Rules::Classic);
+  EXPECT_EQ(window_->Text2->toPlainText(), classic);
+  // A profile brings its own template: no question either.
+  window_->Text2->setPlainText(edited);
+  ChooseFromContextMenu(window_->Text2, QPoint(10, 10), "profile-recommended");
+  EXPECT_EQ(window_->Rules(), convert::Rules::Recommended);
+  EXPECT_EQ(ui_.messages.size(), before);
 }
 
 TEST_F(Window, TheQuitQuestion) {
