@@ -16,6 +16,8 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -26,6 +28,7 @@
 #include "import/TablePicker.h"
 #include "mapping/MappingGrid.h"
 #include "mapping/PickList.h"
+#include "output/ExistingOutput.h"
 
 namespace rowcaster::app {
 namespace {
@@ -790,6 +793,99 @@ TEST_F(Window, SwitchingRulesAsksBeforeReplacingAnEditedTemplate) {
   ChooseFromContextMenu(window_->Text2, QPoint(10, 10), "profile-recommended");
   EXPECT_EQ(window_->Rules(), convert::Rules::Recommended);
   EXPECT_EQ(ui_.messages.size(), before);
+}
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// An output file whose second record's length is one too small: nothing is appended to it; it is
+// replaced only on Yes, and No is the default.
+TEST_F(Window, ADamagedOutputFileIsReplacedOnlyOnYes) {
+  LoadBooks();
+  const std::string out = test::TempPath("window-damaged.iso");
+  std::filesystem::remove(out);
+  ui_.saveAnswers.push_back(out);
+  window_->OutMarc_Click();
+  ASSERT_TRUE(ConvertAndWait());
+  std::string bytes = FileBytes(out);
+  ASSERT_EQ(std::count(bytes.begin(), bytes.end(), '\x1D'), 5);
+  const std::size_t second = static_cast<std::size_t>(std::stoi(bytes.substr(0, 5)));
+  char length[6];
+  std::snprintf(length, sizeof length, "%05d", std::stoi(bytes.substr(second, 5)) - 1);
+  bytes.replace(second, 5, length);
+  struct Case {
+    const char* what;
+    std::optional<ui::Answer> answer;  // none: the default button
+    bool replaced;
+  };
+  const Case cases[] = {{"enter", std::nullopt, false}, {"no", ui::Answer::No, false}, {"yes", ui::Answer::Yes, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::ofstream(out, std::ios::binary | std::ios::trunc) << bytes;
+    if (c.answer) ui_.messageAnswers.push_back(*c.answer);
+    const std::size_t before = ui_.messages.size();
+    if (c.replaced) {
+      ASSERT_TRUE(ConvertAndWait());
+    } else {
+      window_->StratConvert_Click();
+      EXPECT_FALSE(window_->Converting());
+    }
+    ASSERT_GT(ui_.messages.size(), before);
+    const auto& asked = ui_.messages[before];
+    EXPECT_NE(asked.text.find("第 2 条记录的长度不对"), std::string::npos) << asked.text;
+    EXPECT_NE(asked.text.find("它原有的 5 条记录将被删除"), std::string::npos) << asked.text;
+    EXPECT_EQ(asked.buttons, ui::Buttons::NoYes);
+    EXPECT_EQ(asked.icon, Icon::Question);
+    const std::string after = FileBytes(out);
+    if (!c.replaced) {
+      EXPECT_EQ(ui_.messages.size(), before + 1) << "nothing ran";
+      EXPECT_EQ(after, bytes);
+      continue;
+    }
+    EXPECT_EQ(ui_.messages.back().text, " 恭喜，数据已转换完毕！");
+    const output::ExistingOutput now = output::InspectOutput(out, iso2709::Format::Iso2709, iso2709::Encoding::Gbk);
+    EXPECT_EQ(now.refusal, output::Refusal::None);
+    EXPECT_EQ(now.records, 5) << "the new records only";
+  }
+}
+
+// The same table converted again into the same file: the question says so and cancelling is its
+// default. Another mapping writes other records: the usual question, appending the default.
+TEST_F(Window, ConvertingTheSameTableAgainDefaultsToCancel) {
+  LoadBooks();
+  const std::string out = test::TempPath("window-again.iso");
+  std::filesystem::remove(out);
+  ui_.saveAnswers.push_back(out);
+  window_->OutMarc_Click();
+  ASSERT_TRUE(ConvertAndWait());
+  const std::string bytes = FileBytes(out);
+  const std::string again = "这张表可能已经转换过";
+  struct Case {
+    const char* what;
+    std::vector<std::string> mapping;  // empty: the mapping of the first run
+    bool sameRecords;
+    ui::Buttons buttons;
+  };
+  const Case cases[] = {
+      {"same table and mapping", {}, true, ui::Buttons::CancelYesNo},
+      {"another mapping", {"200a", "010a", "010d", "210d", "", "210c", ""}, false, ui::Buttons::YesNoCancel},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (!c.mapping.empty()) window_->Mapping().SetFields(window_->Content().Table()->FieldNames(), c.mapping);
+    if (!c.sameRecords) ui_.messageAnswers.push_back(ui::Answer::Cancel);  // its default would append
+    const std::size_t before = ui_.messages.size();
+    window_->StratConvert_Click();
+    ASSERT_EQ(ui_.messages.size(), before + 1);
+    const auto& asked = ui_.messages.back();
+    EXPECT_NE(asked.text.find("里已有 5 条记录"), std::string::npos) << asked.text;
+    EXPECT_EQ(asked.text.find(again) != std::string::npos, c.sameRecords) << asked.text;
+    EXPECT_EQ(asked.buttons, c.buttons);
+    EXPECT_FALSE(window_->Converting());
+    EXPECT_EQ(FileBytes(out), bytes);
+  }
 }
 
 TEST_F(Window, TheQuitQuestion) {
