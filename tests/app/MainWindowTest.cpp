@@ -743,6 +743,8 @@ TEST_F(Window, TheProfilesOutputTypeIsOfferedAndWritten) {
   window_->OutMarc_Click();
   EXPECT_EQ(ui_.dialogs.back().offeredType, 0);
   EXPECT_EQ(window_->MarcPath->toolTip().toStdString(), "ISO 2709，GBK 编码");
+}
+
 // Switching the rule set from the 转换规则 menu keeps an edited template unless the user says
 // otherwise; Enter keeps everything as it was.
 TEST_F(Window, SwitchingRulesAsksBeforeReplacingAnEditedTemplate) {
