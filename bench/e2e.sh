@@ -5,6 +5,8 @@
 # then built by a plain Perl MARC::Record script from the TSV that `rowcaster-cli dump` prints (the
 # workbook's rows; Rowcaster's time includes reading the .xls), and the speed ratio is printed last. Targets: >= 100,000 rows/s for the .dbf, >= 10x the Perl script, the recommended rules >= 50 % of the classic throughput.
 set -euo pipefail
+# The summary lines are read in English.
+export LANGUAGE=en
 here=$(cd "$(dirname "$0")" && pwd)
 build=${BUILD_DIR:-$here/../build}
 cli=$build/rowcaster-cli

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ ninja-build pkg-config make
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev qt6-l10n-tools
   libicu-dev libsqlite3-dev sqlite3
   libfreexl-dev libgsf-1-dev libexpat1-dev mdbtools-dev mdbtools
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -4,6 +4,8 @@
 #   bench/quality/run.sh [rowcaster-cli] [max-percent-for-recommended]
 # With a maximum it exits 1 when the recommended rules need more fixes than that.
 set -euo pipefail
+# The summary lines are read in English.
+export LANGUAGE=en
 here=$(cd "$(dirname "$0")" && pwd)
 cli=${1:-$here/../../build/rowcaster-cli}
 max=${2:-}

@@ -30,6 +30,7 @@
 #include "platform/ui/QtUi.h"
 #include "platform/ui/Twips.h"
 #include "skin/Skin.h"
+#include "words/Words.h"
 
 namespace rowcaster::app {
 namespace {
@@ -208,11 +209,11 @@ void MainWindow::MapTable(const std::vector<std::string>& names) {
       mapping_->MarkCell(row, "方案“" + profile_.name + "”在第 " + std::to_string(m.position) + " 列的“" + m.column +
                                   "”给 " + m.code + "，这张表里没有这一列");
   }
-  ui_.Message(convert::UnmatchedText(profile_, match), "操作提示", ui::Icon::Warning, ui::Buttons::Ok);
+  ui_.Message(words::UnmatchedText(profile_, match), "操作提示", ui::Icon::Warning, ui::Buttons::Ok);
 }
 
 void MainWindow::ShowOutputKind() {
-  MarcPath->setToolTip(ui::Q(convert::OutputKindText(profile_.format, convert::ProfileEncoding(profile_))));
+  MarcPath->setToolTip(ui::Q(words::OutputKindText(profile_.format, convert::ProfileEncoding(profile_))));
 }
 
 void MainWindow::LoadProfileFile() {
@@ -300,7 +301,7 @@ void MainWindow::ChooseRules(convert::Rules rules) {
   const ui::Answer a = ui_.Message("模板已经改过。换成“" + std::string(convert::RulesCaption(rules)) +
                                        "”的模板吗？\r\n\r\n是：换成新规则的模板，改过的模板不保留\r\n"
                                        "否：保留改过的模板，只换规则\r\n取消：不换规则",
-                                   convert::kFriendlyTitle, ui::Icon::Question, ui::Buttons::CancelYesNo);
+                                   words::FriendlyTitle(), ui::Icon::Question, ui::Buttons::CancelYesNo);
   if (a == ui::Answer::Yes) SetRules(rules);
   if (a == ui::Answer::No) SwitchRulesOnly(rules);
 }
@@ -498,7 +499,7 @@ void MainWindow::PreviewRow(int row) {
   const convert::RunInput in = CurrentRunInput();
   const convert::RowPreview preview = convert::PreviewRow(in, row);
   ui_.ShowText("第 " + std::to_string(row + 1) + " 行的记录（" + std::string(convert::RulesCaption(rules_)) + "，未写入文件）",
-               convert::PreviewText(preview));
+               words::PreviewText(preview));
 }
 
 void MainWindow::ShowContentMenu(const QPoint& at) {
@@ -518,7 +519,7 @@ void MainWindow::StratConvert_Click() {
   if (check != convert::RunOutcome::Finished) {
     convert::RunResult refused;
     refused.outcome = check;
-    const auto message = convert::MessageFor(refused, in);
+    const auto message = words::MessageFor(refused, in);
     ui_.Message(message->text, message->title, message->icon, ui::Buttons::Ok);
     if (check == convert::RunOutcome::PathMissing) OutMarc->setFocus();
     return;
@@ -551,9 +552,9 @@ bool MainWindow::AskHowToWrite(convert::RunInput& in) {
   const output::ExistingOutput existing = output::InspectOutput(in.outputPath, in.format, in.encoding);
   const std::string held = existing.records > 0 ? "它原有的 " + std::to_string(existing.records) + " 条记录将被删除。" : "它原有的内容将被删除。";
   if (existing.refusal != output::Refusal::None) {
-    const ui::Answer a = ui_.Message(in.outputPath + "：\r\n" + output::RefusalText(existing, in.encoding) +
+    const ui::Answer a = ui_.Message(in.outputPath + "：\r\n" + words::RefusalText(existing, in.encoding) +
                                          "。\r\n\r\n要替换这个文件吗？" + held,
-                                     convert::kFriendlyTitle, ui::Icon::Question, ui::Buttons::NoYes);
+                                     words::FriendlyTitle(), ui::Icon::Question, ui::Buttons::NoYes);
     if (a != ui::Answer::Yes) return false;
     in.replace = true;
   } else if (existing.records > 0) {
@@ -563,7 +564,7 @@ bool MainWindow::AskHowToWrite(convert::RunInput& in) {
         "输出文件 " + in.outputPath + " 里已有 " + std::to_string(existing.records) + " 条记录。" +
             (again ? "\r\n它开头的记录和这次要写的记录相同：这张表可能已经转换过，追加会使记录重复。" : "") +
             "\r\n\r\n是：把新记录追加在后面\r\n否：替换这个文件，原有记录删除\r\n取消：不转换",
-        convert::kFriendlyTitle, ui::Icon::Question, again ? ui::Buttons::CancelYesNo : ui::Buttons::YesNoCancel);
+        words::FriendlyTitle(), ui::Icon::Question, again ? ui::Buttons::CancelYesNo : ui::Buttons::YesNoCancel);
     if (a == ui::Answer::Cancel) return false;
     in.replace = a == ui::Answer::No;
   }
@@ -587,7 +588,7 @@ void MainWindow::FinishConversion() {
     setWindowTitle(ui::Q(ProgressCaption(result_.rows, result_.rows)));
     setWindowTitle("Rowcaster---转换完成");
   }
-  if (const auto message = convert::MessageFor(result_, runInput_))
+  if (const auto message = words::MessageFor(result_, runInput_))
     ui_.Message(message->text, message->title, message->icon, ui::Buttons::Ok, message->details);
   if (onConversionEnd) onConversionEnd(result_);
 }

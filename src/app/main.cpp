@@ -8,6 +8,7 @@
 #include "platform/Memory.h"
 #include "platform/Paths.h"
 #include "platform/ui/QtUi.h"
+#include "words/Words.h"
 
 int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
   rowcaster::ui::InstallChineseQtTexts();
   QApplication::setOrganizationName("Rowcaster");
   QApplication::setApplicationName("Rowcaster");
+  rowcaster::words::InstallTranslations(rowcaster::DataDirFor(rowcaster::ExecutableDir()));
   rowcaster::ui::QtUi ui;
   rowcaster::app::MainWindow window(ui, rowcaster::ExecutableDir());
   ui.SetParent(&window);

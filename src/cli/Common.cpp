@@ -1,5 +1,7 @@
 #include "cli/Common.h"
 
+#include <QCoreApplication>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -7,6 +9,7 @@
 #include "convert/RegionLookup.h"
 #include "platform/Paths.h"
 #include "platform/text/Gbk.h"
+#include "words/Words.h"
 
 namespace rowcaster::cli {
 
@@ -22,6 +25,16 @@ std::string ReadTemplate(const std::string& path) {
 std::string CbkConnectionString(const std::optional<std::string>& cbkFile) {
   if (!cbkFile) return convert::CbkConnStr(DataDir());
   return convert::CbkConnStrForFile(*cbkFile);
+}
+
+void UseWords() {
+  static int argc = 1;
+  static char name[] = "rowcaster-cli";
+  static char* argv[] = {name, nullptr};
+  if (QCoreApplication::instance()) return;
+  // Lives as long as the process: destroyed at exit it would outlive Qt's own globals.
+  new QCoreApplication(argc, argv);
+  if (!words::InstallTranslations(DataDir())) std::fprintf(stderr, "rowcaster-cli: no English texts in %s/translations\n", DataDir().c_str());
 }
 
 }  // namespace rowcaster::cli

@@ -13,4 +13,8 @@ std::string ReadTemplate(const std::string& path);
 // executable.
 std::string CbkConnectionString(const std::optional<std::string>& cbkFile);
 
+// Makes the texts of findings and results readable in the locale's language (once per process),
+// for the commands that word them.
+void UseWords();
+
 }  // namespace rowcaster::cli

@@ -9,6 +9,7 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/Common.h"
+#include "words/Words.h"
 #include "convert/Composition.h"
 #include "convert/Recommended.h"
 #include "platform/text/Gbk.h"
@@ -49,15 +50,17 @@ int ComposeCommand(std::vector<std::string> argv) {
   const convert::PinyinSource pinyin = convert::PinyinSource::Beside();
   context.lookup = &lookup;
   context.pinyin = &pinyin;
+  UseWords();
   try {
-    std::vector<std::string> warnings;
+    std::vector<convert::Finding> findings;
     const std::string workForm = rules == convert::Rules::Recommended
-                                     ? convert::ComposeRecommendedWorkForm(values, context, warnings)
+                                     ? convert::ComposeRecommendedWorkForm(values, context, findings)
                                      : convert::ComposeWorkForm(values, context);
     std::fwrite(workForm.data(), 1, workForm.size(), stdout);
-    for (const auto& w : warnings) std::fprintf(stderr, "warning: %s\n", w.c_str());
+    for (const auto& f : findings)
+      std::fprintf(stderr, "%s：%s\n", words::LevelName(f.level).c_str(), words::Describe(f).c_str());
   } catch (const convert::ComposeError& e) {
-    std::fprintf(stderr, "compose: %s\n", e.what());
+    std::fprintf(stderr, "compose: %s\n", words::Describe(e.finding()).c_str());
     return kExitFailed;
   }
   return kExitOk;

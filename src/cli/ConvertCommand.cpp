@@ -3,6 +3,9 @@
 
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QString>
+
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -18,6 +21,7 @@
 #include "import/DataFile.h"
 #include "mapping/ColumnNames.h"
 #include "mapping/MarcFields.h"
+#include "words/Words.h"
 
 namespace rowcaster::cli {
 namespace {
@@ -131,7 +135,7 @@ std::optional<RunArgs> ReadRunArgs(std::vector<std::string> argv, bool preview) 
   const auto& names = source.table->FieldNames();
   if (profileName) {
     const convert::ProfileMatch match = convert::MatchProfile(profile, names);
-    if (!match.unmatched.empty()) std::fprintf(stderr, "%s\n", convert::UnmatchedText(profile, match).c_str());
+    if (!match.unmatched.empty()) std::fprintf(stderr, "%s\n", words::UnmatchedText(profile, match).c_str());
     input.mapping = match.codes;
   } else {
     input.mapping = byName ? import::PrefilledMapping(names, marcCodeList) : std::vector<std::string>(names.size());
@@ -155,17 +159,40 @@ std::optional<RunArgs> ReadRunArgs(std::vector<std::string> argv, bool preview) 
   return run;
 }
 
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+void Say(const QString& line) { std::fprintf(stderr, "%s\n", line.toStdString().c_str()); }
+
+// What the run did, on standard error.
+void PrintSummary(const convert::RunResult& r, const convert::RunInput& input, double seconds) {
+  if (r.existing > 0)
+    Say(QCoreApplication::translate("Cli", "追加在 %1 原有的 %2 条记录之后（--overwrite 替换它们）").arg(Q(input.outputPath)).arg(r.existing));
+  if (r.cutBytes > 0 && r.outcome != convert::RunOutcome::OutputFailed) Say(Q(words::CutNote(r).substr(2)));
+  Say(QCoreApplication::translate("Cli", "写入 %1 条记录，%2 条有警告，%3 行没有生成记录（%4 行，%5 秒，每秒 %6 行）")
+          .arg(r.written)
+          .arg(r.warned)
+          .arg(r.failed)
+          .arg(r.rows)
+          .arg(seconds, 0, 'f', 2)
+          .arg(seconds > 0 ? r.rows / seconds : 0.0, 0, 'f', 0));
+  if (const std::string unencodable = words::UnencodableSummary(r, input); !unencodable.empty()) Say(Q(unencodable));
+  if (r.failed > 0)
+    Say(QCoreApplication::translate("Cli", "第一个未生成记录的是第 %1 行：%2").arg(r.firstFailedRow).arg(Q(words::Describe(r.firstFailure))));
+  if (r.outcome == convert::RunOutcome::Stopped) Say(QCoreApplication::translate("Cli", "已停止，写入了 %1 条记录").arg(r.written));
+}
+
 }  // namespace
 
 int PreviewCommand(std::vector<std::string> argv) {
+  UseWords();
   auto run = ReadRunArgs(std::move(argv), true);
   if (!run) return kExitFailed;
   const convert::RowPreview preview = convert::PreviewRow(run->input, run->row.value_or(1) - 1);
-  std::fputs(convert::PreviewText(preview).c_str(), stdout);
+  std::fputs(words::PreviewText(preview).c_str(), stdout);
   return preview.record.empty() ? kExitFailed : kExitOk;
 }
 
 int ConvertCommand(std::vector<std::string> argv) {
+  UseWords();
   auto run = ReadRunArgs(std::move(argv), false);
   if (!run) return kExitFailed;
   const convert::RunInput& input = run->input;
@@ -191,41 +218,21 @@ int ConvertCommand(std::vector<std::string> argv) {
   const convert::RunResult r = convert::RunConversion(input, callbacks);
   if (terminal) std::fputc('\n', stderr);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (const auto message = convert::MessageFor(r, input);
-      message && r.outcome != convert::RunOutcome::Finished) {
+  if (const auto message = words::MessageFor(r, input); message && r.outcome != convert::RunOutcome::Finished)
     std::fprintf(stderr, "%s\n", message->text.c_str());
-  }
   if (r.outcome == convert::RunOutcome::PathMissing || r.outcome == convert::RunOutcome::RequiredMissing)
     return kExitFailed;
   if (r.refused) {
-    std::fprintf(stderr, "%s holds %lld records and was left as it was; --overwrite replaces it\n", input.outputPath.c_str(),
-                 static_cast<long long>(r.existing));
+    Say(QCoreApplication::translate("Cli", "%1 里有 %2 条记录，没有改动；--overwrite 可以替换它").arg(Q(input.outputPath)).arg(r.existing));
     return kExitFailed;
   }
-  if (r.existing > 0)
-    std::fprintf(stderr, "appended to %s after the %lld records it held (--overwrite replaces them)\n",
-                 input.outputPath.c_str(), static_cast<long long>(r.existing));
-  if (r.cutBytes > 0 && r.outcome != convert::RunOutcome::OutputFailed)
-    std::fprintf(stderr, "%s\n", convert::CutNote(r).substr(2).c_str());
-  std::fprintf(stderr, "written %lld records, %lld with warnings, %lld rows failed (%lld rows in %.2f s, %.0f rows/s)\n",
-               static_cast<long long>(r.written), static_cast<long long>(r.warned), static_cast<long long>(r.failed),
-               static_cast<long long>(r.rows), seconds, seconds > 0 ? r.rows / seconds : 0.0);
-  if (r.unencodable > 0 && input.format == iso2709::Format::MarcXml)
-    std::fprintf(stderr, "%lld control characters in %lld records cannot be written in XML and were left out\n",
-                 static_cast<long long>(r.unencodable), static_cast<long long>(r.unencodableRows));
-  else if (r.unencodable > 0)
-    std::fprintf(stderr, "%lld characters in %lld records have no code in %s and were written as '?'; --encoding gb18030 or utf-8 keeps them\n",
-                 static_cast<long long>(r.unencodable), static_cast<long long>(r.unencodableRows),
-                 std::string(iso2709::NameOf(input.encoding)).c_str());
-  if (input.dryRun) std::fputs(convert::ReportText(r).c_str(), stdout);
+  PrintSummary(r, input, seconds);
+  if (input.dryRun) std::fputs(words::ReportText(r).c_str(), stdout);
   if (report) {
     std::ofstream file(*report, std::ios::binary | std::ios::trunc);
-    file << convert::ReportText(r);
-    if (!file.flush()) std::fprintf(stderr, "cannot write the report %s\n", report->c_str());
+    file << words::ReportText(r);
+    if (!file.flush()) Say(QCoreApplication::translate("Cli", "无法写入报告 %1").arg(Q(*report)));
   }
-  if (r.failed > 0)
-    std::fprintf(stderr, "first failure, row %lld: %s\n", static_cast<long long>(r.firstFailedRow), r.firstFailure.c_str());
-  if (r.outcome == convert::RunOutcome::Stopped) std::fprintf(stderr, "stopped after %lld records\n", static_cast<long long>(r.written));
   return r.outcome == convert::RunOutcome::Finished && r.failed == 0 ? kExitOk : kExitFailed;
 }
 

@@ -165,7 +165,7 @@ std::string ComposeWorkForm(SubfieldValues& v, const CompositionContext& context
   static const PinyinSource kNoPinyin;
   const PinyinSource& pinyin = context.pinyin ? *context.pinyin : kNoPinyin;
   const std::string titlePinyin = PinyinOf(pinyin, v[d200a]);
-  if (!context.lookup) throw ComposeError("没有出版社库");
+  if (!context.lookup) throw ComposeError(MakeFinding(Kind::PublisherTableMissing));
   const std::string region = context.lookup->LookupRegionCode(v[d010a], v[d210c], v[d210a]);
   const std::string authors = AuthorLines(v[d200f], pinyin);
 
@@ -254,36 +254,46 @@ std::string ComposeWorkForm(SubfieldValues& v, const CompositionContext& context
   return RightMarc(text);
 }
 
-std::string UnencodableWarning(const iso2709::WriteResult& w, iso2709::Encoding encoding) {
+Finding UnencodableFinding(const iso2709::WriteResult& w, iso2709::Encoding encoding) {
   const std::string n = std::to_string(w.unencodable);
   if (encoding == iso2709::Encoding::Utf8)  // only MARCXML leaves characters out
-    return n + " 个 XML 不允许的控制字符没有写出：" + w.unencodableChars;
-  return n + " 个 " + std::string(iso2709::NameOf(encoding)) + " 中没有的字符写成了“?”：" + w.unencodableChars;
+    return MakeFinding(Kind::XmlControlCharacters, {}, {n, w.unencodableChars});
+  return MakeFinding(Kind::Unencodable, {}, {n, std::string(iso2709::NameOf(encoding)), w.unencodableChars});
 }
 
 iso2709::Built ComposeRecord(SubfieldValues& values, const CompositionContext& context, iso2709::Record& record,
-                             std::vector<std::string>& warnings) {
-  if (context.rules == Rules::Recommended) return ComposeRecommended(values, context, record, warnings);
-  std::string workForm;
-  try {
-    workForm = ComposeWorkForm(values, context);
-  } catch (const ComposeError& e) {
-    return {iso2709::BuildStatus::Failed, e.what()};
+                             std::vector<Finding>& findings) {
+  iso2709::Built built;
+  if (context.rules == Rules::Recommended) {
+    built = ComposeRecommended(values, context, record, findings);
+  } else {
+    std::string workForm;
+    try {
+      workForm = ComposeWorkForm(values, context);
+    } catch (const ComposeError& e) {
+      findings.push_back(e.finding());
+      return {iso2709::BuildStatus::Failed, {}};
+    }
+    built = iso2709::BuildRecord(workForm, context.now, {}, record);
   }
-  return iso2709::BuildRecord(workForm, context.now, {}, record);
+  // A failure thrown inside the composition is already among the findings; the builder's is not.
+  if (built.status != iso2709::BuildStatus::Built && !FirstError(findings))
+    findings.push_back(built.description.empty() ? MakeFinding(Kind::RecordEmpty)
+                                                 : MakeFinding(Kind::RecordNotBuilt, {}, {built.description}));
+  return built;
 }
 
 iso2709::BuildResult ConverttoMarc(SubfieldValues& values, const CompositionContext& context,
-                                   std::vector<std::string>* warnings) {
-  std::vector<std::string> ownWarnings;
+                                   std::vector<Finding>* findings) {
+  std::vector<Finding> ownFindings;
   iso2709::Record record;
-  iso2709::Built built = ComposeRecord(values, context, record, warnings ? *warnings : ownWarnings);
+  iso2709::Built built = ComposeRecord(values, context, record, findings ? *findings : ownFindings);
   if (built.status != iso2709::BuildStatus::Built) return {built.status, {}, std::move(built.description)};
   iso2709::RecordWriter writer(iso2709::Format::Iso2709, iso2709::Encoding::Gbk);
   iso2709::BuildResult result{iso2709::BuildStatus::Built, {}, {}};
   const iso2709::WriteResult w = writer.Append(record, result.record);
   if (!w.ok) return {iso2709::BuildStatus::Failed, {}, w.description};
-  if (w.unencodable && warnings) warnings->push_back(UnencodableWarning(w, writer.encoding()));
+  if (w.unencodable && findings) findings->push_back(UnencodableFinding(w, writer.encoding()));
   return result;
 }
 

@@ -71,18 +71,18 @@ std::string RightMarc(std::string_view marcs);
 // Throws ComposeError when the publisher database or the pinyin engine cannot be used.
 std::string ComposeWorkForm(SubfieldValues& values, const CompositionContext& context);
 
-// The record of one row by the context's rules. A composition failure comes back as Failed with
-// its reason; what the row should be told about, though it has a record, is added to `warnings`.
+// The record of one row by the context's rules. A failure comes back as Failed with an error among
+// `findings`; what the row should be told about, though it has a record, is added there too.
 iso2709::Built ComposeRecord(SubfieldValues& values, const CompositionContext& context, iso2709::Record& record,
-                             std::vector<std::string>& warnings);
+                             std::vector<Finding>& findings);
 
-// The row's note about characters a writer could not write (WriteResult::unencodable > 0).
-std::string UnencodableWarning(const iso2709::WriteResult& w, iso2709::Encoding encoding);
+// The row's finding about characters a writer could not write (WriteResult::unencodable > 0).
+Finding UnencodableFinding(const iso2709::WriteResult& w, iso2709::Encoding encoding);
 
-// The ISO 2709 record (GBK) for one row by the context's rules. A composition failure comes back as
-// Failed with its reason; what the row should be told about, though it has a record, is added to
-// `warnings`.
+// The ISO 2709 record (GBK) for one row by the context's rules. A failure comes back as Failed
+// with an error among `findings`; what the row should be told about, though it has a record, is
+// added there too.
 iso2709::BuildResult ConverttoMarc(SubfieldValues& values, const CompositionContext& context,
-                                   std::vector<std::string>* warnings = nullptr);
+                                   std::vector<Finding>* findings = nullptr);
 
 }  // namespace rowcaster::convert

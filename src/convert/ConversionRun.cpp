@@ -19,12 +19,17 @@ namespace {
 constexpr std::int64_t kBatch = 256;  // rows composed together and written with one call
 
 struct RowResult {
-  std::string record;                 // the record's bytes; empty when the row failed
-  std::string failure;
-  std::vector<std::string> warnings;  // with a record
-  std::string title, isbn;            // only when there is something to report
-  std::size_t unencodable = 0;        // characters the output's encoding could not hold
+  std::string record;              // the record's bytes; empty when the row failed
+  std::vector<Finding> findings;   // a failed row's error alone
+  std::string title, isbn;         // only when there is something to report
+  std::size_t unencodable = 0;     // characters the output's encoding could not hold
 };
+
+RowResult Failed(Finding error) {
+  RowResult r;
+  r.findings.push_back(std::move(error));
+  return r;
+}
 
 // The columns that feed each parameter: the last mapping row holding a code wins.
 std::array<int, kParamCount> SubfieldColumns(const std::vector<std::string>& mapping) {
@@ -58,27 +63,19 @@ RowResult ComposeRow(const RunInput& input, Worker& w) {
   try {
     w.context.now = input.clock();
     RowResult r;
-    const iso2709::Built built = ComposeRecord(w.values, w.context, w.record, r.warnings);
-    if (built.status != iso2709::BuildStatus::Built) {
-      r.failure = built.description.empty() ? std::string("记录为空") : built.description;
-      r.warnings.clear();
-      return r;
-    }
+    const iso2709::Built built = ComposeRecord(w.values, w.context, w.record, r.findings);
+    if (built.status != iso2709::BuildStatus::Built) return Failed(*FirstError(r.findings));
     const iso2709::WriteResult written = w.writer.Append(w.record, r.record);
-    if (!written.ok) {
-      r.failure = written.description;
-      r.warnings.clear();
-      return r;
-    }
+    if (!written.ok) return Failed(MakeFinding(Kind::RecordNotWritten, {}, {written.description}));
     r.unencodable = written.unencodable;
-    if (written.unencodable) r.warnings.push_back(UnencodableWarning(written, w.writer.encoding()));
+    if (written.unencodable) r.findings.push_back(UnencodableFinding(written, w.writer.encoding()));
     return r;
   } catch (const std::bad_alloc&) {
-    return {{}, "内存不足", {}, {}, {}, 0};
+    return Failed(MakeFinding(Kind::OutOfMemory));
   } catch (const std::exception& e) {
-    return {{}, std::string("处理这一行时出错：") + e.what(), {}, {}, {}, 0};
+    return Failed(MakeFinding(Kind::RowCrashed, {}, {e.what()}));
   } catch (...) {
-    return {{}, "处理这一行时出错", {}, {}, {}, 0};
+    return Failed(MakeFinding(Kind::RowCrashed));
   }
 }
 
@@ -92,7 +89,7 @@ RowResult ComposeOne(const RunInput& input, const std::array<int, kParamCount>& 
   for (std::size_t p = 0; p < kParamCount; ++p) w.values[p].assign(cell(static_cast<Param>(p)));
   w.context.recordNumber = row + 1;
   RowResult r = ComposeRow(input, w);
-  if (r.record.empty() || !r.warnings.empty()) {
+  if (r.record.empty() || !r.findings.empty()) {
     r.title = OneLine(cell(d200a));
     r.isbn = OneLine(cell(d010a));
   }
@@ -185,14 +182,8 @@ class Composer {
 
 }  // namespace
 
-namespace {
-
-struct Required {
-  bool title = false, isbn = false, price = false;  // mapped
-};
-
-Required RequiredMapped(const std::vector<std::string>& mapping, Rules rules) {
-  Required r;
+RequiredFields RequiredMapped(const std::vector<std::string>& mapping, Rules rules) {
+  RequiredFields r;
   if (rules == Rules::Recommended) r.isbn = r.price = true;  // only the title is required
   for (const auto& code : mapping) {
     r.title = r.title || code == "200a";
@@ -202,120 +193,29 @@ Required RequiredMapped(const std::vector<std::string>& mapping, Rules rules) {
   return r;
 }
 
-}  // namespace
-
-std::string ReportText(const RunResult& result) {
-  std::string out = "行\t题名\tISBN\t结果\t说明\n";
-  for (const RowReport& r : result.report) {
-    out += std::to_string(r.row) + "\t" + r.title + "\t" + r.isbn + "\t" + (r.failed ? "未生成记录" : "有警告") + "\t";
-    for (std::size_t k = 0; k < r.notes.size(); ++k) out += (k ? "；" : "") + OneLine(r.notes[k]);
-    out += "\n";
-  }
-  return out;
-}
-
-std::string OutputKindText(iso2709::Format format, iso2709::Encoding encoding) {
-  const std::string name(iso2709::NameOf(encoding));
-  switch (format) {
-    case iso2709::Format::Iso2709: return "ISO 2709，" + name + " 编码";
-    case iso2709::Format::MarcXml: return "MARCXML（" + name + "）";
-    case iso2709::Format::Text: return "记录列表（" + name + "）";
-  }
-  return {};
-}
-
-std::string CutNote(const RunResult& r) {
-  if (r.cutBytes == 0) return {};
-  return "\r\n输出文件末尾原有一条不完整的记录（" + std::to_string(r.cutBytes) + " 字节），已删除，新记录接在最后一条完整记录之后。";
-}
-
-std::string RequiredFieldsMessage(bool titleMissing, bool isbnMissing, bool priceMissing) {
-  std::string list;
-  if (titleMissing) list += "“题名”";
-  if (isbnMissing) list += "“ISBN”";
-  if (priceMissing) list += "“价格”";
-  return "对不起，必备字段：" + list + "不能为忽略！请重新选择！";
-}
-
-std::optional<EndMessage> MessageFor(const RunResult& r, const RunInput& input) {
-  switch (r.outcome) {
-    case RunOutcome::PathMissing:
-      return EndMessage{kPathMissingText, kFriendlyTitle, ui::Icon::Information, {}};
-    case RunOutcome::RequiredMissing: {
-      const Required mapped = RequiredMapped(input.mapping, input.rules);
-      return EndMessage{RequiredFieldsMessage(!mapped.title, !mapped.isbn, !mapped.price), kSystemTitle,
-                        ui::Icon::Information, {}};
-    }
-    case RunOutcome::OutputFailed:
-      return EndMessage{"无法写入输出文件 " + input.outputPath + "：" + r.outputError +
-                            (r.written > 0 ? "\r\n已写入 " + std::to_string(r.written) + " 条完整的记录。" : std::string()) +
-                            CutNote(r),
-                        "操作提示", ui::Icon::Error, {}};
-    case RunOutcome::Stopped:
-      return std::nullopt;
-    case RunOutcome::Finished: {
-      EndMessage m;
-      m.title = kFriendlyTitle;
-      if (r.failed == 0) {
-        m.text = kDoneText;
-      } else {
-        m.text = "转换结束：写入 " + std::to_string(r.written) + " 条记录，" + std::to_string(r.failed) +
-                 " 行没有生成记录。\r\n第一个未生成记录的是第 " + std::to_string(r.firstFailedRow) + " 行：" + r.firstFailure;
-      }
-      if (input.rules == Rules::Recommended && r.failed == 0)
-        m.text += "\r\n写入 " + std::to_string(r.written) + " 条记录，其中 " + std::to_string(r.warned) + " 条有警告。";
-      else if (input.rules == Rules::Recommended)
-        m.text += "\r\n写入的记录中 " + std::to_string(r.warned) + " 条有警告。";
-      if (r.unencodable > 0 && input.format == iso2709::Format::MarcXml)
-        m.text += "\r\n" + std::to_string(r.unencodableRows) + " 条记录里共有 " + std::to_string(r.unencodable) +
-                  " 个 XML 不允许的控制字符，没有写出（每行的字符见详细信息）。";
-      else if (r.unencodable > 0)
-        m.text += "\r\n" + std::to_string(r.unencodableRows) + " 条记录里共有 " + std::to_string(r.unencodable) + " 个字符 " +
-                  std::string(iso2709::NameOf(input.encoding)) +
-                  " 中没有，写成了“?”（每行的字符见详细信息）。要保留这些字符，请改用 GB18030 或 UTF-8 编码输出。";
-      m.text += CutNote(r);
-      // The long-standing GBK records need no word; any other output is named.
-      if (input.format != iso2709::Format::Iso2709 || input.encoding != iso2709::Encoding::Gbk)
-        m.text += "\r\n记录写成了 " + OutputKindText(input.format, input.encoding) + "。";
-      m.icon = r.failed > 0 || r.cutBytes > 0 || r.warned > 0 ? ui::Icon::Warning : ui::Icon::Information;
-      if (input.rules == Rules::Classic && r.failed == 0 && r.cutBytes == 0 && r.unencodable == 0) m.icon = ui::Icon::Information;
-      if (!r.report.empty()) m.details = ReportText(r);
-      return m;
-    }
-  }
-  return std::nullopt;
-}
-
 RunOutcome CheckRun(const RunInput& input) {
   // The output path: only the empty text fails.
   if (input.outputPath.empty() && !input.dryRun) return RunOutcome::PathMissing;
   // Title, ISBN and price must be mapped.
-  const Required mapped = RequiredMapped(input.mapping, input.rules);
+  const RequiredFields mapped = RequiredMapped(input.mapping, input.rules);
   return mapped.title && mapped.isbn && mapped.price ? RunOutcome::Finished : RunOutcome::RequiredMissing;
 }
 
 RowPreview PreviewRow(const RunInput& input, std::int64_t row) {
   RowPreview preview;
   if (!input.table || row < 0 || row >= static_cast<std::int64_t>(input.table->RowCount())) {
-    preview.failure = "没有第 " + std::to_string(row + 1) + " 行";
+    preview.findings.push_back(MakeFinding(Kind::NoSuchRow, {}, {std::to_string(row + 1)}));
     return preview;
   }
   Worker worker(input);
   RowResult r = ComposeOne(input, SubfieldColumns(input.mapping), row, worker);
-  preview.warnings = std::move(r.warnings);
-  preview.failure = std::move(r.failure);
+  preview.findings = std::move(r.findings);
   if (!r.record.empty()) {
     // The listing shows the record as the chosen encoding writes it, leader lengths included.
     preview.listing = worker.writer.ListingOf(worker.record);
   }
   preview.record = std::move(r.record);
   return preview;
-}
-
-std::string PreviewText(const RowPreview& preview) {
-  std::string out = preview.record.empty() ? "没有生成记录：" + preview.failure + "\n" : preview.listing;
-  for (const auto& w : preview.warnings) out += "警告：" + w + "\n";
-  return out;
 }
 
 namespace {
@@ -371,6 +271,10 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
   result.cutBytes = out.cutBytes();
   result.existing = out.existing().records;
   result.refused = out.existing().refusal != output::Refusal::None;
+  if (result.refused) {
+    result.refusal = out.existing();
+    result.refusal.firstRecords.clear();
+  }
   if (!out.ok()) {
     result.outcome = RunOutcome::OutputFailed;
     result.outputError = out.error();
@@ -389,12 +293,13 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
     bool stopped = false;
     for (RowResult& r : rows) {
       ++row;
+      for (const Finding& f : r.findings) ++result.counts[f.kind];
       if (r.record.empty()) {
         if (result.failed++ == 0) {
           result.firstFailedRow = row;
-          result.firstFailure = r.failure;
+          result.firstFailure = r.findings.front();
         }
-        result.report.push_back({row, std::move(r.title), std::move(r.isbn), true, {std::move(r.failure)}});
+        result.report.push_back({row, std::move(r.title), std::move(r.isbn), true, std::move(r.findings)});
       } else {
         batch += r.record;
         ends.push_back(batch.size());
@@ -402,9 +307,9 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
           result.unencodable += static_cast<std::int64_t>(r.unencodable);
           ++result.unencodableRows;
         }
-        if (!r.warnings.empty()) {
+        if (!r.findings.empty()) {
           ++result.warned;
-          result.report.push_back({row, std::move(r.title), std::move(r.isbn), false, std::move(r.warnings)});
+          result.report.push_back({row, std::move(r.title), std::move(r.isbn), false, std::move(r.findings)});
         }
       }
       if (callbacks.stop && callbacks.stop->load()) {

@@ -5,26 +5,19 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "convert/Composition.h"
+#include "convert/Finding.h"
 #include "iso2709/Writers.h"
 #include "import/LoadedTable.h"
 #include "output/ExistingOutput.h"
 #include "platform/Clock.h"
-#include "platform/ui/Ui.h"
 
 namespace rowcaster::convert {
-
-// The run's own messages.
-inline constexpr const char* kPathMissingText = "请选择导出MARC文件的路径";
-inline constexpr const char* kFriendlyTitle = "温馨提示";
-inline constexpr const char* kSystemTitle = "系统提示";
-inline constexpr const char* kDoneText = " 恭喜，数据已转换完毕！";
-// "对不起，必备字段：“题名”“ISBN”“价格”不能为忽略！请重新选择！" for the missing codes.
-std::string RequiredFieldsMessage(bool titleMissing, bool isbnMissing, bool priceMissing);
 
 struct RunInput {
   Rules rules = Rules::Classic;
@@ -51,12 +44,12 @@ enum class RunOutcome {
   Finished,        // every row was gone through (some may have failed)
 };
 
-// A row that failed or got a warning, for the run's report.
+// A row that failed or got a finding, for the run's report.
 struct RowReport {
   std::int64_t row = 0;  // from 1
   std::string title, isbn;
   bool failed = false;
-  std::vector<std::string> notes;  // why it failed, or its warnings
+  std::vector<Finding> findings;  // a failed row's error, or the written record's findings
 };
 
 struct RunResult {
@@ -65,26 +58,18 @@ struct RunResult {
   std::int64_t written = 0;  // records appended
   std::int64_t failed = 0;   // rows that gave no record
   std::int64_t firstFailedRow = 0;
-  std::string firstFailure;  // why the first failed row gave no record
+  Finding firstFailure;      // why the first failed row gave no record
   std::string outputError;   // with OutputFailed
   std::int64_t cutBytes = 0; // a partial record cut from the end of the existing output file
   std::int64_t warned = 0;   // records written with warnings
   std::int64_t existing = 0; // records the output file held before, appended to
   bool refused = false;      // with OutputFailed: the file's records cannot be appended to (untouched)
+  output::ExistingOutput refusal;  // with refused: what the file holds and why
   std::int64_t unencodable = 0;     // characters the encoding could not hold, over all rows
   std::int64_t unencodableRows = 0; // rows with such characters
   std::vector<RowReport> report;  // every failed or warned row, in row order
+  std::map<Kind, std::int64_t> counts;  // findings by kind, over all rows
 };
-
-// The report as tab-separated lines: a header, then one line a row (row, title, ISBN, 未生成记录 or
-// 有警告, the notes joined by "；").
-std::string ReportText(const RunResult& result);
-
-// What a run writes, as the window names it: "ISO 2709，UTF-8 编码", "MARCXML（UTF-8）" …
-std::string OutputKindText(iso2709::Format format, iso2709::Encoding encoding);
-
-// The note about a partial record cut from the output file, or the empty text.
-std::string CutNote(const RunResult& result);
 
 struct RunCallbacks {
   // Row k of m has been written (or has failed); may be called from any thread, often.
@@ -93,34 +78,29 @@ struct RunCallbacks {
   const std::atomic<bool>* stop = nullptr;
 };
 
-// The message (text, title, icon) that ends a run, or nothing for an outcome without one.
-struct EndMessage {
-  std::string text, title;
-  ui::Icon icon = ui::Icon::Information;
-  std::string details;  // the report, when there is something to list
+// Which of the fields a run needs are mapped (the recommended rules need the title only).
+struct RequiredFields {
+  bool title = false, isbn = false, price = false;
 };
-std::optional<EndMessage> MessageFor(const RunResult& result, const RunInput& input);
+RequiredFields RequiredMapped(const std::vector<std::string>& mapping, Rules rules);
 
 // The two checks a run makes before it touches anything: Finished when both pass.
 RunOutcome CheckRun(const RunInput& input);
 
 // One row's record as it would be written, without writing anything: the record (empty when the
-// row gives none), its readable listing, why it failed, its warnings.
+// row gives none), its readable listing, its findings (with no record, the error).
 struct RowPreview {
-  std::string record, listing, failure;
-  std::vector<std::string> warnings;
+  std::string record, listing;
+  std::vector<Finding> findings;
 };
 RowPreview PreviewRow(const RunInput& input, std::int64_t row);  // row from 0
-// The listing (or the failure) followed by the warnings, as a person reads them.
-std::string PreviewText(const RowPreview& preview);
 
 // Whether the first records `existing` holds are the ones this run would write first (the same
 // table converted again). Compared field by field without what differs from run to run: the
 // record's id (001), its time (005) and the date it was entered (100 $a/0-7).
 bool RepeatsExistingRecords(const RunInput& input, const output::ExistingOutput& existing);
 
-// Runs the conversion. The checks' messages are the caller's to show (MessageFor); nothing here
-// shows a window.
+// Runs the conversion. Nothing here words or shows a message: the caller does (words/).
 RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks = {});
 
 }  // namespace rowcaster::convert

@@ -20,7 +20,7 @@ PinyinSource PinyinSource::FromFile(const std::string& path) {
 PinyinSource PinyinSource::Beside() { return FromFile(DataFile("pinyin.dat")); }
 
 std::string PinyinOf(const PinyinSource& source, std::string_view text, bool names) {
-  if (!source.engine) throw ComposeError("无法取得拼音：" + source.loadError);
+  if (!source.engine) throw ComposeError(MakeFinding(Kind::PinyinUnavailable, {}, {source.loadError}));
   std::string out = source.engine->Pinyin(text, names);
   // A "|" would open a subfield of its own in the work form.
   std::erase(out, '|');

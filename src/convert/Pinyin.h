@@ -7,14 +7,21 @@
 #include <string>
 #include <string_view>
 
+#include "convert/Finding.h"
 #include "platform/pinyin/PinyinEngine.h"
 
 namespace rowcaster::convert {
 
-// A failure that ends the composition of one record; what() says why.
+// A failure that ends the composition of one record, thrown from deep inside it (a lookup, the
+// pinyin) and caught where the record is composed; finding() says why.
 class ComposeError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit ComposeError(Finding finding)
+      : std::runtime_error(std::string(KindCode(finding.kind))), finding_(std::move(finding)) {}
+  const Finding& finding() const { return finding_; }
+
+ private:
+  Finding finding_;
 };
 
 // The pinyin engine, or why it could not be loaded.

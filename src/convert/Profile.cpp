@@ -227,16 +227,6 @@ std::vector<std::string> ProfileMapping(const Profile& p, const std::vector<std:
   return MatchProfile(p, names).codes;
 }
 
-std::string UnmatchedText(const Profile& p, const ProfileMatch& match) {
-  if (match.unmatched.empty()) return {};
-  std::string list;
-  for (const ProfileColumn& m : match.unmatched) {
-    if (!list.empty()) list += "、";
-    list += m.column.empty() ? "第 " + std::to_string(m.position) + " 列" : m.column;
-  }
-  return "方案“" + p.name + "”有 " + std::to_string(match.unmatched.size()) + " 列在这张表里找不到：" + list;
-}
-
 std::string ProfileTemplate(const Profile& p) {
   return p.templateText.empty() ? std::string(DefaultTemplate(p.rules)) : p.templateText;
 }

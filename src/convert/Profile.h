@@ -67,8 +67,6 @@ ProfileMatch MatchProfile(const Profile& profile, const std::vector<std::string>
                           const std::vector<ProfileColumn>& remembered = {});
 std::vector<std::string> ProfileMapping(const Profile& profile, const std::vector<std::string>& fieldNames);
 
-// "方案“书商目录”有 3 列在这张表里找不到：出版地、丛书、页数", or the empty text when all were found.
-std::string UnmatchedText(const Profile& profile, const ProfileMatch& match);
 
 // The template a run uses under the profile.
 std::string ProfileTemplate(const Profile& profile);

@@ -117,16 +117,16 @@ std::string Fill(const CutTemplate& cut, const std::array<std::string, kSlotCoun
 }  // namespace
 
 std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionContext& context,
-                                       std::vector<std::string>& warnings) {
+                                       std::vector<Finding>& findings) {
   const std::string rawIsbn = OneLine(v[d010a]);
   for (std::string& value : v) {
     value = CleanValue(OneLine(value));
     if (context.encoding == iso2709::Encoding::Gbk) value = FoldForGbk(value);
   }
-  if (v[d200a].empty()) throw ComposeError("没有题名");
+  if (v[d200a].empty()) throw ComposeError(MakeFinding(Kind::NoTitle, "200 $a"));
   static const PinyinSource kNoPinyin;
   const PinyinSource& pinyin = context.pinyin ? *context.pinyin : kNoPinyin;
-  if (!context.lookup) throw ComposeError("没有出版社库");
+  if (!context.lookup) throw ComposeError(MakeFinding(Kind::PublisherTableMissing));
 
   std::array<std::string, kSlotCount> fill;
 
@@ -136,22 +136,23 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
     fill[s010a] = SubfieldText('a', isbn.text);
   } else if (isbn.kind == Isbn::Kind::Invalid) {
     fill[s010a] = SubfieldText('z', isbn.text);
-    warnings.push_back("ISBN " + isbn.text + " 的校验位不对，写入 010 $z");
+    findings.push_back(MakeFinding(Kind::IsbnCheckDigit, "010 $z", {isbn.text}));
   } else {
     fill[s010a] = "";
-    if (!v[d010a].empty()) warnings.push_back("“" + std::string(TrimWide(rawIsbn)) + "”不是 ISBN，没有写入 010");
+    if (!v[d010a].empty()) findings.push_back(MakeFinding(Kind::NotAnIsbn, "010", {std::string(TrimWide(rawIsbn))}));
   }
   fill[s010b] = SubfieldText('b', v[d010b]);
   const auto price = CurrencyPrice(v[d010d]);
   fill[s010d] = price ? SubfieldText('d', *price) : "";
-  if (!price && !v[d010d].empty()) warnings.push_back("价格“" + v[d010d] + "”读不出，没有写入 010 $d");
+  if (!price && !v[d010d].empty()) findings.push_back(MakeFinding(Kind::PriceUnreadable, "010 $d", {v[d010d]}));
   if (price) v[d010d] = *price;
 
   // 210 and the year, parsed once for 210 $d and 100 $a.
   Imprint imprint = SplitImprint(v[d210a], v[d210c], v[d210d]);
   const std::optional<int> year = ParseYear(imprint.date);
-  if (!year) warnings.push_back(imprint.date.empty() ? "没有出版年，100 $a 的出版日期记为不详"
-                                                     : "出版日期“" + imprint.date + "”中没有年份，100 $a 的出版日期记为不详");
+  if (!year)
+    findings.push_back(imprint.date.empty() ? MakeFinding(Kind::NoYear, "100 $a")
+                                            : MakeFinding(Kind::DateWithoutYear, "100 $a", {imprint.date}));
   const auto publisher = context.lookup->FindPublisher(isbn.kind == Isbn::Kind::Valid ? isbn.text : "",
                                                        imprint.publisher, imprint.place);
   if (imprint.place.empty() && publisher && !publisher->place.empty()) imprint.place = publisher->place;
@@ -211,12 +212,13 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
 }
 
 iso2709::Built ComposeRecommended(SubfieldValues& values, const CompositionContext& context, iso2709::Record& record,
-                                  std::vector<std::string>& warnings) {
+                                  std::vector<Finding>& findings) {
   std::string workForm;
   try {
-    workForm = ComposeRecommendedWorkForm(values, context, warnings);
+    workForm = ComposeRecommendedWorkForm(values, context, findings);
   } catch (const ComposeError& e) {
-    return {iso2709::BuildStatus::Failed, e.what()};
+    findings.push_back(e.finding());
+    return {iso2709::BuildStatus::Failed, {}};
   }
   iso2709::BuildOptions options;
   // The cataloguing date and time, then the record's number in its run: unique within a file.

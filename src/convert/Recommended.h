@@ -16,14 +16,14 @@ namespace rowcaster::convert {
 // code the user sets ({801b}), dates of 100 $a from the parsed year ({cbrq}).
 extern const std::string_view kRecommendedTemplate;
 
-// The work form of one row, after RightMarc; `warnings` gets what the row should be told about.
+// The work form of one row, after RightMarc; `findings` gets what the row should be told about.
 // Throws ComposeError when the row can give no record (no title) or the publisher database or
 // the pinyin cannot be used.
 std::string ComposeRecommendedWorkForm(SubfieldValues& values, const CompositionContext& context,
-                                       std::vector<std::string>& warnings);
+                                       std::vector<Finding>& findings);
 
 // The record of one row by the recommended rules.
 iso2709::Built ComposeRecommended(SubfieldValues& values, const CompositionContext& context, iso2709::Record& record,
-                                  std::vector<std::string>& warnings);
+                                  std::vector<Finding>& findings);
 
 }  // namespace rowcaster::convert

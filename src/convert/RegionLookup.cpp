@@ -107,7 +107,7 @@ std::string PublisherKey(std::string_view name) {
 
 std::optional<RegionLookup::Publisher> RegionLookup::FindPublisher(std::string_view hyphenatedIsbn,
                                                                    std::string_view publisher, std::string_view place) {
-  if (!connection_) throw ComposeError("无法打开出版社库：" + openError_);
+  if (!connection_) throw ComposeError(MakeFinding(Kind::PublisherTableUnusable, {}, {openError_}));
   if (!rowsLoaded_) {
     try {
       ForEachPublisherRow(*connection_, [&](const std::string& sbn, const std::string& cbs, const std::string& cbd,
@@ -118,7 +118,7 @@ std::optional<RegionLookup::Publisher> RegionLookup::FindPublisher(std::string_v
         rowByCbd_.emplace(PublisherKey(cbd), rows_.size() - 1);
       });
     } catch (const data::DataError& e) {
-      throw ComposeError(std::string("查询出版社库出错：") + e.what());
+      throw ComposeError(MakeFinding(Kind::PublisherTableUnusable, {}, {e.what()}));
     }
     rowsLoaded_ = true;
   }
@@ -137,7 +137,7 @@ std::optional<RegionLookup::Publisher> RegionLookup::FindPublisher(std::string_v
 }
 
 std::string RegionLookup::LookupRegionCode(std::string_view d010a, std::string_view d210c, std::string_view d210a) {
-  if (!connection_) throw ComposeError("无法打开出版社库：" + openError_);
+  if (!connection_) throw ComposeError(MakeFinding(Kind::PublisherTableUnusable, {}, {openError_}));
   try {
     std::optional<std::string> code;
     if (!d010a.empty()) code = Find(Column::Sbn, IsbnPrefix(d010a));
@@ -145,7 +145,7 @@ std::string RegionLookup::LookupRegionCode(std::string_view d010a, std::string_v
     if (!code && !d210a.empty()) code = Find(Column::Cbd, d210a);
     return code ? "|b " + *code : std::string();
   } catch (const data::DataError& e) {
-    throw ComposeError(std::string("查询出版社库出错：") + e.what());
+    throw ComposeError(MakeFinding(Kind::PublisherTableUnusable, {}, {e.what()}));
   }
 }
 

@@ -143,18 +143,6 @@ void ScanListing(BlockReader& data, iso2709::Encoding encoding, ExistingOutput& 
   CheckFamily(FamilyOfText(data.Read(0, 1 << 16)), encoding, e);
 }
 
-std::string Damaged(const ExistingOutput& e) {
-  const std::string n = std::to_string(e.damagedRecord);
-  std::string what;
-  switch (e.damage) {
-    case Damage::Directory: what = "第 " + n + " 条记录的目录不对"; break;
-    case Damage::StrayBytes: what = "第 " + n + " 条记录的位置上有不属于记录的字节"; break;
-    case Damage::NoTerminator: what = "第 " + n + " 条记录没有记录结束符"; break;
-    default: what = "第 " + n + " 条记录的长度不对"; break;
-  }
-  return "输出文件里" + what + "，文件没有改动。请换一个输出文件，或选择替换";
-}
-
 }  // namespace
 
 ExistingOutput InspectOpenOutput(int fd, iso2709::Format format, iso2709::Encoding encoding) {
@@ -181,21 +169,6 @@ ExistingOutput InspectOutput(const std::string& path, iso2709::Format format, is
   ExistingOutput e = InspectOpenOutput(fd, format, encoding);
   ::close(fd);
   return e;
-}
-
-std::string RefusalText(const ExistingOutput& e, iso2709::Encoding encoding) {
-  switch (e.refusal) {
-    case Refusal::None: return {};
-    case Refusal::NotIso2709: return "这个文件不是 ISO 2709 记录文件，不能在其后追加记录";
-    case Refusal::NotMarcXml: return "这个文件不是 MARCXML 记录集合，不能在其后追加记录";
-    case Refusal::UnendedMarcXml: return "这个 MARCXML 文件没有结尾，不能在其后追加记录";
-    case Refusal::OtherEncoding:
-      return std::string("输出文件里已有的记录是 ") + (e.utf8Records ? "UTF-8" : "GBK/GB18030") + " 编码，不能在其后追加 " +
-             std::string(iso2709::NameOf(encoding)) +
-             " 编码的记录：一个文件里的记录只能有一种编码，否则读的程序会把一部分读错。请换一个输出文件，或者选择替换";
-    case Refusal::Damaged: return Damaged(e);
-  }
-  return {};
 }
 
 }  // namespace rowcaster::output

@@ -49,7 +49,4 @@ ExistingOutput InspectOutput(const std::string& path, iso2709::Format format, is
 // The same for a file already open for reading.
 ExistingOutput InspectOpenOutput(int fd, iso2709::Format format, iso2709::Encoding encoding);
 
-// Why records of a run in `encoding` cannot be appended, as a person reads it; empty with None.
-std::string RefusalText(const ExistingOutput& existing, iso2709::Encoding encoding);
-
 }  // namespace rowcaster::output

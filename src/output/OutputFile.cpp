@@ -32,10 +32,7 @@ OutputFile::~OutputFile() {
 // is refused untouched.
 void OutputFile::Prepare(const OutputTarget& target) {
   existing_ = InspectOpenOutput(fd_, target.format, target.encoding);
-  if (existing_.refusal != Refusal::None) {
-    error_ = RefusalText(existing_, target.encoding);
-    return;
-  }
+  if (existing_.refusal != Refusal::None) return;
   const std::int64_t size = existing_.bytes;
   if (size == 0 && !prologue_.empty()) {
     const std::string both = prologue_ + epilogue_;

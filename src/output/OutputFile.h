@@ -30,9 +30,10 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  bool ok() const { return nowhere_ || (fd_ >= 0 && error_.empty()); }
+  bool ok() const { return nowhere_ || (fd_ >= 0 && error_.empty() && existing_.refusal == Refusal::None); }
   const std::string& error() const { return error_; }
-  // What the file held before; its refusal, when there is one, is why ok() is false.
+  // What the file held before; its refusal, when there is one, is why ok() is false (and error()
+  // is empty: the refusal is the reason).
   const ExistingOutput& existing() const { return existing_; }
   // Bytes of a partial record cut from the end of the existing file.
   std::int64_t cutBytes() const { return cutBytes_; }

@@ -171,8 +171,8 @@ std::vector<std::string> WrittenFieldLines(SubfieldValues v, CompositionContext 
   c.templateText = std::string(DefaultTemplate(rules));
   c.encoding = encoding;
   iso2709::Record record;
-  std::vector<std::string> warnings;
-  const iso2709::Built built = ComposeRecord(v, c, record, warnings);
+  std::vector<Finding> findings;
+  const iso2709::Built built = ComposeRecord(v, c, record, findings);
   EXPECT_EQ(built.status, iso2709::BuildStatus::Built) << built.description;
   iso2709::RecordWriter writer(iso2709::Format::Iso2709, encoding);
   std::string bytes;
@@ -255,16 +255,21 @@ TEST_F(Compose, FailsWhenThePublisherDatabaseOrThePinyinIsMissing) {
   RegionLookup missing(test::JetConnStr("/nonexistent/cbk.db"));
   context_.lookup = &missing;
   SubfieldValues v;
-  auto r = ConverttoMarc(v, context_);
+  std::vector<Finding> findings;
+  auto r = ConverttoMarc(v, context_, &findings);
   EXPECT_EQ(r.status, iso2709::BuildStatus::Failed);
-  EXPECT_NE(r.description.find("出版社库"), std::string::npos);
+  ASSERT_EQ(findings.size(), 1u);
+  EXPECT_EQ(findings[0].kind, Kind::PublisherTableUnusable);
+  EXPECT_NE(findings[0].values.at(0).find("/nonexistent/cbk.db"), std::string::npos);
 
   context_.lookup = &lookup_;
   const PinyinSource none = PinyinSource::FromFile("/nonexistent/pinyin.dat");
   context_.pinyin = &none;
-  r = ConverttoMarc(v, context_);
+  findings.clear();
+  r = ConverttoMarc(v, context_, &findings);
   EXPECT_EQ(r.status, iso2709::BuildStatus::Failed);
-  EXPECT_NE(r.description.find("拼音"), std::string::npos);
+  ASSERT_EQ(findings.size(), 1u);
+  EXPECT_EQ(findings[0].kind, Kind::PinyinUnavailable);
 }
 
 TEST_F(Compose, BuildsAFullRecord) {

@@ -14,6 +14,7 @@
 #include "import/DataFile.h"
 #include "mapping/MarcFields.h"
 #include "platform/text/Gbk.h"
+#include "words/Words.h"
 
 namespace rowcaster::convert {
 namespace {
@@ -86,7 +87,7 @@ TEST_F(Run, AppendsOneRecordPerRowInOrder) {
   EXPECT_EQ(r.written, 5);
   EXPECT_EQ(r.failed, 0);
   EXPECT_EQ(progress.back(), 5);
-  const auto message = MessageFor(r, input_);
+  const auto message = words::MessageFor(r, input_);
   ASSERT_TRUE(message);
   EXPECT_EQ(message->text, " 恭喜，数据已转换完毕！");
   EXPECT_EQ(message->title, "温馨提示");
@@ -117,19 +118,19 @@ TEST_F(Run, ChecksThePathThenTheRequiredFields) {
   in.mapping.assign(in.mapping.size(), "");
   RunResult r = RunConversion(in);
   EXPECT_EQ(r.outcome, RunOutcome::PathMissing);
-  EXPECT_EQ(MessageFor(r, in)->text, "请选择导出MARC文件的路径");
-  EXPECT_EQ(MessageFor(r, in)->title, "温馨提示");
+  EXPECT_EQ(words::MessageFor(r, in)->text, "请选择导出MARC文件的路径");
+  EXPECT_EQ(words::MessageFor(r, in)->title, "温馨提示");
 
   in.outputPath = "   ";  // blanks pass the path check
   r = RunConversion(in);
   EXPECT_EQ(r.outcome, RunOutcome::RequiredMissing);
-  EXPECT_EQ(MessageFor(r, in)->text, "对不起，必备字段：“题名”“ISBN”“价格”不能为忽略！请重新选择！");
-  EXPECT_EQ(MessageFor(r, in)->title, "系统提示");
+  EXPECT_EQ(words::MessageFor(r, in)->text, "对不起，必备字段：“题名”“ISBN”“价格”不能为忽略！请重新选择！");
+  EXPECT_EQ(words::MessageFor(r, in)->title, "系统提示");
   EXPECT_FALSE(std::filesystem::exists("   "));
 
   in.mapping = input_.mapping;
   in.mapping[2] = "";
-  EXPECT_EQ(MessageFor(RunConversion(in), in)->text, "对不起，必备字段：“价格”不能为忽略！请重新选择！");
+  EXPECT_EQ(words::MessageFor(RunConversion(in), in)->text, "对不起，必备字段：“价格”不能为忽略！请重新选择！");
 }
 
 TEST_F(Run, RoutesSubfieldsAndHandsUnmappedCodesOverEmpty) {
@@ -159,7 +160,7 @@ TEST_F(Run, AnEmptyTableCreatesAnEmptyFile) {
   EXPECT_EQ(r.rows, 0);
   EXPECT_TRUE(std::filesystem::exists(input_.outputPath));
   EXPECT_EQ(std::filesystem::file_size(input_.outputPath), 0u);
-  EXPECT_EQ(MessageFor(r, input_)->text, " 恭喜，数据已转换完毕！");
+  EXPECT_EQ(words::MessageFor(r, input_)->text, " 恭喜，数据已转换完毕！");
 }
 
 TEST_F(Run, AnOutputFileThatCannotBeOpenedStopsBeforeTheFirstRow) {
@@ -167,7 +168,7 @@ TEST_F(Run, AnOutputFileThatCannotBeOpenedStopsBeforeTheFirstRow) {
   const RunResult r = RunConversion(input_);
   EXPECT_EQ(r.outcome, RunOutcome::OutputFailed);
   EXPECT_EQ(r.written, 0);
-  const auto m = MessageFor(r, input_);
+  const auto m = words::MessageFor(r, input_);
   EXPECT_NE(m->text.find("/nonexistent/dir/out.iso"), std::string::npos);
   EXPECT_NE(m->text.find("文件或文件夹不存在"), std::string::npos) << m->text;
   EXPECT_EQ(m->icon, ui::Icon::Error);
@@ -204,7 +205,7 @@ TEST_F(Run, FailedRowsAreSummedUpOnce) {
   EXPECT_EQ(r.written, 0);
   EXPECT_EQ(r.failed, 5);
   EXPECT_EQ(r.firstFailedRow, 1);
-  const auto m = MessageFor(r, input_);
+  const auto m = words::MessageFor(r, input_);
   EXPECT_NE(m->text.find("写入 0 条记录，5 行没有生成记录"), std::string::npos) << m->text;
   EXPECT_NE(m->text.find("/nonexistent/cbk.db"), std::string::npos);
   EXPECT_EQ(std::filesystem::file_size(input_.outputPath), 0u);
@@ -214,7 +215,7 @@ TEST_F(Run, FailedRowsAreSummedUpOnce) {
   input_.templateText = "200 1  {200a}\r\n1ab    |a x\r\n801    |aCN\r\n";
   const RunResult refused = RunConversion(input_);
   EXPECT_EQ(refused.failed, 4) << "the empty row loses its 200 line, so the bad line becomes the first";
-  EXPECT_FALSE(refused.firstFailure.empty());
+  EXPECT_EQ(refused.firstFailure.kind, Kind::RecordNotBuilt);
 }
 
 TEST_F(Run, KeepsOrderAcrossBatchesAndStopsBetweenWholeRecords) {
@@ -274,7 +275,7 @@ TEST_F(Run, AppendsOnlyAfterWholeRecords) {
     const std::string after = Slurp(input_.outputPath);
     if (c.outcome == RunOutcome::OutputFailed) {
       EXPECT_EQ(after, c.existing) << "a foreign file is left as it was";
-      EXPECT_NE(MessageFor(r, input_)->text.find("不是 ISO 2709"), std::string::npos);
+      EXPECT_NE(words::MessageFor(r, input_)->text.find("不是 ISO 2709"), std::string::npos);
       continue;
     }
     EXPECT_EQ(r.cutBytes, static_cast<std::int64_t>(c.existing.size() - c.kept));
@@ -284,9 +285,9 @@ TEST_F(Run, AppendsOnlyAfterWholeRecords) {
     Yaz(input_.outputPath, &errors);
     EXPECT_EQ(errors, "");
     if (r.cutBytes > 0) {
-      EXPECT_NE(MessageFor(r, input_)->text.find(std::to_string(r.cutBytes) + " 字节"), std::string::npos);
+      EXPECT_NE(words::MessageFor(r, input_)->text.find(std::to_string(r.cutBytes) + " 字节"), std::string::npos);
     } else {
-      EXPECT_EQ(MessageFor(r, input_)->text, " 恭喜，数据已转换完毕！");
+      EXPECT_EQ(words::MessageFor(r, input_)->text, " 恭喜，数据已转换完毕！");
     }
   }
 }
@@ -347,7 +348,7 @@ TEST_F(Run, NeverCutsWholeRecords) {
       EXPECT_EQ(r.outcome, RunOutcome::OutputFailed);
       EXPECT_EQ(r.written, 0);
       EXPECT_EQ(after, c.existing) << "a file whose records do not chain is left as it was";
-      const std::string text = MessageFor(r, input_)->text;
+      const std::string text = words::MessageFor(r, input_)->text;
       EXPECT_NE(text.find(std::string("输出文件里") + c.says), std::string::npos) << text;
       EXPECT_NE(text.find("文件没有改动。请换一个输出文件，或选择替换"), std::string::npos) << text;
       continue;
@@ -392,7 +393,7 @@ TEST_F(Run, AppendsOnlyRecordsOfTheFilesEncoding) {
       continue;
     }
     EXPECT_EQ(r.outcome, RunOutcome::OutputFailed);
-    EXPECT_NE(MessageFor(r, input_)->text.find("只能有一种编码"), std::string::npos) << MessageFor(r, input_)->text;
+    EXPECT_NE(words::MessageFor(r, input_)->text.find("只能有一种编码"), std::string::npos) << words::MessageFor(r, input_)->text;
     EXPECT_EQ(Slurp(input_.outputPath), before) << "the file is left as it was";
     input_.replace = true;
     r = RunConversion(input_);
@@ -471,8 +472,9 @@ TEST_F(Run, ReportsCharactersTheEncodingLacks) {
   ASSERT_EQ(r.report.size(), 2u);
   EXPECT_EQ(r.report[0].row, 1);
   EXPECT_EQ(r.report[1].row, 3);
-  EXPECT_NE(r.report[1].notes.back().find("•"), std::string::npos);
-  const auto m = MessageFor(r, input_);
+  EXPECT_EQ(r.report[1].findings.back().kind, Kind::Unencodable);
+  EXPECT_NE(words::Describe(r.report[1].findings.back()).find("•"), std::string::npos);
+  const auto m = words::MessageFor(r, input_);
   EXPECT_NE(m->text.find("GB18030 或 UTF-8"), std::string::npos) << m->text;
   EXPECT_EQ(m->icon, ui::Icon::Warning);
 
@@ -481,7 +483,7 @@ TEST_F(Run, ReportsCharactersTheEncodingLacks) {
   r = RunConversion(input_);
   EXPECT_EQ(r.unencodable, 0);
   EXPECT_TRUE(r.report.empty());
-  EXPECT_EQ(MessageFor(r, input_)->text, " 恭喜，数据已转换完毕！\r\n记录写成了 ISO 2709，GB18030 编码。");
+  EXPECT_EQ(words::MessageFor(r, input_)->text, " 恭喜，数据已转换完毕！\r\n记录写成了 ISO 2709，GB18030 编码。");
 }
 
 // Under the classic rules a title keeps its tab in the record and loses a lone CR; the row report,
@@ -495,7 +497,7 @@ TEST_F(Run, AClassicTitleKeepsItsTabButTheReportShowsABlank) {
   EXPECT_EQ(r.written, 1);
   ASSERT_EQ(r.report.size(), 1u);
   EXPECT_EQ(r.report[0].title, "䶮 书 名");
-  const std::string report = ReportText(r);
+  const std::string report = words::ReportText(r);
   const std::string row = report.substr(report.find('\n') + 1);
   EXPECT_EQ(std::count(row.begin(), row.end(), '\t'), 4) << report;
   EXPECT_NE(Slurp(input_.outputPath).find("\x1F" "a?\t" + *text::ToGbk("书名") + "\x1F"), std::string::npos);
@@ -520,7 +522,8 @@ TEST_F(Run, AnExceptionInARowFailsOnlyThatRow) {
     EXPECT_EQ(r.failed, 3);
     if (threads == 1) {
       EXPECT_EQ(r.firstFailedRow, 2);
-      EXPECT_EQ(r.firstFailure, "处理这一行时出错：时钟坏了");
+      EXPECT_EQ(r.firstFailure.kind, Kind::RowCrashed);
+      EXPECT_EQ(words::Describe(r.firstFailure), "处理这一行时出错：时钟坏了");
     }
     EXPECT_EQ(Records(Slurp(input_.outputPath)).size(), 2u);
   }
@@ -548,15 +551,17 @@ TEST_F(Run, RecommendedRulesReportEveryRowThatNeedsALook) {
   ASSERT_EQ(r.report.size(), 3u);
   EXPECT_EQ(r.report[0].row, 2);
   EXPECT_TRUE(r.report[0].failed);
-  EXPECT_EQ(r.report[0].notes, std::vector<std::string>{"没有题名"});
+  ASSERT_EQ(r.report[0].findings.size(), 1u);
+  EXPECT_EQ(r.report[0].findings[0].kind, Kind::NoTitle);
+  EXPECT_EQ(r.counts.at(Kind::NoTitle), 1);
   EXPECT_EQ(r.report[1].row, 3);
   EXPECT_EQ(r.report[1].title, "长江三峡");
   EXPECT_EQ(r.report[1].isbn, "9787302123454");
   EXPECT_EQ(r.report[2].title, "第三本 书");
-  const std::string report = ReportText(r);
+  const std::string report = words::ReportText(r);
   EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 4);
   EXPECT_NE(report.find("2\t\t9787302123453\t未生成记录\t没有题名"), std::string::npos) << report;
-  const auto message = MessageFor(r, input_);
+  const auto message = words::MessageFor(r, input_);
   EXPECT_NE(message->text.find("写入 3 条记录，1 行没有生成记录"), std::string::npos) << message->text;
   EXPECT_NE(message->text.find("2 条有警告"), std::string::npos) << message->text;
   EXPECT_EQ(message->details, report);
@@ -605,7 +610,7 @@ TEST_F(Run, APreviewIsTheRecordTheRunWrites) {
     EXPECT_EQ(p.listing, yaz[row]) << row;
   }
   EXPECT_EQ(Slurp(input_.outputPath), before) << "a preview writes nothing";
-  EXPECT_EQ(PreviewRow(input_, 420).failure, "没有第 421 行");
+  EXPECT_EQ(words::PreviewText(PreviewRow(input_, 420)), "没有生成记录：没有第 421 行\n");
 
   // A dry run composes every row and writes nothing.
   std::filesystem::remove(input_.outputPath);

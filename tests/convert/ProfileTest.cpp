@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "convert/Recommended.h"
+#include "words/Words.h"
 
 namespace rowcaster::convert {
 namespace {
@@ -100,7 +101,7 @@ TEST(Profile, MapsByNamePositionOnlyOnTheSameColumns) {
     SCOPED_TRACE(c.what);
     const ProfileMatch m = MatchProfile(p, c.columns);
     EXPECT_EQ(m.codes, c.codes);
-    EXPECT_EQ(UnmatchedText(p, m), c.unmatched);
+    EXPECT_EQ(words::UnmatchedText(p, m), c.unmatched);
   }
   // An older profile, saved without its columns, never maps by position.
   Profile old = p;

@@ -77,7 +77,8 @@ TEST(RegionLookupFailure, FailsEveryRecordWhenTheDatabaseIsMissingOrWrong) {
       missing.LookupRegionCode("", "", "");
       ADD_FAILURE() << "no failure";
     } catch (const ComposeError& e) {
-      EXPECT_NE(std::string(e.what()).find("/nonexistent/cbk.db"), std::string::npos) << e.what();
+      EXPECT_EQ(e.finding().kind, Kind::PublisherTableUnusable);
+      EXPECT_NE(e.finding().values.at(0).find("/nonexistent/cbk.db"), std::string::npos) << e.finding().values.at(0);
     }
   }
   const std::string empty = test::MakeCbk("empty.db", {});

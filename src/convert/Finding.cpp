@@ -1,0 +1,61 @@
+#include "convert/Finding.h"
+
+namespace rowcaster::convert {
+
+Level LevelOf(Kind kind) {
+  switch (kind) {
+    case Kind::NoTitle:
+    case Kind::PublisherTableMissing:
+    case Kind::PublisherTableUnusable:
+    case Kind::PinyinUnavailable:
+    case Kind::RecordNotBuilt:
+    case Kind::RecordNotWritten:
+    case Kind::RecordEmpty:
+    case Kind::OutOfMemory:
+    case Kind::RowCrashed:
+    case Kind::NoSuchRow: return Level::Error;
+    case Kind::IsbnCheckDigit:
+    case Kind::NotAnIsbn:
+    case Kind::PriceUnreadable:
+    case Kind::NoYear:
+    case Kind::DateWithoutYear:
+    case Kind::Unencodable:
+    case Kind::XmlControlCharacters: return Level::Warning;
+  }
+  return Level::Error;
+}
+
+Finding MakeFinding(Kind kind, std::string field, std::vector<std::string> values) {
+  return {LevelOf(kind), kind, std::move(field), std::move(values)};
+}
+
+std::string_view KindCode(Kind kind) {
+  switch (kind) {
+    case Kind::NoTitle: return "no-title";
+    case Kind::PublisherTableMissing: return "publisher-table-missing";
+    case Kind::PublisherTableUnusable: return "publisher-table-unusable";
+    case Kind::PinyinUnavailable: return "pinyin-unavailable";
+    case Kind::RecordNotBuilt: return "record-not-built";
+    case Kind::RecordNotWritten: return "record-not-written";
+    case Kind::RecordEmpty: return "record-empty";
+    case Kind::OutOfMemory: return "out-of-memory";
+    case Kind::RowCrashed: return "row-crashed";
+    case Kind::NoSuchRow: return "no-such-row";
+    case Kind::IsbnCheckDigit: return "isbn-check-digit";
+    case Kind::NotAnIsbn: return "not-an-isbn";
+    case Kind::PriceUnreadable: return "price-unreadable";
+    case Kind::NoYear: return "no-year";
+    case Kind::DateWithoutYear: return "date-without-year";
+    case Kind::Unencodable: return "unencodable";
+    case Kind::XmlControlCharacters: return "xml-control-characters";
+  }
+  return "unknown";
+}
+
+const Finding* FirstError(const std::vector<Finding>& findings) {
+  for (const Finding& f : findings)
+    if (f.level == Level::Error) return &f;
+  return nullptr;
+}
+
+}  // namespace rowcaster::convert

@@ -1,0 +1,69 @@
+#pragma once
+// What the conversion tells about a row, as data: a level, a stable kind, the field it is about and
+// the values involved. The core never words a finding; the window, the command line, the report
+// file and the preview do (words/), so one finding reads the same everywhere.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rowcaster::convert {
+
+enum class Level {
+  Error,    // the row gives no record
+  Warning,  // the record is written; look here
+  Note,     // the rules inferred or changed something
+};
+
+// Stable kinds: report files carry their codes (KindCode), so a kind is never renumbered or
+// renamed; new ones are added.
+enum class Kind {
+  // Errors: no record.
+  NoTitle,              // the recommended rules need a title
+  PublisherTableMissing,  // no publisher table was given to the composition
+  PublisherTableUnusable, // values: what the database said
+  PinyinUnavailable,    // values: why the dictionary could not be loaded
+  RecordNotBuilt,       // values: the builder's reason
+  RecordNotWritten,     // values: the writer's reason
+  RecordEmpty,          // the composition gave nothing to build
+  OutOfMemory,
+  RowCrashed,           // values: what went wrong, when known
+  NoSuchRow,            // values: the row asked for, from 1
+  // Warnings.
+  IsbnCheckDigit,       // field 010 $z; values: the ISBN
+  NotAnIsbn,            // field 010; values: the cell
+  PriceUnreadable,      // field 010 $d; values: the cell
+  NoYear,               // field 100 $a
+  DateWithoutYear,      // field 100 $a; values: the date
+  Unencodable,          // values: how many, the encoding's name, the characters
+  XmlControlCharacters, // values: how many, the characters
+};
+
+// Every kind, for those who go through them all.
+inline constexpr Kind kKinds[] = {
+    Kind::NoTitle,        Kind::PublisherTableMissing, Kind::PublisherTableUnusable, Kind::PinyinUnavailable,
+    Kind::RecordNotBuilt, Kind::RecordNotWritten,      Kind::RecordEmpty,            Kind::OutOfMemory,
+    Kind::RowCrashed,     Kind::NoSuchRow,             Kind::IsbnCheckDigit,         Kind::NotAnIsbn,
+    Kind::PriceUnreadable, Kind::NoYear,               Kind::DateWithoutYear,        Kind::Unencodable,
+    Kind::XmlControlCharacters,
+};
+
+struct Finding {
+  Level level = Level::Warning;
+  Kind kind = Kind::RowCrashed;
+  std::string field;                // "010 $z"; empty when the finding is about the row
+  std::vector<std::string> values;  // UTF-8
+};
+
+// A finding's level as the kind gives it.
+Level LevelOf(Kind kind);
+Finding MakeFinding(Kind kind, std::string field = {}, std::vector<std::string> values = {});
+
+// "isbn-check-digit" …: the kind's code in report files.
+std::string_view KindCode(Kind kind);
+
+// The first error among `findings`, or nullptr.
+const Finding* FirstError(const std::vector<Finding>& findings);
+
+}  // namespace rowcaster::convert

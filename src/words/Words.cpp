@@ -1,0 +1,195 @@
+#include "words/Words.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+#include <QString>
+#include <QTranslator>
+
+#include "convert/Values.h"
+
+namespace rowcaster::words {
+namespace {
+
+using convert::Finding;
+using convert::Kind;
+
+QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+std::string S(const QString& s) { return s.toStdString(); }
+QString N(std::int64_t n) { return QString::number(n); }
+
+// The finding's n-th value, or the empty text.
+QString Value(const Finding& f, std::size_t n) { return n < f.values.size() ? Q(f.values[n]) : QString(); }
+
+QString DescribeError(const Finding& f) {
+  switch (f.kind) {
+    case Kind::NoTitle: return QCoreApplication::translate("Words", "没有题名");
+    case Kind::PublisherTableMissing: return QCoreApplication::translate("Words", "没有出版社库");
+    case Kind::PublisherTableUnusable: return QCoreApplication::translate("Words", "出版社库不能用：%1").arg(Value(f, 0));
+    case Kind::PinyinUnavailable: return QCoreApplication::translate("Words", "无法取得拼音：%1").arg(Value(f, 0));
+    case Kind::RecordNotBuilt: return QCoreApplication::translate("Words", "记录生成失败：%1").arg(Value(f, 0));
+    case Kind::RecordNotWritten: return QCoreApplication::translate("Words", "记录写不出：%1").arg(Value(f, 0));
+    case Kind::RecordEmpty: return QCoreApplication::translate("Words", "记录为空");
+    case Kind::OutOfMemory: return QCoreApplication::translate("Words", "内存不足");
+    case Kind::RowCrashed:
+      return f.values.empty() ? QCoreApplication::translate("Words", "处理这一行时出错")
+                              : QCoreApplication::translate("Words", "处理这一行时出错：%1").arg(Value(f, 0));
+    case Kind::NoSuchRow: return QCoreApplication::translate("Words", "没有第 %1 行").arg(Value(f, 0));
+    default: return {};
+  }
+}
+
+QString DescribeWarning(const Finding& f) {
+  switch (f.kind) {
+    case Kind::IsbnCheckDigit: return QCoreApplication::translate("Words", "ISBN %1 的校验位不对，写入 010 $z").arg(Value(f, 0));
+    case Kind::NotAnIsbn: return QCoreApplication::translate("Words", "“%1”不是 ISBN，没有写入 010").arg(Value(f, 0));
+    case Kind::PriceUnreadable: return QCoreApplication::translate("Words", "价格“%1”读不出，没有写入 010 $d").arg(Value(f, 0));
+    case Kind::NoYear: return QCoreApplication::translate("Words", "没有出版年，100 $a 的出版日期记为不详");
+    case Kind::DateWithoutYear:
+      return QCoreApplication::translate("Words", "出版日期“%1”中没有年份，100 $a 的出版日期记为不详").arg(Value(f, 0));
+    case Kind::Unencodable:
+      return QCoreApplication::translate("Words", "%1 个 %2 中没有的字符写成了“?”：%3").arg(Value(f, 0), Value(f, 1), Value(f, 2));
+    case Kind::XmlControlCharacters:
+      return QCoreApplication::translate("Words", "%1 个 XML 不允许的控制字符没有写出：%2").arg(Value(f, 0), Value(f, 1));
+    default: return {};
+  }
+}
+
+QString Damaged(const output::ExistingOutput& e) {
+  const QString n = N(e.damagedRecord);
+  QString what;
+  switch (e.damage) {
+    case output::Damage::Directory: what = QCoreApplication::translate("Words", "第 %1 条记录的目录不对").arg(n); break;
+    case output::Damage::StrayBytes:
+      what = QCoreApplication::translate("Words", "第 %1 条记录的位置上有不属于记录的字节").arg(n);
+      break;
+    case output::Damage::NoTerminator: what = QCoreApplication::translate("Words", "第 %1 条记录没有记录结束符").arg(n); break;
+    default: what = QCoreApplication::translate("Words", "第 %1 条记录的长度不对").arg(n); break;
+  }
+  return QCoreApplication::translate("Words", "输出文件里%1，文件没有改动。请换一个输出文件，或选择替换").arg(what);
+}
+
+}  // namespace
+
+bool InstallTranslations(const std::string& dataDir) {
+  // The languages asked for messages (LANGUAGE, LC_ALL, LC_MESSAGES, LANG); none, C or Chinese
+  // keep the program's own texts.
+  const QStringList languages = QLocale::system().uiLanguages();
+  const QString first = languages.isEmpty() ? QString() : languages.front();
+  if (first.isEmpty() || first == "C" || first.startsWith("zh")) return true;
+  auto* translator = new QTranslator(QCoreApplication::instance());
+  if (!translator->load(Q(dataDir + "/translations/rowcaster_en.qm"))) {
+    delete translator;
+    return false;
+  }
+  return QCoreApplication::installTranslator(translator);
+}
+
+std::string LevelName(convert::Level level) {
+  switch (level) {
+    case convert::Level::Error: return S(QCoreApplication::translate("Words", "错误"));
+    case convert::Level::Warning: return S(QCoreApplication::translate("Words", "警告"));
+    case convert::Level::Note: return S(QCoreApplication::translate("Words", "说明"));
+  }
+  return {};
+}
+
+std::string Describe(const Finding& f) {
+  const QString text = f.level == convert::Level::Error ? DescribeError(f) : DescribeWarning(f);
+  return S(text.isEmpty() ? Q(std::string(convert::KindCode(f.kind))) : text);
+}
+
+std::string Describe(const std::vector<Finding>& findings) {
+  std::string out;
+  for (const Finding& f : findings) {
+    if (!out.empty()) out += S(QCoreApplication::translate("Words", "；"));
+    out += convert::OneLine(Describe(f));
+  }
+  return out;
+}
+
+std::string PathMissingText() { return S(QCoreApplication::translate("Words", "请选择导出MARC文件的路径")); }
+std::string FriendlyTitle() { return S(QCoreApplication::translate("Words", "温馨提示")); }
+std::string SystemTitle() { return S(QCoreApplication::translate("Words", "系统提示")); }
+std::string DoneText() { return S(QCoreApplication::translate("Words", " 恭喜，数据已转换完毕！")); }
+
+std::string RequiredFieldsMessage(bool titleMissing, bool isbnMissing, bool priceMissing) {
+  QString list;
+  if (titleMissing) list += QCoreApplication::translate("Words", "“题名”");
+  if (isbnMissing) list += QCoreApplication::translate("Words", "“ISBN”");
+  if (priceMissing) list += QCoreApplication::translate("Words", "“价格”");
+  return S(QCoreApplication::translate("Words", "对不起，必备字段：%1不能为忽略！请重新选择！").arg(list));
+}
+
+std::string OutputKindText(iso2709::Format format, iso2709::Encoding encoding) {
+  const QString name = Q(std::string(iso2709::NameOf(encoding)));
+  switch (format) {
+    case iso2709::Format::Iso2709: return S(QCoreApplication::translate("Words", "ISO 2709，%1 编码").arg(name));
+    case iso2709::Format::MarcXml: return S(QCoreApplication::translate("Words", "MARCXML（%1）").arg(name));
+    case iso2709::Format::Text: return S(QCoreApplication::translate("Words", "记录列表（%1）").arg(name));
+  }
+  return {};
+}
+
+std::string RefusalText(const output::ExistingOutput& e, iso2709::Encoding encoding) {
+  switch (e.refusal) {
+    case output::Refusal::None: return {};
+    case output::Refusal::NotIso2709:
+      return S(QCoreApplication::translate("Words", "这个文件不是 ISO 2709 记录文件，不能在其后追加记录"));
+    case output::Refusal::NotMarcXml:
+      return S(QCoreApplication::translate("Words", "这个文件不是 MARCXML 记录集合，不能在其后追加记录"));
+    case output::Refusal::UnendedMarcXml:
+      return S(QCoreApplication::translate("Words", "这个 MARCXML 文件没有结尾，不能在其后追加记录"));
+    case output::Refusal::OtherEncoding:
+      return S(QCoreApplication::translate("Words", "输出文件里已有的记录是 %1 编码，不能在其后追加 %2 编码的记录：一个文件里的记录只能有一种编码，否则读的程序会把一部分读错。请换一个输出文件，或者选择替换")
+                   .arg(e.utf8Records ? "UTF-8" : "GBK/GB18030", Q(std::string(iso2709::NameOf(encoding)))));
+    case output::Refusal::Damaged: return S(Damaged(e));
+  }
+  return {};
+}
+
+std::string UnmatchedText(const convert::Profile& p, const convert::ProfileMatch& match) {
+  if (match.unmatched.empty()) return {};
+  QStringList names;
+  for (const convert::ProfileColumn& m : match.unmatched)
+    names << (m.column.empty() ? QCoreApplication::translate("Words", "第 %1 列").arg(m.position) : Q(m.column));
+  return S(QCoreApplication::translate("Words", "方案“%1”有 %2 列在这张表里找不到：%3")
+               .arg(Q(p.name), N(static_cast<std::int64_t>(names.size())), names.join(QCoreApplication::translate("Words", "、"))));
+}
+
+std::string CutNote(const convert::RunResult& r) {
+  if (r.cutBytes == 0) return {};
+  return S("\r\n" + QCoreApplication::translate("Words", "输出文件末尾原有一条不完整的记录（%1 字节），已删除，新记录接在最后一条完整记录之后。")
+                        .arg(N(r.cutBytes)));
+}
+
+std::string UnencodableSummary(const convert::RunResult& r, const convert::RunInput& input) {
+  if (r.unencodable == 0) return {};
+  if (input.format == iso2709::Format::MarcXml)
+    return S(QCoreApplication::translate("Words", "%1 条记录里共有 %2 个 XML 不允许的控制字符，没有写出（每行的字符见详细信息）。")
+                 .arg(N(r.unencodableRows), N(r.unencodable)));
+  return S(QCoreApplication::translate("Words", "%1 条记录里共有 %2 个字符 %3 中没有，写成了“?”（每行的字符见详细信息）。要保留这些字符，请改用 GB18030 或 UTF-8 编码输出。")
+               .arg(N(r.unencodableRows), N(r.unencodable), Q(std::string(iso2709::NameOf(input.encoding)))));
+}
+
+std::string ReportText(const convert::RunResult& result) {
+  std::string out = S(QCoreApplication::translate("Words", "行\t题名\tISBN\t结果\t说明")) + "\n";
+  const std::string failed = S(QCoreApplication::translate("Words", "未生成记录"));
+  const std::string warned = S(QCoreApplication::translate("Words", "有警告"));
+  for (const convert::RowReport& r : result.report)
+    out += std::to_string(r.row) + "\t" + r.title + "\t" + r.isbn + "\t" + (r.failed ? failed : warned) + "\t" +
+           Describe(r.findings) + "\n";
+  return out;
+}
+
+std::string PreviewText(const convert::RowPreview& preview) {
+  std::string out = preview.listing;
+  if (preview.record.empty()) {
+    const Finding* error = convert::FirstError(preview.findings);
+    out = S(QCoreApplication::translate("Words", "没有生成记录：%1").arg(error ? Q(Describe(*error)) : QString())) + "\n";
+  }
+  for (const Finding& f : preview.findings)
+    if (f.level != convert::Level::Error) out += LevelName(f.level) + S(QCoreApplication::translate("Words", "：")) + Describe(f) + "\n";
+  return out;
+}
+
+}  // namespace rowcaster::words

@@ -1,0 +1,61 @@
+#pragma once
+// The conversion's findings and results as people read them, through Qt's translation system:
+// Chinese, the program's own language, or English where the locale asks for another language.
+// The window, the command line, the report file and the preview all word them here.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "convert/ConversionRun.h"
+#include "convert/Finding.h"
+#include "convert/Profile.h"
+#include "output/ExistingOutput.h"
+#include "platform/ui/Ui.h"
+
+namespace rowcaster::words {
+
+// Loads the English texts from `dataDir`/translations when the locale's language is neither
+// Chinese nor unset (C/POSIX); needs a QCoreApplication. False when they were wanted but missing.
+bool InstallTranslations(const std::string& dataDir);
+
+// 错误, 警告, 说明.
+std::string LevelName(convert::Level level);
+// One finding as a sentence.
+std::string Describe(const convert::Finding& finding);
+// Findings joined by "；".
+std::string Describe(const std::vector<convert::Finding>& findings);
+
+// The window's texts for the run's checks.
+std::string PathMissingText();
+std::string FriendlyTitle();
+std::string SystemTitle();
+std::string DoneText();
+// "对不起，必备字段：“题名”“ISBN”“价格”不能为忽略！请重新选择！" for the missing fields.
+std::string RequiredFieldsMessage(bool titleMissing, bool isbnMissing, bool priceMissing);
+
+// What a run writes: "ISO 2709，UTF-8 编码", "MARCXML（UTF-8）" …
+std::string OutputKindText(iso2709::Format format, iso2709::Encoding encoding);
+// Why records of a run in `encoding` cannot be appended to an existing file; empty when they can.
+std::string RefusalText(const output::ExistingOutput& existing, iso2709::Encoding encoding);
+// "方案“书商目录”有 3 列在这张表里找不到：出版地、丛书、页数"; empty when every column was found.
+std::string UnmatchedText(const convert::Profile& profile, const convert::ProfileMatch& match);
+
+// The note about a partial record cut from the output file (with its leading line break), or empty.
+std::string CutNote(const convert::RunResult& result);
+// The characters the output could not hold, over the run; empty when there were none.
+std::string UnencodableSummary(const convert::RunResult& result, const convert::RunInput& input);
+// The report: a header, then a line a row (row, title, ISBN, result, findings), tab-separated.
+std::string ReportText(const convert::RunResult& result);
+// A row's listing (or why it has no record) followed by its findings.
+std::string PreviewText(const convert::RowPreview& preview);
+
+// The message (text, title, icon, details) that ends a run, or nothing for an outcome without one.
+struct EndMessage {
+  std::string text, title;
+  ui::Icon icon = ui::Icon::Information;
+  std::string details;  // the report, when there is something to list
+};
+std::optional<EndMessage> MessageFor(const convert::RunResult& result, const convert::RunInput& input);
+
+}  // namespace rowcaster::words

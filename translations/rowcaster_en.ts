@@ -1,0 +1,342 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>Cli</name>
+    <message>
+        <location filename="../src/cli/ConvertCommand.cpp" line="168"/>
+        <source>追加在 %1 原有的 %2 条记录之后（--overwrite 替换它们）</source>
+        <translation>appended to %1 after the %2 records it held (--overwrite replaces them)</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/ConvertCommand.cpp" line="170"/>
+        <source>写入 %1 条记录，%2 条有警告，%3 行没有生成记录（%4 行，%5 秒，每秒 %6 行）</source>
+        <translation>written %1 records, %2 with warnings, %3 rows failed (%4 rows in %5 s, %6 rows/s)</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/ConvertCommand.cpp" line="179"/>
+        <source>第一个未生成记录的是第 %1 行：%2</source>
+        <translation>first failure, row %1: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/ConvertCommand.cpp" line="180"/>
+        <source>已停止，写入了 %1 条记录</source>
+        <translation>stopped after %1 records</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/ConvertCommand.cpp" line="226"/>
+        <source>%1 里有 %2 条记录，没有改动；--overwrite 可以替换它</source>
+        <translation>%1 holds %2 records and was left as it was; --overwrite replaces it</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/ConvertCommand.cpp" line="234"/>
+        <source>无法写入报告 %1</source>
+        <translation>cannot write the report %1</translation>
+    </message>
+</context>
+<context>
+    <name>Words</name>
+    <message>
+        <location filename="../src/words/RunMessage.cpp" line="14"/>
+        <source>无法写入输出文件 %1：%2</source>
+        <translation>Cannot write the output file %1: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/words/RunMessage.cpp" line="15"/>
+        <source>已写入 %1 条完整的记录。</source>
+        <translation>%1 whole records were written.</translation>
+    </message>
+    <message>
+        <location filename="../src/words/RunMessage.cpp" line="27"/>
+        <source>转换结束：写入 %1 条记录，%2 行没有生成记录。<byte value="xd"/>
+第一个未生成记录的是第 %3 行：%4</source>
+        <translation>Conversion finished: %1 records written, %2 rows gave no record.<byte value="xd"/>
+The first row without a record is row %3: %4</translation>
+    </message>
+    <message>
+        <location filename="../src/words/RunMessage.cpp" line="31"/>
+        <source>写入 %1 条记录，其中 %2 条有警告。</source>
+        <translation>%1 records written, %2 of them with warnings.</translation>
+    </message>
+    <message>
+        <location filename="../src/words/RunMessage.cpp" line="33"/>
+        <source>写入的记录中 %1 条有警告。</source>
+        <translation>%1 of the records written have warnings.</translation>
+    </message>
+    <message>
+        <location filename="../src/words/RunMessage.cpp" line="38"/>
+        <source>记录写成了 %1。</source>
+        <translation>Records written as %1.</translation>
+    </message>
+    <message>
+        <location filename="../src/words/RunMessage.cpp" line="58"/>
+        <source>操作提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="25"/>
+        <source>没有题名</source>
+        <translation>no title</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="26"/>
+        <source>没有出版社库</source>
+        <translation>no publisher table</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="27"/>
+        <source>出版社库不能用：%1</source>
+        <translation>the publisher table cannot be used: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="28"/>
+        <source>无法取得拼音：%1</source>
+        <translation>no pinyin: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="29"/>
+        <source>记录生成失败：%1</source>
+        <translation>the record could not be built: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="30"/>
+        <source>记录写不出：%1</source>
+        <translation>the record could not be written: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="31"/>
+        <source>记录为空</source>
+        <translation>the record is empty</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="32"/>
+        <source>内存不足</source>
+        <translation>out of memory</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="34"/>
+        <source>处理这一行时出错</source>
+        <translation>this row could not be processed</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="35"/>
+        <source>处理这一行时出错：%1</source>
+        <translation>this row could not be processed: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="36"/>
+        <source>没有第 %1 行</source>
+        <translation>there is no row %1</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="43"/>
+        <source>ISBN %1 的校验位不对，写入 010 $z</source>
+        <translation>ISBN %1 has a wrong check digit; written to 010 $z</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="44"/>
+        <source>“%1”不是 ISBN，没有写入 010</source>
+        <translation>“%1” is not an ISBN; no 010 written</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="45"/>
+        <source>价格“%1”读不出，没有写入 010 $d</source>
+        <translation>the price “%1” cannot be read; no 010 $d written</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="46"/>
+        <source>没有出版年，100 $a 的出版日期记为不详</source>
+        <translation>no year of publication; the date in 100 $a is recorded as unknown</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="48"/>
+        <source>出版日期“%1”中没有年份，100 $a 的出版日期记为不详</source>
+        <translation>the date “%1” holds no year; the date in 100 $a is recorded as unknown</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="50"/>
+        <source>%1 个 %2 中没有的字符写成了“?”：%3</source>
+        <translation>%1 characters %2 lacks were written as “?”: %3</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="52"/>
+        <source>%1 个 XML 不允许的控制字符没有写出：%2</source>
+        <translation>%1 control characters XML does not allow were left out: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="61"/>
+        <source>第 %1 条记录的目录不对</source>
+        <translation>record %1 has a damaged directory</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="63"/>
+        <source>第 %1 条记录的位置上有不属于记录的字节</source>
+        <translation>bytes that begin no record stand where record %1 should</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="65"/>
+        <source>第 %1 条记录没有记录结束符</source>
+        <translation>record %1 has no record terminator</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="66"/>
+        <source>第 %1 条记录的长度不对</source>
+        <translation>the length of record %1 is wrong</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="68"/>
+        <source>输出文件里%1，文件没有改动。请换一个输出文件，或选择替换</source>
+        <translation>In the output file %1; the file was left as it was. Choose another output file, or replace it</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="86"/>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="87"/>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="88"/>
+        <source>说明</source>
+        <translation>Note</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="101"/>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="107"/>
+        <source>请选择导出MARC文件的路径</source>
+        <translation>Please choose where to save the MARC file</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="108"/>
+        <source>温馨提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="109"/>
+        <source>系统提示</source>
+        <translation>System notice</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="110"/>
+        <source> 恭喜，数据已转换完毕！</source>
+        <translation> The data have been converted.</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="114"/>
+        <source>“题名”</source>
+        <translation>“title”</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="115"/>
+        <source>“ISBN”</source>
+        <translation>“ISBN”</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="116"/>
+        <source>“价格”</source>
+        <translation>“price”</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="117"/>
+        <source>对不起，必备字段：%1不能为忽略！请重新选择！</source>
+        <translation>Sorry, the required fields %1 cannot be left unmapped. Please map them.</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="123"/>
+        <source>ISO 2709，%1 编码</source>
+        <translation>ISO 2709, %1</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="124"/>
+        <source>MARCXML（%1）</source>
+        <translation>MARCXML (%1)</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="125"/>
+        <source>记录列表（%1）</source>
+        <translation>record listing (%1)</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="134"/>
+        <source>这个文件不是 ISO 2709 记录文件，不能在其后追加记录</source>
+        <translation>this file is not an ISO 2709 record file; records cannot be appended to it</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="136"/>
+        <source>这个文件不是 MARCXML 记录集合，不能在其后追加记录</source>
+        <translation>this file is not a MARCXML collection; records cannot be appended to it</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="138"/>
+        <source>这个 MARCXML 文件没有结尾，不能在其后追加记录</source>
+        <translation>this MARCXML file has no end; records cannot be appended to it</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="140"/>
+        <source>输出文件里已有的记录是 %1 编码，不能在其后追加 %2 编码的记录：一个文件里的记录只能有一种编码，否则读的程序会把一部分读错。请换一个输出文件，或者选择替换</source>
+        <translation>the records already in the output file are in %1; records in %2 cannot be appended to them: the records of one file must share one encoding, or a reader misreads some of them. Choose another output file, or replace it</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="151"/>
+        <source>第 %1 列</source>
+        <translation>column %1</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="152"/>
+        <source>方案“%1”有 %2 列在这张表里找不到：%3</source>
+        <translation>%2 columns of the profile “%1” are not in this table: %3</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="153"/>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="158"/>
+        <source>输出文件末尾原有一条不完整的记录（%1 字节），已删除，新记录接在最后一条完整记录之后。</source>
+        <translation>An incomplete record (%1 bytes) at the end of the output file was cut; the new records follow the last whole one.</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="165"/>
+        <source>%1 条记录里共有 %2 个 XML 不允许的控制字符，没有写出（每行的字符见详细信息）。</source>
+        <translation>%2 control characters XML does not allow, in %1 records, were left out (each row's characters are in the details).</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="167"/>
+        <source>%1 条记录里共有 %2 个字符 %3 中没有，写成了“?”（每行的字符见详细信息）。要保留这些字符，请改用 GB18030 或 UTF-8 编码输出。</source>
+        <translation>%2 characters in %1 records have no code in %3 and were written as “?” (each row's characters are in the details). To keep them, write GB18030 or UTF-8.</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="172"/>
+        <source>行	题名	ISBN	结果	说明</source>
+        <translation>row	title	ISBN	result	findings</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="173"/>
+        <source>未生成记录</source>
+        <translation>no record</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="174"/>
+        <source>有警告</source>
+        <translation>with findings</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="185"/>
+        <source>没有生成记录：%1</source>
+        <translation>No record: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="188"/>
+        <source>：</source>
+        <translation>: </translation>
+    </message>
+</context>
+</TS>
