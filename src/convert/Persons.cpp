@@ -15,16 +15,17 @@ struct Role {
   std::string_view word;
   bool secondary;
 };
-constexpr std::array<Role, 50> kRoles = {{
+constexpr std::array<Role, 52> kRoles = {{
     {"编著", false}, {"主编", false}, {"编写", false}, {"撰写", false}, {"撰文", false}, {"撰稿", false},
     {"选编", false}, {"改编", false}, {"编选", false}, {"编纂", false}, {"编辑", false}, {"合著", false},
     {"原著", false}, {"著述", false}, {"口述", false}, {"书绘", false}, {"文图", false}, {"编绘", false},
     {"总主编", false}, {"副主编", false}, {"执笔", false},
     {"编译", true},  {"译注", true},  {"译著", true},  {"翻译", true},  {"合译", true},  {"校注", true},
     {"校订", true},  {"校译", true},  {"审校", true},  {"审订", true},  {"主审", true},  {"点校", true},
-    {"评注", true},  {"注释", true},  {"整理", true},  {"绘图", true},  {"插图", true},  {"摄影", true},
-    {"绘画", true},  {"导读", true},  {"审", true},    {"译", true},    {"校", true},    {"注", true},
-    {"绘", true},    {"图", true},    {"著", false},   {"编", false},   {"撰", false},
+    {"评注", true},  {"点评", true},  {"注释", true},  {"整理", true},  {"绘图", true},  {"插图", true},
+    {"摄影", true},  {"绘画", true},  {"导读", true},  {"评", true},    {"审", true},    {"译", true},
+    {"校", true},    {"注", true},    {"绘", true},    {"图", true},    {"著", false},   {"编", false},
+    {"撰", false},
 }};
 
 // Endings that mark a body rather than a person.
