@@ -1,0 +1,339 @@
+// Rows composed by the recommended rules, written and read back: each case gives a row's values by
+// subfield code and the field lines (as the listing prints them) and warnings its record must have.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+
+#include "TestPaths.h"
+#include "convert/Composition.h"
+#include "convert/Recommended.h"
+#include "convert/TestCbk.h"
+#include "iso2709/Listing.h"
+
+namespace rowcaster::convert {
+namespace {
+
+using iso2709::Encoding;
+using Row = std::vector<std::pair<std::string_view, std::string>>;  // subfield code → cell
+
+struct Written {
+  std::vector<std::string> lines;  // "tag ind $a value …", the leader left out
+  std::vector<std::string> warnings;
+};
+
+class RecommendedComposition : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    // Prefix, name and place each lead to another region, so a line tells which one was used.
+    cbk_ = new std::string(test::MakeCbk(
+        "recommended-cbk.db", {{"7-302", "清华大学出版社", "北京", "110000"},
+                               {"7-5327", "上海译文出版社", "上海", "310000"},
+                               {"7-5086", "中信出版社(CITIC Press)", "北京", "110101"},
+                               {"7-5443", "漓江出版社", "桂林", "450300"},
+                               {"7-80", "待定出版社", "某地", ""}}));  // a row without a region code
+  }
+  static void TearDownTestSuite() {
+    std::remove(cbk_->c_str());
+    delete cbk_;
+  }
+
+  RecommendedComposition()
+      : lookup_(test::JetConnStr(*cbk_)), pinyin_(PinyinSource::FromFile(test::BuildFile("pinyin.dat"))) {
+    context_.rules = Rules::Recommended;
+    context_.templateText = std::string(kRecommendedTemplate);
+    context_.now = {2026, 12, 5, 23, 36, 7};
+    context_.lookup = &lookup_;
+    context_.pinyin = &pinyin_;
+    context_.agencyCode = "110001";
+  }
+
+  Written Compose(const Row& row, Encoding encoding = Encoding::Gbk) {
+    // A title and a year unless the case gives its own: their lines and warnings are not the point.
+    SubfieldValues v;
+    v[d200a] = "书名";
+    v[d210d] = "2008";
+    for (const auto& [code, value] : row) {
+      const auto param = ParamOfCode(code);
+      EXPECT_TRUE(param) << code;
+      if (param) v[*param] = value;
+    }
+    CompositionContext c = context_;
+    c.encoding = encoding;
+    Written out;
+    iso2709::Record record;
+    const iso2709::Built built = ComposeRecord(v, c, record, out.warnings);
+    EXPECT_EQ(built.status, iso2709::BuildStatus::Built) << built.description;
+    iso2709::RecordWriter writer(iso2709::Format::Iso2709, encoding);
+    std::string bytes;
+    EXPECT_TRUE(writer.Append(record, bytes).ok);
+    iso2709::Record back;
+    EXPECT_TRUE(iso2709::ReadRecord(bytes, back, encoding));
+    const std::string listing = iso2709::Listing(back);
+    for (std::size_t start = listing.find('\n') + 1; start < listing.size();) {
+      const std::size_t end = listing.find('\n', start);
+      out.lines.push_back(listing.substr(start, end - start));
+      start = end + 1;
+    }
+    return out;
+  }
+
+  static std::string* cbk_;
+  RegionLookup lookup_;
+  PinyinSource pinyin_;
+  CompositionContext context_;
+};
+std::string* RecommendedComposition::cbk_ = nullptr;
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const std::string& line : lines) out += line + "\n";
+  return out;
+}
+
+// The record's lines of every tag the expected lines name must be exactly those lines; a bare tag
+// ("010") expects no such field.
+void ExpectFields(const Written& got, const std::vector<std::string>& expected) {
+  std::map<std::string, std::vector<std::string>> want, have;
+  for (const std::string& line : expected) {
+    auto& lines = want[line.substr(0, 3)];
+    if (line.size() > 3) lines.push_back(line);
+  }
+  for (const std::string& line : got.lines)
+    if (want.count(line.substr(0, 3))) have[line.substr(0, 3)].push_back(line);
+  for (const auto& [tag, lines] : want)
+    EXPECT_TRUE(have[tag] == lines) << "field " << tag << ", got:\n" << Joined(have[tag]) << "expected:\n" << Joined(lines);
+}
+
+struct Case {
+  Row row;
+  std::vector<std::string> fields;
+  std::vector<std::string> warnings;
+};
+
+void CheckCases(const std::vector<Case>& cases, const std::function<Written(const Row&)>& compose) {
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.row));
+    const Written got = compose(c.row);
+    ExpectFields(got, c.fields);
+    EXPECT_TRUE(got.warnings == c.warnings) << "warnings:\n" << Joined(got.warnings) << "expected:\n" << Joined(c.warnings);
+  }
+}
+
+#define CHECK_CASES(cases) CheckCases(cases, [this](const Row& row) { return Compose(row); })
+
+TEST_F(RecommendedComposition, WholeRecord) {
+  const Written got = Compose({{"010a", "9787302123453"}, {"010d", "25.00"}, {"200a", "数据库系统概念"},
+                               {"200f", "Abraham Silberschatz 著"}, {"210c", "清华大学出版社"}, {"210d", "2008"},
+                               {"215a", "775页"}, {"606a", "数据库系统"}, {"690a", "TP311.13"}});
+  EXPECT_EQ(got.lines, (std::vector<std::string>{
+                           "001 20261205233607000001",
+                           "010    $a 978-7-302-12345-3 $d CNY25.00",
+                           "100    $a 20261205d2008    em y0chiy0110    ea",
+                           "101 0  $a chi",
+                           "102    $a CN $b 110000",
+                           "105    $a y   z   000yy",
+                           "106    $a r",
+                           "200 1  $a 数据库系统概念 $A shu ju ku xi tong gai nian $f Abraham Silberschatz 著",
+                           "210    $a 北京 $c 清华大学出版社 $d 2008",
+                           "215    $a 775页",
+                           "606 0  $a 数据库系统",
+                           "690    $a TP311.13 $v 5",
+                           "701  1 $a Silberschatz $b Abraham $4 著",
+                           "801  0 $a CN $b 110001 $c 20261205",
+                       }));
+  EXPECT_TRUE(got.warnings.empty()) << ::testing::PrintToString(got.warnings);
+}
+
+// 001 is the cataloguing time and the record's number in its run, six digits; 801 $b only with
+// an agency code.
+TEST_F(RecommendedComposition, RecordNumberAndAgency) {
+  const std::pair<std::int64_t, const char*> numbers[] = {
+      {1, "001 20261205233607000001"}, {2, "001 20261205233607000002"}, {999999, "001 20261205233607999999"}};
+  for (const auto& [number, line] : numbers) {
+    context_.recordNumber = number;
+    ExpectFields(Compose({}), {line});
+  }
+  context_.agencyCode.clear();
+  ExpectFields(Compose({}), {"801  0 $a CN $c 20261205"});
+}
+
+TEST_F(RecommendedComposition, IsbnForms) {
+  const std::string notIsbn = "”不是 ISBN，没有写入 010";
+  CHECK_CASES((std::vector<Case>{
+      {{{"010a", "9787302123453"}}, {"010    $a 978-7-302-12345-3", "102    $a CN $b 110000"}, {}},
+      {{{"010a", "978-7-302-12345-3"}}, {"010    $a 978-7-302-12345-3", "102    $a CN $b 110000"}, {}},
+      {{{"010a", "ISBN 978-7-5327-1234-2"}}, {"010    $a 978-7-5327-1234-2", "102    $a CN $b 310000"}, {}},
+      {{{"010a", "isbn：9787532712342"}}, {"010    $a 978-7-5327-1234-2", "102    $a CN $b 310000"}, {}},
+      {{{"010a", "9787302123453.0"}}, {"010    $a 978-7-302-12345-3", "102    $a CN $b 110000"}, {}},
+      {{{"010a", "7302123454"}}, {"010    $a 7-302-12345-4", "102    $a CN $b 110000"}, {}},
+      {{{"010a", "7-5327-1234-6"}}, {"010    $a 7-5327-1234-6", "102    $a CN $b 310000"}, {}},
+      {{{"010a", "754431234-8"}}, {"010    $a 7-5443-1234-8", "102    $a CN $b 450300"}, {}},
+      // Registrants of two to six digits, other groups and 979.
+      {{{"010a", "9787020002207"}}, {"010    $a 978-7-02-000220-7"}, {}},
+      {{{"010a", "9787800123450"}}, {"010    $a 978-7-80012-345-0"}, {}},
+      {{{"010a", "9787900012340"}}, {"010    $a 978-7-900012-34-0"}, {}},
+      {{{"010a", "9789571234564"}}, {"010    $a 978-957-12-3456-4", "102    $a CN"}, {}},
+      {{{"010a", "9791020000019"}}, {"010    $a 979-10-200-0001-9", "102    $a CN"}, {}},
+      {{{"010a", "020161622x"}}, {"010    $a 0-201-61622-X", "102    $a CN"}, {}},
+      // A wrong check digit: kept in $z, and no region from it.
+      {{{"010a", "9787302123454"}},
+       {"010    $z 9787302123454", "102    $a CN"},
+       {"ISBN 9787302123454 的校验位不对，写入 010 $z"}},
+      {{{"010a", "7302123458"}, {"010d", "20"}},
+       {"010    $z 7302123458 $d CNY20.00"},
+       {"ISBN 7302123458 的校验位不对，写入 010 $z"}},
+      // Not an ISBN: no 010 unless there is a price; a number cell that lost its digits is one.
+      {{{"010a", "9.78730E+12"}}, {"010", "102    $a CN"}, {"“9.78730E+12" + notIsbn}},
+      {{{"010a", " 111 "}, {"010d", "20"}}, {"010    $d CNY20.00"}, {"“111" + notIsbn}},
+      {{{"010a", "1234567890123"}}, {"010"}, {"“1234567890123" + notIsbn}},
+      {{{"010a", "暂无"}}, {"010"}, {}},
+  }));
+}
+
+// 102 $b by the ISBN's prefix, then the publisher's name, then the place; 210 $a is the row's own
+// place, the publisher table's only when the row has none.
+TEST_F(RecommendedComposition, RegionAndPlace) {
+  CHECK_CASES((std::vector<Case>{
+      {{{"010a", "9787302123453"}}, {"102    $a CN $b 110000", "210    $a 北京 $d 2008"}, {}},
+      {{{"010a", "9787302123453"}, {"210c", "上海译文出版社"}},
+       {"102    $a CN $b 110000", "210    $a 北京 $c 上海译文出版社 $d 2008"}, {}},
+      {{{"010a", "9787302123453"}, {"210a", "深圳"}, {"210c", "清华大学出版社"}},
+       {"102    $a CN $b 110000", "210    $a 深圳 $c 清华大学出版社 $d 2008"}, {}},
+      {{{"210c", "清华大学出版社"}}, {"102    $a CN $b 110000", "210    $a 北京 $c 清华大学出版社 $d 2008"}, {}},
+      {{{"210a", "深圳"}, {"210c", "清华大学出版社"}}, {"102    $a CN $b 110000", "210    $a 深圳 $c 清华大学出版社 $d 2008"}, {}},
+      {{{"210c", "上海 译文出版社"}}, {"102    $a CN $b 310000", "210    $a 上海 $c 上海 译文出版社 $d 2008"}, {}},
+      {{{"210c", "中信出版社（ＣＩＴＩＣ　press）"}},
+       {"102    $a CN $b 110101", "210    $a 北京 $c 中信出版社（ＣＩＴＩＣ　press） $d 2008"}, {}},
+      {{{"210a", "桂林"}, {"210c", "某某出版社"}}, {"102    $a CN $b 450300", "210    $a 桂林 $c 某某出版社 $d 2008"}, {}},
+      {{{"210a", "上海"}, {"210c", "漓江出版社"}}, {"102    $a CN $b 450300", "210    $a 上海 $c 漓江出版社 $d 2008"}, {}},
+      // A prefix whose table row has no region code gives way to the name.
+      {{{"010a", "9787800123450"}, {"210c", "漓江出版社"}}, {"102    $a CN $b 450300"}, {}},
+      {{{"210a", "深圳"}, {"210c", "某某出版社"}}, {"102    $a CN", "210    $a 深圳 $c 某某出版社 $d 2008"}, {}},
+      {{}, {"102    $a CN", "210    $d 2008"}, {}},
+  }));
+}
+
+TEST_F(RecommendedComposition, ImprintAndYear) {
+  const std::string noYear = "没有出版年，100 $a 的出版日期记为不详";
+  const std::string known = "100    $a 20261205d2008    em y0chiy0110    ea";
+  const std::string unknown = "100    $a 20261205f        em y0chiy0110    ea";
+  CHECK_CASES((std::vector<Case>{
+      {{{"210c", "北京：清华大学出版社，2008.10"}, {"210d", ""}}, {"210    $a 北京 $c 清华大学出版社 $d 2008", known}, {}},
+      {{{"210a", "北京 : 清华大学出版社, 2008"}, {"210d", ""}}, {"210    $a 北京 $c 清华大学出版社 $d 2008", known}, {}},
+      {{{"210c", "清华大学出版社，2008"}, {"210d", ""}}, {"210    $a 北京 $c 清华大学出版社 $d 2008", known}, {}},
+      {{{"210a", "深圳"}, {"210c", "北京：清华大学出版社"}, {"210d", "2008"}},
+       {"210    $a 深圳 $c 清华大学出版社 $d 2008", known}, {}},
+      {{{"210d", "2008年5月"}}, {"210    $d 2008", known}, {}},
+      {{{"210d", "二零零八年"}}, {"210    $d 2008", known}, {}},
+      {{{"210d", "二〇〇八年"}}, {"210    $d 2008", known}, {}},
+      {{{"210d", "２００８．５"}}, {"210    $d 2008", known}, {}},
+      {{{"210d", "1000"}}, {"210    $d 1000", "100    $a 20261205d1000    em y0chiy0110    ea"}, {}},
+      {{{"210d", "2999"}}, {"210    $d 2999", "100    $a 20261205d2999    em y0chiy0110    ea"}, {}},
+      {{{"210d", "999"}}, {"210", unknown}, {"出版日期“999”中没有年份，100 $a 的出版日期记为不详"}},
+      {{{"210d", "3000"}}, {"210", unknown}, {"出版日期“3000”中没有年份，100 $a 的出版日期记为不详"}},
+      {{{"210d", "不详"}}, {"210", unknown}, {noYear}},
+      {{{"210d", ""}}, {"210", unknown}, {noYear}},
+  }));
+}
+
+TEST_F(RecommendedComposition, PersonsAndBodies) {
+  CHECK_CASES((std::vector<Case>{
+      {{{"200f", "张三著"}}, {"701  0 $a 张三 $A zhang san $4 著", "702", "711", "712"}, {}},
+      {{{"200f", "张三主编,李四"}}, {"701  0 $a 张三 $A zhang san $4 主编", "701  0 $a 李四 $A li si $4 著"}, {}},
+      {{{"200f", "[美] Abraham Silberschatz 等著"}, {"200g", "张三译"}},
+       {"701  1 $a Silberschatz $b Abraham $c (美) $4 著", "702  0 $a 张三 $A zhang san $4 译"}, {}},
+      {{{"200f", "〔清〕曹雪芹著"}, {"200g", "（清）脂砚斋评"}},
+       {"701  0 $a 曹雪芹 $A cao xue qin $c (清) $4 著", "702  0 $a 脂砚斋 $A zhi yan zhai $c (清) $4 评"}, {}},
+      {{{"200f", "李仲轩 口述 / 徐皓峰 整理"}},
+       {"701  0 $a 李仲轩 $A li zhong xuan $4 口述", "702  0 $a 徐皓峰 $A xu hao feng $4 整理"}, {}},
+      {{{"200f", "中国科学院心理研究所编"}, {"200g", "某某研究会译"}},
+       {"701", "702", "711 02 $a 中国科学院心理研究所 $A zhong guo ke xue yuan xin li yan jiu suo $4 编",
+        "712 02 $a 某某研究会 $A mou mou yan jiu hui $4 译"}, {}},
+      {{}, {"701", "702", "711", "712"}, {}},
+  }));
+}
+
+TEST_F(RecommendedComposition, Prices) {
+  CHECK_CASES((std::vector<Case>{
+      {{{"010d", "25"}}, {"010    $d CNY25.00"}, {}},
+      {{{"010d", "usd 20"}}, {"010    $d USD20.00"}, {}},
+      {{{"010d", "Usd20"}}, {"010    $d USD20.00"}, {}},
+      {{{"010d", "US$20"}}, {"010    $d USD20.00"}, {}},
+      {{{"010d", "hk$100"}}, {"010    $d HKD100.00"}, {}},
+      {{{"010d", "gbp 9.9"}}, {"010    $d GBP9.90"}, {}},
+      {{{"010d", "20元"}}, {"010    $d CNY20.00"}, {}},
+      {{{"010d", "￥25.50"}}, {"010    $d CNY25.50"}, {}},
+      {{{"010d", "定价：1,234.5元"}}, {"010    $d CNY1234.50"}, {}},
+      {{{"010d", "0.01"}}, {"010    $d CNY0.01"}, {}},
+      {{{"010d", "0"}}, {"010"}, {"价格“0”读不出，没有写入 010 $d"}},
+      {{{"010d", "免费"}}, {"010"}, {"价格“免费”读不出，没有写入 010 $d"}},
+      {{{"010a", "9787302123453"}, {"010d", "$12.5"}, {"010b", "平装"}},
+       {"010    $a 978-7-302-12345-3 $b 平装 $d USD12.50"}, {}},
+  }));
+}
+
+// One 606 per subject; $x $j $y $z go with the first only. 690 only with a class number.
+TEST_F(RecommendedComposition, SubjectsAndClass) {
+  CHECK_CASES((std::vector<Case>{
+      {{{"606a", "计算机；程序设计、C语言"}, {"606x", "教材"}, {"606j", "高等学校"}, {"606y", "中国"}, {"606z", "现代"}},
+       {"606 0  $a 计算机 $x 教材 $j 高等学校 $y 中国 $z 现代", "606 0  $a 程序设计", "606 0  $a C语言"}, {}},
+      {{{"606a", "经济史, 中国"}}, {"606 0  $a 经济史", "606 0  $a 中国"}, {}},
+      {{{"606x", "教材"}}, {"606 0  $x 教材"}, {}},
+      {{{"606a", " ；；"}}, {"606"}, {}},
+      {{{"690a", "TP312"}}, {"690    $a TP312 $v 5"}, {}},
+      {{{"690a", "TP312"}, {"690v", "4"}}, {"690    $a TP312 $v 4"}, {}},
+      {{{"690v", "5"}}, {"690"}, {}},
+  }));
+}
+
+// Look-alikes GBK lacks are folded for GBK output only; GB18030 and UTF-8 keep every character.
+TEST_F(RecommendedComposition, LookAlikesFoldedForGbkOnly) {
+  const Row row = {{"200a", "罗恩•彻诺传"}, {"300a", "A\xC2\xA0" "B\u2011C"}, {"200f", "（美）罗恩・彻诺著"}};
+  const std::pair<Encoding, std::vector<std::string>> cases[] = {
+      {Encoding::Gbk, {"200 1  $a 罗恩·彻诺传 $A luo en che nuo zhuan $f （美）罗恩·彻诺著", "300    $a A B-C", "701  0 $a 罗恩·彻诺 $A luo en che nuo $c (美) $4 著"}},
+      {Encoding::Gb18030, {"200 1  $a 罗恩•彻诺传 $A luo en che nuo zhuan $f （美）罗恩・彻诺著", "300    $a A\xC2\xA0" "B\u2011C", "701  0 $a 罗恩・彻诺 $A luo en che nuo $c (美) $4 著"}},
+      {Encoding::Utf8, {"200 1  $a 罗恩•彻诺传 $A luo en che nuo zhuan $f （美）罗恩・彻诺著", "300    $a A\xC2\xA0" "B\u2011C", "701  0 $a 罗恩・彻诺 $A luo en che nuo $c (美) $4 著"}},
+  };
+  for (const auto& [encoding, fields] : cases) {
+    SCOPED_TRACE(iso2709::NameOf(encoding));
+    const Written got = Compose(row, encoding);
+    ExpectFields(got, fields);
+    EXPECT_TRUE(got.warnings.empty()) << ::testing::PrintToString(got.warnings);
+  }
+}
+
+TEST_F(RecommendedComposition, SeriesAndValues) {
+  CHECK_CASES((std::vector<Case>{
+      {{{"225a", "现代文库"}, {"225v", "3"}}, {"225 2  $a 现代文库 $v 3", "410  0 $1 2001  $a 现代文库"}, {}},
+      {{{"225a", "无"}}, {"225", "410"}, {}},
+      {{{"300a", "附注|b不是子字段"}}, {"300    $a 附注｜b不是子字段"}, {}},
+      {{{"330a", "暂无简介"}, {"101a", "eng"}}, {"330", "101 0  $a eng"}, {}},
+  }));
+}
+
+// The publisher table the build ships.
+TEST(RecommendedShippedTable, RegionCodes) {
+  RegionLookup lookup(CbkConnStrForFile(test::BuildFile("cbk.db")));
+  const PinyinSource pinyin = PinyinSource::FromFile(test::BuildFile("pinyin.dat"));
+  CompositionContext c;
+  c.rules = Rules::Recommended;
+  c.templateText = std::string(kRecommendedTemplate);
+  c.lookup = &lookup;
+  c.pinyin = &pinyin;
+  const std::pair<const char*, const char*> cases[] = {
+      {"9787020002207", "102    |aCN|b 110000"}, {"9787532712342", "102    |aCN|b 310000"},
+  };
+  for (const auto& [isbn, line] : cases) {
+    SubfieldValues v;
+    v[d200a] = "书";
+    v[d010a] = isbn;
+    std::vector<std::string> warnings;
+    const std::string work = ComposeRecommendedWorkForm(v, c, warnings);
+    EXPECT_NE(work.find(std::string(line) + "\r\n"), std::string::npos) << isbn << "\n" << work;
+  }
+}
+
+}  // namespace
+}  // namespace rowcaster::convert
