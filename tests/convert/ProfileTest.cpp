@@ -118,6 +118,25 @@ TEST(Profile, MapsByNamePositionOnlyOnTheSameColumns) {
   EXPECT_FALSE(BuiltInProfile("别的"));
 }
 
+// A profile file without "mapByName" (older versions) maps only its own entries; the columns it
+// does not name stay unmapped, as they did when it was saved.
+TEST(Profile, MapsByNameOnlyWhenTheFileSaysSo) {
+  const std::vector<std::string> columns = {"书名", "作者", "定价"};
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {R"({"format": "rowcaster-profile", "mapping": [{"column": "书名", "code": "200a"}]})", {"200a", "", ""}},
+      {R"({"format": "rowcaster-profile", "mapByName": false, "mapping": [{"column": "书名", "code": "200a"}]})",
+       {"200a", "", ""}},
+      {R"({"format": "rowcaster-profile", "mapByName": true, "mapping": [{"column": "书名", "code": "200a"}]})",
+       {"200a", "200f", "010d"}},
+  };
+  for (const auto& [text, codes] : cases) {
+    std::string error;
+    const auto p = ParseProfile(text, error);
+    ASSERT_TRUE(p) << error;
+    EXPECT_EQ(ProfileMapping(*p, columns), codes) << text;
+  }
+}
+
 // The columns a mapping was saved with travel in the file.
 TEST(Profile, KeepsTheSavedColumnNames) {
   Profile p;
