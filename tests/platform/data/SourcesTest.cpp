@@ -310,6 +310,61 @@ TEST(Xlsx, DamagedForeignAndLockedWorkbooksGiveReadErrors) {
   }
 }
 
+// A workbook of one sheet: `cells` is the sheetData's content; styles and workbook properties as
+// given.
+std::string OneSheetPackage(const std::string& cells, const std::string& styles, const std::string& workbookPr = "") {
+  return Package({{"xl/workbook.xml", "<workbook xmlns:r=\"r\">" + workbookPr +
+                                          "<sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"a\"/></sheets></workbook>"},
+                  {"xl/_rels/workbook.xml.rels",
+                   "<Relationships><Relationship Id=\"a\" Type=\"x/worksheet\" Target=\"s.xml\"/>"
+                   "<Relationship Id=\"c\" Type=\"x/styles\" Target=\"styles.xml\"/></Relationships>"},
+                  {"xl/styles.xml", styles},
+                  {"xl/s.xml", "<worksheet><sheetData>" + cells + "</sheetData></worksheet>"}});
+}
+
+// `text` as an XML attribute value.
+std::string Escaped(std::string_view text) {
+  std::string out;
+  for (const char c : text) out += c == '"' ? std::string("&quot;") : std::string(1, c);
+  return out;
+}
+
+// The same serial under each number format: a date format (built-in, Chinese Excel's own ids
+// among them, or a custom code) shows the day, any other the number; in either date system.
+TEST(Xlsx, DateFormatsShowTheDay) {
+  gsf_init();
+  struct Format {
+    int id;
+    const char* code;  // a custom format's code, or nothing for a built-in id
+    bool date;
+  };
+  const Format formats[] = {
+      {0, nullptr, false},  {14, nullptr, true},  {22, nullptr, true},  {27, nullptr, true},  {31, nullptr, true},
+      {36, nullptr, true},  {37, nullptr, false}, {45, nullptr, true},  {57, nullptr, true},  {58, nullptr, true},
+      {2, nullptr, false},  {176, "yyyy\"年\"m\"月\"d\"日\"", true}, {177, "0.00\"元\"", false},
+      {178, "[$-804]e\"年\"m\"月\"d\"日\"", true},
+  };
+  std::string numFmts, xfs;
+  for (const Format& f : formats) {
+    if (f.code) numFmts += "<numFmt numFmtId=\"" + std::to_string(f.id) + "\" formatCode=\"" + Escaped(f.code) + "\"/>";
+    xfs += "<xf numFmtId=\"" + std::to_string(f.id) + "\"/>";
+  }
+  const std::string styles = "<styleSheet><numFmts>" + numFmts + "</numFmts><cellXfs>" + xfs + "</cellXfs></styleSheet>";
+  for (const bool is1904 : {false, true}) {
+    SCOPED_TRACE(is1904 ? "1904" : "1900");
+    const std::string serial = is1904 ? "38107" : "39569";
+    std::string cells = "<row r=\"1\">";
+    for (std::size_t k = 0; k < std::size(formats); ++k)
+      cells += "<c r=\"" + std::string(1, static_cast<char>('A' + k)) + "1\" s=\"" + std::to_string(k) + "\"><v>" + serial + "</v></c>";
+    cells += "</row>";
+    XlsxWorkbook book(XlsxWorkbook::InMemory{OneSheetPackage(cells, styles, is1904 ? "<workbookPr date1904=\"1\"/>" : "")}, {1});
+    const std::vector<SheetCell> read = book.ReadSheet(book.Sheets().at(0));
+    ASSERT_EQ(read.size(), std::size(formats));
+    for (std::size_t k = 0; k < read.size(); ++k)
+      EXPECT_EQ(read[k].text, formats[k].date ? "2008-05-01" : serial) << "format " << formats[k].id;
+  }
+}
+
 // Worksheets are parsed in pieces on several threads while they are inflated; generated sheets of
 // every shape (pieces cut inside long rows, prefixed names, inline and shared strings, rows
 // without numbers, a comment) must read exactly as the plain reader reads them.
