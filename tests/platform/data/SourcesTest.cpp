@@ -419,6 +419,28 @@ TEST(Xlsx, TheParallelReaderAgreesWithThePlainOne) {
   }
 }
 
+// Rows without numbers count on from the row before, which a piece read on its own cannot know:
+// a long sheet of such rows must come back whole, row for row as the plain reader reads it.
+TEST(Xlsx, RowsWithoutNumbersReadWholeInParallel) {
+  gsf_init();
+  constexpr int kRows = 20000;
+  std::string cells;
+  for (int r = 1; r <= kRows; ++r)
+    cells += "<row><c t=\"inlineStr\"><is><t>第" + std::to_string(r) + "行</t></is></c><c><v>" + std::to_string(r) + "</v></c></row>";
+  const std::string package = OneSheetPackage(cells, "<styleSheet/>");
+  XlsxWorkbook parallel(XlsxWorkbook::InMemory{package}, {2}), plain(XlsxWorkbook::InMemory{package}, {1});
+  const std::vector<SheetCell> a = parallel.ReadSheet(parallel.Sheets().at(0)), b = plain.ReadSheet(plain.Sheets().at(0));
+  ASSERT_EQ(a.size(), 2u * kRows);
+  ASSERT_EQ(b.size(), 2u * kRows);
+  for (std::size_t k = 0; k < a.size(); ++k) {
+    ASSERT_EQ(a[k].row, k / 2) << k;
+    ASSERT_EQ(a[k].col, k % 2) << k;
+    ASSERT_EQ(a[k].text, b[k].text) << k;
+    ASSERT_EQ(a[k].row, b[k].row) << k;
+  }
+  EXPECT_EQ(a.back().text, std::to_string(kRows));
+}
+
 TEST(Accdb, AccessFilesOfTheAceFormatGoThroughTheSamePath) {
   // A Jet 4 file whose header says ACE 12 (Access 2007) is read as .accdb; one whose pages are
   // scrambled, as "encrypt with password" leaves them, is refused by name and with the reason.
