@@ -403,6 +403,45 @@ TEST_F(Run, AppendsOnlyRecordsOfTheFilesEncoding) {
   }
 }
 
+// A listing's encoding is told from its first 64 KiB, which may end inside a character: a UTF-8
+// listing cut there is still UTF-8, so a UTF-8 run appends to it and a GBK run is refused.
+TEST_F(Run, AppendsToAUtf8ListingWhoseFirstBlockEndsInsideACharacter) {
+  constexpr std::size_t kBlock = 1 << 16;
+  input_.format = iso2709::Format::Text;
+  input_.encoding = iso2709::Encoding::Utf8;
+  ASSERT_EQ(RunConversion(input_).written, 5);
+  const std::string listing = Slurp(input_.outputPath);
+  std::string file;
+  int copies = 0;
+  for (; file.size() < kBlock + listing.size(); ++copies) file += listing;
+  // ASCII put into the first title line moves the last character that begins before the block's
+  // end onto its last byte.
+  std::size_t lead = kBlock - 1;
+  while ((static_cast<unsigned char>(file[lead]) & 0xC0) != 0xC0) --lead;
+  file.insert(file.find('\n', file.find("\n200 ") + 1), kBlock - 1 - lead, 'x');
+  ASSERT_EQ(static_cast<unsigned char>(file[kBlock]) & 0xC0, 0x80) << "the block ends inside a character";
+  for (const auto encoding : {iso2709::Encoding::Utf8, iso2709::Encoding::Gbk}) {
+    const bool utf8 = encoding == iso2709::Encoding::Utf8;
+    SCOPED_TRACE(iso2709::NameOf(encoding));
+    std::ofstream(input_.outputPath, std::ios::binary | std::ios::trunc) << file;
+    input_.encoding = encoding;
+    const output::ExistingOutput found = output::InspectOutput(input_.outputPath, input_.format, input_.encoding);
+    EXPECT_EQ(found.records, 5 * copies);
+    EXPECT_EQ(found.refusal, utf8 ? output::Refusal::None : output::Refusal::OtherEncoding);
+    const RunResult r = RunConversion(input_);
+    const std::string after = Slurp(input_.outputPath);
+    if (utf8) {
+      EXPECT_EQ(r.outcome, RunOutcome::Finished);
+      EXPECT_EQ(r.existing, 5 * copies);
+      EXPECT_EQ(after, file + listing) << "the same five records appended";
+    } else {
+      EXPECT_TRUE(found.utf8Records);
+      EXPECT_EQ(r.outcome, RunOutcome::OutputFailed);
+      EXPECT_EQ(after, file) << "the file is left as it was";
+    }
+  }
+}
+
 // A MARCXML file stays one collection: a second run goes in before its end tag, a run killed
 // before writing the end tag is appended to after its last whole record.
 TEST_F(Run, AppendsMarcXmlInsideTheCollection) {
