@@ -313,6 +313,41 @@ TEST_F(RecommendedComposition, SeriesAndValues) {
   }));
 }
 
+// Where both rule sets fill a field, the classic one keeps the value as the table gives it.
+TEST_F(RecommendedComposition, ClassicAndRecommendedSideBySide) {
+  struct Case {
+    Row row;
+    std::vector<std::string> classic, recommended;
+  };
+  const Case cases[] = {
+      {{{"010a", "9787302123453"}, {"010d", "usd 20"}},
+       {"010    $a 9787302123453 $d usd 20", "102    $a CN"},
+       {"010    $a 978-7-302-12345-3 $d USD20.00", "102    $a CN $b 110000"}},
+      {{{"010a", "978-7-302-12345-3"}, {"010d", "25"}, {"210a", "深圳"}, {"210c", "清华大学出版社"}},
+       {"010    $a 978-7-302-12345-3 $d CNY25", "102    $a CN $b 110000", "210    $a 深圳 $c 清华大学出版社 $d 2008"},
+       {"010    $a 978-7-302-12345-3 $d CNY25.00", "102    $a CN $b 110000",
+        "210    $a 深圳 $c 清华大学出版社 $d 2008"}},
+      {{{"210d", "二零零八年"}},
+       {"210    $d 二零零八", "100    $a 20261205d2009    em y0chiy0110    ea"},
+       {"210    $d 2008", "100    $a 20261205d2008    em y0chiy0110    ea"}},
+      {{{"606a", "计算机；程序设计"}, {"606x", "教材"}, {"690a", "TP312"}},
+       {"606 0  $a 计算机；程序设计 $x 教材", "690    $a TP312 $v 4"},
+       {"606 0  $a 计算机 $x 教材", "606 0  $a 程序设计", "690    $a TP312 $v 5"}},
+      {{{"300a", "A\xC2\xA0" "B\u2011C"}, {"200f", "张三著"}},
+       {"300    $a A?B?C", "701    $a 张三 $A zhang san $4 著"},
+       {"300    $a A B-C", "701  0 $a 张三 $A zhang san $4 著"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.row));
+    for (const Rules rules : {Rules::Classic, Rules::Recommended}) {
+      SCOPED_TRACE(RulesName(rules));
+      context_.rules = rules;
+      context_.templateText = std::string(DefaultTemplate(rules));
+      ExpectFields(Compose(c.row), rules == Rules::Classic ? c.classic : c.recommended);
+    }
+  }
+}
+
 // The publisher table the build ships.
 TEST(RecommendedShippedTable, RegionCodes) {
   RegionLookup lookup(CbkConnStrForFile(test::BuildFile("cbk.db")));
