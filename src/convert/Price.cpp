@@ -18,11 +18,12 @@ std::optional<std::string> CurrencyPrice(std::string_view value) {
   struct Sign {
     std::string_view text, code;
   };
-  // Longer signs first: HK$ and US$ before $.
-  static constexpr Sign kSigns[] = {{"HK$", "HKD"}, {"NT$", "TWD"}, {"US$", "USD"}, {"USD", "USD"}, {"HKD", "HKD"},
-                                    {"TWD", "TWD"}, {"GBP", "GBP"}, {"EUR", "EUR"}, {"RMB", "CNY"}, {"CNY", "CNY"},
-                                    {"$", "USD"},   {"£", "GBP"},   {"€", "EUR"},   {"¥", "CNY"},   {"￥", "CNY"},
-                                    {"元", "CNY"},  {"圆", "CNY"},  {"港币", "HKD"}, {"美元", "USD"}};
+  // Longer signs first: HK$ and US$ before $, 美元 and the other …元 before 元.
+  static constexpr Sign kSigns[] = {
+      {"HK$", "HKD"},  {"NT$", "TWD"},  {"US$", "USD"},  {"USD", "USD"},  {"HKD", "HKD"},  {"TWD", "TWD"},
+      {"GBP", "GBP"},  {"EUR", "EUR"},  {"JPY", "JPY"},  {"RMB", "CNY"},  {"CNY", "CNY"},  {"$", "USD"},
+      {"£", "GBP"},    {"€", "EUR"},    {"¥", "CNY"},    {"￥", "CNY"},   {"港币", "HKD"}, {"港元", "HKD"},
+      {"美元", "USD"}, {"欧元", "EUR"}, {"英镑", "GBP"}, {"日元", "JPY"}, {"元", "CNY"},   {"圆", "CNY"}};
   std::string_view code = "CNY";
   for (const Sign& s : kSigns) {
     const std::size_t at = v.find(s.text);
