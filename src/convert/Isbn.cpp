@@ -100,6 +100,8 @@ Isbn ParseIsbn(std::string_view value) {
       digits += c;
     } else if (c == 'x' && (digits.size() == 9)) {
       digits += 'X';
+    } else if (c == ' ' && digits.size() == 13) {
+      break;  // a whole ISBN-13, then a blank: what follows (a second ISBN) is not part of it
     } else if (c == '-' || c == ' ' || c == ':' || c == '.') {
       continue;  // separators
     } else {
