@@ -11,6 +11,7 @@
 #include "convert/Recommended.h"
 #include "convert/TestCbk.h"
 #include "iso2709/Listing.h"
+#include "words/Words.h"
 
 namespace rowcaster::convert {
 namespace {
@@ -63,7 +64,9 @@ class RecommendedComposition : public ::testing::Test {
     c.encoding = encoding;
     Written out;
     iso2709::Record record;
-    const iso2709::Built built = ComposeRecord(v, c, record, out.warnings);
+    std::vector<Finding> findings;
+    const iso2709::Built built = ComposeRecord(v, c, record, findings);
+    for (const Finding& f : findings) out.warnings.push_back(words::Describe(f));
     EXPECT_EQ(built.status, iso2709::BuildStatus::Built) << built.description;
     iso2709::RecordWriter writer(iso2709::Format::Iso2709, encoding);
     std::string bytes;
@@ -371,8 +374,8 @@ TEST(RecommendedShippedTable, RegionCodes) {
     SubfieldValues v;
     v[d200a] = "书";
     v[d010a] = isbn;
-    std::vector<std::string> warnings;
-    const std::string work = ComposeRecommendedWorkForm(v, c, warnings);
+    std::vector<Finding> findings;
+    const std::string work = ComposeRecommendedWorkForm(v, c, findings);
     EXPECT_NE(work.find(std::string(line) + "\r\n"), std::string::npos) << isbn << "\n" << work;
   }
 }
