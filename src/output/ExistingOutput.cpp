@@ -1,5 +1,6 @@
 #include "output/ExistingOutput.h"
 
+#include <expat.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -97,34 +98,69 @@ void ScanIso2709(BlockReader& data, iso2709::Encoding encoding, ExistingOutput& 
   if (!e.firstRecords.empty()) CheckFamily(FamilyOfText(e.firstRecords.front()), encoding, e);
 }
 
-constexpr std::string_view kCollectionEnd = "</collection>";
-constexpr std::string_view kRecordEnd = "</record>";
+// What an expat pass over a MARCXML file found: where its records and its collection end.
+struct XmlScan {
+  XML_Parser parser = nullptr;
+  int depth = 0;
+  bool collection = false;  // the root element is a collection
+  bool refused = false;     // a document type: nothing of it is expanded or trusted
+  std::int64_t records = 0;
+  std::int64_t recordEnd = -1;      // just after the last whole record's end tag
+  std::int64_t collectionEnd = -1;  // where the collection's end tag begins
+};
 
-// Records are counted by their end tags; appending goes in before the collection's end tag (or,
-// when a run was killed before writing it, after the last whole record).
+// The local part of a name expat reports as "namespace|local" (or a prefixed "marc:record").
+std::string_view LocalName(const XML_Char* name) {
+  std::string_view n(name);
+  const std::size_t cut = n.find_last_of("|:");
+  return cut == std::string_view::npos ? n : n.substr(cut + 1);
+}
+
+void OnXmlStart(void* data, const XML_Char* name, const XML_Char**) {
+  auto& scan = *static_cast<XmlScan*>(data);
+  if (scan.depth++ == 0) scan.collection = LocalName(name) == "collection";
+}
+
+void OnXmlEnd(void* data, const XML_Char* name) {
+  auto& scan = *static_cast<XmlScan*>(data);
+  const std::int64_t at = XML_GetCurrentByteIndex(scan.parser);
+  if (--scan.depth == 1 && LocalName(name) == "record") {
+    ++scan.records;
+    scan.recordEnd = at + XML_GetCurrentByteCount(scan.parser);
+  } else if (scan.depth == 0 && scan.collection) {
+    scan.collectionEnd = at;
+  }
+}
+
+void OnXmlDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+  auto& scan = *static_cast<XmlScan*>(data);
+  scan.refused = true;
+  XML_StopParser(scan.parser, XML_FALSE);
+}
+
+// Appending goes in before the collection's end tag, or, when a run was killed before writing it,
+// after the last whole record. The parse stops at the first error: what a killed run left is cut
+// off there.
 void ScanMarcXml(BlockReader& data, ExistingOutput& e) {
-  std::size_t collectionEnd = std::string::npos, recordEnd = std::string::npos;
-  std::string window;
+  XmlScan scan;
+  scan.parser = XML_ParserCreateNS(nullptr, '|');
+  XML_SetUserData(scan.parser, &scan);
+  XML_SetElementHandler(scan.parser, OnXmlStart, OnXmlEnd);
+  XML_SetStartDoctypeDeclHandler(scan.parser, OnXmlDoctype);
   constexpr std::size_t kChunk = 1 << 16;
   for (std::size_t at = 0; at < data.size(); at += kChunk) {
-    const std::size_t keep = std::min(window.size(), kCollectionEnd.size());
-    window.erase(0, window.size() - keep);
-    const std::size_t base = at - keep;
-    window += data.Read(at, kChunk);
-    for (std::size_t k = window.find(kRecordEnd); k != std::string::npos; k = window.find(kRecordEnd, k + 1))
-      if (base + k + kRecordEnd.size() > (recordEnd == std::string::npos ? 0 : recordEnd)) {
-        ++e.records;
-        recordEnd = base + k + kRecordEnd.size();
-      }
-    if (const std::size_t k = window.rfind(kCollectionEnd); k != std::string::npos) collectionEnd = base + k;
+    const std::string chunk = data.Read(at, kChunk);
+    const bool last = at + kChunk >= data.size();
+    if (XML_Parse(scan.parser, chunk.data(), static_cast<int>(chunk.size()), last) != XML_STATUS_OK) break;
   }
-  const std::string head = data.Read(0, 256);
-  if (head.find("<collection") == std::string::npos && head.find(":collection") == std::string::npos) {
+  XML_ParserFree(scan.parser);
+  e.records = scan.records;
+  if (scan.refused || !scan.collection) {
     e.refusal = Refusal::NotMarcXml;
-  } else if (collectionEnd != std::string::npos && (recordEnd == std::string::npos || collectionEnd > recordEnd)) {
-    e.appendAt = static_cast<std::int64_t>(collectionEnd);
-  } else if (recordEnd != std::string::npos) {
-    e.appendAt = static_cast<std::int64_t>(recordEnd + (data[recordEnd] == '\n' ? 1 : 0));
+  } else if (scan.collectionEnd >= 0) {
+    e.appendAt = scan.collectionEnd;
+  } else if (scan.recordEnd >= 0) {
+    e.appendAt = scan.recordEnd + (data[static_cast<std::size_t>(scan.recordEnd)] == '\n' ? 1 : 0);
   } else {
     e.refusal = Refusal::UnendedMarcXml;
   }

@@ -496,6 +496,43 @@ TEST_F(Run, AppendsMarcXmlInsideTheCollection) {
   EXPECT_EQ(Slurp(input_.outputPath), "<html><body>not records</body></html>\n");
 }
 
+// What other programs write: prefixed names, comments and CDATA that look like end tags, a
+// document type (never expanded). Records are counted as a parser sees them.
+TEST(ExistingMarcXml, CountsRecordsAsAParserSeesThem) {
+  const std::string slim = "http://www.loc.gov/MARC21/slim";
+  struct Case {
+    const char* what;
+    std::string xml;
+    std::int64_t records;
+    output::Refusal refusal;
+    std::string appendBefore;  // the text appending goes in before (empty: at the end)
+  };
+  const Case cases[] = {
+      {"prefixed names", "<marc:collection xmlns:marc=\"" + slim + "\"><marc:record><marc:leader>x</marc:leader></marc:record>"
+                         "<marc:record/></marc:collection>\n", 2, output::Refusal::None, "</marc:collection>\n"},
+      {"end tags inside a comment and CDATA", "<collection xmlns=\"" + slim + "\"><!-- </record> --><record>"
+                         "<datafield><subfield><![CDATA[</record>]]></subfield></datafield></record></collection>", 1,
+       output::Refusal::None, "</collection>"},
+      {"a record nested deeper is no record of the collection", "<collection><x><record/></x><record/></collection>", 1,
+       output::Refusal::None, "</collection>"},
+      {"killed after the first record", "<collection><record/><record><leader>", 1, output::Refusal::None, ""},
+      {"a document type", "<?xml version=\"1.0\"?><!DOCTYPE c [<!ENTITY e \"x\">]><collection><record/></collection>", 0,
+       output::Refusal::NotMarcXml, ""},
+      {"a single record, no collection", "<record xmlns=\"" + slim + "\"></record>", 0, output::Refusal::NotMarcXml, ""},
+      {"a collection without a record or an end", "<collection xmlns=\"" + slim + "\">\n<rec", 0, output::Refusal::UnendedMarcXml, ""},
+  };
+  const std::string path = test::TempPath("existing.xml");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << c.xml;
+    const output::ExistingOutput e = output::InspectOutput(path, iso2709::Format::MarcXml, iso2709::Encoding::Utf8);
+    EXPECT_EQ(e.records, c.records);
+    EXPECT_EQ(e.refusal, c.refusal);
+    if (c.refusal == output::Refusal::None && !c.appendBefore.empty())
+      EXPECT_EQ(c.xml.substr(static_cast<std::size_t>(e.appendAt)), c.appendBefore);
+  }
+}
+
 // Characters GBK lacks are counted for their rows; the end message suggests GB18030 or UTF-8.
 TEST_F(Run, ReportsCharactersTheEncodingLacks) {
   auto table = std::make_shared<import::LoadedTable>(std::vector<std::string>{"200a", "010a", "010d"});
