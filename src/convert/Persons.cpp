@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "convert/Values.h"
+#include "platform/text/CharClass.h"
 #include "platform/text/Utf8.h"
 
 namespace rowcaster::convert {
@@ -35,7 +36,6 @@ constexpr std::string_view kBodies[] = {"出版社", "委员会", "编委会", "
 
 // In names 〇 counts with the ideographs.
 bool IsHan(char32_t c) { return text::IsHanIdeograph(c) || c == 0x3007; }
-bool IsLatinLetter(char32_t c) { return (c >= U'A' && c <= U'Z') || (c >= U'a' && c <= U'z') || (c >= 0xC0 && c <= 0x24F); }
 
 bool HasHan(std::string_view s) {
   for (std::size_t i = 0; i < s.size();)
@@ -47,7 +47,7 @@ bool AllLatin(std::string_view s) {
   for (std::size_t i = 0; i < s.size();) {
     const char32_t c = text::NextCodePoint(s, i);
     if (IsHan(c)) return false;
-    letter = letter || IsLatinLetter(c);
+    letter = letter || text::IsLatinLetter(c);
   }
   return letter;
 }
@@ -125,7 +125,7 @@ std::vector<std::string> Words(std::string_view segment) {
   for (std::size_t i = 0; i < segment.size();) {
     const std::size_t at = i;
     const char32_t c = text::NextCodePoint(segment, i);
-    if (c == U' ' || c == 0x3000 || c == 0xA0) {
+    if (text::IsWideBlank(c)) {
       if (!current.empty()) words.push_back(std::move(current));
       current.clear();
     } else {

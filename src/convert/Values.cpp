@@ -4,26 +4,21 @@
 #include <array>
 
 #include "platform/text/Gbk.h"
+#include "platform/text/CharClass.h"
 #include "platform/text/Utf8.h"
 
 namespace rowcaster::convert {
-namespace {
-
-bool IsBlank(char32_t c) { return c == U' ' || c == 0x3000 || c == 0xA0 || c == U'\t'; }
-
-}  // namespace
-
 std::string_view TrimWide(std::string_view s) {
   while (!s.empty()) {
     std::size_t i = 0;
-    if (!IsBlank(text::NextCodePoint(s, i))) break;
+    if (!text::IsWideBlank(text::NextCodePoint(s, i))) break;
     s.remove_prefix(i);
   }
   while (!s.empty()) {
     std::size_t start = s.size() - 1;
     while (start > 0 && (static_cast<unsigned char>(s[start]) & 0xC0) == 0x80) --start;
     std::size_t i = start;
-    if (!IsBlank(text::NextCodePoint(s, i))) break;
+    if (!text::IsWideBlank(text::NextCodePoint(s, i))) break;
     s.remove_suffix(s.size() - start);
   }
   return s;

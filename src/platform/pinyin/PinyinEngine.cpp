@@ -1,4 +1,5 @@
 #include "platform/pinyin/PinyinEngine.h"
+#include "platform/text/CharClass.h"
 #include "platform/text/Utf8.h"
 
 #include <algorithm>
@@ -69,7 +70,6 @@ inline bool IsNameSeparator(char32_t cp) {
 
 
 // Latin letters with diacritics stay in a word, lower-cased.
-inline bool IsLatinLetter(char32_t cp) { return cp >= 0xC0 && cp <= 0x24F && cp != 0xD7 && cp != 0xF7; }
 inline char32_t LowerLatin(char32_t cp) {
   if (cp >= 0xC0 && cp <= 0xDE) return cp + 0x20;
   if (cp >= 0x100 && cp <= 0x17F && cp % 2 == 0 && cp != 0x138) return cp + 1;
@@ -388,7 +388,7 @@ void PinyinEngine::Append(std::string& out, std::string_view utf8, bool names) c
     if (IsNameSeparator(cp) && bracketDepth == 0) nameStart = true;
     if (cp > 0x20 && cp < 0x7F) {
       word += static_cast<char>(cp >= 'A' && cp <= 'Z' ? cp + 0x20 : cp);
-    } else if (IsLatinLetter(cp)) {
+    } else if (text::IsLatinLetter(cp)) {
       text::AppendUtf8(word, LowerLatin(cp));
     } else {
       flushWord();
