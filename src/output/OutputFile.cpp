@@ -1,10 +1,6 @@
 #include "output/OutputFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 
 #include "platform/SystemError.h"
 
@@ -15,23 +11,18 @@ OutputFile::OutputFile(const OutputTarget& target) : nowhere_(target.nowhere) {
   const iso2709::RecordWriter writer(target.format, target.encoding);
   prologue_ = writer.Prologue();
   epilogue_ = writer.Epilogue();
-  fd_ = ::open(target.path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | (target.replace ? O_TRUNC : 0), 0644);
-  if (fd_ < 0) {
-    error_ = ErrorText(errno);
+  if (!file_.OpenForWriting(target.path, target.replace)) {
+    error_ = ErrorText(file_.error());
     return;
   }
   Prepare(target);
-}
-
-OutputFile::~OutputFile() {
-  if (fd_ >= 0) ::close(fd_);
 }
 
 // Never appends after a partial record (a run killed mid-write left one: everything appended
 // after it would be unreadable), and never cuts a whole one: a file whose records do not chain
 // is refused untouched.
 void OutputFile::Prepare(const OutputTarget& target) {
-  existing_ = InspectOpenOutput(fd_, target.format, target.encoding);
+  existing_ = InspectOpenOutput(file_.fd(), target.format, target.encoding);
   if (existing_.refusal != Refusal::None) return;
   const std::int64_t size = existing_.bytes;
   if (size == 0 && !prologue_.empty()) {
@@ -44,8 +35,8 @@ void OutputFile::Prepare(const OutputTarget& target) {
   if (existing_.appendAt >= size) return;
   // An epilogue cut to be written again is not lost data; anything else is said.
   const bool onlyEpilogue = !epilogue_.empty() && IsEpilogue(existing_.appendAt, size);
-  if (::ftruncate(fd_, existing_.appendAt) != 0) {
-    error_ = ErrorText(errno);
+  if (!file_.Truncate(existing_.appendAt)) {
+    error_ = ErrorText(file_.error());
     return;
   }
   if (!onlyEpilogue) cutBytes_ = size - existing_.appendAt;
@@ -61,7 +52,7 @@ std::size_t OutputFile::Write(std::string& bytes, const std::vector<std::size_t>
   if (done < size + epilogue_.size()) {
     const std::size_t whole = std::upper_bound(ends.begin(), ends.end(), std::min(done, size)) - ends.begin();
     const std::size_t keep = whole ? ends[whole - 1] : 0;
-    if (::ftruncate(fd_, end_ + static_cast<off_t>(keep)) != 0) error_ += "（无法撤回未写完的记录）";
+    if (!file_.Truncate(end_ + static_cast<std::int64_t>(keep))) error_ += "（无法撤回未写完的记录）";
     end_ += static_cast<std::int64_t>(keep);
     if (!epilogue_.empty()) {
       const std::string message = error_;
@@ -76,34 +67,23 @@ std::size_t OutputFile::Write(std::string& bytes, const std::vector<std::size_t>
 
 bool OutputFile::Close() {
   if (nowhere_) return true;
-  if (fd_ < 0) return false;
-  if (::fsync(fd_) != 0 && errno != EINVAL && error_.empty()) error_ = ErrorText(errno);
-  const int rc = ::close(fd_);
-  fd_ = -1;
-  if (rc != 0 && error_.empty()) error_ = ErrorText(errno);
+  if (!file_.IsOpen()) return false;
+  if (!file_.SyncAndClose() && error_.empty()) error_ = ErrorText(file_.error());
   return error_.empty();
 }
 
 // Writes `bytes` at `at`; returns how many were written, all of them unless error() says why.
 std::size_t OutputFile::WriteAt(std::int64_t at, std::string_view bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(at + static_cast<std::int64_t>(done)));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error_ = ErrorText(n < 0 ? errno : ENOSPC);
-      break;
-    }
-    done += static_cast<std::size_t>(n);
-  }
+  const std::size_t done = file_.WriteAt(at, bytes);
+  if (done < bytes.size()) error_ = ErrorText(file_.error());
   return done;
 }
 
 // Whether [from, to) of the file holds the epilogue and white space only.
 bool OutputFile::IsEpilogue(std::int64_t from, std::int64_t to) const {
   if (to - from > 4096) return false;
-  std::string bytes(static_cast<std::size_t>(to - from), '\0');
-  if (::pread(fd_, bytes.data(), bytes.size(), static_cast<off_t>(from)) != static_cast<ssize_t>(bytes.size())) return false;
+  std::string bytes = file_.ReadAt(from, static_cast<std::size_t>(to - from));
+  if (bytes.size() != static_cast<std::size_t>(to - from)) return false;
   const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
   while (!bytes.empty() && blank(bytes.back())) bytes.pop_back();
   std::string_view want(epilogue_);

@@ -11,6 +11,7 @@
 
 #include "iso2709/Writers.h"
 #include "output/ExistingOutput.h"
+#include "platform/File.h"
 
 namespace rowcaster::output {
 
@@ -26,11 +27,10 @@ class OutputFile {
  public:
   // Opens the file and makes it ready for appending; ok() says whether it is.
   explicit OutputFile(const OutputTarget& target);
-  ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  bool ok() const { return nowhere_ || (fd_ >= 0 && error_.empty() && existing_.refusal == Refusal::None); }
+  bool ok() const { return nowhere_ || (file_.IsOpen() && error_.empty() && existing_.refusal == Refusal::None); }
   const std::string& error() const { return error_; }
   // What the file held before; its refusal, when there is one, is why ok() is false (and error()
   // is empty: the refusal is the reason).
@@ -50,7 +50,7 @@ class OutputFile {
   bool IsEpilogue(std::int64_t from, std::int64_t to) const;
 
   bool nowhere_ = false;
-  int fd_ = -1;
+  File file_;
   std::int64_t end_ = 0;
   std::int64_t cutBytes_ = 0;
   ExistingOutput existing_;
