@@ -87,16 +87,34 @@ check "appending says so" "$(grep -c '原有的 2 条记录之后' "$work/err")"
 check "and appends" "$(tr -cd '\035' < "$work/wide.gbk" | wc -c)" 4
 "$cli" convert "$work/wide.csv" --map-by-name --encoding utf-8 --overwrite -o "$work/wide.gbk" 2>/dev/null
 check "--overwrite replaces" "$(tr -cd '\035' < "$work/wide.gbk" | wc -c)" 2
-# A record whose length is one short (counted in characters) stops the run before the file is
-# touched; the records are counted all the same.
-"$cli" convert "$work/wide.csv" --map-by-name --overwrite -o "$work/damaged.iso" 2>/dev/null
-perl -0777 -pi -e 'my @r = split /(?<=\x1D)/; $r[0] =~ s/^(\d{5})/sprintf("%05d", $1 - 1)/e; $_ = join "", @r, @r' "$work/damaged.iso"
-sum=$(md5sum < "$work/damaged.iso")
-"$cli" convert "$work/wide.csv" --map-by-name -o "$work/damaged.iso" 2>"$work/err"; rc=$?
-check "a record that does not chain stops the run" "$rc" 1
-check "the file is left as it was" "$(md5sum < "$work/damaged.iso")" "$sum"
-check "saying which record" "$(grep -c '第 1 条记录的长度不对，文件没有改动' "$work/err")" 1
-check "and how many the file holds" "$(grep -c '里有 4 条记录，没有改动；--overwrite 可以替换它' "$work/err")" 1
+# Five records, then one damage each: a record that does not chain stops the run before the file is
+# touched (exit 1, its bytes as they were, the record named, the records counted by their
+# terminators); a record cut short at the end is cut and the run appends after the last whole one.
+"$cli" convert "$work/wide.csv" --map-by-name --overwrite -o "$work/two.iso" 2>/dev/null
+perl -0777 -ne 'my @r = split /(?<=\x1D)/; print @r, @r, $r[0]' "$work/two.iso" > "$work/five.iso"
+damages=(
+  'short length|$r[1] =~ s/^(\d{5})/sprintf("%05d", $1 - 1)/e|1|第 2 条记录的长度不对'
+  'long length|$r[1] =~ s/^(\d{5})/sprintf("%05d", $1 + 1)/e|1|第 2 条记录的长度不对'
+  'damaged directory|substr($r[1], 24 + 12 + 4, 1) = "x"|1|第 2 条记录的目录不对'
+  'stray byte between records|$r[2] = "x" . $r[2]|1|第 3 条记录的位置上有不属于记录的字节'
+  'last record without its terminator|chop $r[4]; $r[4] =~ s/^(\d{5})/sprintf("%05d", $1 - 1)/e|1|第 5 条记录没有记录结束符'
+  'a partial tail after five|push @r, substr($r[0], 0, 40)|0|'
+)
+for d in "${damages[@]}"; do
+  IFS='|' read -r what edit status says <<<"$d"
+  perl -0777 -ne "my @r = split /(?<=\x1D)/; $edit; print @r" "$work/five.iso" > "$work/damaged.iso"
+  before=$(md5sum < "$work/damaged.iso")
+  "$cli" convert "$work/wide.csv" --map-by-name -o "$work/damaged.iso" 2>"$work/err"; rc=$?
+  check "$what: exit status" "$rc" "$status"
+  if [ "$status" = 1 ]; then
+    check "$what: the file as it was" "$(md5sum < "$work/damaged.iso")" "$before"
+    check "$what: named" "$(grep -c "输出文件里$says，文件没有改动" "$work/err")" 1
+    check "$what: counted" "$(grep -c '里有 5 条记录，没有改动；--overwrite 可以替换它' "$work/err")" 1
+  else
+    check "$what: five whole and two new" "$(cmp -s <(head -c "$(stat -c %s "$work/five.iso")" "$work/damaged.iso") "$work/five.iso" && tr -cd '\035' < "$work/damaged.iso" | wc -c)" 7
+    check "$what: the cut is said" "$(grep -c '40 字节' "$work/err")" 1
+  fi
+done
 # A profile saved for another table maps only the columns it finds by name, and names the others.
 "$cli" profile save "$work/目录.json" --rules recommended --map 题名=200a --map 丛书=225a --map 作者=200f
 "$cli" convert "$work/wide.csv" --profile "$work/目录.json" --dry-run >/dev/null 2>"$work/err"; rc=$?
