@@ -46,6 +46,10 @@ my @criteria = (
   '225 or 801 indicators wrong',
   '690 without $a',
   'duplicate 001',
+  'a translator written as author (701) or without 702 $4 译',
+  'a heading fragment: a 7XX $a no person or body of the row (name part, role word)',
+  'a doubled heading: the same 7XX $a twice',
+  'a body written as a person (70X)',
 );
 my @failed = (0) x @criteria;
 my $needing = 0;
@@ -96,6 +100,19 @@ for my $i (0 .. $#truth) {
   for my $f ($r->field('690')) { push @bad, 8 unless defined $f->subfield('a'); }
   # 10. 001
   push @bad, 9 if ($ids{$r->field('001') ? $r->field('001')->data() : ''} // 0) > 1;
+  # 11.-14. headings against the persons of the truth (heading:role:tag)
+  my @heads = map { [$_->tag(), sub_of($_, 'a') // '', sub_of($_, '4') // ''] } $r->field('7..');
+  my @persons = map { [split /:/] } grep { $_ ne '' } split /\|/, $row->{persons};
+  my %truthName = map { $_->[0] => 1 } @persons;
+  for my $p (grep { ($_->[1] // '') eq '译' } @persons) {
+    push @bad, 10 unless grep { $_->[0] eq '702' && $_->[1] eq $p->[0] && $_->[2] eq '译' } @heads;
+  }
+  push @bad, 11 if grep { !$truthName{$_->[1]} } @heads;
+  my %headCount;
+  push @bad, 12 if grep { ++$headCount{$_->[1]} == 2 } @heads;
+  for my $p (grep { ($_->[2] // '') =~ /^71/ } @persons) {
+    push @bad, 13 if grep { $_->[0] =~ /^70/ && $_->[1] eq $p->[0] } @heads;
+  }
   my %seen;
   @bad = grep { !$seen{$_}++ } @bad;
   $failed[$_]++ for @bad;
