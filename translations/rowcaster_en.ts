@@ -164,177 +164,197 @@ The first row without a record is row %3: %4</translation>
         <translation>%1 control characters XML does not allow were left out: %2</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="61"/>
+        <location filename="../src/words/Words.cpp" line="54"/>
+        <source>“%1”不是完整的名称，没有写入 7XX，请核对责任者</source>
+        <translation>“%1” is no whole name and was not written to 7XX; check the statement of responsibility</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="56"/>
+        <source>推定“%1”为译者（702 $4 译）</source>
+        <translation>“%1” taken for the translator (written to 702)</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="57"/>
+        <source>“%1”不是责任者，没有写入 7XX</source>
+        <translation>“%1” names nobody and was not written to 7XX</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="59"/>
+        <source>“%1”重复出现，只写一个检索点（略去责任方式“%2”）</source>
+        <translation>“%1” is named twice; one heading written (the role “%2” left out)</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="68"/>
         <source>第 %1 条记录的目录不对</source>
         <translation>record %1 has a damaged directory</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="63"/>
+        <location filename="../src/words/Words.cpp" line="70"/>
         <source>第 %1 条记录的位置上有不属于记录的字节</source>
         <translation>bytes that begin no record stand where record %1 should</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="65"/>
+        <location filename="../src/words/Words.cpp" line="72"/>
         <source>第 %1 条记录没有记录结束符</source>
         <translation>record %1 has no record terminator</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="66"/>
+        <location filename="../src/words/Words.cpp" line="73"/>
         <source>第 %1 条记录的长度不对</source>
         <translation>the length of record %1 is wrong</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="68"/>
+        <location filename="../src/words/Words.cpp" line="75"/>
         <source>输出文件里%1，文件没有改动。请换一个输出文件，或选择替换</source>
         <translation>In the output file %1; the file was left as it was. Choose another output file, or replace it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="86"/>
+        <location filename="../src/words/Words.cpp" line="96"/>
         <source>错误</source>
         <translation>Error</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="87"/>
+        <location filename="../src/words/Words.cpp" line="97"/>
         <source>警告</source>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="88"/>
+        <location filename="../src/words/Words.cpp" line="98"/>
         <source>说明</source>
         <translation>Note</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="101"/>
+        <location filename="../src/words/Words.cpp" line="111"/>
         <source>；</source>
         <translation>; </translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="107"/>
+        <location filename="../src/words/Words.cpp" line="117"/>
         <source>请选择导出MARC文件的路径</source>
         <translation>Please choose where to save the MARC file</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="108"/>
+        <location filename="../src/words/Words.cpp" line="118"/>
         <source>温馨提示</source>
         <translation>Notice</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="109"/>
+        <location filename="../src/words/Words.cpp" line="119"/>
         <source>系统提示</source>
         <translation>System notice</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="110"/>
+        <location filename="../src/words/Words.cpp" line="120"/>
         <source> 恭喜，数据已转换完毕！</source>
         <translation> The data have been converted.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="114"/>
+        <location filename="../src/words/Words.cpp" line="124"/>
         <source>“题名”</source>
         <translation>“title”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="115"/>
+        <location filename="../src/words/Words.cpp" line="125"/>
         <source>“ISBN”</source>
         <translation>“ISBN”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="116"/>
+        <location filename="../src/words/Words.cpp" line="126"/>
         <source>“价格”</source>
         <translation>“price”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="117"/>
+        <location filename="../src/words/Words.cpp" line="127"/>
         <source>对不起，必备字段：%1不能为忽略！请重新选择！</source>
         <translation>Sorry, the required fields %1 cannot be left unmapped. Please map them.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="123"/>
+        <location filename="../src/words/Words.cpp" line="133"/>
         <source>ISO 2709，%1 编码</source>
         <translation>ISO 2709, %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="124"/>
+        <location filename="../src/words/Words.cpp" line="134"/>
         <source>MARCXML（%1）</source>
         <translation>MARCXML (%1)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="125"/>
+        <location filename="../src/words/Words.cpp" line="135"/>
         <source>记录列表（%1）</source>
         <translation>record listing (%1)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="134"/>
+        <location filename="../src/words/Words.cpp" line="144"/>
         <source>这个文件不是 ISO 2709 记录文件，不能在其后追加记录</source>
         <translation>this file is not an ISO 2709 record file; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="136"/>
+        <location filename="../src/words/Words.cpp" line="146"/>
         <source>这个文件不是 MARCXML 记录集合，不能在其后追加记录</source>
         <translation>this file is not a MARCXML collection; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="138"/>
+        <location filename="../src/words/Words.cpp" line="148"/>
         <source>这个 MARCXML 文件没有结尾，不能在其后追加记录</source>
         <translation>this MARCXML file has no end; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="140"/>
+        <location filename="../src/words/Words.cpp" line="150"/>
         <source>输出文件里已有的记录是 %1 编码，不能在其后追加 %2 编码的记录：一个文件里的记录只能有一种编码，否则读的程序会把一部分读错。请换一个输出文件，或者选择替换</source>
         <translation>the records already in the output file are in %1; records in %2 cannot be appended to them: the records of one file must share one encoding, or a reader misreads some of them. Choose another output file, or replace it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="151"/>
+        <location filename="../src/words/Words.cpp" line="161"/>
         <source>第 %1 列</source>
         <translation>column %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="152"/>
+        <location filename="../src/words/Words.cpp" line="162"/>
         <source>方案“%1”有 %2 列在这张表里找不到：%3</source>
         <translation>%2 columns of the profile “%1” are not in this table: %3</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="153"/>
+        <location filename="../src/words/Words.cpp" line="163"/>
         <source>、</source>
         <translation>, </translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="158"/>
+        <location filename="../src/words/Words.cpp" line="168"/>
         <source>输出文件末尾原有一条不完整的记录（%1 字节），已删除，新记录接在最后一条完整记录之后。</source>
         <translation>An incomplete record (%1 bytes) at the end of the output file was cut; the new records follow the last whole one.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="165"/>
+        <location filename="../src/words/Words.cpp" line="175"/>
         <source>%1 条记录里共有 %2 个 XML 不允许的控制字符，没有写出（每行的字符见详细信息）。</source>
-        <translation>%2 control characters XML does not allow, in %1 records, were left out (each row's characters are in the details).</translation>
+        <translation>%2 control characters XML does not allow, in %1 records, were left out (each row&apos;s characters are in the details).</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="167"/>
+        <location filename="../src/words/Words.cpp" line="177"/>
         <source>%1 条记录里共有 %2 个字符 %3 中没有，写成了“?”（每行的字符见详细信息）。要保留这些字符，请改用 GB18030 或 UTF-8 编码输出。</source>
-        <translation>%2 characters in %1 records have no code in %3 and were written as “?” (each row's characters are in the details). To keep them, write GB18030 or UTF-8.</translation>
+        <translation>%2 characters in %1 records have no code in %3 and were written as “?” (each row&apos;s characters are in the details). To keep them, write GB18030 or UTF-8.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="172"/>
+        <location filename="../src/words/Words.cpp" line="182"/>
         <source>行	题名	ISBN	结果	说明</source>
         <translation>row	title	ISBN	result	findings</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="173"/>
+        <location filename="../src/words/Words.cpp" line="183"/>
         <source>未生成记录</source>
         <translation>no record</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="174"/>
+        <location filename="../src/words/Words.cpp" line="184"/>
         <source>有警告</source>
         <translation>with findings</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="185"/>
+        <location filename="../src/words/Words.cpp" line="195"/>
         <source>没有生成记录：%1</source>
         <translation>No record: %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="188"/>
+        <location filename="../src/words/Words.cpp" line="198"/>
         <source>：</source>
         <translation>: </translation>
     </message>

@@ -20,7 +20,11 @@ Level LevelOf(Kind kind) {
     case Kind::NoYear:
     case Kind::DateWithoutYear:
     case Kind::Unencodable:
-    case Kind::XmlControlCharacters: return Level::Warning;
+    case Kind::XmlControlCharacters:
+    case Kind::NameFragment: return Level::Warning;
+    case Kind::TranslatorInferred:
+    case Kind::NotAPerson:
+    case Kind::SamePersonOnce: return Level::Note;
   }
   return Level::Error;
 }
@@ -48,6 +52,10 @@ std::string_view KindCode(Kind kind) {
     case Kind::DateWithoutYear: return "date-without-year";
     case Kind::Unencodable: return "unencodable";
     case Kind::XmlControlCharacters: return "xml-control-characters";
+    case Kind::NameFragment: return "name-fragment";
+    case Kind::TranslatorInferred: return "translator-inferred";
+    case Kind::NotAPerson: return "not-a-person";
+    case Kind::SamePersonOnce: return "same-person-once";
   }
   return "unknown";
 }

@@ -38,6 +38,11 @@ enum class Kind {
   DateWithoutYear,      // field 100 $a; values: the date
   Unencodable,          // values: how many, the encoding's name, the characters
   XmlControlCharacters, // values: how many, the characters
+  NameFragment,         // field 7XX; values: a piece of a name that names nobody ("S.")
+  // Notes.
+  TranslatorInferred,   // field 702; values: the name taken for the translator's
+  NotAPerson,           // field 7XX; values: the placeholder left out (佚名, an image file's name)
+  SamePersonOnce,       // field 7XX; values: the name, the role left out
 };
 
 // Every kind, for those who go through them all.
@@ -46,7 +51,8 @@ inline constexpr Kind kKinds[] = {
     Kind::RecordNotBuilt, Kind::RecordNotWritten,      Kind::RecordEmpty,            Kind::OutOfMemory,
     Kind::RowCrashed,     Kind::NoSuchRow,             Kind::IsbnCheckDigit,         Kind::NotAnIsbn,
     Kind::PriceUnreadable, Kind::NoYear,               Kind::DateWithoutYear,        Kind::Unencodable,
-    Kind::XmlControlCharacters,
+    Kind::XmlControlCharacters, Kind::NameFragment,    Kind::TranslatorInferred,     Kind::NotAPerson,
+    Kind::SamePersonOnce,
 };
 
 struct Finding {

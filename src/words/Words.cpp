@@ -50,6 +50,13 @@ QString DescribeWarning(const Finding& f) {
       return QCoreApplication::translate("Words", "%1 个 %2 中没有的字符写成了“?”：%3").arg(Value(f, 0), Value(f, 1), Value(f, 2));
     case Kind::XmlControlCharacters:
       return QCoreApplication::translate("Words", "%1 个 XML 不允许的控制字符没有写出：%2").arg(Value(f, 0), Value(f, 1));
+    case Kind::NameFragment:
+      return QCoreApplication::translate("Words", "“%1”不是完整的名称，没有写入 7XX，请核对责任者").arg(Value(f, 0));
+    case Kind::TranslatorInferred:
+      return QCoreApplication::translate("Words", "推定“%1”为译者（702 $4 译）").arg(Value(f, 0));
+    case Kind::NotAPerson: return QCoreApplication::translate("Words", "“%1”不是责任者，没有写入 7XX").arg(Value(f, 0));
+    case Kind::SamePersonOnce:
+      return QCoreApplication::translate("Words", "“%1”重复出现，只写一个检索点（略去责任方式“%2”）").arg(Value(f, 0), Value(f, 1));
     default: return {};
   }
 }
