@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Records needing a hand fix, classic against recommended rules, on the messy test tables
-# (tests/fixtures/messy_*.xls, written by SheetJS, with their truth files):
+# (tests/fixtures/messy_*.xls written by SheetJS, messy_names.csv by Python's csv module, with their
+# truth files):
 #   bench/quality/run.sh [rowcaster-cli] [max-percent-for-recommended]
 # With a maximum it exits 1 when the recommended rules need more fixes than that.
 set -euo pipefail
@@ -12,17 +13,15 @@ max=${2:-}
 fix=$here/../../tests/fixtures
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# Both tables map every column by its name (the column-name file).
-vendor=(--map-by-name)
-library=(--map-by-name)
+# Every table maps its columns by their names (the column-name file).
 status=0
-for table in vendor library; do
-  declare -n map=$table
+for file in messy_vendor.xls messy_library.xls messy_names.csv; do
+  table=${file%.*}
   for rules in classic recommended; do
-    "$cli" convert "$fix/messy_$table.xls" "${map[@]}" --rules "$rules" --agency 110001 \
+    "$cli" convert "$fix/$file" --map-by-name --rules "$rules" --agency 110001 \
       --now 2026-12-06T10:00:00 -o "$work/$table-$rules.iso" 2>"$work/err" || true
-    echo "== messy_$table.xls, $rules rules: $(grep written "$work/err" | sed 's/ (.*//')"
-    perl "$here/score.pl" "$work/$table-$rules.iso" "$fix/messy_$table.truth.tsv" | tee "$work/score"
+    echo "== $file, $rules rules: $(grep written "$work/err" | sed 's/ (.*//')"
+    perl "$here/score.pl" "$work/$table-$rules.iso" "$fix/$table.truth.tsv" | tee "$work/score"
     percent=$(sed -n 's/.*(\([0-9.]*\) %)/\1/p' "$work/score")
     if [ -n "$max" ] && [ "$rules" = recommended ] && awk "BEGIN{exit !($percent > $max)}"; then
       echo "FAIL: $percent % of the records need a fix with the recommended rules (at most $max %)"

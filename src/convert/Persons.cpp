@@ -11,12 +11,14 @@
 namespace rowcaster::convert {
 namespace {
 
-// Role words, longest first so that 编著 wins over 著 and 主编 over 编; secondary roles give 702.
+// Role words; the longest one a name ends with wins (编著 over 著, 主编 over 编); secondary roles
+// give 702. A role that only stands apart (辑, 书) is never cut off the end of a name: 王玉书.
 struct Role {
   std::string_view word;
   bool secondary;
+  bool apartOnly = false;
 };
-constexpr std::array<Role, 52> kRoles = {{
+constexpr Role kRoles[] = {
     {"编著", false}, {"主编", false}, {"编写", false}, {"撰写", false}, {"撰文", false}, {"撰稿", false},
     {"选编", false}, {"改编", false}, {"编选", false}, {"编纂", false}, {"编辑", false}, {"合著", false},
     {"原著", false}, {"著述", false}, {"口述", false}, {"书绘", false}, {"文图", false}, {"编绘", false},
@@ -24,15 +26,37 @@ constexpr std::array<Role, 52> kRoles = {{
     {"编译", true},  {"译注", true},  {"译著", true},  {"翻译", true},  {"合译", true},  {"校注", true},
     {"校订", true},  {"校译", true},  {"审校", true},  {"审订", true},  {"主审", true},  {"点校", true},
     {"评注", true},  {"点评", true},  {"注释", true},  {"整理", true},  {"绘图", true},  {"插图", true},
-    {"摄影", true},  {"绘画", true},  {"导读", true},  {"评", true},    {"审", true},    {"译", true},
-    {"校", true},    {"注", true},    {"绘", true},    {"图", true},    {"著", false},   {"编", false},
-    {"撰", false},
-}};
+    {"摄影", true},  {"绘画", true},  {"导读", true},  {"辑校", true},  {"辑注", true},  {"校对", true},
+    {"审定", true},  {"评", true},    {"审", true},    {"译", true},    {"校", true},    {"注", true},
+    {"绘", true},    {"图", true},    {"著", false},   {"编", false},   {"撰", false},   {"辑", false, true},
+    {"书", false, true},
+};
 
 // Endings that mark a body rather than a person.
 constexpr std::string_view kBodies[] = {"出版社", "委员会", "编委会", "编辑部", "编写组", "研究会", "研究所", "研究院",
                                         "研究中心", "中心", "学会", "协会", "大学", "学院", "学校", "公司", "集团",
-                                        "组", "部", "局", "厅", "馆", "办公室"};
+                                        "组", "部", "局", "厅", "馆", "办公室", "工作室", "杂志社", "教研室",
+                                        "研究室", "报社"};
+
+// What vendors write into an author cell that names nobody.
+constexpr std::string_view kPlaceholders[] = {"佚名", "不详", "无", "暂无", "暂无图片", "无名氏", "未知",
+                                              "-", "--", "—", "——"};
+// The cover's image file put into the wrong column: "img1010.jpg".
+constexpr std::string_view kImageEndings[] = {".jpg", ".jpeg", ".png", ".gif", ".bmp", ".webp", ".tif"};
+
+// Marks of a dynasty, a period or a Chinese region: the person is no foreign author.
+constexpr std::string_view kHomeMarks[] = {"清", "明", "元", "宋", "唐", "汉", "晋", "隋", "秦", "周", "魏", "辽",
+                                           "金", "北宋", "南宋", "西汉", "东汉", "西晋", "东晋", "南朝", "北朝",
+                                           "五代", "三国", "先秦", "春秋", "战国", "民国", "近代", "现代", "当代",
+                                           "中", "中国", "港", "台", "澳", "香港", "台湾", "澳门"};
+
+// Latin name suffixes; they stay with the name, in $c.
+constexpr std::string_view kLatinSuffixes[] = {"Jr.", "Jr", "Sr.", "Sr", "II", "III", "IV"};
+
+template <std::size_t N>
+bool OneOf(std::string_view word, const std::string_view (&list)[N]) {
+  return std::find(std::begin(list), std::end(list), word) != std::end(list);
+}
 
 // In names 〇 counts with the ideographs.
 bool IsHan(char32_t c) { return text::IsHanIdeograph(c) || c == 0x3007; }
@@ -51,6 +75,10 @@ bool AllLatin(std::string_view s) {
   }
   return letter;
 }
+bool OneHan(std::string_view s) {
+  std::size_t i = 0;
+  return !s.empty() && IsHan(text::NextCodePoint(s, i)) && i == s.size();
+}
 
 const Role* RoleWord(std::string_view word) {
   for (const Role& r : kRoles)
@@ -58,38 +86,84 @@ const Role* RoleWord(std::string_view word) {
   return nullptr;
 }
 
+// A role word, or the one who has it: 译者, 作者, 校注者.
+const Role* RoleOrDoer(std::string_view word) {
+  if (const Role* r = RoleWord(word)) return r;
+  if (word == "作者" || word == "著者") return RoleWord("著");
+  if (word.size() > 3 && word.ends_with("者")) return RoleWord(word.substr(0, word.size() - 3));
+  return nullptr;
+}
+
 // The role word a name ends with (longest), or nothing.
 const Role* RoleEnding(std::string_view name) {
   const Role* best = nullptr;
   for (const Role& r : kRoles)
-    if (name.size() > r.word.size() && name.ends_with(r.word) && (!best || r.word.size() > best->word.size())) best = &r;
+    if (!r.apartOnly && name.size() > r.word.size() && name.ends_with(r.word) &&
+        (!best || r.word.size() > best->word.size()))
+      best = &r;
   return best;
 }
 
-// A leading nationality or dynasty mark in brackets: [美] (美) （美） 〔清〕 【英】.
-std::string TakeMark(std::string& name) {
-  static constexpr std::pair<std::string_view, std::string_view> kBrackets[] = {
-      {"[", "]"}, {"(", ")"}, {"（", "）"}, {"〔", "〕"}, {"【", "】"}, {"［", "］"}};
-  for (const auto& [open, close] : kBrackets) {
-    if (!name.starts_with(open)) continue;
-    const std::size_t end = name.find(close, open.size());
-    if (end == std::string::npos || end - open.size() > 12) continue;
-    std::string mark = name.substr(open.size(), end - open.size());
-    name = std::string(TrimWide(std::string_view(name).substr(end + close.size())));
-    return std::string(TrimWide(mark));
-  }
-  return {};
+bool IsPlaceholder(std::string_view name) {
+  if (OneOf(name, kPlaceholders)) return true;
+  std::string lower(name);
+  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  for (std::string_view end : kImageEndings)
+    if (lower.size() > end.size() && lower.ends_with(end)) return true;
+  return false;
 }
 
-// Splits at the separators , ， 、 ； ; / ／ and keeps "Surname, Forename" of Latin names together.
+bool IsInitial(std::string_view word) { return word.size() == 2 && text::IsLatinLetter(word[0]) && word[1] == '.'; }
+
+// "S.", "Jr.", "S. E.": Latin words that are no name on their own.
+bool IsLatinFragment(std::string_view name) {
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = std::min(name.find(' ', start), name.size());
+    const std::string_view word = name.substr(start, end - start);
+    if (!word.empty() && !IsInitial(word) && !OneOf(word, kLatinSuffixes)) return false;
+    if (end == name.size()) return true;
+    start = end + 1;
+  }
+}
+
+// A foreign author: a nationality mark, or a name transliterated with "·".
+bool IsForeign(const Responsible& r) {
+  if (!r.mark.empty() && !OneOf(r.mark, kHomeMarks)) return true;
+  for (std::string_view dot : {"·", "•", "・", "．"})
+    if (r.name.find(dot) != std::string::npos) return true;
+  return false;
+}
+
+// The closing bracket of an opening one, or nothing.
+std::string_view ClosingOf(char32_t c) {
+  switch (c) {
+    case U'(': return ")";
+    case 0xFF08: return "）";
+    case U'[': return "]";
+    case 0xFF3B: return "］";
+    case 0x3014: return "〕";
+    case 0x3010: return "】";
+    default: return {};
+  }
+}
+
+bool IsSeparator(char32_t c) {
+  return c == U',' || c == 0xFF0C || c == 0x3001 || c == 0xFF1B || c == U';' || c == U'/' || c == 0xFF0F;
+}
+
+// Splits at the separators , ， 、 ； ; / ／ outside brackets and keeps "Surname, Forename" of Latin
+// names and "Shotts, Jr." together.
 std::vector<std::string> Segments(std::string_view statement) {
   std::vector<std::string> pieces;
   std::string current;
+  std::string_view closing;  // of the bracket we are in
   for (std::size_t i = 0; i < statement.size();) {
     const std::size_t at = i;
     const char32_t c = text::NextCodePoint(statement, i);
-    const bool separator = c == U',' || c == 0xFF0C || c == 0x3001 || c == 0xFF1B || c == U';' || c == U'/' || c == 0xFF0F;
-    if (!separator) {
+    if (closing.empty()) closing = ClosingOf(c);
+    else if (statement.substr(at, i - at) == closing) closing = {};
+    if (!closing.empty() || !IsSeparator(c)) {
       current.append(statement.substr(at, i - at));
       continue;
     }
@@ -103,40 +177,78 @@ std::vector<std::string> Segments(std::string_view statement) {
     std::string piece = pieces[k];
     const bool comma = !piece.empty() && piece.back() == '\x01';
     if (comma) piece.pop_back();
-    const std::string_view trimmed = TrimWide(piece);
-    // "Silberschatz, Abraham": one Latin word, a comma, then Latin words that are no role.
-    if (comma && k + 1 < pieces.size() && AllLatin(trimmed) && trimmed.find(' ') == std::string_view::npos) {
-      std::string next = pieces[k + 1];
-      if (!next.empty() && next.back() == '\x01') next.pop_back();
-      if (AllLatin(TrimWide(next))) {
-        out.push_back(std::string(trimmed) + ", " + std::string(TrimWide(next)));
+    const std::string trimmed(TrimWide(piece));
+    std::string next = k + 1 < pieces.size() ? pieces[k + 1] : std::string();
+    if (!next.empty() && next.back() == '\x01') next.pop_back();
+    next = std::string(TrimWide(next));
+    if (comma && k + 1 < pieces.size() && AllLatin(trimmed)) {
+      // "William E. Shotts, Jr. 著"
+      if (OneOf(std::string_view(next).substr(0, next.find(' ')), kLatinSuffixes)) {
+        out.push_back(trimmed + " " + next);
+        ++k;
+        continue;
+      }
+      // "Silberschatz, Abraham": one Latin word, a comma, then Latin words that are no role.
+      if (trimmed.find(' ') == std::string::npos && AllLatin(next)) {
+        out.push_back(trimmed + ", " + next);
         ++k;
         continue;
       }
     }
-    out.push_back(std::string(trimmed));
+    out.push_back(trimmed);
   }
   return out;
 }
 
-std::vector<std::string> Words(std::string_view segment) {
-  std::vector<std::string> words;
-  std::string current;
+struct Token {
+  std::string text;
+  bool bracket = false;      // the text between brackets
+  bool blankBefore = false;  // a blank parts it from the token before
+};
+
+// A segment's words at blanks, with bracketed text as a token of its own: "加缪（Albert Camus）著"
+// gives 加缪, Albert Camus, 著. Blanks inside brackets part nothing.
+std::vector<Token> Tokens(std::string_view segment) {
+  std::vector<Token> tokens;
+  Token current;
+  bool blank = false;
+  const auto flush = [&] {
+    if (!current.text.empty()) tokens.push_back(std::move(current));
+    current = {};
+  };
   for (std::size_t i = 0; i < segment.size();) {
     const std::size_t at = i;
     const char32_t c = text::NextCodePoint(segment, i);
     if (text::IsWideBlank(c)) {
-      if (!current.empty()) words.push_back(std::move(current));
-      current.clear();
-    } else {
-      current.append(segment.substr(at, i - at));
+      flush();
+      blank = true;
+      continue;
     }
+    const std::string_view close = ClosingOf(c);
+    const std::size_t end = close.empty() ? std::string_view::npos : segment.find(close, i);
+    if (end != std::string_view::npos) {
+      flush();
+      tokens.push_back({std::string(TrimWide(segment.substr(i, end - i))), true, std::exchange(blank, false)});
+      i = end + close.size();
+      continue;
+    }
+    if (current.text.empty()) current.blankBefore = std::exchange(blank, false);
+    current.text.append(segment.substr(at, i - at));
   }
-  if (!current.empty()) words.push_back(std::move(current));
-  return words;
+  flush();
+  return tokens;
+}
+
+// Words that make one name together: Latin words ("Abraham Silberschatz"), two single Han
+// characters ("杨 婷": vendors pad two-character names to the width of three).
+bool JoinsWith(std::string_view name, std::string_view next) {
+  if (RoleOrDoer(next) || next.starts_with("等") || next == "副") return false;
+  if (AllLatin(name) && AllLatin(next)) return true;
+  return OneHan(name) && OneHan(next) && !RoleWord(name) && name != "副";
 }
 
 bool IsCorporate(std::string_view name) {
+  if (name.starts_with("《")) return true;  // 《某某》编委会
   for (std::string_view end : kBodies)
     if (name.size() > end.size() && name.ends_with(end)) return true;
   return false;
@@ -157,56 +269,221 @@ std::string DropEtAl(std::string name) {
   }
 }
 
-}  // namespace
+// "William E. Shotts Jr.": the suffix goes to $c.
+void TakeLatinSuffix(Responsible& r) {
+  const std::size_t blank = r.name.rfind(' ');
+  if (blank == std::string::npos || !OneOf(std::string_view(r.name).substr(blank + 1), kLatinSuffixes)) return;
+  r.addition = r.name.substr(blank + 1);
+  r.name.resize(blank);
+  while (!r.name.empty() && (r.name.back() == ',' || r.name.back() == ' ')) r.name.pop_back();
+}
 
-std::vector<Responsible> SplitResponsibility(std::string_view statement) {
-  std::vector<Responsible> all;
-  std::size_t pending = 0;  // the first name still waiting for a role word
-  const auto giveRole = [&](const Role& role) {
-    for (std::size_t k = pending; k < all.size(); ++k) {
-      all[k].role = std::string(role.word);
-      all[k].secondary = role.secondary;
-    }
-    pending = all.size();
+// Reads the statements of one cell into persons, each statement's role words giving roles.
+class Reader {
+ public:
+  explicit Reader(std::vector<Finding>* findings) : findings_(findings) {}
+  void Statement(std::string_view statement);
+  std::vector<Responsible> Take() {
+    std::vector<Responsible> out;
+    for (Person& p : persons_) out.push_back(std::move(p.r));
+    return out;
+  }
+
+ private:
+  struct Person {
+    Responsible r;
+    bool roleGiven = false;
+    bool afterBlank = false;  // parted from the person before by a blank only
   };
-  for (std::string segment : Segments(statement)) {
-    std::string segmentMark = TakeMark(segment);  // "[美] Abraham Silberschatz"
-    std::vector<std::string> words = Words(segment);
-    // Latin words next to each other are one name ("Abraham Silberschatz"), and so are the words
-    // of "Silberschatz, Abraham".
-    std::vector<std::string> names;
-    for (std::string& w : words) {
-      if (!names.empty() && AllLatin(names.back()) && AllLatin(w) && !RoleWord(w)) {
-        names.back() += " " + w;
-      } else {
-        names.push_back(std::move(w));
-      }
-    }
-    for (std::string& word : names) {
-      // "李仲轩 口述": a role word of its own; "… 等著": the same after 等.
-      const std::string_view bare = std::string_view(word).starts_with("等") ? std::string_view(word).substr(3) : word;
-      if (const Role* role = RoleWord(bare)) {
-        giveRole(*role);
-        continue;
-      }
-      if (word == "等") continue;
-      Responsible r;
-      std::string name = DropEtAl(word);
-      r.mark = TakeMark(name);
-      if (r.mark.empty()) r.mark = std::exchange(segmentMark, {});
-      if (name.empty()) continue;  // a bare mark
-      const Role* role = HasHan(name) ? RoleEnding(name) : nullptr;
-      if (role) name.resize(name.size() - role->word.size());
-      r.name = std::string(TrimWide(name));
-      r.latin = AllLatin(r.name);
-      r.corporate = IsCorporate(r.name);
-      if (r.name.empty()) continue;
-      all.push_back(std::move(r));
-      if (role) giveRole(*role);
+  void Segment(const std::vector<Token>& tokens);
+  void Bracket(const Token& t);
+  bool Word(const std::string& word, bool afterBlank);
+  void GiveRole(const Role& role);
+  void CloseGroup();
+  void InferTranslators(std::size_t from);
+  void Add(Kind kind, std::string field, std::vector<std::string> values) {
+    if (findings_) findings_->push_back(MakeFinding(kind, std::move(field), std::move(values)));
+  }
+
+  std::vector<Person> persons_;
+  std::size_t pending_ = 0;            // the first person still waiting for a role word
+  const Role* given_ = nullptr;        // "译者:" before the statement's names
+  std::string mark_;                   // a mark waiting for the next name
+  bool lastWasName_ = false;           // a bracket may still belong to the last name
+  std::vector<Finding>* findings_;
+};
+
+void Reader::Statement(std::string_view statement) {
+  const std::size_t first = persons_.size();
+  pending_ = first;
+  given_ = nullptr;
+  mark_.clear();
+  // "译者:张三", "校注：李四": the role before a colon holds for the statement.
+  for (std::string_view colon : {":", "："}) {
+    const std::size_t at = statement.find(colon);
+    if (at == std::string_view::npos) continue;
+    if (const Role* role = RoleOrDoer(TrimWide(statement.substr(0, at)))) {
+      given_ = role;
+      statement.remove_prefix(at + colon.size());
+      break;
     }
   }
-  for (std::size_t k = pending; k < all.size(); ++k) all[k].role = "著";
-  return all;
+  for (const std::string& segment : Segments(statement)) Segment(Tokens(segment));
+  CloseGroup();
+  InferTranslators(first);
+}
+
+void Reader::Segment(const std::vector<Token>& tokens) {
+  bool named = false;  // a person of this segment was read
+  lastWasName_ = false;
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    if (tokens[i].bracket) {
+      Bracket(tokens[i]);
+      continue;
+    }
+    const bool blank = tokens[i].blankBefore;
+    std::string word = tokens[i].text;
+    while (i + 1 < tokens.size() && !tokens[i + 1].bracket && JoinsWith(word, tokens[i + 1].text))
+      word += (AllLatin(word) ? " " : "") + tokens[++i].text;
+    // "副 主编"
+    if (word == "副" && i + 1 < tokens.size() && RoleWord("副" + tokens[i + 1].text)) word += tokens[++i].text;
+    if (Word(word, blank && named)) named = true;
+  }
+}
+
+// After a name, its original form ("罗恩·彻诺(Ron Chernow)") or nationality ("Galen Grimes（美国）");
+// before one, its nationality or dynasty ("[美]", "〔清〕").
+void Reader::Bracket(const Token& t) {
+  if (t.text.empty()) return;
+  if (lastWasName_ && !persons_.empty()) {
+    Person& p = persons_.back();
+    if (AllLatin(t.text) && !p.r.latin && p.r.original.empty()) {
+      p.r.original = t.text;
+      return;
+    }
+    if (const Role* role = RoleOrDoer(t.text)) {
+      GiveRole(*role);
+      lastWasName_ = false;
+      return;
+    }
+    if (!t.blankBefore && p.r.mark.empty() && HasHan(t.text) && t.text.size() <= 12) {
+      p.r.mark = t.text;
+      return;
+    }
+  }
+  if (HasHan(t.text) && t.text.size() <= 12) mark_ = t.text;
+}
+
+// One word of a segment: a role word, a name with its role word, or nothing to write.
+bool Reader::Word(const std::string& word, bool afterBlank) {
+  lastWasName_ = false;
+  // "李仲轩 口述": a role word of its own; "… 等著": the same after 等.
+  const std::string_view bare = std::string_view(word).starts_with("等") ? std::string_view(word).substr(3) : word;
+  if (const Role* role = RoleOrDoer(bare)) {
+    GiveRole(*role);
+    return false;
+  }
+  if (word == "等" || word == "副") return false;
+  std::string name = DropEtAl(word);
+  const Role* role = HasHan(name) ? RoleEnding(name) : nullptr;
+  if (role) name.resize(name.size() - role->word.size());
+  Responsible r;
+  r.name = std::string(TrimWide(name));
+  if (r.name.empty()) return false;
+  if (IsPlaceholder(r.name)) {
+    Add(Kind::NotAPerson, "7XX", {r.name});
+    return false;
+  }
+  r.latin = AllLatin(r.name);
+  r.corporate = IsCorporate(r.name);
+  if (r.latin) TakeLatinSuffix(r);
+  if (r.latin && IsLatinFragment(r.name)) {
+    // A lone "Jr." after a name is that name's; a lone initial names nobody.
+    if (!persons_.empty() && persons_.back().r.latin && persons_.back().r.addition.empty() &&
+        OneOf(r.name, kLatinSuffixes)) {
+      persons_.back().r.addition = r.name;
+    } else {
+      Add(Kind::NameFragment, "7XX", {r.name});
+    }
+    if (role) GiveRole(*role);
+    return false;
+  }
+  r.mark = std::exchange(mark_, {});
+  // "（日）某某  张三 审校": a blank between two names ends the first one's role group.
+  if (afterBlank) CloseGroup();
+  persons_.push_back({std::move(r), false, afterBlank});
+  lastWasName_ = !role;
+  if (role) GiveRole(*role);
+  return true;
+}
+
+void Reader::GiveRole(const Role& role) {
+  for (std::size_t k = pending_; k < persons_.size(); ++k) {
+    persons_[k].r.role = std::string(role.word);
+    persons_[k].r.secondary = role.secondary;
+    persons_[k].roleGiven = true;
+  }
+  pending_ = persons_.size();
+}
+
+// The persons no role word reached: the statement's role, or 著.
+void Reader::CloseGroup() {
+  for (std::size_t k = pending_; k < persons_.size(); ++k) {
+    persons_[k].r.role = given_ ? std::string(given_->word) : "著";
+    persons_[k].r.secondary = given_ && given_->secondary;
+    persons_[k].roleGiven = given_ != nullptr;
+  }
+  pending_ = persons_.size();
+}
+
+// "（法）某某·某某  张三": a bare Han name after a foreign author is the translator's.
+void Reader::InferTranslators(std::size_t from) {
+  for (std::size_t k = from + 1; k < persons_.size(); ++k) {
+    Person& p = persons_[k];
+    const Person& before = persons_[k - 1];
+    if (p.roleGiven || !p.afterBlank || p.r.latin || p.r.corporate || !p.r.mark.empty() || !HasHan(p.r.name)) continue;
+    if (before.r.secondary || before.r.corporate || !IsForeign(before.r)) continue;
+    p.r.role = "译";
+    p.r.secondary = true;
+    Add(Kind::TranslatorInferred, "702", {p.r.name});
+  }
+}
+
+}  // namespace
+std::vector<Responsible> SplitResponsibility(std::string_view statement, std::vector<Finding>* findings) {
+  Reader reader(findings);
+  // "张三 著｜译者:李四｜校注:王五": statements apart at the bars.
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= statement.size();) {
+    const std::size_t at = i;
+    const char32_t c = i < statement.size() ? text::NextCodePoint(statement, i) : (++i, U'|');
+    if (c != U'|' && c != 0xFF5C) continue;
+    reader.Statement(statement.substr(start, at - start));
+    start = i;
+  }
+  return reader.Take();
+}
+
+void OnePerPerson(std::vector<Responsible>& all, std::vector<Finding>* findings) {
+  std::vector<Responsible> kept;
+  for (Responsible& r : all) {
+    const auto same = std::find_if(kept.begin(), kept.end(), [&](const Responsible& k) {
+      return k.name == r.name && k.corporate == r.corporate;
+    });
+    if (same == kept.end()) {
+      kept.push_back(std::move(r));
+      continue;
+    }
+    std::string dropped = r.role;
+    if (same->secondary && !r.secondary) {  // the main role wins
+      dropped = std::exchange(same->role, r.role);
+      same->secondary = false;
+    }
+    if (same->mark.empty()) same->mark = r.mark;
+    if (same->original.empty()) same->original = r.original;
+    if (findings) findings->push_back(MakeFinding(Kind::SamePersonOnce, "7XX", {same->name, dropped}));
+  }
+  all = std::move(kept);
 }
 
 std::string ResponsibleLines(const std::vector<Responsible>& all, const PinyinSource& pinyin) {
@@ -235,7 +512,9 @@ std::string ResponsibleLines(const std::vector<Responsible>& all, const PinyinSo
       const std::string reading(text::TrimBlanks(PinyinOf(pinyin, r.name, !r.corporate)));
       if (!reading.empty()) out += " |A " + reading;
     }
+    if (!r.addition.empty()) out += " |c " + r.addition;
     if (!r.mark.empty()) out += " |c (" + r.mark + ")";
+    if (!r.original.empty()) out += " |g " + r.original;
     out += " |4 " + r.role + "\r\n";
   }
   return lines[0] + lines[1] + lines[2] + lines[3];

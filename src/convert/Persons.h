@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/Finding.h"
 #include "convert/Pinyin.h"
 
 namespace rowcaster::convert {
@@ -13,15 +14,23 @@ namespace rowcaster::convert {
 struct Responsible {
   std::string name;   // without mark and role word
   std::string mark;   // nationality or dynasty: 美, 清
+  std::string addition;  // a Latin name's suffix: Jr.
+  std::string original;  // the original form given in brackets: 罗恩·彻诺(Ron Chernow)
   std::string role;   // the role word; 著 when the statement gives none
   bool corporate = false;  // a body (…出版社, …委员会): 711/712
   bool secondary = false;  // a secondary role (译, 校, 注, 绘, 整理 …): 702/712
   bool latin = false;      // written in Latin letters
 };
 
-// The persons and bodies of one statement, in order. Names before a role word share it; 等 and
-// 等著 are dropped.
-std::vector<Responsible> SplitResponsibility(std::string_view statement);
+// The persons and bodies of one cell, in order. Names before a role word share it unless only a
+// blank parts them ("（日）某某  张三 审校"); a bare Han name after a foreign author is the
+// translator; 等 and 等著, placeholders (佚名, an image file's name) and stray Latin initials are
+// dropped; statements apart at "|" may start with their role ("译者:李四"). What the rules
+// inferred or dropped goes to `findings` when given.
+std::vector<Responsible> SplitResponsibility(std::string_view statement, std::vector<Finding>* findings = nullptr);
+
+// One heading per person or body: the same name again is left out, its main role kept.
+void OnePerPerson(std::vector<Responsible>& all, std::vector<Finding>* findings = nullptr);
 
 // The 7XX work-form lines for them, grouped by tag (701, 702, 711, 712): Chinese names with
 // indicators " 0" and $A pinyin, Latin names surname first ("Silberschatz, Abraham") with " 1",

@@ -202,9 +202,10 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
   fill[s690] = v[d690a].empty() ? "" : "690    |a " + v[d690a] + " |v " + (v[d690v].empty() ? "5" : v[d690v]);
 
   // Persons and bodies of both statements.
-  std::vector<Responsible> persons = SplitResponsibility(v[d200f]);
-  const std::vector<Responsible> more = SplitResponsibility(v[d200g]);
+  std::vector<Responsible> persons = SplitResponsibility(v[d200f], &findings);
+  const std::vector<Responsible> more = SplitResponsibility(v[d200g], &findings);
   persons.insert(persons.end(), more.begin(), more.end());
+  OnePerPerson(persons, &findings);
   fill[s701] = ResponsibleLines(persons, pinyin);
   fill[s801b] = context.agencyCode.empty() ? "" : "|b" + context.agencyCode;
 

@@ -260,6 +260,113 @@ TEST_F(RecommendedComposition, PersonsAndBodies) {
   }));
 }
 
+// Cells as vendor lists write them: every 7XX heading is a whole person or body with its role, and
+// what the rules inferred or left out is said.
+TEST_F(RecommendedComposition, NamesTranslatorsAfterForeignAuthors) {
+  const std::string fuke = "701  0 $a 米歇尔·福柯 $A mi xie er fu ke $c (法) $4 著";
+  const std::string zhangTranslates = "702  0 $a 张三 $A zhang san $4 译";
+  const std::string inferred = "推定“张三”为译者（702 $4 译）";
+  CHECK_CASES((std::vector<Case>{
+      {{{"200f", "（法）米歇尔·福柯  张三"}}, {fuke, zhangTranslates}, {inferred}},
+      {{{"200f", "[英] 毛姆　张三"}}, {"701  0 $a 毛姆 $A mao mu $c (英) $4 著", zhangTranslates}, {inferred}},
+      {{{"200f", "米歇尔·福柯 张三"}}, {"701  0 $a 米歇尔·福柯 $A mi xie er fu ke $4 著", zhangTranslates}, {inferred}},
+      {{{"200f", "（法）米歇尔·福柯 编著　张三"}},
+       {"701  0 $a 米歇尔·福柯 $A mi xie er fu ke $c (法) $4 编著", zhangTranslates}, {inferred}},
+      // The translator's own role word, or one given after him, is no inference.
+      {{{"200f", "（法）米歇尔·福柯  张三 译"}}, {fuke, zhangTranslates}, {}},
+      {{{"200f", "（日）村上春树  张三 审校"}},
+       {"701  0 $a 村上春树 $A cun shang chun shu $c (日) $4 著", "702  0 $a 张三 $A zhang san $4 审校"}, {}},
+      {{{"200f", "（法）米歇尔·福柯"}, {"200g", "张三 译"}}, {fuke, zhangTranslates}, {}},
+      // No foreign author before, or no mere blank between: co-authors as written.
+      {{{"200f", "〔清〕曹雪芹  脂砚斋"}},
+       {"701  0 $a 曹雪芹 $A cao xue qin $c (清) $4 著", "701  0 $a 脂砚斋 $A zhi yan zhai $4 著", "702"}, {}},
+      {{{"200f", "王伟  张三"}}, {"701  0 $a 王伟 $A wang wei $4 著", "701  0 $a 张三 $A zhang san $4 著", "702"}, {}},
+      {{{"200f", "（法）米歇尔·福柯、张三"}}, {fuke, "701  0 $a 张三 $A zhang san $4 著", "702"}, {}},
+      {{{"200f", "（法）米歇尔·福柯  （英）毛姆"}},
+       {fuke, "701  0 $a 毛姆 $A mao mu $c (英) $4 著", "702"}, {}},
+      {{{"200f", "（法）米歇尔·福柯  Ron Chernow"}},
+       {fuke, "701  1 $a Chernow $b Ron $4 著", "702"}, {}},
+  }));
+}
+
+TEST_F(RecommendedComposition, NamesRoleWords) {
+  CHECK_CASES((std::vector<Case>{
+      {{{"200f", "熊伟 辑校"}}, {"701", "702  0 $a 熊伟 $A xiong wei $4 辑校"}, {}},
+      {{{"200f", "熊伟辑校"}}, {"701", "702  0 $a 熊伟 $A xiong wei $4 辑校"}, {}},
+      {{{"200f", "熊伟 辑"}}, {"701  0 $a 熊伟 $A xiong wei $4 辑", "702"}, {}},
+      {{{"200f", "张三 书"}}, {"701  0 $a 张三 $A zhang san $4 书", "702"}, {}},
+      {{{"200f", "王玉书"}}, {"701  0 $a 王玉书 $A wang yu shu $4 著"}, {}},  // 书 is cut off no name
+      {{{"200f", "张三 绘"}}, {"701", "702  0 $a 张三 $A zhang san $4 绘"}, {}},
+      {{{"200f", "张三 主编 李四 副 主编"}},
+       {"701  0 $a 张三 $A zhang san $4 主编", "701  0 $a 李四 $A li si $4 副主编"}, {}},
+      {{{"200f", "绘"}}, {"701", "702"}, {}},
+      {{{"200f", "副"}}, {"701", "702"}, {}},
+      // Names parted by a list separator share the role word after them.
+      {{{"200f", "王伟、张三 译"}}, {"701", "702  0 $a 王伟 $A wang wei $4 译", "702  0 $a 张三 $A zhang san $4 译"}, {}},
+  }));
+}
+
+TEST_F(RecommendedComposition, NamesBracketsAndBlanks) {
+  CHECK_CASES((std::vector<Case>{
+      {{{"200f", "罗恩·彻诺(Ron Chernow)"}},
+       {"701  0 $a 罗恩·彻诺 $A luo en che nuo $g Ron Chernow $4 著"}, {}},
+      {{{"200f", "（美）罗恩·彻诺（Ron Chernow）著，张三译"}},
+       {"701  0 $a 罗恩·彻诺 $A luo en che nuo $c (美) $g Ron Chernow $4 著", "702  0 $a 张三 $A zhang san $4 译"}, {}},
+      {{{"200f", "Galen Grimes（美国）"}}, {"701  1 $a Grimes $b Galen $c (美国) $4 著"}, {}},
+      {{{"200f", "[美] Galen Grimes 著"}}, {"701  1 $a Grimes $b Galen $c (美) $4 著"}, {}},
+      {{{"200f", "杨 婷"}}, {"701  0 $a 杨婷 $A yang ting $4 著"}, {}},
+      {{{"200f", "杨　婷 著"}}, {"701  0 $a 杨婷 $A yang ting $4 著"}, {}},
+      {{{"200f", "杨婷 王伟"}}, {"701  0 $a 杨婷 $A yang ting $4 著", "701  0 $a 王伟 $A wang wei $4 著"}, {}},
+      {{{"200f", "杨 王伟"}}, {"701  0 $a 杨 $A yang $4 著", "701  0 $a 王伟 $A wang wei $4 著"}, {}},
+  }));
+}
+
+TEST_F(RecommendedComposition, NamesNoPersonsAndBodies) {
+  CHECK_CASES((std::vector<Case>{
+      {{{"200f", "佚名"}}, {"701", "702", "711"}, {"“佚名”不是责任者，没有写入 7XX"}},
+      {{{"200f", "暂无图片"}}, {"701", "702", "711"}, {"“暂无图片”不是责任者，没有写入 7XX"}},
+      {{{"200f", "img1010.JPG"}}, {"701", "702", "711"}, {}},  // the cell is emptied before
+      {{{"200f", "本书编写组"}}, {"701", "711 02 $a 本书编写组 $A ben shu bian xie zu $4 著"}, {}},
+      {{{"200f", "星空工作室 编"}}, {"701", "711 02 $a 星空工作室 $A xing kong gong zuo shi $4 编"}, {}},
+      {{{"200f", "《读者》杂志社编"}}, {"701", "711 02 $a 《读者》杂志社 $A du zhe za zhi she $4 编"}, {}},
+      {{{"200f", "《数据结构》编委会"}}, {"701", "711 02 $a 《数据结构》编委会 $A shu ju jie gou bian wei hui $4 著"}, {}},
+      {{{"200f", "数学教研室"}}, {"701", "711 02 $a 数学教研室 $A shu xue jiao yan shi $4 著"}, {}},
+      {{{"200f", "｜译者:张三｜校注:李四"}},
+       {"701", "702  0 $a 张三 $A zhang san $4 译", "702  0 $a 李四 $A li si $4 校注"}, {}},
+      {{{"200f", "王伟 著|译者：张三|校注：李四"}},
+       {"701  0 $a 王伟 $A wang wei $4 著", "702  0 $a 张三 $A zhang san $4 译", "702  0 $a 李四 $A li si $4 校注"}, {}},
+      {{{"200f", "作者:王伟"}}, {"701  0 $a 王伟 $A wang wei $4 著"}, {}},
+  }));
+}
+
+TEST_F(RecommendedComposition, NamesLatinInitialsAndSuffixes) {
+  CHECK_CASES((std::vector<Case>{
+      {{{"200f", "S. Sudarshan"}}, {"701  1 $a Sudarshan $b S. $4 著"}, {}},
+      {{{"200f", "Sudarshan, S."}}, {"701  1 $a Sudarshan $b S. $4 著"}, {}},
+      {{{"200f", "William E. Shotts Jr."}}, {"701  1 $a Shotts $b William E. $c Jr. $4 著"}, {}},
+      {{{"200f", "[美] William E. Shotts, Jr. 著；张三译"}},
+       {"701  1 $a Shotts $b William E. $c Jr. $c (美) $4 著", "702  0 $a 张三 $A zhang san $4 译"}, {}},
+      {{{"200f", "Abraham Silberschatz, Henry F. Korth, S. Sudarshan 著"}},
+       {"701  1 $a Silberschatz $b Abraham $4 著", "701  1 $a Korth $b Henry F. $4 著",
+        "701  1 $a Sudarshan $b S. $4 著"}, {}},
+      {{{"200f", "Jr."}}, {"701"}, {"“Jr.”不是完整的名称，没有写入 7XX，请核对责任者"}},
+      {{{"200f", "张三；S."}}, {"701  0 $a 张三 $A zhang san $4 著"}, {"“S.”不是完整的名称，没有写入 7XX，请核对责任者"}},
+  }));
+}
+
+TEST_F(RecommendedComposition, NamesOneHeadingPerPerson) {
+  CHECK_CASES((std::vector<Case>{
+      {{{"200f", "张三著"}, {"200g", "张三译"}}, {"701  0 $a 张三 $A zhang san $4 著", "702"},
+       {"“张三”重复出现，只写一个检索点（略去责任方式“译”）"}},
+      {{{"200f", "张三译"}, {"200g", "张三著"}}, {"701  0 $a 张三 $A zhang san $4 著", "702"},
+       {"“张三”重复出现，只写一个检索点（略去责任方式“译”）"}},
+      {{{"200f", "罗伟 主编；罗伟 编写"}}, {"701  0 $a 罗伟 $A luo wei $4 主编"},
+       {"“罗伟”重复出现，只写一个检索点（略去责任方式“编写”）"}},
+      {{{"200f", "罗伟 主编；王伟 编写"}},
+       {"701  0 $a 罗伟 $A luo wei $4 主编", "701  0 $a 王伟 $A wang wei $4 编写"}, {}},
+  }));
+}
+
 TEST_F(RecommendedComposition, Prices) {
   CHECK_CASES((std::vector<Case>{
       {{{"010d", "25"}}, {"010    $d CNY25.00"}, {}},
