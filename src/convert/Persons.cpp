@@ -299,7 +299,7 @@ class Reader {
   void Bracket(const Token& t);
   bool Word(const std::string& word, bool afterBlank);
   void GiveRole(const Role& role);
-  void CloseGroup();
+  void CloseGroup(std::size_t end);
   void InferTranslators(std::size_t from);
   void Add(Kind kind, std::string field, std::vector<std::string> values) {
     if (findings_) findings_->push_back(MakeFinding(kind, std::move(field), std::move(values)));
@@ -307,6 +307,7 @@ class Reader {
 
   std::vector<Person> persons_;
   std::size_t pending_ = 0;            // the first person still waiting for a role word
+  std::size_t blankStart_ = 0;         // the last person parted by a blank from the one before
   const Role* given_ = nullptr;        // "译者:" before the statement's names
   std::string mark_;                   // a mark waiting for the next name
   bool lastWasName_ = false;           // a bracket may still belong to the last name
@@ -329,7 +330,7 @@ void Reader::Statement(std::string_view statement) {
     }
   }
   for (const std::string& segment : Segments(statement)) Segment(Tokens(segment));
-  CloseGroup();
+  CloseGroup(persons_.size());
   InferTranslators(first);
 }
 
@@ -409,8 +410,7 @@ bool Reader::Word(const std::string& word, bool afterBlank) {
     return false;
   }
   r.mark = std::exchange(mark_, {});
-  // "（日）某某  张三 审校": a blank between two names ends the first one's role group.
-  if (afterBlank) CloseGroup();
+  if (afterBlank) blankStart_ = persons_.size();
   persons_.push_back({std::move(r), false, afterBlank});
   lastWasName_ = !role;
   if (role) GiveRole(*role);
@@ -418,6 +418,9 @@ bool Reader::Word(const std::string& word, bool afterBlank) {
 }
 
 void Reader::GiveRole(const Role& role) {
+  // "（日）某某  张三 审校", "村上春树 林少华 译": a secondary role word reaches back no further than
+  // the last blank between names; a main one ("王小明 李华 编著") is shared.
+  if (role.secondary && blankStart_ > pending_ && blankStart_ < persons_.size()) CloseGroup(blankStart_);
   for (std::size_t k = pending_; k < persons_.size(); ++k) {
     persons_[k].r.role = std::string(role.word);
     persons_[k].r.secondary = role.secondary;
@@ -427,13 +430,13 @@ void Reader::GiveRole(const Role& role) {
 }
 
 // The persons no role word reached: the statement's role, or 著.
-void Reader::CloseGroup() {
-  for (std::size_t k = pending_; k < persons_.size(); ++k) {
+void Reader::CloseGroup(std::size_t end) {
+  for (std::size_t k = pending_; k < end; ++k) {
     persons_[k].r.role = given_ ? std::string(given_->word) : "著";
     persons_[k].r.secondary = given_ && given_->secondary;
     persons_[k].roleGiven = given_ != nullptr;
   }
-  pending_ = persons_.size();
+  pending_ = end;
 }
 
 // "（法）某某·某某  张三": a bare Han name after a foreign author is the translator's.

@@ -22,8 +22,8 @@ struct Responsible {
   bool latin = false;      // written in Latin letters
 };
 
-// The persons and bodies of one cell, in order. Names before a role word share it unless only a
-// blank parts them ("（日）某某  张三 审校"); a bare Han name after a foreign author is the
+// The persons and bodies of one cell, in order. Names before a role word share it, but a secondary
+// one (译, 审校) reaches back no further than a blank between names ("（日）某某  张三 审校"); a bare Han name after a foreign author is the
 // translator; 等 and 等著, placeholders (佚名, an image file's name) and stray Latin initials are
 // dropped; statements apart at "|" may start with their role ("译者:李四"). What the rules
 // inferred or dropped goes to `findings` when given.

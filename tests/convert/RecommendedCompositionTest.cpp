@@ -301,6 +301,12 @@ TEST_F(RecommendedComposition, NamesRoleWords) {
        {"701  0 $a 张三 $A zhang san $4 主编", "701  0 $a 李四 $A li si $4 副主编"}, {}},
       {{{"200f", "绘"}}, {"701", "702"}, {}},
       {{{"200f", "副"}}, {"701", "702"}, {}},
+      // A secondary role word reaches back to the last blank only; a main one is shared.
+      {{{"200f", "王伟 张三 译"}}, {"701  0 $a 王伟 $A wang wei $4 著", "702  0 $a 张三 $A zhang san $4 译"}, {}},
+      {{{"200f", "王伟 张三 编著"}},
+       {"701  0 $a 王伟 $A wang wei $4 编著", "701  0 $a 张三 $A zhang san $4 编著", "702"}, {}},
+      {{{"200f", "王伟 张三 李四 审校"}},
+       {"701  0 $a 王伟 $A wang wei $4 著", "701  0 $a 张三 $A zhang san $4 著", "702  0 $a 李四 $A li si $4 审校"}, {}},
       // Names parted by a list separator share the role word after them.
       {{{"200f", "王伟、张三 译"}}, {"701", "702  0 $a 王伟 $A wang wei $4 译", "702  0 $a 张三 $A zhang san $4 译"}, {}},
   }));
