@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "platform/data/SheetRows.h"
+#include "platform/data/XlsxRowCutter.h"
 #include "platform/data/ValueText.h"
 #include "platform/text/Utf8.h"
 
@@ -501,151 +502,203 @@ bool ParseRows(std::string_view rows, SheetHandler& handler) {
   return ok && handler.error.empty() && !handler.unnumberedRow;
 }
 
-}  // namespace
+// Reads a worksheet on several threads: the calling thread inflates the part and cuts its rows into
+// pieces (Produce), a pool of parsers parses the pieces, each with its own parser (Parse), and the
+// calling thread merges the parsed pieces in order (MergeFront).
+class ParallelSheetReader {
+ public:
+  using SheetData = XlsxWorkbook::SheetData;
+  ParallelSheetReader(const XlsxWorkbook& book, const std::vector<std::string>& strings, std::size_t threads)
+      : book_(book), strings_(strings), threads_(threads), inFlight_(2 * threads + 2) {}
 
-// Reads a worksheet on several threads: this one inflates the part and cuts its rows into pieces
-// after a row's end tag; the others parse the pieces, each with its own parser. Whatever this
-// cannot do plainly (rows without numbers, comments or CDATA that could hide an end tag, anything
-// malformed) gives nothing, and the caller reads the part the plain way, which also says what is
-// wrong.
-std::optional<XlsxWorkbook::SheetData> XlsxWorkbook::ReadSheetInParallel(const Sheet& sheet) {
-  GsfInput* input = sheet.part.empty() ? nullptr : OpenPart(zip_, sheet.part);
-  if (!input) return std::nullopt;
+  // The sheet's cells; nothing when the part cannot be read this way.
+  std::optional<SheetData> Read(GsfInput* input) {
+    bool bad = !StartParsers() || !Produce(input);
+    StopParsers(bad);
+    if (failed_) return std::nullopt;
+    std::unique_lock<std::mutex> lock(mutex_);
+    MergeFront(lock);
+    return std::move(result_);
+  }
+
+ private:
   struct Piece {
     std::string rows;
     SheetData data;
     bool done = false;
   };
-  std::deque<Piece> pieces;  // in order; parsed ones are merged from the front
-  std::mutex mutex;
-  std::condition_variable ready, room;
-  std::size_t nextToParse = 0, merged = 0;
-  bool finished = false, failed = false;
-  const std::size_t threads = std::max(1u, std::min(options_.threads, std::thread::hardware_concurrency()));
-  const std::size_t inFlight = 2 * threads + 2;
 
-  std::vector<std::thread> workers;
-  const auto work = [&] {
+  bool StartParsers() {
+    try {
+      for (std::size_t t = 0; t < threads_; ++t) parsers_.emplace_back([this] { Parse(); });
+    } catch (const std::system_error&) {
+      return false;  // no threads to be had: the plain way
+    }
+    return true;
+  }
+
+  // The parsers end (some may have parsed nothing) once all is cut or anything has failed.
+  void StopParsers(bool bad) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      finished_ = true;
+      if (bad) failed_ = true;
+    }
+    ready_.notify_all();
+    for (auto& p : parsers_) p.join();
+  }
+
+  // One parser: takes the next piece not taken, parses it and marks it done.
+  void Parse() {
     for (;;) {
       Piece* piece = nullptr;
       {
-        std::unique_lock<std::mutex> lock(mutex);
-        ready.wait(lock, [&] { return failed || nextToParse < merged + pieces.size() || finished; });
-        if (failed || nextToParse >= merged + pieces.size()) return;
-        piece = &pieces[nextToParse++ - merged];
+        std::unique_lock<std::mutex> lock(mutex_);
+        ready_.wait(lock, [&] { return failed_ || nextToParse_ < merged_ + pieces_.size() || finished_; });
+        if (failed_ || nextToParse_ >= merged_ + pieces_.size()) return;
+        piece = &pieces_[nextToParse_++ - merged_];
       }
-      SheetHandler h(*this, strings_, piece->data);
+      SheetHandler h(book_, strings_, piece->data);
       const bool ok = ParseRows(piece->rows, h);
       {
-        std::lock_guard<std::mutex> lock(mutex);
+        std::lock_guard<std::mutex> lock(mutex_);
         piece->done = true;
         piece->rows = std::string();
-        if (!ok) failed = true;
+        if (!ok) failed_ = true;
       }
-      room.notify_all();
-      ready.notify_all();
+      room_.notify_all();
+      ready_.notify_all();
     }
-  };
+  }
 
-  SheetData result;
+  // Inflates the part and hands its pieces to the parsers; false when it cannot be cut plainly.
+  bool Produce(GsfInput* input) {
+    constexpr std::size_t kBlock = 1 << 20;
+    XlsxRowCutter cutter;
+    std::string block;
+    while (!cutter.Done() && !Failed()) {
+      const gsf_off_t remaining = gsf_input_remaining(input);
+      const std::size_t n = static_cast<std::size_t>(std::min<gsf_off_t>(remaining, kBlock));
+      if (n == 0) break;
+      block.resize(n);
+      if (!gsf_input_read(input, n, reinterpret_cast<guint8*>(block.data()))) return false;
+      if (auto rows = cutter.Add(block)) Submit(std::move(*rows));
+    }
+    if (!cutter.Done() && !Failed())
+      if (auto rows = cutter.Finish()) Submit(std::move(*rows));
+    return !cutter.Failed();
+  }
+
+  // Queues a piece; only this thread merges, and what is parsed at the front makes room for it.
+  void Submit(std::string rows) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (MergeFront(lock); !failed_ && pieces_.size() >= inFlight_; MergeFront(lock)) room_.wait(lock);
+    pieces_.push_back({std::move(rows), {}, false});
+    lock.unlock();
+    ready_.notify_one();
+  }
+
   // Merges the parsed pieces at the front; a piece's own texts come after the ones before it.
-  const auto mergeFront = [&](std::unique_lock<std::mutex>& lock) {
-    while (!pieces.empty() && pieces.front().done) {
-      Piece piece = std::move(pieces.front());
-      pieces.pop_front();
-      ++merged;
+  void MergeFront(std::unique_lock<std::mutex>& lock) {
+    while (!pieces_.empty() && pieces_.front().done) {
+      Piece piece = std::move(pieces_.front());
+      pieces_.pop_front();
+      ++merged_;
       lock.unlock();
       const std::uint32_t base = static_cast<std::uint32_t>(strings_.size());
-      const std::uint32_t shift = static_cast<std::uint32_t>(result.own.size());
-      for (CompactCell c : piece.data.cells) {
+      const std::uint32_t shift = static_cast<std::uint32_t>(result_.own.size());
+      for (XlsxWorkbook::CompactCell c : piece.data.cells) {
         if (c.text >= base) c.text += shift;
-        result.cells.push_back(c);
+        result_.cells.push_back(c);
       }
-      for (auto& t : piece.data.own) result.own.push_back(std::move(t));
+      for (auto& t : piece.data.own) result_.own.push_back(std::move(t));
       lock.lock();
     }
-  };
+  }
 
-  std::string pending, rowEnd, bodyEnd;
-  bool inBody = false, empty = false, bad = false;
-  const auto submit = [&](std::string rows) {
-    if (rows.find("<!") != std::string::npos || rows.find("<?") != std::string::npos) {
-      bad = true;  // a comment, CDATA or instruction could hide an end tag
-      return;
-    }
-    std::unique_lock<std::mutex> lock(mutex);
-    // Only this thread merges: what is parsed at the front makes room for the new piece.
-    for (mergeFront(lock); !failed && pieces.size() >= inFlight; mergeFront(lock)) room.wait(lock);
-    pieces.push_back({std::move(rows), {}, false});
-    lock.unlock();
-    ready.notify_one();
-  };
-  try {
-    for (std::size_t t = 0; t < threads; ++t) workers.emplace_back(work);
-  } catch (const std::system_error&) {
-    // No threads to be had: the plain way.
-    bad = true;
+  bool Failed() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failed_;
   }
-  constexpr std::size_t kBlock = 1 << 20;
-  while (!bad && !failed) {
-    const gsf_off_t remaining = gsf_input_remaining(input);
-    const std::size_t n = static_cast<std::size_t>(std::min<gsf_off_t>(remaining, kBlock));
-    if (n == 0) break;
-    const std::size_t at = pending.size();
-    pending.resize(at + n);
-    if (!gsf_input_read(input, n, reinterpret_cast<guint8*>(pending.data() + at))) {
-      bad = true;
-      break;
-    }
-    if (!inBody) {
-      // The rows begin after the sheetData start tag (its prefix, if any, is the rows' too).
-      const std::size_t name = pending.find("sheetData");
-      if (name == std::string::npos) continue;
-      const std::size_t open = pending.rfind('<', name);
-      const std::size_t close = pending.find('>', name);
-      if (open == std::string::npos || close == std::string::npos) continue;
-      const std::string_view head(pending.data(), open);
-      if (head.find("<!") != std::string_view::npos) {  // a document type or a comment: the plain way
-        bad = true;
-        break;
-      }
-      const std::string prefix = pending.substr(open + 1, name - open - 1);
-      rowEnd = "</" + prefix + "row>";
-      bodyEnd = "</" + prefix + "sheetData>";
-      empty = pending[close - 1] == '/';
-      pending.erase(0, close + 1);
-      inBody = true;
-      if (empty) break;
-    }
-    const std::size_t cut = pending.rfind(rowEnd);
-    if (cut == std::string::npos || cut + rowEnd.size() < (1u << 18)) continue;
-    std::string rest = pending.substr(cut + rowEnd.size());
-    pending.resize(cut + rowEnd.size());
-    submit(std::move(pending));
-    pending = std::move(rest);
+
+  const XlsxWorkbook& book_;
+  const std::vector<std::string>& strings_;
+  const std::size_t threads_, inFlight_;
+  std::deque<Piece> pieces_;  // in order; parsed ones are merged from the front
+  std::mutex mutex_;
+  std::condition_variable ready_, room_;
+  std::size_t nextToParse_ = 0, merged_ = 0;
+  bool finished_ = false, failed_ = false;
+  std::vector<std::thread> parsers_;
+  SheetData result_;
+};
+
+}  // namespace
+
+std::optional<std::string> XlsxRowCutter::Add(std::string_view bytes) {
+  if (Done()) return std::nullopt;
+  pending_.append(bytes);
+  if (!inBody_ && !FindBody()) return std::nullopt;
+  const std::size_t cut = pending_.rfind(rowEnd_);
+  if (cut == std::string::npos || cut + rowEnd_.size() < minPiece_) return std::nullopt;
+  std::string rest = pending_.substr(cut + rowEnd_.size());
+  pending_.resize(cut + rowEnd_.size());
+  std::string rows = std::move(pending_);
+  pending_ = std::move(rest);
+  return Checked(std::move(rows));
+}
+
+std::optional<std::string> XlsxRowCutter::Finish() {
+  if (!inBody_) failed_ = true;
+  if (Done()) return std::nullopt;
+  const std::size_t end = pending_.find(bodyEnd_);
+  if (end == std::string::npos) {
+    failed_ = true;
+    return std::nullopt;
   }
-  if (!bad && !failed && inBody && !empty) {
-    const std::size_t end = pending.find(bodyEnd);
-    if (end == std::string::npos) {
-      bad = true;
-    } else {
-      pending.resize(end);
-      submit(std::move(pending));
-    }
+  pending_.resize(end);
+  return Checked(std::move(pending_));
+}
+
+// The rows begin after the sheetData start tag (its prefix, if any, is the rows' too). True once
+// the rows have begun.
+bool XlsxRowCutter::FindBody() {
+  const std::size_t name = pending_.find("sheetData");
+  if (name == std::string::npos) return false;
+  const std::size_t open = pending_.rfind('<', name);
+  const std::size_t close = pending_.find('>', name);
+  if (open == std::string::npos || close == std::string::npos) return false;
+  if (std::string_view(pending_.data(), open).find("<!") != std::string_view::npos) {
+    failed_ = true;  // a document type or a comment
+    return false;
   }
-  if (!inBody) bad = true;
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    finished = true;
-    if (bad) failed = true;
+  const std::string prefix = pending_.substr(open + 1, name - open - 1);
+  rowEnd_ = "</" + prefix + "row>";
+  bodyEnd_ = "</" + prefix + "sheetData>";
+  empty_ = pending_[close - 1] == '/';
+  pending_.erase(0, close + 1);
+  inBody_ = true;
+  return !empty_;
+}
+
+std::optional<std::string> XlsxRowCutter::Checked(std::string rows) {
+  if (rows.find("<!") != std::string::npos || rows.find("<?") != std::string::npos) {
+    failed_ = true;  // a comment, CDATA or instruction could hide an end tag
+    return std::nullopt;
   }
-  ready.notify_all();
-  for (auto& w : workers) w.join();
+  return rows;
+}
+
+// Whatever cannot be read plainly in pieces (rows without numbers, comments or CDATA that could
+// hide an end tag, anything malformed) gives nothing, and the caller reads the part the plain way,
+// which also says what is wrong.
+std::optional<XlsxWorkbook::SheetData> XlsxWorkbook::ReadSheetInParallel(const Sheet& sheet) {
+  GsfInput* input = sheet.part.empty() ? nullptr : OpenPart(zip_, sheet.part);
+  if (!input) return std::nullopt;
+  const std::size_t threads = std::max(1u, std::min(options_.threads, std::thread::hardware_concurrency()));
+  std::optional<SheetData> data = ParallelSheetReader(*this, strings_, threads).Read(input);
   g_object_unref(input);
-  if (failed) return std::nullopt;
-  std::unique_lock<std::mutex> lock(mutex);
-  mergeFront(lock);
-  return result;
+  return data;
 }
 
 XlsxWorkbook::XlsxWorkbook(const std::string& path, Options options) : options_(options), path_(path) { Open(); }
