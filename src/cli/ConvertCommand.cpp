@@ -37,45 +37,49 @@ struct RunArgs {
   convert::RunInput input;
 };
 
-// Reads the arguments of convert (`preview` false) or preview; the source table is opened and the
-// mapping resolved against its columns. Nothing when the file cannot be read (already said).
-std::optional<RunArgs> ReadRunArgs(std::vector<std::string> argv, bool preview) {
-  Args args(std::move(argv));
-  RunArgs run;
+// The flags that say how to convert, as given; a profile fills in what they leave out.
+struct RunFlags {
   std::optional<std::string> templateFile, cbk, now, agency, profileName;
-  std::vector<std::pair<std::string, std::string>> maps;
+  std::vector<std::pair<std::string, std::string>> maps;  // --map COL=CODE, in the order given
   bool byName = false;
   std::optional<convert::Rules> rules;
   std::optional<iso2709::Encoding> encoding;
   std::optional<iso2709::Format> format;
+};
+
+// Reads the arguments of convert (`preview` false) or preview: what they say of the run goes into
+// `run`, the rest into the flags. Throws UsageError.
+RunFlags ReadFlags(std::vector<std::string> argv, bool preview, RunArgs& run) {
+  Args args(std::move(argv));
+  RunFlags flags;
   const char* const command = preview ? "preview" : "convert";
   while (!args.Done()) {
     if (auto r = args.Option("--rules")) {
-      rules = RulesOption(*r);
+      flags.rules = RulesOption(*r);
     } else if (auto e = args.Option("--encoding")) {
-      encoding = EncodingOption(*e);
+      flags.encoding = EncodingOption(*e);
     } else if (auto f = args.Option("--format")) {
-      format = FormatOption(*f);
+      flags.format = FormatOption(*f);
     } else if (!preview && args.Flag("--overwrite")) {
       run.overwrite = true;
     } else if (auto pr = args.Option("--profile")) {
-      profileName = pr;
+      flags.profileName = pr;
     } else if (auto a = args.Option("--agency")) {
-      agency = a;
+      flags.agency = a;
     } else if (auto v = args.Option("--table")) {
       run.table = v;
     } else if (auto m = args.Option("--map")) {
       const auto eq = m->rfind('=');
       if (eq == std::string::npos || eq == 0) throw UsageError{"--map takes COL=CODE, not '" + *m + "'"};
-      maps.emplace_back(m->substr(0, eq), m->substr(eq + 1));
+      flags.maps.emplace_back(m->substr(0, eq), m->substr(eq + 1));
     } else if (args.Flag("--map-by-name")) {
-      byName = true;
+      flags.byName = true;
     } else if (auto t = args.Option("--template")) {
-      templateFile = t;
+      flags.templateFile = t;
     } else if (auto c = args.Option("--cbk")) {
-      cbk = c;
+      flags.cbk = c;
     } else if (auto n = args.Option("--now")) {
-      now = n;
+      flags.now = n;
     } else if (auto o = !preview ? args.Option("-o") : std::nullopt) {
       run.out = o;
     } else if (auto rep = !preview ? args.Option("--report") : std::nullopt) {
@@ -92,56 +96,57 @@ std::optional<RunArgs> ReadRunArgs(std::vector<std::string> argv, bool preview) 
       throw UsageError{std::string(command) + ": unknown argument '" + args.Peek() + "'"};
     }
   }
-  if (!run.file || (!preview && !run.out && !run.dryRun) || (maps.empty() && !byName && !profileName))
+  return flags;
+}
+
+// What must be given: a file, an output (convert), and a mapping of known subfield codes.
+void CheckFlags(const RunFlags& flags, const RunArgs& run, bool preview, const std::string& marcCodeList) {
+  const char* const command = preview ? "preview" : "convert";
+  if (!run.file || (!preview && !run.out && !run.dryRun) || (flags.maps.empty() && !flags.byName && !flags.profileName))
     throw UsageError{std::string(command) + " FILE [--table NAME] (--map COL=CODE ... | --map-by-name) ... " +
                      (preview ? "[--row N]" : "(-o OUT | --dry-run)") + "; see " + command + " --help"};
-  const std::string marcCodeList = mapping::DefaultMarcCodeList();
-  for (const auto& [col, code] : maps)
+  for (const auto& [col, code] : flags.maps)
     if (!mapping::IsMarcCode(code, marcCodeList)) throw UsageError{"--map " + col + "=" + code + ": not a subfield code"};
+}
 
-  // A profile gives the rules, template, agency code and mapping; flags given beside it win.
-  convert::Profile profile;
-  if (profileName) {
-    std::string error;
-    auto loaded = convert::LoadProfile(*profileName, error);
-    if (!loaded) {
-      std::fprintf(stderr, "%s\n", error.c_str());
-      return std::nullopt;
-    }
-    profile = std::move(*loaded);
-  }
+// The rules, template, agency code, output and encoding of the run: the flags given, else the
+// profile's. Throws UsageError for a format the encoding cannot be written in.
+void ResolveSettings(const RunFlags& flags, const convert::Profile& profile, const char* command, RunArgs& run) {
   convert::RunInput& input = run.input;
-  input.rules = rules.value_or(profile.rules);
-  input.agencyCode = agency.value_or(profile.agencyCode);
-  input.clock = ClockFrom(now);
-  input.templateText = templateFile               ? ReadTemplate(*templateFile)
+  input.rules = flags.rules.value_or(profile.rules);
+  input.agencyCode = flags.agency.value_or(profile.agencyCode);
+  input.clock = ClockFrom(flags.now);
+  input.templateText = flags.templateFile         ? ReadTemplate(*flags.templateFile)
                        : !profile.templateText.empty() ? profile.templateText
                                                        : std::string(convert::DefaultTemplate(input.rules));
-  input.cbkConnStr = CbkConnectionString(cbk);
+  input.cbkConnStr = CbkConnectionString(flags.cbk);
   input.outputPath = run.out.value_or("");
   input.dryRun = run.dryRun;
   input.replace = run.overwrite;
-  input.format = format.value_or(profile.format);
+  input.format = flags.format.value_or(profile.format);
   // An encoding asked for wins; a format asked for without one takes its own.
-  input.encoding = encoding ? *encoding
-                   : format ? iso2709::DefaultEncoding(input.format)
-                            : convert::ProfileEncoding(profile);
+  input.encoding = flags.encoding ? *flags.encoding
+                   : flags.format ? iso2709::DefaultEncoding(input.format)
+                                  : convert::ProfileEncoding(profile);
   if (const std::string why = iso2709::Unsupported(input.format, input.encoding); !why.empty())
     throw UsageError{std::string(command) + ": " + why};
+}
 
-  const auto opened = OpenSourceOrSay(*run.file, run.table, true);
-  if (!opened) return std::nullopt;
-  const SourceTable& source = *opened;
-  const auto& names = source.table->FieldNames();
-  if (profileName) {
+// The code of each of the table's columns: the profile's, else by the column names when asked,
+// then each --map, which takes its code from any column that had it. Throws UsageError for a
+// column the table lacks.
+std::vector<std::string> MapColumns(const RunFlags& flags, const convert::Profile& profile,
+                                    const std::vector<std::string>& names, const std::string& marcCodeList) {
+  std::vector<std::string> codes;
+  if (flags.profileName) {
     const convert::ProfileMatch match = convert::MatchProfile(profile, names);
     if (!match.unmatched.empty()) std::fprintf(stderr, "%s\n", words::UnmatchedText(profile, match).c_str());
-    input.mapping = match.codes;
+    codes = match.codes;
   } else {
-    input.mapping = byName ? import::PrefilledMapping(names, marcCodeList) : std::vector<std::string>(names.size());
+    codes = flags.byName ? import::PrefilledMapping(names, marcCodeList) : std::vector<std::string>(names.size());
   }
-  if (byName) mapping::MapByColumnNames(names, input.mapping);
-  for (const auto& [col, code] : maps) {
+  if (flags.byName) mapping::MapByColumnNames(names, codes);
+  for (const auto& [col, code] : flags.maps) {
     std::size_t index = names.size();
     for (std::size_t c = 0; c < names.size(); ++c)
       if (names[c] == col) index = c;
@@ -150,12 +155,39 @@ std::optional<RunArgs> ReadRunArgs(std::vector<std::string> argv, bool preview) 
       if (n >= 1 && n <= names.size()) index = n - 1;
     }
     if (index == names.size()) throw UsageError{"--map " + col + "=" + code + ": the table has no column " + col};
-    for (auto& other : input.mapping)
+    for (auto& other : codes)
       if (other == code) other.clear();  // a column named for it gives the code up
-    input.mapping[index] = code;
+    codes[index] = code;
   }
-  input.table = source.table;
-  input.pinyin = std::make_shared<convert::PinyinSource>(convert::PinyinSource::Beside());
+  return codes;
+}
+
+// Reads the arguments of convert (`preview` false) or preview; the source table is opened and the
+// mapping resolved against its columns. Nothing when the file cannot be read (already said).
+std::optional<RunArgs> ReadRunArgs(std::vector<std::string> argv, bool preview) {
+  RunArgs run;
+  const RunFlags flags = ReadFlags(std::move(argv), preview, run);
+  const std::string marcCodeList = mapping::DefaultMarcCodeList();
+  CheckFlags(flags, run, preview, marcCodeList);
+
+  // A profile gives the rules, template, agency code and mapping; flags given beside it win.
+  convert::Profile profile;
+  if (flags.profileName) {
+    std::string error;
+    auto loaded = convert::LoadProfile(*flags.profileName, error);
+    if (!loaded) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      return std::nullopt;
+    }
+    profile = std::move(*loaded);
+  }
+  ResolveSettings(flags, profile, preview ? "preview" : "convert", run);
+
+  const auto opened = OpenSourceOrSay(*run.file, run.table, true);
+  if (!opened) return std::nullopt;
+  run.input.mapping = MapColumns(flags, profile, opened->table->FieldNames(), marcCodeList);
+  run.input.table = opened->table;
+  run.input.pinyin = std::make_shared<convert::PinyinSource>(convert::PinyinSource::Beside());
   return run;
 }
 
