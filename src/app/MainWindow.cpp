@@ -61,6 +61,26 @@ MainWindow::MainWindow(ui::Ui& ui, std::string exeDir, QWidget* parent)
   setCentralWidget(client);
   setFixedSize(client->size());
 
+  // In this order: the controls' order is their tab order and their stacking.
+  BuildPathsFrame(client);
+  BuildButtons(client);
+  BuildMappingGrid(client);
+  BuildTemplateFrame(client);
+  BuildContentGrid(client);
+  BuildPickList(client);
+  ConnectControls();
+
+  // Start-up: the publisher database's connection string, the code list, the empty grids.
+  cbkConnStr = convert::CbkConnStr(DataDirFor(exeDir_));
+  std::vector<std::string> entries;
+  for (int i = 0; i < List1->count(); ++i) entries.push_back(ui::S(List1->item(i)->text()));
+  MarcCodeList = mapping::BuildMarcCodeList(entries);
+  InitGrids();
+  reader_ = data::ChildProcessReader(exeDir_ + "/rowcaster-cli");
+  RestoreSession();
+}
+
+void MainWindow::BuildPathsFrame(QWidget* client) {
   Frame1 = new QGroupBox(client);
   Frame1->setObjectName("Frame1");
   Frame1->setGeometry(Rect(0, -60, 9735, 1215));
@@ -82,7 +102,9 @@ MainWindow::MainWindow(ui::Ui& ui, std::string exeDir, QWidget* parent)
   OutMarc = new QPushButton("保存路径(&S)", Frame1);
   OutMarc->setObjectName("OutMarc");
   OutMarc->setGeometry(Rect(8220, 720, 1395, 315));
+}
 
+void MainWindow::BuildButtons(QWidget* client) {
   StratConvert = new QPushButton("开始转换(&C)", client);
   StratConvert->setObjectName("StratConvert");
   StratConvert->setGeometry(Rect(9960, 120, 1455, 435));
@@ -90,14 +112,18 @@ MainWindow::MainWindow(ui::Ui& ui, std::string exeDir, QWidget* parent)
   ExitSoft = new QPushButton("退出软件(&E)", client);
   ExitSoft->setObjectName("ExitSoft");
   ExitSoft->setGeometry(Rect(9960, 660, 1455, 435));
+}
 
+void MainWindow::BuildMappingGrid(QWidget* client) {
   Grid1 = new QTableWidget(client);
   Grid1->setObjectName("Grid1");
   Grid1->setGeometry(Rect(0, 1260, 4575, 3855));
   Grid1->setFont(GridFont());
   Grid1->verticalHeader()->hide();
   Grid1->verticalHeader()->setDefaultSectionSize(QFontMetrics(GridFont()).height() + 8);
+}
 
+void MainWindow::BuildTemplateFrame(QWidget* client) {
   Frame3 = new QGroupBox("转换模板", client);
   Frame3->setObjectName("Frame3");
   Frame3->setGeometry(Rect(0, 5160, 4575, 3735));
@@ -110,7 +136,9 @@ MainWindow::MainWindow(ui::Ui& ui, std::string exeDir, QWidget* parent)
   Text2->setPlainText(ui::Q(std::string(convert::kDefaultTemplate)).replace("\r\n", "\n"));
   Text2->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(Text2, &QWidget::customContextMenuRequested, this, &MainWindow::ShowTemplateMenu);
+}
 
+void MainWindow::BuildContentGrid(QWidget* client) {
   Frame2 = new QGroupBox("表格内容显示区", client);
   Frame2->setObjectName("Frame2");
   Frame2->setGeometry(Rect(4620, 1200, 6975, 7695));
@@ -133,8 +161,10 @@ MainWindow::MainWindow(ui::Ui& ui, std::string exeDir, QWidget* parent)
   connect(Grid2, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
     if (content_->Table()) PreviewRow(index.row());
   });
+}
 
-  // The pick list is a child of the window itself, above the grids.
+// The pick list is a child of the window itself, above the grids; the mapping grid drives it.
+void MainWindow::BuildPickList(QWidget* client) {
   List1 = new QListWidget(client);
   List1->setObjectName("List1");
   List1->setGeometry(Rect(1860, 3000, 2295, 3810));
@@ -142,7 +172,10 @@ MainWindow::MainWindow(ui::Ui& ui, std::string exeDir, QWidget* parent)
   mapping_ = new mapping::MappingGrid(Grid1, List1, StratConvert, ui_, this);
   Grid1->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(Grid1, &QWidget::customContextMenuRequested, this, &MainWindow::ShowMappingMenu);
+}
 
+// The buttons, and the timer that shows a running conversion's progress.
+void MainWindow::ConnectControls() {
   connect(SelectExcel, &QPushButton::clicked, this, &MainWindow::SelectExcel_Click);
   connect(OutMarc, &QPushButton::clicked, this, &MainWindow::OutMarc_Click);
   connect(StratConvert, &QPushButton::clicked, this, &MainWindow::StratConvert_Click);
@@ -150,15 +183,6 @@ MainWindow::MainWindow(ui::Ui& ui, std::string exeDir, QWidget* parent)
   progressTimer_ = new QTimer(this);
   progressTimer_->setInterval(50);
   connect(progressTimer_, &QTimer::timeout, this, &MainWindow::ShowProgress);
-
-  // Start-up: the publisher database's connection string, the code list, the empty grids.
-  cbkConnStr = convert::CbkConnStr(DataDirFor(exeDir_));
-  std::vector<std::string> entries;
-  for (int i = 0; i < List1->count(); ++i) entries.push_back(ui::S(List1->item(i)->text()));
-  MarcCodeList = mapping::BuildMarcCodeList(entries);
-  InitGrids();
-  reader_ = data::ChildProcessReader(exeDir_ + "/rowcaster-cli");
-  RestoreSession();
 }
 
 void MainWindow::RestoreSession() {

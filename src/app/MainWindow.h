@@ -107,6 +107,14 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   bool event(QEvent* event) override;
 
  private:
+  // The controls, built in tab order.
+  void BuildPathsFrame(QWidget* client);
+  void BuildButtons(QWidget* client);
+  void BuildMappingGrid(QWidget* client);
+  void BuildTemplateFrame(QWidget* client);
+  void BuildContentGrid(QWidget* client);
+  void BuildPickList(QWidget* client);
+  void ConnectControls();
   void SetStartButtonByPaths();
   void ShowTemplateMenu(const QPoint& at);
   void ShowMappingMenu(const QPoint& at);
