@@ -17,34 +17,6 @@ constexpr std::uint16_t kUnknownCost = 3000;  // a character no dictionary entry
 
 inline std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 
-class Cursor {
- public:
-  Cursor(const std::vector<std::uint8_t>& d, const std::string& path) : d_(d), path_(path) {}
-  const std::uint8_t* Take(std::size_t n) {
-    if (n > d_.size() - pos_) throw std::runtime_error("拼音词典 " + path_ + " 已损坏（文件过短）");
-    const std::uint8_t* p = d_.data() + pos_;
-    pos_ += n;
-    return p;
-  }
-  std::uint32_t U32() {
-    const std::uint8_t* p = Take(4);
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-  }
-  std::uint8_t U8() { return *Take(1); }
-  std::string CString() {
-    const std::size_t start = pos_;
-    while (pos_ < d_.size() && d_[pos_] != 0) ++pos_;
-    if (pos_ >= d_.size()) throw std::runtime_error("拼音词典 " + path_ + " 已损坏（音节表）");
-    return std::string(reinterpret_cast<const char*>(d_.data() + start), pos_++ - start);
-  }
-  bool AtEnd() const { return pos_ == d_.size(); }
-
- private:
-  const std::vector<std::uint8_t>& d_;
-  std::string path_;
-  std::size_t pos_ = 0;
-};
-
 using text::NextCodePoint;
 
 inline bool IsStrippable(char c) {
@@ -78,6 +50,35 @@ inline char32_t LowerLatin(char32_t cp) {
 
 }  // namespace
 
+// Reads the dictionary file front to back; running past its end is damage.
+class PinyinEngine::Cursor {
+ public:
+  Cursor(const std::vector<std::uint8_t>& d, const std::string& path) : d_(d), path_(path) {}
+  const std::uint8_t* Take(std::size_t n) {
+    if (n > d_.size() - pos_) throw std::runtime_error("拼音词典 " + path_ + " 已损坏（文件过短）");
+    const std::uint8_t* p = d_.data() + pos_;
+    pos_ += n;
+    return p;
+  }
+  std::uint32_t U32() {
+    const std::uint8_t* p = Take(4);
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+  }
+  std::uint8_t U8() { return *Take(1); }
+  std::string CString() {
+    const std::size_t start = pos_;
+    while (pos_ < d_.size() && d_[pos_] != 0) ++pos_;
+    if (pos_ >= d_.size()) throw std::runtime_error("拼音词典 " + path_ + " 已损坏（音节表）");
+    return std::string(reinterpret_cast<const char*>(d_.data() + start), pos_++ - start);
+  }
+  bool AtEnd() const { return pos_ == d_.size(); }
+
+ private:
+  const std::vector<std::uint8_t>& d_;
+  std::string path_;
+  std::size_t pos_ = 0;
+};
+
 std::shared_ptr<const PinyinEngine> PinyinEngine::Load(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("找不到拼音词典 " + path);
@@ -91,108 +92,134 @@ std::shared_ptr<const PinyinEngine> PinyinEngine::Load(const std::string& path) 
   Cursor c(e->data_, path);
   if (std::memcmp(c.Take(4), "RCPY", 4) != 0 || c.U32() != 1)
     throw std::runtime_error(path + " 不是本程序的拼音词典");
+  e->ReadCharacters(c, path);
+  e->ReadFolds(c, path);
+  for (PhraseTable* t : {&e->words_, &e->surnames_}) e->ReadPhrases(c, *t, path);
+  if (!c.AtEnd()) throw std::runtime_error("拼音词典 " + path + " 已损坏（多余数据）");
+  std::sort(e->astralId_.begin(), e->astralId_.end());
+  e->IndexSingleCharacters();
+  return e;
+}
+
+// The syllables, the characters with their readings, and the readings.
+void PinyinEngine::ReadCharacters(Cursor& c, const std::string& path) {
   const std::uint32_t nSyl = c.U32();
-  for (std::uint32_t i = 0; i < nSyl; ++i) e->syllables_.push_back(c.CString());
+  for (std::uint32_t i = 0; i < nSyl; ++i) syllables_.push_back(c.CString());
   const std::uint32_t nChars = c.U32();
   if (nChars >= kNoChar) throw std::runtime_error("拼音词典 " + path + " 已损坏（字数）");
-  e->bmpId_.assign(0x10000, 0);
+  bmpId_.assign(0x10000, 0);
   for (std::uint32_t i = 0; i < nChars; ++i) {
     const char32_t cp = c.U32();
-    e->charCp_.push_back(cp);
-    e->charFirstReading_.push_back(c.U32());
-    e->charReadingCount_.push_back(c.U8());
+    charCp_.push_back(cp);
+    charFirstReading_.push_back(c.U32());
+    charReadingCount_.push_back(c.U8());
     if (cp < 0x10000) {
-      e->bmpId_[cp] = static_cast<std::uint16_t>(i + 1);
+      bmpId_[cp] = static_cast<std::uint16_t>(i + 1);
     } else {
-      e->astralId_.emplace_back(cp, static_cast<std::uint16_t>(i));
+      astralId_.emplace_back(cp, static_cast<std::uint16_t>(i));
     }
   }
   const std::uint32_t nReadings = c.U32();
   const std::uint8_t* r = c.Take(std::size_t{nReadings} * 2);
   for (std::uint32_t i = 0; i < nReadings; ++i) {
-    e->readings_.push_back(U16(r + 2 * i));
-    if (e->readings_.back() >= nSyl) throw std::runtime_error("拼音词典 " + path + " 已损坏（读音）");
+    readings_.push_back(U16(r + 2 * i));
+    if (readings_.back() >= nSyl) throw std::runtime_error("拼音词典 " + path + " 已损坏（读音）");
   }
   for (std::uint32_t i = 0; i < nChars; ++i)
-    if (e->charReadingCount_[i] == 0 || e->charFirstReading_[i] + e->charReadingCount_[i] > nReadings)
+    if (charReadingCount_[i] == 0 || charFirstReading_[i] + charReadingCount_[i] > nReadings)
       throw std::runtime_error("拼音词典 " + path + " 已损坏（字表）");
-  e->fold_.resize(nChars);
-  for (std::uint32_t i = 0; i < nChars; ++i) e->fold_[i] = static_cast<std::uint16_t>(i);
+}
+
+// Traditional characters to simplified ones; every other character folds to itself.
+void PinyinEngine::ReadFolds(Cursor& c, const std::string& path) {
+  const std::uint32_t nChars = static_cast<std::uint32_t>(charCp_.size());
+  fold_.resize(nChars);
+  for (std::uint32_t i = 0; i < nChars; ++i) fold_[i] = static_cast<std::uint16_t>(i);
   const std::uint32_t nFolds = c.U32();
   const std::uint8_t* f = c.Take(std::size_t{nFolds} * 4);
   for (std::uint32_t i = 0; i < nFolds; ++i) {
     const std::uint16_t from = U16(f + 4 * i), to = U16(f + 4 * i + 2);
     if (from >= nChars || to >= nChars) throw std::runtime_error("拼音词典 " + path + " 已损坏（繁简表）");
-    e->fold_[from] = to;
+    fold_[from] = to;
   }
-  for (PhraseTable* t : {&e->words_, &e->surnames_}) {
-    t->count = c.U32();
-    const std::uint32_t keyChars = c.U32();
-    t->length = c.Take(t->count);
-    t->cost = c.Take(std::size_t{t->count} * 2);
-    t->keys = c.Take(std::size_t{keyChars} * 2);
-    t->sel = c.Take(keyChars);
-    t->start.resize(t->count + 1);
-    std::uint32_t pos = 0;
-    for (std::uint32_t i = 0; i < t->count; ++i) {
-      t->start[i] = pos;
-      if (t->length[i] == 0) throw std::runtime_error("拼音词典 " + path + " 已损坏（词表）");
-      pos += t->length[i];
-    }
-    t->start[t->count] = pos;
-    if (pos != keyChars) throw std::runtime_error("拼音词典 " + path + " 已损坏（词表长度）");
-    for (std::uint32_t k = 0; k < keyChars; ++k) {
-      if (U16(t->keys + 2 * k) >= nChars) throw std::runtime_error("拼音词典 " + path + " 已损坏（词条）");
-    }
-    // Phrases are sorted by their characters: the phrases of one first character stand together.
-    t->first.assign(nChars + 1, t->count);
-    for (std::uint32_t i = t->count; i-- > 0;) t->first[U16(t->keys + 2 * t->start[i])] = i;
-    for (std::uint32_t id = nChars; id-- > 0;)
-      if (t->first[id] == t->count || t->first[id] > t->first[id + 1]) t->first[id] = t->first[id + 1];
-    // The pair index: phrases sharing their first two characters stand together.
-    std::size_t slots = 1024;
-    while (slots < std::size_t{t->count} * 2) slots <<= 1;
-    t->pairs.assign(slots, {});
-    t->pairMask = static_cast<std::uint32_t>(slots - 1);
-    for (std::uint32_t i = 0; i < t->count;) {
-      if (t->length[i] < 2) {
-        ++i;
-        continue;
-      }
-      const std::uint32_t key = static_cast<std::uint32_t>(U16(t->keys + 2 * t->start[i])) << 16 |
-                                U16(t->keys + 2 * (t->start[i] + 1));
-      std::uint32_t j = i + 1;
-      while (j < t->count && t->length[j] >= 2 &&
-             (static_cast<std::uint32_t>(U16(t->keys + 2 * t->start[j])) << 16 | U16(t->keys + 2 * (t->start[j] + 1))) == key)
-        ++j;
-      std::uint32_t h = (key * 2654435761u) & t->pairMask;
-      while (t->pairs[h].key != 0xFFFFFFFF) h = (h + 1) & t->pairMask;
-      t->pairs[h] = {key, i, j};
-      i = j;
-    }
-    for (std::uint32_t i = 0; i < t->count; ++i)
-      for (std::uint32_t d = 0; d < t->length[i]; ++d) {
-        const std::uint16_t id = U16(t->keys + 2 * (t->start[i] + d));
-        if (t->sel[t->start[i] + d] >= e->charReadingCount_[id])
-          throw std::runtime_error("拼音词典 " + path + " 已损坏（词条读音）");
-      }
-  }
-  if (!c.AtEnd()) throw std::runtime_error("拼音词典 " + path + " 已损坏（多余数据）");
-  std::sort(e->astralId_.begin(), e->astralId_.end());
+}
 
+// One phrase table, checked against the characters, with its indexes.
+void PinyinEngine::ReadPhrases(Cursor& c, PhraseTable& t, const std::string& path) const {
+  const std::uint32_t nChars = static_cast<std::uint32_t>(charCp_.size());
+  t.count = c.U32();
+  const std::uint32_t keyChars = c.U32();
+  t.length = c.Take(t.count);
+  t.cost = c.Take(std::size_t{t.count} * 2);
+  t.keys = c.Take(std::size_t{keyChars} * 2);
+  t.sel = c.Take(keyChars);
+  t.start.resize(t.count + 1);
+  std::uint32_t pos = 0;
+  for (std::uint32_t i = 0; i < t.count; ++i) {
+    t.start[i] = pos;
+    if (t.length[i] == 0) throw std::runtime_error("拼音词典 " + path + " 已损坏（词表）");
+    pos += t.length[i];
+  }
+  t.start[t.count] = pos;
+  if (pos != keyChars) throw std::runtime_error("拼音词典 " + path + " 已损坏（词表长度）");
+  for (std::uint32_t k = 0; k < keyChars; ++k) {
+    if (U16(t.keys + 2 * k) >= nChars) throw std::runtime_error("拼音词典 " + path + " 已损坏（词条）");
+  }
+  IndexFirstCharacters(t, nChars);
+  IndexPairs(t);
+  for (std::uint32_t i = 0; i < t.count; ++i)
+    for (std::uint32_t d = 0; d < t.length[i]; ++d) {
+      const std::uint16_t id = U16(t.keys + 2 * (t.start[i] + d));
+      if (t.sel[t.start[i] + d] >= charReadingCount_[id])
+        throw std::runtime_error("拼音词典 " + path + " 已损坏（词条读音）");
+    }
+}
+
+// Phrases are sorted by their characters: the phrases of one first character stand together.
+void PinyinEngine::IndexFirstCharacters(PhraseTable& t, std::uint32_t nChars) {
+  t.first.assign(nChars + 1, t.count);
+  for (std::uint32_t i = t.count; i-- > 0;) t.first[U16(t.keys + 2 * t.start[i])] = i;
+  for (std::uint32_t id = nChars; id-- > 0;)
+    if (t.first[id] == t.count || t.first[id] > t.first[id + 1]) t.first[id] = t.first[id + 1];
+}
+
+// The pair index: phrases sharing their first two characters stand together.
+void PinyinEngine::IndexPairs(PhraseTable& t) {
+  std::size_t slots = 1024;
+  while (slots < std::size_t{t.count} * 2) slots <<= 1;
+  t.pairs.assign(slots, {});
+  t.pairMask = static_cast<std::uint32_t>(slots - 1);
+  for (std::uint32_t i = 0; i < t.count;) {
+    if (t.length[i] < 2) {
+      ++i;
+      continue;
+    }
+    const std::uint32_t key = static_cast<std::uint32_t>(U16(t.keys + 2 * t.start[i])) << 16 |
+                              U16(t.keys + 2 * (t.start[i] + 1));
+    std::uint32_t j = i + 1;
+    while (j < t.count && t.length[j] >= 2 &&
+           (static_cast<std::uint32_t>(U16(t.keys + 2 * t.start[j])) << 16 | U16(t.keys + 2 * (t.start[j] + 1))) == key)
+      ++j;
+    std::uint32_t h = (key * 2654435761u) & t.pairMask;
+    while (t.pairs[h].key != 0xFFFFFFFF) h = (h + 1) & t.pairMask;
+    t.pairs[h] = {key, i, j};
+    i = j;
+  }
+}
+
+void PinyinEngine::IndexSingleCharacters() {
   // A character's cost as a word of its own: its single-character entry, else the floor.
-  e->singleCost_.assign(nChars, kUnknownCost);
-  for (std::uint32_t i = 0; i < e->words_.count; ++i)
-    if (e->words_.length[i] == 1) e->singleCost_[U16(e->words_.keys + 2 * e->words_.start[i])] = U16(e->words_.cost + 2 * i);
+  singleCost_.assign(charCp_.size(), kUnknownCost);
+  for (std::uint32_t i = 0; i < words_.count; ++i)
+    if (words_.length[i] == 1) singleCost_[U16(words_.keys + 2 * words_.start[i])] = U16(words_.cost + 2 * i);
 
-  const std::uint16_t zhuan = e->CharId(U'传');
+  const std::uint16_t zhuan = CharId(U'传');
   if (zhuan != kNoChar) {
-    for (std::uint8_t k = 0; k < e->charReadingCount_[zhuan]; ++k)
-      if (e->Syllable(zhuan, k) == "zhuan") {
-        e->zhuanId_ = zhuan, e->zhuanReading_ = k, e->hasZhuan_ = true;
+    for (std::uint8_t k = 0; k < charReadingCount_[zhuan]; ++k)
+      if (Syllable(zhuan, k) == "zhuan") {
+        zhuanId_ = zhuan, zhuanReading_ = k, hasZhuan_ = true;
       }
   }
-  return e;
 }
 
 std::uint16_t PinyinEngine::CharId(char32_t cp) const {

@@ -55,6 +55,15 @@ class PinyinEngine {
     bool surname;
   };
 
+  // Loading, in the order of the file.
+  class Cursor;
+  void ReadCharacters(Cursor& c, const std::string& path);
+  void ReadFolds(Cursor& c, const std::string& path);
+  void ReadPhrases(Cursor& c, PhraseTable& t, const std::string& path) const;
+  static void IndexFirstCharacters(PhraseTable& t, std::uint32_t nChars);
+  static void IndexPairs(PhraseTable& t);
+  void IndexSingleCharacters();
+
   std::uint16_t CharId(char32_t cp) const;
   std::uint16_t KeyAt(const PhraseTable& t, std::uint32_t phrase, std::uint32_t d) const;
   void Matches(const PhraseTable& t, const std::uint16_t* ids, std::size_t n, std::vector<Match>& out) const;
