@@ -154,104 +154,135 @@ std::shared_ptr<const CompiledTemplate> Compile(const std::string& text) {
 
 }  // namespace
 
-std::string ComposeWorkForm(SubfieldValues& v, const CompositionContext& context) {
+namespace {
+
+// A placeholder's replacement: a prefix ("|a ") and a text, both empty for an empty value without
+// a default.
+struct Slot {
+  std::string_view prefix, text;
+};
+// The placeholders between {cbsj} and {410}.
+constexpr std::size_t kSlotCount = kPlaceholderCount - 4;
+using Slots = std::array<Slot, kSlotCount>;
+
+// What a row puts in the template besides its values: texts made of several values or looked up.
+struct ClassicTexts {
+  std::string catalogued, year, title, date, authors, region, series;
+};
+
+// Brings the values to one line each and the price to its form, then makes the other texts.
+ClassicTexts ComposeTexts(SubfieldValues& v, const CompositionContext& context) {
   for (std::string& value : v) value = ClassicOneLine(value);
-  // The price and the year.
+  ClassicTexts t;
   v[d010d] = NormalisePrice(v[d010d]);
-  const std::string year = PublicationYear(v[d210d]);
-  const std::string catalogued = Yyyymmdd(context.now);
+  t.year = PublicationYear(v[d210d]);
+  t.catalogued = Yyyymmdd(context.now);
 
   // Title pinyin, region code, 701 lines.
   static const PinyinSource kNoPinyin;
   const PinyinSource& pinyin = context.pinyin ? *context.pinyin : kNoPinyin;
   const std::string titlePinyin = PinyinOf(pinyin, v[d200a]);
   if (!context.lookup) throw ComposeError(MakeFinding(Kind::PublisherTableMissing));
-  const std::string region = context.lookup->LookupRegionCode(v[d010a], v[d210c], v[d210a]);
-  const std::string authors = AuthorLines(v[d200f], pinyin);
+  t.region = context.lookup->LookupRegionCode(v[d010a], v[d210c], v[d210a]);
+  t.authors = AuthorLines(v[d200f], pinyin);
 
-  // The placeholders, in this order. Each is a prefix ("|a ") and a text, both empty for an empty
-  // value without a default.
-  std::string title = SubfieldText('a', v[d200a]);
-  if (!title.empty() && !titlePinyin.empty()) title += " |A " + titlePinyin;
-  const std::string date = v[d210d].empty() ? std::string() : "|d " + std::string(text::Utf8Substr(text::TrimBlanks(v[d210d]), 0, 4));
-  struct Slot {
-    std::string_view prefix, text;
-  };
+  t.title = SubfieldText('a', v[d200a]);
+  if (!t.title.empty() && !titlePinyin.empty()) t.title += " |A " + titlePinyin;
+  t.date = v[d210d].empty() ? std::string() : "|d " + std::string(text::Utf8Substr(text::TrimBlanks(v[d210d]), 0, 4));
+  t.series = v[d225a].empty() ? std::string() : "12001 |a" + v[d225a];
+  return t;
+}
+
+// The slots in placeholder order; they point into `v` and `t`.
+Slots SlotsOf(const SubfieldValues& v, const ClassicTexts& t) {
   static constexpr std::string_view kPrefix[] = {"|a ", "|b ", "|c ", "|d ", "|e ", "|f ", "|g ", "|h ", "|i ", "|j ",
                                                  "", "", "", "", "", "", "", "", "", "", "", "|v ", "", "|x ", "|y ", "|z "};
   const auto sub = [&](char code, Param p) {
     return v[p].empty() ? Slot{} : Slot{kPrefix[code - 'a'], v[p]};
   };
-  const auto whole = [](std::string_view t) { return Slot{{}, t}; };
+  const auto whole = [](std::string_view text) { return Slot{{}, text}; };
   const Slot slots[] = {
       sub('a', d010a), sub('b', d010b), sub('d', d010d),
       v[d101a].empty() ? whole("|a chi") : sub('a', d101a),
-      whole(title), sub('e', d200e), sub('d', d020d), sub('h', d200h), sub('i', d200i), sub('f', d200f),
-      sub('g', d200g), sub('a', d205a), sub('a', d210a), sub('c', d210c), whole(date), sub('a', d215a),
+      whole(t.title), sub('e', d200e), sub('d', d020d), sub('h', d200h), sub('i', d200i), sub('f', d200f),
+      sub('g', d200g), sub('a', d205a), sub('a', d210a), sub('c', d210c), whole(t.date), sub('a', d215a),
       sub('c', d215c), sub('d', d215d), sub('e', d215e), sub('a', d225a), sub('e', d225e), sub('v', d225v),
       sub('a', d300a), sub('a', d320a), sub('a', d330a), sub('a', d333a), sub('a', d606a), sub('a', d690a),
       v[d690v].empty() ? whole("|v 4") : sub('v', d690v),
-      whole(authors), whole(region), sub('b', d905b), sub('e', d905e), sub('f', d905f), sub('x', d606x),
+      whole(t.authors), whole(t.region), sub('b', d905b), sub('e', d905e), sub('f', d905f), sub('x', d606x),
       sub('y', d606y), sub('z', d606z), sub('j', d606j), sub('d', d905d), sub('j', d905v),
   };
-  static_assert(std::size(slots) + 4 == kPlaceholderCount);
-  const std::string series = v[d225a].empty() ? std::string() : "12001 |a" + v[d225a];
+  static_assert(std::size(slots) == kSlotCount);
+  Slots all;
+  std::copy(std::begin(slots), std::end(slots), all.begin());
+  return all;
+}
 
-  bool braces = HasBrace(series);
-  for (const Slot& slot : slots) braces = braces || HasBrace(slot.text);
-  if (!context.compiled || context.compiled->text != context.templateText)
-    context.compiled = Compile(context.templateText);
-  if (!braces && !context.compiled->literalBraces) {
-    // The only braces are those of whole placeholders, and no inserted text holds one, so no
-    // replacement can make or break another placeholder: filling the compiled template in one pass
-    // gives what replacing one after another gives.
-    const CompiledTemplate& c = *context.compiled;
-    std::array<Slot, kPlaceholderCount> values{};
-    values[0] = whole(catalogued);
-    values[1] = whole(year);
-    for (std::size_t k = 0; k < std::size(slots); ++k) values[k + 2] = slots[k];
-    std::string link;
-    bool keep410 = false;
-    if (!series.empty()) {
-      link = (c.has461 ? "461  0 |" : "410  0 |") + series;
-      values[c.has461 ? k461 : k410] = whole(link);
-      keep410 = c.has461;
-    }
-    std::string out;
-    out.reserve(c.text.size() + 512);
-    for (const auto& piece : c.pieces) {
-      out.append(c.text, piece.start, piece.length);
-      if (piece.placeholder < 0) continue;
-      if (piece.placeholder == k410 && keep410) {
-        out += "{410}";
-      } else {
-        out += values[piece.placeholder].prefix;
-        out += values[piece.placeholder].text;
-      }
-    }
-    return RightMarc(out);
+// Fills the compiled template in one pass. Only for a template whose braces all belong to whole
+// placeholders, with no brace in any inserted text.
+std::string FillInOnePass(const CompiledTemplate& c, const ClassicTexts& t, const Slots& slots) {
+  std::array<Slot, kPlaceholderCount> values{};
+  values[0] = {{}, t.catalogued};
+  values[1] = {{}, t.year};
+  for (std::size_t k = 0; k < kSlotCount; ++k) values[k + 2] = slots[k];
+  std::string link;
+  bool keep410 = false;
+  if (!t.series.empty()) {
+    link = (c.has461 ? "461  0 |" : "410  0 |") + t.series;
+    values[c.has461 ? k461 : k410] = {{}, link};
+    keep410 = c.has461;
   }
+  std::string out;
+  out.reserve(c.text.size() + 512);
+  for (const auto& piece : c.pieces) {
+    out.append(c.text, piece.start, piece.length);
+    if (piece.placeholder < 0) continue;
+    if (piece.placeholder == k410 && keep410) {
+      out += "{410}";
+    } else {
+      out += values[piece.placeholder].prefix;
+      out += values[piece.placeholder].text;
+    }
+  }
+  return out;
+}
 
-  // A brace outside the placeholders: replace one placeholder after another, exactly in order.
-  std::string text = context.templateText;
-  ReplaceAll(text, "{bmrq}", catalogued);
-  ReplaceAll(text, "{cbsj}", year);
-  for (std::size_t k = 0; k < std::size(slots); ++k)
+// Replaces one placeholder after another, exactly in order: a brace outside the placeholders may
+// join with inserted text into another placeholder.
+std::string FillOneByOne(std::string text, const ClassicTexts& t, const Slots& slots) {
+  ReplaceAll(text, "{bmrq}", t.catalogued);
+  ReplaceAll(text, "{cbsj}", t.year);
+  for (std::size_t k = 0; k < kSlotCount; ++k)
     ReplaceAll(text, kPlaceholders[k + 2], std::string(slots[k].prefix) + std::string(slots[k].text));
 
   // The series link.
-  if (!series.empty()) {
+  if (!t.series.empty()) {
     if (text.find("{461}") != std::string::npos) {
-      ReplaceAll(text, "{461}", "461  0 |" + series);
+      ReplaceAll(text, "{461}", "461  0 |" + t.series);
     } else {
-      ReplaceAll(text, "{410}", "410  0 |" + series);
+      ReplaceAll(text, "{410}", "410  0 |" + t.series);
     }
   } else {
     ReplaceAll(text, "{410}", "");
     ReplaceAll(text, "{461}", "");
   }
+  return text;
+}
+
+}  // namespace
+
+std::string ComposeWorkForm(SubfieldValues& v, const CompositionContext& context) {
+  const ClassicTexts texts = ComposeTexts(v, context);
+  const Slots slots = SlotsOf(v, texts);
+  bool braces = HasBrace(texts.series);
+  for (const Slot& slot : slots) braces = braces || HasBrace(slot.text);
+  if (!context.compiled || context.compiled->text != context.templateText)
+    context.compiled = Compile(context.templateText);
+  // Without a brace but those of whole placeholders, no replacement can make or break another
+  // placeholder: filling in one pass gives what replacing one after another gives.
+  const bool onePass = !braces && !context.compiled->literalBraces;
   // Only well-formed lines remain.
-  return RightMarc(text);
+  return RightMarc(onePass ? FillInOnePass(*context.compiled, texts, slots) : FillOneByOne(context.templateText, texts, slots));
 }
 
 Finding UnencodableFinding(const iso2709::WriteResult& w, iso2709::Encoding encoding) {
