@@ -281,21 +281,96 @@ std::string XlsWorkbook::TextOfNumber(double value, std::uint16_t xf) const {
   return NumberText(value);
 }
 
-std::vector<XlsWorkbook::Cell> XlsWorkbook::ReadSheet(const XlsSheet& sheet) const {
+// The cells of one sheet, record by record.
+class XlsWorkbook::SheetReader {
+ public:
+  explicit SheetReader(const XlsWorkbook& book) : book_(book), decoder_(book.codePage_) {}
+
+  // One record of the sheet's own substream.
+  void Take(const Record& r) {
+    switch (r.type) {
+      case kLabelSst: {
+        const std::uint32_t index = U32(r.data, 6);
+        Add(U16(r.data, 0), U16(r.data, 2), index < book_.sst_.size() ? book_.sst_[index] : std::string());
+        break;
+      }
+      case kLabel:
+      case kRString: {
+        StringCursor c(r, 6, book_.biff8_, decoder_);
+        const std::size_t cch = c.Word();
+        Add(U16(r.data, 0), U16(r.data, 2), c.Chars(cch, true, false));
+        break;
+      }
+      case kNumber: Add(U16(r.data, 0), U16(r.data, 2), book_.TextOfNumber(F64(r.data, 6), U16(r.data, 4))); break;
+      case kRk: Add(U16(r.data, 0), U16(r.data, 2), book_.TextOfNumber(RkValue(U32(r.data, 6)), U16(r.data, 4))); break;
+      case kMulRk: TakeMulRk(r); break;
+      case kBoolErr:
+        if (r.data.size() < 8) Damaged("BOOLERR 记录过短");
+        Add(U16(r.data, 0), U16(r.data, 2), r.data[7] ? std::string() : BoolText(r.data[6] != 0));
+        break;
+      case kFormula: TakeFormula(r); break;
+      case kString: TakeString(r); break;
+      default: break;
+    }
+  }
+
   std::vector<Cell> cells;
+
+ private:
+  void Add(std::uint32_t row, std::uint32_t col, std::string text) {
+    if (row >= kMaxRows || col >= kMaxCols) Damaged("单元格位置超出范围");
+    cells.push_back({row, static_cast<std::uint16_t>(col), std::move(text)});
+  }
+
+  void TakeMulRk(const Record& r) {
+    if (r.data.size() < 6) Damaged("MULRK 记录过短");
+    const std::uint16_t row = U16(r.data, 0), first = U16(r.data, 2);
+    const std::size_t n = (r.data.size() - 6) / 6;
+    for (std::size_t i = 0; i < n; ++i)
+      Add(row, first + i, book_.TextOfNumber(RkValue(U32(r.data, 6 + 6 * i)), U16(r.data, 4 + 6 * i)));
+  }
+
+  void TakeFormula(const Record& r) {
+    const std::uint32_t row = U16(r.data, 0), col = U16(r.data, 2);
+    if (r.data.size() < 14) Damaged("公式记录过短");
+    if (U16(r.data, 12) != 0xFFFF) {
+      Add(row, col, book_.TextOfNumber(F64(r.data, 6), U16(r.data, 4)));
+      return;
+    }
+    switch (static_cast<std::uint8_t>(r.data[6])) {
+      case 0:  // the text follows in a STRING record
+        pendingString_ = true;
+        pendingRow_ = row;
+        pendingCol_ = col;
+        break;
+      case 1: Add(row, col, BoolText(r.data[8] != 0)); break;
+      case 3: Add(row, col, std::string()); break;
+      default: break;  // an error value reads as empty
+    }
+  }
+
+  void TakeString(const Record& r) {
+    if (!pendingString_) return;
+    StringCursor c(r, 0, book_.biff8_, decoder_);
+    const std::size_t cch = c.Word();
+    Add(pendingRow_, pendingCol_, c.Chars(cch, true, false));
+    pendingString_ = false;
+  }
+
+  const XlsWorkbook& book_;
+  const text::CodePageDecoder decoder_;
+  // A formula whose text result follows in a STRING record.
+  bool pendingString_ = false;
+  std::uint32_t pendingRow_ = 0, pendingCol_ = 0;
+};
+
+std::vector<XlsWorkbook::Cell> XlsWorkbook::ReadSheet(const XlsSheet& sheet) const {
   if (sheet.offset >= stream_.size()) Damaged("工作表“" + sheet.name + "”的位置越过了文件末尾");
   RecordReader reader(stream_, sheet.offset);
   Record r;
   if (!reader.Next(r) || (r.type != kBof && r.type != 0x0409 && r.type != 0x0209))
     Damaged("工作表“" + sheet.name + "”没有起始记录");
-  const text::CodePageDecoder decoder(codePage_);
-  auto add = [&](std::uint32_t row, std::uint32_t col, std::string text) {
-    if (row >= kMaxRows || col >= kMaxCols) Damaged("单元格位置超出范围");
-    cells.push_back({row, static_cast<std::uint16_t>(col), std::move(text)});
-  };
-  // A formula whose text result follows in a STRING record.
-  bool pendingString = false;
-  std::uint32_t pendingRow = 0, pendingCol = 0;
+  SheetReader cells(*this);
   int depth = 0;  // embedded substreams (charts in a sheet) have their own BOF/EOF
   while (reader.Next(r)) {
     if (r.type == kBof || r.type == 0x0409 || r.type == 0x0209) {
@@ -306,71 +381,10 @@ std::vector<XlsWorkbook::Cell> XlsWorkbook::ReadSheet(const XlsSheet& sheet) con
       if (depth-- == 0) break;
       continue;
     }
-    if (depth > 0) continue;
-    switch (r.type) {
-      case kLabelSst: {
-        const std::uint32_t index = U32(r.data, 6);
-        add(U16(r.data, 0), U16(r.data, 2), index < sst_.size() ? sst_[index] : std::string());
-        break;
-      }
-      case kLabel:
-      case kRString: {
-        StringCursor c(r, 6, biff8_, decoder);
-        const std::size_t cch = c.Word();
-        add(U16(r.data, 0), U16(r.data, 2), c.Chars(cch, true, false));
-        break;
-      }
-      case kNumber:
-        add(U16(r.data, 0), U16(r.data, 2), TextOfNumber(F64(r.data, 6), U16(r.data, 4)));
-        break;
-      case kRk:
-        add(U16(r.data, 0), U16(r.data, 2), TextOfNumber(RkValue(U32(r.data, 6)), U16(r.data, 4)));
-        break;
-      case kMulRk: {
-        if (r.data.size() < 6) Damaged("MULRK 记录过短");
-        const std::uint16_t row = U16(r.data, 0), first = U16(r.data, 2);
-        const std::size_t n = (r.data.size() - 6) / 6;
-        for (std::size_t i = 0; i < n; ++i)
-          add(row, first + i, TextOfNumber(RkValue(U32(r.data, 6 + 6 * i)), U16(r.data, 4 + 6 * i)));
-        break;
-      }
-      case kBoolErr:
-        if (r.data.size() < 8) Damaged("BOOLERR 记录过短");
-        add(U16(r.data, 0), U16(r.data, 2), r.data[7] ? std::string() : BoolText(r.data[6] != 0));
-        break;
-      case kFormula: {
-        const std::uint32_t row = U16(r.data, 0), col = U16(r.data, 2);
-        if (r.data.size() < 14) Damaged("公式记录过短");
-        if (U16(r.data, 12) == 0xFFFF) {
-          switch (static_cast<std::uint8_t>(r.data[6])) {
-            case 0:
-              pendingString = true;
-              pendingRow = row;
-              pendingCol = col;
-              break;
-            case 1: add(row, col, BoolText(r.data[8] != 0)); break;
-            case 3: add(row, col, std::string()); break;
-            default: break;  // an error value reads as empty
-          }
-        } else {
-          add(row, col, TextOfNumber(F64(r.data, 6), U16(r.data, 4)));
-        }
-        break;
-      }
-      case kString:
-        if (pendingString) {
-          StringCursor c(r, 0, biff8_, decoder);
-          const std::size_t cch = c.Word();
-          add(pendingRow, pendingCol, c.Chars(cch, true, false));
-          pendingString = false;
-        }
-        break;
-      default:
-        break;
-    }
+    if (depth == 0) cells.Take(r);
   }
-  OrderCells(cells);
-  return cells;
+  OrderCells(cells.cells);
+  return std::move(cells.cells);
 }
 
 std::unique_ptr<RowSet> SheetRowSet(std::vector<SheetCell> cells) {

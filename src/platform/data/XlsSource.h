@@ -46,6 +46,7 @@ class XlsWorkbook {
 
  private:
   struct Format;
+  class SheetReader;
   std::string TextOfNumber(double value, std::uint16_t xf) const;
   std::string stream_;
   bool biff8_ = true, date1904_ = false;
