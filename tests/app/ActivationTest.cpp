@@ -12,7 +12,7 @@
 #include <functional>
 
 #include "app/MainWindow.h"
-#include "import/TablePicker.h"
+#include "import/widgets/TablePicker.h"
 #include "platform/ui/QtUi.h"
 
 namespace rowcaster::app {

@@ -24,10 +24,10 @@
 
 #include "TestPaths.h"
 #include "convert/Profile.h"
-#include "import/ContentModel.h"
-#include "import/TablePicker.h"
-#include "mapping/MappingGrid.h"
+#include "import/widgets/ContentModel.h"
+#include "import/widgets/TablePicker.h"
 #include "mapping/PickList.h"
+#include "mapping/widgets/MappingGrid.h"
 #include "output/ExistingOutput.h"
 
 namespace rowcaster::app {

@@ -20,7 +20,7 @@
 #include <QTest>
 
 #include "app/MainWindow.h"
-#include "mapping/MappingGrid.h"
+#include "mapping/widgets/MappingGrid.h"
 #include "platform/Paths.h"
 #include "platform/ui/QtUi.h"
 

@@ -1,4 +1,4 @@
-#include "mapping/MappingGrid.h"
+#include "mapping/widgets/MappingGrid.h"
 
 #include <QColor>
 #include <QHeaderView>

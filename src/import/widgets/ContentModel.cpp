@@ -1,4 +1,4 @@
-#include "import/ContentModel.h"
+#include "import/widgets/ContentModel.h"
 
 namespace rowcaster::import {
 

@@ -1,4 +1,4 @@
-#include "import/TablePicker.h"
+#include "import/widgets/TablePicker.h"
 
 #include <QListWidget>
 #include <QPushButton>
