@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "ScriptedUi.h"
 #include "app/MainWindow.h"
 #include "platform/Paths.h"
 

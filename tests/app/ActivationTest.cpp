@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <functional>
 
+#include "ScriptedUi.h"
 #include "app/MainWindow.h"
 #include "import/widgets/TablePicker.h"
 #include "platform/ui/QtUi.h"

@@ -22,6 +22,7 @@
 #include <fstream>
 #include <optional>
 
+#include "ScriptedUi.h"
 #include "TestPaths.h"
 #include "convert/Profile.h"
 #include "import/widgets/ContentModel.h"

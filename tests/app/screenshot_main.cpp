@@ -19,6 +19,7 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include "ScriptedUi.h"
 #include "app/MainWindow.h"
 #include "mapping/widgets/MappingGrid.h"
 #include "platform/Paths.h"

@@ -7,6 +7,7 @@
 #include <functional>
 #include <stdexcept>
 
+#include "ScriptedUi.h"
 #include "TestPaths.h"
 #include "mapping/MarcFields.h"
 
