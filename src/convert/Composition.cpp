@@ -279,10 +279,10 @@ std::string ComposeWorkForm(SubfieldValues& v, const CompositionContext& context
   if (!context.compiled || context.compiled->text != context.templateText)
     context.compiled = Compile(context.templateText);
   // Without a brace but those of whole placeholders, no replacement can make or break another
-  // placeholder: filling in one pass gives what replacing one after another gives.
-  const bool onePass = !braces && !context.compiled->literalBraces;
-  // Only well-formed lines remain.
-  return RightMarc(onePass ? FillInOnePass(*context.compiled, texts, slots) : FillOneByOne(context.templateText, texts, slots));
+  // placeholder: filling in one pass gives what replacing one after another gives. Either way only
+  // well-formed lines remain.
+  if (!braces && !context.compiled->literalBraces) return RightMarc(FillInOnePass(*context.compiled, texts, slots));
+  return RightMarc(FillOneByOne(context.templateText, texts, slots));
 }
 
 Finding UnencodableFinding(const iso2709::WriteResult& w, iso2709::Encoding encoding) {
