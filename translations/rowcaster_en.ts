@@ -129,232 +129,277 @@ The first row without a record is row %3: %4</translation>
         <translation>there is no row %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="43"/>
+        <location filename="../src/words/Words.cpp" line="37"/>
+        <source>“%1”是合计或结束行，没有生成记录</source>
+        <translation>“%1” is a total or end row; no record made</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="44"/>
         <source>ISBN %1 的校验位不对，写入 010 $z</source>
         <translation>ISBN %1 has a wrong check digit; written to 010 $z</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="44"/>
+        <location filename="../src/words/Words.cpp" line="45"/>
         <source>“%1”不是 ISBN，没有写入 010</source>
         <translation>“%1” is not an ISBN; no 010 written</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="45"/>
+        <location filename="../src/words/Words.cpp" line="46"/>
         <source>价格“%1”读不出，没有写入 010 $d</source>
         <translation>the price “%1” cannot be read; no 010 $d written</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="46"/>
+        <location filename="../src/words/Words.cpp" line="47"/>
         <source>没有出版年，100 $a 的出版日期记为不详</source>
         <translation>no year of publication; the date in 100 $a is recorded as unknown</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="48"/>
+        <location filename="../src/words/Words.cpp" line="49"/>
         <source>出版日期“%1”中没有年份，100 $a 的出版日期记为不详</source>
         <translation>the date “%1” holds no year; the date in 100 $a is recorded as unknown</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="50"/>
+        <location filename="../src/words/Words.cpp" line="51"/>
         <source>%1 个 %2 中没有的字符写成了“?”：%3</source>
         <translation>%1 characters %2 lacks were written as “?”: %3</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="52"/>
+        <location filename="../src/words/Words.cpp" line="53"/>
         <source>%1 个 XML 不允许的控制字符没有写出：%2</source>
         <translation>%1 control characters XML does not allow were left out: %2</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="54"/>
+        <location filename="../src/words/Words.cpp" line="55"/>
         <source>“%1”不是完整的名称，没有写入 7XX，请核对责任者</source>
         <translation>“%1” is no whole name and was not written to 7XX; check the statement of responsibility</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="56"/>
+        <location filename="../src/words/Words.cpp" line="57"/>
         <source>推定“%1”为译者（702 $4 译）</source>
         <translation>“%1” taken for the translator (written to 702)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="57"/>
+        <location filename="../src/words/Words.cpp" line="58"/>
         <source>“%1”不是责任者，没有写入 7XX</source>
         <translation>“%1” names nobody and was not written to 7XX</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="59"/>
+        <location filename="../src/words/Words.cpp" line="60"/>
         <source>“%1”重复出现，只写一个检索点（略去责任方式“%2”）</source>
         <translation>“%1” is named twice; one heading written (the role “%2” left out)</translation>
     </message>
     <message>
+        <location filename="../src/words/Words.cpp" line="61"/>
+        <source>题名像商品标题，请核对</source>
+        <translation>The title looks like a shop listing; please check it</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="63"/>
+        <source>ISBN %1 的校验位不对，写入 010 $z；它可能是 ISBN-10 %2 前加了 978 而没有重算校验位</source>
+        <translation>ISBN %1 has a wrong check digit; written to 010 $z; it is probably ISBN-10 %2 with 978 put before it and its check digit not recomputed</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="65"/>
+        <source>尺寸“%1”读不出，照原样写入 215 $d</source>
+        <translation>Size “%1” cannot be read; written to 215 $d as given</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="66"/>
+        <source>“%1”不是中图法分类号，没有写入 690</source>
+        <translation>“%1” is not a CLC class number; no 690 written</translation>
+    </message>
+    <message>
         <location filename="../src/words/Words.cpp" line="68"/>
+        <source>题名分为正题名“%1”和副题名“%2”（200 $e）</source>
+        <translation>Title split into the title proper “%1” and the subtitle “%2” (200 $e)</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="70"/>
+        <source>题名中的“%1”写入 %2</source>
+        <translation>“%1” of the title written to %2</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="72"/>
+        <source>出版日期“%1”是年份 %2 被当作日期读出，取 %2 年</source>
+        <translation>Publication date “%1” is the year %2 read as a date; the year %2 taken</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="73"/>
+        <source>尺寸“%1”换算为 %2</source>
+        <translation>Size “%1” converted to %2</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="82"/>
         <source>第 %1 条记录的目录不对</source>
         <translation>record %1 has a damaged directory</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="70"/>
+        <location filename="../src/words/Words.cpp" line="84"/>
         <source>第 %1 条记录的位置上有不属于记录的字节</source>
         <translation>bytes that begin no record stand where record %1 should</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="72"/>
+        <location filename="../src/words/Words.cpp" line="86"/>
         <source>第 %1 条记录没有记录结束符</source>
         <translation>record %1 has no record terminator</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="73"/>
+        <location filename="../src/words/Words.cpp" line="87"/>
         <source>第 %1 条记录的长度不对</source>
         <translation>the length of record %1 is wrong</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="75"/>
+        <location filename="../src/words/Words.cpp" line="89"/>
         <source>输出文件里%1，文件没有改动。请换一个输出文件，或选择替换</source>
         <translation>In the output file %1; the file was left as it was. Choose another output file, or replace it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="96"/>
+        <location filename="../src/words/Words.cpp" line="110"/>
         <source>错误</source>
         <translation>Error</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="97"/>
+        <location filename="../src/words/Words.cpp" line="111"/>
         <source>警告</source>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="98"/>
+        <location filename="../src/words/Words.cpp" line="112"/>
         <source>说明</source>
         <translation>Note</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="111"/>
+        <location filename="../src/words/Words.cpp" line="125"/>
         <source>；</source>
         <translation>; </translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="117"/>
+        <location filename="../src/words/Words.cpp" line="131"/>
         <source>请选择导出MARC文件的路径</source>
         <translation>Please choose where to save the MARC file</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="118"/>
+        <location filename="../src/words/Words.cpp" line="132"/>
         <source>温馨提示</source>
         <translation>Notice</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="119"/>
+        <location filename="../src/words/Words.cpp" line="133"/>
         <source>系统提示</source>
         <translation>System notice</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="120"/>
+        <location filename="../src/words/Words.cpp" line="134"/>
         <source> 恭喜，数据已转换完毕！</source>
         <translation> The data have been converted.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="124"/>
+        <location filename="../src/words/Words.cpp" line="138"/>
         <source>“题名”</source>
         <translation>“title”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="125"/>
+        <location filename="../src/words/Words.cpp" line="139"/>
         <source>“ISBN”</source>
         <translation>“ISBN”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="126"/>
+        <location filename="../src/words/Words.cpp" line="140"/>
         <source>“价格”</source>
         <translation>“price”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="127"/>
+        <location filename="../src/words/Words.cpp" line="141"/>
         <source>对不起，必备字段：%1不能为忽略！请重新选择！</source>
         <translation>Sorry, the required fields %1 cannot be left unmapped. Please map them.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="133"/>
+        <location filename="../src/words/Words.cpp" line="147"/>
         <source>ISO 2709，%1 编码</source>
         <translation>ISO 2709, %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="134"/>
+        <location filename="../src/words/Words.cpp" line="148"/>
         <source>MARCXML（%1）</source>
         <translation>MARCXML (%1)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="135"/>
+        <location filename="../src/words/Words.cpp" line="149"/>
         <source>记录列表（%1）</source>
         <translation>record listing (%1)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="144"/>
+        <location filename="../src/words/Words.cpp" line="158"/>
         <source>这个文件不是 ISO 2709 记录文件，不能在其后追加记录</source>
         <translation>this file is not an ISO 2709 record file; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="146"/>
+        <location filename="../src/words/Words.cpp" line="160"/>
         <source>这个文件不是 MARCXML 记录集合，不能在其后追加记录</source>
         <translation>this file is not a MARCXML collection; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="148"/>
+        <location filename="../src/words/Words.cpp" line="162"/>
         <source>这个 MARCXML 文件没有结尾，不能在其后追加记录</source>
         <translation>this MARCXML file has no end; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="150"/>
+        <location filename="../src/words/Words.cpp" line="164"/>
         <source>输出文件里已有的记录是 %1 编码，不能在其后追加 %2 编码的记录：一个文件里的记录只能有一种编码，否则读的程序会把一部分读错。请换一个输出文件，或者选择替换</source>
         <translation>the records already in the output file are in %1; records in %2 cannot be appended to them: the records of one file must share one encoding, or a reader misreads some of them. Choose another output file, or replace it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="161"/>
+        <location filename="../src/words/Words.cpp" line="175"/>
         <source>第 %1 列</source>
         <translation>column %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="162"/>
+        <location filename="../src/words/Words.cpp" line="176"/>
         <source>方案“%1”有 %2 列在这张表里找不到：%3</source>
         <translation>%2 columns of the profile “%1” are not in this table: %3</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="163"/>
+        <location filename="../src/words/Words.cpp" line="177"/>
         <source>、</source>
         <translation>, </translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="168"/>
+        <location filename="../src/words/Words.cpp" line="182"/>
         <source>输出文件末尾原有一条不完整的记录（%1 字节），已删除，新记录接在最后一条完整记录之后。</source>
         <translation>An incomplete record (%1 bytes) at the end of the output file was cut; the new records follow the last whole one.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="175"/>
+        <location filename="../src/words/Words.cpp" line="189"/>
         <source>%1 条记录里共有 %2 个 XML 不允许的控制字符，没有写出（每行的字符见详细信息）。</source>
         <translation>%2 control characters XML does not allow, in %1 records, were left out (each row&apos;s characters are in the details).</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="177"/>
+        <location filename="../src/words/Words.cpp" line="191"/>
         <source>%1 条记录里共有 %2 个字符 %3 中没有，写成了“?”（每行的字符见详细信息）。要保留这些字符，请改用 GB18030 或 UTF-8 编码输出。</source>
         <translation>%2 characters in %1 records have no code in %3 and were written as “?” (each row&apos;s characters are in the details). To keep them, write GB18030 or UTF-8.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="182"/>
+        <location filename="../src/words/Words.cpp" line="196"/>
         <source>行	题名	ISBN	结果	说明</source>
         <translation>row	title	ISBN	result	findings</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="183"/>
+        <location filename="../src/words/Words.cpp" line="197"/>
         <source>未生成记录</source>
         <translation>no record</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="184"/>
+        <location filename="../src/words/Words.cpp" line="198"/>
         <source>有警告</source>
         <translation>with findings</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="195"/>
+        <location filename="../src/words/Words.cpp" line="209"/>
         <source>没有生成记录：%1</source>
         <translation>No record: %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="198"/>
+        <location filename="../src/words/Words.cpp" line="212"/>
         <source>：</source>
         <translation>: </translation>
     </message>

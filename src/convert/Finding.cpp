@@ -13,7 +13,8 @@ Level LevelOf(Kind kind) {
     case Kind::RecordEmpty:
     case Kind::OutOfMemory:
     case Kind::RowCrashed:
-    case Kind::NoSuchRow: return Level::Error;
+    case Kind::NoSuchRow:
+    case Kind::NotABook: return Level::Error;
     case Kind::IsbnCheckDigit:
     case Kind::NotAnIsbn:
     case Kind::PriceUnreadable:
@@ -21,10 +22,18 @@ Level LevelOf(Kind kind) {
     case Kind::DateWithoutYear:
     case Kind::Unencodable:
     case Kind::XmlControlCharacters:
-    case Kind::NameFragment: return Level::Warning;
+    case Kind::NameFragment:
+    case Kind::ShopTitle:
+    case Kind::IsbnOldCheckDigit:
+    case Kind::SizeUnreadable:
+    case Kind::NotAClassNumber: return Level::Warning;
     case Kind::TranslatorInferred:
     case Kind::NotAPerson:
-    case Kind::SamePersonOnce: return Level::Note;
+    case Kind::SamePersonOnce:
+    case Kind::TitleSplit:
+    case Kind::TitlePartMoved:
+    case Kind::YearFromSerial:
+    case Kind::SizeConverted: return Level::Note;
   }
   return Level::Error;
 }
@@ -56,6 +65,15 @@ std::string_view KindCode(Kind kind) {
     case Kind::TranslatorInferred: return "translator-inferred";
     case Kind::NotAPerson: return "not-a-person";
     case Kind::SamePersonOnce: return "same-person-once";
+    case Kind::NotABook: return "not-a-book";
+    case Kind::ShopTitle: return "shop-title";
+    case Kind::IsbnOldCheckDigit: return "isbn-old-check-digit";
+    case Kind::SizeUnreadable: return "size-unreadable";
+    case Kind::NotAClassNumber: return "not-a-class-number";
+    case Kind::TitleSplit: return "title-split";
+    case Kind::TitlePartMoved: return "title-part-moved";
+    case Kind::YearFromSerial: return "year-from-serial";
+    case Kind::SizeConverted: return "size-converted";
   }
   return "unknown";
 }

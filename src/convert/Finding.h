@@ -30,6 +30,7 @@ enum class Kind {
   OutOfMemory,
   RowCrashed,           // values: what went wrong, when known
   NoSuchRow,            // values: the row asked for, from 1
+  NotABook,             // field 200 $a; values: the title of a total or end row (合计, 结束)
   // Warnings.
   IsbnCheckDigit,       // field 010 $z; values: the ISBN
   NotAnIsbn,            // field 010; values: the cell
@@ -39,10 +40,18 @@ enum class Kind {
   Unencodable,          // values: how many, the encoding's name, the characters
   XmlControlCharacters, // values: how many, the characters
   NameFragment,         // field 7XX; values: a piece of a name that names nobody ("S.")
+  ShopTitle,            // field 200 $a: a shop listing's title, written as given
+  IsbnOldCheckDigit,    // field 010 $z; values: the 13 digits, the ISBN-10 they probably are
+  SizeUnreadable,       // field 215 $d; values: the cell, written as given
+  NotAClassNumber,      // field 690; values: the cell
   // Notes.
   TranslatorInferred,   // field 702; values: the name taken for the translator's
   NotAPerson,           // field 7XX; values: the placeholder left out (佚名, an image file's name)
   SamePersonOnce,       // field 7XX; values: the name, the role left out
+  TitleSplit,           // field 200 $e; values: the title proper, the subtitle
+  TitlePartMoved,       // field 205 $a, 200 $h, 200 $i, 010 $b or 215 $a; values: the piece of the title
+  YearFromSerial,       // field 100 $a; values: the date, the year its serial number is
+  SizeConverted,        // field 215 $d; values: the cell, the height in centimetres
 };
 
 // Every kind, for those who go through them all.
@@ -52,7 +61,9 @@ inline constexpr Kind kKinds[] = {
     Kind::RowCrashed,     Kind::NoSuchRow,             Kind::IsbnCheckDigit,         Kind::NotAnIsbn,
     Kind::PriceUnreadable, Kind::NoYear,               Kind::DateWithoutYear,        Kind::Unencodable,
     Kind::XmlControlCharacters, Kind::NameFragment,    Kind::TranslatorInferred,     Kind::NotAPerson,
-    Kind::SamePersonOnce,
+    Kind::SamePersonOnce, Kind::NotABook,              Kind::ShopTitle,              Kind::IsbnOldCheckDigit,
+    Kind::SizeUnreadable, Kind::NotAClassNumber,       Kind::TitleSplit,             Kind::TitlePartMoved,
+    Kind::YearFromSerial, Kind::SizeConverted,
 };
 
 struct Finding {

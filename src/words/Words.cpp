@@ -34,6 +34,7 @@ QString DescribeError(const Finding& f) {
       return f.values.empty() ? QCoreApplication::translate("Words", "处理这一行时出错")
                               : QCoreApplication::translate("Words", "处理这一行时出错：%1").arg(Value(f, 0));
     case Kind::NoSuchRow: return QCoreApplication::translate("Words", "没有第 %1 行").arg(Value(f, 0));
+    case Kind::NotABook: return QCoreApplication::translate("Words", "“%1”是合计或结束行，没有生成记录").arg(Value(f, 0));
     default: return {};
   }
 }
@@ -57,6 +58,19 @@ QString DescribeWarning(const Finding& f) {
     case Kind::NotAPerson: return QCoreApplication::translate("Words", "“%1”不是责任者，没有写入 7XX").arg(Value(f, 0));
     case Kind::SamePersonOnce:
       return QCoreApplication::translate("Words", "“%1”重复出现，只写一个检索点（略去责任方式“%2”）").arg(Value(f, 0), Value(f, 1));
+    case Kind::ShopTitle: return QCoreApplication::translate("Words", "题名像商品标题，请核对");
+    case Kind::IsbnOldCheckDigit:
+      return QCoreApplication::translate("Words", "ISBN %1 的校验位不对，写入 010 $z；它可能是 ISBN-10 %2 前加了 978 而没有重算校验位")
+          .arg(Value(f, 0), Value(f, 1));
+    case Kind::SizeUnreadable: return QCoreApplication::translate("Words", "尺寸“%1”读不出，照原样写入 215 $d").arg(Value(f, 0));
+    case Kind::NotAClassNumber: return QCoreApplication::translate("Words", "“%1”不是中图法分类号，没有写入 690").arg(Value(f, 0));
+    case Kind::TitleSplit:
+      return QCoreApplication::translate("Words", "题名分为正题名“%1”和副题名“%2”（200 $e）").arg(Value(f, 0), Value(f, 1));
+    case Kind::TitlePartMoved:
+      return QCoreApplication::translate("Words", "题名中的“%1”写入 %2").arg(Value(f, 0), Q(f.field));
+    case Kind::YearFromSerial:
+      return QCoreApplication::translate("Words", "出版日期“%1”是年份 %2 被当作日期读出，取 %2 年").arg(Value(f, 0), Value(f, 1));
+    case Kind::SizeConverted: return QCoreApplication::translate("Words", "尺寸“%1”换算为 %2").arg(Value(f, 0), Value(f, 1));
     default: return {};
   }
 }
