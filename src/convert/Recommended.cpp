@@ -7,6 +7,7 @@
 #include "convert/Isbn.h"
 #include "convert/Persons.h"
 #include "convert/Price.h"
+#include "convert/Title.h"
 #include "convert/Values.h"
 #include "platform/text/Utf8.h"
 
@@ -19,7 +20,7 @@ const std::string_view kRecommendedTemplate =
     "102    |aCN{dqdm}\r\n"
     "105    |ay   z   000yy\r\n"
     "106    |ar\r\n"
-    "200 1  {200a}{200d}{200e}{200i}{200h}{200f}{200g}\r\n"
+    "200 1  {200a}{200d}{200e}{200h}{200i}{200f}{200g}\r\n"
     "205    {205a}\r\n"
     "210    {210a}{210c}{210d}\r\n"
     "215    {215a}{215d}{215c}{215e}\r\n"
@@ -124,6 +125,7 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
     if (context.encoding == iso2709::Encoding::Gbk) value = FoldForGbk(value);
   }
   if (v[d200a].empty()) throw ComposeError(MakeFinding(Kind::NoTitle, "200 $a"));
+  ApplyTitleRules(v, findings);
   static const PinyinSource kNoPinyin;
   const PinyinSource& pinyin = context.pinyin ? *context.pinyin : kNoPinyin;
   if (!context.lookup) throw ComposeError(MakeFinding(Kind::PublisherTableMissing));

@@ -411,6 +411,109 @@ TEST_F(RecommendedComposition, SubjectsAndClass) {
   }));
 }
 
+// What a title cell holds besides the title goes to its own field, each move told as a note.
+TEST_F(RecommendedComposition, TitleSubtitleAndPieces) {
+  const std::string a = "200 1  $a 数据库 $A shu ju ku";
+  const auto moved = [](const std::string& piece, const std::string& field) {
+    return "题名中的“" + piece + "”写入 " + field;
+  };
+  const std::string split = "题名分为正题名“数据库”和副题名“原理与应用”（200 $e）";
+  CHECK_CASES((std::vector<Case>{
+      {{{"200a", "数据库：原理与应用"}}, {a + " $e 原理与应用"}, {split}},
+      {{{"200a", "数据库 —— 原理与应用"}}, {a + " $e 原理与应用"}, {split}},
+      {{{"200a", "数据库（第3版）"}}, {a, "205    $a 第3版"}, {moved("（第3版）", "205 $a")}},
+      {{{"200a", "数据库修订版"}}, {a, "205    $a 修订版"}, {moved("修订版", "205 $a")}},
+      {{{"200a", "数据库 增订本"}}, {a, "205    $a 增订本"}, {moved("增订本", "205 $a")}},
+      {{{"200a", "数据库第12版"}}, {a, "205    $a 第12版"}, {moved("第12版", "205 $a")}},
+      {{{"200a", "数据库（上）"}}, {a + " $h 上"}, {moved("（上）", "200 $h")}},
+      {{{"200a", "数据库(下卷)"}}, {a + " $h 下卷"}, {moved("(下卷)", "200 $h")}},
+      {{{"200a", "数据库（第2卷）"}}, {a + " $h 第2卷"}, {moved("（第2卷）", "200 $h")}},
+      {{{"200a", "数据库第一册"}}, {a + " $h 第一册"}, {moved("第一册", "200 $h")}},
+      {{{"200a", "数据库（第2卷 原理）"}}, {a + " $h 第2卷 $i 原理"},
+       {moved("（第2卷 原理）", "200 $h"), moved("（第2卷 原理）", "200 $i")}},
+      {{{"200a", "数据库（平装）"}}, {a, "010    $b 平装"}, {moved("（平装）", "010 $b")}},
+      {{{"200a", "数据库 精装"}}, {a, "010    $b 精装"}, {moved("精装", "010 $b")}},
+      {{{"200a", "数据库（全3册）"}}, {a, "215    $a 3册"}, {moved("（全3册）", "215 $a")}},
+      {{{"200a", "数据库（全十二册）"}, {"215a", "353页"}}, {a, "215    $a 12册（353页）"}, {moved("（全十二册）", "215 $a")}},
+      {{{"200a", "数据库：原理与应用（第3版）（精装）"}},
+       {a + " $e 原理与应用", "205    $a 第3版", "010    $b 精装"},
+       {split, moved("（第3版）", "205 $a"), moved("（精装）", "010 $b")}},
+      // The row's own column wins over a piece that says otherwise; the same value is no conflict.
+      {{{"200a", "数据库（第3版）"}, {"205a", "第2版"}}, {"200 1  $a 数据库（第3版） $A shu ju ku di 3 ban", "205    $a 第2版"}, {}},
+      {{{"200a", "数据库（第3版）"}, {"205a", "第3版"}}, {a, "205    $a 第3版"}, {moved("（第3版）", "205 $a")}},
+      {{{"200a", "数据库：原理与应用"}, {"200e", "导论"}},
+       {"200 1  $a 数据库：原理与应用 $A shu ju ku yuan li yu ying yong $e 导论"}, {}},
+  }));
+}
+
+// Titles the rules leave as they are: a part before the mark, pieces that would leave no title,
+// brackets holding something else.
+TEST_F(RecommendedComposition, TitleLeftAsGiven) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"第一部：风起", "200 1  $a 第一部：风起"},      {"三体 第一部：地球往事", "200 1  $a 三体 第一部：地球往事"},
+      {"数据库：", "200 1  $a 数据库："},              {"书：原理", "200 1  $a 书：原理"},
+      {"修订版", "200 1  $a 修订版"},                  {"天下卷", "200 1  $a 天下卷"},
+      {"数据库（英文版）", "200 1  $a 数据库（英文版）"}, {"数据库（全1册）", "200 1  $a 数据库（全1册）"},
+      {"（上）", "200 1  $a （上）"},                  {"数据库上", "200 1  $a 数据库上"},
+  };
+  for (const auto& [title, line] : cases) {
+    SCOPED_TRACE(title);
+    const Written got = Compose({{"200a", title}});
+    const auto it = std::find_if(got.lines.begin(), got.lines.end(), [](const std::string& l) { return l.starts_with("200"); });
+    ASSERT_NE(it, got.lines.end());
+    EXPECT_EQ(it->substr(0, std::min(it->size(), line.size())), line);
+    EXPECT_EQ(it->find("$e"), std::string::npos);
+    EXPECT_TRUE(got.warnings.empty()) << ::testing::PrintToString(got.warnings);
+    ExpectFields(got, {"205", "215", "010"});
+  }
+}
+
+// A shop listing's title is written as given and warned; 40 characters with a second title are
+// still a title, 41 are not.
+TEST_F(RecommendedComposition, TitleShopListing) {
+  const std::string warned = "题名像商品标题，请核对";
+  const auto longTitle = [](int n) {
+    std::string t;
+    for (int k = 0; k < n; ++k) t += k == n / 2 ? "+" : "书";
+    return t;
+  };
+  const std::pair<std::string, bool> cases[] = {
+      {"【正版包邮】数据库：原理与应用（第3版）", true}, {"数据库 畅销书", true}, {"数据库 附赠光盘", true},
+      {"数据库！好书！", true},  {"数据库！", false},     {"赠汪伦", false},       {longTitle(41), true},
+      {longTitle(40), false},    {std::string(41 * 3, 'x').replace(0, 3, "书书书"), false},
+  };
+  for (const auto& [title, shop] : cases) {
+    SCOPED_TRACE(title);
+    const Written got = Compose({{"200a", title}});
+    EXPECT_EQ(got.warnings, shop ? std::vector<std::string>{warned} : std::vector<std::string>{});
+    if (shop) ExpectFields(got, {"205", "010"});
+  }
+  const Written whole = Compose({{"200a", "【正版包邮】数据库：原理与应用（第3版）"}});
+  EXPECT_NE(Joined(whole.lines).find("$a 【正版包邮】数据库：原理与应用（第3版）"), std::string::npos) << Joined(whole.lines);
+}
+
+// A total or end row gives no record and says why; a title that only begins like one is a book.
+TEST_F(RecommendedComposition, TotalRowsGiveNoRecord) {
+  const std::pair<std::string, bool> cases[] = {
+      {"合计", true}, {"总计 256册", true}, {"小计：", true}, {"结束", true}, {"合计：1,234.00元", true},
+      {"合计学原理", false}, {"总计划", false}, {"结束语", false},
+  };
+  for (const auto& [title, total] : cases) {
+    SCOPED_TRACE(title);
+    SubfieldValues v;
+    v[d200a] = title;
+    iso2709::Record record;
+    std::vector<Finding> findings;
+    const iso2709::Built built = ComposeRecord(v, context_, record, findings);
+    EXPECT_EQ(built.status == iso2709::BuildStatus::Built, !total);
+    std::vector<std::string> words;
+    for (const Finding& f : findings) words.push_back(words::Describe(f));
+    const std::string why = "“" + title + "”是合计或结束行，没有生成记录";
+    EXPECT_TRUE(total ? std::find(words.begin(), words.end(), why) != words.end() : words.size() <= 1)
+        << ::testing::PrintToString(words);
+  }
+}
+
 // Look-alikes GBK lacks are folded for GBK output only; GB18030 and UTF-8 keep every character.
 TEST_F(RecommendedComposition, LookAlikesFoldedForGbkOnly) {
   const Row row = {{"200a", "罗恩•彻诺传"}, {"300a", "A\xC2\xA0" "B\u2011C"}, {"200f", "（美）罗恩・彻诺著"}};
