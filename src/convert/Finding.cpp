@@ -33,7 +33,8 @@ Level LevelOf(Kind kind) {
     case Kind::TitleSplit:
     case Kind::TitlePartMoved:
     case Kind::YearFromSerial:
-    case Kind::SizeConverted: return Level::Note;
+    case Kind::SizeConverted:
+    case Kind::YearFromDateSerial: return Level::Note;
   }
   return Level::Error;
 }
@@ -74,6 +75,7 @@ std::string_view KindCode(Kind kind) {
     case Kind::TitlePartMoved: return "title-part-moved";
     case Kind::YearFromSerial: return "year-from-serial";
     case Kind::SizeConverted: return "size-converted";
+    case Kind::YearFromDateSerial: return "year-from-date-serial";
   }
   return "unknown";
 }

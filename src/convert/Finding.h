@@ -52,6 +52,7 @@ enum class Kind {
   TitlePartMoved,       // field 205 $a, 200 $h, 200 $i, 010 $b or 215 $a; values: the piece of the title
   YearFromSerial,       // field 100 $a; values: the date, the year its serial number is
   SizeConverted,        // field 215 $d; values: the cell, the height in centimetres
+  YearFromDateSerial,   // field 100 $a; values: the serial number, the year of its day
 };
 
 // Every kind, for those who go through them all.
@@ -63,7 +64,7 @@ inline constexpr Kind kKinds[] = {
     Kind::XmlControlCharacters, Kind::NameFragment,    Kind::TranslatorInferred,     Kind::NotAPerson,
     Kind::SamePersonOnce, Kind::NotABook,              Kind::ShopTitle,              Kind::IsbnOldCheckDigit,
     Kind::SizeUnreadable, Kind::NotAClassNumber,       Kind::TitleSplit,             Kind::TitlePartMoved,
-    Kind::YearFromSerial, Kind::SizeConverted,
+    Kind::YearFromSerial, Kind::SizeConverted,         Kind::YearFromDateSerial,
 };
 
 struct Finding {

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "convert/Values.h"
+#include "platform/data/ValueText.h"
 #include "platform/text/Utf8.h"
 
 namespace rowcaster::convert {
@@ -88,28 +89,94 @@ Imprint SplitImprint(std::string_view place, std::string_view publisher, std::st
   return result;
 }
 
+namespace {
+
+bool IsYear(int value) { return value >= 1000 && value <= 2999; }
+
+// A run of digits that is a year: four of them, or a year with its month (201510) or its month
+// and day (20151003) run together.
+std::optional<int> YearOfRun(const std::string& run) {
+  if (run.size() != 4 && run.size() != 6 && run.size() != 8) return std::nullopt;
+  const int year = std::stoi(run.substr(0, 4));
+  if (!IsYear(year)) return std::nullopt;
+  if (run.size() >= 6) {
+    const int month = std::stoi(run.substr(4, 2));
+    if (month < 1 || month > 12) return std::nullopt;
+  }
+  if (run.size() == 8) {
+    const int day = std::stoi(run.substr(6, 2));
+    if (day < 1 || day > 31) return std::nullopt;
+  }
+  return year;
+}
+
+// Days since 1899-12-30: a spreadsheet's serial number of the day.
+std::int64_t SerialOf(int year, int month, int day) {
+  return data::DaysFromCivil(year, month, day) - data::DaysFromCivil(1899, 12, 30);
+}
+
+}  // namespace
+
 std::optional<int> ParseYear(std::string_view date) {
-  // Runs of digits (ASCII, full-width or Han numerals); a year is a run of exactly four.
-  int run = 0, value = 0;
-  const auto yearOf = [&]() -> std::optional<int> {
-    if (run == 4 && value >= 1000 && value <= 2999) return value;
-    return std::nullopt;
-  };
+  // Runs of digits (ASCII, full-width or Han numerals).
+  std::string run;
   for (std::size_t i = 0; i < date.size();) {
     const int d = DigitOf(text::NextCodePoint(date, i));
     if (d >= 0) {
-      value = run < 5 ? value * 10 + d : value;
-      ++run;
+      if (run.size() < 9) run += static_cast<char>('0' + d);
       continue;
     }
-    if (const auto y = yearOf()) return y;
-    run = value = 0;
+    if (const auto y = YearOfRun(run)) return y;
+    run.clear();
   }
-  return yearOf();
+  return YearOfRun(run);
+}
+
+std::optional<int> YearTypedIntoDateCell(std::string_view date) {
+  // The readers' form: "YYYY-MM-DD", maybe with a time of day.
+  const std::string_view day = date.substr(0, 10);
+  if (day.size() != 10 || !day.starts_with("190") || day[4] != '-' || day[7] != '-') return std::nullopt;
+  if (date.size() > 10 && date[10] != ' ') return std::nullopt;
+  for (const std::size_t k : {3, 5, 6, 8, 9})
+    if (day[k] < '0' || day[k] > '9') return std::nullopt;
+  const int year = 1900 + (day[3] - '0'), month = (day[5] - '0') * 10 + (day[6] - '0'), dom = (day[8] - '0') * 10 + (day[9] - '0');
+  if (month < 1 || month > 12 || dom < 1 || dom > 31) return std::nullopt;
+  const std::int64_t serial = SerialOf(year, month, dom);
+  if (serial < 1000 || serial > 2100) return std::nullopt;
+  return static_cast<int>(serial);
+}
+
+std::optional<int> YearOfDateSerial(std::string_view date) {
+  const std::string_view t = TrimWide(date);
+  if (t.size() != 5 || t.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
+  const int serial = std::stoi(std::string(t));
+  // 1927-01-01 to 2099-12-31; a smaller number is no date a book of today was published on.
+  if (serial < SerialOf(1927, 1, 1) || serial > SerialOf(2099, 12, 31)) return std::nullopt;
+  int year, month, day;
+  data::CivilFromDays(serial + data::DaysFromCivil(1899, 12, 30), year, month, day);
+  return year;
+}
+
+std::optional<int> PublicationYear(std::string_view date, std::vector<Finding>& findings) {
+  if (const auto typed = YearTypedIntoDateCell(date)) {
+    findings.push_back(MakeFinding(Kind::YearFromSerial, "100 $a", {std::string(date), std::to_string(*typed)}));
+    return typed;
+  }
+  if (const auto serial = YearOfDateSerial(date)) {
+    findings.push_back(MakeFinding(Kind::YearFromDateSerial, "100 $a", {std::string(date), std::to_string(*serial)}));
+    return serial;
+  }
+  const std::optional<int> year = ParseYear(date);
+  if (!year)
+    findings.push_back(date.empty() ? MakeFinding(Kind::NoYear, "100 $a")
+                                    : MakeFinding(Kind::DateWithoutYear, "100 $a", {std::string(date)}));
+  return year;
 }
 
 std::string PublicationDates100(std::optional<int> year) {
-  if (!year) return "f        ";
+  // 100 $a/8, type of publication date: UNIMARC code "u" is "dates of publication unknown", with
+  // dates 1 and 2 blank.
+  if (!year) return "u        ";
   return "d" + std::to_string(*year) + "    ";
 }
 

@@ -6,6 +6,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "convert/Finding.h"
 
 namespace rowcaster::convert {
 
@@ -18,12 +21,25 @@ struct Imprint {
 Imprint SplitImprint(std::string_view place, std::string_view publisher, std::string_view date);
 
 // The year of publication in a date as tables write it: 2015, 2015-4, 2015.10, 2015年4月,
-// 2015/04/03, "April 2010", 二〇一五年, c2015, [2015]. Nothing when no year from 1000 to 2999
+// 2015/04/03, "April 2010", 二〇一五年, c2015, [2015], 20151003, 201510. Nothing when no year from 1000 to 2999
 // stands in it.
 std::optional<int> ParseYear(std::string_view date);
 
+// A year typed into a cell formatted as a date: the readers give the day its serial number falls
+// on ("1905-06-30" for 2008). A date from 1900 to 1909 whose serial (days since 1899-12-30) is
+// 1000 to 2100 gives that serial as the year.
+std::optional<int> YearTypedIntoDateCell(std::string_view date);
+
+// A date cell written as its spreadsheet serial number (40466 for 2010-10-15): the year of that
+// day, for five-digit serials from 1927 to 2099.
+std::optional<int> YearOfDateSerial(std::string_view date);
+
+// The year of publication of a row's date, the findings telling what was inferred (a note) or that
+// no year stands in the date (a warning).
+std::optional<int> PublicationYear(std::string_view date, std::vector<Finding>& findings);
+
 // Positions 8-16 of 100 $a: the type of publication date and dates 1 and 2. A known year gives
-// "d" + year + four blanks; an unknown one "f" (date uncertain) with both dates blank.
+// "d" + year + four blanks; an unknown one "u" with both dates blank.
 std::string PublicationDates100(std::optional<int> year);
 
 }  // namespace rowcaster::convert

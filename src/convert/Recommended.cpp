@@ -151,10 +151,7 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
 
   // 210 and the year, parsed once for 210 $d and 100 $a.
   Imprint imprint = SplitImprint(v[d210a], v[d210c], v[d210d]);
-  const std::optional<int> year = ParseYear(imprint.date);
-  if (!year)
-    findings.push_back(imprint.date.empty() ? MakeFinding(Kind::NoYear, "100 $a")
-                                            : MakeFinding(Kind::DateWithoutYear, "100 $a", {imprint.date}));
+  const std::optional<int> year = PublicationYear(imprint.date, findings);
   const auto publisher = context.lookup->FindPublisher(isbn.kind == Isbn::Kind::Valid ? isbn.text : "",
                                                        imprint.publisher, imprint.place);
   if (imprint.place.empty() && publisher && !publisher->place.empty()) imprint.place = publisher->place;

@@ -70,6 +70,8 @@ QString DescribeWarning(const Finding& f) {
       return QCoreApplication::translate("Words", "题名中的“%1”写入 %2").arg(Value(f, 0), Q(f.field));
     case Kind::YearFromSerial:
       return QCoreApplication::translate("Words", "出版日期“%1”是年份 %2 被当作日期读出，取 %2 年").arg(Value(f, 0), Value(f, 1));
+    case Kind::YearFromDateSerial:
+      return QCoreApplication::translate("Words", "出版日期“%1”是日期的序号，取其年份 %2").arg(Value(f, 0), Value(f, 1));
     case Kind::SizeConverted: return QCoreApplication::translate("Words", "尺寸“%1”换算为 %2").arg(Value(f, 0), Value(f, 1));
     default: return {};
   }

@@ -223,7 +223,7 @@ TEST_F(RecommendedComposition, RegionAndPlace) {
 TEST_F(RecommendedComposition, ImprintAndYear) {
   const std::string noYear = "没有出版年，100 $a 的出版日期记为不详";
   const std::string known = "100    $a 20261205d2008    em y0chiy0110    ea";
-  const std::string unknown = "100    $a 20261205f        em y0chiy0110    ea";
+  const std::string unknown = "100    $a 20261205u        em y0chiy0110    ea";
   CHECK_CASES((std::vector<Case>{
       {{{"210c", "北京：清华大学出版社，2008.10"}, {"210d", ""}}, {"210    $a 北京 $c 清华大学出版社 $d 2008", known}, {}},
       {{{"210a", "北京 : 清华大学出版社, 2008"}, {"210d", ""}}, {"210    $a 北京 $c 清华大学出版社 $d 2008", known}, {}},
@@ -240,6 +240,45 @@ TEST_F(RecommendedComposition, ImprintAndYear) {
       {{{"210d", "3000"}}, {"210", unknown}, {"出版日期“3000”中没有年份，100 $a 的出版日期记为不详"}},
       {{{"210d", "不详"}}, {"210", unknown}, {noYear}},
       {{{"210d", ""}}, {"210", unknown}, {noYear}},
+  }));
+}
+
+// A year typed into a date cell comes back as the day its serial falls on; dates written as text
+// or as a serial number keep their year; a date without one is "u" in 100 $a/8.
+TEST_F(RecommendedComposition, YearsFromDateCells) {
+  const auto year = [](const std::string& y) {
+    return std::vector<std::string>{"210    $d " + y, "100    $a 20261205d" + y + "    em y0chiy0110    ea"};
+  };
+  const auto typed = [](const std::string& date, const std::string& y) {
+    return "出版日期“" + date + "”是年份 " + y + " 被当作日期读出，取 " + y + " 年";
+  };
+  const auto serial = [](const std::string& date, const std::string& y) {
+    return "出版日期“" + date + "”是日期的序号，取其年份 " + y;
+  };
+  const std::string unknown = "100    $a 20261205u        em y0chiy0110    ea";
+  CHECK_CASES((std::vector<Case>{
+      {{{"210d", "1905-06-30"}}, year("2008"), {typed("1905-06-30", "2008")}},
+      {{{"210d", "1905-06-30 12:00:00"}}, year("2008"), {typed("1905-06-30 12:00:00", "2008")}},
+      // Serials 1000 (1902-09-26) to 2100 (1905-09-30) are years; the days next to them are not.
+      {{{"210d", "1902-09-26"}}, year("1000"), {typed("1902-09-26", "1000")}},
+      {{{"210d", "1902-09-25"}}, year("1902"), {}},
+      {{{"210d", "1905-09-30"}}, year("2100"), {typed("1905-09-30", "2100")}},
+      {{{"210d", "1905-10-01"}}, year("1905"), {}},
+      {{{"210d", "1910-01-01"}}, year("1910"), {}},
+      {{{"210d", "1905年6月30日"}}, year("1905"), {}},
+      // Text dates.
+      {{{"210d", "20101015"}}, year("2010"), {}},
+      {{{"210d", "2010年10月15日"}}, year("2010"), {}},
+      {{{"210d", "2010.10"}}, year("2010"), {}},
+      {{{"210d", "201010"}}, year("2010"), {}},
+      {{{"210d", "2010-10-15"}}, year("2010"), {}},
+      {{{"210d", "20101315"}}, {"210", unknown}, {"出版日期“20101315”中没有年份，100 $a 的出版日期记为不详"}},
+      // A date cell written as its serial number: 10000 (1927-05-19) to 73050 (2099-12-31).
+      {{{"210d", "40466"}}, year("2010"), {serial("40466", "2010")}},
+      {{{"210d", "10000"}}, year("1927"), {serial("10000", "1927")}},
+      {{{"210d", "73050"}}, year("2099"), {serial("73050", "2099")}},
+      {{{"210d", "73051"}}, {"210", unknown}, {"出版日期“73051”中没有年份，100 $a 的出版日期记为不详"}},
+      {{{"210d", "9999"}}, {"210", unknown}, {"出版日期“9999”中没有年份，100 $a 的出版日期记为不详"}},
   }));
 }
 

@@ -102,7 +102,7 @@ TEST(RecommendedImprint, SplitsCombinedValuesAndFindsTheYear) {
   for (const char* none : {"", "x", "05", "42005", "999", "3000", "第2版", "12345"})
     EXPECT_EQ(ParseYear(none), std::nullopt) << none;
   EXPECT_EQ(PublicationDates100(2015), "d2015    ");
-  EXPECT_EQ(PublicationDates100(std::nullopt), "f        ");
+  EXPECT_EQ(PublicationDates100(std::nullopt), "u        ");
   EXPECT_EQ(PublicationDates100(std::nullopt).size(), 9u);
 }
 
