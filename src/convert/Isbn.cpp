@@ -98,7 +98,7 @@ Isbn ParseIsbn(std::string_view value) {
   for (char c : v) {
     if (c >= '0' && c <= '9') {
       digits += c;
-    } else if (c == 'x' && (digits.size() == 9)) {
+    } else if (c == 'x' && (digits.size() == 9 || digits.size() == 12)) {  // 12: an ISBN-10's X behind 978
       digits += 'X';
     } else if (c == ' ' && digits.size() == 13) {
       break;  // a whole ISBN-13, then a blank: what follows (a second ISBN) is not part of it
@@ -112,9 +112,13 @@ Isbn ParseIsbn(std::string_view value) {
     if (digits.size() > 13) return {};
   }
   Isbn isbn;
-  if (digits.size() == 13 && (digits.starts_with("978") || digits.starts_with("979"))) {
+  if (digits.size() == 13) {
+    // Thirteen digits are kept for $z even without the 978/979 prefix: never dropped.
     isbn.digits = digits;
-    isbn.kind = Check13(digits) == digits.back() ? Isbn::Kind::Valid : Isbn::Kind::Invalid;
+    const bool prefixed = digits.starts_with("978") || digits.starts_with("979");
+    isbn.kind = prefixed && Check13(digits) == digits.back() ? Isbn::Kind::Valid : Isbn::Kind::Invalid;
+    if (isbn.kind == Isbn::Kind::Invalid && digits.starts_with("978") && Check10(digits.substr(3)) == digits.back())
+      isbn.isbn10 = HyphenateIsbn(digits.substr(3));
   } else if (digits.size() == 10 && digits.find('X') >= 9) {
     isbn.digits = digits;
     isbn.kind = Check10(digits) == digits.back() ? Isbn::Kind::Valid : Isbn::Kind::Invalid;
@@ -122,6 +126,23 @@ Isbn ParseIsbn(std::string_view value) {
     return {};
   }
   isbn.text = isbn.kind == Isbn::Kind::Valid ? HyphenateIsbn(isbn.digits) : isbn.digits;
+  return isbn;
+}
+
+bool IsIsbnPlaceholder(std::string_view value) {
+  const std::string v = Narrow(value);
+  return v.find_first_not_of("0-/ ") == std::string::npos;
+}
+
+Isbn CheckedIsbn(std::string_view cell, std::vector<Finding>& findings) {
+  if (IsIsbnPlaceholder(cell)) return {};  // "0000000000" even passes the ISBN-10 check
+  const Isbn isbn = ParseIsbn(cell);
+  if (isbn.kind == Isbn::Kind::Invalid) {
+    findings.push_back(isbn.isbn10.empty() ? MakeFinding(Kind::IsbnCheckDigit, "010 $z", {isbn.text})
+                                           : MakeFinding(Kind::IsbnOldCheckDigit, "010 $z", {isbn.text, isbn.isbn10}));
+  } else if (isbn.kind == Isbn::Kind::None) {
+    findings.push_back(MakeFinding(Kind::NotAnIsbn, "010", {std::string(cell)}));
+  }
   return isbn;
 }
 

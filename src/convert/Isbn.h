@@ -4,6 +4,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "convert/Finding.h"
 
 namespace rowcaster::convert {
 
@@ -11,14 +14,22 @@ struct Isbn {
   enum class Kind {
     None,     // nothing that looks like an ISBN (empty, 0, 111, a URL, words)
     Valid,    // 10 or 13 digits with a right check digit
-    Invalid,  // 10 or 13 digits, but the check digit is wrong
+    Invalid,  // 10 or 13 digits (X last), but the check digit is wrong or 13 lack the 978/979
   };
   Kind kind = Kind::None;
   std::string digits;  // the 10 or 13 characters, X upper-case
   std::string text;    // Valid: hyphenated where the ranges know the group; otherwise the digits
+  std::string isbn10;  // Invalid "978" + an ISBN-10 with its own check digit: that ISBN-10, hyphenated
 };
 
 Isbn ParseIsbn(std::string_view value);
+
+// What stands for "no ISBN" in a table: nothing, zeros, dashes or slashes ("0", "-", "0000000000").
+bool IsIsbnPlaceholder(std::string_view value);
+
+// The row's ISBN for 010: a wrong one is kept for $z and warned (naming the ISBN-10 a "978" +
+// ISBN-10 probably is); a cell that holds no ISBN is warned unless it is a placeholder.
+Isbn CheckedIsbn(std::string_view cell, std::vector<Finding>& findings);
 
 // The digits hyphenated as group-registrant-publication-check (with the 978/979 prefix for a
 // 13-digit ISBN); the digits as they are when the ranges do not know the group.

@@ -119,7 +119,6 @@ std::string Fill(const CutTemplate& cut, const std::array<std::string, kSlotCoun
 
 std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionContext& context,
                                        std::vector<Finding>& findings) {
-  const std::string rawIsbn = OneLine(v[d010a]);
   for (std::string& value : v) {
     value = CleanValue(OneLine(value));
     if (context.encoding == iso2709::Encoding::Gbk) value = FoldForGbk(value);
@@ -133,16 +132,8 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
   std::array<std::string, kSlotCount> fill;
 
   // ISBN: hyphenated in $a when valid; a wrong check digit goes to $z; junk gives no 010.
-  const Isbn isbn = ParseIsbn(v[d010a]);
-  if (isbn.kind == Isbn::Kind::Valid) {
-    fill[s010a] = SubfieldText('a', isbn.text);
-  } else if (isbn.kind == Isbn::Kind::Invalid) {
-    fill[s010a] = SubfieldText('z', isbn.text);
-    findings.push_back(MakeFinding(Kind::IsbnCheckDigit, "010 $z", {isbn.text}));
-  } else {
-    fill[s010a] = "";
-    if (!v[d010a].empty()) findings.push_back(MakeFinding(Kind::NotAnIsbn, "010", {std::string(TrimWide(rawIsbn))}));
-  }
+  const Isbn isbn = CheckedIsbn(v[d010a], findings);
+  fill[s010a] = isbn.kind == Isbn::Kind::None ? "" : SubfieldText(isbn.kind == Isbn::Kind::Valid ? 'a' : 'z', isbn.text);
   fill[s010b] = SubfieldText('b', v[d010b]);
   const auto price = CurrencyPrice(v[d010d]);
   fill[s010d] = price ? SubfieldText('d', *price) : "";

@@ -693,7 +693,7 @@ TEST_F(Run, APreviewIsTheRecordTheRunWrites) {
   input_.dryRun = true;
   const RunResult dry = RunConversion(input_);
   EXPECT_EQ(dry.written, 420);
-  EXPECT_EQ(dry.warned, 59);
+  EXPECT_EQ(dry.warned, 57);  // two rows' ISBN "0" is a placeholder, not warned
   EXPECT_FALSE(std::filesystem::exists(input_.outputPath));
 }
 

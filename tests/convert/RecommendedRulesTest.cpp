@@ -62,7 +62,7 @@ TEST(RecommendedIsbn, AcceptsTheFormsTablesHold) {
       {"http://book.example.com/9787302123453", Isbn::Kind::None, ""},
       {"暂无", Isbn::Kind::None, ""},
       {"12345678901234", Isbn::Kind::None, ""},
-      {"1234567890123", Isbn::Kind::None, ""},  // 13 digits but no 978/979
+      {"1234567890123", Isbn::Kind::Invalid, "1234567890123"},  // 13 digits but no 978/979: kept for $z
       {"", Isbn::Kind::None, ""},
   };
   for (const Case& c : cases) {
