@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Records needing a hand fix, classic against recommended rules, on the messy test tables
-# (tests/fixtures/messy_*.xls written by SheetJS, messy_names.csv by Python's csv module, with their
-# truth files):
+# (tests/fixtures/messy_*.xls written by SheetJS, messy_names.csv and messy_rules.csv by Python's csv module, with
+# their truth files):
 #   bench/quality/run.sh [rowcaster-cli] [max-percent-for-recommended]
 # With a maximum it exits 1 when the recommended rules need more fixes than that.
 set -euo pipefail
@@ -15,7 +15,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # Every table maps its columns by their names (the column-name file).
 status=0
-for file in messy_vendor.xls messy_library.xls messy_names.csv; do
+for file in messy_vendor.xls messy_library.xls messy_names.csv messy_rules.csv; do
   table=${file%.*}
   for rules in classic recommended; do
     "$cli" convert "$fix/$file" --map-by-name --rules "$rules" --agency 110001 \

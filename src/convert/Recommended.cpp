@@ -3,10 +3,12 @@
 #include <array>
 #include <tuple>
 
+#include "convert/Extent.h"
 #include "convert/Imprint.h"
 #include "convert/Isbn.h"
 #include "convert/Persons.h"
 #include "convert/Price.h"
+#include "convert/Subjects.h"
 #include "convert/Title.h"
 #include "convert/Values.h"
 #include "platform/text/Utf8.h"
@@ -37,28 +39,6 @@ const std::string_view kRecommendedTemplate =
     "905    {905b}{905d}{905e}{905v}{905f}\r\n";
 
 namespace {
-
-// Several subjects in one cell ("计算机；程序设计、C语言"), one each.
-std::vector<std::string> Subjects(std::string_view cell) {
-  std::vector<std::string> out;
-  std::string current;
-  const auto flush = [&] {
-    const std::string_view t = TrimWide(current);
-    if (!t.empty()) out.emplace_back(t);
-    current.clear();
-  };
-  for (std::size_t i = 0; i < cell.size();) {
-    const std::size_t at = i;
-    const char32_t c = text::NextCodePoint(cell, i);
-    if (c == 0xFF1B || c == U';' || c == 0x3001 || c == U',' || c == 0xFF0C) {
-      flush();
-    } else {
-      current.append(cell.substr(at, i - at));
-    }
-  }
-  flush();
-  return out;
-}
 
 // The placeholders the recommended composition fills.
 enum Slot {
@@ -115,6 +95,36 @@ std::string Fill(const CutTemplate& cut, const std::array<std::string, kSlotCoun
   return out;
 }
 
+// The rules that reshape a row's cleaned values before the fields are filled. Pages come before
+// the title, so that a count of volumes taken from it joins them ("3册（353页）").
+void ApplyValueRules(SubfieldValues& v, std::vector<Finding>& findings) {
+  v[d215a] = Pages215(v[d215a]);
+  ApplyTitleRules(v, findings);
+  v[d215d] = Size215(v[d215d], findings);
+  v[d690a] = ClassNumber690(v[d690a], findings);
+}
+
+// 200 $a, with pinyin only for a title in Han characters.
+std::string TitleWithPinyin(const std::string& title, const PinyinSource& pinyin) {
+  std::string out = SubfieldText('a', title);
+  if (text::HasHanIdeograph(title)) {
+    const std::string reading(text::TrimBlanks(PinyinOf(pinyin, title)));
+    if (!reading.empty()) out += " |A " + reading;
+  }
+  return out;
+}
+
+// One 606 per subject; the other 606 subfields stay with the first.
+std::string SubjectLines(const SubfieldValues& v) {
+  const std::string more =
+      SubfieldText('x', v[d606x]) + SubfieldText('j', v[d606j]) + SubfieldText('y', v[d606y]) + SubfieldText('z', v[d606z]);
+  const std::vector<std::string> topics = Subjects(v[d606a]);
+  if (topics.empty()) return more.empty() ? "" : "606 0  " + more + "\r\n";
+  std::string lines;
+  for (std::size_t k = 0; k < topics.size(); ++k) lines += "606 0  |a " + topics[k] + (k == 0 ? more : "") + "\r\n";
+  return lines;
+}
+
 }  // namespace
 
 std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionContext& context,
@@ -124,7 +134,7 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
     if (context.encoding == iso2709::Encoding::Gbk) value = FoldForGbk(value);
   }
   if (v[d200a].empty()) throw ComposeError(MakeFinding(Kind::NoTitle, "200 $a"));
-  ApplyTitleRules(v, findings);
+  ApplyValueRules(v, findings);
   static const PinyinSource kNoPinyin;
   const PinyinSource& pinyin = context.pinyin ? *context.pinyin : kNoPinyin;
   if (!context.lookup) throw ComposeError(MakeFinding(Kind::PublisherTableMissing));
@@ -153,13 +163,7 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
   fill[sBmrq] = Yyyymmdd(context.now);
   fill[sCbrq] = PublicationDates100(year);
 
-  // Title, with pinyin only for a title in Han characters.
-  std::string title = SubfieldText('a', v[d200a]);
-  if (text::HasHanIdeograph(v[d200a])) {
-    const std::string reading(text::TrimBlanks(PinyinOf(pinyin, v[d200a])));
-    if (!reading.empty()) title += " |A " + reading;
-  }
-  fill[s200a] = title;
+  fill[s200a] = TitleWithPinyin(v[d200a], pinyin);
   static constexpr std::tuple<Slot, Param, char> kPlain[] = {
       {s200d, d020d, 'd'}, {s200e, d200e, 'e'}, {s200h, d200h, 'h'}, {s200i, d200i, 'i'}, {s200f, d200f, 'f'},
       {s200g, d200g, 'g'}, {s205a, d205a, 'a'}, {s215a, d215a, 'a'}, {s215c, d215c, 'c'}, {s215d, d215d, 'd'},
@@ -177,17 +181,7 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
   for (const auto& piece : cut.pieces)
     if (piece.second == s461) fill[s410].clear();  // as in the classic rules, a {461} takes the link
 
-  // One 606 per subject; the other 606 subfields stay with the first.
-  std::string subjects;
-  const std::vector<std::string> topics = Subjects(v[d606a]);
-  for (std::size_t k = 0; k < topics.size(); ++k) {
-    subjects += "606 0  |a " + topics[k];
-    if (k == 0) subjects += SubfieldText('x', v[d606x]) + SubfieldText('j', v[d606j]) + SubfieldText('y', v[d606y]) + SubfieldText('z', v[d606z]);
-    subjects += "\r\n";
-  }
-  if (topics.empty() && !(v[d606x].empty() && v[d606y].empty() && v[d606z].empty() && v[d606j].empty()))
-    subjects = "606 0  " + SubfieldText('x', v[d606x]) + SubfieldText('j', v[d606j]) + SubfieldText('y', v[d606y]) + SubfieldText('z', v[d606z]) + "\r\n";
-  fill[s606] = subjects;
+  fill[s606] = SubjectLines(v);
   // 690 only with a class number; the CLC edition defaults to 5.
   fill[s690] = v[d690a].empty() ? "" : "690    |a " + v[d690a] + " |v " + (v[d690v].empty() ? "5" : v[d690v]);
 

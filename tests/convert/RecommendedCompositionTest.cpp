@@ -453,6 +453,44 @@ TEST_F(RecommendedComposition, Prices) {
   }));
 }
 
+// A bare page count gets its unit; a size in the trade's forms becomes the height in whole
+// centimetres (a fraction counts as one), with a note; an unknown form is kept and warned.
+TEST_F(RecommendedComposition, PagesAndSize) {
+  const auto converted = [](const std::string& cell, const std::string& cm) {
+    return "尺寸“" + cell + "”换算为 " + cm;
+  };
+  const auto unreadable = [](const std::string& cell) { return "尺寸“" + cell + "”读不出，照原样写入 215 $d"; };
+  CHECK_CASES((std::vector<Case>{
+      {{{"215a", "353"}}, {"215    $a 353页"}, {}},
+      {{{"215a", "353页"}}, {"215    $a 353页"}, {}},
+      {{{"215a", "1"}}, {"215    $a 1页"}, {}},
+      {{{"215a", "012"}}, {"215    $a 012"}, {}},
+      {{{"215a", "353页 图"}}, {"215    $a 353页 图"}, {}},
+      // A sheet and its fraction: the trade's trimmed sizes for the common sheets.
+      {{{"215d", "787*1092 1/16"}}, {"215    $d 26cm"}, {converted("787*1092 1/16", "26cm")}},
+      {{{"215d", "787×1092 1/32"}}, {"215    $d 19cm"}, {converted("787×1092 1/32", "19cm")}},
+      {{{"215d", "850×1168 1/32"}}, {"215    $d 21cm"}, {converted("850×1168 1/32", "21cm")}},
+      {{{"215d", "850x1168 1/16"}}, {"215    $d 29cm"}, {converted("850x1168 1/16", "29cm")}},
+      {{{"215d", "787mm×1092mm 1/16"}}, {"215    $d 26cm"}, {converted("787mm×1092mm 1/16", "26cm")}},
+      // Other sheets: the longer side halved to the page, 13 mm trimmed (1194 / 4 - 13 = 285.5).
+      {{{"215d", "889×1194 1/16"}}, {"215    $d 29cm"}, {converted("889×1194 1/16", "29cm")}},
+      {{{"215d", "787*1092 1/24"}}, {"215    $d 787*1092 1/24"}, {unreadable("787*1092 1/24")}},
+      // A trimmed page in millimetres, centimetres as they are or rounded up.
+      {{{"215d", "185*260"}}, {"215    $d 26cm"}, {converted("185*260", "26cm")}},
+      {{{"215d", "140×203"}}, {"215    $d 21cm"}, {converted("140×203", "21cm")}},
+      {{{"215d", "140×200mm"}}, {"215    $d 20cm"}, {converted("140×200mm", "20cm")}},
+      {{{"215d", "18.5*26cm"}}, {"215    $d 26cm"}, {converted("18.5*26cm", "26cm")}},
+      {{{"215d", "26cm"}}, {"215    $d 26cm"}, {}},
+      {{{"215d", "18.4 cm"}}, {"215    $d 19cm"}, {converted("18.4 cm", "19cm")}},
+      // Formats: of 787 × 1092 mm, "大" of 850 × 1168 mm.
+      {{{"215d", "16开"}}, {"215    $d 26cm"}, {converted("16开", "26cm")}},
+      {{{"215d", "32开"}}, {"215    $d 19cm"}, {converted("32开", "19cm")}},
+      {{{"215d", "大32开"}}, {"215    $d 21cm"}, {converted("大32开", "21cm")}},
+      {{{"215d", "异形"}}, {"215    $d 异形"}, {unreadable("异形")}},
+      {{{"215d", "A4"}}, {"215    $d A4"}, {unreadable("A4")}},
+  }));
+}
+
 // One 606 per subject; $x $j $y $z go with the first only. 690 only with a class number.
 TEST_F(RecommendedComposition, SubjectsAndClass) {
   CHECK_CASES((std::vector<Case>{
@@ -461,7 +499,20 @@ TEST_F(RecommendedComposition, SubjectsAndClass) {
       {{{"606a", "经济史, 中国"}}, {"606 0  $a 经济史", "606 0  $a 中国"}, {}},
       {{{"606x", "教材"}}, {"606 0  $x 教材"}, {}},
       {{{"606a", " ；；"}}, {"606"}, {}},
+      {{{"606a", "计算机 程序设计"}}, {"606 0  $a 计算机", "606 0  $a 程序设计"}, {}},
+      {{{"606a", "计算机　程序设计，C语言"}}, {"606 0  $a 计算机", "606 0  $a 程序设计", "606 0  $a C语言"}, {}},
+      {{{"606a", "Computer science"}}, {"606 0  $a Computer science"}, {}},
+      {{{"606a", "其他"}}, {"606"}, {}},
+      {{{"606a", "计算机；无、其它"}}, {"606 0  $a 计算机"}, {}},
       {{{"690a", "TP312"}}, {"690    $a TP312 $v 5"}, {}},
+      {{{"690a", "I247.5"}}, {"690    $a I247.5 $v 5"}, {}},
+      {{{"690a", "K825.6=76"}}, {"690    $a K825.6=76 $v 5"}, {}},
+      {{{"690a", "O4-43"}}, {"690    $a O4-43 $v 5"}, {}},
+      {{{"690a", "计算机"}}, {"690"}, {"“计算机”不是中图法分类号，没有写入 690"}},
+      {{{"690a", "TP"}}, {"690"}, {"“TP”不是中图法分类号，没有写入 690"}},
+      {{{"690a", "L123"}}, {"690"}, {"“L123”不是中图法分类号，没有写入 690"}},
+      {{{"690a", "tp312"}}, {"690"}, {"“tp312”不是中图法分类号，没有写入 690"}},
+      {{{"690a", "9787302123453"}}, {"690"}, {"“9787302123453”不是中图法分类号，没有写入 690"}},
       {{{"690a", "TP312"}, {"690v", "4"}}, {"690    $a TP312 $v 4"}, {}},
       {{{"690v", "5"}}, {"690"}, {}},
   }));

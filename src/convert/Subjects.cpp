@@ -1,0 +1,55 @@
+#include "convert/Subjects.h"
+
+#include <algorithm>
+#include <regex>
+
+#include "convert/Values.h"
+#include "platform/text/Utf8.h"
+
+namespace rowcaster::convert {
+namespace {
+
+bool IsPlaceholderTerm(std::string_view term) {
+  static constexpr std::string_view kNone[] = {"其他", "其它", "无", "暂无", "不详", "空", "none", "-"};
+  return std::find(std::begin(kNone), std::end(kNone), term) != std::end(kNone);
+}
+
+}  // namespace
+
+std::vector<std::string> Subjects(std::string_view cell) {
+  // Blanks part terms only among Han words: "Computer science" is one term.
+  const bool blanksPart = text::HasHanIdeograph(cell);
+  std::vector<std::string> out;
+  std::string current;
+  const auto flush = [&] {
+    const std::string_view t = TrimWide(current);
+    if (!t.empty() && !IsPlaceholderTerm(t)) out.emplace_back(t);
+    current.clear();
+  };
+  for (std::size_t i = 0; i < cell.size();) {
+    const std::size_t at = i;
+    const char32_t c = text::NextCodePoint(cell, i);
+    const bool blank = c == U' ' || c == 0x3000 || c == 0xA0;
+    if (c == 0xFF1B || c == U';' || c == 0x3001 || c == U',' || c == 0xFF0C || (blank && blanksPart)) {
+      flush();
+    } else {
+      current.append(cell.substr(at, i - at));
+    }
+  }
+  flush();
+  return out;
+}
+
+bool IsClassNumber(std::string_view value) {
+  // The main classes: A-K, N-V, X, Z (no L, M, W, Y).
+  static const std::regex kClass(R"re(^[A-KN-VXZ][A-Z]?[0-9][0-9A-Za-z.\-=:/()"+<>]*$)re");
+  return std::regex_match(value.begin(), value.end(), kClass);
+}
+
+std::string ClassNumber690(std::string_view cell, std::vector<Finding>& findings) {
+  if (cell.empty() || IsClassNumber(cell)) return std::string(cell);
+  findings.push_back(MakeFinding(Kind::NotAClassNumber, "690", {std::string(cell)}));
+  return {};
+}
+
+}  // namespace rowcaster::convert
