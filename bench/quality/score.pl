@@ -128,7 +128,7 @@ for my $i (0 .. $#truth) {
   for my $p (grep { ($_->[2] // '') =~ /^71/ } @persons) {
     push @bad, 13 if grep { $_->[0] =~ /^70/ && $_->[1] eq $p->[0] } @heads;
   }
-  # 15. the title's parts where they belong; a shop title as given
+  # 15. the title's pieces where they belong; a shop title as given
   if ($col->('title') ne '') {
     my $f200 = $r->field('200');
     my %want = ('200a' => $col->('title'), '200e' => $col->('subtitle'), '200h' => $col->('part'),

@@ -23,20 +23,20 @@ std::string Centimetres(double millimetres) {
   return std::to_string(static_cast<int>(std::ceil(millimetres / 10.0 - 1e-9))) + "cm";
 }
 
-// The trimmed height in millimetres of a page cut `parts` times from a sheet: the common sheets by
+// The trimmed height in millimetres of a page cut into `pieces` from a sheet: the common sheets by
 // the trade's table of trimmed sizes, others as the sheet's longer side halved until the page is
 // reached, less the 13 mm the trimming takes.
-std::optional<double> PageHeight(double sheetShort, double sheetLong, int parts) {
-  struct Trimmed { int shortSide, longSide, parts, height; };
+std::optional<double> PageHeight(double sheetShort, double sheetLong, int pieces) {
+  struct Trimmed { int shortSide, longSide, pieces, height; };
   static constexpr Trimmed kTable[] = {
       {787, 1092, 8, 370}, {787, 1092, 16, 260}, {787, 1092, 32, 184}, {787, 1092, 64, 126},
       {850, 1168, 8, 420}, {850, 1168, 16, 285}, {850, 1168, 32, 203}, {850, 1168, 64, 137},
       {880, 1230, 16, 297}, {880, 1230, 32, 210}};
   for (const Trimmed& t : kTable)
-    if (t.shortSide == sheetShort && t.longSide == sheetLong && t.parts == parts) return t.height;
-  if (parts < 2 || (parts & (parts - 1)) != 0 || parts > 128) return std::nullopt;
+    if (t.shortSide == sheetShort && t.longSide == sheetLong && t.pieces == pieces) return t.height;
+  if (pieces < 2 || (pieces & (pieces - 1)) != 0 || pieces > 128) return std::nullopt;
   double a = sheetShort, b = sheetLong;
-  for (int n = parts; n > 1; n /= 2) {
+  for (int n = pieces; n > 1; n /= 2) {
     b /= 2;
     if (a > b) std::swap(a, b);
   }
@@ -62,9 +62,9 @@ std::optional<std::string> SizeInCentimetres(std::string_view cell) {
   if (std::regex_match(s, m, kCm)) return Centimetres(std::stod(m[1]) * 10);
   if (std::regex_match(s, m, kSheet)) {
     const double x = std::stod(m[1]), y = std::stod(m[2]);
-    const int parts = std::stoi(m[3].matched ? m[3].str() : m[4].str());
+    const int pieces = std::stoi(m[3].matched ? m[3].str() : m[4].str());
     if (std::min(x, y) < 500) return std::nullopt;
-    const auto height = PageHeight(std::min(x, y), std::max(x, y), parts);
+    const auto height = PageHeight(std::min(x, y), std::max(x, y), pieces);
     if (!height) return std::nullopt;
     return Centimetres(*height);
   }

@@ -93,17 +93,18 @@ namespace {
 
 bool IsYear(int value) { return value >= 1000 && value <= 2999; }
 
-// A run of digits that is a year: four of them, or a year with its month (201510) or its month
-// and day (20151003) run together.
+// A run of digits that is a year: four of them, or a year with its month (201510), its month and
+// day (20151003), or a time of day too (201510031200, 20151003120000) run together.
 std::optional<int> YearOfRun(const std::string& run) {
-  if (run.size() != 4 && run.size() != 6 && run.size() != 8) return std::nullopt;
+  if (run.size() != 4 && run.size() != 6 && run.size() != 8 && run.size() != 12 && run.size() != 14)
+    return std::nullopt;
   const int year = std::stoi(run.substr(0, 4));
   if (!IsYear(year)) return std::nullopt;
   if (run.size() >= 6) {
     const int month = std::stoi(run.substr(4, 2));
     if (month < 1 || month > 12) return std::nullopt;
   }
-  if (run.size() == 8) {
+  if (run.size() >= 8) {
     const int day = std::stoi(run.substr(6, 2));
     if (day < 1 || day > 31) return std::nullopt;
   }
@@ -123,7 +124,7 @@ std::optional<int> ParseYear(std::string_view date) {
   for (std::size_t i = 0; i < date.size();) {
     const int d = DigitOf(text::NextCodePoint(date, i));
     if (d >= 0) {
-      if (run.size() < 9) run += static_cast<char>('0' + d);
+      if (run.size() < 15) run += static_cast<char>('0' + d);
       continue;
     }
     if (const auto y = YearOfRun(run)) return y;

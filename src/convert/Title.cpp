@@ -145,12 +145,12 @@ std::pair<std::size_t, std::size_t> SubtitleMark(std::u32string_view s) {
 
 }  // namespace
 
-TitleParts SplitTitle(std::string_view cell) {
+SplitOfTitle SplitTitle(std::string_view cell) {
   const std::u32string whole = U32(cell);
   std::u32string_view rest = whole;
-  TitleParts parts;
+  SplitOfTitle split;
   for (std::vector<TitlePiece> taken; !(taken = TakeTrailingPiece(rest)).empty();)
-    parts.pieces.insert(parts.pieces.begin(), taken.begin(), taken.end());
+    split.pieces.insert(split.pieces.begin(), taken.begin(), taken.end());
   rest = Trim(rest);
   const auto [at, length] = SubtitleMark(rest);
   if (at != std::u32string_view::npos) {
@@ -158,13 +158,13 @@ TitleParts SplitTitle(std::string_view cell) {
     // "第一部：风起", "三体 第一部：…": the part before the mark names a part, not a title.
     const bool namesAPart = IsPartNumber(before, true) || NumberedSuffix(before, U"卷册辑编分部") != std::u32string_view::npos;
     if (before.size() >= 2 && !after.empty() && !namesAPart) {
-      parts.title = U8(before);
-      parts.subtitle = U8(after);
-      return parts;
+      split.title = U8(before);
+      split.subtitle = U8(after);
+      return split;
     }
   }
-  parts.title = U8(rest);
-  return parts;
+  split.title = U8(rest);
+  return split;
 }
 
 bool LooksLikeShopListing(std::string_view title) {
@@ -199,22 +199,22 @@ void ApplyTitleRules(SubfieldValues& v, std::vector<Finding>& findings) {
     findings.push_back(MakeFinding(Kind::ShopTitle, "200 $a"));
     return;
   }
-  TitleParts parts = SplitTitle(v[d200a]);
+  SplitOfTitle split = SplitTitle(v[d200a]);
   static constexpr std::pair<Param, std::string_view> kTargets[] = {
       {d205a, "205 $a"}, {d200h, "200 $h"}, {d200i, "200 $i"}, {d010b, "010 $b"}, {d215a, "215 $a"}};
   // A column of the row's own wins: a piece goes only where nothing else stands.
   const auto free = [&](Param p, const std::string& value) { return v[p].empty() || v[p] == value; };
-  if (!parts.subtitle.empty() && !free(d200e, parts.subtitle)) return;
-  for (const TitlePiece& piece : parts.pieces) {
+  if (!split.subtitle.empty() && !free(d200e, split.subtitle)) return;
+  for (const TitlePiece& piece : split.pieces) {
     if (piece.into == Into::Volumes && !v[d215a].empty()) continue;  // joined with the pages below
     if (!free(kTargets[static_cast<int>(piece.into)].first, piece.value)) return;
   }
-  v[d200a] = parts.title;
-  if (!parts.subtitle.empty()) {
-    v[d200e] = parts.subtitle;
-    findings.push_back(MakeFinding(Kind::TitleSplit, "200 $e", {parts.title, parts.subtitle}));
+  v[d200a] = split.title;
+  if (!split.subtitle.empty()) {
+    v[d200e] = split.subtitle;
+    findings.push_back(MakeFinding(Kind::TitleSplit, "200 $e", {split.title, split.subtitle}));
   }
-  for (const TitlePiece& piece : parts.pieces) {
+  for (const TitlePiece& piece : split.pieces) {
     const auto& [param, field] = kTargets[static_cast<int>(piece.into)];
     // "（全3册）" beside a page count: "3册（353页）".
     v[param] = piece.into == Into::Volumes && !v[d215a].empty() ? piece.value + "（" + v[d215a] + "）" : piece.value;

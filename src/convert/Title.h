@@ -20,7 +20,7 @@ struct TitlePiece {
   std::string value;    // what the field gets: "第3版"; "3册" for "（全3册）"
 };
 
-struct TitleParts {
+struct SplitOfTitle {
   std::string title;     // the title proper
   std::string subtitle;  // empty when the cell held none
   std::vector<TitlePiece> pieces;
@@ -29,7 +29,7 @@ struct TitleParts {
 // The trailing pieces ("（第3版）", "修订版", "（上）", "第一册", "（平装）", "（全3册）") taken off,
 // then "正题名：副题名" or "正题名——副题名" split when the part before the mark is a title of its
 // own (not "第一部：…").
-TitleParts SplitTitle(std::string_view cell);
+SplitOfTitle SplitTitle(std::string_view cell);
 
 // 【】, "正版", "包邮", "畅销", a gift, several "！", or over 40 characters with a second title in them.
 bool LooksLikeShopListing(std::string_view title);

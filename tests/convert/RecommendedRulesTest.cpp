@@ -97,9 +97,11 @@ TEST(RecommendedImprint, SplitsCombinedValuesAndFindsTheYear) {
       {"2015", 2015}, {"2015-4", 2015}, {"2015.10", 2015}, {"2015年4月", 2015}, {"2015/04/03", 2015},
       {" 2015-4 ", 2015}, {"2015-04-03 00:00:00", 2015}, {"April 2010", 2010}, {"二〇一五年", 2015},
       {"c2015", 2015}, {"[2015]", 2015}, {"２０１５", 2015}, {"04/03/2015", 2015}, {"1000", 1000}, {"2999", 2999},
+      {"201510", 2015}, {"20151003", 2015}, {"201510031200", 2015}, {"20151003120000", 2015},
   };
   for (const auto& [text, year] : years) EXPECT_EQ(ParseYear(text), std::optional<int>(year)) << text;
-  for (const char* none : {"", "x", "05", "42005", "999", "3000", "第2版", "12345"})
+  for (const char* none : {"", "x", "05", "42005", "999", "3000", "第2版", "12345", "201513", "20151032",
+                           "2015100312", "201510031", "201510031200000"})
     EXPECT_EQ(ParseYear(none), std::nullopt) << none;
   EXPECT_EQ(PublicationDates100(2015), "d2015    ");
   EXPECT_EQ(PublicationDates100(std::nullopt), "u        ");
