@@ -155,6 +155,14 @@ SplitOfTitle SplitTitle(std::string_view cell) {
   const auto [at, length] = SubtitleMark(rest);
   if (at != std::u32string_view::npos) {
     const std::u32string_view before = Trim(rest.substr(0, at)), after = Trim(rest.substr(at + length));
+    // "中国通史（第一卷）：远古时代": a part's number before the mark, its name after it.
+    std::u32string_view proper = before;
+    const std::vector<TitlePiece> number = after.empty() ? std::vector<TitlePiece>{} : TakeTrailingPiece(proper);
+    if (number.size() == 1 && number[0].into == Into::PartNumber) {
+      split.pieces.insert(split.pieces.begin(), {number[0], {Into::PartName, U8(after), U8(after)}});
+      split.title = U8(Trim(proper));
+      return split;
+    }
     // "第一部：风起", "三体 第一部：…": the part before the mark names a part, not a title.
     const bool namesAPart = IsPartNumber(before, true) || NumberedSuffix(before, U"卷册辑编分部") != std::u32string_view::npos;
     if (before.size() >= 2 && !after.empty() && !namesAPart) {
