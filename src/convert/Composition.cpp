@@ -4,6 +4,7 @@
 #include <array>
 #include <vector>
 
+#include "convert/Placeholders.h"
 #include "convert/Recommended.h"
 #include "convert/Values.h"
 #include "platform/text/Numeric.h"
@@ -115,14 +116,7 @@ std::size_t FindBrace(std::string_view s, std::size_t from) {
 
 bool HasBrace(std::string_view s) { return FindBrace(s, 0) != std::string_view::npos; }
 
-// The placeholders, in the order the step-by-step replacement takes them.
-constexpr std::string_view kPlaceholders[] = {
-    "{bmrq}", "{cbsj}", "{010a}", "{010b}", "{010d}", "{101a}", "{200a}", "{200e}", "{200d}", "{200h}", "{200i}",
-    "{200f}", "{200g}", "{205a}", "{210a}", "{210c}", "{210d}", "{215a}", "{215c}", "{215d}", "{215e}", "{225a}",
-    "{225e}", "{225v}", "{300a}", "{320a}", "{330a}", "{333a}", "{606a}", "{690a}", "{690v}", "{701}",  "{dqdm}",
-    "{905b}", "{905e}", "{905f}", "{606x}", "{606y}", "{606z}", "{606j}", "{905d}", "{905v}", "{410}",  "{461}"};
-constexpr int kPlaceholderCount = static_cast<int>(std::size(kPlaceholders));
-constexpr int k410 = kPlaceholderCount - 2, k461 = kPlaceholderCount - 1;
+constexpr int k410 = p410, k461 = p461;
 
 std::shared_ptr<const CompiledTemplate> Compile(const std::string& text) {
   auto c = std::make_shared<CompiledTemplate>();
@@ -139,9 +133,8 @@ std::shared_ptr<const CompiledTemplate> Compile(const std::string& text) {
       continue;
     }
     const std::string_view name(text.data() + open, next + 1 - open);
-    const auto* it = std::find(std::begin(kPlaceholders), std::end(kPlaceholders), name);
-    if (it != std::end(kPlaceholders)) {
-      c->pieces.push_back({literal, open - literal, static_cast<int>(it - std::begin(kPlaceholders))});
+    if (const auto known = PlaceholderNamed(name, kClassicPlaceholderCount)) {
+      c->pieces.push_back({literal, open - literal, *known});
       literal = next + 1;
     }
     i = next + 1;
@@ -162,7 +155,7 @@ struct Slot {
   std::string_view prefix, text;
 };
 // The placeholders between {cbsj} and {410}.
-constexpr std::size_t kSlotCount = kPlaceholderCount - 4;
+constexpr std::size_t kSlotCount = kClassicPlaceholderCount - 4;
 using Slots = std::array<Slot, kSlotCount>;
 
 // What a row puts in the template besides its values: texts made of several values or looked up.
@@ -221,7 +214,7 @@ Slots SlotsOf(const SubfieldValues& v, const ClassicTexts& t) {
 // Fills the compiled template in one pass. Only for a template whose braces all belong to whole
 // placeholders, with no brace in any inserted text.
 std::string FillInOnePass(const CompiledTemplate& c, const ClassicTexts& t, const Slots& slots) {
-  std::array<Slot, kPlaceholderCount> values{};
+  std::array<Slot, kClassicPlaceholderCount> values{};
   values[0] = {{}, t.catalogued};
   values[1] = {{}, t.year};
   for (std::size_t k = 0; k < kSlotCount; ++k) values[k + 2] = slots[k];
@@ -253,7 +246,7 @@ std::string FillOneByOne(std::string text, const ClassicTexts& t, const Slots& s
   ReplaceAll(text, "{bmrq}", t.catalogued);
   ReplaceAll(text, "{cbsj}", t.year);
   for (std::size_t k = 0; k < kSlotCount; ++k)
-    ReplaceAll(text, kPlaceholders[k + 2], std::string(slots[k].prefix) + std::string(slots[k].text));
+    ReplaceAll(text, kPlaceholderNames[k + 2], std::string(slots[k].prefix) + std::string(slots[k].text));
 
   // The series link.
   if (!t.series.empty()) {

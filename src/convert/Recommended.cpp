@@ -7,6 +7,7 @@
 #include "convert/Imprint.h"
 #include "convert/Isbn.h"
 #include "convert/Persons.h"
+#include "convert/Placeholders.h"
 #include "convert/Price.h"
 #include "convert/Subjects.h"
 #include "convert/Title.h"
@@ -40,20 +41,6 @@ const std::string_view kRecommendedTemplate =
 
 namespace {
 
-// The placeholders the recommended composition fills.
-enum Slot {
-  s010a, s010b, s010d, s101a, s200a, s200d, s200e, s200h, s200i, s200f, s200g, s205a, s210a, s210c, s210d,
-  s215a, s215c, s215d, s215e, s225a, s225e, s225v, s300a, s320a, s330a, s333a, s606a, s606x, s606y, s606z,
-  s606j, s690a, s690v, s905b, s905d, s905e, s905f, s905v, sBmrq, sCbrq, sDqdm, s410, s461, s606, s690, s701,
-  s801b, kSlotCount
-};
-constexpr std::string_view kSlotNames[kSlotCount] = {
-    "{010a}", "{010b}", "{010d}", "{101a}", "{200a}", "{200d}", "{200e}", "{200h}", "{200i}", "{200f}", "{200g}",
-    "{205a}", "{210a}", "{210c}", "{210d}", "{215a}", "{215c}", "{215d}", "{215e}", "{225a}", "{225e}", "{225v}",
-    "{300a}", "{320a}", "{330a}", "{333a}", "{606a}", "{606x}", "{606y}", "{606z}", "{606j}", "{690a}", "{690v}",
-    "{905b}", "{905d}", "{905e}", "{905f}", "{905v}", "{bmrq}", "{cbrq}", "{dqdm}", "{410}",  "{461}",  "{606}",
-    "{690}",  "{701}",  "{801b}"};
-
 // A template cut once into literal text and slots; each known placeholder is filled once, left to
 // right, and inserted text is not looked at again.
 struct CutTemplate {
@@ -72,20 +59,18 @@ const CutTemplate& Cut(const std::string& text) {
     if (t[i] != '{') continue;
     const std::size_t close = t.find('}', i + 1);
     if (close == std::string_view::npos) break;
-    const std::string_view name = t.substr(i, close + 1 - i);
-    for (int k = 0; k < kSlotCount; ++k) {
-      if (kSlotNames[k] != name) continue;
-      cut.pieces.emplace_back(t.substr(literal, i - literal), k);
-      literal = close + 1;
-      i = close;
-      break;
-    }
+    // {cbsj} is the classic year; the recommended template says {cbrq} and leaves it as text.
+    const auto known = PlaceholderNamed(t.substr(i, close + 1 - i));
+    if (!known || *known == pCbsj) continue;
+    cut.pieces.emplace_back(t.substr(literal, i - literal), *known);
+    literal = close + 1;
+    i = close;
   }
   cut.pieces.emplace_back(t.substr(literal), -1);
   return cut;
 }
 
-std::string Fill(const CutTemplate& cut, const std::array<std::string, kSlotCount>& values) {
+std::string Fill(const CutTemplate& cut, const std::array<std::string, kPlaceholderCount>& values) {
   std::string out;
   out.reserve(cut.text.size() + 512);
   for (const auto& [literal, slot] : cut.pieces) {
@@ -139,14 +124,14 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
   const PinyinSource& pinyin = context.pinyin ? *context.pinyin : kNoPinyin;
   if (!context.lookup) throw ComposeError(MakeFinding(Kind::PublisherTableMissing));
 
-  std::array<std::string, kSlotCount> fill;
+  std::array<std::string, kPlaceholderCount> fill;
 
   // ISBN: hyphenated in $a when valid; a wrong check digit goes to $z; junk gives no 010.
   const Isbn isbn = CheckedIsbn(v[d010a], findings);
-  fill[s010a] = isbn.kind == Isbn::Kind::None ? "" : SubfieldText(isbn.kind == Isbn::Kind::Valid ? 'a' : 'z', isbn.text);
-  fill[s010b] = SubfieldText('b', v[d010b]);
+  fill[p010a] = isbn.kind == Isbn::Kind::None ? "" : SubfieldText(isbn.kind == Isbn::Kind::Valid ? 'a' : 'z', isbn.text);
+  fill[p010b] = SubfieldText('b', v[d010b]);
   const auto price = CurrencyPrice(v[d010d]);
-  fill[s010d] = price ? SubfieldText('d', *price) : "";
+  fill[p010d] = price ? SubfieldText('d', *price) : "";
   if (!price && !v[d010d].empty()) findings.push_back(MakeFinding(Kind::PriceUnreadable, "010 $d", {v[d010d]}));
   if (price) v[d010d] = *price;
 
@@ -156,42 +141,42 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
   const auto publisher = context.lookup->FindPublisher(isbn.kind == Isbn::Kind::Valid ? isbn.text : "",
                                                        imprint.publisher, imprint.place);
   if (imprint.place.empty() && publisher && !publisher->place.empty()) imprint.place = publisher->place;
-  fill[s210a] = SubfieldText('a', imprint.place);
-  fill[s210c] = SubfieldText('c', imprint.publisher);
-  fill[s210d] = year ? SubfieldText('d', std::to_string(*year)) : "";
-  fill[sDqdm] = publisher ? "|b " + publisher->regionCode : "";
-  fill[sBmrq] = Yyyymmdd(context.now);
-  fill[sCbrq] = PublicationDates100(year);
+  fill[p210a] = SubfieldText('a', imprint.place);
+  fill[p210c] = SubfieldText('c', imprint.publisher);
+  fill[p210d] = year ? SubfieldText('d', std::to_string(*year)) : "";
+  fill[pDqdm] = publisher ? "|b " + publisher->regionCode : "";
+  fill[pBmrq] = Yyyymmdd(context.now);
+  fill[pCbrq] = PublicationDates100(year);
 
-  fill[s200a] = TitleWithPinyin(v[d200a], pinyin);
-  static constexpr std::tuple<Slot, Param, char> kPlain[] = {
-      {s200d, d020d, 'd'}, {s200e, d200e, 'e'}, {s200h, d200h, 'h'}, {s200i, d200i, 'i'}, {s200f, d200f, 'f'},
-      {s200g, d200g, 'g'}, {s205a, d205a, 'a'}, {s215a, d215a, 'a'}, {s215c, d215c, 'c'}, {s215d, d215d, 'd'},
-      {s215e, d215e, 'e'}, {s225a, d225a, 'a'}, {s225e, d225e, 'e'}, {s225v, d225v, 'v'}, {s300a, d300a, 'a'},
-      {s320a, d320a, 'a'}, {s330a, d330a, 'a'}, {s333a, d333a, 'a'}, {s905b, d905b, 'b'}, {s905d, d905d, 'd'},
-      {s905e, d905e, 'e'}, {s905f, d905f, 'f'}, {s905v, d905v, 'j'}, {s606a, d606a, 'a'}, {s606x, d606x, 'x'},
-      {s606y, d606y, 'y'}, {s606z, d606z, 'z'}, {s606j, d606j, 'j'}, {s690a, d690a, 'a'}, {s690v, d690v, 'v'}};
+  fill[p200a] = TitleWithPinyin(v[d200a], pinyin);
+  static constexpr std::tuple<Placeholder, Param, char> kPlain[] = {
+      {p200d, d020d, 'd'}, {p200e, d200e, 'e'}, {p200h, d200h, 'h'}, {p200i, d200i, 'i'}, {p200f, d200f, 'f'},
+      {p200g, d200g, 'g'}, {p205a, d205a, 'a'}, {p215a, d215a, 'a'}, {p215c, d215c, 'c'}, {p215d, d215d, 'd'},
+      {p215e, d215e, 'e'}, {p225a, d225a, 'a'}, {p225e, d225e, 'e'}, {p225v, d225v, 'v'}, {p300a, d300a, 'a'},
+      {p320a, d320a, 'a'}, {p330a, d330a, 'a'}, {p333a, d333a, 'a'}, {p905b, d905b, 'b'}, {p905d, d905d, 'd'},
+      {p905e, d905e, 'e'}, {p905f, d905f, 'f'}, {p905v, d905v, 'j'}, {p606a, d606a, 'a'}, {p606x, d606x, 'x'},
+      {p606y, d606y, 'y'}, {p606z, d606z, 'z'}, {p606j, d606j, 'j'}, {p690a, d690a, 'a'}, {p690v, d690v, 'v'}};
   for (const auto& [slot, param, code] : kPlain) fill[slot] = SubfieldText(code, v[param]);
-  fill[s101a] = v[d101a].empty() ? "|a chi" : SubfieldText('a', v[d101a]);
+  fill[p101a] = v[d101a].empty() ? "|a chi" : SubfieldText('a', v[d101a]);
 
   // Series: 410 embeds 200 with its indicators "1 ".
-  fill[s410] = v[d225a].empty() ? "" : "410  0 |12001 |a " + v[d225a];
-  fill[s461] = v[d225a].empty() ? "" : "461  0 |12001 |a " + v[d225a];
+  fill[p410] = v[d225a].empty() ? "" : "410  0 |12001 |a " + v[d225a];
+  fill[p461] = v[d225a].empty() ? "" : "461  0 |12001 |a " + v[d225a];
   const CutTemplate& cut = Cut(context.templateText);
   for (const auto& piece : cut.pieces)
-    if (piece.second == s461) fill[s410].clear();  // as in the classic rules, a {461} takes the link
+    if (piece.second == p461) fill[p410].clear();  // as in the classic rules, a {461} takes the link
 
-  fill[s606] = SubjectLines(v);
+  fill[p606] = SubjectLines(v);
   // 690 only with a class number; the CLC edition defaults to 5.
-  fill[s690] = v[d690a].empty() ? "" : "690    |a " + v[d690a] + " |v " + (v[d690v].empty() ? "5" : v[d690v]);
+  fill[p690] = v[d690a].empty() ? "" : "690    |a " + v[d690a] + " |v " + (v[d690v].empty() ? "5" : v[d690v]);
 
   // Persons and bodies of both statements.
   std::vector<Responsible> persons = SplitResponsibility(v[d200f], &findings);
   const std::vector<Responsible> more = SplitResponsibility(v[d200g], &findings);
   persons.insert(persons.end(), more.begin(), more.end());
   OnePerPerson(persons, &findings);
-  fill[s701] = ResponsibleLines(persons, pinyin);
-  fill[s801b] = context.agencyCode.empty() ? "" : "|b" + context.agencyCode;
+  fill[p701] = ResponsibleLines(persons, pinyin);
+  fill[p801b] = context.agencyCode.empty() ? "" : "|b" + context.agencyCode;
 
   return RightMarc(Fill(cut, fill));
 }

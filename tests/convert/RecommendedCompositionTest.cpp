@@ -8,6 +8,7 @@
 
 #include "TestPaths.h"
 #include "convert/Composition.h"
+#include "convert/Placeholders.h"
 #include "convert/Recommended.h"
 #include "convert/TestCbk.h"
 #include "iso2709/Listing.h"
@@ -704,6 +705,28 @@ TEST(RecommendedShippedTable, RegionCodes) {
     std::vector<Finding> findings;
     const std::string work = ComposeRecommendedWorkForm(v, c, findings);
     EXPECT_NE(work.find(std::string(line) + "\r\n"), std::string::npos) << isbn << "\n" << work;
+  }
+}
+
+// One table of placeholders serves both rule sets: each fills every name it knows and leaves the
+// others as text (the classic set does not know the recommended fields, the recommended set leaves
+// the classic year {cbsj}).
+TEST_F(RecommendedComposition, EachRuleSetFillsThePlaceholdersOfTheOneTable) {
+  std::string templateText;
+  for (const std::string_view name : kPlaceholderNames) templateText += "300    |aX" + std::string(name) + "\r\n";
+  for (const Rules rules : {Rules::Classic, Rules::Recommended}) {
+    SCOPED_TRACE(std::string(RulesName(rules)));
+    CompositionContext c = context_;
+    c.rules = rules;
+    c.templateText = templateText;
+    SubfieldValues v;
+    v[d200a] = "书名";
+    std::vector<Finding> findings;
+    const std::string work = rules == Rules::Classic ? ComposeWorkForm(v, c) : ComposeRecommendedWorkForm(v, c, findings);
+    for (int k = 0; k < kPlaceholderCount; ++k) {
+      const bool known = rules == Rules::Classic ? k < kClassicPlaceholderCount : k != pCbsj;
+      EXPECT_EQ(work.find(std::string(kPlaceholderNames[k])) == std::string::npos, known) << kPlaceholderNames[k];
+    }
   }
 }
 
