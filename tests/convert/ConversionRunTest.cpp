@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <set>
 
 #include "TestPaths.h"
@@ -314,6 +316,10 @@ TEST_F(Run, NeverCutsWholeRecords) {
   badDirectory[1][24 + 12 + 4] = 'x';  // the second entry's field length
   stray[2] = "x" + recs[2];
   unterminated[4] = withLength(recs[4].substr(0, recs[4].size() - 1), static_cast<long long>(recs[4].size()) - 1);
+  const auto withByte = [](std::string rec, std::size_t at, char c) {
+    rec[at] = c;
+    return rec;
+  };
   std::vector<std::string> longAtEnd = recs;
   longAtEnd[4] = withLength(recs[4], static_cast<long long>(recs[4].size()) + 10);
   const std::string five = join(recs);
@@ -333,6 +339,10 @@ TEST_F(Run, NeverCutsWholeRecords) {
       {"the last length past the end, its terminator there", join(longAtEnd), 5, 5, "第 5 条记录的长度不对"},
       {"text after the last record", five + "见附件\r\n", 5, 6, "第 6 条记录的位置上"},
       {"a record cut short after five", five + recs[0].substr(0, 300), 5, 0, ""},
+      {"a tail whose base address begins with a letter", five + withByte(recs[0].substr(0, 30), 12, 'x'), 5, 6,
+       "第 6 条记录的位置上有不属于记录的字节"},
+      {"a tail whose base address ends with a letter", five + withByte(recs[0].substr(0, 30), 16, 'x'), 5, 6,
+       "第 6 条记录的位置上有不属于记录的字节"},
       {"the last record one byte short", five.substr(0, five.size() - 1), 4, 0, ""},
   };
   for (const Case& c : cases) {
@@ -359,6 +369,97 @@ TEST_F(Run, NeverCutsWholeRecords) {
     EXPECT_EQ(after.substr(0, static_cast<std::size_t>(found.appendAt)), c.existing.substr(0, static_cast<std::size_t>(found.appendAt)));
     EXPECT_EQ(Records(after).size(), static_cast<std::size_t>(c.records) + 5);
   }
+}
+
+// Records of ASCII alone (a list of English books) say nothing of their encoding: a run in any
+// encoding appends to them, in ISO 2709 and in a listing.
+TEST_F(Run, AppendsInAnyEncodingToRecordsOfAsciiAlone) {
+  using iso2709::Encoding;
+  auto table = std::make_shared<import::LoadedTable>(std::vector<std::string>{"title", "isbn", "price"});
+  table->AppendRow(std::vector<std::string>{"Database System Concepts", "9787302123453", "25"});
+  input_.table = table;
+  input_.mapping = {"200a", "010a", "010d"};
+  for (const auto format : {iso2709::Format::Iso2709, iso2709::Format::Text}) {
+    for (const Encoding first : {Encoding::Gbk, Encoding::Utf8}) {
+      for (const Encoding second : {Encoding::Gbk, Encoding::Gb18030, Encoding::Utf8}) {
+        SCOPED_TRACE(std::string(iso2709::NameOf(format)) + ": " + std::string(iso2709::NameOf(first)) + " then " +
+                     std::string(iso2709::NameOf(second)));
+        std::filesystem::remove(input_.outputPath);
+        input_.format = format;
+        input_.encoding = first;
+        ASSERT_EQ(RunConversion(input_).written, 1);
+        input_.encoding = second;
+        const output::ExistingOutput found = output::InspectOutput(input_.outputPath, format, second);
+        EXPECT_EQ(found.refusal, output::Refusal::None);
+        const RunResult r = RunConversion(input_);
+        EXPECT_EQ(r.outcome, RunOutcome::Finished);
+        EXPECT_EQ(r.existing, 1);
+        EXPECT_EQ(output::InspectOutput(input_.outputPath, format, second).records, 2);
+      }
+    }
+  }
+}
+
+// A listing's records are counted by their empty lines, also when the two line ends of one fall on
+// either side of the end of a 64 KiB block.
+TEST_F(Run, CountsListingRecordsWhoseEmptyLineMeetsTheBlockEnd) {
+  constexpr std::size_t kBlock = 1 << 16;
+  input_.format = iso2709::Format::Text;
+  input_.encoding = iso2709::Encoding::Utf8;
+  ASSERT_EQ(RunConversion(input_).written, 5);
+  const std::string listing = Slurp(input_.outputPath);
+  std::string base;
+  int copies = 0;
+  for (; base.size() < kBlock + listing.size(); ++copies) base += listing;
+  // The last record end wholly inside the block, moved by ASCII put into the first title line.
+  const std::size_t pair = base.rfind("\n\n", kBlock - 3);
+  const std::size_t titleEnd = base.find('\n', base.find("\n200 ") + 1);
+  const std::pair<const char*, std::size_t> cases[] = {
+      {"both line ends before the block's end", kBlock - 2},
+      {"the first line end last in the block, the second first in the next", kBlock - 1},
+      {"both line ends in the next block", kBlock},
+  };
+  for (const auto& [what, at] : cases) {
+    SCOPED_TRACE(what);
+    std::string file = base;
+    file.insert(titleEnd, at - pair, 'x');
+    ASSERT_EQ(file.substr(at, 2), "\n\n");
+    std::ofstream(input_.outputPath, std::ios::binary | std::ios::trunc) << file;
+    EXPECT_EQ(output::InspectOutput(input_.outputPath, input_.format, input_.encoding).records, 5 * copies);
+    const RunResult r = RunConversion(input_);
+    EXPECT_EQ(r.existing, 5 * copies);
+    EXPECT_EQ(Slurp(input_.outputPath), file + listing);
+  }
+}
+
+// The first rows of a table already written at the start of the file are found again later that
+// day: the record's id and the time of the run are not compared. Another mapping writes other
+// records; a table of no rows, another format or a file of no records repeat nothing.
+TEST_F(Run, FindsTheSameTableAlreadyWritten) {
+  ASSERT_EQ(RunConversion(input_).written, 5);
+  const output::ExistingOutput existing = output::InspectOutput(input_.outputPath, input_.format, input_.encoding);
+  ASSERT_EQ(existing.records, 5);
+  const RunInput first = input_;
+  struct Case {
+    const char* what;
+    std::function<void(RunInput&)> change;
+    bool repeats;
+  };
+  const Case cases[] = {
+      {"the same run again", [](RunInput&) {}, true},
+      {"later the same day", [](RunInput& in) { in.clock = FixedClock({2026, 12, 5, 23, 59, 59}); }, true},
+      {"another mapping", [](RunInput& in) { in.mapping = {"200a", "010a", "010d", "210d", "", "210c", ""}; }, false},
+      {"a table of no rows",
+       [](RunInput& in) { in.table = std::make_shared<import::LoadedTable>(in.table->FieldNames()); }, false},
+      {"MARCXML", [](RunInput& in) { in.format = iso2709::Format::MarcXml; }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RunInput again = first;
+    c.change(again);
+    EXPECT_EQ(RepeatsExistingRecords(again, existing), c.repeats);
+  }
+  EXPECT_FALSE(RepeatsExistingRecords(first, output::ExistingOutput{}));
 }
 
 // Records of one encoding are never appended to records of another; replacing is always possible.
@@ -393,7 +494,11 @@ TEST_F(Run, AppendsOnlyRecordsOfTheFilesEncoding) {
       continue;
     }
     EXPECT_EQ(r.outcome, RunOutcome::OutputFailed);
-    EXPECT_NE(words::MessageFor(r, input_)->text.find("只能有一种编码"), std::string::npos) << words::MessageFor(r, input_)->text;
+    const std::string text = words::MessageFor(r, input_)->text;
+    const std::string says = std::string("输出文件里已有的记录是 ") + (c.first == Encoding::Utf8 ? "UTF-8" : "GBK/GB18030") +
+                             " 编码，不能在其后追加 " + std::string(iso2709::NameOf(c.second)) + " 编码的记录";
+    EXPECT_NE(text.find(says), std::string::npos) << text;
+    EXPECT_NE(text.find("只能有一种编码"), std::string::npos) << text;
     EXPECT_EQ(Slurp(input_.outputPath), before) << "the file is left as it was";
     input_.replace = true;
     r = RunConversion(input_);
@@ -629,7 +734,8 @@ TEST_F(Run, RecommendedRulesReportEveryRowThatNeedsALook) {
   EXPECT_TRUE(r.report[0].failed);
   ASSERT_EQ(r.report[0].findings.size(), 1u);
   EXPECT_EQ(r.report[0].findings[0].kind, Kind::NoTitle);
-  EXPECT_EQ(r.counts.at(Kind::NoTitle), 1);
+  // Every finding counted by its kind, those of the written rows as those of the failed one.
+  EXPECT_EQ(r.counts, (std::map<Kind, std::int64_t>{{Kind::NoTitle, 1}, {Kind::IsbnCheckDigit, 1}, {Kind::NoYear, 2}}));
   EXPECT_EQ(r.report[1].row, 3);
   EXPECT_EQ(r.report[1].title, "长江三峡");
   EXPECT_EQ(r.report[1].isbn, "9787302123454");
