@@ -94,6 +94,8 @@ TEST(Profile, MapsByNamePositionOnlyOnTheSameColumns) {
        {"定 价", "ｉｓｂｎ", "书名（正题名）", "作者"},
        {"010d", "010a", "", "200f"},
        "方案“书商目录”有 5 列在这张表里找不到：书名、出版地、丛书、页数、第 8 列"},
+      {"an exact name before a name found after normalising", {"定 价", "定价", "ISBN"}, {"", "010d", "010a"},
+       "方案“书商目录”有 6 列在这张表里找不到：书名、作者、出版地、丛书、页数、第 8 列"},
       {"a column named like a code keeps it", {"200a", "书名", "ISBN"}, {"200a", "", "010a"},
        "方案“书商目录”有 6 列在这张表里找不到：作者、定价、出版地、丛书、页数、第 8 列"},
   };
