@@ -309,6 +309,7 @@ TEST_F(RecommendedComposition, PersonsAndBodies) {
        {"701  1 $a Silberschatz $b Abraham $c (美) $4 著", "702  0 $a 张三 $A zhang san $4 译"}, {}},
       {{{"200f", "〔清〕曹雪芹著"}, {"200g", "（清）脂砚斋评"}},
        {"701  0 $a 曹雪芹 $A cao xue qin $c (清) $4 著", "702  0 $a 脂砚斋 $A zhi yan zhai $c (清) $4 评"}, {}},
+      {{{"200g", "（清）王希廉点评"}}, {"701", "702  0 $a 王希廉 $A wang xi lian $c (清) $4 点评"}, {}},
       {{{"200f", "李仲轩 口述 / 徐皓峰 整理"}},
        {"701  0 $a 李仲轩 $A li zhong xuan $4 口述", "702  0 $a 徐皓峰 $A xu hao feng $4 整理"}, {}},
       {{{"200f", "中国科学院心理研究所编"}, {"200g", "某某研究会译"}},
