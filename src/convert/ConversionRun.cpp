@@ -220,16 +220,19 @@ RowPreview PreviewRow(const RunInput& input, std::int64_t row) {
 
 namespace {
 
-// A record's fields as compared between runs.
+// A record's fields as compared between runs, without what the day of the run writes: the record's
+// id (001), its time (005), the date it was entered (100 $a/0-7) and the date of the transaction
+// (801 $c).
 std::optional<std::vector<iso2709::Field>> ComparableFields(std::string_view bytes, iso2709::Encoding encoding) {
   iso2709::Record record;
   if (!iso2709::ReadRecord(bytes, record, encoding)) return std::nullopt;
   std::vector<iso2709::Field> fields;
   for (iso2709::Field& f : record.fields) {
     if (f.tag == "001" || f.tag == "005") continue;
-    if (f.tag == "100")
-      for (iso2709::Subfield& sub : f.subfields)
-        if (sub.code == "a") sub.data.replace(0, std::min<std::size_t>(8, sub.data.size()), 8, ' ');
+    for (iso2709::Subfield& sub : f.subfields) {
+      if (f.tag == "100" && sub.code == "a") sub.data.replace(0, std::min<std::size_t>(8, sub.data.size()), 8, ' ');
+      if (f.tag == "801" && sub.code == "c") sub.data.clear();
+    }
     f.line = 0;
     fields.push_back(std::move(f));
   }

@@ -96,8 +96,8 @@ struct RowPreview {
 RowPreview PreviewRow(const RunInput& input, std::int64_t row);  // row from 0
 
 // Whether the first records `existing` holds are the ones this run would write first (the same
-// table converted again). Compared field by field without what differs from run to run: the
-// record's id (001), its time (005) and the date it was entered (100 $a/0-7).
+// table converted again). Compared field by field without what differs from day to day: the
+// record's id (001), its time (005), the date it was entered (100 $a/0-7) and 801 $c.
 bool RepeatsExistingRecords(const RunInput& input, const output::ExistingOutput& existing);
 
 // Runs the conversion. Nothing here words or shows a message: the caller does (words/).
