@@ -26,6 +26,10 @@ void ForEachPublisherRow(data::Connection& connection, Each each) {
     if (!v[cbno].empty()) each(v[sbn], v[cbs], v[cbd], v[cbno]);
 }
 
+// A value as the database compares it: Jet, and the cbk table's "collate nocase" columns, compare
+// Latin letters without case.
+std::string AsStored(std::string_view value) { return text::AsciiLower(value); }
+
 }  // namespace
 
 std::string CbkConnStr(const std::string& dataDir) {
@@ -56,39 +60,48 @@ RegionLookup::RegionLookup(std::string connectionString) : connectionString_(std
     try {
       connection_->FirstValue("select * from cbk where c_sbn=? and  c_cbno<>''", {""}, "c_cbno");
     } catch (const data::DataError&) {
-      parameters_ = false;
-      LoadTable();
+      // No parameterised queries: a Jet database, read whole now so that a damaged one is said
+      // when it is opened.
+      IndexOf(asStored_, AsStored, true);
     }
   } catch (const data::DataError& e) {
     connection_.reset();
     openError_ = e.what();
+  } catch (const ComposeError& e) {
+    connection_.reset();
+    openError_ = e.finding().values.empty() ? std::string() : e.finding().values.front();
   }
 }
 
 RegionLookup::~RegionLookup() = default;
 
-void RegionLookup::LoadTable() {
-  ForEachPublisherRow(*connection_, [&](const std::string& sbn, const std::string& cbs, const std::string& cbd,
-                                        const std::string& cbno) {
-    bySbn_.emplace(text::AsciiLower(sbn), cbno);
-    byCbs_.emplace(text::AsciiLower(cbs), cbno);
-    byCbd_.emplace(text::AsciiLower(cbd), cbno);
-  });
+void RegionLookup::Index::Add(const std::string& sbn, const std::string& cbs, const std::string& cbd,
+                              const std::string& cbno) {
+  rows_.push_back({cbno, cbd});
+  byColumn_[Sbn].emplace(key_(sbn), rows_.size() - 1);
+  byColumn_[Cbs].emplace(key_(cbs), rows_.size() - 1);
+  byColumn_[Cbd].emplace(key_(cbd), rows_.size() - 1);
 }
 
-std::optional<std::string> RegionLookup::Find(Column column, std::string_view value) {
-  if (!parameters_) {
-    const auto& map = column == Column::Sbn ? bySbn_ : column == Column::Cbs ? byCbs_ : byCbd_;
-    const auto it = map.find(text::AsciiLower(value));  // Jet compares Latin letters without case
-    if (it == map.end()) return std::nullopt;
-    return it->second;
+const RegionLookup::Publisher* RegionLookup::Index::Find(Column column, std::string_view value) const {
+  const std::string key = key_(value);
+  if (key.empty() && !emptyKeys_) return nullptr;
+  const auto it = byColumn_[column].find(key);
+  return it == byColumn_[column].end() ? nullptr : &rows_[it->second];
+}
+
+const RegionLookup::Index& RegionLookup::IndexOf(std::unique_ptr<Index>& index, Index::KeyOf key, bool emptyKeys) {
+  if (!connection_) throw ComposeError(MakeFinding(Kind::PublisherTableUnusable, {}, {openError_}));
+  if (index) return *index;
+  auto made = std::make_unique<Index>(key, emptyKeys);
+  try {
+    ForEachPublisherRow(*connection_, [&](const std::string& sbn, const std::string& cbs, const std::string& cbd,
+                                          const std::string& cbno) { made->Add(sbn, cbs, cbd, cbno); });
+  } catch (const data::DataError& e) {
+    throw ComposeError(MakeFinding(Kind::PublisherTableUnusable, {}, {e.what()}));
   }
-  static const std::string kQueries[] = {
-      "select * from cbk where c_sbn=? and  c_cbno<>''",
-      "select * from cbk where c_cbs=? and  c_cbno<>''",
-      "select * from cbk where c_cbd=? and  c_cbno<>''",
-  };
-  return connection_->FirstValue(kQueries[static_cast<int>(column)], {std::string(value)}, "c_cbno");
+  index = std::move(made);
+  return *index;
 }
 
 std::string PublisherKey(std::string_view name) {
@@ -107,46 +120,21 @@ std::string PublisherKey(std::string_view name) {
 
 std::optional<RegionLookup::Publisher> RegionLookup::FindPublisher(std::string_view hyphenatedIsbn,
                                                                    std::string_view publisher, std::string_view place) {
-  if (!connection_) throw ComposeError(MakeFinding(Kind::PublisherTableUnusable, {}, {openError_}));
-  if (!rowsLoaded_) {
-    try {
-      ForEachPublisherRow(*connection_, [&](const std::string& sbn, const std::string& cbs, const std::string& cbd,
-                                            const std::string& cbno) {
-        rows_.push_back({cbno, cbd});
-        rowBySbn_.emplace(PublisherKey(sbn), rows_.size() - 1);
-        rowByCbs_.emplace(PublisherKey(cbs), rows_.size() - 1);
-        rowByCbd_.emplace(PublisherKey(cbd), rows_.size() - 1);
-      });
-    } catch (const data::DataError& e) {
-      throw ComposeError(MakeFinding(Kind::PublisherTableUnusable, {}, {e.what()}));
-    }
-    rowsLoaded_ = true;
-  }
-  const auto find = [](const auto& map, const std::string& key) -> std::optional<std::size_t> {
-    if (key.empty()) return std::nullopt;
-    const auto it = map.find(key);
-    if (it == map.end()) return std::nullopt;
-    return it->second;
-  };
-  std::optional<std::size_t> row;
-  if (!hyphenatedIsbn.empty()) row = find(rowBySbn_, PublisherKey(IsbnPrefix(hyphenatedIsbn)));
-  if (!row) row = find(rowByCbs_, PublisherKey(publisher));
-  if (!row) row = find(rowByCbd_, PublisherKey(place));
-  if (!row) return std::nullopt;
-  return rows_[*row];
+  const Index& index = IndexOf(normalised_, [](std::string_view v) { return PublisherKey(v); }, false);
+  const Publisher* found = hyphenatedIsbn.empty() ? nullptr : index.Find(Index::Sbn, IsbnPrefix(hyphenatedIsbn));
+  if (!found) found = index.Find(Index::Cbs, publisher);
+  if (!found) found = index.Find(Index::Cbd, place);
+  if (!found) return std::nullopt;
+  return *found;
 }
 
 std::string RegionLookup::LookupRegionCode(std::string_view d010a, std::string_view d210c, std::string_view d210a) {
   if (!connection_) throw ComposeError(MakeFinding(Kind::PublisherTableUnusable, {}, {openError_}));
-  try {
-    std::optional<std::string> code;
-    if (!d010a.empty()) code = Find(Column::Sbn, IsbnPrefix(d010a));
-    if (!code && !d210c.empty()) code = Find(Column::Cbs, d210c);
-    if (!code && !d210a.empty()) code = Find(Column::Cbd, d210a);
-    return code ? "|b " + *code : std::string();
-  } catch (const data::DataError& e) {
-    throw ComposeError(MakeFinding(Kind::PublisherTableUnusable, {}, {e.what()}));
-  }
+  const Index& index = IndexOf(asStored_, AsStored, true);
+  const Publisher* found = d010a.empty() ? nullptr : index.Find(Index::Sbn, IsbnPrefix(d010a));
+  if (!found && !d210c.empty()) found = index.Find(Index::Cbs, d210c);
+  if (!found && !d210a.empty()) found = index.Find(Index::Cbd, d210a);
+  return found ? "|b " + found->regionCode : std::string();
 }
 
 }  // namespace rowcaster::convert

@@ -26,37 +26,48 @@ std::string IsbnPrefix(std::string_view d010a);
 // the failure is kept and every lookup fails with it.
 class RegionLookup {
  public:
+  struct Publisher {
+    std::string regionCode, place;
+  };
   explicit RegionLookup(std::string connectionString);
   ~RegionLookup();
 
-  // "|b " + the region code of the first matching row, or the empty text when no query finds
-  // one. Throws ComposeError when the database cannot be opened or queried.
+  // "|b " + the region code of the first row whose prefix, name or place equals the value as the
+  // database compares, or the empty text when none does. Throws ComposeError when the database
+  // cannot be opened or read.
   std::string LookupRegionCode(std::string_view d010a, std::string_view d210c, std::string_view d210a);
 
   // The recommended rules' lookup: by the prefix of a hyphenated ISBN, then by the publisher's name
   // compared without blanks, brackets and full-/half-width differences, then by the place. Gives
   // the region code and the publisher's place. Throws ComposeError as LookupRegionCode does.
-  struct Publisher {
-    std::string regionCode, place;
-  };
   std::optional<Publisher> FindPublisher(std::string_view hyphenatedIsbn, std::string_view publisher,
                                          std::string_view place);
 
  private:
-  enum class Column { Sbn, Cbs, Cbd };
-  std::optional<std::string> Find(Column column, std::string_view value);
-  void LoadTable();
+  // The rows of the publisher table with a region code, held once and found by ISBN prefix, name or
+  // place under a key: the text as the database compares it (classic) or normalised (recommended).
+  // The first row with a key wins, as the database's first answer does.
+  class Index {
+   public:
+    using KeyOf = std::string (*)(std::string_view);
+    Index(KeyOf key, bool emptyKeys) : key_(key), emptyKeys_(emptyKeys) {}
+    void Add(const std::string& sbn, const std::string& cbs, const std::string& cbd, const std::string& cbno);
+    enum Column { Sbn, Cbs, Cbd };
+    const Publisher* Find(Column column, std::string_view value) const;
+
+   private:
+    KeyOf key_;
+    bool emptyKeys_;  // an empty value finds a row whose column is empty (the database's "=")
+    std::vector<Publisher> rows_;
+    std::unordered_map<std::string, std::size_t> byColumn_[3];
+  };
+  // The index under `key`, read from the database on first use. Throws ComposeError.
+  const Index& IndexOf(std::unique_ptr<Index>& index, Index::KeyOf key, bool emptyKeys);
 
   std::string connectionString_;
   std::unique_ptr<data::Connection> connection_;
   std::string openError_;
-  bool parameters_ = true;  // the source answers parameterised queries
-  // A source without parameter support (a Jet cbk.db) is read once into these, first row wins.
-  std::unordered_map<std::string, std::string> bySbn_, byCbs_, byCbd_;
-  // Every row with a region code, by normalised prefix, name and place; read on first use.
-  std::vector<Publisher> rows_;
-  std::unordered_map<std::string, std::size_t> rowBySbn_, rowByCbs_, rowByCbd_;
-  bool rowsLoaded_ = false;
+  std::unique_ptr<Index> asStored_, normalised_;
 };
 
 // A name as the recommended lookup compares it: no blanks or brackets, full-width letters and
