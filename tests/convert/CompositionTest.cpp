@@ -6,6 +6,7 @@
 
 #include "TestPaths.h"
 #include "convert/TestCbk.h"
+#include "convert/WrittenRecord.h"
 #include "iso2709/Listing.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/Utf8.h"
@@ -174,19 +175,7 @@ std::vector<std::string> WrittenFieldLines(SubfieldValues v, CompositionContext 
   std::vector<Finding> findings;
   const iso2709::Built built = ComposeRecord(v, c, record, findings);
   EXPECT_EQ(built.status, iso2709::BuildStatus::Built) << built.description;
-  iso2709::RecordWriter writer(iso2709::Format::Iso2709, encoding);
-  std::string bytes;
-  EXPECT_TRUE(writer.Append(record, bytes).ok);
-  iso2709::Record back;
-  EXPECT_TRUE(iso2709::ReadRecord(bytes, back, encoding));
-  const std::string listing = iso2709::Listing(back);
-  std::vector<std::string> lines;
-  for (std::size_t start = listing.find('\n') + 1; start < listing.size();) {
-    const std::size_t end = listing.find('\n', start);
-    lines.push_back(listing.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
+  return test::WrittenFieldLines(record, encoding);
 }
 
 // Under the classic rules a line break (LF, CR LF) in a cell is one blank, a tab stays a tab and a

@@ -11,6 +11,7 @@
 #include "convert/Placeholders.h"
 #include "convert/Recommended.h"
 #include "convert/TestCbk.h"
+#include "convert/WrittenRecord.h"
 #include "iso2709/Listing.h"
 #include "words/Words.h"
 
@@ -69,17 +70,7 @@ class RecommendedComposition : public ::testing::Test {
     const iso2709::Built built = ComposeRecord(v, c, record, findings);
     for (const Finding& f : findings) out.warnings.push_back(words::Describe(f));
     EXPECT_EQ(built.status, iso2709::BuildStatus::Built) << built.description;
-    iso2709::RecordWriter writer(iso2709::Format::Iso2709, encoding);
-    std::string bytes;
-    EXPECT_TRUE(writer.Append(record, bytes).ok);
-    iso2709::Record back;
-    EXPECT_TRUE(iso2709::ReadRecord(bytes, back, encoding));
-    const std::string listing = iso2709::Listing(back);
-    for (std::size_t start = listing.find('\n') + 1; start < listing.size();) {
-      const std::size_t end = listing.find('\n', start);
-      out.lines.push_back(listing.substr(start, end - start));
-      start = end + 1;
-    }
+    out.lines = test::WrittenFieldLines(record, encoding);
     return out;
   }
 
