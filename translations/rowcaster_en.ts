@@ -4,32 +4,32 @@
 <context>
     <name>Cli</name>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="168"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="200"/>
         <source>追加在 %1 原有的 %2 条记录之后（--overwrite 替换它们）</source>
         <translation>appended to %1 after the %2 records it held (--overwrite replaces them)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="170"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="202"/>
         <source>写入 %1 条记录，%2 条有警告，%3 行没有生成记录（%4 行，%5 秒，每秒 %6 行）</source>
         <translation>written %1 records, %2 with warnings, %3 rows failed (%4 rows in %5 s, %6 rows/s)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="179"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="211"/>
         <source>第一个未生成记录的是第 %1 行：%2</source>
         <translation>first failure, row %1: %2</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="180"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="212"/>
         <source>已停止，写入了 %1 条记录</source>
         <translation>stopped after %1 records</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="226"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="258"/>
         <source>%1 里有 %2 条记录，没有改动；--overwrite 可以替换它</source>
         <translation>%1 holds %2 records and was left as it was; --overwrite replaces it</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="234"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="266"/>
         <source>无法写入报告 %1</source>
         <translation>cannot write the report %1</translation>
     </message>
@@ -234,177 +234,182 @@ The first row without a record is row %3: %4</translation>
         <translation>Size “%1” converted to %2</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="84"/>
+        <location filename="../src/words/Words.cpp" line="77"/>
+        <source>“%1”没有写责任方式，推定为“著”（200 $f、7XX $4）</source>
+        <translation>No role given for “%1”; taken as author (200 $f, 7XX $4)</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="86"/>
         <source>第 %1 条记录的目录不对</source>
         <translation>record %1 has a damaged directory</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="86"/>
+        <location filename="../src/words/Words.cpp" line="88"/>
         <source>第 %1 条记录的位置上有不属于记录的字节</source>
         <translation>bytes that begin no record stand where record %1 should</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="88"/>
+        <location filename="../src/words/Words.cpp" line="90"/>
         <source>第 %1 条记录没有记录结束符</source>
         <translation>record %1 has no record terminator</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="89"/>
+        <location filename="../src/words/Words.cpp" line="91"/>
         <source>第 %1 条记录的长度不对</source>
         <translation>the length of record %1 is wrong</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="91"/>
+        <location filename="../src/words/Words.cpp" line="93"/>
         <source>输出文件里%1，文件没有改动。请换一个输出文件，或选择替换</source>
         <translation>In the output file %1; the file was left as it was. Choose another output file, or replace it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="112"/>
+        <location filename="../src/words/Words.cpp" line="114"/>
         <source>错误</source>
         <translation>Error</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="113"/>
+        <location filename="../src/words/Words.cpp" line="115"/>
         <source>警告</source>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="114"/>
+        <location filename="../src/words/Words.cpp" line="116"/>
         <source>说明</source>
         <translation>Note</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="127"/>
+        <location filename="../src/words/Words.cpp" line="129"/>
         <source>；</source>
         <translation>; </translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="133"/>
+        <location filename="../src/words/Words.cpp" line="135"/>
         <source>请选择导出MARC文件的路径</source>
         <translation>Please choose where to save the MARC file</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="134"/>
+        <location filename="../src/words/Words.cpp" line="136"/>
         <source>温馨提示</source>
         <translation>Notice</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="135"/>
+        <location filename="../src/words/Words.cpp" line="137"/>
         <source>系统提示</source>
         <translation>System notice</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="136"/>
+        <location filename="../src/words/Words.cpp" line="138"/>
         <source> 恭喜，数据已转换完毕！</source>
         <translation> The data have been converted.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="140"/>
+        <location filename="../src/words/Words.cpp" line="142"/>
         <source>“题名”</source>
         <translation>“title”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="141"/>
+        <location filename="../src/words/Words.cpp" line="143"/>
         <source>“ISBN”</source>
         <translation>“ISBN”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="142"/>
+        <location filename="../src/words/Words.cpp" line="144"/>
         <source>“价格”</source>
         <translation>“price”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="143"/>
+        <location filename="../src/words/Words.cpp" line="145"/>
         <source>对不起，必备字段：%1不能为忽略！请重新选择！</source>
         <translation>Sorry, the required fields %1 cannot be left unmapped. Please map them.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="149"/>
+        <location filename="../src/words/Words.cpp" line="151"/>
         <source>ISO 2709，%1 编码</source>
         <translation>ISO 2709, %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="150"/>
+        <location filename="../src/words/Words.cpp" line="152"/>
         <source>MARCXML（%1）</source>
         <translation>MARCXML (%1)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="151"/>
+        <location filename="../src/words/Words.cpp" line="153"/>
         <source>记录列表（%1）</source>
         <translation>record listing (%1)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="160"/>
+        <location filename="../src/words/Words.cpp" line="162"/>
         <source>这个文件不是 ISO 2709 记录文件，不能在其后追加记录</source>
         <translation>this file is not an ISO 2709 record file; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="162"/>
+        <location filename="../src/words/Words.cpp" line="164"/>
         <source>这个文件不是 MARCXML 记录集合，不能在其后追加记录</source>
         <translation>this file is not a MARCXML collection; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="164"/>
+        <location filename="../src/words/Words.cpp" line="166"/>
         <source>这个 MARCXML 文件没有结尾，不能在其后追加记录</source>
         <translation>this MARCXML file has no end; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="166"/>
+        <location filename="../src/words/Words.cpp" line="168"/>
         <source>输出文件里已有的记录是 %1 编码，不能在其后追加 %2 编码的记录：一个文件里的记录只能有一种编码，否则读的程序会把一部分读错。请换一个输出文件，或者选择替换</source>
         <translation>the records already in the output file are in %1; records in %2 cannot be appended to them: the records of one file must share one encoding, or a reader misreads some of them. Choose another output file, or replace it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="177"/>
+        <location filename="../src/words/Words.cpp" line="179"/>
         <source>第 %1 列</source>
         <translation>column %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="178"/>
+        <location filename="../src/words/Words.cpp" line="180"/>
         <source>方案“%1”有 %2 列在这张表里找不到：%3</source>
         <translation>%2 columns of the profile “%1” are not in this table: %3</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="179"/>
+        <location filename="../src/words/Words.cpp" line="181"/>
         <source>、</source>
         <translation>, </translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="184"/>
+        <location filename="../src/words/Words.cpp" line="186"/>
         <source>输出文件末尾原有一条不完整的记录（%1 字节），已删除，新记录接在最后一条完整记录之后。</source>
         <translation>An incomplete record (%1 bytes) at the end of the output file was cut; the new records follow the last whole one.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="191"/>
+        <location filename="../src/words/Words.cpp" line="193"/>
         <source>%1 条记录里共有 %2 个 XML 不允许的控制字符，没有写出（每行的字符见详细信息）。</source>
         <translation>%2 control characters XML does not allow, in %1 records, were left out (each row&apos;s characters are in the details).</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="193"/>
+        <location filename="../src/words/Words.cpp" line="195"/>
         <source>%1 条记录里共有 %2 个字符 %3 中没有，写成了“?”（每行的字符见详细信息）。要保留这些字符，请改用 GB18030 或 UTF-8 编码输出。</source>
         <translation>%2 characters in %1 records have no code in %3 and were written as “?” (each row&apos;s characters are in the details). To keep them, write GB18030 or UTF-8.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="198"/>
+        <location filename="../src/words/Words.cpp" line="200"/>
         <source>行	题名	ISBN	结果	说明</source>
         <translation>row	title	ISBN	result	findings</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="199"/>
+        <location filename="../src/words/Words.cpp" line="201"/>
         <source>未生成记录</source>
         <translation>no record</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="200"/>
+        <location filename="../src/words/Words.cpp" line="202"/>
         <source>有警告</source>
         <translation>with findings</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="211"/>
+        <location filename="../src/words/Words.cpp" line="213"/>
         <source>没有生成记录：%1</source>
         <translation>No record: %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="214"/>
+        <location filename="../src/words/Words.cpp" line="216"/>
         <source>：</source>
         <translation>: </translation>
     </message>

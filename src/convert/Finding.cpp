@@ -34,7 +34,8 @@ Level LevelOf(Kind kind) {
     case Kind::TitlePartMoved:
     case Kind::YearFromSerial:
     case Kind::SizeConverted:
-    case Kind::YearFromDateSerial: return Level::Note;
+    case Kind::YearFromDateSerial:
+    case Kind::RoleAssumed: return Level::Note;
   }
   return Level::Error;
 }
@@ -76,6 +77,7 @@ std::string_view KindCode(Kind kind) {
     case Kind::YearFromSerial: return "year-from-serial";
     case Kind::SizeConverted: return "size-converted";
     case Kind::YearFromDateSerial: return "year-from-date-serial";
+    case Kind::RoleAssumed: return "role-assumed";
   }
   return "unknown";
 }

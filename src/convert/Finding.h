@@ -53,6 +53,7 @@ enum class Kind {
   YearFromSerial,       // field 100 $a; values: the date, the year its serial number is
   SizeConverted,        // field 215 $d; values: the cell, the height in centimetres
   YearFromDateSerial,   // field 100 $a; values: the serial number, the year of its day
+  RoleAssumed,          // field 200 $f; values: the names, apart by 、, that got 著 for want of a role word
 };
 
 // Every kind, for those who go through them all.
@@ -65,6 +66,7 @@ inline constexpr Kind kKinds[] = {
     Kind::SamePersonOnce, Kind::NotABook,              Kind::ShopTitle,              Kind::IsbnOldCheckDigit,
     Kind::SizeUnreadable, Kind::NotAClassNumber,       Kind::TitleSplit,             Kind::TitlePartMoved,
     Kind::YearFromSerial, Kind::SizeConverted,         Kind::YearFromDateSerial,
+    Kind::RoleAssumed,
 };
 
 struct Finding {

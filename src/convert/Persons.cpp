@@ -255,13 +255,14 @@ bool IsCorporate(std::string_view name) {
 }
 
 // 等, 等著, 等编 … after the last name: the statement names only some of them.
-std::string DropEtAl(std::string name) {
+std::string DropEtAl(std::string name, bool& dropped) {
   for (;;) {
     const Role* role = RoleEnding(name);
     std::string_view stem = name;
     if (role) stem.remove_suffix(role->word.size());
     if (stem.size() > 3 && stem.ends_with("等")) {
       stem.remove_suffix(3);
+      dropped = true;
       name = std::string(stem) + (role ? std::string(role->word) : std::string());
       continue;
     }
@@ -380,12 +381,14 @@ bool Reader::Word(const std::string& word, bool afterBlank) {
   lastWasName_ = false;
   // "李仲轩 口述": a role word of its own; "… 等著": the same after 等.
   const std::string_view bare = std::string_view(word).starts_with("等") ? std::string_view(word).substr(3) : word;
+  if (bare.size() != word.size() && !persons_.empty()) persons_.back().r.etAl = true;
   if (const Role* role = RoleOrDoer(bare)) {
     GiveRole(*role);
     return false;
   }
   if (word == "等" || word == "副") return false;
-  std::string name = DropEtAl(word);
+  bool etAl = false;
+  std::string name = DropEtAl(word, etAl);
   const Role* role = HasHan(name) ? RoleEnding(name) : nullptr;
   if (role) name.resize(name.size() - role->word.size());
   Responsible r;
@@ -395,6 +398,7 @@ bool Reader::Word(const std::string& word, bool afterBlank) {
     Add(Kind::NotAPerson, "7XX", {r.name});
     return false;
   }
+  r.etAl = etAl;
   r.latin = AllLatin(r.name);
   r.corporate = IsCorporate(r.name);
   if (r.latin) TakeLatinSuffix(r);
@@ -434,6 +438,7 @@ void Reader::CloseGroup(std::size_t end) {
   for (std::size_t k = pending_; k < end; ++k) {
     persons_[k].r.role = given_ ? std::string(given_->word) : "著";
     persons_[k].r.secondary = given_ && given_->secondary;
+    persons_[k].r.roleAssumed = given_ == nullptr;
     persons_[k].roleGiven = given_ != nullptr;
   }
   pending_ = end;
@@ -448,6 +453,7 @@ void Reader::InferTranslators(std::size_t from) {
     if (before.r.secondary || before.r.corporate || !IsForeign(before.r)) continue;
     p.r.role = "译";
     p.r.secondary = true;
+    p.r.roleAssumed = false;  // told as a translator instead
     Add(Kind::TranslatorInferred, "702", {p.r.name});
   }
 }
@@ -487,6 +493,21 @@ void OnePerPerson(std::vector<Responsible>& all, std::vector<Finding>* findings)
     if (findings) findings->push_back(MakeFinding(Kind::SamePersonOnce, "7XX", {same->name, dropped}));
   }
   all = std::move(kept);
+}
+
+std::vector<std::string> ResponsibilityGroups(const std::vector<Responsible>& all) {
+  std::vector<std::string> groups;
+  for (std::size_t k = 0; k < all.size(); ++k) {
+    const Responsible& r = all[k];
+    std::string name = (r.mark.empty() ? "" : "(" + r.mark + ")") + r.name;
+    if (!r.addition.empty()) name += " " + r.addition;
+    if (!r.original.empty()) name += "(" + r.original + ")";
+    if (r.etAl) name += "等";
+    const bool sameGroup = k > 0 && all[k - 1].role == r.role;
+    if (sameGroup) groups.back().insert(groups.back().size() - all[k - 1].role.size(), "，" + name);
+    else groups.push_back(name + r.role);
+  }
+  return groups;
 }
 
 std::string ResponsibleLines(const std::vector<Responsible>& all, const PinyinSource& pinyin) {

@@ -20,6 +20,8 @@ struct Responsible {
   bool corporate = false;  // a body (…出版社, …委员会): 711/712
   bool secondary = false;  // a secondary role (译, 校, 注, 绘, 整理 …): 702/712
   bool latin = false;      // written in Latin letters
+  bool etAl = false;       // 等 follows the name: the statement names only some of them
+  bool roleAssumed = false;  // no role word reached the name: 著 by default
 };
 
 // The persons and bodies of one cell, in order. Names before a role word share it, but a secondary
@@ -31,6 +33,11 @@ std::vector<Responsible> SplitResponsibility(std::string_view statement, std::ve
 
 // One heading per person or body: the same name again is left out, its main role kept.
 void OnePerPerson(std::vector<Responsible>& all, std::vector<Finding>* findings = nullptr);
+
+// The statement in cataloguing form, one text per responsibility group (consecutive names with one
+// role): marks as "(美)", the role word right after the names, 著 where none was given —
+// "[美] 某某 著；张三 译" gives "(美)某某著", "张三译". The first group is 200 $f, the others $g.
+std::vector<std::string> ResponsibilityGroups(const std::vector<Responsible>& all);
 
 // The 7XX work-form lines for them, grouped by tag (701, 702, 711, 712): Chinese names with
 // indicators " 0" and $A pinyin, Latin names surname first ("Silberschatz, Abraham") with " 1",

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <tuple>
+#include <utility>
 
 #include "convert/Extent.h"
 #include "convert/Imprint.h"
@@ -110,6 +111,30 @@ std::string SubjectLines(const SubfieldValues& v) {
   return lines;
 }
 
+// 200 $f and $g in cataloguing form: the first group of the first statement is $f, every other
+// group a $g. A statement that names nobody (佚名) stays as given.
+std::pair<std::string, std::string> Statements200(const std::string& f, const std::vector<Responsible>& fPersons,
+                                                  const std::string& g, const std::vector<Responsible>& gPersons) {
+  std::string fText, gText;
+  const std::vector<std::string> fGroups = ResponsibilityGroups(fPersons);
+  if (fGroups.empty()) fText = SubfieldText('f', f);
+  for (std::size_t k = 0; k < fGroups.size(); ++k) (k == 0 ? fText : gText) += SubfieldText(k == 0 ? 'f' : 'g', fGroups[k]);
+  const std::vector<std::string> gGroups = ResponsibilityGroups(gPersons);
+  if (gGroups.empty()) gText += SubfieldText('g', g);
+  for (const std::string& group : gGroups) gText += SubfieldText('g', group);
+  return {fText, gText};
+}
+
+// One note a row for the names that got 著 because no role word reached them.
+void TellAssumedRoles(const std::vector<Responsible>& f, const std::vector<Responsible>& g,
+                      std::vector<Finding>& findings) {
+  std::string names;
+  for (const auto* list : {&f, &g})
+    for (const Responsible& r : *list)
+      if (r.roleAssumed) names += (names.empty() ? "" : "、") + r.name;
+  if (!names.empty()) findings.push_back(MakeFinding(Kind::RoleAssumed, "200 $f", {names}));
+}
+
 }  // namespace
 
 std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionContext& context,
@@ -150,8 +175,8 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
 
   fill[p200a] = TitleWithPinyin(v[d200a], pinyin);
   static constexpr std::tuple<Placeholder, Param, char> kPlain[] = {
-      {p200d, d020d, 'd'}, {p200e, d200e, 'e'}, {p200h, d200h, 'h'}, {p200i, d200i, 'i'}, {p200f, d200f, 'f'},
-      {p200g, d200g, 'g'}, {p205a, d205a, 'a'}, {p215a, d215a, 'a'}, {p215c, d215c, 'c'}, {p215d, d215d, 'd'},
+      {p200d, d020d, 'd'}, {p200e, d200e, 'e'}, {p200h, d200h, 'h'}, {p200i, d200i, 'i'},
+      {p205a, d205a, 'a'}, {p215a, d215a, 'a'}, {p215c, d215c, 'c'}, {p215d, d215d, 'd'},
       {p215e, d215e, 'e'}, {p225a, d225a, 'a'}, {p225e, d225e, 'e'}, {p225v, d225v, 'v'}, {p300a, d300a, 'a'},
       {p320a, d320a, 'a'}, {p330a, d330a, 'a'}, {p333a, d333a, 'a'}, {p905b, d905b, 'b'}, {p905d, d905d, 'd'},
       {p905e, d905e, 'e'}, {p905f, d905f, 'f'}, {p905v, d905v, 'j'}, {p606a, d606a, 'a'}, {p606x, d606x, 'x'},
@@ -170,9 +195,11 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
   // 690 only with a class number; the CLC edition defaults to 5.
   fill[p690] = v[d690a].empty() ? "" : "690    |a " + v[d690a] + " |v " + (v[d690v].empty() ? "5" : v[d690v]);
 
-  // Persons and bodies of both statements.
+  // Persons and bodies of both statements; the statements written again from them.
   std::vector<Responsible> persons = SplitResponsibility(v[d200f], &findings);
   const std::vector<Responsible> more = SplitResponsibility(v[d200g], &findings);
+  std::tie(fill[p200f], fill[p200g]) = Statements200(v[d200f], persons, v[d200g], more);
+  TellAssumedRoles(persons, more, findings);
   persons.insert(persons.end(), more.begin(), more.end());
   OnePerPerson(persons, &findings);
   fill[p701] = ResponsibleLines(persons, pinyin);

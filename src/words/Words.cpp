@@ -73,6 +73,8 @@ QString DescribeWarning(const Finding& f) {
     case Kind::YearFromDateSerial:
       return QCoreApplication::translate("Words", "出版日期“%1”是日期的序号，取其年份 %2").arg(Value(f, 0), Value(f, 1));
     case Kind::SizeConverted: return QCoreApplication::translate("Words", "尺寸“%1”换算为 %2").arg(Value(f, 0), Value(f, 1));
+    case Kind::RoleAssumed:
+      return QCoreApplication::translate("Words", "“%1”没有写责任方式，推定为“著”（200 $f、7XX $4）").arg(Value(f, 0));
     default: return {};
   }
 }

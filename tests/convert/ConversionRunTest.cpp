@@ -712,6 +712,22 @@ TEST_F(Run, AnExceptionInARowFailsOnlyThatRow) {
 }
 
 
+// Rows whose statement gives no role word are counted once each, however many names they hold.
+TEST_F(Run, RecommendedRulesCountTheRowsWithAnAssumedRole) {
+  auto table = std::make_shared<import::LoadedTable>(std::vector<std::string>{"书名", "责任者"});
+  table->AppendRow(std::vector<std::string>{"银行会计学", "张三"});
+  table->AppendRow(std::vector<std::string>{"长江三峡", "李四著"});
+  table->AppendRow(std::vector<std::string>{"音乐欣赏", "王五  赵六"});
+  table->AppendRow(std::vector<std::string>{"校长的故事", ""});
+  input_.table = table;
+  input_.mapping = {"200a", "200f"};
+  input_.rules = Rules::Recommended;
+  input_.templateText = std::string(kRecommendedTemplate);
+  const RunResult r = RunConversion(input_);
+  EXPECT_EQ(r.written, 4);
+  EXPECT_EQ(r.counts.at(Kind::RoleAssumed), 2);
+}
+
 // The recommended rules need the title only; a row without one gives no record and is reported,
 // rows with warnings are reported with their records written, and every 001 differs.
 TEST_F(Run, RecommendedRulesReportEveryRowThatNeedsALook) {
@@ -800,8 +816,10 @@ TEST_F(Run, APreviewIsTheRecordTheRunWrites) {
   input_.dryRun = true;
   const RunResult dry = RunConversion(input_);
   EXPECT_EQ(dry.written, 420);
-  // Two rows' ISBN "0" is a placeholder, not warned; 271 sizes "16开" and "32开" are converted, noted.
-  EXPECT_EQ(dry.warned, 293);
+  // Two rows' ISBN "0" is a placeholder, not warned; 271 sizes "16开" and "32开" are converted, noted;
+  // 38 statements give no role word, so 著 is noted (12 of those rows had no other finding).
+  EXPECT_EQ(dry.warned, 305);
+  EXPECT_EQ(dry.counts.at(Kind::RoleAssumed), 38);
   EXPECT_FALSE(std::filesystem::exists(input_.outputPath));
 }
 

@@ -101,6 +101,9 @@ void ExpectFields(const Written& got, const std::vector<std::string>& expected) 
     EXPECT_TRUE(have[tag] == lines) << "field " << tag << ", got:\n" << Joined(have[tag]) << "expected:\n" << Joined(lines);
 }
 
+// The note of names that got 著 for want of a role word.
+std::string Assumed(const std::string& names) { return "“" + names + "”没有写责任方式，推定为“著”（200 $f、7XX $4）"; }
+
 struct Case {
   Row row;
   std::vector<std::string> fields;
@@ -130,7 +133,7 @@ TEST_F(RecommendedComposition, WholeRecord) {
                            "102    $a CN $b 110000",
                            "105    $a y   z   000yy",
                            "106    $a r",
-                           "200 1  $a 数据库系统概念 $A shu ju ku xi tong gai nian $f Abraham Silberschatz 著",
+                           "200 1  $a 数据库系统概念 $A shu ju ku xi tong gai nian $f Abraham Silberschatz著",
                            "210    $a 北京 $c 清华大学出版社 $d 2008",
                            "215    $a 775页",
                            "606 0  $a 数据库系统",
@@ -295,7 +298,7 @@ TEST_F(RecommendedComposition, YearsFromDateCells) {
 TEST_F(RecommendedComposition, PersonsAndBodies) {
   CHECK_CASES((std::vector<Case>{
       {{{"200f", "张三著"}}, {"701  0 $a 张三 $A zhang san $4 著", "702", "711", "712"}, {}},
-      {{{"200f", "张三主编,李四"}}, {"701  0 $a 张三 $A zhang san $4 主编", "701  0 $a 李四 $A li si $4 著"}, {}},
+      {{{"200f", "张三主编,李四"}}, {"701  0 $a 张三 $A zhang san $4 主编", "701  0 $a 李四 $A li si $4 著"}, {Assumed("李四")}},
       {{{"200f", "[美] Abraham Silberschatz 等著"}, {"200g", "张三译"}},
        {"701  1 $a Silberschatz $b Abraham $c (美) $4 著", "702  0 $a 张三 $A zhang san $4 译"}, {}},
       {{{"200f", "〔清〕曹雪芹著"}, {"200g", "（清）脂砚斋评"}},
@@ -317,25 +320,25 @@ TEST_F(RecommendedComposition, NamesTranslatorsAfterForeignAuthors) {
   const std::string zhangTranslates = "702  0 $a 张三 $A zhang san $4 译";
   const std::string inferred = "推定“张三”为译者（702 $4 译）";
   CHECK_CASES((std::vector<Case>{
-      {{{"200f", "（法）米歇尔·福柯  张三"}}, {fuke, zhangTranslates}, {inferred}},
-      {{{"200f", "[英] 毛姆　张三"}}, {"701  0 $a 毛姆 $A mao mu $c (英) $4 著", zhangTranslates}, {inferred}},
-      {{{"200f", "米歇尔·福柯 张三"}}, {"701  0 $a 米歇尔·福柯 $A mi xie er fu ke $4 著", zhangTranslates}, {inferred}},
+      {{{"200f", "（法）米歇尔·福柯  张三"}}, {fuke, zhangTranslates}, {inferred, Assumed("米歇尔·福柯")}},
+      {{{"200f", "[英] 毛姆　张三"}}, {"701  0 $a 毛姆 $A mao mu $c (英) $4 著", zhangTranslates}, {inferred, Assumed("毛姆")}},
+      {{{"200f", "米歇尔·福柯 张三"}}, {"701  0 $a 米歇尔·福柯 $A mi xie er fu ke $4 著", zhangTranslates}, {inferred, Assumed("米歇尔·福柯")}},
       {{{"200f", "（法）米歇尔·福柯 编著　张三"}},
        {"701  0 $a 米歇尔·福柯 $A mi xie er fu ke $c (法) $4 编著", zhangTranslates}, {inferred}},
       // The translator's own role word, or one given after him, is no inference.
-      {{{"200f", "（法）米歇尔·福柯  张三 译"}}, {fuke, zhangTranslates}, {}},
+      {{{"200f", "（法）米歇尔·福柯  张三 译"}}, {fuke, zhangTranslates}, {Assumed("米歇尔·福柯")}},
       {{{"200f", "（日）村上春树  张三 审校"}},
-       {"701  0 $a 村上春树 $A cun shang chun shu $c (日) $4 著", "702  0 $a 张三 $A zhang san $4 审校"}, {}},
-      {{{"200f", "（法）米歇尔·福柯"}, {"200g", "张三 译"}}, {fuke, zhangTranslates}, {}},
+       {"701  0 $a 村上春树 $A cun shang chun shu $c (日) $4 著", "702  0 $a 张三 $A zhang san $4 审校"}, {Assumed("村上春树")}},
+      {{{"200f", "（法）米歇尔·福柯"}, {"200g", "张三 译"}}, {fuke, zhangTranslates}, {Assumed("米歇尔·福柯")}},
       // No foreign author before, or no mere blank between: co-authors as written.
       {{{"200f", "〔清〕曹雪芹  脂砚斋"}},
-       {"701  0 $a 曹雪芹 $A cao xue qin $c (清) $4 著", "701  0 $a 脂砚斋 $A zhi yan zhai $4 著", "702"}, {}},
-      {{{"200f", "王伟  张三"}}, {"701  0 $a 王伟 $A wang wei $4 著", "701  0 $a 张三 $A zhang san $4 著", "702"}, {}},
-      {{{"200f", "（法）米歇尔·福柯、张三"}}, {fuke, "701  0 $a 张三 $A zhang san $4 著", "702"}, {}},
+       {"701  0 $a 曹雪芹 $A cao xue qin $c (清) $4 著", "701  0 $a 脂砚斋 $A zhi yan zhai $4 著", "702"}, {Assumed("曹雪芹、脂砚斋")}},
+      {{{"200f", "王伟  张三"}}, {"701  0 $a 王伟 $A wang wei $4 著", "701  0 $a 张三 $A zhang san $4 著", "702"}, {Assumed("王伟、张三")}},
+      {{{"200f", "（法）米歇尔·福柯、张三"}}, {fuke, "701  0 $a 张三 $A zhang san $4 著", "702"}, {Assumed("米歇尔·福柯、张三")}},
       {{{"200f", "（法）米歇尔·福柯  （英）毛姆"}},
-       {fuke, "701  0 $a 毛姆 $A mao mu $c (英) $4 著", "702"}, {}},
+       {fuke, "701  0 $a 毛姆 $A mao mu $c (英) $4 著", "702"}, {Assumed("米歇尔·福柯、毛姆")}},
       {{{"200f", "（法）米歇尔·福柯  Ron Chernow"}},
-       {fuke, "701  1 $a Chernow $b Ron $4 著", "702"}, {}},
+       {fuke, "701  1 $a Chernow $b Ron $4 著", "702"}, {Assumed("米歇尔·福柯、Ron Chernow")}},
   }));
 }
 
@@ -345,18 +348,18 @@ TEST_F(RecommendedComposition, NamesRoleWords) {
       {{{"200f", "熊伟辑校"}}, {"701", "702  0 $a 熊伟 $A xiong wei $4 辑校"}, {}},
       {{{"200f", "熊伟 辑"}}, {"701  0 $a 熊伟 $A xiong wei $4 辑", "702"}, {}},
       {{{"200f", "张三 书"}}, {"701  0 $a 张三 $A zhang san $4 书", "702"}, {}},
-      {{{"200f", "王玉书"}}, {"701  0 $a 王玉书 $A wang yu shu $4 著"}, {}},  // 书 is cut off no name
+      {{{"200f", "王玉书"}}, {"701  0 $a 王玉书 $A wang yu shu $4 著"}, {Assumed("王玉书")}},  // 书 is cut off no name
       {{{"200f", "张三 绘"}}, {"701", "702  0 $a 张三 $A zhang san $4 绘"}, {}},
       {{{"200f", "张三 主编 李四 副 主编"}},
        {"701  0 $a 张三 $A zhang san $4 主编", "701  0 $a 李四 $A li si $4 副主编"}, {}},
       {{{"200f", "绘"}}, {"701", "702"}, {}},
       {{{"200f", "副"}}, {"701", "702"}, {}},
       // A secondary role word reaches back to the last blank only; a main one is shared.
-      {{{"200f", "王伟 张三 译"}}, {"701  0 $a 王伟 $A wang wei $4 著", "702  0 $a 张三 $A zhang san $4 译"}, {}},
+      {{{"200f", "王伟 张三 译"}}, {"701  0 $a 王伟 $A wang wei $4 著", "702  0 $a 张三 $A zhang san $4 译"}, {Assumed("王伟")}},
       {{{"200f", "王伟 张三 编著"}},
        {"701  0 $a 王伟 $A wang wei $4 编著", "701  0 $a 张三 $A zhang san $4 编著", "702"}, {}},
       {{{"200f", "王伟 张三 李四 审校"}},
-       {"701  0 $a 王伟 $A wang wei $4 著", "701  0 $a 张三 $A zhang san $4 著", "702  0 $a 李四 $A li si $4 审校"}, {}},
+       {"701  0 $a 王伟 $A wang wei $4 著", "701  0 $a 张三 $A zhang san $4 著", "702  0 $a 李四 $A li si $4 审校"}, {Assumed("王伟、张三")}},
       // Names parted by a list separator share the role word after them.
       {{{"200f", "王伟、张三 译"}}, {"701", "702  0 $a 王伟 $A wang wei $4 译", "702  0 $a 张三 $A zhang san $4 译"}, {}},
   }));
@@ -365,15 +368,15 @@ TEST_F(RecommendedComposition, NamesRoleWords) {
 TEST_F(RecommendedComposition, NamesBracketsAndBlanks) {
   CHECK_CASES((std::vector<Case>{
       {{{"200f", "罗恩·彻诺(Ron Chernow)"}},
-       {"701  0 $a 罗恩·彻诺 $A luo en che nuo $g Ron Chernow $4 著"}, {}},
+       {"701  0 $a 罗恩·彻诺 $A luo en che nuo $g Ron Chernow $4 著"}, {Assumed("罗恩·彻诺")}},
       {{{"200f", "（美）罗恩·彻诺（Ron Chernow）著，张三译"}},
        {"701  0 $a 罗恩·彻诺 $A luo en che nuo $c (美) $g Ron Chernow $4 著", "702  0 $a 张三 $A zhang san $4 译"}, {}},
-      {{{"200f", "Galen Grimes（美国）"}}, {"701  1 $a Grimes $b Galen $c (美国) $4 著"}, {}},
+      {{{"200f", "Galen Grimes（美国）"}}, {"701  1 $a Grimes $b Galen $c (美国) $4 著"}, {Assumed("Galen Grimes")}},
       {{{"200f", "[美] Galen Grimes 著"}}, {"701  1 $a Grimes $b Galen $c (美) $4 著"}, {}},
-      {{{"200f", "杨 婷"}}, {"701  0 $a 杨婷 $A yang ting $4 著"}, {}},
+      {{{"200f", "杨 婷"}}, {"701  0 $a 杨婷 $A yang ting $4 著"}, {Assumed("杨婷")}},
       {{{"200f", "杨　婷 著"}}, {"701  0 $a 杨婷 $A yang ting $4 著"}, {}},
-      {{{"200f", "杨婷 王伟"}}, {"701  0 $a 杨婷 $A yang ting $4 著", "701  0 $a 王伟 $A wang wei $4 著"}, {}},
-      {{{"200f", "杨 王伟"}}, {"701  0 $a 杨 $A yang $4 著", "701  0 $a 王伟 $A wang wei $4 著"}, {}},
+      {{{"200f", "杨婷 王伟"}}, {"701  0 $a 杨婷 $A yang ting $4 著", "701  0 $a 王伟 $A wang wei $4 著"}, {Assumed("杨婷、王伟")}},
+      {{{"200f", "杨 王伟"}}, {"701  0 $a 杨 $A yang $4 著", "701  0 $a 王伟 $A wang wei $4 著"}, {Assumed("杨、王伟")}},
   }));
 }
 
@@ -382,11 +385,11 @@ TEST_F(RecommendedComposition, NamesNoPersonsAndBodies) {
       {{{"200f", "佚名"}}, {"701", "702", "711"}, {"“佚名”不是责任者，没有写入 7XX"}},
       {{{"200f", "暂无图片"}}, {"701", "702", "711"}, {"“暂无图片”不是责任者，没有写入 7XX"}},
       {{{"200f", "img1010.JPG"}}, {"701", "702", "711"}, {}},  // the cell is emptied before
-      {{{"200f", "本书编写组"}}, {"701", "711 02 $a 本书编写组 $A ben shu bian xie zu $4 著"}, {}},
+      {{{"200f", "本书编写组"}}, {"701", "711 02 $a 本书编写组 $A ben shu bian xie zu $4 著"}, {Assumed("本书编写组")}},
       {{{"200f", "星空工作室 编"}}, {"701", "711 02 $a 星空工作室 $A xing kong gong zuo shi $4 编"}, {}},
       {{{"200f", "《读者》杂志社编"}}, {"701", "711 02 $a 《读者》杂志社 $A du zhe za zhi she $4 编"}, {}},
-      {{{"200f", "《数据结构》编委会"}}, {"701", "711 02 $a 《数据结构》编委会 $A shu ju jie gou bian wei hui $4 著"}, {}},
-      {{{"200f", "数学教研室"}}, {"701", "711 02 $a 数学教研室 $A shu xue jiao yan shi $4 著"}, {}},
+      {{{"200f", "《数据结构》编委会"}}, {"701", "711 02 $a 《数据结构》编委会 $A shu ju jie gou bian wei hui $4 著"}, {Assumed("《数据结构》编委会")}},
+      {{{"200f", "数学教研室"}}, {"701", "711 02 $a 数学教研室 $A shu xue jiao yan shi $4 著"}, {Assumed("数学教研室")}},
       {{{"200f", "｜译者:张三｜校注:李四"}},
        {"701", "702  0 $a 张三 $A zhang san $4 译", "702  0 $a 李四 $A li si $4 校注"}, {}},
       {{{"200f", "王伟 著|译者：张三|校注：李四"}},
@@ -397,16 +400,48 @@ TEST_F(RecommendedComposition, NamesNoPersonsAndBodies) {
 
 TEST_F(RecommendedComposition, NamesLatinInitialsAndSuffixes) {
   CHECK_CASES((std::vector<Case>{
-      {{{"200f", "S. Sudarshan"}}, {"701  1 $a Sudarshan $b S. $4 著"}, {}},
-      {{{"200f", "Sudarshan, S."}}, {"701  1 $a Sudarshan $b S. $4 著"}, {}},
-      {{{"200f", "William E. Shotts Jr."}}, {"701  1 $a Shotts $b William E. $c Jr. $4 著"}, {}},
+      {{{"200f", "S. Sudarshan"}}, {"701  1 $a Sudarshan $b S. $4 著"}, {Assumed("S. Sudarshan")}},
+      {{{"200f", "Sudarshan, S."}}, {"701  1 $a Sudarshan $b S. $4 著"}, {Assumed("Sudarshan, S.")}},
+      {{{"200f", "William E. Shotts Jr."}}, {"701  1 $a Shotts $b William E. $c Jr. $4 著"}, {Assumed("William E. Shotts")}},
       {{{"200f", "[美] William E. Shotts, Jr. 著；张三译"}},
        {"701  1 $a Shotts $b William E. $c Jr. $c (美) $4 著", "702  0 $a 张三 $A zhang san $4 译"}, {}},
       {{{"200f", "Abraham Silberschatz, Henry F. Korth, S. Sudarshan 著"}},
        {"701  1 $a Silberschatz $b Abraham $4 著", "701  1 $a Korth $b Henry F. $4 著",
         "701  1 $a Sudarshan $b S. $4 著"}, {}},
       {{{"200f", "Jr."}}, {"701"}, {"“Jr.”不是完整的名称，没有写入 7XX，请核对责任者"}},
-      {{{"200f", "张三；S."}}, {"701  0 $a 张三 $A zhang san $4 著"}, {"“S.”不是完整的名称，没有写入 7XX，请核对责任者"}},
+      {{{"200f", "张三；S."}}, {"701  0 $a 张三 $A zhang san $4 著"}, {"“S.”不是完整的名称，没有写入 7XX，请核对责任者", Assumed("张三")}},
+  }));
+}
+
+// 200 $f and $g as a cataloguer writes them: marks as "(美)", the role word right after the names,
+// the first group in $f and each group with another role in $g; 著 where no role word is given.
+TEST_F(RecommendedComposition, StatementsInCataloguingForm) {
+  const std::string t = "200 1  $a 书名 $A shu ming";
+  CHECK_CASES((std::vector<Case>{
+      {{{"200f", "毛某　主编"}}, {t + " $f 毛某主编"}, {}},
+      {{{"200f", "张三 等 主编"}}, {t + " $f 张三等主编"}, {}},
+      {{{"200f", "[美] Abraham Silberschatz 等著"}}, {t + " $f (美)Abraham Silberschatz等著"}, {}},
+      {{{"200f", "【日】村上春树 著"}}, {t + " $f (日)村上春树著"}, {}},
+      {{{"200f", "〔清〕曹雪芹著"}, {"200g", "［清］脂砚斋 评"}}, {t + " $f (清)曹雪芹著 $g (清)脂砚斋评"}, {}},
+      {{{"200f", "（美）罗恩·彻诺（Ron Chernow）著，张三译"}}, {t + " $f (美)罗恩·彻诺(Ron Chernow)著 $g 张三译"}, {}},
+      {{{"200f", "Galen Grimes（美国） 著"}}, {t + " $f (美国)Galen Grimes著"}, {}},
+      {{{"200f", "某某著；张三译"}}, {t + " $f 某某著 $g 张三译"}, {}},
+      {{{"200f", "李仲轩 口述 / 徐皓峰 整理"}}, {t + " $f 李仲轩口述 $g 徐皓峰整理"}, {}},
+      {{{"200f", "王伟 著|译者：张三|校注：李四"}}, {t + " $f 王伟著 $g 张三译 $g 李四校注"}, {}},
+      {{{"200f", "王伟、张三 译"}}, {t + " $f 王伟，张三译"}, {}},
+      {{{"200f", "张三著；李四著"}}, {t + " $f 张三，李四著"}, {}},  // one role: one group
+      {{{"200f", "张三著；李四译；王五著"}}, {t + " $f 张三著 $g 李四译 $g 王五著"}, {}},
+      {{{"200f", "[美] William E. Shotts, Jr. 著"}}, {t + " $f (美)William E. Shotts Jr.著"}, {}},
+      // No role word: 著 in $f as in 701 $4, and a note.
+      {{{"200f", "张三"}}, {t + " $f 张三著", "701  0 $a 张三 $A zhang san $4 著"}, {Assumed("张三")}},
+      {{{"200f", "王伟  张三"}}, {t + " $f 王伟，张三著"}, {Assumed("王伟、张三")}},
+      {{{"200f", "张三主编,李四"}}, {t + " $f 张三主编 $g 李四著"}, {Assumed("李四")}},
+      {{{"200f", "（法）米歇尔·福柯  张三"}}, {t + " $f (法)米歇尔·福柯著 $g 张三译"},
+       {"推定“张三”为译者（702 $4 译）", Assumed("米歇尔·福柯")}},
+      {{{"200g", "张三"}}, {t + " $g 张三著"}, {Assumed("张三")}},
+      // Nobody named: the statement as given, or none.
+      {{{"200f", "佚名"}}, {t + " $f 佚名"}, {"“佚名”不是责任者，没有写入 7XX"}},
+      {{}, {t}, {}},
   }));
 }
 
@@ -622,9 +657,9 @@ TEST_F(RecommendedComposition, TotalRowsGiveNoRecord) {
 TEST_F(RecommendedComposition, LookAlikesFoldedForGbkOnly) {
   const Row row = {{"200a", "罗恩•彻诺传"}, {"300a", "A\xC2\xA0" "B\u2011C"}, {"200f", "（美）罗恩・彻诺著"}};
   const std::pair<Encoding, std::vector<std::string>> cases[] = {
-      {Encoding::Gbk, {"200 1  $a 罗恩·彻诺传 $A luo en che nuo zhuan $f （美）罗恩·彻诺著", "300    $a A B-C", "701  0 $a 罗恩·彻诺 $A luo en che nuo $c (美) $4 著"}},
-      {Encoding::Gb18030, {"200 1  $a 罗恩•彻诺传 $A luo en che nuo zhuan $f （美）罗恩・彻诺著", "300    $a A\xC2\xA0" "B\u2011C", "701  0 $a 罗恩・彻诺 $A luo en che nuo $c (美) $4 著"}},
-      {Encoding::Utf8, {"200 1  $a 罗恩•彻诺传 $A luo en che nuo zhuan $f （美）罗恩・彻诺著", "300    $a A\xC2\xA0" "B\u2011C", "701  0 $a 罗恩・彻诺 $A luo en che nuo $c (美) $4 著"}},
+      {Encoding::Gbk, {"200 1  $a 罗恩·彻诺传 $A luo en che nuo zhuan $f (美)罗恩·彻诺著", "300    $a A B-C", "701  0 $a 罗恩·彻诺 $A luo en che nuo $c (美) $4 著"}},
+      {Encoding::Gb18030, {"200 1  $a 罗恩•彻诺传 $A luo en che nuo zhuan $f (美)罗恩・彻诺著", "300    $a A\xC2\xA0" "B\u2011C", "701  0 $a 罗恩・彻诺 $A luo en che nuo $c (美) $4 著"}},
+      {Encoding::Utf8, {"200 1  $a 罗恩•彻诺传 $A luo en che nuo zhuan $f (美)罗恩・彻诺著", "300    $a A\xC2\xA0" "B\u2011C", "701  0 $a 罗恩・彻诺 $A luo en che nuo $c (美) $4 著"}},
   };
   for (const auto& [encoding, fields] : cases) {
     SCOPED_TRACE(iso2709::NameOf(encoding));
