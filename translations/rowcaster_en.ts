@@ -4,32 +4,32 @@
 <context>
     <name>Cli</name>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="200"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="201"/>
         <source>追加在 %1 原有的 %2 条记录之后（--overwrite 替换它们）</source>
         <translation>appended to %1 after the %2 records it held (--overwrite replaces them)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="202"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="203"/>
         <source>写入 %1 条记录，%2 条有警告，%3 行没有生成记录（%4 行，%5 秒，每秒 %6 行）</source>
         <translation>written %1 records, %2 with warnings, %3 rows failed (%4 rows in %5 s, %6 rows/s)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="211"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="212"/>
         <source>第一个未生成记录的是第 %1 行：%2</source>
         <translation>first failure, row %1: %2</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="212"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="213"/>
         <source>已停止，写入了 %1 条记录</source>
         <translation>stopped after %1 records</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="258"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="259"/>
         <source>%1 里有 %2 条记录，没有改动；--overwrite 可以替换它</source>
         <translation>%1 holds %2 records and was left as it was; --overwrite replaces it</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="266"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="267"/>
         <source>无法写入报告 %1</source>
         <translation>cannot write the report %1</translation>
     </message>
@@ -210,206 +210,226 @@ The first row without a record is row %3: %4</translation>
     </message>
     <message>
         <location filename="../src/words/Words.cpp" line="68"/>
+        <source>题名“%1”不是中文，又没有作品语种，101 $a 记为 und</source>
+        <translation>The title “%1” is not Chinese and no language is given; 101 $a is und</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="71"/>
+        <source>这是译著，但看不出原作语种，101 没有 $c</source>
+        <translation>A translation, but the original language is not known; 101 has no $c</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="72"/>
+        <source>这是译著，但看不出国别“%1”的原作语种，101 没有 $c</source>
+        <translation>A translation, but the original language of nationality “%1” is not known; 101 has no $c</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="74"/>
         <source>题名分为正题名“%1”和副题名“%2”（200 $e）</source>
         <translation>Title split into the title proper “%1” and the subtitle “%2” (200 $e)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="70"/>
+        <location filename="../src/words/Words.cpp" line="76"/>
         <source>题名中的“%1”写入 %2</source>
         <translation>“%1” of the title written to %2</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="72"/>
+        <location filename="../src/words/Words.cpp" line="78"/>
         <source>出版日期“%1”是年份 %2 被当作日期读出，取 %2 年</source>
         <translation>Publication date “%1” is the year %2 read as a date; the year %2 taken</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="74"/>
+        <location filename="../src/words/Words.cpp" line="80"/>
         <source>出版日期“%1”是日期的序号，取其年份 %2</source>
         <translation>Publication date “%1” is a date’s serial number; its year %2 taken</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="75"/>
+        <location filename="../src/words/Words.cpp" line="81"/>
         <source>尺寸“%1”换算为 %2</source>
         <translation>Size “%1” converted to %2</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="77"/>
-        <source>“%1”没有写责任方式，推定为“著”（200 $f、7XX $4）</source>
-        <translation>No role given for “%1”; taken as author (200 $f, 7XX $4)</translation>
+        <location filename="../src/words/Words.cpp" line="83"/>
+        <source>“%1”没有写责任方式，推定为“%2”（200 $f、7XX $4）</source>
+        <translation>“%1” has no role word; taken as “%2” (200 $f, 7XX $4)</translation>
     </message>
     <message>
         <location filename="../src/words/Words.cpp" line="86"/>
+        <source>按国别“%1”推定原作语种为 %2（101 $c）</source>
+        <translation>Original language taken as %2 from the nationality “%1” (101 $c)</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="95"/>
         <source>第 %1 条记录的目录不对</source>
         <translation>record %1 has a damaged directory</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="88"/>
+        <location filename="../src/words/Words.cpp" line="97"/>
         <source>第 %1 条记录的位置上有不属于记录的字节</source>
         <translation>bytes that begin no record stand where record %1 should</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="90"/>
+        <location filename="../src/words/Words.cpp" line="99"/>
         <source>第 %1 条记录没有记录结束符</source>
         <translation>record %1 has no record terminator</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="91"/>
+        <location filename="../src/words/Words.cpp" line="100"/>
         <source>第 %1 条记录的长度不对</source>
         <translation>the length of record %1 is wrong</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="93"/>
+        <location filename="../src/words/Words.cpp" line="102"/>
         <source>输出文件里%1，文件没有改动。请换一个输出文件，或选择替换</source>
         <translation>In the output file %1; the file was left as it was. Choose another output file, or replace it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="114"/>
+        <location filename="../src/words/Words.cpp" line="123"/>
         <source>错误</source>
         <translation>Error</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="115"/>
+        <location filename="../src/words/Words.cpp" line="124"/>
         <source>警告</source>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="116"/>
+        <location filename="../src/words/Words.cpp" line="125"/>
         <source>说明</source>
         <translation>Note</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="129"/>
+        <location filename="../src/words/Words.cpp" line="138"/>
         <source>；</source>
         <translation>; </translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="135"/>
+        <location filename="../src/words/Words.cpp" line="144"/>
         <source>请选择导出MARC文件的路径</source>
         <translation>Please choose where to save the MARC file</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="136"/>
+        <location filename="../src/words/Words.cpp" line="145"/>
         <source>温馨提示</source>
         <translation>Notice</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="137"/>
+        <location filename="../src/words/Words.cpp" line="146"/>
         <source>系统提示</source>
         <translation>System notice</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="138"/>
+        <location filename="../src/words/Words.cpp" line="147"/>
         <source> 恭喜，数据已转换完毕！</source>
         <translation> The data have been converted.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="142"/>
+        <location filename="../src/words/Words.cpp" line="151"/>
         <source>“题名”</source>
         <translation>“title”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="143"/>
+        <location filename="../src/words/Words.cpp" line="152"/>
         <source>“ISBN”</source>
         <translation>“ISBN”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="144"/>
+        <location filename="../src/words/Words.cpp" line="153"/>
         <source>“价格”</source>
         <translation>“price”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="145"/>
+        <location filename="../src/words/Words.cpp" line="154"/>
         <source>对不起，必备字段：%1不能为忽略！请重新选择！</source>
         <translation>Sorry, the required fields %1 cannot be left unmapped. Please map them.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="151"/>
+        <location filename="../src/words/Words.cpp" line="160"/>
         <source>ISO 2709，%1 编码</source>
         <translation>ISO 2709, %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="152"/>
+        <location filename="../src/words/Words.cpp" line="161"/>
         <source>MARCXML（%1）</source>
         <translation>MARCXML (%1)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="153"/>
+        <location filename="../src/words/Words.cpp" line="162"/>
         <source>记录列表（%1）</source>
         <translation>record listing (%1)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="162"/>
+        <location filename="../src/words/Words.cpp" line="171"/>
         <source>这个文件不是 ISO 2709 记录文件，不能在其后追加记录</source>
         <translation>this file is not an ISO 2709 record file; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="164"/>
+        <location filename="../src/words/Words.cpp" line="173"/>
         <source>这个文件不是 MARCXML 记录集合，不能在其后追加记录</source>
         <translation>this file is not a MARCXML collection; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="166"/>
+        <location filename="../src/words/Words.cpp" line="175"/>
         <source>这个 MARCXML 文件没有结尾，不能在其后追加记录</source>
         <translation>this MARCXML file has no end; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="168"/>
+        <location filename="../src/words/Words.cpp" line="177"/>
         <source>输出文件里已有的记录是 %1 编码，不能在其后追加 %2 编码的记录：一个文件里的记录只能有一种编码，否则读的程序会把一部分读错。请换一个输出文件，或者选择替换</source>
         <translation>the records already in the output file are in %1; records in %2 cannot be appended to them: the records of one file must share one encoding, or a reader misreads some of them. Choose another output file, or replace it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="179"/>
+        <location filename="../src/words/Words.cpp" line="188"/>
         <source>第 %1 列</source>
         <translation>column %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="180"/>
+        <location filename="../src/words/Words.cpp" line="189"/>
         <source>方案“%1”有 %2 列在这张表里找不到：%3</source>
         <translation>%2 columns of the profile “%1” are not in this table: %3</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="181"/>
+        <location filename="../src/words/Words.cpp" line="190"/>
         <source>、</source>
         <translation>, </translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="186"/>
+        <location filename="../src/words/Words.cpp" line="195"/>
         <source>输出文件末尾原有一条不完整的记录（%1 字节），已删除，新记录接在最后一条完整记录之后。</source>
         <translation>An incomplete record (%1 bytes) at the end of the output file was cut; the new records follow the last whole one.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="193"/>
+        <location filename="../src/words/Words.cpp" line="202"/>
         <source>%1 条记录里共有 %2 个 XML 不允许的控制字符，没有写出（每行的字符见详细信息）。</source>
         <translation>%2 control characters XML does not allow, in %1 records, were left out (each row&apos;s characters are in the details).</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="195"/>
+        <location filename="../src/words/Words.cpp" line="204"/>
         <source>%1 条记录里共有 %2 个字符 %3 中没有，写成了“?”（每行的字符见详细信息）。要保留这些字符，请改用 GB18030 或 UTF-8 编码输出。</source>
         <translation>%2 characters in %1 records have no code in %3 and were written as “?” (each row&apos;s characters are in the details). To keep them, write GB18030 or UTF-8.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="200"/>
+        <location filename="../src/words/Words.cpp" line="209"/>
         <source>行	题名	ISBN	结果	说明</source>
         <translation>row	title	ISBN	result	findings</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="201"/>
+        <location filename="../src/words/Words.cpp" line="210"/>
         <source>未生成记录</source>
         <translation>no record</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="202"/>
+        <location filename="../src/words/Words.cpp" line="211"/>
         <source>有警告</source>
         <translation>with findings</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="213"/>
+        <location filename="../src/words/Words.cpp" line="222"/>
         <source>没有生成记录：%1</source>
         <translation>No record: %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="216"/>
+        <location filename="../src/words/Words.cpp" line="225"/>
         <source>：</source>
         <translation>: </translation>
     </message>

@@ -63,6 +63,8 @@ my @criteria = (
   'ISBN dropped: a 10- or 13-digit ISBN in neither 010 $a nor 010 $z',
   'a total or end row written as a record',
   '215 $a/$d not in pages and centimetres, 606 not one a term, 690 not a class number',
+  '101 not coded as a translation (indicator 1, the original language in $c)',
+  'a title without Han characters coded Chinese (101 $a chi, or 100 $a/34-35 ea)',
 );
 my @failed = (0) x @criteria;
 my $needing = 0;
@@ -154,6 +156,17 @@ for my $i (0 .. $#truth) {
     push @bad, 19 if (sub_of($f215, 'a') // '') ne $col->('pages') || (sub_of($f215, 'd') // '') ne $col->('size');
     push @bad, 19 if join('|', map { sub_of($_, 'a') // '' } $r->field('606')) ne $col->('subjects');
     push @bad, 19 if join('|', map { sub_of($_, 'a') // '' } $r->field('690')) ne $col->('class');
+  }
+  # 21.-22. 101 against the truth's "indicator code [original]"
+  if ($col->('language') ne '') {
+    my ($ind, $code, $original) = split / /, $col->('language');
+    my $f101 = $r->field('101');
+    my $a101 = sub_of($f101, 'a') // '';
+    if ($code eq 'und') {
+      push @bad, 21 if $a101 eq 'chi' || substr($f100, 34, 2) eq 'ea';
+    } else {
+      push @bad, 20 if !$f101 || $f101->indicator(1) ne $ind || (sub_of($f101, 'c') // '') ne ($original // '');
+    }
   }
   my %seen;
   @bad = grep { !$seen{$_}++ } @bad;

@@ -512,6 +512,7 @@ convert::RunInput MainWindow::CurrentRunInput() {
   in.cbkConnStr = cbkConnStr;
   in.rules = rules_;
   in.agencyCode = profile_.agencyCode;
+  in.defaultRole = profile_.defaultRole;
   in.format = profile_.format;
   in.encoding = convert::ProfileEncoding(profile_);
   if (!pinyin_) pinyin_ = std::make_shared<convert::PinyinSource>(convert::PinyinSource::FromFile(DataDirFor(exeDir_) + "/pinyin.dat"));

@@ -115,6 +115,7 @@ void ResolveSettings(const RunFlags& flags, const convert::Profile& profile, con
   convert::RunInput& input = run.input;
   input.rules = flags.rules.value_or(profile.rules);
   input.agencyCode = flags.agency.value_or(profile.agencyCode);
+  input.defaultRole = profile.defaultRole;
   input.clock = ClockFrom(flags.now);
   input.templateText = flags.templateFile         ? ReadTemplate(*flags.templateFile)
                        : !profile.templateText.empty() ? profile.templateText

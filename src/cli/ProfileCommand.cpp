@@ -46,6 +46,8 @@ int ProfileCommand(std::vector<std::string> argv) {
       profile.templateText = ReadTemplate(*t);
     } else if (auto a = args.Option("--agency")) {
       profile.agencyCode = *a;
+    } else if (auto role = args.Option("--default-role")) {
+      profile.defaultRole = *role;
     } else if (auto e = args.Option("--encoding")) {
       profile.encoding = EncodingOption(*e);
     } else if (auto f = args.Option("--format")) {

@@ -64,10 +64,12 @@ const Command kCommands[] = {
     {"profile", ProfileCommand,
      "  profile save FILE [--name NAME] [--rules classic|recommended] [--template FILE]\n"
      "          [--agency CODE] [--map COL=CODE ...] [--map-by-name] [--encoding E] [--format F]\n"
+     "          [--default-role ROLE]\n"
      "  profile show NAME|FILE\n"
      "      Writes a conversion profile (JSON) from the options, named NAME or else after the\n"
      "      file (书商目录.json: 书商目录), or prints one (标准, 推荐 or a file) with the template it\n"
-     "      uses. COL is a column name, or a number from 1 for the column's position.\n"},
+     "      uses. COL is a column name, or a number from 1 for the column's position.\n"
+     "      --default-role: the role the recommended rules give names without one (著; \"\" none).\n"},
     {"codes", CodesCommand,
      "  codes\n"
      "      Lists the 38 subfield codes a column can feed, with their names and the column names\n"

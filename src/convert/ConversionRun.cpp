@@ -46,6 +46,7 @@ struct Worker {
     context.rules = input.rules;
     context.encoding = writer.encoding();
     context.agencyCode = input.agencyCode;
+    context.defaultRole = input.defaultRole;
     context.templateText = input.templateText;
     context.lookup = &lookup;
     context.pinyin = input.pinyin.get();

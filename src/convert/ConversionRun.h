@@ -22,6 +22,7 @@ namespace rowcaster::convert {
 struct RunInput {
   Rules rules = Rules::Classic;
   std::string agencyCode;                           // 801 $b under the recommended rules
+  std::string defaultRole = "著";                   // recommended rules: names without a role word
   std::string outputPath;                           // taken as it is, untrimmed
   std::vector<std::string> mapping;                 // per source column: empty or a code
   std::shared_ptr<const import::LoadedTable> table; // the content grid's rows

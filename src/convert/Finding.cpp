@@ -26,7 +26,9 @@ Level LevelOf(Kind kind) {
     case Kind::ShopTitle:
     case Kind::IsbnOldCheckDigit:
     case Kind::SizeUnreadable:
-    case Kind::NotAClassNumber: return Level::Warning;
+    case Kind::NotAClassNumber:
+    case Kind::LanguageUnknown:
+    case Kind::OriginalLanguageUnknown: return Level::Warning;
     case Kind::TranslatorInferred:
     case Kind::NotAPerson:
     case Kind::SamePersonOnce:
@@ -35,7 +37,8 @@ Level LevelOf(Kind kind) {
     case Kind::YearFromSerial:
     case Kind::SizeConverted:
     case Kind::YearFromDateSerial:
-    case Kind::RoleAssumed: return Level::Note;
+    case Kind::RoleAssumed:
+    case Kind::OriginalLanguageFromMark: return Level::Note;
   }
   return Level::Error;
 }
@@ -78,6 +81,9 @@ std::string_view KindCode(Kind kind) {
     case Kind::SizeConverted: return "size-converted";
     case Kind::YearFromDateSerial: return "year-from-date-serial";
     case Kind::RoleAssumed: return "role-assumed";
+    case Kind::LanguageUnknown: return "language-unknown";
+    case Kind::OriginalLanguageUnknown: return "original-language-unknown";
+    case Kind::OriginalLanguageFromMark: return "original-language-from-mark";
   }
   return "unknown";
 }

@@ -44,6 +44,8 @@ enum class Kind {
   IsbnOldCheckDigit,    // field 010 $z; values: the 13 digits, the ISBN-10 they probably are
   SizeUnreadable,       // field 215 $d; values: the cell, written as given
   NotAClassNumber,      // field 690; values: the cell
+  LanguageUnknown,      // field 101 $a: a title without Han characters, no language given; values: the title
+  OriginalLanguageUnknown,  // field 101 $c: a translation from an unknown language; values: the mark, if any
   // Notes.
   TranslatorInferred,   // field 702; values: the name taken for the translator's
   NotAPerson,           // field 7XX; values: the placeholder left out (佚名, an image file's name)
@@ -54,6 +56,7 @@ enum class Kind {
   SizeConverted,        // field 215 $d; values: the cell, the height in centimetres
   YearFromDateSerial,   // field 100 $a; values: the serial number, the year of its day
   RoleAssumed,          // field 200 $f; values: the names, apart by 、, that got 著 for want of a role word
+  OriginalLanguageFromMark,  // field 101 $c; values: the nationality mark, the language code
 };
 
 // Every kind, for those who go through them all.
@@ -66,7 +69,7 @@ inline constexpr Kind kKinds[] = {
     Kind::SamePersonOnce, Kind::NotABook,              Kind::ShopTitle,              Kind::IsbnOldCheckDigit,
     Kind::SizeUnreadable, Kind::NotAClassNumber,       Kind::TitleSplit,             Kind::TitlePartMoved,
     Kind::YearFromSerial, Kind::SizeConverted,         Kind::YearFromDateSerial,
-    Kind::RoleAssumed,
+    Kind::RoleAssumed,    Kind::LanguageUnknown,       Kind::OriginalLanguageUnknown, Kind::OriginalLanguageFromMark,
 };
 
 struct Finding {

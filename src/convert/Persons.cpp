@@ -48,7 +48,21 @@ constexpr std::string_view kImageEndings[] = {".jpg", ".jpeg", ".png", ".gif", "
 constexpr std::string_view kHomeMarks[] = {"清", "明", "元", "宋", "唐", "汉", "晋", "隋", "秦", "周", "魏", "辽",
                                            "金", "北宋", "南宋", "西汉", "东汉", "西晋", "东晋", "南朝", "北朝",
                                            "五代", "三国", "先秦", "春秋", "战国", "民国", "近代", "现代", "当代",
-                                           "中", "中国", "港", "台", "澳", "香港", "台湾", "澳门"};
+                                           "中", "中国", "港", "台", "香港", "台湾", "澳门"};  // (澳) alone is Australia
+
+// Nationality marks and the language their authors most often write in (MARC language codes); a
+// country's mark may end in 国 (美国). Countries of many languages (瑞士, 比, 印) are not guessed.
+constexpr std::pair<std::string_view, std::string_view> kMarkLanguages[] = {
+    {"美", "eng"}, {"英", "eng"}, {"加", "eng"}, {"加拿大", "eng"}, {"澳", "eng"}, {"澳大利亚", "eng"},
+    {"新西兰", "eng"}, {"爱尔兰", "eng"}, {"法", "fre"}, {"德", "ger"}, {"奥", "ger"}, {"奥地利", "ger"},
+    {"日", "jpn"}, {"日本", "jpn"}, {"俄", "rus"}, {"俄罗斯", "rus"}, {"苏", "rus"}, {"苏联", "rus"},
+    {"意", "ita"}, {"意大利", "ita"}, {"西", "spa"}, {"西班牙", "spa"}, {"墨", "spa"}, {"墨西哥", "spa"},
+    {"阿根廷", "spa"}, {"哥伦比亚", "spa"}, {"智利", "spa"}, {"秘鲁", "spa"}, {"韩", "kor"}, {"朝", "kor"},
+    {"朝鲜", "kor"}, {"葡", "por"}, {"葡萄牙", "por"}, {"巴西", "por"}, {"荷", "dut"}, {"荷兰", "dut"},
+    {"瑞典", "swe"}, {"挪威", "nor"}, {"丹麦", "dan"}, {"芬", "fin"}, {"芬兰", "fin"}, {"波", "pol"},
+    {"波兰", "pol"}, {"捷", "cze"}, {"捷克", "cze"}, {"匈", "hun"}, {"匈牙利", "hun"}, {"希腊", "gre"},
+    {"古希腊", "grc"}, {"古罗马", "lat"}, {"以色列", "heb"}, {"土耳其", "tur"}, {"越", "vie"}, {"越南", "vie"},
+    {"泰", "tha"}, {"泰国", "tha"}, {"伊朗", "per"}, {"波斯", "per"}, {"阿拉伯", "ara"}, {"埃及", "ara"}};
 
 // Latin name suffixes; they stay with the name, in $c.
 constexpr std::string_view kLatinSuffixes[] = {"Jr.", "Jr", "Sr.", "Sr", "II", "III", "IV"};
@@ -510,6 +524,25 @@ std::vector<std::string> ResponsibilityGroups(const std::vector<Responsible>& al
   return groups;
 }
 
+Translation TranslationOf(const std::vector<Responsible>& all) {
+  Translation t;
+  const Responsible* marked = nullptr;
+  for (const Responsible& r : all) {
+    if (r.role.find("译") != std::string::npos) t.translated = true;
+    if (r.mark.empty() || OneOf(r.mark, kHomeMarks)) continue;
+    // An author's mark tells the original language rather than an editor's or translator's.
+    if (!marked || (marked->secondary && !r.secondary)) marked = &r;
+  }
+  if (!marked) return t;
+  t.translated = true;
+  t.mark = marked->mark;
+  std::string_view country = t.mark;
+  if (country.size() > 3 && country.ends_with("国")) country.remove_suffix(3);
+  for (const auto& [mark, language] : kMarkLanguages)
+    if (mark == t.mark || mark == country) t.language = language;
+  return t;
+}
+
 std::string ResponsibleLines(const std::vector<Responsible>& all, const PinyinSource& pinyin) {
   std::string lines[4];  // 701, 702, 711, 712
   for (const Responsible& r : all) {
@@ -533,13 +566,15 @@ std::string ResponsibleLines(const std::vector<Responsible>& all, const PinyinSo
       out += "  0 |a " + r.name;
     }
     if (!r.latin && HasHan(r.name)) {
-      const std::string reading(text::TrimBlanks(PinyinOf(pinyin, r.name, !r.corporate)));
+      // A transliterated foreign name has no Chinese surname: 查理 is cha li, not zha li.
+      const std::string reading(text::TrimBlanks(PinyinOf(pinyin, r.name, !r.corporate && !IsForeign(r))));
       if (!reading.empty()) out += " |A " + reading;
     }
     if (!r.addition.empty()) out += " |c " + r.addition;
     if (!r.mark.empty()) out += " |c (" + r.mark + ")";
     if (!r.original.empty()) out += " |g " + r.original;
-    out += " |4 " + r.role + "\r\n";
+    if (!r.role.empty()) out += " |4 " + r.role;
+    out += "\r\n";
   }
   return lines[0] + lines[1] + lines[2] + lines[3];
 }

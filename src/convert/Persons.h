@@ -39,6 +39,16 @@ void OnePerPerson(std::vector<Responsible>& all, std::vector<Finding>* findings 
 // "[美] 某某 著；张三 译" gives "(美)某某著", "张三译". The first group is 200 $f, the others $g.
 std::vector<std::string> ResponsibilityGroups(const std::vector<Responsible>& all);
 
+// What the persons tell of the text's language: translated (a role with 译, or an author with a
+// foreign nationality mark), and the original language that mark stands for (美 eng, 法 fre …;
+// empty when there is no mark or it is not known).
+struct Translation {
+  bool translated = false;
+  std::string mark;      // the foreign mark the language is read from
+  std::string language;  // MARC language code
+};
+Translation TranslationOf(const std::vector<Responsible>& all);
+
 // The 7XX work-form lines for them, grouped by tag (701, 702, 711, 712): Chinese names with
 // indicators " 0" and $A pinyin, Latin names surname first ("Silberschatz, Abraham") with " 1",
 // the mark in $c, the role in $4.

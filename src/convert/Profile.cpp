@@ -55,6 +55,7 @@ std::string ProfileJson(const Profile& p) {
   j["rules"] = RulesName(p.rules);
   j["agency"] = p.agencyCode;
   j["mapByName"] = p.mapByName;
+  j["defaultRole"] = p.defaultRole;
   j["recordFormat"] = iso2709::NameOf(p.format);
   if (p.encoding) j["encoding"] = iso2709::NameOf(*p.encoding);
   Json mapping = Json::array();
@@ -94,6 +95,7 @@ std::optional<Profile> ParseProfile(std::string_view text, std::string& error) {
     }
     p.agencyCode = j.value("agency", std::string());
     p.mapByName = j.value("mapByName", false);
+    p.defaultRole = j.value("defaultRole", p.defaultRole);
     if (j.contains("recordFormat")) {
       const std::string name = j.at("recordFormat").get<std::string>();
       const auto format = iso2709::FormatNamed(name);

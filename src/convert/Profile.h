@@ -26,6 +26,7 @@ struct Profile {
   std::string templateText;  // CR LF lines; empty: the rule set's own template
   std::string agencyCode;
   bool mapByName = false;    // columns left unmapped are mapped by their names
+  std::string defaultRole = "著";  // recommended rules: the role of names no role word reaches; empty: none
   iso2709::Format format = iso2709::Format::Iso2709;
   std::optional<iso2709::Encoding> encoding;  // none: the format's own (DefaultEncoding)
   std::vector<ProfileColumn> mapping;

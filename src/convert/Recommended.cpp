@@ -7,6 +7,7 @@
 #include "convert/Extent.h"
 #include "convert/Imprint.h"
 #include "convert/Isbn.h"
+#include "convert/Language.h"
 #include "convert/Persons.h"
 #include "convert/Placeholders.h"
 #include "convert/Price.h"
@@ -19,9 +20,9 @@ namespace rowcaster::convert {
 
 const std::string_view kRecommendedTemplate =
     "010    {010a}{010b}{010d}\r\n"
-    "100    |a{bmrq}{cbrq}em y0chiy0110    ea\r\n"
-    "101 0  {101a}\r\n"
-    "102    |aCN{dqdm}\r\n"
+    "100    |a{bmrq}{cbrq}em y0chiy0110    {script}\r\n"
+    "{101}\r\n"
+    "{102}\r\n"
     "105    |ay   z   000yy\r\n"
     "106    |ar\r\n"
     "200 1  {200a}{200d}{200e}{200h}{200i}{200f}{200g}\r\n"
@@ -125,14 +126,18 @@ std::pair<std::string, std::string> Statements200(const std::string& f, const st
   return {fText, gText};
 }
 
-// One note a row for the names that got 著 because no role word reached them.
-void TellAssumedRoles(const std::vector<Responsible>& f, const std::vector<Responsible>& g,
-                      std::vector<Finding>& findings) {
+// The names no role word reached get the profile's default role (著 unless it says otherwise, none
+// when it is empty); one note a row names them when they got one.
+void AssumeRoles(std::vector<Responsible>& f, std::vector<Responsible>& g, const std::string& role,
+                 std::vector<Finding>& findings) {
   std::string names;
-  for (const auto* list : {&f, &g})
-    for (const Responsible& r : *list)
-      if (r.roleAssumed) names += (names.empty() ? "" : "、") + r.name;
-  if (!names.empty()) findings.push_back(MakeFinding(Kind::RoleAssumed, "200 $f", {names}));
+  for (auto* list : {&f, &g})
+    for (Responsible& r : *list) {
+      if (!r.roleAssumed) continue;
+      r.role = role;
+      names += (names.empty() ? "" : "、") + r.name;
+    }
+  if (!names.empty() && !role.empty()) findings.push_back(MakeFinding(Kind::RoleAssumed, "200 $f", {names, role}));
 }
 
 }  // namespace
@@ -182,7 +187,6 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
       {p905e, d905e, 'e'}, {p905f, d905f, 'f'}, {p905v, d905v, 'j'}, {p606a, d606a, 'a'}, {p606x, d606x, 'x'},
       {p606y, d606y, 'y'}, {p606z, d606z, 'z'}, {p606j, d606j, 'j'}, {p690a, d690a, 'a'}, {p690v, d690v, 'v'}};
   for (const auto& [slot, param, code] : kPlain) fill[slot] = SubfieldText(code, v[param]);
-  fill[p101a] = v[d101a].empty() ? "|a chi" : SubfieldText('a', v[d101a]);
 
   // Series: 410 embeds 200 with its indicators "1 ".
   fill[p410] = v[d225a].empty() ? "" : "410  0 |12001 |a " + v[d225a];
@@ -197,11 +201,19 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
 
   // Persons and bodies of both statements; the statements written again from them.
   std::vector<Responsible> persons = SplitResponsibility(v[d200f], &findings);
-  const std::vector<Responsible> more = SplitResponsibility(v[d200g], &findings);
+  std::vector<Responsible> more = SplitResponsibility(v[d200g], &findings);
+  AssumeRoles(persons, more, context.defaultRole, findings);
   std::tie(fill[p200f], fill[p200g]) = Statements200(v[d200f], persons, v[d200g], more);
-  TellAssumedRoles(persons, more, findings);
   persons.insert(persons.end(), more.begin(), more.end());
   OnePerPerson(persons, &findings);
+  const bool chineseIsbn = isbn.kind == Isbn::Kind::Valid &&
+                          (isbn.digits.starts_with("9787") || (isbn.digits.size() == 10 && isbn.digits[0] == '7'));
+  const LanguageFields language =
+      LanguageOf(v[d101a], v[d200a], TranslationOf(persons), chineseIsbn || publisher.has_value(), findings);
+  fill[p101a] = language.subfields;
+  fill[p101] = language.line;
+  fill[pScript] = language.script;
+  fill[p102] = language.china ? "102    |aCN" + fill[pDqdm] : "";
   fill[p701] = ResponsibleLines(persons, pinyin);
   fill[p801b] = context.agencyCode.empty() ? "" : "|b" + context.agencyCode;
 

@@ -64,6 +64,12 @@ QString DescribeWarning(const Finding& f) {
           .arg(Value(f, 0), Value(f, 1));
     case Kind::SizeUnreadable: return QCoreApplication::translate("Words", "尺寸“%1”读不出，照原样写入 215 $d").arg(Value(f, 0));
     case Kind::NotAClassNumber: return QCoreApplication::translate("Words", "“%1”不是中图法分类号，没有写入 690").arg(Value(f, 0));
+    case Kind::LanguageUnknown:
+      return QCoreApplication::translate("Words", "题名“%1”不是中文，又没有作品语种，101 $a 记为 und").arg(Value(f, 0));
+    case Kind::OriginalLanguageUnknown:
+      return f.values.empty() || f.values[0].empty()
+                 ? QCoreApplication::translate("Words", "这是译著，但看不出原作语种，101 没有 $c")
+                 : QCoreApplication::translate("Words", "这是译著，但看不出国别“%1”的原作语种，101 没有 $c").arg(Value(f, 0));
     case Kind::TitleSplit:
       return QCoreApplication::translate("Words", "题名分为正题名“%1”和副题名“%2”（200 $e）").arg(Value(f, 0), Value(f, 1));
     case Kind::TitlePartMoved:
@@ -74,7 +80,10 @@ QString DescribeWarning(const Finding& f) {
       return QCoreApplication::translate("Words", "出版日期“%1”是日期的序号，取其年份 %2").arg(Value(f, 0), Value(f, 1));
     case Kind::SizeConverted: return QCoreApplication::translate("Words", "尺寸“%1”换算为 %2").arg(Value(f, 0), Value(f, 1));
     case Kind::RoleAssumed:
-      return QCoreApplication::translate("Words", "“%1”没有写责任方式，推定为“著”（200 $f、7XX $4）").arg(Value(f, 0));
+      return QCoreApplication::translate("Words", "“%1”没有写责任方式，推定为“%2”（200 $f、7XX $4）")
+          .arg(Value(f, 0), f.values.size() > 1 ? Value(f, 1) : QStringLiteral("著"));
+    case Kind::OriginalLanguageFromMark:
+      return QCoreApplication::translate("Words", "按国别“%1”推定原作语种为 %2（101 $c）").arg(Value(f, 0), Value(f, 1));
     default: return {};
   }
 }

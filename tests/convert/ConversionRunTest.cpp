@@ -817,9 +817,13 @@ TEST_F(Run, APreviewIsTheRecordTheRunWrites) {
   const RunResult dry = RunConversion(input_);
   EXPECT_EQ(dry.written, 420);
   // Two rows' ISBN "0" is a placeholder, not warned; 271 sizes "16开" and "32开" are converted, noted;
-  // 38 statements give no role word, so 著 is noted (12 of those rows had no other finding).
-  EXPECT_EQ(dry.warned, 305);
+  // 38 statements give no role word, so 著 is noted (12 of those rows had no other finding); 15
+  // titles without a Han character and 13 translations of no known original are warned (101).
+  EXPECT_EQ(dry.warned, 325);
   EXPECT_EQ(dry.counts.at(Kind::RoleAssumed), 38);
+  EXPECT_EQ(dry.counts.at(Kind::LanguageUnknown), 15);
+  EXPECT_EQ(dry.counts.at(Kind::OriginalLanguageUnknown), 13);
+  EXPECT_EQ(dry.counts.at(Kind::OriginalLanguageFromMark), 49);
   EXPECT_FALSE(std::filesystem::exists(input_.outputPath));
 }
 

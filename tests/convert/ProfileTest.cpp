@@ -139,6 +139,24 @@ TEST(Profile, MapsByNameOnlyWhenTheFileSaysSo) {
   }
 }
 
+// The default role: 著 when the file does not say (older files), the file's own, or none.
+TEST(Profile, DefaultRole) {
+  const std::pair<const char*, std::string> cases[] = {
+      {R"({"format": "rowcaster-profile"})", "著"},
+      {R"({"format": "rowcaster-profile", "defaultRole": "编"})", "编"},
+      {R"({"format": "rowcaster-profile", "defaultRole": ""})", ""},
+  };
+  for (const auto& [text, role] : cases) {
+    std::string error;
+    const auto p = ParseProfile(text, error);
+    ASSERT_TRUE(p) << error;
+    EXPECT_EQ(p->defaultRole, role) << text;
+    const auto back = ParseProfile(ProfileJson(*p), error);
+    ASSERT_TRUE(back) << error;
+    EXPECT_EQ(back->defaultRole, role) << text;
+  }
+}
+
 // The columns a mapping was saved with travel in the file.
 TEST(Profile, KeepsTheSavedColumnNames) {
   Profile p;

@@ -68,13 +68,16 @@ class RecommendedComposition : public ::testing::Test {
     iso2709::Record record;
     std::vector<Finding> findings;
     const iso2709::Built built = ComposeRecord(v, c, record, findings);
-    for (const Finding& f : findings) out.warnings.push_back(words::Describe(f));
+    // The language notes go with nearly every foreign name; the cases about languages look at them.
+    for (const Finding& f : findings)
+      if (languageFindings_ || !f.field.starts_with("101")) out.warnings.push_back(words::Describe(f));
     EXPECT_EQ(built.status, iso2709::BuildStatus::Built) << built.description;
     out.lines = test::WrittenFieldLines(record, encoding);
     return out;
   }
 
   static std::string* cbk_;
+  bool languageFindings_ = false;
   RegionLookup lookup_;
   PinyinSource pinyin_;
   CompositionContext context_;
@@ -443,6 +446,90 @@ TEST_F(RecommendedComposition, StatementsInCataloguingForm) {
       {{{"200f", "佚名"}}, {t + " $f 佚名"}, {"“佚名”不是责任者，没有写入 7XX"}},
       {{}, {t}, {}},
   }));
+}
+
+// 101 tells a translation and the original language from the author's mark; a title without Han
+// characters claims Chinese neither in 101 nor in 100 $a/34-35 or 102 unless the ISBN or the
+// publisher table places the book in China.
+TEST_F(RecommendedComposition, LanguageOfTheText) {
+  const std::string chinese = "101 0  $a chi", cn = "102    $a CN";
+  const auto from = [](const std::string& mark, const std::string& code) {
+    return "按国别“" + mark + "”推定原作语种为 " + code + "（101 $c）";
+  };
+  const std::string unknownMark = "这是译著，但看不出国别“瑞士”的原作语种，101 没有 $c";
+  const std::string unknown = "这是译著，但看不出原作语种，101 没有 $c";
+  const auto und = [](const std::string& title) { return "题名“" + title + "”不是中文，又没有作品语种，101 $a 记为 und"; };
+  const std::string script = "100    $a 20261205d2008    em y0chiy0110    ";
+  languageFindings_ = true;
+  CHECK_CASES((std::vector<Case>{
+      {{{"200f", "张三著"}}, {chinese, cn, script + "ea"}, {}},
+      {{{"200f", "（美）某某著"}}, {"101 1  $a chi $c eng", cn}, {from("美", "eng")}},
+      {{{"200f", "[美国] 某某 著"}}, {"101 1  $a chi $c eng"}, {from("美国", "eng")}},
+      {{{"200f", "（法）某某著；张三译"}}, {"101 1  $a chi $c fre"}, {from("法", "fre")}},
+      {{{"200f", "（德）某某著"}}, {"101 1  $a chi $c ger"}, {from("德", "ger")}},
+      {{{"200f", "（奥）某某著"}}, {"101 1  $a chi $c ger"}, {from("奥", "ger")}},
+      {{{"200f", "（澳）某某著"}}, {"101 1  $a chi $c eng"}, {from("澳", "eng")}},
+      {{{"200f", "（日）某某著"}}, {"101 1  $a chi $c jpn"}, {from("日", "jpn")}},
+      {{{"200f", "（苏）某某著"}}, {"101 1  $a chi $c rus"}, {from("苏", "rus")}},
+      {{{"200f", "（韩）某某著"}}, {"101 1  $a chi $c kor"}, {from("韩", "kor")}},
+      {{{"200f", "（新西兰）某某著"}}, {"101 1  $a chi $c eng"}, {from("新西兰", "eng")}},
+      // The author's mark, not the translator's, tells the original.
+      {{{"200f", "（意）某某著"}, {"200g", "（英）张三译"}}, {"101 1  $a chi $c ita"}, {from("意", "ita")}},
+      // A translator without a marked author, or a mark of many languages: no $c, a warning.
+      {{{"200f", "某某著；张三译"}}, {"101 1  $a chi"}, {unknown}},
+      {{{"200f", "（瑞士）某某著"}}, {"101 1  $a chi"}, {unknownMark}},
+      // Marks of Chinese dynasties and places are no translation.
+      {{{"200f", "〔清〕曹雪芹著"}}, {chinese}, {}},
+      {{{"200f", "（台）某某著"}}, {chinese}, {}},
+      {{{"200f", "（澳门）某某著"}}, {chinese}, {}},
+      // A language column wins for $a.
+      {{{"101a", "eng"}, {"200f", "张三著"}}, {"101 0  $a eng"}, {}},
+      // No Han character in the title.
+      {{{"200a", "Database System Concepts"}, {"200f", "Abraham Silberschatz著"}},
+       {"101 0  $a und", "102", script + "ba"}, {und("Database System Concepts")}},
+      {{{"200a", "Database System Concepts"}, {"101a", "eng"}}, {"101 0  $a eng", "102", script + "ba"}, {}},
+      {{{"200a", "Database System Concepts"}, {"101a", "eng"}, {"010a", "9787302123453"}},
+       {"101 0  $a eng", "102    $a CN $b 110000", script + "ba"}, {}},
+      {{{"200a", "Database System Concepts"}, {"101a", "eng"}, {"210c", "上海译文出版社"}},
+       {"102    $a CN $b 310000"}, {}},
+      {{{"200a", "Война и мир"}, {"101a", "rus"}}, {"101 0  $a rus", "102", script + "ca"}, {}},
+      {{{"200a", "1984"}, {"101a", "eng"}}, {"102", script + "zz"}, {}},
+  }));
+}
+
+// The names no role word reaches get the profile's default role: 著, another, or none.
+TEST_F(RecommendedComposition, DefaultRole) {
+  const std::string t = "200 1  $a 书名 $A shu ming";
+  const std::pair<std::string, Case> cases[] = {
+      {"著", {{{"200f", "张三"}}, {t + " $f 张三著", "701  0 $a 张三 $A zhang san $4 著"}, {Assumed("张三")}}},
+      {"编", {{{"200f", "张三"}}, {t + " $f 张三编", "701  0 $a 张三 $A zhang san $4 编"},
+              {"“张三”没有写责任方式，推定为“编”（200 $f、7XX $4）"}}},
+      {"", {{{"200f", "张三"}}, {t + " $f 张三", "701  0 $a 张三 $A zhang san"}, {}}},
+      {"", {{{"200f", "张三  李四 译"}}, {t + " $f 张三 $g 李四译", "701  0 $a 张三 $A zhang san", "702  0 $a 李四 $A li si $4 译"}, {}}},
+      // A role word given is kept whatever the default.
+      {"", {{{"200f", "张三 主编"}}, {t + " $f 张三主编", "701  0 $a 张三 $A zhang san $4 主编"}, {}}},
+  };
+  for (const auto& [role, c] : cases) {
+    context_.defaultRole = role;
+    CHECK_CASES(std::vector<Case>{c});
+  }
+}
+
+// A transliterated foreign name is read without Chinese surname readings; 伯 in a name is bo.
+TEST_F(RecommendedComposition, NamesPinyin) {
+  for (const Encoding encoding : {Encoding::Gbk, Encoding::Utf8}) {
+    SCOPED_TRACE(iso2709::NameOf(encoding));
+    CheckCases(std::vector<Case>{
+        {{{"200f", "马伯庸 著"}}, {"701  0 $a 马伯庸 $A ma bo yong $4 著"}, {}},
+        {{{"200f", "（法）加缪 著"}}, {"701  0 $a 加缪 $A jia miu $c (法) $4 著"}, {}},
+        {{{"200f", "（英）查理 著"}}, {"701  0 $a 查理 $A cha li $c (英) $4 著"}, {}},
+        {{{"200f", "查理·卓别林 著"}}, {"701  0 $a 查理·卓别林 $A cha li zhuo bie lin $4 著"}, {}},
+        {{{"200f", "（美）盖伊·塔雷斯 著"}}, {"701  0 $a 盖伊·塔雷斯 $A gai yi ta lei si $c (美) $4 著"}, {}},
+        // A Chinese name keeps its surname reading.
+        {{{"200f", "查良镛 著"}}, {"701  0 $a 查良镛 $A zha liang yong $4 著"}, {}},
+        {{{"200f", "（清）曾国藩 著"}}, {"701  0 $a 曾国藩 $A zeng guo fan $c (清) $4 著"}, {}},
+    }, [&](const Row& row) { return Compose(row, encoding); });
+  }
 }
 
 TEST_F(RecommendedComposition, NamesOneHeadingPerPerson) {
