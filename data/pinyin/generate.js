@@ -57,6 +57,19 @@ for (const [lo, hi] of ranges) {
     charReadings.set(cp, list);
   }
 }
+// Our own additions: phrases, and single characters whose usual reading the dictionary has wrong
+// (伯 bo, not bai: 伯父, 伯乐, and given names such as 马伯庸).
+const extras = [];
+for (const line of fs.readFileSync(path.join(__dirname, 'extra-phrases.tsv'), 'utf8').split('\n')) {
+  if (!line.trim() || line.startsWith('#')) continue;
+  const [text, reading, prob] = line.split('\t');
+  extras.push([text, reading, Number(prob || 1e-9)]);
+  if (chars(text).length !== 1 || !charReadings.has(text.codePointAt(0))) continue;
+  const list = charReadings.get(text.codePointAt(0));
+  const usual = toneless(reading.trim());
+  list.splice(0, list.length, usual, ...list.filter((r) => r !== usual));
+}
+
 function readingIndex(cp, syl) {
   const list = charReadings.get(cp);
   let k = list.indexOf(syl);
@@ -79,11 +92,7 @@ function phrases(entries) {
   return result;
 }
 const wordEntries = Object.entries(complete).map(([k, v]) => Array.isArray(v) ? [k, v[0], v[1] || 1e-12] : [k, v, 1e-12]);
-for (const line of fs.readFileSync(path.join(__dirname, 'extra-phrases.tsv'), 'utf8').split('\n')) {
-  if (!line.trim() || line.startsWith('#')) continue;
-  const [text, reading, prob] = line.split('\t');
-  wordEntries.push([text, reading, Number(prob || 1e-9)]);
-}
+wordEntries.push(...extras);
 const words = phrases(wordEntries);
 
 // Surnames: the surname table inside pinyin-pro (single and compound surnames with the reading

@@ -71,6 +71,19 @@ TEST(PinyinEngine, KnowsSurnamesInNames) {
   EXPECT_EQ(Engine().Pinyin("单小明"), "dan xiao ming");
 }
 
+// Readings the dictionary data adds: 伯 is bo (bai only in 大伯子), and phrases titles need.
+TEST(PinyinEngine, ReadsTheAddedWords) {
+  ExpectAll({{"马伯庸", "ma bo yong"}, {"伯", "bo"}, {"大伯子", "da bai zi"}, {"伯乐", "bo le"}}, true);
+  ExpectAll({{"美的历程", "mei de li cheng"},
+             {"重说中国近代史", "chong shuo zhong guo jin dai shi"},
+             {"重订增广", "chong ding zeng guang"},
+             {"重要", "zhong yao"},
+             {"一行禅师", "yi xing chan shi"},
+             {"加缪", "jia miu"},
+             {"伯父", "bo fu"}},
+            false);
+}
+
 TEST(PinyinEngine, TreatsOtherTextAsWords) {
   ExpectAll({{"C++程序设计", "c++ cheng xu she ji"},
              {"2008年北京奥运会", "2008 nian bei jing ao yun hui"},
