@@ -20,10 +20,13 @@ namespace {
 
 // Runs `act` on the modal dialog of class T once it is open.
 template <typename T>
-void WhenOpen(std::function<void(T*)> act) {
+void WhenOpen(std::function<void(T*)> act, const QString& title = {}) {
+  // With a title it acts on that dialog only: a timer left over from an earlier dialog that never
+  // came can then not answer the next test's dialog.
   auto* timer = new QTimer;
-  QObject::connect(timer, &QTimer::timeout, [timer, act] {
-    if (auto* d = qobject_cast<T*>(QApplication::activeModalWidget())) {
+  QObject::connect(timer, &QTimer::timeout, [timer, act, title] {
+    auto* d = qobject_cast<T*>(QApplication::activeModalWidget());
+    if (d && (title.isEmpty() || d->windowTitle() == title)) {
       timer->stop();
       timer->deleteLater();
       act(d);
@@ -82,14 +85,14 @@ TEST(Dialogs, SaveAddsTheExtensionAndBothStartWhereTheLastEnded) {
     d->setDirectory(QString::fromStdString(folder));
     d->selectFile("新书目录");
     QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
-  });
+  }, "保存Marc数据到文件");
   const std::string saved = ui.SaveFile("保存Marc数据到文件", "ISO(2709)|*.iso|txt|*.txt", "");
   EXPECT_EQ(saved, folder + "/新书目录.iso");
   EXPECT_EQ(acceptText, "保存(&S)");
   WhenOpen<QFileDialog>([&](QFileDialog* d) {
     startedIn = d->directory().absolutePath();
     d->reject();
-  });
+  }, "选择数据文件");
   EXPECT_EQ(ui.OpenFile("选择数据文件", "Excel|*.xls", ""), "");
   EXPECT_EQ(startedIn.toStdString(), folder) << "the open dialog starts where the save dialog ended";
 }
@@ -105,7 +108,7 @@ TEST(Dialogs, SaveTellsTheChosenType) {
     d->selectNameFilter("MARCXML（UTF-8） (*.xml)");
     d->selectFile("collection.xml");
     QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
-  });
+  }, "保存Marc数据到文件");
   int type = -1;
   EXPECT_EQ(ui.SaveFile("保存Marc数据到文件", "ISO(2709)|*.iso|txt|*.txt|MARCXML（UTF-8）|*.xml", "", &type),
             folder + "/collection.xml");
