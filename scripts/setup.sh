@@ -7,7 +7,7 @@ packages=(
   cmake g++ ninja-build pkg-config make
   qt6-base-dev libgl-dev qt6-l10n-tools
   libicu-dev libsqlite3-dev sqlite3
-  libfreexl-dev libgsf-1-dev libexpat1-dev mdbtools-dev mdbtools
+  libfreexl-dev libgsf-1-dev libexpat1-dev mdbtools-dev mdbtools libxlsxwriter-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   yaz libmarc-record-perl libencode-hanextra-perl time
   fonts-noto-cjk

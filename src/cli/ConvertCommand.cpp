@@ -20,6 +20,7 @@
 #include "convert/Profile.h"
 #include "import/DataFile.h"
 #include "mapping/ColumnNames.h"
+#include "output/ReportFile.h"
 #include "mapping/MarcFields.h"
 #include "words/Words.h"
 
@@ -211,6 +212,9 @@ void PrintSummary(const convert::RunResult& r, const convert::RunInput& input, d
   if (r.failed > 0)
     Say(QCoreApplication::translate("Cli", "第一个未生成记录的是第 %1 行：%2").arg(r.firstFailedRow).arg(Q(words::Describe(r.firstFailure))));
   if (r.outcome == convert::RunOutcome::Stopped) Say(QCoreApplication::translate("Cli", "已停止，写入了 %1 条记录").arg(r.written));
+  // What the findings were, by kind; the rows are in the report (--report).
+  const std::string summary = words::SummaryText(r);
+  if (!summary.empty()) std::fputs(summary.c_str(), stderr);
 }
 
 }  // namespace
@@ -260,11 +264,11 @@ int ConvertCommand(std::vector<std::string> argv) {
     return kExitFailed;
   }
   PrintSummary(r, input, seconds);
-  if (input.dryRun) std::fputs(words::ReportText(r).c_str(), stdout);
+  const int firstLine = input.table ? input.table->FirstDataLine() : 0;
+  if (input.dryRun) std::fputs(words::ReportText(r, firstLine).c_str(), stdout);
   if (report) {
-    std::ofstream file(*report, std::ios::binary | std::ios::trunc);
-    file << words::ReportText(r);
-    if (!file.flush()) Say(QCoreApplication::translate("Cli", "无法写入报告 %1").arg(Q(*report)));
+    if (const std::string why = output::WriteReport(*report, words::ReportTable(r, firstLine)); !why.empty())
+      Say(QCoreApplication::translate("Cli", "无法写入报告 %1：%2").arg(Q(*report), Q(why)));
   }
   return r.outcome == convert::RunOutcome::Finished && r.failed == 0 ? kExitOk : kExitFailed;
 }

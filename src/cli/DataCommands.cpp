@@ -39,7 +39,7 @@ SourceTable OpenSource(const std::string& file, const std::optional<std::string>
     }
     source.tableName = table ? *table : source.offered.front();
     if (loadRows)
-      source.table = import::LoadTable(*reader, connection, import::QueryTextFor(source.kind, source.tableName, parts->fileName));
+      source.table = import::LoadTable(*reader, source.kind, connection, import::QueryTextFor(source.kind, source.tableName, parts->fileName));
   } catch (const data::DataError& e) {
     throw SourceError{std::string(import::kReadError) + "\n" + e.what()};
   }

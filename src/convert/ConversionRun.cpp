@@ -25,6 +25,19 @@ struct RowResult {
   std::size_t unencodable = 0;     // characters the output's encoding could not hold
 };
 
+// Each kind once a row: the counts say how many rows have it.
+void CountKinds(const std::vector<Finding>& findings, std::map<Kind, std::int64_t>& counts) {
+  for (std::size_t k = 0; k < findings.size(); ++k) {
+    const auto first = std::find_if(findings.begin(), findings.end(),
+                                    [&](const Finding& f) { return f.kind == findings[k].kind; });
+    if (first == findings.begin() + static_cast<std::ptrdiff_t>(k)) ++counts[findings[k].kind];
+  }
+}
+
+bool HasLevel(const std::vector<Finding>& findings, Level level) {
+  return std::any_of(findings.begin(), findings.end(), [&](const Finding& f) { return f.level == level; });
+}
+
 RowResult Failed(Finding error) {
   RowResult r;
   r.findings.push_back(std::move(error));
@@ -284,6 +297,9 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
     result.outputError = out.error();
     return result;
   }
+  // Settings that touch every record are told once, not a row at a time.
+  if (input.rules == Rules::Recommended && input.agencyCode.empty())
+    result.runFindings.push_back(MakeFinding(Kind::NoAgencyCode, "801 $b"));
   const int threads = input.threads > 0 ? input.threads : std::max(1u, std::thread::hardware_concurrency());
   Composer composer(input, threads);
   result.rows = composer.rows();
@@ -297,7 +313,7 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
     bool stopped = false;
     for (RowResult& r : rows) {
       ++row;
-      for (const Finding& f : r.findings) ++result.counts[f.kind];
+      CountKinds(r.findings, result.counts);
       if (r.record.empty()) {
         if (result.failed++ == 0) {
           result.firstFailedRow = row;
@@ -312,7 +328,7 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
           ++result.unencodableRows;
         }
         if (!r.findings.empty()) {
-          ++result.warned;
+          ++(HasLevel(r.findings, Level::Warning) ? result.warned : result.noted);
           result.report.push_back({row, std::move(r.title), std::move(r.isbn), false, std::move(r.findings)});
         }
       }

@@ -63,13 +63,15 @@ struct RunResult {
   std::string outputError;   // with OutputFailed
   std::int64_t cutBytes = 0; // a partial record cut from the end of the existing output file
   std::int64_t warned = 0;   // records written with warnings
+  std::int64_t noted = 0;    // records written with notes only
   std::int64_t existing = 0; // records the output file held before, appended to
   bool refused = false;      // with OutputFailed: the file's records cannot be appended to (untouched)
   output::ExistingOutput refusal;  // with refused: what the file holds and why
   std::int64_t unencodable = 0;     // characters the encoding could not hold, over all rows
   std::int64_t unencodableRows = 0; // rows with such characters
-  std::vector<RowReport> report;  // every failed or warned row, in row order
-  std::map<Kind, std::int64_t> counts;  // findings by kind, over all rows
+  std::vector<RowReport> report;  // every row with a finding, in row order
+  std::map<Kind, std::int64_t> counts;  // rows by the kinds of their findings
+  std::vector<Finding> runFindings;     // about the run's settings, told once
 };
 
 struct RunCallbacks {

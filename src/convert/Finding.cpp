@@ -28,7 +28,8 @@ Level LevelOf(Kind kind) {
     case Kind::SizeUnreadable:
     case Kind::NotAClassNumber:
     case Kind::LanguageUnknown:
-    case Kind::OriginalLanguageUnknown: return Level::Warning;
+    case Kind::OriginalLanguageUnknown:
+    case Kind::NoAgencyCode: return Level::Warning;
     case Kind::TranslatorInferred:
     case Kind::NotAPerson:
     case Kind::SamePersonOnce:
@@ -38,7 +39,10 @@ Level LevelOf(Kind kind) {
     case Kind::SizeConverted:
     case Kind::YearFromDateSerial:
     case Kind::RoleAssumed:
-    case Kind::OriginalLanguageFromMark: return Level::Note;
+    case Kind::OriginalLanguageFromMark:
+    case Kind::PlaceholderDropped:
+    case Kind::BarReplaced:
+    case Kind::LookAlikeFolded: return Level::Note;
   }
   return Level::Error;
 }
@@ -84,6 +88,10 @@ std::string_view KindCode(Kind kind) {
     case Kind::LanguageUnknown: return "language-unknown";
     case Kind::OriginalLanguageUnknown: return "original-language-unknown";
     case Kind::OriginalLanguageFromMark: return "original-language-from-mark";
+    case Kind::NoAgencyCode: return "no-agency-code";
+    case Kind::PlaceholderDropped: return "placeholder";
+    case Kind::BarReplaced: return "bar-replaced";
+    case Kind::LookAlikeFolded: return "look-alike-folded";
   }
   return "unknown";
 }

@@ -46,6 +46,7 @@ enum class Kind {
   NotAClassNumber,      // field 690; values: the cell
   LanguageUnknown,      // field 101 $a: a title without Han characters, no language given; values: the title
   OriginalLanguageUnknown,  // field 101 $c: a translation from an unknown language; values: the mark, if any
+  NoAgencyCode,         // of the run, not a row: 801 $b and 905 $a are left empty
   // Notes.
   TranslatorInferred,   // field 702; values: the name taken for the translator's
   NotAPerson,           // field 7XX; values: the placeholder left out (佚名, an image file's name)
@@ -57,6 +58,9 @@ enum class Kind {
   YearFromDateSerial,   // field 100 $a; values: the serial number, the year of its day
   RoleAssumed,          // field 200 $f; values: the names, apart by 、, that got 著 for want of a role word
   OriginalLanguageFromMark,  // field 101 $c; values: the nationality mark, the language code
+  PlaceholderDropped,   // the field of the cell; values: a cell standing for "none" (0, 无, -, an image's name)
+  BarReplaced,          // the field of the cell; values: the cell, whose "|" (the subfield mark) is written "｜"
+  LookAlikeFolded,      // the field of the cell; values: the cell, as written with look-alikes GBK has
 };
 
 // Every kind, for those who go through them all.
@@ -70,6 +74,8 @@ inline constexpr Kind kKinds[] = {
     Kind::SizeUnreadable, Kind::NotAClassNumber,       Kind::TitleSplit,             Kind::TitlePartMoved,
     Kind::YearFromSerial, Kind::SizeConverted,         Kind::YearFromDateSerial,
     Kind::RoleAssumed,    Kind::LanguageUnknown,       Kind::OriginalLanguageUnknown, Kind::OriginalLanguageFromMark,
+    Kind::NoAgencyCode,   Kind::PlaceholderDropped,    Kind::BarReplaced,
+    Kind::LookAlikeFolded,
 };
 
 struct Finding {

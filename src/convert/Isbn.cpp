@@ -135,7 +135,10 @@ bool IsIsbnPlaceholder(std::string_view value) {
 }
 
 Isbn CheckedIsbn(std::string_view cell, std::vector<Finding>& findings) {
-  if (IsIsbnPlaceholder(cell)) return {};  // "0000000000" even passes the ISBN-10 check
+  if (IsIsbnPlaceholder(cell)) {  // "0000000000" even passes the ISBN-10 check
+    if (!cell.empty()) findings.push_back(MakeFinding(Kind::PlaceholderDropped, "010 $a", {std::string(cell)}));
+    return {};
+  }
   const Isbn isbn = ParseIsbn(cell);
   if (isbn.kind == Isbn::Kind::Invalid) {
     findings.push_back(isbn.isbn10.empty() ? MakeFinding(Kind::IsbnCheckDigit, "010 $z", {isbn.text})

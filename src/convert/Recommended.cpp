@@ -39,7 +39,7 @@ const std::string_view kRecommendedTemplate =
     "{690}\r\n"
     "{701}\r\n"
     "801  0 |aCN{801b}|c{bmrq}\r\n"
-    "905    {905b}{905d}{905e}{905v}{905f}\r\n";
+    "905    {905a}{905b}{905d}{905e}{905v}{905f}\r\n";
 
 namespace {
 
@@ -84,6 +84,32 @@ std::string Fill(const CutTemplate& cut, const std::array<std::string, kPlacehol
 
 // The rules that reshape a row's cleaned values before the fields are filled. Pages come before
 // the title, so that a count of volumes taken from it joins them ("3册（353页）").
+// "200 $a" for the parameter of 200a.
+std::string FieldOf(Param p) {
+  const std::string_view code = kParamCodes[p];
+  return code.size() == 4 ? std::string(code.substr(0, 3)) + " $" + code[3] : std::string(code);
+}
+
+// Every value on one line and trimmed; a cell that stands for "none" is dropped and a "|" becomes
+// "｜", each with a note; for GBK, look-alikes it lacks are folded.
+void CleanValues(SubfieldValues& v, iso2709::Encoding encoding, std::vector<Finding>& findings) {
+  for (std::size_t p = 0; p < kParamCount; ++p) {
+    std::string& value = v[p];
+    if (value.empty()) continue;
+    std::string line = OneLine(value);
+    value = CleanValue(line);
+    if (value.empty() && !TrimWide(line).empty())
+      findings.push_back(MakeFinding(Kind::PlaceholderDropped, FieldOf(static_cast<Param>(p)), {std::move(line)}));
+    else if (line.find('|') != std::string::npos && p != d200f && p != d200g)  // there a "|" parts statements
+      findings.push_back(MakeFinding(Kind::BarReplaced, FieldOf(static_cast<Param>(p)), {std::move(line)}));
+    if (encoding != iso2709::Encoding::Gbk) continue;
+    std::string folded = FoldForGbk(value);
+    if (folded == value) continue;
+    findings.push_back(MakeFinding(Kind::LookAlikeFolded, FieldOf(static_cast<Param>(p)), {value, folded}));
+    value = std::move(folded);
+  }
+}
+
 void ApplyValueRules(SubfieldValues& v, std::vector<Finding>& findings) {
   v[d215a] = Pages215(v[d215a]);
   ApplyTitleRules(v, findings);
@@ -144,10 +170,7 @@ void AssumeRoles(std::vector<Responsible>& f, std::vector<Responsible>& g, const
 
 std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionContext& context,
                                        std::vector<Finding>& findings) {
-  for (std::string& value : v) {
-    value = CleanValue(OneLine(value));
-    if (context.encoding == iso2709::Encoding::Gbk) value = FoldForGbk(value);
-  }
+  CleanValues(v, context.encoding, findings);
   if (v[d200a].empty()) throw ComposeError(MakeFinding(Kind::NoTitle, "200 $a"));
   ApplyValueRules(v, findings);
   static const PinyinSource kNoPinyin;
@@ -162,7 +185,10 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
   fill[p010b] = SubfieldText('b', v[d010b]);
   const auto price = CurrencyPrice(v[d010d]);
   fill[p010d] = price ? SubfieldText('d', *price) : "";
-  if (!price && !v[d010d].empty()) findings.push_back(MakeFinding(Kind::PriceUnreadable, "010 $d", {v[d010d]}));
+  // A price of nothing (0, 0.00) stands for "not known".
+  const bool zero = !v[d010d].empty() && v[d010d].find_first_not_of("0.") == std::string::npos;
+  if (!price && !v[d010d].empty())
+    findings.push_back(MakeFinding(zero ? Kind::PlaceholderDropped : Kind::PriceUnreadable, "010 $d", {v[d010d]}));
   if (price) v[d010d] = *price;
 
   // 210 and the year, parsed once for 210 $d and 100 $a.
@@ -216,6 +242,7 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
   fill[p102] = language.china ? "102    |aCN" + fill[pDqdm] : "";
   fill[p701] = ResponsibleLines(persons, pinyin);
   fill[p801b] = context.agencyCode.empty() ? "" : "|b" + context.agencyCode;
+  fill[p905a] = SubfieldText('a', context.agencyCode);
 
   return RightMarc(Fill(cut, fill));
 }

@@ -109,11 +109,13 @@ std::vector<std::string> PrefilledMapping(const std::vector<std::string>& fieldN
   return mapping;
 }
 
-std::shared_ptr<LoadedTable> LoadTable(data::TableReader& reader, const std::string& connectionString,
-                                       const std::string& queryText) {
+std::shared_ptr<LoadedTable> LoadTable(data::TableReader& reader, std::string_view kind,
+                                       const std::string& connectionString, const std::string& queryText) {
   auto table = std::make_shared<LoadedTable>();
   TableFiller filler(*table);
   reader.ReadTable(connectionString, queryText, filler);
+  // A sheet or a text file has its header on the first line; a database's records have no line.
+  table->SetFirstDataLine(IsWorkbookKind(kind) || IsTextKind(kind) ? 2 : 0);
   return table;
 }
 
@@ -201,7 +203,7 @@ bool ReadDataFile(const std::string& path, const std::string& kind, ImportWindow
     const std::string connection = ConnectionStringFor(kind, path, parts->folder);
     const std::optional<std::string> query = ChooseQuery(kind, connection, *parts, window, ui, reader, wait);
     if (!query) return false;
-    std::shared_ptr<LoadedTable> table = LoadTable(reader, connection, *query);
+    std::shared_ptr<LoadedTable> table = LoadTable(reader, kind, connection, *query);
     window.InitGrids();
     if (table->RowCount() > 0) {
       std::vector<std::string> mapping = PrefilledMapping(table->FieldNames(), marcCodeList);

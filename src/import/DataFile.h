@@ -88,7 +88,7 @@ bool ReadDataFile(const std::string& path, const std::string& kind, ImportWindow
                   data::TableReader& reader, const std::string& marcCodeList);
 
 // Reads a whole table into a LoadedTable.
-std::shared_ptr<LoadedTable> LoadTable(data::TableReader& reader, const std::string& connectionString,
-                                       const std::string& queryText);
+std::shared_ptr<LoadedTable> LoadTable(data::TableReader& reader, std::string_view kind,
+                                       const std::string& connectionString, const std::string& queryText);
 
 }  // namespace rowcaster::import

@@ -31,6 +31,11 @@ class LoadedTable {
   // All cells of one row.
   void Row(std::size_t row, std::vector<std::string_view>& out) const;
 
+  // The line of the file or the sheet's row number the first data row stands on (2 under a header
+  // row); 0 for tables whose records have no line (a database's).
+  int FirstDataLine() const { return firstDataLine_; }
+  void SetFirstDataLine(int line) { firstDataLine_ = line; }
+
   // Bytes held for the cells (not counting the field names).
   std::size_t MemoryBytes() const;
 
@@ -42,6 +47,7 @@ class LoadedTable {
     std::uint32_t chunk, offset;
   };
   std::vector<std::string> names_;
+  int firstDataLine_ = 0;
   std::vector<std::unique_ptr<char[]>> chunks_;
   std::vector<std::size_t> chunkSizes_;
   std::size_t used_ = 0;  // bytes used in the last chunk

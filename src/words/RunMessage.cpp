@@ -32,6 +32,9 @@ EndMessage FinishedMessage(const convert::RunResult& r, const convert::RunInput&
   else if (input.rules == convert::Rules::Recommended)
     text += "\r\n" + QCoreApplication::translate("Words", "写入的记录中 %1 条有警告。").arg(N(r.warned));
   if (const std::string unencodable = UnencodableSummary(r, input); !unencodable.empty()) text += "\r\n" + Q(unencodable);
+  // The recommended rules tell what they found and changed, by kind; the report lists the rows.
+  if (input.rules == convert::Rules::Recommended)
+    if (const std::string summary = SummaryText(r); !summary.empty()) text += "\r\n" + Q(summary).trimmed().replace("\n", "\r\n");
   text += Q(CutNote(r));
   // The long-standing GBK records need no word; any other output is named.
   if (input.format != iso2709::Format::Iso2709 || input.encoding != iso2709::Encoding::Gbk)
@@ -40,7 +43,8 @@ EndMessage FinishedMessage(const convert::RunResult& r, const convert::RunInput&
   m.icon = r.failed > 0 || r.cutBytes > 0 || r.warned > 0 ? ui::Icon::Warning : ui::Icon::Information;
   if (input.rules == convert::Rules::Classic && r.failed == 0 && r.cutBytes == 0 && r.unencodable == 0)
     m.icon = ui::Icon::Information;
-  if (!r.report.empty()) m.details = ReportText(r);
+  if (!r.report.empty() || !r.runFindings.empty())
+    m.details = ReportText(r, input.table ? input.table->FirstDataLine() : 0);
   return m;
 }
 

@@ -82,6 +82,14 @@ QString DescribeWarning(const Finding& f) {
     case Kind::RoleAssumed:
       return QCoreApplication::translate("Words", "“%1”没有写责任方式，推定为“%2”（200 $f、7XX $4）")
           .arg(Value(f, 0), f.values.size() > 1 ? Value(f, 1) : QStringLiteral("著"));
+    case Kind::NoAgencyCode:
+      return QCoreApplication::translate("Words", "没有设置编目机构代码，801 $b 和 905 $a 都是空的（--agency 或方案的 agency）");
+    case Kind::PlaceholderDropped:
+      return QCoreApplication::translate("Words", "“%1”表示没有值，没有写入 %2").arg(Value(f, 0), Q(f.field));
+    case Kind::BarReplaced:
+      return QCoreApplication::translate("Words", "“%1”中的“|”是子字段标识符，写成了“｜”").arg(Value(f, 0));
+    case Kind::LookAlikeFolded:
+      return QCoreApplication::translate("Words", "“%1”中 GBK 没有的字符换成了形近字：“%2”").arg(Value(f, 0), Value(f, 1));
     case Kind::OriginalLanguageFromMark:
       return QCoreApplication::translate("Words", "按国别“%1”推定原作语种为 %2（101 $c）").arg(Value(f, 0), Value(f, 1));
     default: return {};
@@ -100,6 +108,42 @@ QString Damaged(const output::ExistingOutput& e) {
     default: what = QCoreApplication::translate("Words", "第 %1 条记录的长度不对").arg(n); break;
   }
   return QCoreApplication::translate("Words", "输出文件里%1，文件没有改动。请换一个输出文件，或选择替换").arg(what);
+}
+
+// What a row of the kind has, to follow "N 行" in the summary.
+QString KindLabel(Kind kind) {
+  switch (kind) {
+    case Kind::NoTitle: return QCoreApplication::translate("Words", "没有题名");
+    case Kind::NotABook: return QCoreApplication::translate("Words", "是合计或结束行");
+    case Kind::IsbnCheckDigit: return QCoreApplication::translate("Words", "ISBN 校验位不对");
+    case Kind::IsbnOldCheckDigit: return QCoreApplication::translate("Words", "ISBN 是 978 加 ISBN-10 的旧校验位");
+    case Kind::NotAnIsbn: return QCoreApplication::translate("Words", "ISBN 一栏不是 ISBN");
+    case Kind::PriceUnreadable: return QCoreApplication::translate("Words", "价格读不出");
+    case Kind::NoYear: return QCoreApplication::translate("Words", "没有出版年");
+    case Kind::DateWithoutYear: return QCoreApplication::translate("Words", "出版日期中没有年份");
+    case Kind::Unencodable: return QCoreApplication::translate("Words", "有输出编码中没有的字符");
+    case Kind::XmlControlCharacters: return QCoreApplication::translate("Words", "有 XML 不允许的控制字符");
+    case Kind::NameFragment: return QCoreApplication::translate("Words", "责任者中有不完整的名称");
+    case Kind::ShopTitle: return QCoreApplication::translate("Words", "题名像商品标题");
+    case Kind::SizeUnreadable: return QCoreApplication::translate("Words", "尺寸读不出");
+    case Kind::NotAClassNumber: return QCoreApplication::translate("Words", "分类号不是中图法分类号");
+    case Kind::LanguageUnknown: return QCoreApplication::translate("Words", "题名不是中文又没有语种");
+    case Kind::OriginalLanguageUnknown: return QCoreApplication::translate("Words", "是译著但看不出原作语种");
+    case Kind::TranslatorInferred: return QCoreApplication::translate("Words", "推定了译者");
+    case Kind::NotAPerson: return QCoreApplication::translate("Words", "责任者一栏有不是责任者的值");
+    case Kind::SamePersonOnce: return QCoreApplication::translate("Words", "同一责任者重复出现，只写一个检索点");
+    case Kind::TitleSplit: return QCoreApplication::translate("Words", "题名分出了副题名");
+    case Kind::TitlePartMoved: return QCoreApplication::translate("Words", "题名中的版次、卷册或装帧移到了别的字段");
+    case Kind::YearFromSerial:
+    case Kind::YearFromDateSerial: return QCoreApplication::translate("Words", "出版年取自日期单元格的序号");
+    case Kind::SizeConverted: return QCoreApplication::translate("Words", "尺寸换算为厘米");
+    case Kind::RoleAssumed: return QCoreApplication::translate("Words", "的责任方式是推定的");
+    case Kind::OriginalLanguageFromMark: return QCoreApplication::translate("Words", "按国别推定了原作语种");
+    case Kind::PlaceholderDropped: return QCoreApplication::translate("Words", "有表示“没有”的值（0、无、-），没有写入");
+    case Kind::BarReplaced: return QCoreApplication::translate("Words", "有“|”写成了“｜”");
+    case Kind::LookAlikeFolded: return QCoreApplication::translate("Words", "有 GBK 没有的字符换成了形近字");
+    default: return Q(std::string(convert::KindCode(kind)));
+  }
 }
 
 }  // namespace
@@ -205,13 +249,46 @@ std::string UnencodableSummary(const convert::RunResult& r, const convert::RunIn
                .arg(N(r.unencodableRows), N(r.unencodable), Q(std::string(iso2709::NameOf(input.encoding)))));
 }
 
-std::string ReportText(const convert::RunResult& result) {
-  std::string out = S(QCoreApplication::translate("Words", "行\t题名\tISBN\t结果\t说明")) + "\n";
-  const std::string failed = S(QCoreApplication::translate("Words", "未生成记录"));
-  const std::string warned = S(QCoreApplication::translate("Words", "有警告"));
+std::string SummaryText(const convert::RunResult& result) {
+  std::string out;
+  for (const convert::Finding& f : result.runFindings) out += LevelName(f.level) + S(QCoreApplication::translate("Words", "：")) + Describe(f) + "\n";
+  for (const convert::Level level : {convert::Level::Error, convert::Level::Warning, convert::Level::Note}) {
+    QStringList parts;
+    for (const auto& [kind, rows] : result.counts)
+      if (convert::LevelOf(kind) == level) parts << QCoreApplication::translate("Words", "%1 行%2").arg(N(rows), KindLabel(kind));
+    if (!parts.isEmpty())
+      out += LevelName(level) + S(QCoreApplication::translate("Words", "：") + parts.join(QCoreApplication::translate("Words", "；"))) + "\n";
+  }
+  return out;
+}
+
+std::vector<std::vector<std::string>> ReportTable(const convert::RunResult& result, int firstDataLine) {
+  std::vector<std::vector<std::string>> table;
+  table.push_back({S(QCoreApplication::translate("Words", "行")), S(QCoreApplication::translate("Words", "表格行")),
+                   S(QCoreApplication::translate("Words", "题名")), "ISBN", S(QCoreApplication::translate("Words", "级别")),
+                   S(QCoreApplication::translate("Words", "类别")), S(QCoreApplication::translate("Words", "字段")),
+                   S(QCoreApplication::translate("Words", "说明"))});
+  const auto line = [&](const Finding& f, const convert::RowReport* r) {
+    const std::string sheetRow = r && firstDataLine > 0 ? std::to_string(r->row - 1 + firstDataLine) : "";
+    table.push_back({r ? std::to_string(r->row) : "", sheetRow, r ? convert::OneLine(r->title) : "",
+                     r ? convert::OneLine(r->isbn) : "", LevelName(f.level), std::string(convert::KindCode(f.kind)),
+                     f.field, convert::OneLine(Describe(f))});
+  };
+  for (const Finding& f : result.runFindings) line(f, nullptr);
   for (const convert::RowReport& r : result.report)
-    out += std::to_string(r.row) + "\t" + r.title + "\t" + r.isbn + "\t" + (r.failed ? failed : warned) + "\t" +
-           Describe(r.findings) + "\n";
+    for (const Finding& f : r.findings) line(f, &r);
+  return table;
+}
+
+std::string ReportText(const convert::RunResult& result, int firstDataLine) {
+  std::string out;
+  for (const auto& cells : ReportTable(result, firstDataLine)) {
+    for (std::size_t k = 0; k < cells.size(); ++k) {
+      if (k > 0) out += '\t';
+      for (const char c : cells[k]) out += c == '\t' ? ' ' : c;  // a tab inside a cell would shift the columns
+    }
+    out += '\n';
+  }
   return out;
 }
 

@@ -45,8 +45,14 @@ std::string UnmatchedText(const convert::Profile& profile, const convert::Profil
 std::string CutNote(const convert::RunResult& result);
 // The characters the output could not hold, over the run; empty when there were none.
 std::string UnencodableSummary(const convert::RunResult& result, const convert::RunInput& input);
-// The report: a header, then a line a row (row, title, ISBN, result, findings), tab-separated.
-std::string ReportText(const convert::RunResult& result);
+// The counts by kind, a line a level ("警告：12 行 ISBN 校验位不对；…"), after the run's own findings.
+std::string SummaryText(const convert::RunResult& result);
+// The report as a table: a header, then a line a finding (the run's first): the data row from 1,
+// the row in the sheet or file (the data row's line under a header; empty when the table has no
+// lines, or with `firstDataLine` 0), title, ISBN, level, kind code, field, message.
+std::vector<std::vector<std::string>> ReportTable(const convert::RunResult& result, int firstDataLine);
+// The report table tab-separated, a line each.
+std::string ReportText(const convert::RunResult& result, int firstDataLine);
 // A row's listing (or why it has no record) followed by its findings.
 std::string PreviewText(const convert::RowPreview& preview);
 

@@ -526,8 +526,8 @@ TEST_F(Window, TheEndMessageListsTheRowsOfTheReport) {
   ASSERT_TRUE(ConvertAndWait());
   const auto& shown = ui_.messages.back();
   EXPECT_NE(shown.text.find("条有警告"), std::string::npos) << shown.text;
-  EXPECT_NE(shown.details.find("行\t题名\tISBN\t结果\t说明"), std::string::npos) << shown.details;
-  EXPECT_NE(shown.details.find("未生成记录\t没有题名"), std::string::npos) << "the empty row" << shown.details;
+  EXPECT_NE(shown.details.find("行\t表格行\t题名\tISBN\t级别\t类别\t字段\t说明"), std::string::npos) << shown.details;
+  EXPECT_NE(shown.details.find("错误\tno-title\t200 $a\t没有题名"), std::string::npos) << "the empty row" << shown.details;
   window_->SetRules(convert::Rules::Classic);
 }
 

@@ -61,7 +61,7 @@ check "failed rows exit 1" "$rc" 1
 check "and name the first reason" "$(grep -c '^第一个未生成记录的是第 1 行：出版社库不能用：.*/nonexistent/cbk.db' "$work/err")" 1
 LANGUAGE=en "$cli" convert "$fix/sheetjs_biff8.xls" --map-by-name --cbk /nonexistent/cbk.db --dry-run >"$work/out" 2>"$work/err"
 check "the same in English" "$(grep -c '^first failure, row 1: the publisher table cannot be used: .*/nonexistent/cbk.db' "$work/err")" 1
-check "the report too" "$(sed -n 2p "$work/out" | grep -c "$(printf '\tno record\tthe publisher table cannot be used: ')")" 1
+check "the report too" "$(sed -n 2p "$work/out" | grep -c "$(printf '\tError\tpublisher-table-unusable\t\tthe publisher table cannot be used: ')")" 1
 
 # Encodings and formats: one table, the same records in each, read back by yaz in its encoding.
 printf '题名,ISBN,定价\n䶮𠀀之书 • Müller,9787302601050,45.00\n普通书,7302256845,20\n' > "$work/wide.csv"

@@ -16,6 +16,7 @@
 #include "import/DataFile.h"
 #include "mapping/MarcFields.h"
 #include "platform/text/Gbk.h"
+#include "output/ReportFile.h"
 #include "words/Words.h"
 
 namespace rowcaster::convert {
@@ -26,7 +27,7 @@ std::shared_ptr<import::LoadedTable> Load(const std::string& fixture, const std:
   const std::string kind = import::KindOfPath(path);
   const auto parts = import::SplitPath(path);
   auto reader = data::InProcessReader();
-  return import::LoadTable(*reader, import::ConnectionStringFor(kind, path, parts->folder),
+  return import::LoadTable(*reader, kind, import::ConnectionStringFor(kind, path, parts->folder),
                            import::QueryTextFor(kind, table, parts->fileName));
 }
 
@@ -679,9 +680,9 @@ TEST_F(Run, AClassicTitleKeepsItsTabButTheReportShowsABlank) {
   EXPECT_EQ(r.written, 1);
   ASSERT_EQ(r.report.size(), 1u);
   EXPECT_EQ(r.report[0].title, "䶮 书 名");
-  const std::string report = words::ReportText(r);
+  const std::string report = words::ReportText(r, 2);
   const std::string row = report.substr(report.find('\n') + 1);
-  EXPECT_EQ(std::count(row.begin(), row.end(), '\t'), 4) << report;
+  EXPECT_EQ(std::count(row.begin(), row.end(), '\t'), 7) << report;
   EXPECT_NE(Slurp(input_.outputPath).find("\x1F" "a?\t" + *text::ToGbk("书名") + "\x1F"), std::string::npos);
 }
 
@@ -736,6 +737,7 @@ TEST_F(Run, RecommendedRulesReportEveryRowThatNeedsALook) {
   table->AppendRow(std::vector<std::string>{"", "9787302123453", ""});
   table->AppendRow(std::vector<std::string>{"长江三峡", "9787302123454", "2015"});
   table->AppendRow(std::vector<std::string>{"第三本\t书", "暂无", "上海：译文出版社"});
+  table->SetFirstDataLine(2);
   input_.table = table;
   input_.mapping = {"200a", "010a", "210c"};
   input_.rules = Rules::Recommended;
@@ -752,17 +754,22 @@ TEST_F(Run, RecommendedRulesReportEveryRowThatNeedsALook) {
   ASSERT_EQ(r.report[0].findings.size(), 1u);
   EXPECT_EQ(r.report[0].findings[0].kind, Kind::NoTitle);
   // Every finding counted by its kind, those of the written rows as those of the failed one.
-  EXPECT_EQ(r.counts, (std::map<Kind, std::int64_t>{{Kind::NoTitle, 1}, {Kind::IsbnOldCheckDigit, 1}, {Kind::NoYear, 2}}));
+  EXPECT_EQ(r.counts, (std::map<Kind, std::int64_t>{
+                          {Kind::NoTitle, 1}, {Kind::IsbnOldCheckDigit, 1}, {Kind::NoYear, 2}, {Kind::PlaceholderDropped, 1}}));
   EXPECT_EQ(r.report[1].row, 3);
   EXPECT_EQ(r.report[1].title, "长江三峡");
   EXPECT_EQ(r.report[1].isbn, "9787302123454");
   EXPECT_EQ(r.report[2].title, "第三本 书");
-  const std::string report = words::ReportText(r);
-  EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 4);
-  EXPECT_NE(report.find("2\t\t9787302123453\t未生成记录\t没有题名"), std::string::npos) << report;
+  // A line a finding, the run's own first; the data row and its line in the file.
+  const std::string report = words::ReportText(r, input_.table->FirstDataLine());
+  EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 7) << report;
+  EXPECT_NE(report.find("\n\t\t\t\t警告\tno-agency-code\t801 $b\t"), std::string::npos) << report;
+  EXPECT_NE(report.find("\n2\t3\t\t9787302123453\t错误\tno-title\t200 $a\t没有题名\n"), std::string::npos) << report;
   const auto message = words::MessageFor(r, input_);
   EXPECT_NE(message->text.find("写入 3 条记录，1 行没有生成记录"), std::string::npos) << message->text;
   EXPECT_NE(message->text.find("2 条有警告"), std::string::npos) << message->text;
+  EXPECT_NE(message->text.find("错误：1 行没有题名\r\n警告：2 行没有出版年；1 行ISBN 是 978 加 ISBN-10 的旧校验位\r\n说明：1 行有表示“没有”的值（0、无、-），没有写入"),
+            std::string::npos) << message->text;
   EXPECT_EQ(message->details, report);
 
   const auto records = Records(Slurp(input_.outputPath));
@@ -782,6 +789,63 @@ TEST_F(Run, RecommendedRulesReportEveryRowThatNeedsALook) {
   EXPECT_EQ(CheckRun(input_), RunOutcome::RequiredMissing);
 }
 
+
+// The report has a line a finding, the run's own first, with the data row and its row in the sheet
+// (the header counted); written as tab-separated text or as a workbook, which our reader of
+// workbooks reads back cell for cell. A clean table under the classic rules has no line at all.
+TEST_F(Run, TheReportHasALineAFindingAsTextOrWorkbook) {
+  const RunResult clean = RunConversion(input_);
+  EXPECT_EQ(words::ReportTable(clean, input_.table->FirstDataLine()).size(), 1u) << words::ReportText(clean, 2);
+  EXPECT_EQ(words::SummaryText(clean), "");
+
+  input_.table = Load("messy_vendor.xls", "Sheet1$");
+  input_.mapping = {"", "200a", "200f", "010a", "010d", "210c", "210d", "330a", "215a", "215d", ""};
+  input_.rules = Rules::Recommended;
+  input_.templateText = std::string(kRecommendedTemplate);
+  input_.replace = true;
+  const RunResult r = RunConversion(input_);
+  ASSERT_EQ(input_.table->FirstDataLine(), 2);
+  const auto table = words::ReportTable(r, 2);
+  std::size_t findings = r.runFindings.size();
+  for (const RowReport& row : r.report) findings += row.findings.size();
+  ASSERT_EQ(table.size(), 1 + findings);
+  EXPECT_EQ(table[0], (std::vector<std::string>{"行", "表格行", "题名", "ISBN", "级别", "类别", "字段", "说明"}));
+  EXPECT_EQ(table[1], (std::vector<std::string>{"", "", "", "", "警告", "no-agency-code", "801 $b",
+                                                "没有设置编目机构代码，801 $b 和 905 $a 都是空的（--agency 或方案的 agency）"}));
+  // The last row's findings close the table, on the sheet's row 421.
+  const RowReport& last = r.report.back();
+  EXPECT_EQ(last.row, 420);
+  const auto& line = table.back();
+  EXPECT_EQ(line[0], "420");
+  EXPECT_EQ(line[1], "421");
+  EXPECT_EQ(line[5], std::string(KindCode(last.findings.back().kind)));
+  EXPECT_EQ(line[7], words::Describe(last.findings.back()));
+  // Each kind's count is the rows that have it.
+  for (const auto& [kind, rows] : r.counts) {
+    std::set<std::string> seen;
+    for (std::size_t k = 1; k < table.size(); ++k)
+      if (table[k][5] == KindCode(kind)) seen.insert(table[k][0]);
+    EXPECT_EQ(static_cast<std::int64_t>(seen.size()), rows) << KindCode(kind);
+  }
+
+  const std::string tsv = test::TempPath("report-") + "findings.tsv";
+  const std::string xlsx = test::TempPath("report-") + "findings.xlsx";
+  ASSERT_EQ(output::WriteReport(tsv, table), "");
+  EXPECT_EQ(Slurp(tsv), words::ReportText(r, 2));
+  ASSERT_EQ(output::WriteReport(xlsx, table), "");
+  const auto parts = import::SplitPath(xlsx);
+  auto reader = data::InProcessReader();
+  const auto back = import::LoadTable(*reader, "xlsx", import::ConnectionStringFor("xlsx", xlsx, parts->folder),
+                                      import::QueryTextFor("xlsx", "Sheet1$", parts->fileName));
+  EXPECT_EQ(back->FieldNames(), table[0]);
+  ASSERT_EQ(back->RowCount(), table.size() - 1);
+  for (std::size_t k = 1; k < table.size(); ++k)
+    for (std::size_t c = 0; c < table[k].size(); ++c) ASSERT_EQ(back->Cell(k - 1, c), table[k][c]) << k << ", " << c;
+  EXPECT_NE(output::WriteReport("/nonexistent-folder/report.xlsx", table), "");
+  EXPECT_NE(output::WriteReport("/nonexistent-folder/report.tsv", table), "");
+  std::filesystem::remove(tsv);
+  std::filesystem::remove(xlsx);
+}
 
 // A row's preview is the record the run writes, listed as yaz-marcdump lists it; nothing is written.
 TEST_F(Run, APreviewIsTheRecordTheRunWrites) {
@@ -819,7 +883,9 @@ TEST_F(Run, APreviewIsTheRecordTheRunWrites) {
   // Two rows' ISBN "0" is a placeholder, not warned; 271 sizes "16开" and "32开" are converted, noted;
   // 38 statements give no role word, so 著 is noted (12 of those rows had no other finding); 15
   // titles without a Han character and 13 translations of no known original are warned (101).
-  EXPECT_EQ(dry.warned, 325);
+  EXPECT_EQ(dry.warned, 65);
+  // Notes only: converted sizes, assumed roles, placeholders left out (ISBN "0", 暂无), look-alikes.
+  EXPECT_EQ(dry.warned + dry.noted, 339) << "rows with notes only are not warned";
   EXPECT_EQ(dry.counts.at(Kind::RoleAssumed), 38);
   EXPECT_EQ(dry.counts.at(Kind::LanguageUnknown), 15);
   EXPECT_EQ(dry.counts.at(Kind::OriginalLanguageUnknown), 13);

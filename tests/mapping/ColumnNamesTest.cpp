@@ -60,7 +60,7 @@ TEST(ColumnNames, MapTheRealHeadersOfTheTestTables) {
     auto reader = data::InProcessReader();
     const auto connection = import::ConnectionStringFor(kind, path, parts->folder);
     const auto tables = import::OfferedTables(kind, reader->ReadCatalogue(connection));
-    const auto table = import::LoadTable(*reader, connection, import::QueryTextFor(kind, tables.at(0), parts->fileName));
+    const auto table = import::LoadTable(*reader, kind, connection, import::QueryTextFor(kind, tables.at(0), parts->fileName));
     std::vector<std::string> mapping = import::PrefilledMapping(table->FieldNames(), DefaultMarcCodeList());
     MapByColumnNames(table->FieldNames(), mapping);
     EXPECT_EQ(mapping, c.expected) << c.file;
