@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
   const auto t0 = std::chrono::steady_clock::now();
   std::string table;
   if (kind != "dbf" && !import::IsTextKind(kind)) table = import::OfferedTables(kind, reader->ReadCatalogue(connection)).at(0);
-  const auto loaded = import::LoadTable(*reader, connection, import::QueryTextFor(kind, table, parts->fileName));
+  const auto loaded = import::LoadTable(*reader, kind, connection, import::QueryTextFor(kind, table, parts->fileName));
   const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   rusage self{}, children{};
   getrusage(RUSAGE_SELF, &self);
