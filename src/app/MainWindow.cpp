@@ -1,5 +1,8 @@
 #include "app/MainWindow.h"
 
+#include "app/ResultsWindow.h"
+#include "output/ReportFile.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -19,12 +22,14 @@
 #include <QTimer>
 #include <filesystem>
 
+#include "app/ResultsWindow.h"
 #include "convert/Profile.h"
 #include "convert/RegionLookup.h"
 #include "import/widgets/ContentModel.h"
 #include "import/widgets/TablePicker.h"
 #include "mapping/ColumnNames.h"
 #include "mapping/MarcFields.h"
+#include "output/ReportFile.h"
 #include "mapping/widgets/MappingGrid.h"
 #include "platform/Paths.h"
 #include "platform/ui/QtUi.h"
@@ -534,7 +539,35 @@ void MainWindow::ShowContentMenu(const QPoint& at) {
   preview->setObjectName("preview-row");
   preview->setEnabled(index.isValid() && content_->Table() != nullptr);
   connect(preview, &QAction::triggered, this, [this, row = index.row()] { PreviewRow(row); });
+  QAction* report = menu.addAction("查看转换报告");
+  report->setObjectName("show-report");
+  report->setEnabled(!reportTable_.empty());
+  connect(report, &QAction::triggered, this, &MainWindow::ShowResults);
   menu.exec(Grid2->viewport()->mapToGlobal(at));
+}
+
+void MainWindow::ShowResults() {
+  if (!results_) {
+    results_ = new ResultsWindow(this);
+    connect(results_, &ResultsWindow::activated, this, &MainWindow::ShowReportRow);
+    connect(results_, &ResultsWindow::saveRequested, this, &MainWindow::SaveReport);
+  }
+  results_->Show(reportTable_, reportSummary_);
+}
+
+void MainWindow::ShowReportRow(int row) {
+  if (!content_->Table() || row < 1 || static_cast<std::size_t>(row) > content_->Table()->RowCount()) return;
+  Grid2->selectRow(row - 1);
+  Grid2->scrollTo(Grid2->model()->index(row - 1, 0));
+  PreviewRow(row - 1);
+}
+
+void MainWindow::SaveReport() {
+  int type = 0;
+  const std::string path = ui_.SaveFile("保存转换报告", "制表符分隔文本|*.tsv|Excel 工作簿|*.xlsx", "转换报告", &type);
+  if (path.empty()) return;
+  if (const std::string why = output::WriteReport(path, reportTable_); !why.empty())
+    ui_.Message("无法写入报告 " + path + "：" + why, "操作提示", ui::Icon::Error, ui::Buttons::Ok);
 }
 
 void MainWindow::StratConvert_Click() {
@@ -615,6 +648,12 @@ void MainWindow::FinishConversion() {
   }
   if (const auto message = words::MessageFor(result_, runInput_))
     ui_.Message(message->text, message->title, message->icon, ui::Buttons::Ok, message->details);
+  if (result_.outcome == convert::RunOutcome::Finished) {
+    reportTable_ = words::ReportTable(result_, runInput_.table->FirstDataLine());
+    reportSummary_ = words::SummaryText(result_);
+    if (results_) results_->Show(reportTable_, reportSummary_);
+    if (rules_ == convert::Rules::Recommended && reportTable_.size() > 1) ShowResults();
+  }
   if (onConversionEnd) onConversionEnd(result_);
 }
 

@@ -34,6 +34,8 @@ class MappingGrid;
 
 namespace rowcaster::app {
 
+class ResultsWindow;
+
 class MainWindow : public QMainWindow, public import::ImportWindow {
   Q_OBJECT
  public:
@@ -88,6 +90,12 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   std::function<void(const convert::RunResult&)> onConversionEnd;
 
   bool Converting() const { return worker_.joinable(); }
+  // The findings of the last run in the results window (opened after a run by the recommended
+  // rules that has some, or from the content grid's menu); null before it is first shown.
+  void ShowResults();
+  ResultsWindow* Results() { return results_; }
+  // Selects data row `row` (from 1) in the content grid and previews its record.
+  void ShowReportRow(int row);
   mapping::MappingGrid& Mapping() { return *mapping_; }
   import::ContentModel& Content() { return *content_; }
 
@@ -141,6 +149,7 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   void ChooseRules(convert::Rules rules);
   void FinishConversion();
   void ShowProgress();
+  void SaveReport();
 
   ui::Ui& ui_;
   std::string exeDir_;
@@ -165,6 +174,10 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   convert::Profile profile_;
   std::string profileSource_;
   std::vector<convert::ProfileColumn> remembered_;  // the mapping the last start left
+  // The last run's report and summary, and the window that shows them.
+  std::vector<std::vector<std::string>> reportTable_;
+  std::string reportSummary_;
+  ResultsWindow* results_ = nullptr;
 };
 
 // The caption while a conversion runs.

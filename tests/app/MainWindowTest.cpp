@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "app/ResultsWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,8 @@
 #include <QSettings>
 #include <QTimer>
 #include <QAbstractTextDocumentLayout>
+#include <QLabel>
+#include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -25,6 +28,7 @@
 #include "ScriptedUi.h"
 #include "TestPaths.h"
 #include "convert/Profile.h"
+#include "import/DataFile.h"
 #include "import/widgets/ContentModel.h"
 #include "import/widgets/TablePicker.h"
 #include "mapping/PickList.h"
@@ -528,6 +532,63 @@ TEST_F(Window, TheEndMessageListsTheRowsOfTheReport) {
   EXPECT_NE(shown.text.find("条有警告"), std::string::npos) << shown.text;
   EXPECT_NE(shown.details.find("行\t表格行\t题名\tISBN\t级别\t类别\t字段\t说明"), std::string::npos) << shown.details;
   EXPECT_NE(shown.details.find("错误\tno-title\t200 $a\t没有题名"), std::string::npos) << "the empty row" << shown.details;
+  window_->SetRules(convert::Rules::Classic);
+}
+
+// After a run by the recommended rules the results window lists every finding of the report: it
+// sorts by row, filters by level, selects and previews a finding's row on a double click, and saves
+// the report as a workbook that reads back; the content grid's menu opens it again.
+TEST_F(Window, TheResultsWindowSortsFiltersPreviewsAndSaves) {
+  LoadBooks();
+  window_->SetRules(convert::Rules::Recommended);
+  const std::string out = test::TempPath("window-results.iso");
+  std::filesystem::remove(out);
+  ui_.saveAnswers.push_back(out);
+  window_->OutMarc_Click();
+  ASSERT_TRUE(ConvertAndWait());
+  ResultsWindow* results = window_->Results();
+  ASSERT_NE(results, nullptr);
+  EXPECT_TRUE(results->isVisible());
+  const auto table = results->Table();
+  QAbstractItemModel* shown = results->Findings->model();
+  ASSERT_EQ(static_cast<std::size_t>(shown->rowCount()), table.size() - 1);
+  EXPECT_FALSE(results->Counts->text().isEmpty());
+
+  int last = 0;
+  for (std::size_t k = 1; k < table.size(); ++k) last = std::max(last, table[k][0].empty() ? 0 : std::stoi(table[k][0]));
+  results->Findings->sortByColumn(0, Qt::DescendingOrder);
+  EXPECT_EQ(shown->index(0, 0).data().toInt(), last) << "rows sort as numbers, the last first";
+
+  results->FilterBy("错误", "", "");
+  ASSERT_GT(shown->rowCount(), 0);
+  for (int r = 0; r < shown->rowCount(); ++r) EXPECT_EQ(shown->index(r, 4).data().toString(), "错误");
+  const int row = shown->index(0, 0).data().toInt();
+  const QRect cell = results->Findings->visualRect(shown->index(0, 7));
+  QTest::mouseClick(results->Findings->viewport(), Qt::LeftButton, {}, cell.center());  // a double click's first press
+  QTest::mouseDClick(results->Findings->viewport(), Qt::LeftButton, {}, cell.center());
+  QApplication::processEvents();
+  const QModelIndexList selected = window_->Grid2->selectionModel()->selectedRows();
+  ASSERT_EQ(selected.size(), 1);
+  EXPECT_EQ(selected[0].row(), row - 1);
+  ASSERT_FALSE(ui_.texts.empty());
+  EXPECT_EQ(ui_.texts.back().first.rfind("第 " + std::to_string(row) + " 行的记录", 0), 0u) << ui_.texts.back().first;
+  results->FilterBy("", "", "");
+  EXPECT_EQ(static_cast<std::size_t>(shown->rowCount()), table.size() - 1);
+
+  const std::string saved = test::TempPath("window-report.xlsx");
+  std::filesystem::remove(saved);
+  ui_.saveAnswers.push_back(saved);
+  results->SaveReport->click();
+  const auto parts = import::SplitPath(saved);
+  auto reader = data::InProcessReader();
+  const auto back = import::LoadTable(*reader, "xlsx", import::ConnectionStringFor("xlsx", saved, parts->folder),
+                                      import::QueryTextFor("xlsx", "Sheet1$", parts->fileName));
+  EXPECT_EQ(back->RowCount(), table.size() - 1);
+  std::filesystem::remove(saved);
+
+  results->close();
+  window_->ShowResults();
+  EXPECT_TRUE(results->isVisible()) << "the menu's 查看转换报告 opens it again";
   window_->SetRules(convert::Rules::Classic);
 }
 

@@ -21,6 +21,7 @@
 
 #include "ScriptedUi.h"
 #include "app/MainWindow.h"
+#include "app/ResultsWindow.h"
 #include "mapping/widgets/MappingGrid.h"
 #include "platform/Paths.h"
 #include "platform/ui/QtUi.h"
@@ -90,6 +91,28 @@ int main(int argc, char** argv) {
     }
   });
   real.ShowText(ui.texts.back().first, ui.texts.back().second);
+
+  // The findings of a run by the recommended rules, in the results window.
+  window.SetRules(rowcaster::convert::Rules::Recommended);
+  const std::string records = (QDir::tempPath() + "/rowcaster-screenshot.iso").toStdString();
+  std::remove(records.c_str());
+  ui.saveAnswers.push_back(records);
+  window.OutMarc_Click();
+  bool ended = false;
+  window.onConversionEnd = [&](const rowcaster::convert::RunResult&) { ended = true; };
+  window.StratConvert_Click();
+  for (int i = 0; i < 500 && !ended; ++i) QTest::qWait(10);
+  window.onConversionEnd = nullptr;
+  if (rowcaster::app::ResultsWindow* results = window.Results()) {
+    results->resize(1000, 360);
+    QTest::qWait(600);
+    ok = results->grab().save(QDir(out).filePath("results.png")) && ok;
+    results->close();
+  } else {
+    ok = false;
+  }
+  std::remove(records.c_str());
+  window.SetRules(rowcaster::convert::Rules::Classic);
 
   // An edit of the template, still there when the program starts again.
   window.Text2->setPlainText(window.Text2->toPlainText().replace("ZELKOV", "110001"));
