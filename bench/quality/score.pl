@@ -1,8 +1,12 @@
 #!/usr/bin/perl
 # Counts the records of an ISO 2709 file (GBK) that a cataloguer would have to fix by hand before a
 # library system takes them, against the truth file written beside a test table:
-#   score.pl RECORDS.iso TABLE.truth.tsv
+#   score.pl RECORDS.iso TABLE.truth.tsv [REPORT.tsv]
 # Prints one line a criterion with the records that fail it, then "needing a fix: N of M (P %)".
+# With the run's report, it also counts the rows whose defect (a failed criterion) or whose
+# reshaping the truth knows of (an ISBN for $z, a shop title, a total row, a year from a date
+# cell, a split title, a translation's language) the report does not name by kind or field:
+# "not in the report: N of M (P %)".
 use strict;
 use warnings;
 use utf8;
@@ -11,8 +15,31 @@ use MARC::Record;
 use MARC::File::USMARC;
 
 binmode(STDOUT, ':encoding(UTF-8)');
-my ($iso, $truthFile) = @ARGV;
-die "usage: score.pl RECORDS.iso TABLE.truth.tsv\n" unless $truthFile;
+my ($iso, $truthFile, $reportFile) = @ARGV;
+die "usage: score.pl RECORDS.iso TABLE.truth.tsv [REPORT.tsv]\n" unless $truthFile;
+
+# The report's lines by data row: "kind\tfield" each.
+my %reported;
+if ($reportFile) {
+  open(my $rep, '<:encoding(UTF-8)', $reportFile) or die "$reportFile: $!";
+  <$rep>;
+  while (my $line = <$rep>) {
+    chomp $line;
+    my @c = split /\t/, $line, -1;
+    push @{$reported{$c[0]}}, "$c[5]\t$c[6]" if $c[0] ne '';
+  }
+  close $rep;
+}
+# Whether row `row` (from 1) has a report line of a kind matching `kinds` or a field matching `field`.
+sub named {
+  my ($row, $kinds, $field) = @_;
+  return scalar grep { my ($k, $f) = split /\t/; ($kinds && $k =~ $kinds) || ($field && $f =~ $field) } @{$reported{$row} // []};
+}
+# The field (tag pattern) each criterion is about, for finding its defects in the report.
+my @criterionField = (qr/^010/, qr/^100/, qr/^102|^210/, qr/^7|^200/, qr//, qr//, qr/^210/, qr/^225|^801/, qr/^690/,
+                      qr/^001/, qr/^70/, qr/^7/, qr/^7/, qr/^7/, qr/^200|^205|^010|^215/, qr/^100/, qr/^100/, qr/^010/,
+                      qr/^200/, qr/^215|^606|^690/, qr/^101/, qr/^101/);
+my ($toName, $unnamed) = (0, 0);
 
 open(my $t, '<:encoding(UTF-8)', $truthFile) or die "$truthFile: $!";
 my $header = <$t>;
@@ -77,7 +104,11 @@ for my $i (0 .. $#truth) {
   my $r = $records[$i];
   my @bad;
   my $col = sub { return $row->{$_[0]} // ''; };
-  if ($col->('total') ne '') { if ($r) { $failed[18]++; $needing++; } next; }
+  if ($col->('total') ne '') {
+    if ($r) { $failed[18]++; $needing++; }
+    if ($reportFile) { $toName++; $unnamed++ unless named($i + 1, qr/not-a-book/); }
+    next;
+  }
   if (!$r) { $needing++; next; }
   # 1. ISBN
   my $isbnA = sub_of(scalar($r->field('010')), 'a');
@@ -170,9 +201,29 @@ for my $i (0 .. $#truth) {
   }
   my %seen;
   @bad = grep { !$seen{$_}++ } @bad;
+  if ($reportFile) {
+    my $rowNo = $i + 1;
+    # What the report must name for this row: each defect by its field, each reshaping by its kind.
+    my @want = map { [undef, $criterionField[$_]] } @bad;
+    push @want, [qr/isbn-check-digit|isbn-old-check-digit/] if $col->('isbn_z') ne '';
+    push @want, [qr/shop-title/] if $col->('shop') ne '';
+    push @want, [qr/year-from-date-serial|year-from-serial/] if $col->('serial') ne '';
+    push @want, [qr/title-split/] if $col->('subtitle') ne '';
+    push @want, [qr/title-part-moved/] if join('', map { $col->($_) } qw(part part_name edition binding volumes)) ne '';
+    push @want, [qr/no-year|date-without-year/] if exists $row->{year} && $row->{year} eq '' && $col->('total') eq '';
+    my $language = $col->('language');
+    push @want, [qr/original-language-from-mark/] if $language =~ /^1 chi \w/;
+    push @want, [qr/original-language-unknown/] if $language eq '1 chi';
+    push @want, [qr/language-unknown/] if $language eq '0 und';
+    if (@want) {
+      $toName++;
+      $unnamed++ if grep { !named($rowNo, $_->[0], $_->[1]) } @want;
+    }
+  }
   $failed[$_]++ for @bad;
   $needing++ if @bad;
 }
 printf "%-80s %5d\n", $criteria[$_], $failed[$_] for 0 .. $#criteria;
 printf "records: %d of %d rows\n", scalar(@read), scalar(@truth);
 printf "needing a fix: %d of %d (%.1f %%)\n", $needing, scalar(@truth), 100.0 * $needing / (@truth || 1);
+printf "not in the report: %d of %d (%.1f %%)\n", $unnamed, $toName, 100.0 * $unnamed / ($toName || 1) if $reportFile;
