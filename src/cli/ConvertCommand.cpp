@@ -255,8 +255,9 @@ int ConvertCommand(std::vector<std::string> argv) {
   const convert::RunResult r = convert::RunConversion(input, callbacks);
   if (terminal) std::fputc('\n', stderr);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (const auto message = words::MessageFor(r, input); message && r.outcome != convert::RunOutcome::Finished)
-    std::fprintf(stderr, "%s\n", message->text.c_str());
+  // A finished run is summed up below; the window's end message (and its report) is not built.
+  if (r.outcome != convert::RunOutcome::Finished)
+    if (const auto message = words::MessageFor(r, input)) std::fprintf(stderr, "%s\n", message->text.c_str());
   if (r.outcome == convert::RunOutcome::PathMissing || r.outcome == convert::RunOutcome::RequiredMissing)
     return kExitFailed;
   if (r.refused) {

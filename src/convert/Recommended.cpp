@@ -96,6 +96,10 @@ void CleanValues(SubfieldValues& v, iso2709::Encoding encoding, std::vector<Find
   for (std::size_t p = 0; p < kParamCount; ++p) {
     std::string& value = v[p];
     if (value.empty()) continue;
+    // Most cells are one trimmed line of real text that GBK holds: nothing to copy or tell.
+    const bool plain = value.find_first_of("\r\n\t|") == std::string::npos && TrimWide(value).size() == value.size() &&
+                       !IsNoneValue(value);
+    if (plain && (encoding != iso2709::Encoding::Gbk || GbkHoldsAll(value))) continue;
     std::string line = OneLine(value);
     value = CleanValue(line);
     if (value.empty() && !TrimWide(line).empty())

@@ -82,16 +82,19 @@ std::string CleanValue(std::string_view value) {
   return out;
 }
 
-std::string FoldForGbk(std::string_view value) {
-  bool all = true;  // GBK has every character: the common case, nothing to build
-  for (std::size_t i = 0; i < value.size() && all;) {
+bool GbkHoldsAll(std::string_view value) {
+  for (std::size_t i = 0; i < value.size();) {
     if (static_cast<unsigned char>(value[i]) < 0x80) {
       ++i;
       continue;
     }
-    all = text::GbkEncodes(text::NextCodePoint(value, i));
+    if (!text::GbkEncodes(text::NextCodePoint(value, i))) return false;
   }
-  if (all) return std::string(value);
+  return true;
+}
+
+std::string FoldForGbk(std::string_view value) {
+  if (GbkHoldsAll(value)) return std::string(value);  // the common case, nothing to build
   // Pairs of a character GBK lacks and the look-alike it has.
   static constexpr std::array<std::pair<char32_t, char32_t>, 15> kFolds = {{
       {0xA0, U' '},     {0x2022, 0xB7},   {0x30FB, 0xB7},   {0xFF65, 0xB7},   {0x2027, 0xB7}, {0x2219, 0xB7},

@@ -28,5 +28,7 @@ bool IsNoneValue(std::string_view trimmed);
 // Characters that GBK lacks but has a look-alike for (NBSP → blank, • ・ ･ → ·, dashes and
 // quotes under another code point) replaced by it.
 std::string FoldForGbk(std::string_view value);
+// Whether GBK has every character of `value` (UTF-8).
+bool GbkHoldsAll(std::string_view value);
 
 }  // namespace rowcaster::convert
