@@ -24,12 +24,12 @@
         <translation>stopped after %1 records</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="263"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="264"/>
         <source>%1 里有 %2 条记录，没有改动；--overwrite 可以替换它</source>
         <translation>%1 holds %2 records and was left as it was; --overwrite replaces it</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="271"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="272"/>
         <source>无法写入报告 %1：%2</source>
         <translation>cannot write the report %1: %2</translation>
     </message>
@@ -69,7 +69,12 @@ The first row without a record is row %3: %4</translation>
         <translation>Records written as %1.</translation>
     </message>
     <message>
-        <location filename="../src/words/RunMessage.cpp" line="62"/>
+        <location filename="../src/words/RunMessage.cpp" line="54"/>
+        <source>转换已停止：写入了 %1 条完整的记录，表格共 %2 行。</source>
+        <translation>The conversion was stopped: %1 whole records written; the table has %2 rows.</translation>
+    </message>
+    <message>
+        <location filename="../src/words/RunMessage.cpp" line="68"/>
         <source>操作提示</source>
         <translation>Notice</translation>
     </message>

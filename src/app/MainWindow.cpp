@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/ProgressWindow.h"
 #include "app/ResultsWindow.h"
 #include "output/ReportFile.h"
 
@@ -592,10 +593,21 @@ void MainWindow::StratConvert_Click() {
   SelectExcel->setEnabled(false);
   captionBeforeRun_ = windowTitle();
   setWindowTitle(ui::Q(ProgressCaption(0, totalRows_)));
+  writtenRows_ = 0;
+  stoppedByUser_ = false;
+  if (!progress_) {
+    progress_ = new ProgressWindow(this);
+    connect(progress_, &ProgressWindow::stopRequested, this, [this] {
+      stoppedByUser_ = true;
+      stop_ = true;
+    });
+  }
+  progress_->Start(totalRows_);
   progressTimer_->start();
   worker_ = std::thread([this] {
     convert::RunCallbacks callbacks;
     callbacks.stop = &stop_;
+    callbacks.written = &writtenRows_;
     callbacks.progress = [this](std::int64_t k, std::int64_t m) {
       doneRows_ = k;
       totalRows_ = m;
@@ -630,7 +642,9 @@ bool MainWindow::AskHowToWrite(convert::RunInput& in) {
 }
 
 void MainWindow::ShowProgress() {
-  if (Converting()) setWindowTitle(ui::Q(ProgressCaption(doneRows_, totalRows_)));
+  if (!Converting()) return;
+  setWindowTitle(ui::Q(ProgressCaption(doneRows_, totalRows_)));
+  if (progress_) progress_->Update(doneRows_, totalRows_, writtenRows_);
 }
 
 void MainWindow::FinishConversion() {
@@ -639,7 +653,13 @@ void MainWindow::FinishConversion() {
   progressTimer_->stop();
   SelectExcel->setEnabled(true);
   SetStartButtonByPaths();
-  if (result_.outcome == convert::RunOutcome::Stopped) return;
+  if (progress_) progress_->hide();
+  if (result_.outcome == convert::RunOutcome::Stopped) {
+    setWindowTitle(captionBeforeRun_);
+    if (stoppedByUser_) ui_.Message(words::StoppedText(result_), words::FriendlyTitle(), ui::Icon::Information, ui::Buttons::Ok);
+    if (onConversionEnd) onConversionEnd(result_);
+    return;
+  }
   // A run that could not open or write its file is not running, nor finished.
   if (result_.outcome == convert::RunOutcome::OutputFailed) setWindowTitle(captionBeforeRun_);
   if (result_.outcome == convert::RunOutcome::Finished) {
@@ -658,7 +678,12 @@ void MainWindow::FinishConversion() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (ui_.Message("确定退出Rowcaster吗？（Y/N）", "操作提示", ui::Icon::Information, ui::Buttons::YesNo) != ui::Answer::Yes) {
+  // During a run the question says what quitting does to it.
+  const std::string running = Converting() ? "转换进行中，已写入 " + std::to_string(writtenRows_.load()) +
+                                                 " 条记录，退出将停止转换。\r\n"
+                                           : "";
+  if (ui_.Message(running + "确定退出Rowcaster吗？（Y/N）", "操作提示", ui::Icon::Information, ui::Buttons::YesNo) !=
+      ui::Answer::Yes) {
     event->ignore();
     return;
   }

@@ -34,6 +34,7 @@ class MappingGrid;
 
 namespace rowcaster::app {
 
+class ProgressWindow;
 class ResultsWindow;
 
 class MainWindow : public QMainWindow, public import::ImportWindow {
@@ -178,6 +179,12 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   std::vector<std::vector<std::string>> reportTable_;
   std::string reportSummary_;
   ResultsWindow* results_ = nullptr;
+  // The running conversion's progress window; whether its 停止 (not a quit) ended the run.
+  ProgressWindow* progress_ = nullptr;
+  std::atomic<std::int64_t> writtenRows_{0};
+  bool stoppedByUser_ = false;
+ public:
+  ProgressWindow* Progress() { return progress_; }
 };
 
 // The caption while a conversion runs.

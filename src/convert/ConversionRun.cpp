@@ -345,6 +345,7 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
       result.outputError = out.error();
       return result;
     }
+    if (callbacks.written) callbacks.written->store(result.written);
     if (callbacks.progress) callbacks.progress(row, result.rows);
     if (stopped) {
       out.Close();

@@ -79,6 +79,8 @@ struct RunCallbacks {
   std::function<void(std::int64_t k, std::int64_t m)> progress;
   // Set to stop the run after the record being written.
   const std::atomic<bool>* stop = nullptr;
+  // Given, it holds the records written so far, updated with each batch.
+  std::atomic<std::int64_t>* written = nullptr;
 };
 
 // Which of the fields a run needs are mapped (the recommended rules need the title only).

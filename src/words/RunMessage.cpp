@@ -50,6 +50,12 @@ EndMessage FinishedMessage(const convert::RunResult& r, const convert::RunInput&
 
 }  // namespace
 
+std::string StoppedText(const convert::RunResult& r) {
+  return QCoreApplication::translate("Words", "转换已停止：写入了 %1 条完整的记录，表格共 %2 行。")
+      .arg(N(r.written), N(r.rows))
+      .toStdString();
+}
+
 std::optional<EndMessage> MessageFor(const convert::RunResult& r, const convert::RunInput& input) {
   switch (r.outcome) {
     case convert::RunOutcome::PathMissing: return EndMessage{PathMissingText(), FriendlyTitle(), ui::Icon::Information, {}};

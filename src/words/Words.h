@@ -56,6 +56,9 @@ std::string ReportText(const convert::RunResult& result, int firstDataLine);
 // A row's listing (or why it has no record) followed by its findings.
 std::string PreviewText(const convert::RowPreview& preview);
 
+// A run the user stopped: how many whole records were written, of how many rows.
+std::string StoppedText(const convert::RunResult& result);
+
 // The message (text, title, icon, details) that ends a run, or nothing for an outcome without one.
 struct EndMessage {
   std::string text, title;

@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "app/ProgressWindow.h"
 #include "app/ResultsWindow.h"
 
 #include <gtest/gtest.h>
@@ -952,6 +953,47 @@ TEST_F(Window, ConvertingTheSameTableAgainDefaultsToCancel) {
   }
 }
 
+// A long run shows its progress in a window of its own; 停止 ends it after a whole record, the file
+// holding only whole records, and the message says how many; a quit during a run says what it does.
+TEST_F(Window, AStoppedRunKeepsWholeRecordsAndSaysHowMany) {
+  auto big = std::make_shared<import::LoadedTable>(std::vector<std::string>{"200a", "010a", "010d"});
+  for (int k = 0; k < 400000; ++k)
+    big->AppendRow(std::vector<std::string>{"长江三峡" + std::to_string(k), "9787302123453", "25.00"});
+  window_->ShowTable(big, {"200a", "010a", "010d"});
+  const std::string out = test::TempPath("window-stopped.iso");
+  std::filesystem::remove(out);
+  ui_.saveAnswers.push_back(out);
+  window_->OutMarc_Click();
+  bool ended = false;
+  window_->onConversionEnd = [&](const convert::RunResult&) { ended = true; };
+  window_->StratConvert_Click();
+  ASSERT_TRUE(window_->Converting());
+  ProgressWindow* progress = window_->Progress();
+  ASSERT_NE(progress, nullptr);
+  EXPECT_TRUE(progress->isVisible());
+  for (int i = 0; i < 100 && progress->Status->text().contains("写入 0 条"); ++i) QTest::qWait(10);
+
+  ui_.messageAnswers.push_back(ui::Answer::No);  // not quitting after all
+  window_->ExitSoft_Click();
+  EXPECT_EQ(ui_.messages.back().text.rfind("转换进行中，已写入 ", 0), 0u) << ui_.messages.back().text;
+  EXPECT_NE(ui_.messages.back().text.find("退出将停止转换。\r\n确定退出Rowcaster吗？（Y/N）"), std::string::npos);
+
+  QTest::keyClick(progress, Qt::Key_Escape);
+  for (int i = 0; i < 500 && !ended; ++i) QTest::qWait(10);
+  window_->onConversionEnd = nullptr;
+  ASSERT_TRUE(ended);
+  EXPECT_FALSE(progress->isVisible());
+  std::ifstream in(out, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  const auto records = std::count(bytes.begin(), bytes.end(), '\x1D');
+  EXPECT_GT(records, 0);
+  EXPECT_LT(records, 400000) << "stopped before the end";
+  EXPECT_EQ(bytes.back(), '\x1D') << "whole records only";
+  EXPECT_EQ(ui_.messages.back().text,
+            "转换已停止：写入了 " + std::to_string(records) + " 条完整的记录，表格共 400000 行。");
+  std::filesystem::remove(out);
+}
+
 TEST_F(Window, TheQuitQuestion) {
   LoadBooks();
   ui_.messageAnswers.push_back(ui::Answer::No);
@@ -982,6 +1024,11 @@ TEST(WindowStartUp, AMissingPublisherDatabaseDoesNotStopIt) {
             "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/nonexistent/folder/cbk.db;Persist Security Info=False");
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_EQ(ProgressCaption(7, 120), "Rowcaster---转换中:7/120");
+  // The time left: none too early or at the end, seconds, then minutes and seconds.
+  const std::tuple<std::int64_t, std::int64_t, double, std::string> left[] = {
+      {0, 100, 5.0, ""}, {50, 100, 0.2, ""}, {50, 100, 10.0, "约 10 秒"}, {1, 100, 2.0, "约 3 分 18 秒"},
+      {99, 100, 99.0, "约 1 秒"}, {100, 100, 5.0, ""}, {59, 118, 59.0, "约 59 秒"}, {60, 120, 60.0, "约 1 分 0 秒"}};
+  for (const auto& [done, rows, elapsed, text] : left) EXPECT_EQ(TimeLeftText(done, rows, elapsed), text) << done;
 }
 
 }  // namespace
