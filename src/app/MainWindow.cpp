@@ -1,11 +1,16 @@
 #include "app/MainWindow.h"
 
 #include "app/ProgressWindow.h"
+#include "app/RecentFiles.h"
 #include "app/ResultsWindow.h"
 #include "output/ReportFile.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -186,6 +191,12 @@ void MainWindow::ConnectControls() {
   connect(OutMarc, &QPushButton::clicked, this, &MainWindow::OutMarc_Click);
   connect(StratConvert, &QPushButton::clicked, this, &MainWindow::StratConvert_Click);
   connect(ExitSoft, &QPushButton::clicked, this, &MainWindow::ExitSoft_Click);
+  // The tables and output files used last, on the path buttons' menus; a table dropped opens.
+  SelectExcel->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(SelectExcel, &QWidget::customContextMenuRequested, this, &MainWindow::ShowRecentTablesMenu);
+  OutMarc->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(OutMarc, &QWidget::customContextMenuRequested, this, &MainWindow::ShowRecentOutputsMenu);
+  setAcceptDrops(true);
   progressTimer_ = new QTimer(this);
   progressTimer_->setInterval(50);
   connect(progressTimer_, &QTimer::timeout, this, &MainWindow::ShowProgress);
@@ -202,10 +213,11 @@ void MainWindow::RestoreSession() {
     } else {
       ui_.Message(error + "\r\n改用标准方案。", "操作提示", ui::Icon::Warning, ui::Buttons::Ok);
     }
-  } else if (const auto rules = convert::RulesNamed(ui::S(settings.value("rules").toString()));
-             rules && *rules != convert::Rules::Classic) {
-    SetRules(*rules);
   }
+  // The rule set chosen last stays chosen: a profile's own applies when it is loaded, not over a
+  // later choice.
+  if (const auto rules = convert::RulesNamed(ui::S(settings.value("rules").toString())); rules && *rules != rules_)
+    SetRules(*rules);
   if (settings.contains("template")) Text2->setPlainText(settings.value("template").toString());
   if (settings.contains("mapping")) {
     if (auto edits = convert::ParseProfile(ui::S(settings.value("mapping").toString()), error))
@@ -432,6 +444,7 @@ void MainWindow::ShowTable(std::shared_ptr<const import::LoadedTable> table, std
   // The importer's codes are those of columns named like a code, which the profile's mapping
   // gives too.
   (void)codes;
+  if (!ExcelPathText().empty()) RememberEntry(kRecentTables, ExcelPathText() + "\t" + pickedTable_);
   const std::vector<std::string> names = table->FieldNames();
   content_->SetTable(std::move(table));
   MapTable(names);
@@ -444,12 +457,73 @@ void MainWindow::SetStartButtonByPaths() {
 }
 
 std::string MainWindow::PickTable(const std::vector<std::string>& names) {
-  if (tablePicker) return tablePicker(names);
-  return import::PickTable(ui_, this, names);
+  const std::string wanted = std::exchange(pendingTable_, std::string());
+  if (!wanted.empty() && std::find(names.begin(), names.end(), wanted) != names.end()) return pickedTable_ = wanted;
+  return pickedTable_ = tablePicker ? tablePicker(names) : import::PickTable(ui_, this, names);
+}
+
+void MainWindow::OpenTableFile(const std::string& path, const std::string& table) {
+  if (Converting()) return;
+  const std::string before = ExcelPathText();
+  pendingTable_ = table;
+  pickedTable_.clear();
+  SetExcelPathText(path);
+  // A file that cannot be read leaves the table read before, and its path, as they were.
+  if (!import::ReadDataFile(path, import::KindOfPath(path), *this, ui_, *reader_, MarcCodeList) && HasTable())
+    SetExcelPathText(before);
+  pendingTable_.clear();
+  SetStartButtonByPaths();
+}
+
+void MainWindow::ShowRecentTablesMenu(const QPoint& at) {
+  QMenu menu;
+  const std::vector<std::string> recent = RecentEntries(kRecentTables);
+  for (const std::string& entry : recent) {
+    const std::size_t tab = entry.find('\t');
+    const std::string path = entry.substr(0, tab), table = tab == std::string::npos ? "" : entry.substr(tab + 1);
+    QAction* a = menu.addAction(ui::Q(table.empty() ? path : path + " — " + table));
+    a->setObjectName("recent-table-" + QString::number(menu.actions().size() - 1));
+    connect(a, &QAction::triggered, this, [this, path, table] { OpenTableFile(path, table); });
+  }
+  if (recent.empty()) menu.addAction("（没有最近用过的表格）")->setEnabled(false);
+  menu.exec(SelectExcel->mapToGlobal(at));
+}
+
+void MainWindow::ShowRecentOutputsMenu(const QPoint& at) {
+  QMenu menu;
+  const std::vector<std::string> recent = RecentEntries(kRecentOutputs);
+  for (const std::string& path : recent) {
+    QAction* a = menu.addAction(ui::Q(path));
+    a->setObjectName("recent-output-" + QString::number(menu.actions().size() - 1));
+    connect(a, &QAction::triggered, this, [this, path] { UseOutputPath(path); });
+  }
+  if (recent.empty()) menu.addAction("（没有最近用过的输出文件）")->setEnabled(false);
+  menu.exec(OutMarc->mapToGlobal(at));
+}
+
+void MainWindow::UseOutputPath(const std::string& path) {
+  MarcPath->setText(ui::Q(path));
+  RememberEntry(kRecentOutputs, path);
+  SetStartButtonByPaths();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (!Converting() && urls.size() == 1 && urls[0].isLocalFile() &&
+      import::IsReadableKind(import::KindOfPath(ui::S(urls[0].toLocalFile()))))
+    event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.size() != 1 || !urls[0].isLocalFile()) return;
+  event->acceptProposedAction();
+  OpenTableFile(ui::S(urls[0].toLocalFile()));
 }
 
 void MainWindow::SelectExcel_Click() {
   if (Converting()) return;
+  pickedTable_.clear();
   import::SelectExcel_Click(*this, ui_, *reader_, MarcCodeList);
 }
 
@@ -492,6 +566,7 @@ void MainWindow::OutMarc_Click() {
   const std::string path = ui_.SaveFile("保存Marc数据到文件", OutputFilter(), "", &type);
   if (!path.empty()) {
     MarcPath->setText(ui::Q(path));
+    RememberEntry(kRecentOutputs, path);
     const OutputType& chosen = kOutputTypes[type >= 0 && type < static_cast<int>(std::size(kOutputTypes)) ? type : 0];
     profile_.format = chosen.format;
     profile_.encoding = chosen.encoding;

@@ -97,6 +97,8 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   ResultsWindow* Results() { return results_; }
   // Selects data row `row` (from 1) in the content grid and previews its record.
   void ShowReportRow(int row);
+  // Opens a table file as 选择路径 does, the table `table` taken without asking when it has it.
+  void OpenTableFile(const std::string& path, const std::string& table = {});
   mapping::MappingGrid& Mapping() { return *mapping_; }
   import::ContentModel& Content() { return *content_; }
 
@@ -114,6 +116,8 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
   bool event(QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   // The controls, built in tab order.
@@ -128,6 +132,9 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   void ShowTemplateMenu(const QPoint& at);
   void ShowMappingMenu(const QPoint& at);
   void ShowContentMenu(const QPoint& at);
+  void ShowRecentTablesMenu(const QPoint& at);
+  void ShowRecentOutputsMenu(const QPoint& at);
+  void UseOutputPath(const std::string& path);
   void ShowAbout();
   void AddProfileActions(QMenu& menu);
   void RestoreSession();
@@ -183,6 +190,8 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   ProgressWindow* progress_ = nullptr;
   std::atomic<std::int64_t> writtenRows_{0};
   bool stoppedByUser_ = false;
+  // The table a recent entry names, taken by PickTable; the one picked last, for the recent list.
+  std::string pendingTable_, pickedTable_;
  public:
   ProgressWindow* Progress() { return progress_; }
 };

@@ -11,6 +11,7 @@
 #include <QSettings>
 #include <QTimer>
 #include <filesystem>
+#include <fstream>
 
 #include "TestPaths.h"
 #include "platform/ui/QtUi.h"
@@ -95,6 +96,23 @@ TEST(Dialogs, SaveAddsTheExtensionAndBothStartWhereTheLastEnded) {
   }, "选择数据文件");
   EXPECT_EQ(ui.OpenFile("选择数据文件", "Excel|*.xls", ""), "");
   EXPECT_EQ(startedIn.toStdString(), folder) << "the open dialog starts where the save dialog ended";
+
+  // A table opened elsewhere: the next save still starts in the output's folder.
+  const std::string tables = test::TempPath("dialogs-tables");
+  std::filesystem::create_directories(tables);
+  std::ofstream(tables + "/书目.xls") << "x";
+  WhenOpen<QFileDialog>([&](QFileDialog* d) {
+    d->setDirectory(QString::fromStdString(tables));
+    d->selectFile("书目.xls");
+    QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
+  }, "选择数据文件");
+  EXPECT_EQ(ui.OpenFile("选择数据文件", "Excel|*.xls", ""), tables + "/书目.xls");
+  WhenOpen<QFileDialog>([&](QFileDialog* d) {
+    startedIn = d->directory().absolutePath();
+    d->reject();
+  }, "保存Marc数据到文件");
+  EXPECT_EQ(ui.SaveFile("保存Marc数据到文件", "ISO(2709)|*.iso|txt|*.txt", ""), "");
+  EXPECT_EQ(startedIn.toStdString(), folder) << "the save dialog starts in the last output folder";
 }
 
 // The file type chosen in the save dialog is told back.

@@ -9,6 +9,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QUrl>
 #include <QSettings>
 #include <QTimer>
 #include <QAbstractTextDocumentLayout>
@@ -992,6 +996,51 @@ TEST_F(Window, AStoppedRunKeepsWholeRecordsAndSaysHowMany) {
   EXPECT_EQ(ui_.messages.back().text,
             "转换已停止：写入了 " + std::to_string(records) + " 条完整的记录，表格共 400000 行。");
   std::filesystem::remove(out);
+}
+
+// The tables (with their sheet) and output files used last come back on the path buttons' menus
+// after a restart, with the rule set chosen last; a recent table opens its sheet without asking; a
+// table dropped on the window opens.
+TEST_F(Window, RecentFilesRulesAndADroppedTable) {
+  LoadBooks();
+  const std::string out = test::TempPath("window-recent.iso");
+  ui_.saveAnswers.push_back(out);
+  window_->OutMarc_Click();
+  window_->SetRules(convert::Rules::Recommended);
+  ui_.messageAnswers.push_back(ui::Answer::Yes);
+  window_->close();
+  window_ = std::make_unique<MainWindow>(ui_, ROWCASTER_BUILD_DIR);
+  window_->show();
+  EXPECT_EQ(window_->Rules(), convert::Rules::Recommended) << "the rule set chosen last";
+  EXPECT_EQ(window_->ExcelPathText(), "");
+  bool asked = false;
+  window_->tablePicker = [&](const std::vector<std::string>& names) {
+    asked = true;
+    return names.at(0);
+  };
+  ChooseFromContextMenu(window_->SelectExcel, {5, 5}, "recent-table-0");
+  EXPECT_FALSE(asked) << "the sheet of the recent entry is taken";
+  EXPECT_EQ(window_->ExcelPathText(), Fixture("sheetjs_biff8.xls"));
+  EXPECT_EQ(window_->Content().Table()->RowCount(), 5u);
+  ChooseFromContextMenu(window_->OutMarc, {5, 5}, "recent-output-0");
+  EXPECT_EQ(window_->MarcPathText(), out);
+  EXPECT_TRUE(window_->StratConvert->isEnabled());
+
+  // A dropped CSV opens; a dropped file of another kind is not taken.
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(Fixture("messy_names.csv")))});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+  QApplication::sendEvent(window_.get(), &enter);
+  ASSERT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+  QApplication::sendEvent(window_.get(), &drop);
+  EXPECT_EQ(window_->ExcelPathText(), Fixture("messy_names.csv"));
+  EXPECT_EQ(window_->Content().Table()->RowCount(), 280u);
+  QMimeData other;
+  other.setUrls({QUrl::fromLocalFile("/tmp/notes.docx")});
+  QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &other, Qt::LeftButton, {});
+  QApplication::sendEvent(window_.get(), &refused);
+  EXPECT_FALSE(refused.isAccepted());
 }
 
 TEST_F(Window, TheQuitQuestion) {

@@ -61,9 +61,18 @@ namespace {
 
 // The folder a file dialog opens in: the one used last (remembered across starts), unless a file
 // name with its own folder is given.
-QString StartFolder() { return QSettings().value("lastFolder").toString(); }
-void RememberFolder(const QString& file) {
-  if (!file.isEmpty()) QSettings().setValue("lastFolder", QFileInfo(file).absolutePath());
+// The save dialog opens where a file was saved last (the output folder), not where the table was
+// opened; the open dialog where either ended.
+QString StartFolder(bool saving = false) {
+  const QSettings settings;
+  return saving && settings.contains("lastSaveFolder") ? settings.value("lastSaveFolder").toString()
+                                                      : settings.value("lastFolder").toString();
+}
+void RememberFolder(const QString& file, bool saving = false) {
+  if (file.isEmpty()) return;
+  QSettings settings;
+  settings.setValue("lastFolder", QFileInfo(file).absolutePath());
+  if (saving) settings.setValue("lastSaveFolder", QFileInfo(file).absolutePath());
 }
 
 // The extension of a filter such as "ISO(2709) (*.iso)", or the empty text.
@@ -92,7 +101,7 @@ std::string QtUi::SaveFile(const std::string& title, const std::string& filter, 
                            int* chosenType) {
   // No question when the file exists: whoever writes it asks, knowing what it holds. The chosen
   // type's extension is added to a name typed without one.
-  QFileDialog dialog(parent_, Q(title), fileName.empty() ? StartFolder() : Q(fileName), QtFilter(filter));
+  QFileDialog dialog(parent_, Q(title), fileName.empty() ? StartFolder(true) : Q(fileName), QtFilter(filter));
   dialog.setObjectName("SaveFileDialog");
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
@@ -104,7 +113,7 @@ std::string QtUi::SaveFile(const std::string& title, const std::string& filter, 
                    [&dialog](const QString& f) { dialog.setDefaultSuffix(SuffixOf(f)); });
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   const QString chosen = dialog.selectedFiles().first();
-  RememberFolder(chosen);
+  RememberFolder(chosen, true);
   if (chosenType) *chosenType = static_cast<int>(std::max<qsizetype>(0, types.indexOf(dialog.selectedNameFilter())));
   return S(chosen);
 }
