@@ -6,6 +6,7 @@ include(GNUInstallDirs)
 install(TARGETS rowcaster rowcaster-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_BINARY_DIR}/pinyin.dat ${CMAKE_BINARY_DIR}/cbk.db DESTINATION ${CMAKE_INSTALL_DATADIR}/rowcaster)
 install(FILES ${CMAKE_BINARY_DIR}/translations/rowcaster_en.qm DESTINATION ${CMAKE_INSTALL_DATADIR}/rowcaster/translations)
+install(FILES ${PROJECT_SOURCE_DIR}/data/help/guide.html DESTINATION ${CMAKE_INSTALL_DATADIR}/rowcaster/help)
 install(FILES ${PROJECT_SOURCE_DIR}/data/desktop/rowcaster.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/data/desktop/icons/rowcaster.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

@@ -7,6 +7,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
+#include <QShortcut>
+#include <QTextBrowser>
+#include <QVBoxLayout>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -197,6 +201,8 @@ void MainWindow::ConnectControls() {
   OutMarc->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(OutMarc, &QWidget::customContextMenuRequested, this, &MainWindow::ShowRecentOutputsMenu);
   setAcceptDrops(true);
+  auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
+  connect(f1, &QShortcut::activated, this, &MainWindow::ShowHelp);
   progressTimer_ = new QTimer(this);
   progressTimer_->setInterval(50);
   connect(progressTimer_, &QTimer::timeout, this, &MainWindow::ShowProgress);
@@ -396,6 +402,7 @@ void MainWindow::ShowMappingMenu(const QPoint& at) {
   byName->setEnabled(content_->Table() != nullptr && !Converting());
   connect(byName, &QAction::triggered, this, &MainWindow::MapByColumnNames);
   AddProfileActions(menu);
+  AddHelpAction(menu);
   menu.exec(Grid1->viewport()->mapToGlobal(at));
 }
 
@@ -414,6 +421,7 @@ void MainWindow::ShowTemplateMenu(const QPoint& at) {
   }
   AddProfileActions(*menu);
   menu->addSeparator();
+  AddHelpAction(*menu);
   QAction* about = menu->addAction("关于 Rowcaster");
   about->setObjectName("about");
   connect(about, &QAction::triggered, this, &MainWindow::ShowAbout);
@@ -619,7 +627,34 @@ void MainWindow::ShowContentMenu(const QPoint& at) {
   report->setObjectName("show-report");
   report->setEnabled(!reportTable_.empty());
   connect(report, &QAction::triggered, this, &MainWindow::ShowResults);
+  AddHelpAction(menu);
   menu.exec(Grid2->viewport()->mapToGlobal(at));
+}
+
+void MainWindow::AddHelpAction(QMenu& menu) {
+  QAction* help = menu.addAction("帮助");
+  help->setObjectName("help");
+  help->setShortcut(QKeySequence::HelpContents);
+  connect(help, &QAction::triggered, this, &MainWindow::ShowHelp);
+}
+
+void MainWindow::ShowHelp() {
+  if (!help_) {
+    help_ = new QDialog(this);
+    help_->setObjectName("HelpWindow");
+    help_->setWindowTitle("Rowcaster 使用指南");
+    help_->resize(760, 620);
+    auto* browser = new QTextBrowser(help_);
+    browser->setObjectName("HelpText");
+    browser->setOpenExternalLinks(true);
+    (new QVBoxLayout(help_))->addWidget(browser);
+  }
+  const QString guide = ui::Q(DataDirFor(exeDir_) + "/help/guide.html");
+  auto* browser = help_->findChild<QTextBrowser*>("HelpText");
+  if (QFileInfo::exists(guide)) browser->setSource(QUrl::fromLocalFile(guide));
+  else browser->setPlainText("找不到使用指南：" + guide + "\n请重新安装 Rowcaster。");
+  help_->show();
+  help_->raise();
 }
 
 void MainWindow::ShowResults() {

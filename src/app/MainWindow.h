@@ -14,6 +14,7 @@
 #include "platform/data/TableReader.h"
 #include "platform/ui/Ui.h"
 
+class QDialog;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -94,6 +95,9 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   // The findings of the last run in the results window (opened after a run by the recommended
   // rules that has some, or from the content grid's menu); null before it is first shown.
   void ShowResults();
+  // The guide (F1, and 帮助 in the context menus), shipped beside the program's data.
+  void ShowHelp();
+  QDialog* Help() { return help_; }
   ResultsWindow* Results() { return results_; }
   // Selects data row `row` (from 1) in the content grid and previews its record.
   void ShowReportRow(int row);
@@ -137,6 +141,7 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   void UseOutputPath(const std::string& path);
   void ShowAbout();
   void AddProfileActions(QMenu& menu);
+  void AddHelpAction(QMenu& menu);
   void RestoreSession();
   void RememberEdits();
   void LoadProfileFile();
@@ -186,6 +191,7 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   std::vector<std::vector<std::string>> reportTable_;
   std::string reportSummary_;
   ResultsWindow* results_ = nullptr;
+  QDialog* help_ = nullptr;
   // The running conversion's progress window; whether its 停止 (not a quit) ended the run.
   ProgressWindow* progress_ = nullptr;
   std::atomic<std::int64_t> writtenRows_{0};

@@ -29,7 +29,8 @@ int main(int argc, char** argv) {
   rowcaster::ui::InstallChineseQtTexts();
   QApplication::setOrganizationName("Rowcaster");
   QApplication::setApplicationName("Rowcaster");
-  rowcaster::words::InstallTranslations(rowcaster::DataDirFor(rowcaster::ExecutableDir()));
+  rowcaster::words::InstallTranslations(rowcaster::DataDirFor(rowcaster::ExecutableDir()),
+                                       rowcaster::words::Audience::Window);
   rowcaster::ui::QtUi ui;
   rowcaster::app::MainWindow window(ui, rowcaster::ExecutableDir());
   ui.SetParent(&window);

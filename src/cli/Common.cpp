@@ -34,7 +34,7 @@ void UseWords() {
   if (QCoreApplication::instance()) return;
   // Lives as long as the process: destroyed at exit it would outlive Qt's own globals.
   new QCoreApplication(argc, argv);
-  if (!words::InstallTranslations(DataDir())) std::fprintf(stderr, "rowcaster-cli: no English texts in %s/translations\n", DataDir().c_str());
+  if (!words::InstallTranslations(DataDir(), words::Audience::CommandLine)) std::fprintf(stderr, "rowcaster-cli: no English texts in %s/translations\n", DataDir().c_str());
 }
 
 }  // namespace rowcaster::cli

@@ -148,12 +148,13 @@ QString KindLabel(Kind kind) {
 
 }  // namespace
 
-bool InstallTranslations(const std::string& dataDir) {
-  // The languages asked for messages (LANGUAGE, LC_ALL, LC_MESSAGES, LANG); none, C or Chinese
-  // keep the program's own texts.
+bool InstallTranslations(const std::string& dataDir, Audience audience) {
+  // The languages asked for messages (LANGUAGE, LC_ALL, LC_MESSAGES, LANG): Chinese keeps the
+  // program's own texts; the window keeps them too where none or C is asked for.
   const QStringList languages = QLocale::system().uiLanguages();
   const QString first = languages.isEmpty() ? QString() : languages.front();
-  if (first.isEmpty() || first == "C" || first.startsWith("zh")) return true;
+  if (first.startsWith("zh")) return true;
+  if (audience == Audience::Window && (first.isEmpty() || first == "C" || first.startsWith("C."))) return true;
   auto* translator = new QTranslator(QCoreApplication::instance());
   if (!translator->load(Q(dataDir + "/translations/rowcaster_en.qm"))) {
     delete translator;

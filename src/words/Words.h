@@ -15,9 +15,11 @@
 
 namespace rowcaster::words {
 
-// Loads the English texts from `dataDir`/translations when the locale's language is neither
-// Chinese nor unset (C/POSIX); needs a QCoreApplication. False when they were wanted but missing.
-bool InstallTranslations(const std::string& dataDir);
+// Loads the English texts from `dataDir`/translations unless the locale's message language is
+// Chinese (or, for the window, unset or C/POSIX: a Chinese program's own texts); needs a
+// QCoreApplication. False when they were wanted but missing.
+enum class Audience { Window, CommandLine };
+bool InstallTranslations(const std::string& dataDir, Audience audience);
 
 // 错误, 警告, 说明.
 std::string LevelName(convert::Level level);

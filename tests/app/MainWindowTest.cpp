@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QTextBrowser>
 #include <QMimeData>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -1041,6 +1042,20 @@ TEST_F(Window, RecentFilesRulesAndADroppedTable) {
   QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &other, Qt::LeftButton, {});
   QApplication::sendEvent(window_.get(), &refused);
   EXPECT_FALSE(refused.isAccepted());
+}
+
+// F1 opens the Chinese guide shipped with the program, as 帮助 in the context menus does.
+TEST_F(Window, F1OpensTheGuide) {
+  QTest::keyClick(window_.get(), Qt::Key_F1);
+  QDialog* help = window_->Help();
+  ASSERT_NE(help, nullptr);
+  EXPECT_TRUE(help->isVisible());
+  const QString text = help->findChild<QTextBrowser*>("HelpText")->toPlainText();
+  for (const char* part : {"四步完成转换", "两种转换规则", "转换方案", "转换报告", "列名文件", "输出类型"})
+    EXPECT_TRUE(text.contains(part)) << part;
+  help->close();
+  ChooseFromContextMenu(window_->Text2, {5, 5}, "help");
+  EXPECT_TRUE(help->isVisible());
 }
 
 TEST_F(Window, TheQuitQuestion) {

@@ -21,6 +21,7 @@
 
 #include "ScriptedUi.h"
 #include "app/MainWindow.h"
+#include "app/ProgressWindow.h"
 #include "app/ResultsWindow.h"
 #include "mapping/widgets/MappingGrid.h"
 #include "platform/Paths.h"
@@ -113,6 +114,33 @@ int main(int argc, char** argv) {
   }
   std::remove(records.c_str());
   window.SetRules(rowcaster::convert::Rules::Classic);
+
+  // The guide (F1).
+  window.ShowHelp();
+  QTest::qWait(400);
+  ok = window.Help()->grab().save(QDir(out).filePath("guide.png")) && ok;
+  window.Help()->close();
+
+  // A long run's progress window, then 停止.
+  {
+    auto big = std::make_shared<rowcaster::import::LoadedTable>(std::vector<std::string>{"书名", "ISBN", "定价"});
+    for (int k = 0; k < 3000000; ++k)
+      big->AppendRow(std::vector<std::string>{"长江三峡" + std::to_string(k), "9787302123453", "25.00"});
+    window.ShowTable(big, {"200a", "010a", "010d"});
+    window.Mapping().SetFields({"书名", "ISBN", "定价"}, {"200a", "010a", "010d"});
+    std::remove(records.c_str());
+    ui.saveAnswers.push_back(records);
+    window.OutMarc_Click();
+    bool stopped = false;
+    window.onConversionEnd = [&](const rowcaster::convert::RunResult&) { stopped = true; };
+    window.StratConvert_Click();
+    QTest::qWait(1500);
+    if (window.Progress()) ok = window.Progress()->grab().save(QDir(out).filePath("progress.png")) && ok;
+    if (window.Progress()) window.Progress()->Stop->click();
+    for (int i = 0; i < 500 && !stopped; ++i) QTest::qWait(10);
+    window.onConversionEnd = nullptr;
+    std::remove(records.c_str());
+  }
 
   // An edit of the template, still there when the program starts again.
   window.Text2->setPlainText(window.Text2->toPlainText().replace("ZELKOV", "110001"));

@@ -60,6 +60,12 @@ check "an unknown column is a usage error" "$rc" 2
 check "failed rows exit 1" "$rc" 1
 check "and name the first reason" "$(grep -c '^第一个未生成记录的是第 1 行：出版社库不能用：.*/nonexistent/cbk.db' "$work/err")" 1
 LANGUAGE=en "$cli" convert "$fix/sheetjs_biff8.xls" --map-by-name --cbk /nonexistent/cbk.db --dry-run >"$work/out" 2>"$work/err"
+# The user's locale decides: Chinese under a Chinese one, English under C.UTF-8 or another.
+for case in "zh_CN.UTF-8|写入 5 条记录" "C.UTF-8|written 5 records" "en_GB.UTF-8|written 5 records" "zh_TW.UTF-8|写入 5 条记录"; do
+  locale=${case%%|*}
+  said=$(env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG="$locale" "$cli" convert "$fix/sheetjs_biff8.xls" --map-by-name --dry-run 2>&1 >/dev/null)
+  check "LANG=$locale speaks its language" "$(printf '%s\n' "$said" | grep -c "^${case#*|}")" 1
+done
 check "the same in English" "$(grep -c '^first failure, row 1: the publisher table cannot be used: .*/nonexistent/cbk.db' "$work/err")" 1
 check "the report too" "$(sed -n 2p "$work/out" | grep -c "$(printf '\tError\tpublisher-table-unusable\t\tthe publisher table cannot be used: ')")" 1
 

@@ -42,7 +42,7 @@ TEST(Words, EveryFindingReadsInBothLanguages) {
   char* argv[] = {name, nullptr};
   QCoreApplication app(argc, argv);
   ::setenv("LANGUAGE", "en", 1);
-  ASSERT_TRUE(InstallTranslations(ROWCASTER_BUILD_DIR));
+  ASSERT_TRUE(InstallTranslations(ROWCASTER_BUILD_DIR, Audience::CommandLine));
   std::size_t k = 0;
   for (const Kind kind : convert::kKinds) {
     const std::string text = Describe(convert::MakeFinding(kind, {}, {"7", "GBK", "x"}));
