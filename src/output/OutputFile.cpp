@@ -12,7 +12,7 @@ OutputFile::OutputFile(const OutputTarget& target) : nowhere_(target.nowhere) {
   prologue_ = writer.Prologue();
   epilogue_ = writer.Epilogue();
   if (!file_.OpenForWriting(target.path, target.replace)) {
-    error_ = ErrorText(file_.error());
+    error_ = WriteErrorText(file_.error());
     return;
   }
   Prepare(target);
@@ -36,7 +36,7 @@ void OutputFile::Prepare(const OutputTarget& target) {
   // An epilogue cut to be written again is not lost data; anything else is said.
   const bool onlyEpilogue = !epilogue_.empty() && IsEpilogue(existing_.appendAt, size);
   if (!file_.Truncate(existing_.appendAt)) {
-    error_ = ErrorText(file_.error());
+    error_ = WriteErrorText(file_.error());
     return;
   }
   if (!onlyEpilogue) cutBytes_ = size - existing_.appendAt;
@@ -68,14 +68,14 @@ std::size_t OutputFile::Write(std::string& bytes, const std::vector<std::size_t>
 bool OutputFile::Close() {
   if (nowhere_) return true;
   if (!file_.IsOpen()) return false;
-  if (!file_.SyncAndClose() && error_.empty()) error_ = ErrorText(file_.error());
+  if (!file_.SyncAndClose() && error_.empty()) error_ = WriteErrorText(file_.error());
   return error_.empty();
 }
 
 // Writes `bytes` at `at`; returns how many were written, all of them unless error() says why.
 std::size_t OutputFile::WriteAt(std::int64_t at, std::string_view bytes) {
   const std::size_t done = file_.WriteAt(at, bytes);
-  if (done < bytes.size()) error_ = ErrorText(file_.error());
+  if (done < bytes.size()) error_ = WriteErrorText(file_.error());
   return done;
 }
 

@@ -27,4 +27,21 @@ std::string ErrorText(int err) {
   }
 }
 
+std::string WriteErrorText(int err) {
+  switch (err) {
+    case ENOENT:
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case ENOTDIR:
+    case ENAMETOOLONG: return ErrorText(err) + "，请换一个文件夹或文件名";
+    case ENOSPC:
+    case EDQUOT: return ErrorText(err) + "，请腾出磁盘空间，或换一个磁盘";
+    case ETXTBSY:
+    case EBUSY: return ErrorText(err) + "，请关闭正在使用它的程序，或换一个文件名";
+    default: return ErrorText(err);
+  }
+}
+
 }  // namespace rowcaster

@@ -9,4 +9,7 @@ namespace rowcaster {
 // a folder, too large …); the system's own text for the rest.
 std::string ErrorText(int err);
 
+// ErrorText for a file being written, with the next step where there is one ("请换一个文件夹或文件名").
+std::string WriteErrorText(int err);
+
 }  // namespace rowcaster

@@ -482,7 +482,7 @@ TEST_F(Window, ARunThatCannotWriteLeavesNoProgressCaption) {
   window_->OutMarc_Click();
   ASSERT_TRUE(ConvertAndWait());
   EXPECT_EQ(window_->windowTitle(), "Rowcaster");
-  EXPECT_EQ(ui_.messages.back().text, "无法写入输出文件 /nonexistent/dir/out.iso：文件或文件夹不存在");
+  EXPECT_EQ(ui_.messages.back().text, "无法写入输出文件 /nonexistent/dir/out.iso：文件或文件夹不存在，请换一个文件夹或文件名");
   EXPECT_TRUE(window_->StratConvert->isEnabled());
 }
 

@@ -60,6 +60,15 @@ check "an unknown column is a usage error" "$rc" 2
 check "failed rows exit 1" "$rc" 1
 check "and name the first reason" "$(grep -c '^第一个未生成记录的是第 1 行：出版社库不能用：.*/nonexistent/cbk.db' "$work/err")" 1
 LANGUAGE=en "$cli" convert "$fix/sheetjs_biff8.xls" --map-by-name --cbk /nonexistent/cbk.db --dry-run >"$work/out" 2>"$work/err"
+# A damaged workbook: the next step, in Chinese, no English words of the library that read it.
+printf 'PK\003\004garbage' >"$work/damaged.xlsx"
+head -c 3000 "$fix/sheetjs_biff8.xls" >"$work/damaged.xls"
+dd if=/dev/urandom of="$work/damaged.xls" bs=1 seek=520 count=300 conv=notrunc 2>/dev/null
+for f in damaged.xlsx damaged.xls; do
+  said=$("$cli" dump "$work/$f" 2>&1 >/dev/null)
+  check "$f names the next step" "$(printf '%s' "$said" | grep -c '请在 Excel 或 WPS 中打开它')" 1
+  check "$f says no English" "$(printf '%s' "$said" | grep -c '[A-Za-z]\{4,\} [a-z]\{3,\}')" 0
+done
 # The user's locale decides: Chinese under a Chinese one, English under C.UTF-8 or another.
 for case in "zh_CN.UTF-8|写入 5 条记录" "C.UTF-8|written 5 records" "en_GB.UTF-8|written 5 records" "zh_TW.UTF-8|写入 5 条记录"; do
   locale=${case%%|*}

@@ -177,7 +177,7 @@ TEST_F(Run, AnOutputFileThatCannotBeOpenedStopsBeforeTheFirstRow) {
   EXPECT_EQ(m->icon, ui::Icon::Error);
 }
 
-// The reasons a user meets are given in Chinese, made by real failing opens.
+// The reasons a user meets are given in Chinese with the next step, made by real failing opens.
 TEST_F(Run, TheOutputFileReasonSpeaksChinese) {
   const std::string folder = test::TempPath("run-folder-output");
   std::filesystem::create_directories(folder);
@@ -186,10 +186,10 @@ TEST_F(Run, TheOutputFileReasonSpeaksChinese) {
   std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   const bool root = ::geteuid() == 0;  // root writes anywhere
   const std::pair<std::string, std::string> cases[] = {
-      {"/nonexistent/dir/out.iso", "文件或文件夹不存在"},
-      {folder, "这是一个文件夹，不是文件"},
-      {"/proc/version/out.iso", "路径中有一段不是文件夹"},
-      {readOnly + "/out.iso", root ? "" : "没有访问权限"},
+      {"/nonexistent/dir/out.iso", "文件或文件夹不存在，请换一个文件夹或文件名"},
+      {folder, "这是一个文件夹，不是文件，请换一个文件夹或文件名"},
+      {"/proc/version/out.iso", "路径中有一段不是文件夹，请换一个文件夹或文件名"},
+      {readOnly + "/out.iso", root ? "" : "没有访问权限，请换一个文件夹或文件名"},
   };
   for (const auto& [path, reason] : cases) {
     if (reason.empty()) continue;

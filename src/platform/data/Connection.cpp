@@ -141,7 +141,7 @@ std::unique_ptr<Connection> OpenConnection(const std::string& connectionString) 
       break;
   }
   if (cs.kind == ConnectionString::Kind::Excel)
-    throw DataError(cs.dataSource + " 不是 Excel 工作簿（.xls、.xlsx），或者文件已损坏");
+    throw DataError(cs.dataSource + " 不是 Excel 工作簿（.xls、.xlsx），或者文件已损坏。请在 Excel 或 WPS 中打开它，另存为 .xlsx 后再试");
   throw DataError(cs.dataSource + " 不是 Access 数据库（.mdb、.accdb），或者文件已损坏");
 }
 

@@ -1,5 +1,6 @@
 #include "platform/data/XlsSource.h"
 
+#include <cerrno>
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-stdio.h>
@@ -13,6 +14,7 @@
 #include "platform/data/SheetRows.h"
 #include "platform/data/ValueText.h"
 #include "platform/text/CodePage.h"
+#include "platform/SystemError.h"
 
 namespace rowcaster::data {
 namespace {
@@ -167,16 +169,16 @@ std::string ReadWorkbookStream(const std::string& path) {
   GError* error = nullptr;
   GsfInput* input = gsf_input_stdio_new(path.c_str(), &error);
   if (!input) {
-    const std::string why = error ? error->message : "unknown error";
+    const int err = errno;
     if (error) g_error_free(error);
-    throw DataError("无法打开工作簿 " + path + "：" + why);
+    throw DataError("无法打开工作簿 " + path + "：" + ErrorText(err));
   }
   GsfInfile* ole = gsf_infile_msole_new(input, &error);
   g_object_unref(input);
   if (!ole) {
-    const std::string why = error ? error->message : "unknown error";
+    // The library's own words (English) would tell a cataloguer nothing; the next step does.
     if (error) g_error_free(error);
-    throw DataError(path + " 不是 Excel 97-2003 工作簿，或者文件已损坏（" + why + "）");
+    throw DataError(path + " 不是 Excel 97-2003 工作簿，或者文件已损坏。请在 Excel 或 WPS 中打开它，另存为 .xlsx 后再试");
   }
   GsfInput* stream = nullptr;
   for (int i = 0; i < gsf_infile_num_children(ole) && !stream; ++i) {

@@ -1,5 +1,6 @@
 #include "platform/data/XlsxSource.h"
 
+#include <cerrno>
 #include <expat.h>
 #include <gsf/gsf.h>
 
@@ -18,6 +19,7 @@
 #include "platform/data/XlsxRowCutter.h"
 #include "platform/data/ValueText.h"
 #include "platform/text/Utf8.h"
+#include "platform/SystemError.h"
 
 namespace rowcaster::data {
 namespace {
@@ -720,16 +722,15 @@ void XlsxWorkbook::Open() {
                         : gsf_input_memory_new(reinterpret_cast<const guint8*>(memory_.data()),
                                                static_cast<gsf_off_t>(memory_.size()), FALSE);
   if (!input) {
-    const std::string why = error ? error->message : "unknown error";
+    const int err = errno;
     if (error) g_error_free(error);
-    throw DataError("无法打开工作簿 " + path_ + "：" + why);
+    throw DataError("无法打开工作簿 " + path_ + "：" + ErrorText(err));
   }
   zip_ = gsf_infile_zip_new(input, &error);
   g_object_unref(input);
   if (!zip_) {
-    const std::string why = error ? error->message : "unknown error";
     if (error) g_error_free(error);
-    throw DataError(path_ + " 不是 Excel 工作簿（.xlsx），或者文件已损坏（" + why + "）");
+    throw DataError(path_ + " 不是 Excel 工作簿（.xlsx），或者文件已损坏。请在 Excel 或 WPS 中打开它，重新另存为 .xlsx 后再试");
   }
 
   // The package's relationships name the workbook part; the workbook's name its sheets.
