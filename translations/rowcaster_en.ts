@@ -80,7 +80,7 @@ The first row without a record is row %3: %4</translation>
     </message>
     <message>
         <location filename="../src/words/Words.cpp" line="25"/>
-        <location filename="../src/words/Words.cpp" line="116"/>
+        <location filename="../src/words/Words.cpp" line="122"/>
         <source>没有题名</source>
         <translation>no title</translation>
     </message>
@@ -140,481 +140,496 @@ The first row without a record is row %3: %4</translation>
         <translation>“%1” is a total or end row; no record made</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="44"/>
+        <location filename="../src/words/Words.cpp" line="40"/>
+        <source>%1（列“%2”）在字段 %3 中长 %4 字节，超过单个字段 9,999 字节的上限</source>
+        <translation>%1 (column “%2”) makes field %3 %4 bytes long, over the 9,999 bytes one field can hold</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="42"/>
+        <source>字段 %1 长 %2 字节，超过单个字段 9,999 字节的上限</source>
+        <translation>Field %1 is %2 bytes long, over the 9,999 bytes one field can hold</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="50"/>
         <source>ISBN %1 的校验位不对，写入 010 $z</source>
         <translation>ISBN %1 has a wrong check digit; written to 010 $z</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="45"/>
+        <location filename="../src/words/Words.cpp" line="51"/>
         <source>“%1”不是 ISBN，没有写入 010</source>
         <translation>“%1” is not an ISBN; no 010 written</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="46"/>
+        <location filename="../src/words/Words.cpp" line="52"/>
         <source>价格“%1”读不出，没有写入 010 $d</source>
         <translation>the price “%1” cannot be read; no 010 $d written</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="47"/>
+        <location filename="../src/words/Words.cpp" line="53"/>
         <source>没有出版年，100 $a 的出版日期记为不详</source>
         <translation>no year of publication; the date in 100 $a is recorded as unknown</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="49"/>
+        <location filename="../src/words/Words.cpp" line="55"/>
         <source>出版日期“%1”中没有年份，100 $a 的出版日期记为不详</source>
         <translation>the date “%1” holds no year; the date in 100 $a is recorded as unknown</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="51"/>
+        <location filename="../src/words/Words.cpp" line="57"/>
         <source>%1 个 %2 中没有的字符写成了“?”：%3</source>
         <translation>%1 characters %2 lacks were written as “?”: %3</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="53"/>
+        <location filename="../src/words/Words.cpp" line="59"/>
         <source>%1 个 XML 不允许的控制字符没有写出：%2</source>
         <translation>%1 control characters XML does not allow were left out: %2</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="55"/>
+        <location filename="../src/words/Words.cpp" line="61"/>
         <source>“%1”不是完整的名称，没有写入 7XX，请核对责任者</source>
         <translation>“%1” is no whole name and was not written to 7XX; check the statement of responsibility</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="57"/>
+        <location filename="../src/words/Words.cpp" line="63"/>
         <source>推定“%1”为译者（702 $4 译）</source>
         <translation>“%1” taken for the translator (written to 702)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="58"/>
+        <location filename="../src/words/Words.cpp" line="64"/>
         <source>“%1”不是责任者，没有写入 7XX</source>
         <translation>“%1” names nobody and was not written to 7XX</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="60"/>
+        <location filename="../src/words/Words.cpp" line="66"/>
         <source>“%1”重复出现，只写一个检索点（略去责任方式“%2”）</source>
         <translation>“%1” is named twice; one heading written (the role “%2” left out)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="61"/>
+        <location filename="../src/words/Words.cpp" line="67"/>
         <source>题名像商品标题，请核对</source>
         <translation>The title looks like a shop listing; please check it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="63"/>
+        <location filename="../src/words/Words.cpp" line="69"/>
         <source>ISBN %1 的校验位不对，写入 010 $z；它可能是 ISBN-10 %2 前加了 978 而没有重算校验位</source>
         <translation>ISBN %1 has a wrong check digit; written to 010 $z; it is probably ISBN-10 %2 with 978 put before it and its check digit not recomputed</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="65"/>
+        <location filename="../src/words/Words.cpp" line="71"/>
         <source>尺寸“%1”读不出，照原样写入 215 $d</source>
         <translation>Size “%1” cannot be read; written to 215 $d as given</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="66"/>
+        <location filename="../src/words/Words.cpp" line="72"/>
         <source>“%1”不是中图法分类号，没有写入 690</source>
         <translation>“%1” is not a CLC class number; no 690 written</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="68"/>
+        <location filename="../src/words/Words.cpp" line="74"/>
         <source>题名“%1”不是中文，又没有作品语种，101 $a 记为 und</source>
         <translation>The title “%1” is not Chinese and no language is given; 101 $a is und</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="71"/>
+        <location filename="../src/words/Words.cpp" line="77"/>
         <source>这是译著，但看不出原作语种，101 没有 $c</source>
         <translation>A translation, but the original language is not known; 101 has no $c</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="72"/>
+        <location filename="../src/words/Words.cpp" line="78"/>
         <source>这是译著，但看不出国别“%1”的原作语种，101 没有 $c</source>
         <translation>A translation, but the original language of nationality “%1” is not known; 101 has no $c</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="74"/>
+        <location filename="../src/words/Words.cpp" line="80"/>
         <source>题名分为正题名“%1”和副题名“%2”（200 $e）</source>
         <translation>Title split into the title proper “%1” and the subtitle “%2” (200 $e)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="76"/>
+        <location filename="../src/words/Words.cpp" line="82"/>
         <source>题名中的“%1”写入 %2</source>
         <translation>“%1” of the title written to %2</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="78"/>
+        <location filename="../src/words/Words.cpp" line="84"/>
         <source>出版日期“%1”是年份 %2 被当作日期读出，取 %2 年</source>
         <translation>Publication date “%1” is the year %2 read as a date; the year %2 taken</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="80"/>
+        <location filename="../src/words/Words.cpp" line="86"/>
         <source>出版日期“%1”是日期的序号，取其年份 %2</source>
         <translation>Publication date “%1” is a date’s serial number; its year %2 taken</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="81"/>
+        <location filename="../src/words/Words.cpp" line="87"/>
         <source>尺寸“%1”换算为 %2</source>
         <translation>Size “%1” converted to %2</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="83"/>
+        <location filename="../src/words/Words.cpp" line="89"/>
         <source>“%1”没有写责任方式，推定为“%2”（200 $f、7XX $4）</source>
         <translation>“%1” has no role word; taken as “%2” (200 $f, 7XX $4)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="86"/>
+        <location filename="../src/words/Words.cpp" line="92"/>
         <source>没有设置编目机构代码，801 $b 和 905 $a 都是空的（--agency 或方案的 agency）</source>
         <translation>No agency code is set: 801 $b and 905 $a are empty (--agency, or the profile&apos;s agency)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="88"/>
+        <location filename="../src/words/Words.cpp" line="94"/>
         <source>“%1”表示没有值，没有写入 %2</source>
         <translation>“%1” stands for no value; not written to %2</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="90"/>
+        <location filename="../src/words/Words.cpp" line="96"/>
         <source>“%1”中的“|”是子字段标识符，写成了“｜”</source>
         <translation>The “|” in “%1” marks subfields; written as “｜”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="92"/>
+        <location filename="../src/words/Words.cpp" line="98"/>
         <source>“%1”中 GBK 没有的字符换成了形近字：“%2”</source>
         <translation>Characters GBK lacks in “%1” written as look-alikes: “%2”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="94"/>
+        <location filename="../src/words/Words.cpp" line="100"/>
         <source>按国别“%1”推定原作语种为 %2（101 $c）</source>
         <translation>Original language taken as %2 from the nationality “%1” (101 $c)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="103"/>
+        <location filename="../src/words/Words.cpp" line="109"/>
         <source>第 %1 条记录的目录不对</source>
         <translation>record %1 has a damaged directory</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="105"/>
+        <location filename="../src/words/Words.cpp" line="111"/>
         <source>第 %1 条记录的位置上有不属于记录的字节</source>
         <translation>bytes that begin no record stand where record %1 should</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="107"/>
+        <location filename="../src/words/Words.cpp" line="113"/>
         <source>第 %1 条记录没有记录结束符</source>
         <translation>record %1 has no record terminator</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="108"/>
+        <location filename="../src/words/Words.cpp" line="114"/>
         <source>第 %1 条记录的长度不对</source>
         <translation>the length of record %1 is wrong</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="110"/>
+        <location filename="../src/words/Words.cpp" line="116"/>
         <source>输出文件里%1，文件没有改动。请换一个输出文件，或选择替换</source>
         <translation>In the output file %1; the file was left as it was. Choose another output file, or replace it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="117"/>
+        <location filename="../src/words/Words.cpp" line="123"/>
         <source>是合计或结束行</source>
         <translation>are totals or end rows</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="118"/>
+        <location filename="../src/words/Words.cpp" line="124"/>
+        <source>有字段超过 9,999 字节</source>
+        <translation>with a field over 9,999 bytes</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="125"/>
         <source>ISBN 校验位不对</source>
         <translation>with a wrong ISBN check digit</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="119"/>
+        <location filename="../src/words/Words.cpp" line="126"/>
         <source>ISBN 是 978 加 ISBN-10 的旧校验位</source>
         <translation>with an ISBN of 978 and an ISBN-10&apos;s old check digit</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="120"/>
+        <location filename="../src/words/Words.cpp" line="127"/>
         <source>ISBN 一栏不是 ISBN</source>
         <translation>whose ISBN cell holds no ISBN</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="121"/>
+        <location filename="../src/words/Words.cpp" line="128"/>
         <source>价格读不出</source>
         <translation>with a price that cannot be read</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="122"/>
+        <location filename="../src/words/Words.cpp" line="129"/>
         <source>没有出版年</source>
         <translation>without a year of publication</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="123"/>
+        <location filename="../src/words/Words.cpp" line="130"/>
         <source>出版日期中没有年份</source>
         <translation>with a date of publication without a year</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="124"/>
+        <location filename="../src/words/Words.cpp" line="131"/>
         <source>有输出编码中没有的字符</source>
         <translation>with characters the output&apos;s encoding lacks</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="125"/>
+        <location filename="../src/words/Words.cpp" line="132"/>
         <source>有 XML 不允许的控制字符</source>
         <translation>with control characters XML does not allow</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="126"/>
+        <location filename="../src/words/Words.cpp" line="133"/>
         <source>责任者中有不完整的名称</source>
         <translation>with a piece of a name among the persons</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="127"/>
+        <location filename="../src/words/Words.cpp" line="134"/>
         <source>题名像商品标题</source>
         <translation>whose title looks like a shop listing</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="128"/>
+        <location filename="../src/words/Words.cpp" line="135"/>
         <source>尺寸读不出</source>
         <translation>with a size that cannot be read</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="129"/>
+        <location filename="../src/words/Words.cpp" line="136"/>
         <source>分类号不是中图法分类号</source>
         <translation>whose class number is no CLC class number</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="130"/>
+        <location filename="../src/words/Words.cpp" line="137"/>
         <source>题名不是中文又没有语种</source>
         <translation>with a title not in Chinese and no language given</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="131"/>
+        <location filename="../src/words/Words.cpp" line="138"/>
         <source>是译著但看不出原作语种</source>
         <translation>translated from a language not known</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="132"/>
+        <location filename="../src/words/Words.cpp" line="139"/>
         <source>推定了译者</source>
         <translation>with a translator inferred</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="133"/>
+        <location filename="../src/words/Words.cpp" line="140"/>
         <source>责任者一栏有不是责任者的值</source>
         <translation>with a value in the persons that names nobody</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="134"/>
+        <location filename="../src/words/Words.cpp" line="141"/>
         <source>同一责任者重复出现，只写一个检索点</source>
         <translation>naming a person twice, given one heading</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="135"/>
+        <location filename="../src/words/Words.cpp" line="142"/>
         <source>题名分出了副题名</source>
         <translation>with a subtitle split from the title</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="136"/>
+        <location filename="../src/words/Words.cpp" line="143"/>
         <source>题名中的版次、卷册或装帧移到了别的字段</source>
         <translation>with an edition, part or binding moved out of the title</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="138"/>
+        <location filename="../src/words/Words.cpp" line="145"/>
         <source>出版年取自日期单元格的序号</source>
         <translation>with the year taken from a date cell&apos;s serial number</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="139"/>
+        <location filename="../src/words/Words.cpp" line="146"/>
         <source>尺寸换算为厘米</source>
         <translation>with the size converted to centimetres</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="140"/>
+        <location filename="../src/words/Words.cpp" line="147"/>
         <source>的责任方式是推定的</source>
         <translation>with a role assumed</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="141"/>
+        <location filename="../src/words/Words.cpp" line="148"/>
         <source>按国别推定了原作语种</source>
         <translation>with the original language taken from a nationality</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="142"/>
+        <location filename="../src/words/Words.cpp" line="149"/>
         <source>有表示“没有”的值（0、无、-），没有写入</source>
         <translation>with values standing for none (0, 无, -), left out</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="143"/>
+        <location filename="../src/words/Words.cpp" line="150"/>
         <source>有“|”写成了“｜”</source>
         <translation>with “|” written as “｜”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="144"/>
+        <location filename="../src/words/Words.cpp" line="151"/>
         <source>有 GBK 没有的字符换成了形近字</source>
         <translation>with characters GBK lacks written as look-alikes</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="167"/>
+        <location filename="../src/words/Words.cpp" line="175"/>
         <source>错误</source>
         <translation>Error</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="168"/>
+        <location filename="../src/words/Words.cpp" line="176"/>
         <source>警告</source>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="169"/>
-        <location filename="../src/words/Words.cpp" line="270"/>
+        <location filename="../src/words/Words.cpp" line="177"/>
+        <location filename="../src/words/Words.cpp" line="278"/>
         <source>说明</source>
         <translation>Note</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="182"/>
-        <location filename="../src/words/Words.cpp" line="260"/>
+        <location filename="../src/words/Words.cpp" line="190"/>
+        <location filename="../src/words/Words.cpp" line="268"/>
         <source>；</source>
         <translation>; </translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="188"/>
+        <location filename="../src/words/Words.cpp" line="196"/>
         <source>请选择导出MARC文件的路径</source>
         <translation>Please choose where to save the MARC file</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="189"/>
+        <location filename="../src/words/Words.cpp" line="197"/>
         <source>温馨提示</source>
         <translation>Notice</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="190"/>
+        <location filename="../src/words/Words.cpp" line="198"/>
         <source>系统提示</source>
         <translation>System notice</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="191"/>
+        <location filename="../src/words/Words.cpp" line="199"/>
         <source> 恭喜，数据已转换完毕！</source>
         <translation> The data have been converted.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="195"/>
+        <location filename="../src/words/Words.cpp" line="203"/>
         <source>“题名”</source>
         <translation>“title”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="196"/>
+        <location filename="../src/words/Words.cpp" line="204"/>
         <source>“ISBN”</source>
         <translation>“ISBN”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="197"/>
+        <location filename="../src/words/Words.cpp" line="205"/>
         <source>“价格”</source>
         <translation>“price”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="198"/>
+        <location filename="../src/words/Words.cpp" line="206"/>
         <source>对不起，必备字段：%1不能为忽略！请重新选择！</source>
         <translation>Sorry, the required fields %1 cannot be left unmapped. Please map them.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="204"/>
+        <location filename="../src/words/Words.cpp" line="212"/>
         <source>ISO 2709，%1 编码</source>
         <translation>ISO 2709, %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="205"/>
+        <location filename="../src/words/Words.cpp" line="213"/>
         <source>MARCXML（%1）</source>
         <translation>MARCXML (%1)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="206"/>
+        <location filename="../src/words/Words.cpp" line="214"/>
         <source>记录列表（%1）</source>
         <translation>record listing (%1)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="215"/>
+        <location filename="../src/words/Words.cpp" line="223"/>
         <source>这个文件不是 ISO 2709 记录文件，不能在其后追加记录</source>
         <translation>this file is not an ISO 2709 record file; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="217"/>
+        <location filename="../src/words/Words.cpp" line="225"/>
         <source>这个文件不是 MARCXML 记录集合，不能在其后追加记录</source>
         <translation>this file is not a MARCXML collection; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="219"/>
+        <location filename="../src/words/Words.cpp" line="227"/>
         <source>这个 MARCXML 文件没有结尾，不能在其后追加记录</source>
         <translation>this MARCXML file has no end; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="221"/>
+        <location filename="../src/words/Words.cpp" line="229"/>
         <source>输出文件里已有的记录是 %1 编码，不能在其后追加 %2 编码的记录：一个文件里的记录只能有一种编码，否则读的程序会把一部分读错。请换一个输出文件，或者选择替换</source>
         <translation>the records already in the output file are in %1; records in %2 cannot be appended to them: the records of one file must share one encoding, or a reader misreads some of them. Choose another output file, or replace it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="232"/>
+        <location filename="../src/words/Words.cpp" line="240"/>
         <source>第 %1 列</source>
         <translation>column %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="233"/>
+        <location filename="../src/words/Words.cpp" line="241"/>
         <source>方案“%1”有 %2 列在这张表里找不到：%3</source>
         <translation>%2 columns of the profile “%1” are not in this table: %3</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="234"/>
+        <location filename="../src/words/Words.cpp" line="242"/>
         <source>、</source>
         <translation>, </translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="239"/>
+        <location filename="../src/words/Words.cpp" line="247"/>
         <source>输出文件末尾原有一条不完整的记录（%1 字节），已删除，新记录接在最后一条完整记录之后。</source>
         <translation>An incomplete record (%1 bytes) at the end of the output file was cut; the new records follow the last whole one.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="246"/>
+        <location filename="../src/words/Words.cpp" line="254"/>
         <source>%1 条记录里共有 %2 个 XML 不允许的控制字符，没有写出（每行的字符见详细信息）。</source>
         <translation>%2 control characters XML does not allow, in %1 records, were left out (each row&apos;s characters are in the details).</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="248"/>
+        <location filename="../src/words/Words.cpp" line="256"/>
         <source>%1 条记录里共有 %2 个字符 %3 中没有，写成了“?”（每行的字符见详细信息）。要保留这些字符，请改用 GB18030 或 UTF-8 编码输出。</source>
         <translation>%2 characters in %1 records have no code in %3 and were written as “?” (each row&apos;s characters are in the details). To keep them, write GB18030 or UTF-8.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="258"/>
+        <location filename="../src/words/Words.cpp" line="266"/>
         <source>%1 行%2</source>
         <translation>%1 rows %2</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="267"/>
+        <location filename="../src/words/Words.cpp" line="275"/>
         <source>行</source>
         <translation>Row</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="267"/>
+        <location filename="../src/words/Words.cpp" line="275"/>
         <source>表格行</source>
         <translation>Sheet row</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="268"/>
+        <location filename="../src/words/Words.cpp" line="276"/>
         <source>题名</source>
         <translation>Title</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="268"/>
+        <location filename="../src/words/Words.cpp" line="276"/>
         <source>级别</source>
         <translation>Level</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="269"/>
+        <location filename="../src/words/Words.cpp" line="277"/>
         <source>类别</source>
         <translation>Kind</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="269"/>
+        <location filename="../src/words/Words.cpp" line="277"/>
         <source>字段</source>
         <translation>Field</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="299"/>
+        <location filename="../src/words/Words.cpp" line="307"/>
         <source>没有生成记录：%1</source>
         <translation>No record: %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="254"/>
-        <location filename="../src/words/Words.cpp" line="260"/>
-        <location filename="../src/words/Words.cpp" line="302"/>
+        <location filename="../src/words/Words.cpp" line="262"/>
+        <location filename="../src/words/Words.cpp" line="268"/>
+        <location filename="../src/words/Words.cpp" line="310"/>
         <source>：</source>
         <translation>: </translation>
     </message>

@@ -80,6 +80,8 @@ RowResult ComposeRow(const RunInput& input, Worker& w) {
     const iso2709::Built built = ComposeRecord(w.values, w.context, w.record, r.findings);
     if (built.status != iso2709::BuildStatus::Built) return Failed(*FirstError(r.findings));
     const iso2709::WriteResult written = w.writer.Append(w.record, r.record);
+    if (!written.ok && !written.tooLongTag.empty())
+      return Failed(MakeFinding(Kind::FieldTooLong, written.tooLongTag, {written.tooLongTag, std::to_string(written.tooLongBytes)}));
     if (!written.ok) return Failed(MakeFinding(Kind::RecordNotWritten, {}, {written.description}));
     r.unencodable = written.unencodable;
     if (written.unencodable) r.findings.push_back(UnencodableFinding(written, w.writer.encoding()));
@@ -93,6 +95,24 @@ RowResult ComposeRow(const RunInput& input, Worker& w) {
   }
 }
 
+// A field too long for ISO 2709 is told by the subfield and the column of the row's longest cell
+// that feeds its tag: values gain the subfield's name and the column's.
+template <typename Cell>
+void NameTheColumn(Finding& f, const RunInput& input, const std::array<int, kParamCount>& columns, const Cell& cell) {
+  std::size_t longest = 0;
+  const Subfield* which = nullptr;
+  for (const Subfield& s : kSubfields)
+    if (s.code.substr(0, 3) == f.field && columns[s.param] >= 0 && cell(s.param).size() >= longest) {
+      longest = cell(s.param).size();
+      which = &s;
+    }
+  if (!which) return;
+  const auto& names = input.table->FieldNames();
+  const auto c = static_cast<std::size_t>(columns[which->param]);
+  f.values.push_back(std::string(TrimWide(which->label)));
+  f.values.push_back(c < names.size() ? names[c] : std::string());
+}
+
 // Row `row` (from 0) of the input's table composed with `w`.
 RowResult ComposeOne(const RunInput& input, const std::array<int, kParamCount>& columns, std::int64_t row, Worker& w) {
   input.table->Row(static_cast<std::size_t>(row), w.cells);
@@ -103,6 +123,7 @@ RowResult ComposeOne(const RunInput& input, const std::array<int, kParamCount>& 
   for (std::size_t p = 0; p < kParamCount; ++p) w.values[p].assign(cell(static_cast<Param>(p)));
   w.context.recordNumber = row + 1;
   RowResult r = ComposeRow(input, w);
+  if (!r.findings.empty() && r.findings.front().kind == Kind::FieldTooLong) NameTheColumn(r.findings.front(), input, columns, cell);
   if (r.record.empty() || !r.findings.empty()) {
     r.title = OneLine(cell(d200a));
     r.isbn = OneLine(cell(d010a));

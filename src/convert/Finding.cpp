@@ -14,7 +14,8 @@ Level LevelOf(Kind kind) {
     case Kind::OutOfMemory:
     case Kind::RowCrashed:
     case Kind::NoSuchRow:
-    case Kind::NotABook: return Level::Error;
+    case Kind::NotABook:
+    case Kind::FieldTooLong: return Level::Error;
     case Kind::IsbnCheckDigit:
     case Kind::NotAnIsbn:
     case Kind::PriceUnreadable:
@@ -92,6 +93,7 @@ std::string_view KindCode(Kind kind) {
     case Kind::PlaceholderDropped: return "placeholder";
     case Kind::BarReplaced: return "bar-replaced";
     case Kind::LookAlikeFolded: return "look-alike-folded";
+    case Kind::FieldTooLong: return "field-too-long";
   }
   return "unknown";
 }

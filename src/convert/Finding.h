@@ -31,6 +31,7 @@ enum class Kind {
   RowCrashed,           // values: what went wrong, when known
   NoSuchRow,            // values: the row asked for, from 1
   NotABook,             // field 200 $a; values: the title of a total or end row (合计, 结束)
+  FieldTooLong,         // the field's tag; values: the tag, its bytes, and where known the subfield's name and the column
   // Warnings.
   IsbnCheckDigit,       // field 010 $z; values: the ISBN
   NotAnIsbn,            // field 010; values: the cell
@@ -75,7 +76,7 @@ inline constexpr Kind kKinds[] = {
     Kind::YearFromSerial, Kind::SizeConverted,         Kind::YearFromDateSerial,
     Kind::RoleAssumed,    Kind::LanguageUnknown,       Kind::OriginalLanguageUnknown, Kind::OriginalLanguageFromMark,
     Kind::NoAgencyCode,   Kind::PlaceholderDropped,    Kind::BarReplaced,
-    Kind::LookAlikeFolded,
+    Kind::LookAlikeFolded, Kind::FieldTooLong,
 };
 
 struct Finding {

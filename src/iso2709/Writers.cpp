@@ -197,7 +197,7 @@ std::string_view RecordWriter::Prologue() const { return format_ == Format::Marc
 std::string_view RecordWriter::Epilogue() const { return format_ == Format::MarcXml ? kXmlEpilogue : std::string_view(); }
 
 WriteResult RecordWriter::Append(const Record& record, std::string& out) {
-  if (!encoder_->ok()) return {false, "这台机器上不能用 " + std::string(NameOf(encoding_)) + " 编码", 0, {}};
+  if (!encoder_->ok()) return {false, "这台机器上不能用 " + std::string(NameOf(encoding_)) + " 编码", {}, 0, 0, {}};
   switch (format_) {
     case Format::Iso2709: return AppendIso(record, out);
     case Format::MarcXml: return AppendXml(record, out);
@@ -244,11 +244,11 @@ WriteResult RecordWriter::AppendIso(const Record& record, std::string& out) {
     if (fieldLen > kMaxFieldBytes)
       return {false,
               LineNo(f.line) + "字段 " + f.tag + " 长 " + std::to_string(fieldLen) + " 字节，超过 ISO 2709 字段长度上限 9999 字节",
-              0, {}};
+              f.tag, fieldLen, 0, {}};
     if (static_cast<long long>(data.size()) > kMaxStart)
       return {false,
               LineNo(f.line) + "字段 " + f.tag + " 的起始位置 " + std::to_string(data.size()) + " 超过 ISO 2709 起始位置上限 99999",
-              0, {}};
+              {}, 0, 0, {}};
     directory.append(f.tag, 0, 3);
     AppendPadded(directory, 4, fieldLen);
     AppendPadded(directory, 5, static_cast<long long>(data.size()));
@@ -257,7 +257,7 @@ WriteResult RecordWriter::AppendIso(const Record& record, std::string& out) {
   }
   const long long recordLen = static_cast<long long>(data.size() + directory.size()) + 24 + 1 + 1;
   if (recordLen > kMaxRecordBytes)
-    return {false, "记录长 " + std::to_string(recordLen) + " 字节，超过 ISO 2709 记录长度上限 99999 字节", 0, {}};
+    return {false, "记录长 " + std::to_string(recordLen) + " 字节，超过 ISO 2709 记录长度上限 99999 字节", {}, 0, 0, {}};
   out.reserve(out.size() + static_cast<std::size_t>(recordLen));
   AppendPadded(out, 5, recordLen);
   out.append(record.leader, 5, 7);

@@ -31,6 +31,9 @@ std::string Unsupported(Format format, Encoding encoding);
 struct WriteResult {
   bool ok = true;
   std::string description;  // why not, one line
+  // A field past ISO 2709's limit of 9,999 bytes: its tag and length in the output's bytes.
+  std::string tooLongTag;
+  long long tooLongBytes = 0;
   // Characters the encoding has no code for, written as "?" (or left out of MARCXML, which cannot
   // hold them): how many, and each distinct one once.
   std::size_t unencodable = 0;

@@ -35,6 +35,12 @@ QString DescribeError(const Finding& f) {
                               : QCoreApplication::translate("Words", "处理这一行时出错：%1").arg(Value(f, 0));
     case Kind::NoSuchRow: return QCoreApplication::translate("Words", "没有第 %1 行").arg(Value(f, 0));
     case Kind::NotABook: return QCoreApplication::translate("Words", "“%1”是合计或结束行，没有生成记录").arg(Value(f, 0));
+    case Kind::FieldTooLong:
+      if (f.values.size() >= 4)
+        return QCoreApplication::translate("Words", "%1（列“%2”）在字段 %3 中长 %4 字节，超过单个字段 9,999 字节的上限")
+            .arg(Value(f, 2), Value(f, 3), Value(f, 0), QLocale(QLocale::English).toString(Value(f, 1).toLongLong()));
+      return QCoreApplication::translate("Words", "字段 %1 长 %2 字节，超过单个字段 9,999 字节的上限")
+          .arg(Value(f, 0), QLocale(QLocale::English).toString(Value(f, 1).toLongLong()));
     default: return {};
   }
 }
@@ -115,6 +121,7 @@ QString KindLabel(Kind kind) {
   switch (kind) {
     case Kind::NoTitle: return QCoreApplication::translate("Words", "没有题名");
     case Kind::NotABook: return QCoreApplication::translate("Words", "是合计或结束行");
+    case Kind::FieldTooLong: return QCoreApplication::translate("Words", "有字段超过 9,999 字节");
     case Kind::IsbnCheckDigit: return QCoreApplication::translate("Words", "ISBN 校验位不对");
     case Kind::IsbnOldCheckDigit: return QCoreApplication::translate("Words", "ISBN 是 978 加 ISBN-10 的旧校验位");
     case Kind::NotAnIsbn: return QCoreApplication::translate("Words", "ISBN 一栏不是 ISBN");

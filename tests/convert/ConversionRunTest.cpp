@@ -177,6 +177,51 @@ TEST_F(Run, AnOutputFileThatCannotBeOpenedStopsBeforeTheFirstRow) {
   EXPECT_EQ(m->icon, ui::Icon::Error);
 }
 
+// A field past 9,999 bytes gives no record, and the finding names the subfield and the column it
+// came from; the limit counts the output's bytes (a Han character is 2 in GBK, 3 in UTF-8).
+TEST_F(Run, AFieldTooLongNamesItsColumn) {
+  struct Case {
+    std::string note;
+    iso2709::Encoding encoding;
+    Rules rules;
+    bool written;
+  };
+  const Case cases[] = {
+      {std::string(9994, 'x'), iso2709::Encoding::Gbk, Rules::Classic, true},  // 2 + 2 + 9994 + 1 bytes
+      {std::string(9995, 'x'), iso2709::Encoding::Gbk, Rules::Classic, false},
+      {std::string(9995, 'x'), iso2709::Encoding::Utf8, Rules::Recommended, false},
+      {std::string(9994, 'x'), iso2709::Encoding::Utf8, Rules::Recommended, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.note.size());
+    auto table = std::make_shared<import::LoadedTable>(std::vector<std::string>{"书名", "ISBN", "定价", "简介"});
+    table->AppendRow(std::vector<std::string>{"长江三峡", "9787302123453", "25.00", c.note});
+    table->SetFirstDataLine(2);
+    input_.table = table;
+    input_.mapping = {"200a", "010a", "010d", "330a"};
+    input_.encoding = c.encoding;
+    input_.rules = c.rules;
+    input_.templateText = std::string(c.rules == Rules::Classic ? kDefaultTemplate : kRecommendedTemplate);
+    input_.replace = true;
+    const RunResult r = RunConversion(input_);
+    EXPECT_EQ(r.written, c.written ? 1 : 0);
+    if (c.written) continue;
+    EXPECT_EQ(r.firstFailure.kind, Kind::FieldTooLong);
+    EXPECT_EQ(words::Describe(r.firstFailure),
+              "提要或文摘附注（列“简介”）在字段 330 中长 10,000 字节，超过单个字段 9,999 字节的上限");
+  }
+  // Han characters: 4,997 of them fit in GBK (9,994 bytes), not in UTF-8 (14,991).
+  std::string hans;
+  for (int k = 0; k < 4997; ++k) hans += "字";
+  for (const auto& [encoding, written] : {std::pair{iso2709::Encoding::Gbk, 1}, {iso2709::Encoding::Utf8, 0}}) {
+    auto table = std::make_shared<import::LoadedTable>(std::vector<std::string>{"书名", "ISBN", "定价", "简介"});
+    table->AppendRow(std::vector<std::string>{"长江三峡", "9787302123453", "25.00", hans});
+    input_.table = table;
+    input_.encoding = encoding;
+    EXPECT_EQ(RunConversion(input_).written, written) << iso2709::NameOf(encoding);
+  }
+}
+
 // The reasons a user meets are given in Chinese with the next step, made by real failing opens.
 TEST_F(Run, TheOutputFileReasonSpeaksChinese) {
   const std::string folder = test::TempPath("run-folder-output");
