@@ -239,17 +239,23 @@ void MainWindow::UseProfile(convert::Profile profile, const std::string& source)
   profileSource_ = source;
   QSettings().setValue("profile", ui::Q(source));
   remembered_.clear();  // a profile chosen now says how columns are mapped
-  if (const auto table = content_->Table()) MapTable(table->FieldNames());
+  if (const auto table = content_->Table()) MapTable(*table);
   ShowRulesInCaption();
   ShowOutputKind();
 }
 
-void MainWindow::MapTable(const std::vector<std::string>& names) {
+void MainWindow::MapTable(const import::LoadedTable& table) {
+  const std::vector<std::string>& names = table.FieldNames();
   const bool standard = rules_ == convert::Rules::Classic && (profileSource_.empty() || profileSource_ == convert::kStandardProfile);
-  convert::ProfileMatch match = convert::MatchProfile(profile_, names, standard ? std::vector<convert::ProfileColumn>{} : remembered_);
   // The recommended rules also map the columns whose names say what they hold.
-  if (rules_ == convert::Rules::Recommended) mapping::MapByColumnNames(names, match.codes);
+  const bool byName = profile_.mapByName || rules_ == convert::Rules::Recommended;
+  convert::Profile profile = profile_;
+  profile.mapByName = byName;
+  const convert::ProfileMatch match = convert::MatchProfile(
+      profile, names, standard ? std::vector<convert::ProfileColumn>{} : remembered_,
+      byName ? mapping::SampleColumns(table) : mapping::ColumnSamples());
   mapping_->SetFields(names, match.codes);
+  MarkNameMapping(names, match.codes, match.byName);
   if (match.unmatched.empty()) return;
   for (const convert::ProfileColumn& m : match.unmatched) {
     const int row = m.position - 1;
@@ -258,6 +264,15 @@ void MainWindow::MapTable(const std::vector<std::string>& names) {
                                   "”给 " + m.code + "，这张表里没有这一列");
   }
   ui_.Message(words::UnmatchedText(profile_, match), "操作提示", ui::Icon::Warning, ui::Buttons::Ok);
+}
+
+void MainWindow::MarkNameMapping(const std::vector<std::string>& names, const std::vector<std::string>& codes,
+                                 const mapping::NameMapping& byName) {
+  for (const std::size_t c : byName.named) mapping_->MarkNamed(static_cast<int>(c), words::NamedCellTip(names[c], codes[c]));
+  for (const mapping::RejectedColumn& r : byName.rejected)
+    if (codes[r.column].empty()) mapping_->MarkCell(static_cast<int>(r.column), words::RejectedText(names[r.column], r));
+  for (const mapping::OfferedColumn& o : byName.offered)
+    mapping_->MarkCell(static_cast<int>(o.column), words::OfferedText(names[o.column], o));
 }
 
 void MainWindow::ShowOutputKind() {
@@ -365,9 +380,15 @@ void MainWindow::ShowRulesInCaption() {
 void MainWindow::MapByColumnNames() {
   const auto table = content_->Table();
   if (!table) return;
+  const std::vector<std::string>& names = table->FieldNames();
   std::vector<std::string> codes = mapping_->Mapping();
-  mapping::MapByColumnNames(table->FieldNames(), codes);
-  mapping_->SetFields(table->FieldNames(), codes);
+  std::vector<std::size_t> stillNamed;  // marks of an earlier mapping by names that nobody confirmed
+  for (std::size_t r = 0; r < codes.size(); ++r)
+    if (mapping_->IsNamed(static_cast<int>(r))) stillNamed.push_back(r);
+  mapping::NameMapping byName = mapping::MapByColumnNames(names, mapping::SampleColumns(*table), codes);
+  byName.named.insert(byName.named.end(), stillNamed.begin(), stillNamed.end());
+  mapping_->SetFields(names, codes);
+  MarkNameMapping(names, codes, byName);
 }
 
 void MainWindow::AddProfileActions(QMenu& menu) {
@@ -401,6 +422,10 @@ void MainWindow::ShowMappingMenu(const QPoint& at) {
   byName->setObjectName("map-by-name");
   byName->setEnabled(content_->Table() != nullptr && !Converting());
   connect(byName, &QAction::triggered, this, &MainWindow::MapByColumnNames);
+  QAction* confirm = menu.addAction(ui::Q(words::ConfirmNamedText()));
+  confirm->setObjectName("confirm-named");
+  confirm->setEnabled(mapping_->HasNamed() && !Converting());
+  connect(confirm, &QAction::triggered, this, [this] { mapping_->ConfirmNamed(); });
   AddProfileActions(menu);
   AddHelpAction(menu);
   menu.exec(Grid1->viewport()->mapToGlobal(at));
@@ -453,9 +478,8 @@ void MainWindow::ShowTable(std::shared_ptr<const import::LoadedTable> table, std
   // gives too.
   (void)codes;
   if (!ExcelPathText().empty()) RememberEntry(kRecentTables, ExcelPathText() + "\t" + pickedTable_);
-  const std::vector<std::string> names = table->FieldNames();
-  content_->SetTable(std::move(table));
-  MapTable(names);
+  content_->SetTable(table);
+  MapTable(*table);
 }
 
 void MainWindow::SetStartEnabled(bool enabled) { StratConvert->setEnabled(enabled && !Converting()); }

@@ -152,8 +152,11 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   void ShowRulesInCaption();
   // Lays the profile's mapping on the table's columns (and, outside the standard profile, the one
   // remembered from the last start, by exact column name); marks and names the profile's columns
-  // the table lacks.
-  void MapTable(const std::vector<std::string>& names);
+  // the table lacks; marks the codes given by column names, and the columns whose names say a code
+  // their values do not fit.
+  void MapTable(const import::LoadedTable& table);
+  void MarkNameMapping(const std::vector<std::string>& names, const std::vector<std::string>& codes,
+                       const mapping::NameMapping& byName);
   // The output's format and encoding in the MARC path's tip.
   void ShowOutputKind();
   // The rule set without touching the template box.

@@ -5,7 +5,9 @@
 
 #include <QCoreApplication>
 #include <QString>
+#include <QStringList>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -134,34 +136,87 @@ void ResolveSettings(const RunFlags& flags, const convert::Profile& profile, con
     throw UsageError{std::string(command) + ": " + why};
 }
 
-// The code of each of the table's columns: the profile's, else by the column names when asked,
-// then each --map, which takes its code from any column that had it. Throws UsageError for a
-// column the table lacks.
-std::vector<std::string> MapColumns(const RunFlags& flags, const convert::Profile& profile,
-                                    const std::vector<std::string>& names, const std::string& marcCodeList) {
-  std::vector<std::string> codes;
-  if (flags.profileName) {
-    const convert::ProfileMatch match = convert::MatchProfile(profile, names);
-    if (!match.unmatched.empty()) std::fprintf(stderr, "%s\n", words::UnmatchedText(profile, match).c_str());
-    codes = match.codes;
-  } else {
-    codes = flags.byName ? import::PrefilledMapping(names, marcCodeList) : std::vector<std::string>(names.size());
-  }
-  if (flags.byName) mapping::MapByColumnNames(names, codes);
-  for (const auto& [col, code] : flags.maps) {
+// Gives each --map its column (by name, else by its number from 1), which takes the code from any
+// column that had it. Throws UsageError for a column the table lacks or one given twice.
+void ApplyMaps(const std::vector<std::pair<std::string, std::string>>& maps, const std::vector<std::string>& names,
+               std::vector<std::string>& codes) {
+  std::vector<bool> given(names.size(), false);
+  for (const auto& [col, code] : maps) {
     std::size_t index = names.size();
     for (std::size_t c = 0; c < names.size(); ++c)
       if (names[c] == col) index = c;
-    if (index == names.size() && !col.empty() && col.find_first_not_of("0123456789") == std::string::npos) {
+    if (index == names.size() && !col.empty() && col.find_first_not_of("0123456789") == std::string::npos &&
+        col.size() <= 9) {
       const std::size_t n = std::stoul(col);
       if (n >= 1 && n <= names.size()) index = n - 1;
     }
     if (index == names.size()) throw UsageError{"--map " + col + "=" + code + ": the table has no column " + col};
+    if (given[index])
+      throw UsageError{"--map " + col + "=" + code + ": column " + names[index] + " is already mapped by another --map"};
+    given[index] = true;
     for (auto& other : codes)
       if (other == code) other.clear();  // a column named for it gives the code up
     codes[index] = code;
   }
-  return codes;
+}
+
+// The code of each of the table's columns and what the names did: the profile's, else by the
+// column names when asked (where the values fit), then each --map. Throws UsageError for a --map
+// that does not fit the table.
+struct ColumnMapping {
+  std::vector<std::string> codes;
+  mapping::NameMapping byName;
+  bool namesAsked = false;
+};
+
+ColumnMapping MapColumns(const RunFlags& flags, const convert::Profile& profile, const import::LoadedTable& table,
+                         const std::string& marcCodeList) {
+  const std::vector<std::string>& names = table.FieldNames();
+  ColumnMapping m;
+  m.namesAsked = flags.byName || (flags.profileName && profile.mapByName);
+  const mapping::ColumnSamples samples = m.namesAsked ? mapping::SampleColumns(table) : mapping::ColumnSamples();
+  if (flags.profileName) {
+    convert::Profile used = profile;
+    used.mapByName = m.namesAsked;
+    convert::ProfileMatch match = convert::MatchProfile(used, names, {}, samples);
+    if (!match.unmatched.empty()) std::fprintf(stderr, "%s\n", words::UnmatchedText(profile, match).c_str());
+    m.codes = std::move(match.codes);
+    m.byName = std::move(match.byName);
+  } else {
+    m.codes = flags.byName ? import::PrefilledMapping(names, marcCodeList) : std::vector<std::string>(names.size());
+    if (flags.byName) m.byName = mapping::MapByColumnNames(names, samples, m.codes);
+  }
+  ApplyMaps(flags.maps, names, m.codes);
+  return m;
+}
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+void Say(const QString& line) { std::fprintf(stderr, "%s\n", line.toStdString().c_str()); }
+
+// The mapping by column names, before the run: each mapped column with its code, the columns left,
+// and why a column whose name says a code was not given it.
+void SayMapping(const std::vector<std::string>& names, const ColumnMapping& m) {
+  const QString sep = QCoreApplication::translate("Cli", "，");
+  QStringList mapped, left;
+  for (std::size_t c = 0; c < names.size(); ++c)
+    (m.codes[c].empty() ? left : mapped) << (m.codes[c].empty() ? Q(names[c]) : Q(names[c]) + " → " + Q(m.codes[c]));
+  Say(QCoreApplication::translate("Cli", "列的对应：%1").arg(mapped.isEmpty() ? QCoreApplication::translate("Cli", "无") : mapped.join(sep)));
+  if (!left.isEmpty()) Say(QCoreApplication::translate("Cli", "没有对应的列：%1").arg(left.join(sep)));
+  for (const mapping::RejectedColumn& r : m.byName.rejected)
+    if (m.codes[r.column].empty()) Say(Q(words::RejectedText(names[r.column], r)));
+  for (const mapping::OfferedColumn& o : m.byName.offered)
+    if (m.codes[o.column].empty() && !o.codes.empty())
+      Say(Q(words::OfferedText(names[o.column], o)) +
+          QCoreApplication::translate("Cli", "（--map %1=%2）").arg(Q(names[o.column]), Q(o.codes.front())));
+}
+
+// No column gives the title: the table's columns, and how to name the title's.
+void SayTitleMissing(const std::vector<std::string>& names) {
+  QStringList columns;
+  for (const std::string& n : names) columns << Q(n);
+  Say(QCoreApplication::translate("Cli", "没有一列对应题名（200a），无法转换。表格的列：%1")
+          .arg(columns.join(QCoreApplication::translate("Cli", "，"))));
+  Say(QCoreApplication::translate("Cli", "请用 --map 列名=200a 指明题名所在的列"));
 }
 
 // Reads the arguments of convert (`preview` false) or preview; the source table is opened and the
@@ -187,14 +242,18 @@ std::optional<RunArgs> ReadRunArgs(std::vector<std::string> argv, bool preview) 
 
   const auto opened = OpenSourceOrSay(*run.file, run.table, true);
   if (!opened) return std::nullopt;
-  run.input.mapping = MapColumns(flags, profile, opened->table->FieldNames(), marcCodeList);
+  const ColumnMapping columns = MapColumns(flags, profile, *opened->table, marcCodeList);
+  const std::vector<std::string>& names = opened->table->FieldNames();
+  if (columns.namesAsked) SayMapping(names, columns);
+  if (std::find(columns.codes.begin(), columns.codes.end(), "200a") == columns.codes.end()) {
+    SayTitleMissing(names);
+    return std::nullopt;
+  }
+  run.input.mapping = columns.codes;
   run.input.table = opened->table;
   run.input.pinyin = std::make_shared<convert::PinyinSource>(convert::PinyinSource::Beside());
   return run;
 }
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-void Say(const QString& line) { std::fprintf(stderr, "%s\n", line.toStdString().c_str()); }
 
 // What the run did, on standard error.
 void PrintSummary(const convert::RunResult& r, const convert::RunInput& input, double seconds) {

@@ -64,6 +64,9 @@ int ProfileCommand(std::vector<std::string> argv) {
       } else {
         c.column = col;
       }
+      for (const convert::ProfileColumn& earlier : profile.mapping)
+        if (earlier.column == c.column && earlier.position == c.position)
+          throw UsageError{"--map " + *m + ": column " + col + " is already mapped by another --map"};
       profile.mapping.push_back(std::move(c));
     } else if (args.Flag("--map-by-name")) {
       profile.mapByName = true;

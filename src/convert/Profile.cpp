@@ -198,7 +198,7 @@ void MatchPass(std::vector<const ProfileColumn*>& pending, const std::vector<std
 }  // namespace
 
 ProfileMatch MatchProfile(const Profile& p, const std::vector<std::string>& names,
-                          const std::vector<ProfileColumn>& remembered) {
+                          const std::vector<ProfileColumn>& remembered, const mapping::ColumnSamples& samples) {
   ProfileMatch match;
   match.codes.assign(names.size(), std::string());
   const std::string list = mapping::DefaultMarcCodeList();
@@ -221,12 +221,13 @@ ProfileMatch MatchProfile(const Profile& p, const std::vector<std::string>& name
     MatchPass(pending, names, match.codes,
               [](const ProfileColumn& m, std::size_t c) { return m.position >= 1 && static_cast<std::size_t>(m.position) == c + 1; });
   for (const ProfileColumn* m : pending) match.unmatched.push_back(*m);
-  if (p.mapByName) mapping::MapByColumnNames(names, match.codes);
+  if (p.mapByName) match.byName = mapping::MapByColumnNames(names, samples, match.codes);
   return match;
 }
 
-std::vector<std::string> ProfileMapping(const Profile& p, const std::vector<std::string>& names) {
-  return MatchProfile(p, names).codes;
+std::vector<std::string> ProfileMapping(const Profile& p, const std::vector<std::string>& names,
+                                        const mapping::ColumnSamples& samples) {
+  return MatchProfile(p, names, {}, samples).codes;
 }
 
 std::string ProfileTemplate(const Profile& p) {

@@ -11,6 +11,7 @@
 
 #include "convert/Rules.h"
 #include "iso2709/Writers.h"
+#include "mapping/ColumnNames.h"
 
 namespace rowcaster::convert {
 
@@ -57,16 +58,21 @@ struct ProfileMatch {
   std::vector<std::string> codes;  // per column: the code it feeds, or empty
   // The profile's columns the table lacks: their names (or "第 N 列"), codes and saved positions.
   std::vector<ProfileColumn> unmatched;
+  // With mapByName: the columns mapped by their names, those whose values did not fit, and those
+  // only offered codes.
+  mapping::NameMapping byName;
 };
 
 // The codes of a table's columns under the profile. Columns named like a code take it; then the
 // `remembered` entries (a mapping kept from another table) by exact column name only; then every
 // profile entry by its exact column name, then every one left by its normalised name; a position
 // counts only when the table's columns are named as when the mapping was saved. Never one code
-// twice. With mapByName, the columns left are mapped by the column-name file.
+// twice. With mapByName, the columns left are mapped by the column-name file where their values
+// (`samples`, per column) fit.
 ProfileMatch MatchProfile(const Profile& profile, const std::vector<std::string>& fieldNames,
-                          const std::vector<ProfileColumn>& remembered = {});
-std::vector<std::string> ProfileMapping(const Profile& profile, const std::vector<std::string>& fieldNames);
+                          const std::vector<ProfileColumn>& remembered = {}, const mapping::ColumnSamples& samples = {});
+std::vector<std::string> ProfileMapping(const Profile& profile, const std::vector<std::string>& fieldNames,
+                                        const mapping::ColumnSamples& samples = {});
 
 
 // The template a run uses under the profile.

@@ -242,6 +242,42 @@ std::string UnmatchedText(const convert::Profile& p, const convert::ProfileMatch
                .arg(Q(p.name), N(static_cast<std::int64_t>(names.size())), names.join(QCoreApplication::translate("Words", "、"))));
 }
 
+std::string MisfitText(mapping::Misfit why, const std::string& example) {
+  using mapping::Misfit;
+  QString text;
+  switch (why) {
+    case Misfit::None: return {};
+    case Misfit::OnlyNumbers: text = QCoreApplication::translate("Words", "这一列的值只有数字"); break;
+    case Misfit::Prices: text = QCoreApplication::translate("Words", "这一列的值是价格"); break;
+    case Misfit::NoPageCount: text = QCoreApplication::translate("Words", "这一列的值不是页数"); break;
+    case Misfit::NoIsbn: text = QCoreApplication::translate("Words", "这一列的值没有 ISBN"); break;
+    case Misfit::NoYear: text = QCoreApplication::translate("Words", "这一列的值没有年份"); break;
+    case Misfit::NoNumber: text = QCoreApplication::translate("Words", "这一列的值没有数字"); break;
+    case Misfit::NoClassNumber: text = QCoreApplication::translate("Words", "这一列的值不是分类号"); break;
+    case Misfit::NoCount: text = QCoreApplication::translate("Words", "这一列的值不是数量"); break;
+  }
+  if (!example.empty()) text += QCoreApplication::translate("Words", "（如“%1”）").arg(Q(example));
+  return S(text);
+}
+
+std::string RejectedText(const std::string& column, const mapping::RejectedColumn& rejected) {
+  return S(QCoreApplication::translate("Words", "“%1”没有对应 %2：%3")
+               .arg(Q(column), Q(rejected.code), Q(MisfitText(rejected.why, rejected.example))));
+}
+
+std::string OfferedText(const std::string& column, const mapping::OfferedColumn& offered) {
+  QStringList codes;
+  for (const std::string& code : offered.codes) codes << Q(code);
+  return S(QCoreApplication::translate("Words", "“%1”是图书的类别，没有对应；可以对应 %2")
+               .arg(Q(column), codes.join(QCoreApplication::translate("Words", " 或 "))));
+}
+
+std::string NamedCellTip(const std::string& column, const std::string& code) {
+  return S(QCoreApplication::translate("Words", "按列名“%1”对应 %2，请核对：选一个字段即修改，右键菜单可全部确认").arg(Q(column), Q(code)));
+}
+
+std::string ConfirmNamedText() { return S(QCoreApplication::translate("Words", "确认按列名对应的字段")); }
+
 std::string CutNote(const convert::RunResult& r) {
   if (r.cutBytes == 0) return {};
   return S("\r\n" + QCoreApplication::translate("Words", "输出文件末尾原有一条不完整的记录（%1 字节），已删除，新记录接在最后一条完整记录之后。")

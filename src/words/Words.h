@@ -43,6 +43,17 @@ std::string RefusalText(const output::ExistingOutput& existing, iso2709::Encodin
 // "方案“书商目录”有 3 列在这张表里找不到：出版地、丛书、页数"; empty when every column was found.
 std::string UnmatchedText(const convert::Profile& profile, const convert::ProfileMatch& match);
 
+// Why a column's values do not fit a code: "这一列的值是价格（如“35.00”）".
+std::string MisfitText(mapping::Misfit why, const std::string& example);
+// "“页码”没有对应 215a：这一列的值是价格（如“35.00”）".
+std::string RejectedText(const std::string& column, const mapping::RejectedColumn& rejected);
+// "“类别”是图书的类别，没有对应；可以对应 690a 或 606a".
+std::string OfferedText(const std::string& column, const mapping::OfferedColumn& offered);
+// The tip of a code cell filled by the column's name, until the user confirms or changes it.
+std::string NamedCellTip(const std::string& column, const std::string& code);
+// The mapping menu's action that confirms every code filled by a column name.
+std::string ConfirmNamedText();
+
 // The note about a partial record cut from the output file (with its leading line break), or empty.
 std::string CutNote(const convert::RunResult& result);
 // The characters the output could not hold, over the run; empty when there were none.

@@ -47,8 +47,11 @@ check "--version" "$("$cli" --version)" "rowcaster-cli $(sed -n 's/^project(Rowc
 out="$work/out.iso"
 summary=$("$cli" convert "$fix/sheetjs_biff8.xls" --map-by-name --now 2026-12-05T23:36:00 -o "$out" 2>&1); rc=$?
 check "convert by name exits 0" "$rc" 0
-check "convert says what it wrote" "${summary%%（*}" "写入 5 条记录，0 条有警告，0 行没有生成记录"
-summary=$(LANGUAGE=en "$cli" convert "$fix/sheetjs_biff8.xls" --map-by-name --now 2026-12-05T23:36:00 --overwrite -o "$out" 2>&1)
+check "convert says the mapping first" "$(head -1 <<<"$summary")" \
+  "列的对应：200a → 200a，010a → 010a，010d → 010d，210d → 210d，200f → 200f，210c → 210c，note → 300a"
+summary=$(tail -1 <<<"$summary")
+check "then what it wrote" "${summary%%（*}" "写入 5 条记录，0 条有警告，0 行没有生成记录"
+summary=$(LANGUAGE=en "$cli" convert "$fix/sheetjs_biff8.xls" --map-by-name --now 2026-12-05T23:36:00 --overwrite -o "$out" 2>&1 | tail -1)
 check "in English where the locale asks for it" "${summary%% (*}" "written 5 records, 0 with warnings, 0 rows failed"
 check "five records in the file" "$(tr -cd '\035' < "$out" | wc -c)" 5
 "$cli" convert "$fix/sheetjs_biff8.xls" --map 1=200a --map 010a=010a -o "$out" >/dev/null 2>"$work/err"; rc=$?
@@ -56,6 +59,52 @@ check "a missing price refuses the run" "$rc" 1
 check "with the required-field text" "$(cat "$work/err")" "对不起，必备字段：“价格”不能为忽略！请重新选择！"
 "$cli" convert "$fix/sheetjs_biff8.xls" --map 9=200a -o "$out" >/dev/null 2>&1; rc=$?
 check "an unknown column is a usage error" "$rc" 2
+# One column given two codes, by its name or by its number, is a usage error; so in a profile.
+for twice in "--map 200a=200a --map 200a=200e" "--map 200a=200a --map 1=200e" "--map 1=200a --map 1=200a"; do
+  # shellcheck disable=SC2086
+  "$cli" convert "$fix/sheetjs_biff8.xls" $twice -o "$out" >/dev/null 2>"$work/err"; rc=$?
+  check "$twice: a usage error" "$rc" 2
+  check "$twice: saying so" "$(grep -c 'already mapped by another --map' "$work/err")" 1
+done
+"$cli" profile save "$work/twice.json" --map 书名=200a --map 书名=200e 2>"$work/err"; rc=$?
+check "profile save: one column twice is a usage error" "$rc" 2
+check "and nothing is saved" "$(test -e "$work/twice.json" && echo saved)" ""
+"$cli" profile save "$work/twice.json" --map 2=200a --map 2=200e 2>/dev/null; rc=$?
+check "profile save: one position twice too" "$rc" 2
+"$cli" profile save "$work/twice.json" --map 书名=200a --map 2=200e --map 题名=200f; rc=$?
+check "profile save: other columns are fine" "$rc" 0
+
+# Mapping by names looks at the values: a column named for a code its values do not fit is left
+# and said why, a category column is offered, and the mapping is said before converting.
+headers="$fix/headers"
+"$cli" convert "$headers/distributor_prices_in_pages.csv" --map-by-name --rules recommended --dry-run >/dev/null 2>"$work/err"; rc=$?
+check "by name with columns left: exit 0" "$rc" 0
+check "the mapping, first" "$(sed -n 1p "$work/err")" "列的对应：name → 200a，authors → 200f，press → 210c，pub_date → 210d，isbn13 → 010a"
+check "the columns left" "$(sed -n 2p "$work/err")" "没有对应的列：page，discount，category"
+check "the page column of prices" "$(sed -n 3p "$work/err")" "“page”没有对应 215a：这一列的值是价格（如“67.80”）"
+check "the category column offered" "$(sed -n 4p "$work/err")" "“category”是图书的类别，没有对应；可以对应 690a 或 606a（--map category=690a）"
+LANGUAGE=en "$cli" convert "$headers/distributor_prices_in_pages.csv" --map-by-name --rules recommended --dry-run >/dev/null 2>"$work/err"
+check "in English" "$(sed -n 3p "$work/err")" '"page" not mapped to 215a: its values are prices (such as "67.80")'
+"$cli" convert "$headers/distributor_prices_in_pages.csv" --map-by-name --map category=690a --map page=010d --rules recommended --dry-run >/dev/null 2>"$work/err"
+check "a --map beside it wins and is shown" "$(sed -n 1p "$work/err")" \
+  "列的对应：name → 200a，authors → 200f，press → 210c，pub_date → 210d，isbn13 → 010a，page → 010d，category → 690a"
+check "and leaves nothing to say of those" "$(grep -c 'page\|category' "$work/err")" 1
+"$cli" convert "$headers/numbered_titles.csv" --map-by-name --rules recommended --dry-run >/dev/null 2>"$work/err"
+check "a title column of numbers leaves 200a to the next" "$(grep -c '^列的对应：book_name → 200a，' "$work/err")" 1
+check "and is said" "$(grep -c '^“title”没有对应 200a：这一列的值只有数字（如“1”）$' "$work/err")" 1
+printf '序号,名称
+1,2
+2,3
+' > "$work/notitle.csv"
+"$cli" convert "$work/notitle.csv" --map-by-name --rules recommended --dry-run >/dev/null 2>"$work/err"; rc=$?
+check "no title column: exit 1" "$rc" 1
+check "the columns listed" "$(grep -c '^没有一列对应题名（200a），无法转换。表格的列：序号，名称$' "$work/err")" 1
+check "and --map suggested" "$(grep -c -- '--map 列名=200a' "$work/err")" 1
+"$cli" preview "$work/notitle.csv" --map 1=200f >/dev/null 2>"$work/err"; rc=$?
+check "without names too" "$rc" 1
+check "saying the same" "$(grep -c '^没有一列对应题名（200a）' "$work/err")" 1
+"$cli" convert "$work/notitle.csv" --map-by-name --map 名称=200a --rules recommended --dry-run >/dev/null 2>&1; rc=$?
+check "--map names the title's column" "$rc" 0
 "$cli" convert "$fix/sheetjs_biff8.xls" --map-by-name --cbk /nonexistent/cbk.db -o "$work/o2.iso" >/dev/null 2>"$work/err"; rc=$?
 check "failed rows exit 1" "$rc" 1
 check "and name the first reason" "$(grep -c '^第一个未生成记录的是第 1 行：出版社库不能用：.*/nonexistent/cbk.db' "$work/err")" 1

@@ -1,5 +1,6 @@
 #include "mapping/widgets/MappingGrid.h"
 
+#include <QBrush>
 #include <QColor>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -16,6 +17,16 @@ namespace rowcaster::mapping {
 namespace {
 using ui::Px;
 using ui::Twips;
+
+constexpr int kNamedRole = Qt::UserRole + 1;  // the cell's code came from its column's name
+
+// A cell as it is without a mark.
+void Unmark(QTableWidgetItem* item) {
+  item->setBackground(QBrush());
+  item->setToolTip(QString());
+  item->setData(kNamedRole, QVariant());
+}
+
 }  // namespace
 
 MappingGrid::MappingGrid(QTableWidget* grid, QListWidget* list, QWidget* start, ui::Ui& ui, QObject* parent)
@@ -68,6 +79,30 @@ void MappingGrid::MarkCell(int row, const std::string& why) {
 std::string MappingGrid::MarkOf(int row) const {
   const QTableWidgetItem* item = grid_->item(row, 1);
   return item ? ui::S(item->toolTip()) : std::string();
+}
+
+void MappingGrid::MarkNamed(int row, const std::string& why) {
+  QTableWidgetItem* item = grid_->item(row, 1);
+  if (!item) return;
+  item->setBackground(QColor(255, 250, 205));  // lighter than MarkCell's: a guess to look at, not a fault
+  item->setToolTip(ui::Q(why));
+  item->setData(kNamedRole, true);
+}
+
+bool MappingGrid::IsNamed(int row) const {
+  const QTableWidgetItem* item = grid_->item(row, 1);
+  return item && item->data(kNamedRole).toBool();
+}
+
+bool MappingGrid::HasNamed() const {
+  for (int r = 0; r < grid_->rowCount(); ++r)
+    if (IsNamed(r)) return true;
+  return false;
+}
+
+void MappingGrid::ConfirmNamed() {
+  for (int r = 0; r < grid_->rowCount(); ++r)
+    if (IsNamed(r)) Unmark(grid_->item(r, 1));
 }
 
 std::vector<std::string> MappingGrid::Mapping() const {
@@ -127,6 +162,7 @@ void MappingGrid::Pick() {
     grid_->setItem(row, 1, cell);
   }
   cell->setText(ui::Q(code));
+  Unmark(cell);  // the user chose: nothing left to look at
   list_->hide();
   if (HasDuplicate(Mapping())) {
     cell->setText(QString());

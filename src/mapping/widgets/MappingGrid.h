@@ -30,6 +30,14 @@ class MappingGrid : public QObject {
   void MarkCell(int row, const std::string& why);
   // The tip of a marked code cell; empty when the cell is not marked.
   std::string MarkOf(int row) const;
+  // Marks row `row`'s code cell as filled by the column's name, `why` as its tip, until the user
+  // picks a code for it or confirms them all; the next SetFields clears it too.
+  void MarkNamed(int row, const std::string& why);
+  bool IsNamed(int row) const;
+  // True when some code cell is still marked as filled by its column's name.
+  bool HasNamed() const;
+  // The codes filled by column names are taken as they are: their marks go.
+  void ConfirmNamed();
 
   void ShowMarcList();
   void Grid1_Click();
