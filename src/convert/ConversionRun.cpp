@@ -11,6 +11,7 @@
 
 #include "convert/Values.h"
 #include "iso2709/Listing.h"
+#include "mapping/ColumnNames.h"
 #include "output/OutputFile.h"
 
 namespace rowcaster::convert {
@@ -53,6 +54,14 @@ std::array<int, kParamCount> SubfieldColumns(const std::vector<std::string>& map
   return columns;
 }
 
+// The role the names of the column feeding 200 $g take when no role word reaches them: a column
+// named 译者 holds translators. Empty for other columns.
+std::string RoleOf200g(const RunInput& input) {
+  const int column = SubfieldColumns(input.mapping)[*ParamOfCode("200g")];
+  if (!input.table || column < 0 || static_cast<std::size_t>(column) >= input.table->FieldNames().size()) return {};
+  return mapping::RoleOfColumnName(input.table->FieldNames()[column]);
+}
+
 // What one composing thread keeps for itself: its own publisher lookup and composition context.
 struct Worker {
   explicit Worker(const RunInput& input) : lookup(input.cbkConnStr), writer(input.format, input.encoding) {
@@ -60,6 +69,7 @@ struct Worker {
     context.encoding = writer.encoding();
     context.agencyCode = input.agencyCode;
     context.defaultRole = input.defaultRole;
+    context.otherRole = RoleOf200g(input);
     context.templateText = input.templateText;
     context.lookup = &lookup;
     context.pinyin = input.pinyin.get();

@@ -157,13 +157,21 @@ std::pair<std::string, std::string> Statements200(const std::string& f, const st
 }
 
 // The names no role word reached get the profile's default role (著 unless it says otherwise, none
-// when it is empty); one note a row names them when they got one.
-void AssumeRoles(std::vector<Responsible>& f, std::vector<Responsible>& g, const std::string& role,
+// when it is empty); one note a row names them when they got one. Those of 200 $g take the role its
+// column names (译 for a translator column) without a note: the column said it.
+void AssumeRoles(std::vector<Responsible>& f, std::vector<Responsible>& g, const CompositionContext& context,
                  std::vector<Finding>& findings) {
+  const std::string& role = context.defaultRole;
   std::string names;
   for (auto* list : {&f, &g})
     for (Responsible& r : *list) {
       if (!r.roleAssumed) continue;
+      if (list == &g && !context.otherRole.empty()) {
+        r.role = context.otherRole;
+        r.secondary = true;
+        r.roleAssumed = false;
+        continue;
+      }
       r.role = role;
       names += (names.empty() ? "" : "、") + r.name;
     }
@@ -232,7 +240,7 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
   // Persons and bodies of both statements; the statements written again from them.
   std::vector<Responsible> persons = SplitResponsibility(v[d200f], &findings);
   std::vector<Responsible> more = SplitResponsibility(v[d200g], &findings);
-  AssumeRoles(persons, more, context.defaultRole, findings);
+  AssumeRoles(persons, more, context, findings);
   std::tie(fill[p200f], fill[p200g]) = Statements200(v[d200f], persons, v[d200g], more);
   persons.insert(persons.end(), more.begin(), more.end());
   OnePerPerson(persons, &findings);

@@ -105,6 +105,10 @@ check "without names too" "$rc" 1
 check "saying the same" "$(grep -c '^没有一列对应题名（200a）' "$work/err")" 1
 "$cli" convert "$work/notitle.csv" --map-by-name --map 名称=200a --rules recommended --dry-run >/dev/null 2>&1; rc=$?
 check "--map names the title's column" "$rc" 0
+# A translator column's bare names are translators (702 译), another column's as they were.
+"$cli" preview "$headers/library_system.xlsx" --map-by-name --rules recommended --row 2 2>/dev/null >"$work/out"
+check "a translator column gives 702 译" "$(grep -c '^702  0 \$a 王强 \$A wang qiang \$4 译$' "$work/out")" 1
+check "and 200 \$g with 译" "$(grep -c '\$g 王强译$' "$work/out")" 1
 "$cli" convert "$fix/sheetjs_biff8.xls" --map-by-name --cbk /nonexistent/cbk.db -o "$work/o2.iso" >/dev/null 2>"$work/err"; rc=$?
 check "failed rows exit 1" "$rc" 1
 check "and name the first reason" "$(grep -c '^第一个未生成记录的是第 1 行：出版社库不能用：.*/nonexistent/cbk.db' "$work/err")" 1

@@ -521,6 +521,28 @@ TEST_F(RecommendedComposition, DefaultRole) {
   }
 }
 
+// 200 $g fed by a translator column (译者): its names without a role word are translators, with no
+// note; a role word given, and the names of 200 $f, are as ever.
+TEST_F(RecommendedComposition, TranslatorColumnRole) {
+  const std::string t = "200 1  $a 书名 $A shu ming";
+  const std::pair<std::string, Case> cases[] = {
+      {"译", {{{"200f", "（美）约翰·史密斯"}, {"200g", "李四"}},
+              {t + " $f (美)约翰·史密斯著 $g 李四译", "701  0 $a 约翰·史密斯 $A yue han shi mi si $c (美) $4 著",
+               "702  0 $a 李四 $A li si $4 译"},
+              {Assumed("约翰·史密斯")}}},
+      {"译", {{{"200f", "张三著"}, {"200g", "李四、王五"}},
+              {t + " $f 张三著 $g 李四，王五译", "702  0 $a 李四 $A li si $4 译", "702  0 $a 王五 $A wang wu $4 译"}, {}}},
+      {"译", {{{"200f", "张三"}, {"200g", "李四 校注"}}, {t + " $f 张三著 $g 李四校注", "702  0 $a 李四 $A li si $4 校注"},
+              {Assumed("张三")}}},
+      // Another column feeding 200 $g: the default role, with its note.
+      {"", {{{"200g", "李四"}}, {t + " $g 李四著", "701  0 $a 李四 $A li si $4 著", "702"}, {Assumed("李四")}}},
+  };
+  for (const auto& [role, c] : cases) {
+    context_.otherRole = role;
+    CHECK_CASES(std::vector<Case>{c});
+  }
+}
+
 // A transliterated foreign name is read without Chinese surname readings; 伯 in a name is bo.
 TEST_F(RecommendedComposition, NamesPinyin) {
   for (const Encoding encoding : {Encoding::Gbk, Encoding::Utf8}) {
