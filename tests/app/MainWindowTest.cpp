@@ -618,6 +618,71 @@ TEST_F(Window, MapsColumnsByTheirNames) {
   window_->SetRules(convert::Rules::Classic);
 }
 
+// Codes filled by column names are tinted, with a tip, until the user picks a code for the cell or
+// confirms them all; a column whose values do not fit its name, and a category column, are marked
+// with why they were left.
+TEST_F(Window, MarksTheCodesMappedByNamesUntilTheUserConfirmsThem) {
+  window_->SetRules(convert::Rules::Recommended);
+  ui_.openAnswers.push_back(Fixture("headers/distributor_prices_in_pages.csv"));
+  window_->SelectExcel_Click();
+  mapping::MappingGrid& grid = window_->Mapping();
+  const auto tinted = [&](int row) {
+    const QBrush brush = window_->Grid1->item(row, 1)->background();
+    return brush.style() != Qt::NoBrush && brush.color() == QColor(255, 250, 205);
+  };
+  const auto plain = [&](int row) {
+    return window_->Grid1->item(row, 1)->background().style() == Qt::NoBrush && grid.MarkOf(row).empty() && !grid.IsNamed(row);
+  };
+  ASSERT_EQ(grid.Mapping(), (std::vector<std::string>{"200a", "200f", "210c", "210d", "010a", "", "", ""}));
+  for (int row = 0; row < 5; ++row) {
+    EXPECT_TRUE(grid.IsNamed(row)) << row;
+    EXPECT_TRUE(tinted(row)) << row;
+  }
+  EXPECT_EQ(grid.MarkOf(0), "按列名“name”对应 200a，请核对：选一个字段即修改，右键菜单可全部确认");
+  EXPECT_EQ(grid.MarkOf(5), "“page”没有对应 215a：这一列的值是价格（如“67.80”）");
+  EXPECT_FALSE(grid.IsNamed(5));
+  EXPECT_FALSE(tinted(5)) << "a fault to look at, not a guess";
+  EXPECT_TRUE(plain(6)) << "discount: no name for it";
+  EXPECT_EQ(grid.MarkOf(7), "“category”是图书的类别，没有对应；可以对应 690a 或 606a");
+  EXPECT_TRUE(ui_.messages.empty()) << "marks, no message";
+
+  // The user changes one: its tint goes, the others stay.
+  ClickCell(1, 1);
+  PickEntry("200g");
+  EXPECT_EQ(Cell(1, 1), "200g");
+  EXPECT_TRUE(plain(1));
+  EXPECT_TRUE(tinted(0));
+  // Picking the code a cell holds confirms it.
+  ClickCell(0, 1);
+  PickEntry("200a");
+  EXPECT_EQ(Cell(0, 1), "200a");
+  EXPECT_TRUE(plain(0));
+  EXPECT_TRUE(tinted(2));
+  // The mapping menu confirms the rest; the marks of the columns left stay.
+  ChooseFromContextMenu(window_->Grid1, QPoint(5, 5), "confirm-named");
+  for (int row = 0; row < 5; ++row) EXPECT_TRUE(plain(row)) << row;
+  EXPECT_FALSE(grid.MarkOf(5).empty());
+  EXPECT_FALSE(grid.HasNamed());
+  EXPECT_EQ(grid.Mapping(), (std::vector<std::string>{"200a", "200g", "210c", "210d", "010a", "", "", ""}));
+
+  // Under the classic rules an import maps no names and tints nothing; the menu's mapping by names
+  // tints what it maps, and keeps the tint of what an earlier one mapped.
+  window_->SetRules(convert::Rules::Classic);
+  ui_.openAnswers.push_back(Fixture("headers/distributor_prices_in_pages.csv"));
+  window_->SelectExcel_Click();
+  ASSERT_EQ(grid.Mapping(), std::vector<std::string>(8));
+  for (int row = 0; row < 8; ++row) EXPECT_TRUE(plain(row)) << row;
+  ClickCell(2, 1);
+  PickEntry("210c");
+  ChooseFromContextMenu(window_->Grid1, QPoint(5, 5), "map-by-name");
+  EXPECT_EQ(grid.Mapping(), (std::vector<std::string>{"200a", "200f", "210c", "210d", "010a", "", "", ""}));
+  EXPECT_TRUE(tinted(0));
+  EXPECT_TRUE(plain(2)) << "the user's own pick";
+  ChooseFromContextMenu(window_->Grid1, QPoint(5, 5), "map-by-name");
+  EXPECT_TRUE(tinted(0)) << "still not confirmed";
+  EXPECT_TRUE(plain(2));
+}
+
 // A double click on a content row shows that row's record, listed field by field, writing nothing.
 TEST_F(Window, PreviewsTheRecordOfARow) {
   LoadBooks();
