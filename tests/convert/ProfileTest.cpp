@@ -139,6 +139,31 @@ TEST(Profile, MapsByNameOnlyWhenTheFileSaysSo) {
   }
 }
 
+// A profile's own entries are the user's word and are not checked; the columns it maps by their
+// names are, and those whose values do not fit are named in the match.
+TEST(Profile, OnlyTheColumnsMappedByNamesAreCheckedAgainstTheirValues) {
+  Profile p = *BuiltInProfile("推荐");
+  const std::vector<std::string> columns = {"书名", "页码", "序号", "类别"};
+  const mapping::ColumnSamples samples = {{"银行会计"}, {"35.00", "42.00"}, {"1", "2"}, {"文学"}};
+  ProfileMatch m = MatchProfile(p, columns, {}, samples);
+  EXPECT_EQ(m.codes, (std::vector<std::string>{"200a", "", "", ""}));
+  EXPECT_EQ(m.byName.named, (std::vector<std::size_t>{0}));
+  ASSERT_EQ(m.byName.rejected.size(), 1u);
+  EXPECT_EQ(m.byName.rejected[0].column, 1u);
+  EXPECT_EQ(m.byName.rejected[0].why, mapping::Misfit::Prices);
+  ASSERT_EQ(m.byName.offered.size(), 1u);
+  EXPECT_EQ(m.byName.offered[0].column, 3u);
+  p.mapping = {{"页码", 2, "215a"}, {"序号", 3, "200a"}};
+  m = MatchProfile(p, columns, {}, samples);
+  EXPECT_EQ(m.codes, (std::vector<std::string>{"", "215a", "200a", ""}));
+  EXPECT_TRUE(m.byName.named.empty());
+  EXPECT_TRUE(m.byName.rejected.empty());
+  // Without mapByName nothing is mapped by names, values or not.
+  p.mapByName = false;
+  p.mapping.clear();
+  EXPECT_EQ(ProfileMapping(p, columns, samples), std::vector<std::string>(4));
+}
+
 // The default role: 著 when the file does not say (older files), the file's own, or none.
 TEST(Profile, DefaultRole) {
   const std::pair<const char*, std::string> cases[] = {

@@ -14,6 +14,10 @@ namespace {
 using convert::Finding;
 using convert::Kind;
 
+constexpr mapping::Misfit kMisfits[] = {mapping::Misfit::OnlyNumbers, mapping::Misfit::Prices, mapping::Misfit::NoPageCount,
+                                        mapping::Misfit::NoIsbn,      mapping::Misfit::NoYear, mapping::Misfit::NoNumber,
+                                        mapping::Misfit::NoClassNumber, mapping::Misfit::NoCount};
+
 bool HasHan(const std::string& s) {
   for (std::size_t i = 0; i < s.size();) {
     const char32_t c = text::NextCodePoint(s, i);
@@ -36,6 +40,14 @@ TEST(Words, EveryFindingReadsInBothLanguages) {
     chinese.push_back(text);
   }
   EXPECT_EQ(std::set<std::string>(chinese.begin(), chinese.end()).size(), chinese.size()) << "each kind reads differently";
+  // So does each reason a column was not mapped by its name.
+  std::vector<std::string> misfits;
+  for (const mapping::Misfit why : kMisfits) misfits.push_back(MisfitText(why, "35.00"));
+  EXPECT_EQ(std::set<std::string>(misfits.begin(), misfits.end()).size(), misfits.size());
+  for (const std::string& text : misfits) EXPECT_NE(text.find("（如“35.00”）"), std::string::npos) << text;
+  EXPECT_EQ(MisfitText(mapping::Misfit::None, "x"), "");
+  EXPECT_EQ(RejectedText("页码", {2, "215a", mapping::Misfit::Prices, "35.00"}), "“页码”没有对应 215a：这一列的值是价格（如“35.00”）");
+  EXPECT_EQ(OfferedText("类别", {3, {"690a", "606a"}}), "“类别”是图书的类别，没有对应；可以对应 690a 或 606a");
 
   int argc = 1;
   char name[] = "words-test";
@@ -50,6 +62,15 @@ TEST(Words, EveryFindingReadsInBothLanguages) {
     EXPECT_FALSE(HasHan(text)) << text;
     EXPECT_NE(text, chinese[k++]);
   }
+  for (const mapping::Misfit why : kMisfits) {
+    const std::string text = MisfitText(why, "35.00");
+    EXPECT_FALSE(HasHan(text)) << text;
+    EXPECT_NE(text.find("35.00"), std::string::npos) << text;
+  }
+  EXPECT_EQ(RejectedText("page", {2, "215a", mapping::Misfit::Prices, "35.00"}),
+            "\"page\" not mapped to 215a: its values are prices (such as \"35.00\")");
+  EXPECT_FALSE(HasHan(OfferedText("category", {3, {"690a", "606a"}})));
+  EXPECT_FALSE(HasHan(NamedCellTip("title", "200a")));
   EXPECT_EQ(LevelName(convert::Level::Warning), "Warning");
   EXPECT_EQ(DoneText(), " The data have been converted.");
   ::unsetenv("LANGUAGE");
