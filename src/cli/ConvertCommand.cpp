@@ -198,9 +198,14 @@ void Say(const QString& line) { std::fprintf(stderr, "%s\n", line.toStdString().
 void SayMapping(const std::vector<std::string>& names, const ColumnMapping& m) {
   const QString sep = QCoreApplication::translate("Cli", "，");
   QStringList mapped, left;
-  for (std::size_t c = 0; c < names.size(); ++c)
-    (m.codes[c].empty() ? left : mapped) << (m.codes[c].empty() ? Q(names[c]) : Q(names[c]) + " → " + Q(m.codes[c]));
-  Say(QCoreApplication::translate("Cli", "列的对应：%1").arg(mapped.isEmpty() ? QCoreApplication::translate("Cli", "无") : mapped.join(sep)));
+  for (std::size_t c = 0; c < names.size(); ++c) {
+    if (m.codes[c].empty())
+      left << Q(names[c]);
+    else
+      mapped << Q(names[c]) + " → " + Q(m.codes[c]);
+  }
+  const QString none = QCoreApplication::translate("Cli", "无");
+  Say(QCoreApplication::translate("Cli", "列的对应：%1").arg(mapped.isEmpty() ? none : mapped.join(sep)));
   if (!left.isEmpty()) Say(QCoreApplication::translate("Cli", "没有对应的列：%1").arg(left.join(sep)));
   for (const mapping::RejectedColumn& r : m.byName.rejected)
     if (m.codes[r.column].empty()) Say(Q(words::RejectedText(names[r.column], r)));

@@ -58,9 +58,9 @@ bool OnlyNumbers(std::string_view s) {
   if (!HasDigit(s)) return false;
   for (std::size_t i = 0; i < s.size();) {
     const char32_t c = text::NextCodePoint(s, i);
-    const bool number = (c < 0x80 && (IsDigit(static_cast<char>(c)) || std::string_view(" .,-+/:;%()$#").find(static_cast<char>(c)) != std::string_view::npos)) ||
-                        c == U'¥' || c == U'￥' || c == U'年' || c == U'月' || c == U'日' || c == U'·' || c == 0x3000;
-    if (!number) return false;
+    const bool ascii = c < 0x80 && (IsDigit(static_cast<char>(c)) ||
+                                    std::string_view(" .,-+/:;%()$#").find(static_cast<char>(c)) != std::string_view::npos);
+    if (!ascii && std::u32string_view(U"¥￥年月日·\u3000").find(c) == std::u32string_view::npos) return false;
   }
   return true;
 }
@@ -118,7 +118,9 @@ bool PageCount(std::string_view s) {
 
 // A CLC class number: one or two letters, then a digit (I247.5, TP312), or a main class alone (K).
 bool ClassNumber(std::string_view s) {
-  const auto letter = [&](std::size_t i) { return i < s.size() && ((s[i] >= 'A' && s[i] <= 'Z') || (s[i] >= 'a' && s[i] <= 'z')); };
+  const auto letter = [&](std::size_t i) {
+    return i < s.size() && ((s[i] >= 'A' && s[i] <= 'Z') || (s[i] >= 'a' && s[i] <= 'z'));
+  };
   if (!letter(0)) return false;
   const std::size_t after = letter(1) ? 2 : 1;
   return after == s.size() || IsDigit(s[after]);
@@ -186,7 +188,8 @@ ColumnSamples SampleColumns(const import::LoadedTable& table, std::size_t perCol
 }
 
 ValueCheck CheckValues(std::string_view code, const std::vector<std::string>& values) {
-  const auto* expected = std::find_if(std::begin(kExpected), std::end(kExpected), [&](const auto& e) { return e.first == code; });
+  const auto* expected =
+      std::find_if(std::begin(kExpected), std::end(kExpected), [&](const auto& e) { return e.first == code; });
   if (expected == std::end(kExpected) || values.empty()) return {};
   const Expect expect = expected->second;
   std::size_t fit = 0, prices = 0;
