@@ -4,32 +4,68 @@
 <context>
     <name>Cli</name>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="202"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="199"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="223"/>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <location filename="../src/cli/ConvertCommand.cpp" line="207"/>
+        <source>无</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/ConvertCommand.cpp" line="208"/>
+        <source>列的对应：%1</source>
+        <translation>columns mapped: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/ConvertCommand.cpp" line="209"/>
+        <source>没有对应的列：%1</source>
+        <translation>columns not mapped: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/ConvertCommand.cpp" line="215"/>
+        <source>（--map %1=%2）</source>
+        <translation> (--map %1=%2)</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/ConvertCommand.cpp" line="222"/>
+        <source>没有一列对应题名（200a），无法转换。表格的列：%1</source>
+        <translation>no column is mapped to the title (200a), nothing converted. The table&apos;s columns: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/ConvertCommand.cpp" line="224"/>
+        <source>请用 --map 列名=200a 指明题名所在的列</source>
+        <translation>name the title&apos;s column with --map COLUMN=200a</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/ConvertCommand.cpp" line="266"/>
         <source>追加在 %1 原有的 %2 条记录之后（--overwrite 替换它们）</source>
         <translation>appended to %1 after the %2 records it held (--overwrite replaces them)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="204"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="268"/>
         <source>写入 %1 条记录，%2 条有警告，%3 行没有生成记录（%4 行，%5 秒，每秒 %6 行）</source>
         <translation>written %1 records, %2 with warnings, %3 rows failed (%4 rows in %5 s, %6 rows/s)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="213"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="277"/>
         <source>第一个未生成记录的是第 %1 行：%2</source>
         <translation>first failure, row %1: %2</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="214"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="278"/>
         <source>已停止，写入了 %1 条记录</source>
         <translation>stopped after %1 records</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="264"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="328"/>
         <source>%1 里有 %2 条记录，没有改动；--overwrite 可以替换它</source>
         <translation>%1 holds %2 records and was left as it was; --overwrite replaces it</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="272"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="336"/>
         <source>无法写入报告 %1：%2</source>
         <translation>cannot write the report %1: %2</translation>
     </message>
@@ -471,13 +507,13 @@ The first row without a record is row %3: %4</translation>
     </message>
     <message>
         <location filename="../src/words/Words.cpp" line="177"/>
-        <location filename="../src/words/Words.cpp" line="278"/>
+        <location filename="../src/words/Words.cpp" line="314"/>
         <source>说明</source>
         <translation>Note</translation>
     </message>
     <message>
         <location filename="../src/words/Words.cpp" line="190"/>
-        <location filename="../src/words/Words.cpp" line="268"/>
+        <location filename="../src/words/Words.cpp" line="304"/>
         <source>；</source>
         <translation>; </translation>
     </message>
@@ -572,64 +608,134 @@ The first row without a record is row %3: %4</translation>
         <translation>, </translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="247"/>
+        <location filename="../src/words/Words.cpp" line="250"/>
+        <source>这一列的值只有数字</source>
+        <translation>its values are numbers only</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="251"/>
+        <source>这一列的值是价格</source>
+        <translation>its values are prices</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="252"/>
+        <source>这一列的值不是页数</source>
+        <translation>its values are no page counts</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="253"/>
+        <source>这一列的值没有 ISBN</source>
+        <translation>its values hold no ISBN</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="254"/>
+        <source>这一列的值没有年份</source>
+        <translation>its values hold no year</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="255"/>
+        <source>这一列的值没有数字</source>
+        <translation>its values hold no number</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="256"/>
+        <source>这一列的值不是分类号</source>
+        <translation>its values are no class numbers</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="257"/>
+        <source>这一列的值不是数量</source>
+        <translation>its values are no counts</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="259"/>
+        <source>（如“%1”）</source>
+        <translation> (such as &quot;%1&quot;)</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="264"/>
+        <source>“%1”没有对应 %2：%3</source>
+        <translation>&quot;%1&quot; not mapped to %2: %3</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="271"/>
+        <source>“%1”是图书的类别，没有对应；可以对应 %2</source>
+        <translation>&quot;%1&quot; holds kinds of books, not mapped; it could be %2</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="272"/>
+        <source> 或 </source>
+        <translation> or </translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="276"/>
+        <source>按列名“%1”对应 %2，请核对：选一个字段即修改，右键菜单可全部确认</source>
+        <translation>mapped to %2 by the column name &quot;%1&quot;: check it; picking a code changes it, the context menu confirms them all</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="279"/>
+        <source>确认按列名对应的字段</source>
+        <translation>Confirm the codes mapped by column names</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="283"/>
         <source>输出文件末尾原有一条不完整的记录（%1 字节），已删除，新记录接在最后一条完整记录之后。</source>
         <translation>An incomplete record (%1 bytes) at the end of the output file was cut; the new records follow the last whole one.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="254"/>
+        <location filename="../src/words/Words.cpp" line="290"/>
         <source>%1 条记录里共有 %2 个 XML 不允许的控制字符，没有写出（每行的字符见详细信息）。</source>
         <translation>%2 control characters XML does not allow, in %1 records, were left out (each row&apos;s characters are in the details).</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="256"/>
+        <location filename="../src/words/Words.cpp" line="292"/>
         <source>%1 条记录里共有 %2 个字符 %3 中没有，写成了“?”（每行的字符见详细信息）。要保留这些字符，请改用 GB18030 或 UTF-8 编码输出。</source>
         <translation>%2 characters in %1 records have no code in %3 and were written as “?” (each row&apos;s characters are in the details). To keep them, write GB18030 or UTF-8.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="266"/>
+        <location filename="../src/words/Words.cpp" line="302"/>
         <source>%1 行%2</source>
         <translation>%1 rows %2</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="275"/>
+        <location filename="../src/words/Words.cpp" line="311"/>
         <source>行</source>
         <translation>Row</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="275"/>
+        <location filename="../src/words/Words.cpp" line="311"/>
         <source>表格行</source>
         <translation>Sheet row</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="276"/>
+        <location filename="../src/words/Words.cpp" line="312"/>
         <source>题名</source>
         <translation>Title</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="276"/>
+        <location filename="../src/words/Words.cpp" line="312"/>
         <source>级别</source>
         <translation>Level</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="277"/>
+        <location filename="../src/words/Words.cpp" line="313"/>
         <source>类别</source>
         <translation>Kind</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="277"/>
+        <location filename="../src/words/Words.cpp" line="313"/>
         <source>字段</source>
         <translation>Field</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="307"/>
+        <location filename="../src/words/Words.cpp" line="343"/>
         <source>没有生成记录：%1</source>
         <translation>No record: %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="262"/>
-        <location filename="../src/words/Words.cpp" line="268"/>
-        <location filename="../src/words/Words.cpp" line="310"/>
+        <location filename="../src/words/Words.cpp" line="298"/>
+        <location filename="../src/words/Words.cpp" line="304"/>
+        <location filename="../src/words/Words.cpp" line="346"/>
         <source>：</source>
         <translation>: </translation>
     </message>
