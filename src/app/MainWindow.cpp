@@ -93,6 +93,7 @@ MainWindow::MainWindow(ui::Ui& ui, std::string exeDir, QWidget* parent)
   InitGrids();
   reader_ = data::ChildProcessReader(exeDir_ + "/rowcaster-cli");
   RestoreSession();
+  SetStartButtonByPaths();  // disabled, with a tip that says why
 }
 
 void MainWindow::BuildPathsFrame(QWidget* client) {
@@ -482,7 +483,17 @@ void MainWindow::ShowTable(std::shared_ptr<const import::LoadedTable> table, std
   MapTable(*table);
 }
 
-void MainWindow::SetStartEnabled(bool enabled) { StratConvert->setEnabled(enabled && !Converting()); }
+void MainWindow::SetStartEnabled(bool enabled) {
+  StratConvert->setEnabled(enabled && !Converting());
+  // A disabled button says what it waits for.
+  QStringList missing;
+  if (Converting()) missing << "正在转换";
+  if (ExcelPath->text().isEmpty()) missing << "还没有选择表格（选择路径）";
+  if (MarcPath->text().isEmpty()) missing << "还没有选择 MARC 文件的保存路径（保存路径）";
+  const std::vector<std::string> codes = mapping_->Mapping();
+  if (HasTable() && std::find(codes.begin(), codes.end(), "200a") == codes.end()) missing << "题名还没有对应字段（200a）";
+  StratConvert->setToolTip(StratConvert->isEnabled() ? QString() : missing.join("\n"));
+}
 
 void MainWindow::SetStartButtonByPaths() {
   SetStartEnabled(!ExcelPath->text().isEmpty() && !MarcPath->text().isEmpty());

@@ -1123,6 +1123,45 @@ TEST_F(Window, F1OpensTheGuide) {
   EXPECT_TRUE(help->isVisible());
 }
 
+// The mapping forgives: Delete or Backspace empties a cell, the pick list greys the codes other
+// columns have (naming the column), a mapped cell's tip names its subfield, and a disabled 开始转换
+// says what it waits for.
+TEST_F(Window, TheMappingForgives) {
+  EXPECT_FALSE(window_->StratConvert->isEnabled());
+  EXPECT_TRUE(window_->StratConvert->toolTip().contains("还没有选择表格"));
+  LoadBooks();
+  QTableWidget* g = window_->Grid1;
+  ASSERT_EQ(Cell(0, 1), "200a");
+  EXPECT_EQ(g->item(0, 1)->toolTip().toStdString().rfind("200a", 0), 0u) << g->item(0, 1)->toolTip().toStdString();
+  EXPECT_TRUE(g->item(0, 1)->toolTip().contains("题名"));
+  EXPECT_TRUE(window_->StratConvert->toolTip().contains("保存路径"));
+
+  ClickCell(1, 1);
+  QTest::qWait(20);
+  ASSERT_TRUE(window_->List1->isVisible());
+  const auto entry = [&](const char* code) {
+    for (int i = 0; i < window_->List1->count(); ++i)
+      if (window_->List1->item(i)->text().startsWith(code)) return window_->List1->item(i);
+    return static_cast<QListWidgetItem*>(nullptr);
+  };
+  EXPECT_EQ(entry("200a")->foreground().color(), QColor(Qt::gray));
+  EXPECT_EQ(entry("200a")->toolTip(), "已对应“" + g->item(0, 0)->text() + "”");
+  EXPECT_EQ(entry("215d")->toolTip(), "") << "a free code is not marked";
+  EXPECT_EQ(window_->List1->count(), 38) << "the entries stay";
+
+  QTest::keyClick(window_->List1, Qt::Key_Delete);
+  EXPECT_FALSE(window_->List1->isVisible());
+  EXPECT_EQ(Cell(1, 1), "");
+  g->setCurrentCell(0, 1);
+  QTest::keyClick(g, Qt::Key_Backspace);
+  EXPECT_EQ(Cell(0, 1), "");
+  EXPECT_EQ(g->item(0, 1)->toolTip(), "");
+  g->setCurrentCell(2, 0);
+  const std::string name = Cell(2, 0);
+  QTest::keyClick(g, Qt::Key_Delete);
+  EXPECT_EQ(Cell(2, 0), name) << "the field names are not cleared";
+}
+
 TEST_F(Window, TheQuitQuestion) {
   LoadBooks();
   ui_.messageAnswers.push_back(ui::Answer::No);

@@ -19,12 +19,28 @@ using ui::Px;
 using ui::Twips;
 
 constexpr int kNamedRole = Qt::UserRole + 1;  // the cell's code came from its column's name
+constexpr int kMarkRole = Qt::UserRole + 2;   // why the cell is marked
 
-// A cell as it is without a mark.
+// The pick list's entry of a code ("200a—题名"), or the code itself.
+QString EntryOf(const QString& code) {
+  if (code.isEmpty()) return {};
+  for (const std::string& e : MarcFieldEntries())
+    if (CodeOfEntry(e) == ui::S(code)) return ui::Q(e);
+  return code;
+}
+
+// A cell as it is without a mark: its tip names the subfield its code stands for.
 void Unmark(QTableWidgetItem* item) {
   item->setBackground(QBrush());
-  item->setToolTip(QString());
+  item->setToolTip(EntryOf(item->text()));
   item->setData(kNamedRole, QVariant());
+  item->setData(kMarkRole, QVariant());
+}
+
+void Mark(QTableWidgetItem* item, const QColor& color, const std::string& why) {
+  item->setBackground(color);
+  item->setToolTip(ui::Q(why));
+  item->setData(kMarkRole, ui::Q(why));
 }
 
 }  // namespace
@@ -65,27 +81,34 @@ void MappingGrid::SetFields(const std::vector<std::string>& names, const std::ve
   grid_->setRowCount(static_cast<int>(names.size()));
   for (std::size_t r = 0; r < names.size(); ++r) {
     grid_->setItem(static_cast<int>(r), 0, new QTableWidgetItem(ui::Q(names[r])));
-    grid_->setItem(static_cast<int>(r), 1, new QTableWidgetItem(r < codes.size() ? ui::Q(codes[r]) : QString()));
+    auto* code = new QTableWidgetItem(r < codes.size() ? ui::Q(codes[r]) : QString());
+    Unmark(code);
+    grid_->setItem(static_cast<int>(r), 1, code);
   }
+}
+
+void MappingGrid::Clear(int row) {
+  QTableWidgetItem* cell = grid_->item(row, 1);
+  if (!cell) return;
+  cell->setText(QString());
+  Unmark(cell);
 }
 
 void MappingGrid::MarkCell(int row, const std::string& why) {
   QTableWidgetItem* item = grid_->item(row, 1);
   if (!item) return;
-  item->setBackground(QColor(255, 236, 179));
-  item->setToolTip(ui::Q(why));
+  Mark(item, QColor(255, 236, 179), why);
 }
 
 std::string MappingGrid::MarkOf(int row) const {
   const QTableWidgetItem* item = grid_->item(row, 1);
-  return item ? ui::S(item->toolTip()) : std::string();
+  return item ? ui::S(item->data(kMarkRole).toString()) : std::string();
 }
 
 void MappingGrid::MarkNamed(int row, const std::string& why) {
   QTableWidgetItem* item = grid_->item(row, 1);
   if (!item) return;
-  item->setBackground(QColor(255, 250, 205));  // lighter than MarkCell's: a guess to look at, not a fault
-  item->setToolTip(ui::Q(why));
+  Mark(item, QColor(255, 250, 205), why);  // lighter than MarkCell's: a guess to look at, not a fault
   item->setData(kNamedRole, true);
 }
 
@@ -114,9 +137,27 @@ std::vector<std::string> MappingGrid::Mapping() const {
   return cells;
 }
 
+void MappingGrid::MarkUsedEntries(int row) {
+  // Entries another column already has are grey, their tip naming that column; the entries
+  // themselves stay as they are.
+  for (int i = 0; i < list_->count(); ++i) {
+    QListWidgetItem* entry = list_->item(i);
+    const QString code = ui::Q(CodeOfEntry(ui::S(entry->text())));
+    QString user;
+    for (int r = 0; r < grid_->rowCount() && user.isEmpty(); ++r) {
+      const QTableWidgetItem* cell = grid_->item(r, 1);
+      const QTableWidgetItem* name = grid_->item(r, 0);
+      if (r != row && cell && cell->text() == code) user = name ? name->text() : QString();
+    }
+    entry->setForeground(user.isEmpty() ? QBrush() : QBrush(Qt::gray));
+    entry->setToolTip(user.isEmpty() ? QString() : "已对应“" + user + "”");
+  }
+}
+
 void MappingGrid::ShowMarcList() {
   const int row = grid_->currentRow(), col = grid_->currentColumn();
   if (row < 0 || col < 0) return;
+  MarkUsedEntries(row);
   QTableWidgetItem* item = grid_->item(row, col);
   preselecting_ = true;
   const auto entry = PreselectedEntry(item ? ui::S(item->text()) : std::string());
@@ -166,6 +207,7 @@ void MappingGrid::Pick() {
   list_->hide();
   if (HasDuplicate(Mapping())) {
     cell->setText(QString());
+    Unmark(cell);
     ui_.Message(kDuplicateMessage, "操作提示", ui::Icon::Information, ui::Buttons::Ok);
   }
 }
@@ -187,6 +229,14 @@ bool MappingGrid::eventFilter(QObject* watched, QEvent* event) {
       } else if (start_ && start_->isEnabled()) {
         start_->setFocus();  // the list loses the focus and closes
       }
+      return true;
+    }
+    const bool clear = key->key() == Qt::Key_Delete || key->key() == Qt::Key_Backspace;
+    if (clear && (watched == list_ || (watched == grid_ && grid_->currentColumn() == 1))) {
+      // Delete or Backspace empties the mapping cell; the list's entries stay as they are.
+      list_->hide();
+      Clear(grid_->currentRow());
+      grid_->setFocus();
       return true;
     }
     if (watched == list_ && key->key() == Qt::Key_Escape) {

@@ -39,6 +39,9 @@ class MappingGrid : public QObject {
   // The codes filled by column names are taken as they are: their marks go.
   void ConfirmNamed();
 
+  // Empties row `row`'s code cell and its mark (Delete or Backspace on it).
+  void Clear(int row);
+
   void ShowMarcList();
   void Grid1_Click();
   void Pick();
@@ -51,6 +54,7 @@ class MappingGrid : public QObject {
   QListWidget* list_;
   QWidget* start_;
   ui::Ui& ui_;
+  void MarkUsedEntries(int row);
   bool preselecting_ = false;
 };
 
