@@ -4,68 +4,68 @@
 <context>
     <name>Cli</name>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="199"/>
-        <location filename="../src/cli/ConvertCommand.cpp" line="223"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="214"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="238"/>
         <source>，</source>
         <translation>, </translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="207"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="222"/>
         <source>无</source>
         <translation>none</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="208"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="223"/>
         <source>列的对应：%1</source>
         <translation>columns mapped: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="209"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="224"/>
         <source>没有对应的列：%1</source>
         <translation>columns not mapped: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="215"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="230"/>
         <source>（--map %1=%2）</source>
         <translation> (--map %1=%2)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="222"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="237"/>
         <source>没有一列对应题名（200a），无法转换。表格的列：%1</source>
         <translation>no column is mapped to the title (200a), nothing converted. The table&apos;s columns: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="224"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="239"/>
         <source>请用 --map 列名=200a 指明题名所在的列</source>
         <translation>name the title&apos;s column with --map COLUMN=200a</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="266"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="281"/>
         <source>追加在 %1 原有的 %2 条记录之后（--overwrite 替换它们）</source>
         <translation>appended to %1 after the %2 records it held (--overwrite replaces them)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="268"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="283"/>
         <source>写入 %1 条记录，%2 条有警告，%3 行没有生成记录（%4 行，%5 秒，每秒 %6 行）</source>
         <translation>written %1 records, %2 with warnings, %3 rows failed (%4 rows in %5 s, %6 rows/s)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="277"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="292"/>
         <source>第一个未生成记录的是第 %1 行：%2</source>
         <translation>first failure, row %1: %2</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="278"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="293"/>
         <source>已停止，写入了 %1 条记录</source>
         <translation>stopped after %1 records</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="328"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="343"/>
         <source>%1 里有 %2 条记录，没有改动；--overwrite 可以替换它</source>
         <translation>%1 holds %2 records and was left as it was; --overwrite replaces it</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="336"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="351"/>
         <source>无法写入报告 %1：%2</source>
         <translation>cannot write the report %1: %2</translation>
     </message>
@@ -116,7 +116,7 @@ The first row without a record is row %3: %4</translation>
     </message>
     <message>
         <location filename="../src/words/Words.cpp" line="25"/>
-        <location filename="../src/words/Words.cpp" line="122"/>
+        <location filename="../src/words/Words.cpp" line="126"/>
         <source>没有题名</source>
         <translation>no title</translation>
     </message>
@@ -307,435 +307,455 @@ The first row without a record is row %3: %4</translation>
     </message>
     <message>
         <location filename="../src/words/Words.cpp" line="92"/>
+        <source>条形码“%1”中有读不出的条码或范围，照原样写入</source>
+        <translation>Barcodes “%1” hold a piece that reads as no barcode or range; written as given</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="94"/>
+        <source>复本数 %1 与条形码的数目 %2 不符，按条形码写入 %2 个复本</source>
+        <translation>%1 copies given, but %2 barcodes: %2 copies written, one a barcode</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="96"/>
         <source>没有设置编目机构代码，801 $b 和 905 $a 都是空的（--agency 或方案的 agency）</source>
         <translation>No agency code is set: 801 $b and 905 $a are empty (--agency, or the profile&apos;s agency)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="94"/>
+        <location filename="../src/words/Words.cpp" line="98"/>
         <source>“%1”表示没有值，没有写入 %2</source>
         <translation>“%1” stands for no value; not written to %2</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="96"/>
+        <location filename="../src/words/Words.cpp" line="100"/>
         <source>“%1”中的“|”是子字段标识符，写成了“｜”</source>
         <translation>The “|” in “%1” marks subfields; written as “｜”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="98"/>
+        <location filename="../src/words/Words.cpp" line="102"/>
         <source>“%1”中 GBK 没有的字符换成了形近字：“%2”</source>
         <translation>Characters GBK lacks in “%1” written as look-alikes: “%2”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="100"/>
+        <location filename="../src/words/Words.cpp" line="104"/>
         <source>按国别“%1”推定原作语种为 %2（101 $c）</source>
         <translation>Original language taken as %2 from the nationality “%1” (101 $c)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="109"/>
+        <location filename="../src/words/Words.cpp" line="113"/>
         <source>第 %1 条记录的目录不对</source>
         <translation>record %1 has a damaged directory</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="111"/>
+        <location filename="../src/words/Words.cpp" line="115"/>
         <source>第 %1 条记录的位置上有不属于记录的字节</source>
         <translation>bytes that begin no record stand where record %1 should</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="113"/>
+        <location filename="../src/words/Words.cpp" line="117"/>
         <source>第 %1 条记录没有记录结束符</source>
         <translation>record %1 has no record terminator</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="114"/>
+        <location filename="../src/words/Words.cpp" line="118"/>
         <source>第 %1 条记录的长度不对</source>
         <translation>the length of record %1 is wrong</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="116"/>
+        <location filename="../src/words/Words.cpp" line="120"/>
         <source>输出文件里%1，文件没有改动。请换一个输出文件，或选择替换</source>
         <translation>In the output file %1; the file was left as it was. Choose another output file, or replace it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="123"/>
+        <location filename="../src/words/Words.cpp" line="127"/>
         <source>是合计或结束行</source>
         <translation>are totals or end rows</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="124"/>
+        <location filename="../src/words/Words.cpp" line="128"/>
         <source>有字段超过 9,999 字节</source>
         <translation>with a field over 9,999 bytes</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="125"/>
+        <location filename="../src/words/Words.cpp" line="129"/>
+        <source>条形码读不出</source>
+        <translation>with barcodes that cannot be read</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="130"/>
+        <source>复本数与条形码数目不符</source>
+        <translation>whose copies and barcodes disagree</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="131"/>
         <source>ISBN 校验位不对</source>
         <translation>with a wrong ISBN check digit</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="126"/>
+        <location filename="../src/words/Words.cpp" line="132"/>
         <source>ISBN 是 978 加 ISBN-10 的旧校验位</source>
         <translation>with an ISBN of 978 and an ISBN-10&apos;s old check digit</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="127"/>
+        <location filename="../src/words/Words.cpp" line="133"/>
         <source>ISBN 一栏不是 ISBN</source>
         <translation>whose ISBN cell holds no ISBN</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="128"/>
+        <location filename="../src/words/Words.cpp" line="134"/>
         <source>价格读不出</source>
         <translation>with a price that cannot be read</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="129"/>
+        <location filename="../src/words/Words.cpp" line="135"/>
         <source>没有出版年</source>
         <translation>without a year of publication</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="130"/>
+        <location filename="../src/words/Words.cpp" line="136"/>
         <source>出版日期中没有年份</source>
         <translation>with a date of publication without a year</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="131"/>
+        <location filename="../src/words/Words.cpp" line="137"/>
         <source>有输出编码中没有的字符</source>
         <translation>with characters the output&apos;s encoding lacks</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="132"/>
+        <location filename="../src/words/Words.cpp" line="138"/>
         <source>有 XML 不允许的控制字符</source>
         <translation>with control characters XML does not allow</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="133"/>
+        <location filename="../src/words/Words.cpp" line="139"/>
         <source>责任者中有不完整的名称</source>
         <translation>with a piece of a name among the persons</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="134"/>
+        <location filename="../src/words/Words.cpp" line="140"/>
         <source>题名像商品标题</source>
         <translation>whose title looks like a shop listing</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="135"/>
+        <location filename="../src/words/Words.cpp" line="141"/>
         <source>尺寸读不出</source>
         <translation>with a size that cannot be read</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="136"/>
+        <location filename="../src/words/Words.cpp" line="142"/>
         <source>分类号不是中图法分类号</source>
         <translation>whose class number is no CLC class number</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="137"/>
+        <location filename="../src/words/Words.cpp" line="143"/>
         <source>题名不是中文又没有语种</source>
         <translation>with a title not in Chinese and no language given</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="138"/>
+        <location filename="../src/words/Words.cpp" line="144"/>
         <source>是译著但看不出原作语种</source>
         <translation>translated from a language not known</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="139"/>
+        <location filename="../src/words/Words.cpp" line="145"/>
         <source>推定了译者</source>
         <translation>with a translator inferred</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="140"/>
+        <location filename="../src/words/Words.cpp" line="146"/>
         <source>责任者一栏有不是责任者的值</source>
         <translation>with a value in the persons that names nobody</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="141"/>
+        <location filename="../src/words/Words.cpp" line="147"/>
         <source>同一责任者重复出现，只写一个检索点</source>
         <translation>naming a person twice, given one heading</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="142"/>
+        <location filename="../src/words/Words.cpp" line="148"/>
         <source>题名分出了副题名</source>
         <translation>with a subtitle split from the title</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="143"/>
+        <location filename="../src/words/Words.cpp" line="149"/>
         <source>题名中的版次、卷册或装帧移到了别的字段</source>
         <translation>with an edition, part or binding moved out of the title</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="145"/>
+        <location filename="../src/words/Words.cpp" line="151"/>
         <source>出版年取自日期单元格的序号</source>
         <translation>with the year taken from a date cell&apos;s serial number</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="146"/>
+        <location filename="../src/words/Words.cpp" line="152"/>
         <source>尺寸换算为厘米</source>
         <translation>with the size converted to centimetres</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="147"/>
+        <location filename="../src/words/Words.cpp" line="153"/>
         <source>的责任方式是推定的</source>
         <translation>with a role assumed</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="148"/>
+        <location filename="../src/words/Words.cpp" line="154"/>
         <source>按国别推定了原作语种</source>
         <translation>with the original language taken from a nationality</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="149"/>
+        <location filename="../src/words/Words.cpp" line="155"/>
         <source>有表示“没有”的值（0、无、-），没有写入</source>
         <translation>with values standing for none (0, 无, -), left out</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="150"/>
+        <location filename="../src/words/Words.cpp" line="156"/>
         <source>有“|”写成了“｜”</source>
         <translation>with “|” written as “｜”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="151"/>
+        <location filename="../src/words/Words.cpp" line="157"/>
         <source>有 GBK 没有的字符换成了形近字</source>
         <translation>with characters GBK lacks written as look-alikes</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="175"/>
+        <location filename="../src/words/Words.cpp" line="181"/>
         <source>错误</source>
         <translation>Error</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="176"/>
+        <location filename="../src/words/Words.cpp" line="182"/>
         <source>警告</source>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="177"/>
-        <location filename="../src/words/Words.cpp" line="314"/>
+        <location filename="../src/words/Words.cpp" line="183"/>
+        <location filename="../src/words/Words.cpp" line="320"/>
         <source>说明</source>
         <translation>Note</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="190"/>
-        <location filename="../src/words/Words.cpp" line="304"/>
+        <location filename="../src/words/Words.cpp" line="196"/>
+        <location filename="../src/words/Words.cpp" line="310"/>
         <source>；</source>
         <translation>; </translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="196"/>
+        <location filename="../src/words/Words.cpp" line="202"/>
         <source>请选择导出MARC文件的路径</source>
         <translation>Please choose where to save the MARC file</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="197"/>
+        <location filename="../src/words/Words.cpp" line="203"/>
         <source>温馨提示</source>
         <translation>Notice</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="198"/>
+        <location filename="../src/words/Words.cpp" line="204"/>
         <source>系统提示</source>
         <translation>System notice</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="199"/>
+        <location filename="../src/words/Words.cpp" line="205"/>
         <source> 恭喜，数据已转换完毕！</source>
         <translation> The data have been converted.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="203"/>
+        <location filename="../src/words/Words.cpp" line="209"/>
         <source>“题名”</source>
         <translation>“title”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="204"/>
+        <location filename="../src/words/Words.cpp" line="210"/>
         <source>“ISBN”</source>
         <translation>“ISBN”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="205"/>
+        <location filename="../src/words/Words.cpp" line="211"/>
         <source>“价格”</source>
         <translation>“price”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="206"/>
+        <location filename="../src/words/Words.cpp" line="212"/>
         <source>对不起，必备字段：%1不能为忽略！请重新选择！</source>
         <translation>Sorry, the required fields %1 cannot be left unmapped. Please map them.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="212"/>
+        <location filename="../src/words/Words.cpp" line="218"/>
         <source>ISO 2709，%1 编码</source>
         <translation>ISO 2709, %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="213"/>
+        <location filename="../src/words/Words.cpp" line="219"/>
         <source>MARCXML（%1）</source>
         <translation>MARCXML (%1)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="214"/>
+        <location filename="../src/words/Words.cpp" line="220"/>
         <source>记录列表（%1）</source>
         <translation>record listing (%1)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="223"/>
+        <location filename="../src/words/Words.cpp" line="229"/>
         <source>这个文件不是 ISO 2709 记录文件，不能在其后追加记录</source>
         <translation>this file is not an ISO 2709 record file; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="225"/>
+        <location filename="../src/words/Words.cpp" line="231"/>
         <source>这个文件不是 MARCXML 记录集合，不能在其后追加记录</source>
         <translation>this file is not a MARCXML collection; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="227"/>
+        <location filename="../src/words/Words.cpp" line="233"/>
         <source>这个 MARCXML 文件没有结尾，不能在其后追加记录</source>
         <translation>this MARCXML file has no end; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="229"/>
+        <location filename="../src/words/Words.cpp" line="235"/>
         <source>输出文件里已有的记录是 %1 编码，不能在其后追加 %2 编码的记录：一个文件里的记录只能有一种编码，否则读的程序会把一部分读错。请换一个输出文件，或者选择替换</source>
         <translation>the records already in the output file are in %1; records in %2 cannot be appended to them: the records of one file must share one encoding, or a reader misreads some of them. Choose another output file, or replace it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="240"/>
+        <location filename="../src/words/Words.cpp" line="246"/>
         <source>第 %1 列</source>
         <translation>column %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="241"/>
+        <location filename="../src/words/Words.cpp" line="247"/>
         <source>方案“%1”有 %2 列在这张表里找不到：%3</source>
         <translation>%2 columns of the profile “%1” are not in this table: %3</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="242"/>
+        <location filename="../src/words/Words.cpp" line="248"/>
         <source>、</source>
         <translation>, </translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="250"/>
+        <location filename="../src/words/Words.cpp" line="256"/>
         <source>这一列的值只有数字</source>
         <translation>its values are numbers only</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="251"/>
+        <location filename="../src/words/Words.cpp" line="257"/>
         <source>这一列的值是价格</source>
         <translation>its values are prices</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="252"/>
+        <location filename="../src/words/Words.cpp" line="258"/>
         <source>这一列的值不是页数</source>
         <translation>its values are no page counts</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="253"/>
+        <location filename="../src/words/Words.cpp" line="259"/>
         <source>这一列的值没有 ISBN</source>
         <translation>its values hold no ISBN</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="254"/>
+        <location filename="../src/words/Words.cpp" line="260"/>
         <source>这一列的值没有年份</source>
         <translation>its values hold no year</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="255"/>
+        <location filename="../src/words/Words.cpp" line="261"/>
         <source>这一列的值没有数字</source>
         <translation>its values hold no number</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="256"/>
+        <location filename="../src/words/Words.cpp" line="262"/>
         <source>这一列的值不是分类号</source>
         <translation>its values are no class numbers</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="257"/>
+        <location filename="../src/words/Words.cpp" line="263"/>
         <source>这一列的值不是数量</source>
         <translation>its values are no counts</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="259"/>
+        <location filename="../src/words/Words.cpp" line="265"/>
         <source>（如“%1”）</source>
         <translation> (such as &quot;%1&quot;)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="264"/>
+        <location filename="../src/words/Words.cpp" line="270"/>
         <source>“%1”没有对应 %2：%3</source>
         <translation>&quot;%1&quot; not mapped to %2: %3</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="271"/>
+        <location filename="../src/words/Words.cpp" line="277"/>
         <source>“%1”是图书的类别，没有对应；可以对应 %2</source>
         <translation>&quot;%1&quot; holds kinds of books, not mapped; it could be %2</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="272"/>
+        <location filename="../src/words/Words.cpp" line="278"/>
         <source> 或 </source>
         <translation> or </translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="276"/>
+        <location filename="../src/words/Words.cpp" line="282"/>
         <source>按列名“%1”对应 %2，请核对：选一个字段即修改，右键菜单可全部确认</source>
         <translation>mapped to %2 by the column name &quot;%1&quot;: check it; picking a code changes it, the context menu confirms them all</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="279"/>
+        <location filename="../src/words/Words.cpp" line="285"/>
         <source>确认按列名对应的字段</source>
         <translation>Confirm the codes mapped by column names</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="283"/>
+        <location filename="../src/words/Words.cpp" line="289"/>
         <source>输出文件末尾原有一条不完整的记录（%1 字节），已删除，新记录接在最后一条完整记录之后。</source>
         <translation>An incomplete record (%1 bytes) at the end of the output file was cut; the new records follow the last whole one.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="290"/>
+        <location filename="../src/words/Words.cpp" line="296"/>
         <source>%1 条记录里共有 %2 个 XML 不允许的控制字符，没有写出（每行的字符见详细信息）。</source>
         <translation>%2 control characters XML does not allow, in %1 records, were left out (each row&apos;s characters are in the details).</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="292"/>
+        <location filename="../src/words/Words.cpp" line="298"/>
         <source>%1 条记录里共有 %2 个字符 %3 中没有，写成了“?”（每行的字符见详细信息）。要保留这些字符，请改用 GB18030 或 UTF-8 编码输出。</source>
         <translation>%2 characters in %1 records have no code in %3 and were written as “?” (each row&apos;s characters are in the details). To keep them, write GB18030 or UTF-8.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="302"/>
+        <location filename="../src/words/Words.cpp" line="308"/>
         <source>%1 行%2</source>
         <translation>%1 rows %2</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="311"/>
+        <location filename="../src/words/Words.cpp" line="317"/>
         <source>行</source>
         <translation>Row</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="311"/>
+        <location filename="../src/words/Words.cpp" line="317"/>
         <source>表格行</source>
         <translation>Sheet row</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="312"/>
+        <location filename="../src/words/Words.cpp" line="318"/>
         <source>题名</source>
         <translation>Title</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="312"/>
+        <location filename="../src/words/Words.cpp" line="318"/>
         <source>级别</source>
         <translation>Level</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="313"/>
+        <location filename="../src/words/Words.cpp" line="319"/>
         <source>类别</source>
         <translation>Kind</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="313"/>
+        <location filename="../src/words/Words.cpp" line="319"/>
         <source>字段</source>
         <translation>Field</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="343"/>
+        <location filename="../src/words/Words.cpp" line="349"/>
         <source>没有生成记录：%1</source>
         <translation>No record: %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="298"/>
         <location filename="../src/words/Words.cpp" line="304"/>
-        <location filename="../src/words/Words.cpp" line="346"/>
+        <location filename="../src/words/Words.cpp" line="310"/>
+        <location filename="../src/words/Words.cpp" line="352"/>
         <source>：</source>
         <translation>: </translation>
     </message>

@@ -446,6 +446,7 @@ void MainWindow::ShowTemplateMenu(const QPoint& at) {
     connect(action, &QAction::triggered, this, [this, r] { ChooseRules(r); });
   }
   AddProfileActions(*menu);
+  AddHoldingsMenu(*menu);
   menu->addSeparator();
   AddHelpAction(*menu);
   QAction* about = menu->addAction("关于 Rowcaster");
@@ -637,6 +638,7 @@ convert::RunInput MainWindow::CurrentRunInput() {
   in.rules = rules_;
   in.agencyCode = profile_.agencyCode;
   in.defaultRole = profile_.defaultRole;
+  in.holdings = profile_.holdings;
   in.format = profile_.format;
   in.encoding = convert::ProfileEncoding(profile_);
   if (!pinyin_) pinyin_ = std::make_shared<convert::PinyinSource>(convert::PinyinSource::FromFile(DataDirFor(exeDir_) + "/pinyin.dat"));
@@ -664,6 +666,29 @@ void MainWindow::ShowContentMenu(const QPoint& at) {
   connect(report, &QAction::triggered, this, &MainWindow::ShowResults);
   AddHelpAction(menu);
   menu.exec(Grid2->viewport()->mapToGlobal(at));
+}
+
+void MainWindow::AddHoldingsMenu(QMenu& menu) {
+  // The item fields the recommended rules write for the library system.
+  QMenu* holdings = menu.addMenu("馆藏字段（推荐规则）");
+  holdings->setObjectName("HoldingsMenu");
+  const std::pair<std::string, const char*> choices[] = {
+      {"", "模板中的 905"},
+      {"905", "905：每条记录一个，条形码范围"},
+      {"905-per-copy", "905：每个复本一个"},
+      {"koha-unimarc", "995：每个复本一个（Koha，UTF-8）"}};
+  for (const auto& [preset, text] : choices) {
+    QAction* a = holdings->addAction(text);
+    a->setObjectName(ui::Q("holdings-" + (preset.empty() ? std::string("template") : preset)));
+    a->setCheckable(true);
+    a->setChecked(profile_.holdings.preset == preset);
+    connect(a, &QAction::triggered, this, [this, preset] {
+      profile_.holdings.preset = preset;
+      // Koha imports Unicode records: its preset writes UTF-8 unless a type was chosen since.
+      if (preset == "koha-unimarc") profile_.encoding = iso2709::Encoding::Utf8;
+      ShowOutputKind();
+    });
+  }
 }
 
 void MainWindow::AddHelpAction(QMenu& menu) {

@@ -142,6 +142,7 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   void ShowAbout();
   void AddProfileActions(QMenu& menu);
   void AddHelpAction(QMenu& menu);
+  void AddHoldingsMenu(QMenu& menu);
   void RestoreSession();
   void RememberEdits();
   void LoadProfileFile();

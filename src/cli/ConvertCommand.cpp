@@ -43,6 +43,7 @@ struct RunArgs {
 // The flags that say how to convert, as given; a profile fills in what they leave out.
 struct RunFlags {
   std::optional<std::string> templateFile, cbk, now, agency, profileName;
+  std::optional<std::string> holdings, library, location, itemType;  // the item fields (recommended rules)
   std::vector<std::pair<std::string, std::string>> maps;  // --map COL=CODE, in the order given
   bool byName = false;
   std::optional<convert::Rules> rules;
@@ -69,6 +70,16 @@ RunFlags ReadFlags(std::vector<std::string> argv, bool preview, RunArgs& run) {
       flags.profileName = pr;
     } else if (auto a = args.Option("--agency")) {
       flags.agency = a;
+    } else if (auto h = args.Option("--holdings")) {
+      if (!convert::IsHoldingsPreset(*h))
+        throw UsageError{"--holdings takes 905, 905-per-copy, koha-unimarc or a field template such as '985  |a{barcode}', not '" + *h + "'"};
+      flags.holdings = h;
+    } else if (auto lib = args.Option("--library")) {
+      flags.library = lib;
+    } else if (auto loc = args.Option("--location")) {
+      flags.location = loc;
+    } else if (auto it = args.Option("--item-type")) {
+      flags.itemType = it;
     } else if (auto v = args.Option("--table")) {
       run.table = v;
     } else if (auto m = args.Option("--map")) {
@@ -119,6 +130,8 @@ void ResolveSettings(const RunFlags& flags, const convert::Profile& profile, con
   input.rules = flags.rules.value_or(profile.rules);
   input.agencyCode = flags.agency.value_or(profile.agencyCode);
   input.defaultRole = profile.defaultRole;
+  input.holdings = {flags.holdings.value_or(profile.holdings.preset), flags.library.value_or(profile.holdings.library),
+                    flags.location.value_or(profile.holdings.location), flags.itemType.value_or(profile.holdings.itemType)};
   input.clock = ClockFrom(flags.now);
   input.templateText = flags.templateFile         ? ReadTemplate(*flags.templateFile)
                        : !profile.templateText.empty() ? profile.templateText
@@ -128,10 +141,12 @@ void ResolveSettings(const RunFlags& flags, const convert::Profile& profile, con
   input.dryRun = run.dryRun;
   input.replace = run.overwrite;
   input.format = flags.format.value_or(profile.format);
-  // An encoding asked for wins; a format asked for without one takes its own.
+  // An encoding asked for wins; a format asked for without one takes its own; Koha's items go
+  // into a Unicode system.
   input.encoding = flags.encoding ? *flags.encoding
                    : flags.format ? iso2709::DefaultEncoding(input.format)
-                                  : convert::ProfileEncoding(profile);
+                   : input.holdings.preset == "koha-unimarc" && !profile.encoding ? iso2709::Encoding::Utf8
+                                                                                   : convert::ProfileEncoding(profile);
   if (const std::string why = iso2709::Unsupported(input.format, input.encoding); !why.empty())
     throw UsageError{std::string(command) + ": " + why};
 }

@@ -48,6 +48,15 @@ int ProfileCommand(std::vector<std::string> argv) {
       profile.agencyCode = *a;
     } else if (auto role = args.Option("--default-role")) {
       profile.defaultRole = *role;
+    } else if (auto h = args.Option("--holdings")) {
+      if (!convert::IsHoldingsPreset(*h)) throw UsageError{"--holdings: not a preset or a field template: '" + *h + "'"};
+      profile.holdings.preset = *h;
+    } else if (auto lib = args.Option("--library")) {
+      profile.holdings.library = *lib;
+    } else if (auto loc = args.Option("--location")) {
+      profile.holdings.location = *loc;
+    } else if (auto it = args.Option("--item-type")) {
+      profile.holdings.itemType = *it;
     } else if (auto e = args.Option("--encoding")) {
       profile.encoding = EncodingOption(*e);
     } else if (auto f = args.Option("--format")) {

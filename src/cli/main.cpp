@@ -27,6 +27,8 @@ const Command kCommands[] = {
      "          [--rules classic|recommended] [--agency CODE] [--report FILE] [--profile NAME|FILE]\n"
      "          [--cbk FILE] [--now YYYY-MM-DDTHH:MM:SS] [--encoding gbk|gb18030|utf-8]\n"
      "          [--format iso2709|marcxml|text] [--overwrite] (-o OUT | --dry-run)\n"
+     "          [--holdings 905|905-per-copy|koha-unimarc|TEMPLATE] [--library CODE] [--location TEXT]\n"
+     "          [--item-type TEXT]\n"
      "      Converts every row of a table (default: the first) into a CNMARC record appended to\n"
      "      OUT. COL is a column name or its number from 1; --map-by-name maps the columns named\n"
      "      exactly like a code (200a, 010a, ...), then the columns whose names the column-name\n"
@@ -51,7 +53,14 @@ const Command kCommands[] = {
      "      written as \"?\", counted and reported for its row. OUT is appended to (said on\n"
      "      standard error) unless --overwrite replaces it; records in another encoding than the\n"
      "      ones OUT holds are refused.\n"
-     "      Exit 1 when a row failed or OUT could not be written.\n"},
+     "      Exit 1 when a row failed or OUT could not be written.\n\n"
+     "      --holdings (recommended rules) writes the item fields a library system makes its copies\n"
+     "      from: 905 (one 905: $a location, $b barcodes, $d class, $e book number, $f copies,\n"
+     "      $s call number), 905-per-copy (a 905 a copy), koha-unimarc (a 995 a copy for Koha, UTF-8\n"
+     "      unless --encoding says otherwise) or a field template with {barcode} {callno} {location}\n"
+     "      {library} {agency} {itemtype} {price} {copy} (\"985  |a{barcode}|b{callno}\"). Barcodes come\n"
+     "      from 905b (ranges T0001-T0010, 0010201-10, lists), copies from 905f, the class from 905d\n"
+     "      or 690a, the book number from 905e; --library defaults to the agency code."},
     {"preview", PreviewCommand,
      "  preview FILE [--table NAME] [--row N] (--map COL=CODE ... | --map-by-name)\n"
      "          [--rules classic|recommended] [--agency CODE] [--template FILE] [--cbk FILE]\n"

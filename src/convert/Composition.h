@@ -9,6 +9,7 @@
 #include <vector>
 #include <string_view>
 
+#include "convert/Holdings.h"
 #include "convert/Pinyin.h"
 #include "convert/RegionLookup.h"
 #include "convert/Rules.h"
@@ -45,6 +46,7 @@ struct CompositionContext {
   std::string templateText{kDefaultTemplate};
   std::string agencyCode;          // 801 $b under the recommended rules; none when empty
   std::string defaultRole = "著";  // recommended rules: the role of names no role word reaches; empty: none
+  HoldingsSettings holdings;       // recommended rules: the item fields to write
   std::string otherRole;           // the same for the names of 200 $g (译 for a translator column); empty: defaultRole
   std::int64_t recordNumber = 1;   // of this record in its run: makes the recommended 001 unique
   LocalTime now;

@@ -69,6 +69,7 @@ struct Worker {
     context.encoding = writer.encoding();
     context.agencyCode = input.agencyCode;
     context.defaultRole = input.defaultRole;
+    context.holdings = input.holdings;
     context.otherRole = RoleOf200g(input);
     context.templateText = input.templateText;
     context.lookup = &lookup;

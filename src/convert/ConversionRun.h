@@ -23,6 +23,7 @@ struct RunInput {
   Rules rules = Rules::Classic;
   std::string agencyCode;                           // 801 $b under the recommended rules
   std::string defaultRole = "著";                   // recommended rules: names without a role word
+  HoldingsSettings holdings;                        // recommended rules: the item fields to write
   std::string outputPath;                           // taken as it is, untrimmed
   std::vector<std::string> mapping;                 // per source column: empty or a code
   std::shared_ptr<const import::LoadedTable> table; // the content grid's rows

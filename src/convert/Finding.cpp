@@ -30,7 +30,9 @@ Level LevelOf(Kind kind) {
     case Kind::NotAClassNumber:
     case Kind::LanguageUnknown:
     case Kind::OriginalLanguageUnknown:
-    case Kind::NoAgencyCode: return Level::Warning;
+    case Kind::NoAgencyCode:
+    case Kind::BarcodesUnreadable:
+    case Kind::CopiesDisagree: return Level::Warning;
     case Kind::TranslatorInferred:
     case Kind::NotAPerson:
     case Kind::SamePersonOnce:
@@ -94,6 +96,8 @@ std::string_view KindCode(Kind kind) {
     case Kind::BarReplaced: return "bar-replaced";
     case Kind::LookAlikeFolded: return "look-alike-folded";
     case Kind::FieldTooLong: return "field-too-long";
+    case Kind::BarcodesUnreadable: return "barcodes-unreadable";
+    case Kind::CopiesDisagree: return "copies-disagree";
   }
   return "unknown";
 }

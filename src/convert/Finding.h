@@ -47,6 +47,8 @@ enum class Kind {
   NotAClassNumber,      // field 690; values: the cell
   LanguageUnknown,      // field 101 $a: a title without Han characters, no language given; values: the title
   OriginalLanguageUnknown,  // field 101 $c: a translation from an unknown language; values: the mark, if any
+  BarcodesUnreadable,   // field 905 $b; values: the cell, a piece of which reads as no barcode or range
+  CopiesDisagree,       // field 905 $f; values: the copies given, the barcodes there are
   NoAgencyCode,         // of the run, not a row: 801 $b and 905 $a are left empty
   // Notes.
   TranslatorInferred,   // field 702; values: the name taken for the translator's
@@ -76,7 +78,7 @@ inline constexpr Kind kKinds[] = {
     Kind::YearFromSerial, Kind::SizeConverted,         Kind::YearFromDateSerial,
     Kind::RoleAssumed,    Kind::LanguageUnknown,       Kind::OriginalLanguageUnknown, Kind::OriginalLanguageFromMark,
     Kind::NoAgencyCode,   Kind::PlaceholderDropped,    Kind::BarReplaced,
-    Kind::LookAlikeFolded, Kind::FieldTooLong,
+    Kind::LookAlikeFolded, Kind::FieldTooLong,  Kind::BarcodesUnreadable,   Kind::CopiesDisagree,
 };
 
 struct Finding {

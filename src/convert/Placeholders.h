@@ -15,8 +15,9 @@ enum Placeholder : int {
   p690v, p701, pDqdm, p905b, p905e, p905f, p606x, p606y, p606z, p606j, p905d, p905v, p410, p461,
   // The recommended composition's own: publication dates, whole 606 and 690 fields, the agency, the
   // whole 101 field (its first indicator tells a translation), 102 (only with evidence of China) and
-  // the script of the title (100 $a/34-35); the agency code again in 905 $a.
-  pCbrq, p606, p690, p801b, p101, p102, pScript, p905a,
+  // the script of the title (100 $a/34-35); the agency code again in 905 $a; the holdings fields
+  // (the 905 of the subfields above, or the item fields of a holdings preset).
+  pCbrq, p606, p690, p801b, p101, p102, pScript, p905a, pHoldings,
   kPlaceholderCount
 };
 
@@ -27,7 +28,7 @@ inline constexpr std::string_view kPlaceholderNames[kPlaceholderCount] = {
     "{200f}", "{200g}", "{205a}", "{210a}", "{210c}", "{210d}", "{215a}", "{215c}", "{215d}", "{215e}", "{225a}",
     "{225e}", "{225v}", "{300a}", "{320a}", "{330a}", "{333a}", "{606a}", "{690a}", "{690v}", "{701}",  "{dqdm}",
     "{905b}", "{905e}", "{905f}", "{606x}", "{606y}", "{606z}", "{606j}", "{905d}", "{905v}", "{410}",  "{461}",
-    "{cbrq}", "{606}",  "{690}",  "{801b}", "{101}", "{102}", "{script}", "{905a}"};
+    "{cbrq}", "{606}",  "{690}",  "{801b}", "{101}", "{102}", "{script}", "{905a}", "{holdings}"};
 
 // The placeholder named `braced` ("{010a}") among the first `count`; nothing for another text.
 inline std::optional<Placeholder> PlaceholderNamed(std::string_view braced, int count = kPlaceholderCount) {

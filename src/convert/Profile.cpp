@@ -56,6 +56,10 @@ std::string ProfileJson(const Profile& p) {
   j["agency"] = p.agencyCode;
   j["mapByName"] = p.mapByName;
   j["defaultRole"] = p.defaultRole;
+  if (!p.holdings.preset.empty()) j["holdings"] = p.holdings.preset;
+  if (!p.holdings.library.empty()) j["library"] = p.holdings.library;
+  if (!p.holdings.location.empty()) j["location"] = p.holdings.location;
+  if (!p.holdings.itemType.empty()) j["itemType"] = p.holdings.itemType;
   j["recordFormat"] = iso2709::NameOf(p.format);
   if (p.encoding) j["encoding"] = iso2709::NameOf(*p.encoding);
   Json mapping = Json::array();
@@ -96,6 +100,14 @@ std::optional<Profile> ParseProfile(std::string_view text, std::string& error) {
     p.agencyCode = j.value("agency", std::string());
     p.mapByName = j.value("mapByName", false);
     p.defaultRole = j.value("defaultRole", p.defaultRole);
+    p.holdings.preset = j.value("holdings", std::string());
+    if (!p.holdings.preset.empty() && !IsHoldingsPreset(p.holdings.preset)) {
+      error = "馆藏方式“" + p.holdings.preset + "”不是 905、905-per-copy、koha-unimarc，也不是一行字段模板";
+      return std::nullopt;
+    }
+    p.holdings.library = j.value("library", std::string());
+    p.holdings.location = j.value("location", std::string());
+    p.holdings.itemType = j.value("itemType", std::string());
     if (j.contains("recordFormat")) {
       const std::string name = j.at("recordFormat").get<std::string>();
       const auto format = iso2709::FormatNamed(name);

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/Holdings.h"
 #include "convert/Rules.h"
 #include "iso2709/Writers.h"
 #include "mapping/ColumnNames.h"
@@ -28,6 +29,7 @@ struct Profile {
   std::string agencyCode;
   bool mapByName = false;    // columns left unmapped are mapped by their names
   std::string defaultRole = "著";  // recommended rules: the role of names no role word reaches; empty: none
+  HoldingsSettings holdings;       // recommended rules: "holdings" (a preset or a line template), "library", "location", "itemType"
   iso2709::Format format = iso2709::Format::Iso2709;
   std::optional<iso2709::Encoding> encoding;  // none: the format's own (DefaultEncoding)
   std::vector<ProfileColumn> mapping;

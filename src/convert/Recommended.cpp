@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "convert/Extent.h"
+#include "convert/Holdings.h"
 #include "convert/Imprint.h"
 #include "convert/Isbn.h"
 #include "convert/Language.h"
@@ -39,7 +40,7 @@ const std::string_view kRecommendedTemplate =
     "{690}\r\n"
     "{701}\r\n"
     "801  0 |aCN{801b}|c{bmrq}\r\n"
-    "905    {905a}{905b}{905d}{905e}{905v}{905f}\r\n";
+    "{holdings}\r\n";
 
 namespace {
 
@@ -255,6 +256,13 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
   fill[p701] = ResponsibleLines(persons, pinyin);
   fill[p801b] = context.agencyCode.empty() ? "" : "|b" + context.agencyCode;
   fill[p905a] = SubfieldText('a', context.agencyCode);
+  // Holdings: the 905 of the row's subfields, or the item fields of the profile's preset.
+  fill[pHoldings] = context.holdings.preset.empty()
+                        ? "905    " + fill[p905a] + fill[p905b] + fill[p905d] + fill[p905e] + fill[p905v] + fill[p905f]
+                        : HoldingsLines(context.holdings,
+                                        {v[d905b], v[d905f], v[d905d].empty() ? v[d690a] : v[d905d], v[d905e], v[d010d],
+                                         context.agencyCode},
+                                        findings);
 
   return RightMarc(Fill(cut, fill));
 }

@@ -88,6 +88,10 @@ QString DescribeWarning(const Finding& f) {
     case Kind::RoleAssumed:
       return QCoreApplication::translate("Words", "“%1”没有写责任方式，推定为“%2”（200 $f、7XX $4）")
           .arg(Value(f, 0), f.values.size() > 1 ? Value(f, 1) : QStringLiteral("著"));
+    case Kind::BarcodesUnreadable:
+      return QCoreApplication::translate("Words", "条形码“%1”中有读不出的条码或范围，照原样写入").arg(Value(f, 0));
+    case Kind::CopiesDisagree:
+      return QCoreApplication::translate("Words", "复本数 %1 与条形码的数目 %2 不符，按条形码写入 %2 个复本").arg(Value(f, 0), Value(f, 1));
     case Kind::NoAgencyCode:
       return QCoreApplication::translate("Words", "没有设置编目机构代码，801 $b 和 905 $a 都是空的（--agency 或方案的 agency）");
     case Kind::PlaceholderDropped:
@@ -122,6 +126,8 @@ QString KindLabel(Kind kind) {
     case Kind::NoTitle: return QCoreApplication::translate("Words", "没有题名");
     case Kind::NotABook: return QCoreApplication::translate("Words", "是合计或结束行");
     case Kind::FieldTooLong: return QCoreApplication::translate("Words", "有字段超过 9,999 字节");
+    case Kind::BarcodesUnreadable: return QCoreApplication::translate("Words", "条形码读不出");
+    case Kind::CopiesDisagree: return QCoreApplication::translate("Words", "复本数与条形码数目不符");
     case Kind::IsbnCheckDigit: return QCoreApplication::translate("Words", "ISBN 校验位不对");
     case Kind::IsbnOldCheckDigit: return QCoreApplication::translate("Words", "ISBN 是 978 加 ISBN-10 的旧校验位");
     case Kind::NotAnIsbn: return QCoreApplication::translate("Words", "ISBN 一栏不是 ISBN");

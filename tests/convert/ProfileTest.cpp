@@ -164,6 +164,21 @@ TEST(Profile, OnlyTheColumnsMappedByNamesAreCheckedAgainstTheirValues) {
   EXPECT_EQ(ProfileMapping(p, columns, samples), std::vector<std::string>(4));
 }
 
+// The holdings settings travel in the file; an unknown preset is refused.
+TEST(Profile, Holdings) {
+  Profile p;
+  p.holdings = {"koha-unimarc", "LIB1", "书库", "BK"};
+  std::string error;
+  const auto back = ParseProfile(ProfileJson(p), error);
+  ASSERT_TRUE(back) << error;
+  EXPECT_EQ(back->holdings.preset, "koha-unimarc");
+  EXPECT_EQ(back->holdings.library, "LIB1");
+  EXPECT_EQ(back->holdings.location, "书库");
+  EXPECT_EQ(back->holdings.itemType, "BK");
+  EXPECT_FALSE(ParseProfile(R"({"format": "rowcaster-profile", "holdings": "koha"})", error));
+  EXPECT_TRUE(ParseProfile(R"({"format": "rowcaster-profile", "holdings": "985  |a{barcode}"})", error)) << error;
+}
+
 // The default role: 著 when the file does not say (older files), the file's own, or none.
 TEST(Profile, DefaultRole) {
   const std::pair<const char*, std::string> cases[] = {
