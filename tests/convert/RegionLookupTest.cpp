@@ -100,7 +100,8 @@ TEST(RegionLookupShipped, FindsRealPublishers) {
   EXPECT_EQ(lookup.LookupRegionCode("978-7-5327-1234-5", "", ""), "|b 310000");
   EXPECT_EQ(lookup.LookupRegionCode("7-301-12345-6", "", ""), "|b 110000");
   EXPECT_EQ(lookup.LookupRegionCode("", "", "长沙"), "|b 430000");
-  EXPECT_EQ(lookup.LookupRegionCode("978-7-5071-0000-0", "中国文学出版社", ""), "");  // a row without a place
+  EXPECT_EQ(lookup.LookupRegionCode("978-7-5071-0000-0", "中国文学出版社", ""), "|b 110000");  // a place added later
+  EXPECT_EQ(lookup.LookupRegionCode("978-7-80540-000-0", "群益堂", ""), "");  // the one row without a place
 }
 
 }  // namespace
