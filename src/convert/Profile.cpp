@@ -72,6 +72,8 @@ std::string ProfileJson(const Profile& p) {
   }
   j["mapping"] = mapping;
   if (!p.columns.empty()) j["columns"] = p.columns;
+  if (!p.targets.empty()) j["targets"] = Json::parse(catalogue::TargetsJson(p.targets, -1));
+  if (p.copyPriceAlways) j["copyPriceAlways"] = true;
   j["template"] = p.templateText.empty() ? Json(nullptr) : Json(Lines(p.templateText));
   return j.dump(2) + "\n";
 }
@@ -145,6 +147,15 @@ std::optional<Profile> ParseProfile(std::string_view text, std::string& error) {
     }
     if (j.contains("columns"))
       for (const auto& name : j.at("columns")) p.columns.push_back(name.get<std::string>());
+    if (j.contains("targets")) {
+      catalogue::TargetsRead targets = catalogue::ParseTargetsJson(j.at("targets").dump());
+      if (targets.problem != catalogue::TargetProblem::None) {
+        error = "套录目标“" + targets.value + "”读不出";
+        return std::nullopt;
+      }
+      p.targets = std::move(targets.targets);
+    }
+    p.copyPriceAlways = j.value("copyPriceAlways", false);
     if (j.contains("template") && j.at("template").is_array()) {
       for (const auto& line : j.at("template")) p.templateText += line.get<std::string>() + "\r\n";
     } else if (j.contains("template") && j.at("template").is_string()) {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "catalogue/Target.h"
 #include "convert/Holdings.h"
 #include "convert/Rules.h"
 #include "iso2709/Writers.h"
@@ -36,6 +37,9 @@ struct Profile {
   // The names of the table's columns when the mapping was saved: positions are trusted only on a
   // table whose columns are named the same.
   std::vector<std::string> columns;
+  // Catalogues rows are completed from (套录), in the order they are asked.
+  std::vector<catalogue::Target> targets;
+  bool copyPriceAlways = false;  // the row's price replaces a copied record's 010 $d
 };
 
 inline constexpr std::string_view kStandardProfile = "标准";
