@@ -17,5 +17,7 @@ int ConvertCommand(std::vector<std::string> args);
 int CodesCommand(std::vector<std::string> args);
 int PreviewCommand(std::vector<std::string> args);
 int ProfileCommand(std::vector<std::string> args);
+int LookupCommand(std::vector<std::string> args);
+int TargetsCommand(std::vector<std::string> args);
 
 }  // namespace rowcaster::cli

@@ -12,11 +12,14 @@
 #include <chrono>
 #include <csignal>
 #include <fstream>
+#include <mutex>
 #include <cstdio>
 
 #include "cli/Args.h"
+#include "cli/Catalogue.h"
 #include "cli/Commands.h"
 #include "cli/Common.h"
+#include "catalogue/Cache.h"
 #include "cli/DataFile.h"
 #include "convert/ConversionRun.h"
 #include "convert/Profile.h"
@@ -49,7 +52,43 @@ struct RunFlags {
   std::optional<convert::Rules> rules;
   std::optional<iso2709::Encoding> encoding;
   std::optional<iso2709::Format> format;
+  std::vector<std::string> copyFrom;  // --copy-from, in the order given
+  bool copyByTitle = false, copyPriceAlways = false, noLookupCache = false;
+  std::optional<int> lookupTimeout, lookupConnections;
 };
+
+int PositiveOption(const std::string& option, const std::string& value) {
+  if (value.empty() || value.size() > 4 || value.find_first_not_of("0123456789") != std::string::npos || std::stoi(value) < 1)
+    throw UsageError{option + " takes a number from 1, not '" + value + "'"};
+  return std::stoi(value);
+}
+
+// The copy cataloguing flags; false when the argument is none of them.
+bool ReadCopyFlag(Args& args, RunFlags& flags) {
+  if (auto c = args.Option("--copy-from")) flags.copyFrom.push_back(*c);
+  else if (args.Flag("--copy-by-title")) flags.copyByTitle = true;
+  else if (args.Flag("--copy-price-always")) flags.copyPriceAlways = true;
+  else if (args.Flag("--no-lookup-cache")) flags.noLookupCache = true;
+  else if (auto t = args.Option("--lookup-timeout")) flags.lookupTimeout = PositiveOption("--lookup-timeout", *t);
+  else if (auto n = args.Option("--lookup-connections")) flags.lookupConnections = PositiveOption("--lookup-connections", *n);
+  else return false;
+  return true;
+}
+
+// The catalogues the run copies from: those named, else the profile's; and how it asks them.
+void ResolveCopying(const RunFlags& flags, const convert::Profile& profile, convert::RunInput& input) {
+  if (flags.copyFrom.empty()) {
+    input.copyFrom = profile.targets;
+  } else {
+    const std::vector<catalogue::Target> known = KnownTargets(profile.targets);
+    for (const std::string& name : flags.copyFrom) input.copyFrom.push_back(TargetOrUsage(name, known));
+  }
+  input.copyPriceAlways = flags.copyPriceAlways || profile.copyPriceAlways;
+  input.lookup.byTitle = flags.copyByTitle;
+  input.lookup.timeoutSeconds = flags.lookupTimeout.value_or(input.lookup.timeoutSeconds);
+  input.lookup.connections = flags.lookupConnections.value_or(input.lookup.connections);
+  input.lookup.cachePath = flags.noLookupCache ? std::string() : catalogue::DefaultCachePath();
+}
 
 // Reads the arguments of convert (`preview` false) or preview: what they say of the run goes into
 // `run`, the rest into the flags. Throws UsageError.
@@ -58,7 +97,9 @@ RunFlags ReadFlags(std::vector<std::string> argv, bool preview, RunArgs& run) {
   RunFlags flags;
   const char* const command = preview ? "preview" : "convert";
   while (!args.Done()) {
-    if (auto r = args.Option("--rules")) {
+    if (!preview && ReadCopyFlag(args, flags)) {
+      continue;
+    } else if (auto r = args.Option("--rules")) {
       flags.rules = RulesOption(*r);
     } else if (auto e = args.Option("--encoding")) {
       flags.encoding = EncodingOption(*e);
@@ -259,6 +300,7 @@ std::optional<RunArgs> ReadRunArgs(std::vector<std::string> argv, bool preview) 
     profile = std::move(*loaded);
   }
   ResolveSettings(flags, profile, preview ? "preview" : "convert", run);
+  if (!preview) ResolveCopying(flags, profile, run.input);
 
   const auto opened = OpenSourceOrSay(*run.file, run.table, true);
   if (!opened) return std::nullopt;
@@ -290,6 +332,14 @@ void PrintSummary(const convert::RunResult& r, const convert::RunInput& input, d
   if (const std::string unencodable = words::UnencodableSummary(r, input); !unencodable.empty()) Say(Q(unencodable));
   if (r.failed > 0)
     Say(QCoreApplication::translate("Cli", "第一个未生成记录的是第 %1 行：%2").arg(r.firstFailedRow).arg(Q(words::Describe(r.firstFailure))));
+  if (!input.copyFrom.empty()) {
+    const auto count = [&](convert::Kind k) { return r.counts.count(k) ? r.counts.at(k) : std::int64_t{0}; };
+    Say(QCoreApplication::translate("Cli", "套录：%1 行套录到，%2 行未套录到（查询 %3 次，取自缓存 %4 次）")
+            .arg(count(convert::Kind::CopiedFrom))
+            .arg(count(convert::Kind::NotCopied))
+            .arg(r.searches)
+            .arg(r.cachedAnswers));
+  }
   if (r.outcome == convert::RunOutcome::Stopped) Say(QCoreApplication::translate("Cli", "已停止，写入了 %1 条记录").arg(r.written));
   // What the findings were, by kind; the rows are in the report (--report).
   const std::string summary = words::SummaryText(r);
@@ -327,6 +377,15 @@ int ConvertCommand(std::vector<std::string> argv) {
     const double s = std::chrono::duration<double>(t - start).count();
     std::fprintf(stderr, "\r转换中: %lld/%lld  %.0f 行/秒 ", static_cast<long long>(k), static_cast<long long>(m),
                  s > 0 ? k / s : 0.0);
+  };
+  std::mutex lookingUp;  // the lookup threads report at once
+  callbacks.lookingUp = [&](std::int64_t k, std::int64_t m) {
+    if (!terminal) return;
+    std::lock_guard<std::mutex> lock(lookingUp);
+    const auto t = std::chrono::steady_clock::now();
+    if (t - last < std::chrono::milliseconds(100) && k != m) return;
+    last = t;
+    std::fprintf(stderr, "\r套录查询: %lld/%lld ", static_cast<long long>(k), static_cast<long long>(m));
   };
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);

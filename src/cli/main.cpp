@@ -60,7 +60,15 @@ const Command kCommands[] = {
      "      unless --encoding says otherwise) or a field template with {barcode} {callno} {location}\n"
      "      {library} {agency} {itemtype} {price} {copy} (\"985  |a{barcode}|b{callno}\"). Barcodes come\n"
      "      from 905b (ranges T0001-T0010, 0010201-10, lists), copies from 905f, the class from 905d\n"
-     "      or 690a, the book number from 905e; --library defaults to the agency code."},
+     "      or 690a, the book number from 905e; --library defaults to the agency code.\n"
+     "      Copy cataloguing (套录): --copy-from NAME|URL (repeatable; a profile's \"targets\" when\n"
+     "      none is given) looks every row up in those catalogues before converting, by ISBN, and\n"
+     "      with --copy-by-title rows without a valid ISBN by title and first author. A record\n"
+     "      found under the row's title is the base: the row adds 001, its price when the record\n"
+     "      has none (--copy-price-always: always), 905 and notes; 035 keeps the source's 001 and\n"
+     "      801 gets a second occurrence for the agency. Rows not found keep their own record and\n"
+     "      are reported (未套录到). --lookup-timeout S (10), --lookup-connections N (8),\n"
+     "      --no-lookup-cache (answers are otherwise kept 30 days in the user's cache folder).\n"},
     {"preview", PreviewCommand,
      "  preview FILE [--table NAME] [--row N] (--map COL=CODE ... | --map-by-name)\n"
      "          [--rules classic|recommended] [--agency CODE] [--template FILE] [--cbk FILE]\n"
@@ -83,6 +91,17 @@ const Command kCommands[] = {
      "      file (书商目录.json: 书商目录), or prints one (标准, 推荐 or a file) with the template it\n"
      "      uses. COL is a column name, or a number from 1 for the column's position.\n"
      "      --default-role: the role the recommended rules give names without one (著; \"\" none).\n"},
+    {"lookup", LookupCommand,
+     "  lookup --target NAME|URL [--timeout S] [--title TITLE [--author NAME]] ISBN ...\n"
+     "      Looks each ISBN (ISBN-13, ISBN-10 and hyphenated forms at once) up in one catalogue\n"
+     "      and prints the records found, one field a line, as preview does. URL:\n"
+     "      z3950://HOST:PORT/DATABASE?syntax=unimarc|marcxml&esn=F&charset=utf-8|gbk|gb18030\n"
+     "      or sru://HOST:PORT/PATH?... (same keys); NAME: a target of the user's targets file.\n"
+     "      Exit 1 when nothing was found or the catalogue failed.\n"},
+    {"targets", TargetsCommand,
+     "  targets [--test NAME|URL] [--timeout S]\n"
+     "      Lists the catalogues of the user's targets file ($XDG_CONFIG_HOME/rowcaster/targets.json,\n"
+     "      passwords never shown), or tests whether one answers.\n"},
     {"codes", CodesCommand,
      "  codes\n"
      "      Lists the 38 subfield codes a column can feed, with their names and the column names\n"

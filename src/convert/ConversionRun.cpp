@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -9,6 +10,8 @@
 #include <system_error>
 #include <thread>
 
+#include "catalogue/Merge.h"
+#include "convert/Persons.h"
 #include "convert/Values.h"
 #include "iso2709/Listing.h"
 #include "mapping/ColumnNames.h"
@@ -81,15 +84,36 @@ struct Worker {
   std::vector<std::string_view> cells;
   iso2709::RecordWriter writer;
   iso2709::Record record;  // the last row's
+  iso2709::Record merged;  // the last copied row's
 };
 
+using Copies = std::vector<catalogue::LookupResult>;
+
+// The looked-up record merged into the row's own, or why the row keeps its own.
+void ApplyCopy(const RunInput& input, const catalogue::LookupResult& copy, std::string_view rowTitle, Worker& w,
+               std::vector<Finding>& findings) {
+  using catalogue::LookupStatus;
+  const std::string name = copy.target < input.copyFrom.size() ? input.copyFrom[copy.target].name : std::string();
+  if (copy.status == LookupStatus::Found) {
+    catalogue::MergeRecords(copy.record, w.record, {name, input.copyPriceAlways}, w.merged, findings);
+    std::swap(w.record, w.merged);
+    return;
+  }
+  if (copy.status == LookupStatus::TitleMismatch)
+    findings.push_back(MakeFinding(Kind::CopyRejected, "200 $a", {name, copy.otherTitle, OneLine(rowTitle)}));
+  if (copy.status == LookupStatus::Unreadable) findings.push_back(MakeFinding(Kind::CopyUnreadable, {}, {name}));
+  findings.push_back(MakeFinding(Kind::NotCopied));
+}
+
 // One row's record, or why it has none. Nothing a row does ends the run.
-RowResult ComposeRow(const RunInput& input, Worker& w) {
+RowResult ComposeRow(const RunInput& input, Worker& w, const catalogue::LookupResult* copy) {
   try {
     w.context.now = input.clock();
     RowResult r;
+    const std::string title = copy ? w.values[d200a] : std::string();
     const iso2709::Built built = ComposeRecord(w.values, w.context, w.record, r.findings);
     if (built.status != iso2709::BuildStatus::Built) return Failed(*FirstError(r.findings));
+    if (copy) ApplyCopy(input, *copy, title, w, r.findings);
     const iso2709::WriteResult written = w.writer.Append(w.record, r.record);
     if (!written.ok && !written.tooLongTag.empty())
       return Failed(MakeFinding(Kind::FieldTooLong, written.tooLongTag, {written.tooLongTag, std::to_string(written.tooLongBytes)}));
@@ -125,7 +149,8 @@ void NameTheColumn(Finding& f, const RunInput& input, const std::array<int, kPar
 }
 
 // Row `row` (from 0) of the input's table composed with `w`.
-RowResult ComposeOne(const RunInput& input, const std::array<int, kParamCount>& columns, std::int64_t row, Worker& w) {
+RowResult ComposeOne(const RunInput& input, const std::array<int, kParamCount>& columns, std::int64_t row, Worker& w,
+                     const Copies* copies = nullptr) {
   input.table->Row(static_cast<std::size_t>(row), w.cells);
   const auto cell = [&](Param p) -> std::string_view {
     const int c = columns[p];
@@ -133,7 +158,8 @@ RowResult ComposeOne(const RunInput& input, const std::array<int, kParamCount>& 
   };
   for (std::size_t p = 0; p < kParamCount; ++p) w.values[p].assign(cell(static_cast<Param>(p)));
   w.context.recordNumber = row + 1;
-  RowResult r = ComposeRow(input, w);
+  const bool copied = copies && static_cast<std::size_t>(row) < copies->size();
+  RowResult r = ComposeRow(input, w, copied ? &(*copies)[static_cast<std::size_t>(row)] : nullptr);
   if (!r.findings.empty() && r.findings.front().kind == Kind::FieldTooLong) NameTheColumn(r.findings.front(), input, columns, cell);
   if (r.record.empty() || !r.findings.empty()) {
     r.title = OneLine(cell(d200a));
@@ -145,8 +171,8 @@ RowResult ComposeOne(const RunInput& input, const std::array<int, kParamCount>& 
 // Composes rows in parallel and hands them back in order.
 class Composer {
  public:
-  Composer(const RunInput& input, int threads)
-      : input_(input), columns_(SubfieldColumns(input.mapping)), threads_(threads) {
+  Composer(const RunInput& input, int threads, const Copies* copies)
+      : input_(input), columns_(SubfieldColumns(input.mapping)), threads_(threads), copies_(copies) {
     rows_ = input.table ? static_cast<std::int64_t>(input.table->RowCount()) : 0;
     batches_ = (rows_ + kBatch - 1) / kBatch;
     workers_.reserve(static_cast<std::size_t>(threads));
@@ -210,13 +236,15 @@ class Composer {
   std::vector<RowResult> ComposeBatch(std::int64_t b, Worker& w) {
     std::vector<RowResult> results;
     const std::int64_t end = std::min(rows_, (b + 1) * kBatch);
-    for (std::int64_t row = b * kBatch; row < end; ++row) results.push_back(ComposeOne(input_, columns_, row, w));
+    for (std::int64_t row = b * kBatch; row < end; ++row)
+      results.push_back(ComposeOne(input_, columns_, row, w, copies_));
     return results;
   }
 
   const RunInput& input_;
   const std::array<int, kParamCount> columns_;
   std::int64_t threads_;  // composing threads running (at least 1 for the look-ahead)
+  const Copies* copies_;  // the looked-up records by row, or nothing
   std::unique_ptr<Worker> own_;  // the caller's, when no thread could be started
   std::int64_t rows_ = 0, batches_ = 0, next_ = 0, taken_ = 0;
   bool quit_ = false;
@@ -296,6 +324,45 @@ bool SameFields(const std::vector<iso2709::Field>& a, const std::vector<iso2709:
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), same);
 }
 
+// What each row is looked up by: its ISBN, title and first author.
+std::vector<catalogue::Wanted> WantedRows(const RunInput& input) {
+  const std::array<int, kParamCount> columns = SubfieldColumns(input.mapping);
+  std::vector<catalogue::Wanted> wanted(input.table ? input.table->RowCount() : 0);
+  std::vector<std::string_view> cells;
+  for (std::size_t row = 0; row < wanted.size(); ++row) {
+    input.table->Row(row, cells);
+    const auto cell = [&](Param p) {
+      const int c = columns[p];
+      return c >= 0 && static_cast<std::size_t>(c) < cells.size() ? OneLine(cells[c]) : std::string();
+    };
+    wanted[row].isbn = cell(d010a);
+    wanted[row].title = cell(d200a);
+    if (input.lookup.byTitle && !wanted[row].title.empty()) {
+      const std::vector<Responsible> persons = SplitResponsibility(cell(d200f));
+      if (!persons.empty()) wanted[row].author = persons.front().name;
+    }
+  }
+  return wanted;
+}
+
+// The pre-pass: every row looked up before any is composed. False when the run was stopped.
+bool LookUpRows(const RunInput& input, const RunCallbacks& callbacks, RunResult& result, Copies& copies) {
+  catalogue::LookupCallbacks lookupCallbacks;
+  lookupCallbacks.progress = callbacks.lookingUp;
+  lookupCallbacks.stop = callbacks.stop;
+  catalogue::LookupSettings settings = input.lookup;
+  if (settings.now == 0) settings.now = std::chrono::duration_cast<std::chrono::seconds>(
+                                           std::chrono::system_clock::now().time_since_epoch()).count();
+  catalogue::LookupRun run = catalogue::LookUp(input.copyFrom, WantedRows(input), settings, lookupCallbacks);
+  result.searches = run.searches;
+  result.cachedAnswers = run.cached;
+  for (const catalogue::TargetFailure& f : run.failures)
+    result.runFindings.push_back(
+        MakeFinding(Kind::TargetUnavailable, {}, {input.copyFrom[f.target].name, std::to_string(f.code), f.message}));
+  copies = std::move(run.results);
+  return !run.stopped;
+}
+
 }  // namespace
 
 bool RepeatsExistingRecords(const RunInput& input, const output::ExistingOutput& existing) {
@@ -332,8 +399,14 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
   // Settings that touch every record are told once, not a row at a time.
   if (input.rules == Rules::Recommended && input.agencyCode.empty())
     result.runFindings.push_back(MakeFinding(Kind::NoAgencyCode, "801 $b"));
+  Copies copies;
+  if (!input.copyFrom.empty() && !LookUpRows(input, callbacks, result, copies)) {
+    out.Close();
+    result.outcome = RunOutcome::Stopped;
+    return result;
+  }
   const int threads = input.threads > 0 ? input.threads : std::max(1u, std::thread::hardware_concurrency());
-  Composer composer(input, threads);
+  Composer composer(input, threads, input.copyFrom.empty() ? nullptr : &copies);
   result.rows = composer.rows();
   std::string batch;
   std::vector<std::size_t> ends;

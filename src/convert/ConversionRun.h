@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/Lookup.h"
+#include "catalogue/Target.h"
 #include "convert/Composition.h"
 #include "convert/Finding.h"
 #include "iso2709/Writers.h"
@@ -36,6 +38,11 @@ struct RunInput {
   iso2709::Format format = iso2709::Format::Iso2709;
   iso2709::Encoding encoding = iso2709::Encoding::Gbk;  // MARCXML is always UTF-8
   bool replace = false;  // empty an existing output file first instead of appending to it
+  // Copy cataloguing (套录): the catalogues rows are looked up in before composing, in order. With
+  // none, every row gets its own record as before.
+  std::vector<catalogue::Target> copyFrom;
+  catalogue::LookupSettings lookup;
+  bool copyPriceAlways = false;  // the row's price replaces a copied record's 010 $d
 };
 
 enum class RunOutcome {
@@ -73,6 +80,8 @@ struct RunResult {
   std::vector<RowReport> report;  // every row with a finding, in row order
   std::map<Kind, std::int64_t> counts;  // rows by the kinds of their findings
   std::vector<Finding> runFindings;     // about the run's settings, told once
+  std::int64_t searches = 0;       // queries sent to catalogues
+  std::int64_t cachedAnswers = 0;  // catalogue answers taken from the cache
 };
 
 struct RunCallbacks {
@@ -82,6 +91,8 @@ struct RunCallbacks {
   const std::atomic<bool>* stop = nullptr;
   // Given, it holds the records written so far, updated with each batch.
   std::atomic<std::int64_t>* written = nullptr;
+  // Row k of m has been looked up in the catalogues (before any is composed); any thread.
+  std::function<void(std::int64_t k, std::int64_t m)> lookingUp;
 };
 
 // Which of the fields a run needs are mapped (the recommended rules need the title only).

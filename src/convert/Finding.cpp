@@ -32,7 +32,11 @@ Level LevelOf(Kind kind) {
     case Kind::OriginalLanguageUnknown:
     case Kind::NoAgencyCode:
     case Kind::BarcodesUnreadable:
-    case Kind::CopiesDisagree: return Level::Warning;
+    case Kind::CopiesDisagree:
+    case Kind::NotCopied:
+    case Kind::CopyRejected:
+    case Kind::CopyUnreadable:
+    case Kind::TargetUnavailable: return Level::Warning;
     case Kind::TranslatorInferred:
     case Kind::NotAPerson:
     case Kind::SamePersonOnce:
@@ -45,7 +49,9 @@ Level LevelOf(Kind kind) {
     case Kind::OriginalLanguageFromMark:
     case Kind::PlaceholderDropped:
     case Kind::BarReplaced:
-    case Kind::LookAlikeFolded: return Level::Note;
+    case Kind::LookAlikeFolded:
+    case Kind::CopiedFrom:
+    case Kind::CopyConflict: return Level::Note;
   }
   return Level::Error;
 }
@@ -98,6 +104,12 @@ std::string_view KindCode(Kind kind) {
     case Kind::FieldTooLong: return "field-too-long";
     case Kind::BarcodesUnreadable: return "barcodes-unreadable";
     case Kind::CopiesDisagree: return "copies-disagree";
+    case Kind::NotCopied: return "not-copied";
+    case Kind::CopyRejected: return "copy-rejected";
+    case Kind::CopyUnreadable: return "copy-unreadable";
+    case Kind::TargetUnavailable: return "target-unavailable";
+    case Kind::CopiedFrom: return "copied-from";
+    case Kind::CopyConflict: return "copy-conflict";
   }
   return "unknown";
 }

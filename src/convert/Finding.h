@@ -50,6 +50,10 @@ enum class Kind {
   BarcodesUnreadable,   // field 905 $b; values: the cell, a piece of which reads as no barcode or range
   CopiesDisagree,       // field 905 $f; values: the copies given, the barcodes there are
   NoAgencyCode,         // of the run, not a row: 801 $b and 905 $a are left empty
+  NotCopied,            // no catalogue had the row's book: its own record is written (未套录到)
+  CopyRejected,         // field 200 $a; values: the catalogue, its title, the row's title: a hit under another title
+  CopyUnreadable,       // values: the catalogue: its records could not be read; the row's own record is written
+  TargetUnavailable,    // of the run; values: the catalogue, the error code, what yaz and the server said
   // Notes.
   TranslatorInferred,   // field 702; values: the name taken for the translator's
   NotAPerson,           // field 7XX; values: the placeholder left out (佚名, an image file's name)
@@ -64,6 +68,8 @@ enum class Kind {
   PlaceholderDropped,   // the field of the cell; values: a cell standing for "none" (0, 无, -, an image's name)
   BarReplaced,          // the field of the cell; values: the cell, whose "|" (the subfield mark) is written "｜"
   LookAlikeFolded,      // the field of the cell; values: the cell, as written with look-alikes GBK has
+  CopiedFrom,           // values: the catalogue, the source record's 001: the record is the catalogue's
+  CopyConflict,         // field 210 $c or 210 $d; values: the row's, the catalogue record's
 };
 
 // Every kind, for those who go through them all.
@@ -79,6 +85,8 @@ inline constexpr Kind kKinds[] = {
     Kind::RoleAssumed,    Kind::LanguageUnknown,       Kind::OriginalLanguageUnknown, Kind::OriginalLanguageFromMark,
     Kind::NoAgencyCode,   Kind::PlaceholderDropped,    Kind::BarReplaced,
     Kind::LookAlikeFolded, Kind::FieldTooLong,  Kind::BarcodesUnreadable,   Kind::CopiesDisagree,
+    Kind::LookAlikeFolded, Kind::FieldTooLong,         Kind::NotCopied,              Kind::CopyRejected,
+    Kind::CopyUnreadable, Kind::TargetUnavailable,     Kind::CopiedFrom,             Kind::CopyConflict,
 };
 
 struct Finding {

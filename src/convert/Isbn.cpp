@@ -1,5 +1,6 @@
 #include "convert/Isbn.h"
 
+#include <algorithm>
 #include <cctype>
 #include <map>
 #include <sstream>
@@ -147,6 +148,25 @@ Isbn CheckedIsbn(std::string_view cell, std::vector<Finding>& findings) {
     findings.push_back(MakeFinding(Kind::NotAnIsbn, "010", {std::string(cell)}));
   }
   return isbn;
+}
+
+std::string Isbn13(const Isbn& isbn) {
+  if (isbn.kind != Isbn::Kind::Valid) return {};
+  if (isbn.digits.size() == 13) return isbn.digits;
+  const std::string twelve = "978" + isbn.digits.substr(0, 9);
+  return twelve + Check13(twelve);
+}
+
+std::vector<std::string> IsbnForms(const Isbn& isbn) {
+  std::vector<std::string> forms;
+  const std::string thirteen = Isbn13(isbn);
+  if (thirteen.empty()) return forms;
+  std::vector<std::string> digits{thirteen};
+  if (thirteen.starts_with("978")) digits.push_back(thirteen.substr(3, 9) + Check10(thirteen.substr(3, 9)));
+  for (const std::string& d : digits)
+    for (std::string form : {d, HyphenateIsbn(d)})
+      if (std::find(forms.begin(), forms.end(), form) == forms.end()) forms.push_back(std::move(form));
+  return forms;
 }
 
 }  // namespace rowcaster::convert

@@ -35,4 +35,10 @@ Isbn CheckedIsbn(std::string_view cell, std::vector<Finding>& findings);
 // 13-digit ISBN); the digits as they are when the ranges do not know the group.
 std::string HyphenateIsbn(std::string_view digits);
 
+// The 13 digits of a valid ISBN (an ISBN-10 with the 978 prefix); empty for any other.
+std::string Isbn13(const Isbn& isbn);
+// The forms a catalogue may hold a valid ISBN in: ISBN-13 and ISBN-10 (for 978), each as digits
+// and hyphenated, without repeats. None for an ISBN that is not valid.
+std::vector<std::string> IsbnForms(const Isbn& isbn);
+
 }  // namespace rowcaster::convert

@@ -102,6 +102,21 @@ QString DescribeWarning(const Finding& f) {
       return QCoreApplication::translate("Words", "“%1”中 GBK 没有的字符换成了形近字：“%2”").arg(Value(f, 0), Value(f, 1));
     case Kind::OriginalLanguageFromMark:
       return QCoreApplication::translate("Words", "按国别“%1”推定原作语种为 %2（101 $c）").arg(Value(f, 0), Value(f, 1));
+    case Kind::NotCopied: return QCoreApplication::translate("Words", "未套录到，写入按本行数据生成的记录");
+    case Kind::CopyRejected:
+      return QCoreApplication::translate("Words", "%1 中这个 ISBN 的记录题名是“%2”，与本行题名“%3”不符，没有套录")
+          .arg(Value(f, 0), Value(f, 1), Value(f, 2));
+    case Kind::CopyUnreadable:
+      return QCoreApplication::translate("Words", "%1 返回的记录读不出，没有套录").arg(Value(f, 0));
+    case Kind::TargetUnavailable:
+      return QCoreApplication::translate("Words", "套录目标 %1 不可用（错误 %2：%3），之后的行没有再查询它")
+          .arg(Value(f, 0), Value(f, 1), Value(f, 2));
+    case Kind::CopiedFrom:
+      return f.values.size() > 1 && !f.values[1].empty()
+                 ? QCoreApplication::translate("Words", "套录自 %1（记录号 %2）").arg(Value(f, 0), Value(f, 1))
+                 : QCoreApplication::translate("Words", "套录自 %1").arg(Value(f, 0));
+    case Kind::CopyConflict:
+      return QCoreApplication::translate("Words", "%1 本行是“%2”，套录的记录是“%3”，保留记录的").arg(Q(f.field), Value(f, 0), Value(f, 1));
     default: return {};
   }
 }
@@ -155,6 +170,12 @@ QString KindLabel(Kind kind) {
     case Kind::PlaceholderDropped: return QCoreApplication::translate("Words", "有表示“没有”的值（0、无、-），没有写入");
     case Kind::BarReplaced: return QCoreApplication::translate("Words", "有“|”写成了“｜”");
     case Kind::LookAlikeFolded: return QCoreApplication::translate("Words", "有 GBK 没有的字符换成了形近字");
+    case Kind::NotCopied: return QCoreApplication::translate("Words", "未套录到");
+    case Kind::CopyRejected: return QCoreApplication::translate("Words", "查到的记录题名不符，没有套录");
+    case Kind::CopyUnreadable: return QCoreApplication::translate("Words", "查到的记录读不出");
+    case Kind::TargetUnavailable: return QCoreApplication::translate("Words", "套录目标不可用");
+    case Kind::CopiedFrom: return QCoreApplication::translate("Words", "是套录的记录");
+    case Kind::CopyConflict: return QCoreApplication::translate("Words", "出版者或出版年与套录的记录不同");
     default: return Q(std::string(convert::KindCode(kind)));
   }
 }
