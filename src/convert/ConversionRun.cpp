@@ -363,6 +363,14 @@ bool LookUpRows(const RunInput& input, const RunCallbacks& callbacks, RunResult&
   return !run.stopped;
 }
 
+// What comes before the first row: settings that touch every record, told once, not a row at a
+// time; the catalogue pre-pass. False when the run was stopped.
+bool BeforeRows(const RunInput& input, const RunCallbacks& callbacks, RunResult& result, Copies& copies) {
+  if (input.rules == Rules::Recommended && input.agencyCode.empty())
+    result.runFindings.push_back(MakeFinding(Kind::NoAgencyCode, "801 $b"));
+  return input.copyFrom.empty() || LookUpRows(input, callbacks, result, copies);
+}
+
 }  // namespace
 
 bool RepeatsExistingRecords(const RunInput& input, const output::ExistingOutput& existing) {
@@ -396,11 +404,8 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
     result.outputError = out.error();
     return result;
   }
-  // Settings that touch every record are told once, not a row at a time.
-  if (input.rules == Rules::Recommended && input.agencyCode.empty())
-    result.runFindings.push_back(MakeFinding(Kind::NoAgencyCode, "801 $b"));
   Copies copies;
-  if (!input.copyFrom.empty() && !LookUpRows(input, callbacks, result, copies)) {
+  if (!BeforeRows(input, callbacks, result, copies)) {
     out.Close();
     result.outcome = RunOutcome::Stopped;
     return result;
