@@ -4,70 +4,150 @@
 <context>
     <name>Cli</name>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="214"/>
-        <location filename="../src/cli/ConvertCommand.cpp" line="238"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="255"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="279"/>
         <source>，</source>
         <translation>, </translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="222"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="263"/>
         <source>无</source>
         <translation>none</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="223"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="264"/>
         <source>列的对应：%1</source>
         <translation>columns mapped: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="224"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="265"/>
         <source>没有对应的列：%1</source>
         <translation>columns not mapped: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="230"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="271"/>
         <source>（--map %1=%2）</source>
         <translation> (--map %1=%2)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="237"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="278"/>
         <source>没有一列对应题名（200a），无法转换。表格的列：%1</source>
         <translation>no column is mapped to the title (200a), nothing converted. The table&apos;s columns: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="239"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="280"/>
         <source>请用 --map 列名=200a 指明题名所在的列</source>
         <translation>name the title&apos;s column with --map COLUMN=200a</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="281"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="323"/>
         <source>追加在 %1 原有的 %2 条记录之后（--overwrite 替换它们）</source>
         <translation>appended to %1 after the %2 records it held (--overwrite replaces them)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="283"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="325"/>
         <source>写入 %1 条记录，%2 条有警告，%3 行没有生成记录（%4 行，%5 秒，每秒 %6 行）</source>
         <translation>written %1 records, %2 with warnings, %3 rows failed (%4 rows in %5 s, %6 rows/s)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="292"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="334"/>
         <source>第一个未生成记录的是第 %1 行：%2</source>
         <translation>first failure, row %1: %2</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="293"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="337"/>
+        <source>套录：%1 行套录到，%2 行未套录到（查询 %3 次，取自缓存 %4 次）</source>
+        <translation>copy cataloguing: %1 rows copied, %2 rows not found (%3 queries, %4 from the cache)</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/ConvertCommand.cpp" line="343"/>
         <source>已停止，写入了 %1 条记录</source>
         <translation>stopped after %1 records</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="343"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="402"/>
         <source>%1 里有 %2 条记录，没有改动；--overwrite 可以替换它</source>
         <translation>%1 holds %2 records and was left as it was; --overwrite replaces it</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="351"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="410"/>
         <source>无法写入报告 %1：%2</source>
         <translation>cannot write the report %1: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/CatalogueCommands.cpp" line="30"/>
+        <source>%1 不可用（错误 %2：%3）</source>
+        <translation>%1 is not available (error %2: %3)</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/CatalogueCommands.cpp" line="40"/>
+        <source>“%1”不是 z3950:// 或 sru:// 开头的地址</source>
+        <translation>&apos;%1&apos; is not an address beginning with z3950:// or sru://</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/CatalogueCommands.cpp" line="41"/>
+        <source>地址中没有主机名</source>
+        <translation>the address has no host name</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/CatalogueCommands.cpp" line="42"/>
+        <source>端口“%1”不是 1 到 65535 的数</source>
+        <translation>the port &apos;%1&apos; is not a number from 1 to 65535</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/CatalogueCommands.cpp" line="43"/>
+        <source>不认识的设置“%1”（syntax、esn、charset、name）</source>
+        <translation>unknown setting &apos;%1&apos; (syntax, esn, charset, name)</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/CatalogueCommands.cpp" line="44"/>
+        <source>记录格式“%1”不是 unimarc 或 marcxml</source>
+        <translation>the record syntax &apos;%1&apos; is not unimarc or marcxml</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/CatalogueCommands.cpp" line="45"/>
+        <source>字符集“%1”不是 utf-8、gbk 或 gb18030</source>
+        <translation>the character set &apos;%1&apos; is not utf-8, gbk or gb18030</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/CatalogueCommands.cpp" line="46"/>
+        <source>Z39.50 地址中没有数据库名</source>
+        <translation>the Z39.50 address has no database name</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/CatalogueCommands.cpp" line="47"/>
+        <source>套录目标文件中有一项不是地址，也没有 host</source>
+        <translation>an entry of the targets file is neither an address nor has a host</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/CatalogueCommands.cpp" line="48"/>
+        <source>套录目标文件不是 JSON 列表</source>
+        <translation>the targets file is not a JSON list</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/CatalogueCommands.cpp" line="50"/>
+        <source>没有名为“%1”的套录目标（rowcaster-cli targets 列出已设置的目标）</source>
+        <translation>no catalogue target is named &apos;%1&apos; (rowcaster-cli targets lists the configured ones)</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/CatalogueCommands.cpp" line="59"/>
+        <source>：</source>
+        <translation>: </translation>
+    </message>
+    <message>
+        <location filename="../src/cli/CatalogueCommands.cpp" line="101"/>
+        <source>%1：%2 中没有找到</source>
+        <translation>%1: not found in %2</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/CatalogueCommands.cpp" line="123"/>
+        <source>没有设置套录目标（%1）</source>
+        <translation>no catalogue targets are configured (%1)</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/CatalogueCommands.cpp" line="137"/>
+        <source>%1 可以使用（%2 秒）</source>
+        <translation>%1 answers (%2 s)</translation>
     </message>
 </context>
 <context>
@@ -116,7 +196,7 @@ The first row without a record is row %3: %4</translation>
     </message>
     <message>
         <location filename="../src/words/Words.cpp" line="25"/>
-        <location filename="../src/words/Words.cpp" line="126"/>
+        <location filename="../src/words/Words.cpp" line="141"/>
         <source>没有题名</source>
         <translation>no title</translation>
     </message>
@@ -341,421 +421,486 @@ The first row without a record is row %3: %4</translation>
         <translation>Original language taken as %2 from the nationality “%1” (101 $c)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="113"/>
+        <location filename="../src/words/Words.cpp" line="105"/>
+        <source>未套录到，写入按本行数据生成的记录</source>
+        <translation>Not found in the catalogues; the row's own record is written</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="107"/>
+        <source>%1 中这个 ISBN 的记录题名是“%2”，与本行题名“%3”不符，没有套录</source>
+        <translation>in %1 this ISBN&apos;s record has the title &apos;%2&apos;, not the row&apos;s title &apos;%3&apos;; not copied</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="110"/>
+        <source>%1 返回的记录读不出，没有套录</source>
+        <translation>the records %1 sent could not be read; not copied</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="112"/>
+        <source>套录目标 %1 不可用（错误 %2：%3），之后的行没有再查询它</source>
+        <translation>the catalogue %1 is unavailable (error %2: %3); later rows did not ask it</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="116"/>
+        <source>套录自 %1（记录号 %2）</source>
+        <translation>copied from %1 (record %2)</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="117"/>
+        <source>套录自 %1</source>
+        <translation>copied from %1</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="119"/>
+        <source>%1 本行是“%2”，套录的记录是“%3”，保留记录的</source>
+        <translation>%1: the row has &apos;%2&apos;, the copied record &apos;%3&apos;; the record&apos;s is kept</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="128"/>
         <source>第 %1 条记录的目录不对</source>
         <translation>record %1 has a damaged directory</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="115"/>
+        <location filename="../src/words/Words.cpp" line="130"/>
         <source>第 %1 条记录的位置上有不属于记录的字节</source>
         <translation>bytes that begin no record stand where record %1 should</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="117"/>
+        <location filename="../src/words/Words.cpp" line="132"/>
         <source>第 %1 条记录没有记录结束符</source>
         <translation>record %1 has no record terminator</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="118"/>
+        <location filename="../src/words/Words.cpp" line="133"/>
         <source>第 %1 条记录的长度不对</source>
         <translation>the length of record %1 is wrong</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="120"/>
+        <location filename="../src/words/Words.cpp" line="135"/>
         <source>输出文件里%1，文件没有改动。请换一个输出文件，或选择替换</source>
         <translation>In the output file %1; the file was left as it was. Choose another output file, or replace it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="127"/>
+        <location filename="../src/words/Words.cpp" line="142"/>
         <source>是合计或结束行</source>
         <translation>are totals or end rows</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="128"/>
+        <location filename="../src/words/Words.cpp" line="143"/>
         <source>有字段超过 9,999 字节</source>
         <translation>with a field over 9,999 bytes</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="129"/>
+        <location filename="../src/words/Words.cpp" line="144"/>
         <source>条形码读不出</source>
         <translation>with barcodes that cannot be read</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="130"/>
+        <location filename="../src/words/Words.cpp" line="145"/>
         <source>复本数与条形码数目不符</source>
         <translation>whose copies and barcodes disagree</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="131"/>
+        <location filename="../src/words/Words.cpp" line="146"/>
         <source>ISBN 校验位不对</source>
         <translation>with a wrong ISBN check digit</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="132"/>
+        <location filename="../src/words/Words.cpp" line="147"/>
         <source>ISBN 是 978 加 ISBN-10 的旧校验位</source>
         <translation>with an ISBN of 978 and an ISBN-10&apos;s old check digit</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="133"/>
+        <location filename="../src/words/Words.cpp" line="148"/>
         <source>ISBN 一栏不是 ISBN</source>
         <translation>whose ISBN cell holds no ISBN</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="134"/>
+        <location filename="../src/words/Words.cpp" line="149"/>
         <source>价格读不出</source>
         <translation>with a price that cannot be read</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="135"/>
+        <location filename="../src/words/Words.cpp" line="150"/>
         <source>没有出版年</source>
         <translation>without a year of publication</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="136"/>
+        <location filename="../src/words/Words.cpp" line="151"/>
         <source>出版日期中没有年份</source>
         <translation>with a date of publication without a year</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="137"/>
+        <location filename="../src/words/Words.cpp" line="152"/>
         <source>有输出编码中没有的字符</source>
         <translation>with characters the output&apos;s encoding lacks</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="138"/>
+        <location filename="../src/words/Words.cpp" line="153"/>
         <source>有 XML 不允许的控制字符</source>
         <translation>with control characters XML does not allow</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="139"/>
+        <location filename="../src/words/Words.cpp" line="154"/>
         <source>责任者中有不完整的名称</source>
         <translation>with a piece of a name among the persons</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="140"/>
+        <location filename="../src/words/Words.cpp" line="155"/>
         <source>题名像商品标题</source>
         <translation>whose title looks like a shop listing</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="141"/>
+        <location filename="../src/words/Words.cpp" line="156"/>
         <source>尺寸读不出</source>
         <translation>with a size that cannot be read</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="142"/>
+        <location filename="../src/words/Words.cpp" line="157"/>
         <source>分类号不是中图法分类号</source>
         <translation>whose class number is no CLC class number</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="143"/>
+        <location filename="../src/words/Words.cpp" line="158"/>
         <source>题名不是中文又没有语种</source>
         <translation>with a title not in Chinese and no language given</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="144"/>
+        <location filename="../src/words/Words.cpp" line="159"/>
         <source>是译著但看不出原作语种</source>
         <translation>translated from a language not known</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="145"/>
+        <location filename="../src/words/Words.cpp" line="160"/>
         <source>推定了译者</source>
         <translation>with a translator inferred</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="146"/>
+        <location filename="../src/words/Words.cpp" line="161"/>
         <source>责任者一栏有不是责任者的值</source>
         <translation>with a value in the persons that names nobody</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="147"/>
+        <location filename="../src/words/Words.cpp" line="162"/>
         <source>同一责任者重复出现，只写一个检索点</source>
         <translation>naming a person twice, given one heading</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="148"/>
+        <location filename="../src/words/Words.cpp" line="163"/>
         <source>题名分出了副题名</source>
         <translation>with a subtitle split from the title</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="149"/>
+        <location filename="../src/words/Words.cpp" line="164"/>
         <source>题名中的版次、卷册或装帧移到了别的字段</source>
         <translation>with an edition, part or binding moved out of the title</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="151"/>
+        <location filename="../src/words/Words.cpp" line="166"/>
         <source>出版年取自日期单元格的序号</source>
         <translation>with the year taken from a date cell&apos;s serial number</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="152"/>
+        <location filename="../src/words/Words.cpp" line="167"/>
         <source>尺寸换算为厘米</source>
         <translation>with the size converted to centimetres</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="153"/>
+        <location filename="../src/words/Words.cpp" line="168"/>
         <source>的责任方式是推定的</source>
         <translation>with a role assumed</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="154"/>
+        <location filename="../src/words/Words.cpp" line="169"/>
         <source>按国别推定了原作语种</source>
         <translation>with the original language taken from a nationality</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="155"/>
+        <location filename="../src/words/Words.cpp" line="170"/>
         <source>有表示“没有”的值（0、无、-），没有写入</source>
         <translation>with values standing for none (0, 无, -), left out</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="156"/>
+        <location filename="../src/words/Words.cpp" line="171"/>
         <source>有“|”写成了“｜”</source>
         <translation>with “|” written as “｜”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="157"/>
+        <location filename="../src/words/Words.cpp" line="172"/>
         <source>有 GBK 没有的字符换成了形近字</source>
         <translation>with characters GBK lacks written as look-alikes</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="181"/>
+        <location filename="../src/words/Words.cpp" line="173"/>
+        <source>未套录到</source>
+        <translation>not found in the catalogues</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="174"/>
+        <source>查到的记录题名不符，没有套录</source>
+        <translation>the record found has another title and was not copied</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="175"/>
+        <source>查到的记录读不出</source>
+        <translation>the records found could not be read</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="176"/>
+        <source>套录目标不可用</source>
+        <translation>a catalogue was unavailable</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="177"/>
+        <source>是套录的记录</source>
+        <translation>are copied records</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="178"/>
+        <source>出版者或出版年与套录的记录不同</source>
+        <translation>differ from the copied record in publisher or year</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="202"/>
         <source>错误</source>
         <translation>Error</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="182"/>
+        <location filename="../src/words/Words.cpp" line="203"/>
         <source>警告</source>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="183"/>
-        <location filename="../src/words/Words.cpp" line="320"/>
+        <location filename="../src/words/Words.cpp" line="204"/>
+        <location filename="../src/words/Words.cpp" line="341"/>
         <source>说明</source>
         <translation>Note</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="196"/>
-        <location filename="../src/words/Words.cpp" line="310"/>
+        <location filename="../src/words/Words.cpp" line="217"/>
+        <location filename="../src/words/Words.cpp" line="331"/>
         <source>；</source>
         <translation>; </translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="202"/>
+        <location filename="../src/words/Words.cpp" line="223"/>
         <source>请选择导出MARC文件的路径</source>
         <translation>Please choose where to save the MARC file</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="203"/>
+        <location filename="../src/words/Words.cpp" line="224"/>
         <source>温馨提示</source>
         <translation>Notice</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="204"/>
+        <location filename="../src/words/Words.cpp" line="225"/>
         <source>系统提示</source>
         <translation>System notice</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="205"/>
+        <location filename="../src/words/Words.cpp" line="226"/>
         <source> 恭喜，数据已转换完毕！</source>
         <translation> The data have been converted.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="209"/>
+        <location filename="../src/words/Words.cpp" line="230"/>
         <source>“题名”</source>
         <translation>“title”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="210"/>
+        <location filename="../src/words/Words.cpp" line="231"/>
         <source>“ISBN”</source>
         <translation>“ISBN”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="211"/>
+        <location filename="../src/words/Words.cpp" line="232"/>
         <source>“价格”</source>
         <translation>“price”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="212"/>
+        <location filename="../src/words/Words.cpp" line="233"/>
         <source>对不起，必备字段：%1不能为忽略！请重新选择！</source>
         <translation>Sorry, the required fields %1 cannot be left unmapped. Please map them.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="218"/>
+        <location filename="../src/words/Words.cpp" line="239"/>
         <source>ISO 2709，%1 编码</source>
         <translation>ISO 2709, %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="219"/>
+        <location filename="../src/words/Words.cpp" line="240"/>
         <source>MARCXML（%1）</source>
         <translation>MARCXML (%1)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="220"/>
+        <location filename="../src/words/Words.cpp" line="241"/>
         <source>记录列表（%1）</source>
         <translation>record listing (%1)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="229"/>
+        <location filename="../src/words/Words.cpp" line="250"/>
         <source>这个文件不是 ISO 2709 记录文件，不能在其后追加记录</source>
         <translation>this file is not an ISO 2709 record file; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="231"/>
+        <location filename="../src/words/Words.cpp" line="252"/>
         <source>这个文件不是 MARCXML 记录集合，不能在其后追加记录</source>
         <translation>this file is not a MARCXML collection; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="233"/>
+        <location filename="../src/words/Words.cpp" line="254"/>
         <source>这个 MARCXML 文件没有结尾，不能在其后追加记录</source>
         <translation>this MARCXML file has no end; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="235"/>
+        <location filename="../src/words/Words.cpp" line="256"/>
         <source>输出文件里已有的记录是 %1 编码，不能在其后追加 %2 编码的记录：一个文件里的记录只能有一种编码，否则读的程序会把一部分读错。请换一个输出文件，或者选择替换</source>
         <translation>the records already in the output file are in %1; records in %2 cannot be appended to them: the records of one file must share one encoding, or a reader misreads some of them. Choose another output file, or replace it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="246"/>
+        <location filename="../src/words/Words.cpp" line="267"/>
         <source>第 %1 列</source>
         <translation>column %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="247"/>
+        <location filename="../src/words/Words.cpp" line="268"/>
         <source>方案“%1”有 %2 列在这张表里找不到：%3</source>
         <translation>%2 columns of the profile “%1” are not in this table: %3</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="248"/>
+        <location filename="../src/words/Words.cpp" line="269"/>
         <source>、</source>
         <translation>, </translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="256"/>
+        <location filename="../src/words/Words.cpp" line="277"/>
         <source>这一列的值只有数字</source>
         <translation>its values are numbers only</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="257"/>
+        <location filename="../src/words/Words.cpp" line="278"/>
         <source>这一列的值是价格</source>
         <translation>its values are prices</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="258"/>
+        <location filename="../src/words/Words.cpp" line="279"/>
         <source>这一列的值不是页数</source>
         <translation>its values are no page counts</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="259"/>
+        <location filename="../src/words/Words.cpp" line="280"/>
         <source>这一列的值没有 ISBN</source>
         <translation>its values hold no ISBN</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="260"/>
+        <location filename="../src/words/Words.cpp" line="281"/>
         <source>这一列的值没有年份</source>
         <translation>its values hold no year</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="261"/>
+        <location filename="../src/words/Words.cpp" line="282"/>
         <source>这一列的值没有数字</source>
         <translation>its values hold no number</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="262"/>
+        <location filename="../src/words/Words.cpp" line="283"/>
         <source>这一列的值不是分类号</source>
         <translation>its values are no class numbers</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="263"/>
+        <location filename="../src/words/Words.cpp" line="284"/>
         <source>这一列的值不是数量</source>
         <translation>its values are no counts</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="265"/>
+        <location filename="../src/words/Words.cpp" line="286"/>
         <source>（如“%1”）</source>
         <translation> (such as &quot;%1&quot;)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="270"/>
+        <location filename="../src/words/Words.cpp" line="291"/>
         <source>“%1”没有对应 %2：%3</source>
         <translation>&quot;%1&quot; not mapped to %2: %3</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="277"/>
+        <location filename="../src/words/Words.cpp" line="298"/>
         <source>“%1”是图书的类别，没有对应；可以对应 %2</source>
         <translation>&quot;%1&quot; holds kinds of books, not mapped; it could be %2</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="278"/>
+        <location filename="../src/words/Words.cpp" line="299"/>
         <source> 或 </source>
         <translation> or </translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="282"/>
+        <location filename="../src/words/Words.cpp" line="303"/>
         <source>按列名“%1”对应 %2，请核对：选一个字段即修改，右键菜单可全部确认</source>
         <translation>mapped to %2 by the column name &quot;%1&quot;: check it; picking a code changes it, the context menu confirms them all</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="285"/>
+        <location filename="../src/words/Words.cpp" line="306"/>
         <source>确认按列名对应的字段</source>
         <translation>Confirm the codes mapped by column names</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="289"/>
+        <location filename="../src/words/Words.cpp" line="310"/>
         <source>输出文件末尾原有一条不完整的记录（%1 字节），已删除，新记录接在最后一条完整记录之后。</source>
         <translation>An incomplete record (%1 bytes) at the end of the output file was cut; the new records follow the last whole one.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="296"/>
+        <location filename="../src/words/Words.cpp" line="317"/>
         <source>%1 条记录里共有 %2 个 XML 不允许的控制字符，没有写出（每行的字符见详细信息）。</source>
         <translation>%2 control characters XML does not allow, in %1 records, were left out (each row&apos;s characters are in the details).</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="298"/>
+        <location filename="../src/words/Words.cpp" line="319"/>
         <source>%1 条记录里共有 %2 个字符 %3 中没有，写成了“?”（每行的字符见详细信息）。要保留这些字符，请改用 GB18030 或 UTF-8 编码输出。</source>
         <translation>%2 characters in %1 records have no code in %3 and were written as “?” (each row&apos;s characters are in the details). To keep them, write GB18030 or UTF-8.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="308"/>
+        <location filename="../src/words/Words.cpp" line="329"/>
         <source>%1 行%2</source>
         <translation>%1 rows %2</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="317"/>
+        <location filename="../src/words/Words.cpp" line="338"/>
         <source>行</source>
         <translation>Row</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="317"/>
+        <location filename="../src/words/Words.cpp" line="338"/>
         <source>表格行</source>
         <translation>Sheet row</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="318"/>
+        <location filename="../src/words/Words.cpp" line="339"/>
         <source>题名</source>
         <translation>Title</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="318"/>
+        <location filename="../src/words/Words.cpp" line="339"/>
         <source>级别</source>
         <translation>Level</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="319"/>
+        <location filename="../src/words/Words.cpp" line="340"/>
         <source>类别</source>
         <translation>Kind</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="319"/>
+        <location filename="../src/words/Words.cpp" line="340"/>
         <source>字段</source>
         <translation>Field</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="349"/>
+        <location filename="../src/words/Words.cpp" line="370"/>
         <source>没有生成记录：%1</source>
         <translation>No record: %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="304"/>
-        <location filename="../src/words/Words.cpp" line="310"/>
-        <location filename="../src/words/Words.cpp" line="352"/>
+        <location filename="../src/words/Words.cpp" line="325"/>
+        <location filename="../src/words/Words.cpp" line="331"/>
+        <location filename="../src/words/Words.cpp" line="373"/>
         <source>：</source>
         <translation>: </translation>
     </message>

@@ -85,7 +85,7 @@ inline constexpr Kind kKinds[] = {
     Kind::RoleAssumed,    Kind::LanguageUnknown,       Kind::OriginalLanguageUnknown, Kind::OriginalLanguageFromMark,
     Kind::NoAgencyCode,   Kind::PlaceholderDropped,    Kind::BarReplaced,
     Kind::LookAlikeFolded, Kind::FieldTooLong,  Kind::BarcodesUnreadable,   Kind::CopiesDisagree,
-    Kind::LookAlikeFolded, Kind::FieldTooLong,         Kind::NotCopied,              Kind::CopyRejected,
+    Kind::NotCopied,      Kind::CopyRejected,
     Kind::CopyUnreadable, Kind::TargetUnavailable,     Kind::CopiedFrom,             Kind::CopyConflict,
 };
 

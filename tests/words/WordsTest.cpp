@@ -39,7 +39,8 @@ TEST(Words, EveryFindingReadsInBothLanguages) {
     EXPECT_EQ(text.find('%'), std::string::npos) << text;
     chinese.push_back(text);
   }
-  EXPECT_EQ(std::set<std::string>(chinese.begin(), chinese.end()).size(), chinese.size()) << "each kind reads differently";
+  std::set<std::string> seen;
+  for (const std::string& text : chinese) EXPECT_TRUE(seen.insert(text).second) << "each kind reads differently: " << text;
   // So does each reason a column was not mapped by its name.
   std::vector<std::string> misfits;
   for (const mapping::Misfit why : kMisfits) misfits.push_back(MisfitText(why, "35.00"));
