@@ -114,6 +114,18 @@ class Window : public ::testing::Test {
     return ended;
   }
 
+  // The books converted by the recommended rules into a fresh temporary `file`; false when the
+  // run did not end.
+  bool ConvertBooksByTheRecommendedRules(const std::string& file) {
+    LoadBooks();
+    window_->SetRules(convert::Rules::Recommended);
+    const std::string out = test::TempPath(file);
+    std::filesystem::remove(out);
+    ui_.saveAnswers.push_back(out);
+    window_->OutMarc_Click();
+    return ConvertAndWait();
+  }
+
   ui::ScriptedUi ui_;
   std::unique_ptr<MainWindow> window_;
 };
@@ -527,13 +539,7 @@ TEST_F(Window, TheRuleSetFromTheTemplateMenuIsRemembered) {
 
 // A run by the recommended rules needs the title only and lists every row that needs a look.
 TEST_F(Window, TheEndMessageListsTheRowsOfTheReport) {
-  LoadBooks();
-  window_->SetRules(convert::Rules::Recommended);
-  const std::string out = test::TempPath("window-recommended.iso");
-  std::filesystem::remove(out);
-  ui_.saveAnswers.push_back(out);
-  window_->OutMarc_Click();
-  ASSERT_TRUE(ConvertAndWait());
+  ASSERT_TRUE(ConvertBooksByTheRecommendedRules("window-recommended.iso"));
   const auto& shown = ui_.messages.back();
   EXPECT_NE(shown.text.find("条有警告"), std::string::npos) << shown.text;
   EXPECT_NE(shown.details.find("行\t表格行\t题名\tISBN\t级别\t类别\t字段\t说明"), std::string::npos) << shown.details;
@@ -545,13 +551,7 @@ TEST_F(Window, TheEndMessageListsTheRowsOfTheReport) {
 // sorts by row, filters by level, selects and previews a finding's row on a double click, and saves
 // the report as a workbook that reads back; the content grid's menu opens it again.
 TEST_F(Window, TheResultsWindowSortsFiltersPreviewsAndSaves) {
-  LoadBooks();
-  window_->SetRules(convert::Rules::Recommended);
-  const std::string out = test::TempPath("window-results.iso");
-  std::filesystem::remove(out);
-  ui_.saveAnswers.push_back(out);
-  window_->OutMarc_Click();
-  ASSERT_TRUE(ConvertAndWait());
+  ASSERT_TRUE(ConvertBooksByTheRecommendedRules("window-results.iso"));
   ResultsWindow* results = window_->Results();
   ASSERT_NE(results, nullptr);
   EXPECT_TRUE(results->isVisible());
