@@ -36,7 +36,9 @@ Level LevelOf(Kind kind) {
     case Kind::NotCopied:
     case Kind::CopyRejected:
     case Kind::CopyUnreadable:
-    case Kind::TargetUnavailable: return Level::Warning;
+    case Kind::TargetUnavailable:
+    case Kind::PlaceUnknown:
+    case Kind::PublisherAbbreviated: return Level::Warning;
     case Kind::TranslatorInferred:
     case Kind::NotAPerson:
     case Kind::SamePersonOnce:
@@ -51,7 +53,10 @@ Level LevelOf(Kind kind) {
     case Kind::BarReplaced:
     case Kind::LookAlikeFolded:
     case Kind::CopiedFrom:
-    case Kind::CopyConflict: return Level::Note;
+    case Kind::CopyConflict:
+    case Kind::PublisherNotAName:
+    case Kind::PublisherFromIsbn:
+    case Kind::PublisherCompleted: return Level::Note;
   }
   return Level::Error;
 }
@@ -110,6 +115,11 @@ std::string_view KindCode(Kind kind) {
     case Kind::TargetUnavailable: return "target-unavailable";
     case Kind::CopiedFrom: return "copied-from";
     case Kind::CopyConflict: return "copy-conflict";
+    case Kind::PlaceUnknown: return "place-unknown";
+    case Kind::PublisherAbbreviated: return "publisher-abbreviated";
+    case Kind::PublisherNotAName: return "publisher-not-a-name";
+    case Kind::PublisherFromIsbn: return "publisher-from-isbn";
+    case Kind::PublisherCompleted: return "publisher-completed";
   }
   return "unknown";
 }

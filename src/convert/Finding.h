@@ -54,6 +54,8 @@ enum class Kind {
   CopyRejected,         // field 200 $a; values: the catalogue, its title, the row's title: a hit under another title
   CopyUnreadable,       // values: the catalogue: its records could not be read; the row's own record is written
   TargetUnavailable,    // of the run; values: the catalogue, the error code, what yaz and the server said
+  PlaceUnknown,         // field 210 $a: no place in the row or the publisher table
+  PublisherAbbreviated, // field 210 $c; values: the cell, a name in the publisher table that holds it
   // Notes.
   TranslatorInferred,   // field 702; values: the name taken for the translator's
   NotAPerson,           // field 7XX; values: the placeholder left out (佚名, an image file's name)
@@ -70,6 +72,9 @@ enum class Kind {
   LookAlikeFolded,      // the field of the cell; values: the cell, as written with look-alikes GBK has
   CopiedFrom,           // values: the catalogue, the source record's 001: the record is the catalogue's
   CopyConflict,         // field 210 $c or 210 $d; values: the row's, the catalogue record's
+  PublisherNotAName,    // field 210 $c; values: the cell, which holds an edition or a date
+  PublisherFromIsbn,    // field 210 $c; values: the name the ISBN's publisher prefix gives
+  PublisherCompleted,   // field 210 $c; values: the cell, the name the ISBN's publisher prefix gives
 };
 
 // Every kind, for those who go through them all.
@@ -87,6 +92,7 @@ inline constexpr Kind kKinds[] = {
     Kind::LookAlikeFolded, Kind::FieldTooLong,  Kind::BarcodesUnreadable,   Kind::CopiesDisagree,
     Kind::NotCopied,      Kind::CopyRejected,
     Kind::CopyUnreadable, Kind::TargetUnavailable,     Kind::CopiedFrom,             Kind::CopyConflict,
+    Kind::PlaceUnknown,   Kind::PublisherAbbreviated, Kind::PublisherNotAName, Kind::PublisherFromIsbn,  Kind::PublisherCompleted,
 };
 
 struct Finding {

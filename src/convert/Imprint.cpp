@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "convert/Composition.h"
 #include "convert/Values.h"
 #include "platform/data/ValueText.h"
 #include "platform/text/Utf8.h"
@@ -179,6 +180,140 @@ std::string PublicationDates100(std::optional<int> year) {
   // dates 1 and 2 blank.
   if (!year) return "u        ";
   return "d" + std::to_string(*year) + "    ";
+}
+
+}  // namespace rowcaster::convert
+
+namespace rowcaster::convert {
+namespace {
+
+bool IsPublisherSeparator(char32_t c) { return c == U';' || c == 0xFF1B || c == U'/' || c == 0xFF0F; }
+
+// Brackets, blanks and punctuation around an edition or a date.
+bool IsWrapping(char32_t c) {
+  return c == U' ' || c == 0x3000 || c == U'(' || c == U')' || c == 0xFF08 || c == 0xFF09 || c == U'[' || c == U']' ||
+         c == 0x3010 || c == 0x3011 || c == U',' || c == 0xFF0C || c == 0x3001 || c == U'.' || c == 0x3002 ||
+         c == U':' || c == 0xFF1A || c == U';' || c == 0xFF1B || c == U'-' || c == U'/';
+}
+
+// The characters of editions ("第1版", "修订版", "第2版第3次印刷") and dates ("2005年7月1日").
+bool IsEditionOrDateChar(char32_t c) {
+  static constexpr char32_t kWords[] = {0x7B2C, 0x7248, 0x5E74, 0x6708, 0x65E5, 0x6B21, 0x5370, 0x5237,
+                                        0x4FEE, 0x8BA2, 0x521D, 0x518D, 0x5341, 0x53F7};  // 第版年月日次印刷修订初再十号
+  for (const char32_t w : kWords)
+    if (c == w) return true;
+  return DigitOf(c) >= 0 || IsWrapping(c);
+}
+
+std::string TrimWrapping(std::string_view s) {
+  const auto kept = [](char32_t c) { return !IsWrapping(c); };
+  const std::size_t first = FindChar(s, kept);
+  if (first == std::string_view::npos) return {};
+  const std::size_t last = FindLastChar(s, kept);
+  return std::string(s.substr(first, last + CharBytesAt(s, last) - first));
+}
+
+// The row's own edition wins over one found in the publisher column; a date found there is the
+// row's date when the row has none. The ISBN's publisher prefix names the publisher.
+void EditionOrDateAsPublisher(Imprint& imprint, std::string& edition, const std::optional<RegionLookup::Publisher>& byIsbn,
+                              std::vector<Finding>& findings) {
+  const auto moved = EditionOrDateIn(imprint.publisher);
+  if (!moved) return;
+  findings.push_back(MakeFinding(Kind::PublisherNotAName, "210 $c", {imprint.publisher}));
+  if (edition.empty()) edition = moved->edition;
+  if (imprint.date.empty()) imprint.date = moved->date;
+  imprint.publisher.clear();
+  if (!byIsbn || byIsbn->name.empty()) return;
+  imprint.publisher = byIsbn->name;
+  findings.push_back(MakeFinding(Kind::PublisherFromIsbn, "210 $c", {byIsbn->name}));
+}
+
+// A shortened name ("科学", "水利水电出版社") becomes the table's name only when the ISBN's prefix
+// row holds it; otherwise it stays as written and a warning names the table's name it may stand for.
+void CompletePublisher(std::string& publisher, const std::optional<RegionLookup::Publisher>& byIsbn,
+                       RegionLookup& lookup, std::vector<Finding>& findings) {
+  const std::string key = PublisherKey(publisher);
+  if (text::Utf8Length(key) < 2) return;
+  if (byIsbn) {
+    const std::string full = PublisherKey(byIsbn->name);
+    if (full == key) return;
+    if (full.find(key) != std::string::npos) {
+      findings.push_back(MakeFinding(Kind::PublisherCompleted, "210 $c", {publisher, byIsbn->name}));
+      publisher = byIsbn->name;
+      return;
+    }
+  }
+  const auto byName = lookup.FindPublisher("", publisher, "");
+  if (byName && PublisherKey(byName->name) == key) return;
+  if (const auto holding = lookup.NameHolding(publisher))
+    findings.push_back(MakeFinding(Kind::PublisherAbbreviated, "210 $c", {publisher, *holding}));
+}
+
+// A record without a place says so in 210 $a, as cataloguers write it.
+std::string PlaceOrUnknown(const std::string& place, std::vector<Finding>& findings) {
+  if (!place.empty()) return place;
+  findings.push_back(MakeFinding(Kind::PlaceUnknown, "210 $a"));
+  return "[出版地不详]";
+}
+
+}  // namespace
+
+std::vector<PlacePublisher> SplitPublishers(std::string_view place, std::string_view publisher) {
+  std::vector<PlacePublisher> pairs;
+  for (std::size_t start = 0; start <= publisher.size();) {
+    std::size_t end = FindChar(publisher, IsPublisherSeparator, start);
+    if (end == std::string_view::npos) end = publisher.size();
+    const std::string piece = Trim(publisher.substr(start, end - start));
+    Imprint own;
+    if (!piece.empty()) pairs.push_back(SplitCombined(piece, own) ? PlacePublisher{own.place, own.publisher} : PlacePublisher{"", piece});
+    if (end == publisher.size()) break;
+    start = end + CharBytesAt(publisher, end);
+  }
+  if (pairs.empty()) pairs.push_back({});
+  if (pairs.front().place.empty()) pairs.front().place = Trim(place);
+  return pairs;
+}
+
+std::optional<EditionAndDate> EditionOrDateIn(std::string_view publisher) {
+  const std::string cell = Trim(publisher);
+  if (cell.empty() || FindChar(cell, [](char32_t c) { return !IsEditionOrDateChar(c); }) != std::string::npos)
+    return std::nullopt;
+  EditionAndDate out;
+  std::string_view rest = cell;
+  const std::size_t ban = rest.find("版");
+  if (ban != std::string_view::npos) {
+    out.edition = TrimWrapping(rest.substr(0, ban + std::string_view("版").size()));
+    rest.remove_prefix(ban + std::string_view("版").size());
+  }
+  if (ParseYear(rest)) out.date = TrimWrapping(rest);
+  if (out.edition.empty() && out.date.empty()) return std::nullopt;
+  return out;
+}
+
+RecommendedImprint ComposeImprint(SubfieldValues& v, std::string_view hyphenatedIsbn, RegionLookup& lookup,
+                                  std::vector<Finding>& findings) {
+  Imprint imprint = SplitImprint(v[d210a], v[d210c], v[d210d]);
+  const auto byIsbn = lookup.FindByIsbn(hyphenatedIsbn);
+  EditionOrDateAsPublisher(imprint, v[d205a], byIsbn, findings);
+  RecommendedImprint out;
+  out.year = PublicationYear(imprint.date, findings);
+  std::vector<PlacePublisher> pairs = SplitPublishers(imprint.place, imprint.publisher);
+  for (std::size_t k = 0; k < pairs.size(); ++k) {
+    PlacePublisher& pair = pairs[k];
+    // The ISBN is the first publisher's.
+    CompletePublisher(pair.publisher, k == 0 ? byIsbn : std::nullopt, lookup, findings);
+    const auto found = lookup.FindPublisher(k == 0 ? hyphenatedIsbn : "", pair.publisher, pair.place);
+    if (pair.place.empty() && found) pair.place = found->place;
+    if (k == 0) {
+      out.regionCode = found ? found->regionCode : "";
+      out.publisherFound = found.has_value();
+      out.field210a = SubfieldText('a', PlaceOrUnknown(pair.place, findings));
+      out.field210c = SubfieldText('c', pair.publisher);
+    } else {
+      out.field210c += SubfieldText('a', pair.place) + SubfieldText('c', pair.publisher);
+    }
+  }
+  return out;
 }
 
 }  // namespace rowcaster::convert

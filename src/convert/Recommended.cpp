@@ -205,17 +205,14 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
   if (price) v[d010d] = *price;
 
   // 210 and the year, parsed once for 210 $d and 100 $a.
-  Imprint imprint = SplitImprint(v[d210a], v[d210c], v[d210d]);
-  const std::optional<int> year = PublicationYear(imprint.date, findings);
-  const auto publisher = context.lookup->FindPublisher(isbn.kind == Isbn::Kind::Valid ? isbn.text : "",
-                                                       imprint.publisher, imprint.place);
-  if (imprint.place.empty() && publisher && !publisher->place.empty()) imprint.place = publisher->place;
-  fill[p210a] = SubfieldText('a', imprint.place);
-  fill[p210c] = SubfieldText('c', imprint.publisher);
-  fill[p210d] = year ? SubfieldText('d', std::to_string(*year)) : "";
-  fill[pDqdm] = publisher ? "|b " + publisher->regionCode : "";
+  const RecommendedImprint imprint =
+      ComposeImprint(v, isbn.kind == Isbn::Kind::Valid ? isbn.text : "", *context.lookup, findings);
+  fill[p210a] = imprint.field210a;
+  fill[p210c] = imprint.field210c;
+  fill[p210d] = imprint.year ? SubfieldText('d', std::to_string(*imprint.year)) : "";
+  fill[pDqdm] = imprint.regionCode.empty() ? "" : "|b " + imprint.regionCode;
   fill[pBmrq] = Yyyymmdd(context.now);
-  fill[pCbrq] = PublicationDates100(year);
+  fill[pCbrq] = PublicationDates100(imprint.year);
 
   fill[p200a] = TitleWithPinyin(v[d200a], pinyin);
   static constexpr std::tuple<Placeholder, Param, char> kPlain[] = {
@@ -248,7 +245,7 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
   const bool chineseIsbn = isbn.kind == Isbn::Kind::Valid &&
                           (isbn.digits.starts_with("9787") || (isbn.digits.size() == 10 && isbn.digits[0] == '7'));
   const LanguageFields language =
-      LanguageOf(v[d101a], v[d200a], TranslationOf(persons), chineseIsbn || publisher.has_value(), findings);
+      LanguageOf(v[d101a], v[d200a], TranslationOf(persons), chineseIsbn || imprint.publisherFound, findings);
   fill[p101a] = language.subfields;
   fill[p101] = language.line;
   fill[pScript] = language.script;

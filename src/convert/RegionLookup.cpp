@@ -1,5 +1,8 @@
 #include "convert/RegionLookup.h"
 
+#include <unicode/translit.h>
+#include <unicode/unistr.h>
+
 #include "convert/Pinyin.h"
 #include "platform/Paths.h"
 #include "platform/text/Utf8.h"
@@ -77,7 +80,8 @@ RegionLookup::~RegionLookup() = default;
 
 void RegionLookup::Index::Add(const std::string& sbn, const std::string& cbs, const std::string& cbd,
                               const std::string& cbno) {
-  rows_.push_back({cbno, cbd});
+  rows_.push_back({cbno, cbd, cbs});
+  nameKeys_.push_back(key_(cbs));
   byColumn_[Sbn].emplace(key_(sbn), rows_.size() - 1);
   byColumn_[Cbs].emplace(key_(cbs), rows_.size() - 1);
   byColumn_[Cbd].emplace(key_(cbd), rows_.size() - 1);
@@ -88,6 +92,14 @@ const RegionLookup::Publisher* RegionLookup::Index::Find(Column column, std::str
   if (key.empty() && !emptyKeys_) return nullptr;
   const auto it = byColumn_[column].find(key);
   return it == byColumn_[column].end() ? nullptr : &rows_[it->second];
+}
+
+const RegionLookup::Publisher* RegionLookup::Index::FindHolding(std::string_view part) const {
+  const std::string key = key_(part);
+  if (text::Utf8Length(key) < 2) return nullptr;
+  for (std::size_t i = 0; i < rows_.size(); ++i)
+    if (nameKeys_[i].size() > key.size() && nameKeys_[i].find(key) != std::string::npos) return &rows_[i];
+  return nullptr;
 }
 
 const RegionLookup::Index& RegionLookup::IndexOf(std::unique_ptr<Index>& index, Index::KeyOf key, bool emptyKeys) {
@@ -104,18 +116,43 @@ const RegionLookup::Index& RegionLookup::IndexOf(std::unique_ptr<Index>& index, 
   return *index;
 }
 
+namespace {
+
+// Traditional characters as simplified ones. A transliterator is not shared between threads, so
+// each thread makes its own once.
+std::string Simplified(const std::string& text) {
+  thread_local std::unique_ptr<icu::Transliterator> hantHans = [] {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::Transliterator> t(icu::Transliterator::createInstance("Hant-Hans", UTRANS_FORWARD, status));
+    return U_SUCCESS(status) ? std::move(t) : nullptr;
+  }();
+  if (!hantHans) return text;
+  icu::UnicodeString u = icu::UnicodeString::fromUTF8(text);
+  hantHans->transliterate(u);
+  std::string out;
+  return u.toUTF8String(out);
+}
+
+bool LeftOutOfKey(char32_t c) {
+  return c == U' ' || c == 0xA0 || c == U'(' || c == U')' || c == U'[' || c == U']' || c == 0x3010 || c == 0x3011 ||
+         c == 0x3014 || c == 0x3015 || c == U'<' || c == U'>' || c == 0x300A || c == 0x300B || c == U'.' ||
+         c == 0xB7 || c == 0x2022 || c == 0x30FB || c == 0x2027;  // . · • ・ ‧
+}
+
+}  // namespace
+
 std::string PublisherKey(std::string_view name) {
   std::string key;
+  bool ascii = true;
   for (std::size_t i = 0; i < name.size();) {
     char32_t c = text::HalfWidth(text::NextCodePoint(name, i));
     if (c == 0x3000) c = U' ';
-    if (c == U' ' || c == 0xA0 || c == U'(' || c == U')' || c == U'[' || c == U']' || c == 0x3010 || c == 0x3011 ||
-        c == 0x3014 || c == 0x3015 || c == U'<' || c == U'>' || c == 0x300A || c == 0x300B)
-      continue;
+    if (LeftOutOfKey(c)) continue;
     if (c >= U'A' && c <= U'Z') c += 32;
+    ascii = ascii && c < 0x80;
     text::AppendUtf8(key, c);
   }
-  return key;
+  return ascii ? key : Simplified(key);
 }
 
 std::optional<RegionLookup::Publisher> RegionLookup::FindPublisher(std::string_view hyphenatedIsbn,
@@ -126,6 +163,21 @@ std::optional<RegionLookup::Publisher> RegionLookup::FindPublisher(std::string_v
   if (!found) found = index.Find(Index::Cbd, place);
   if (!found) return std::nullopt;
   return *found;
+}
+
+std::optional<RegionLookup::Publisher> RegionLookup::FindByIsbn(std::string_view hyphenatedIsbn) {
+  if (hyphenatedIsbn.empty()) return std::nullopt;
+  const Index& index = IndexOf(normalised_, [](std::string_view v) { return PublisherKey(v); }, false);
+  const Publisher* found = index.Find(Index::Sbn, IsbnPrefix(hyphenatedIsbn));
+  if (!found) return std::nullopt;
+  return *found;
+}
+
+std::optional<std::string> RegionLookup::NameHolding(std::string_view part) {
+  const Index& index = IndexOf(normalised_, [](std::string_view v) { return PublisherKey(v); }, false);
+  const Publisher* found = index.FindHolding(part);
+  if (!found) return std::nullopt;
+  return found->name;
 }
 
 std::string RegionLookup::LookupRegionCode(std::string_view d010a, std::string_view d210c, std::string_view d210a) {

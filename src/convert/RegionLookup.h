@@ -27,7 +27,7 @@ std::string IsbnPrefix(std::string_view d010a);
 class RegionLookup {
  public:
   struct Publisher {
-    std::string regionCode, place;
+    std::string regionCode, place, name;
   };
   explicit RegionLookup(std::string connectionString);
   ~RegionLookup();
@@ -39,9 +39,15 @@ class RegionLookup {
 
   // The recommended rules' lookup: by the prefix of a hyphenated ISBN, then by the publisher's name
   // compared without blanks, brackets and full-/half-width differences, then by the place. Gives
-  // the region code and the publisher's place. Throws ComposeError as LookupRegionCode does.
+  // the region code, the publisher's place and its name as the table writes it. Throws ComposeError
+  // as LookupRegionCode does.
   std::optional<Publisher> FindPublisher(std::string_view hyphenatedIsbn, std::string_view publisher,
                                          std::string_view place);
+  // The recommended rules' row of a hyphenated ISBN's publisher prefix, if the table has one.
+  std::optional<Publisher> FindByIsbn(std::string_view hyphenatedIsbn);
+  // The first name in the table that holds `part` (compared as PublisherKey does) and is longer,
+  // as "中国水利水电出版社" holds "水利水电出版社"; nothing for a part of fewer than two characters.
+  std::optional<std::string> NameHolding(std::string_view part);
 
  private:
   // The rows of the publisher table with a region code, held once and found by ISBN prefix, name or
@@ -54,11 +60,13 @@ class RegionLookup {
     void Add(const std::string& sbn, const std::string& cbs, const std::string& cbd, const std::string& cbno);
     enum Column { Sbn, Cbs, Cbd };
     const Publisher* Find(Column column, std::string_view value) const;
+    const Publisher* FindHolding(std::string_view part) const;
 
    private:
     KeyOf key_;
     bool emptyKeys_;  // an empty value finds a row whose column is empty (the database's "=")
     std::vector<Publisher> rows_;
+    std::vector<std::string> nameKeys_;  // the key of each row's name
     std::unordered_map<std::string, std::size_t> byColumn_[3];
   };
   // The index under `key`, read from the database on first use. Throws ComposeError.
@@ -70,8 +78,9 @@ class RegionLookup {
   std::unique_ptr<Index> asStored_, normalised_;
 };
 
-// A name as the recommended lookup compares it: no blanks or brackets, full-width letters and
-// digits as ASCII, Latin letters small.
+// A name as the recommended lookup compares it: no blanks, brackets or "·•." separators,
+// full-width letters and digits as ASCII, Latin letters small, traditional characters as
+// simplified ones (商務印書館 as 商务印书馆).
 std::string PublisherKey(std::string_view name);
 
 }  // namespace rowcaster::convert

@@ -117,6 +117,16 @@ QString DescribeWarning(const Finding& f) {
                  : QCoreApplication::translate("Words", "套录自 %1").arg(Value(f, 0));
     case Kind::CopyConflict:
       return QCoreApplication::translate("Words", "%1 本行是“%2”，套录的记录是“%3”，保留记录的").arg(Q(f.field), Value(f, 0), Value(f, 1));
+    case Kind::PlaceUnknown: return QCoreApplication::translate("Words", "没有找到出版地，210 $a 记为“[出版地不详]”");
+    case Kind::PublisherAbbreviated:
+      return QCoreApplication::translate("Words", "出版者“%1”可能是“%2”的简称，ISBN 不能证实，照原样写入 210 $c")
+          .arg(Value(f, 0), Value(f, 1));
+    case Kind::PublisherNotAName:
+      return QCoreApplication::translate("Words", "出版者一栏的“%1”是版次或日期，不是出版者").arg(Value(f, 0));
+    case Kind::PublisherFromIsbn:
+      return QCoreApplication::translate("Words", "按 ISBN 的出版者号，210 $c 记为“%1”").arg(Value(f, 0));
+    case Kind::PublisherCompleted:
+      return QCoreApplication::translate("Words", "出版者“%1”按 ISBN 的出版者号补全为“%2”").arg(Value(f, 0), Value(f, 1));
     default: return {};
   }
 }
@@ -176,6 +186,11 @@ QString KindLabel(Kind kind) {
     case Kind::TargetUnavailable: return QCoreApplication::translate("Words", "套录目标不可用");
     case Kind::CopiedFrom: return QCoreApplication::translate("Words", "是套录的记录");
     case Kind::CopyConflict: return QCoreApplication::translate("Words", "出版者或出版年与套录的记录不同");
+    case Kind::PlaceUnknown: return QCoreApplication::translate("Words", "没有找到出版地");
+    case Kind::PublisherAbbreviated: return QCoreApplication::translate("Words", "出版者可能是简称");
+    case Kind::PublisherNotAName: return QCoreApplication::translate("Words", "出版者一栏是版次或日期");
+    case Kind::PublisherFromIsbn: return QCoreApplication::translate("Words", "出版者按 ISBN 的出版者号写入");
+    case Kind::PublisherCompleted: return QCoreApplication::translate("Words", "出版者按 ISBN 的出版者号补全");
     default: return Q(std::string(convert::KindCode(kind)));
   }
 }

@@ -35,7 +35,12 @@ class RecommendedComposition : public ::testing::Test {
                                {"7-5327", "上海译文出版社", "上海", "310000"},
                                {"7-5086", "中信出版社(CITIC Press)", "北京", "110101"},
                                {"7-5443", "漓江出版社", "桂林", "450300"},
-                               {"7-80", "待定出版社", "某地", ""}}));  // a row without a region code
+                               {"7-80", "待定出版社", "某地", ""},  // a row without a region code
+                               {"7-03", "科学出版社", "北京", "110102"},
+                               {"7-5084", "中国水利水电出版社", "北京", "110108"},
+                               {"7-81082", "北京交通大学出版社", "北京", "110109"},
+                               {"7-100", "商务印书馆", "北京", "110105"},
+                               {"7-108", "生活·读书·新知三联书店", "北京", "110106"}}));
   }
   static void TearDownTestSuite() {
     std::remove(cbk_->c_str());
@@ -53,10 +58,13 @@ class RecommendedComposition : public ::testing::Test {
   }
 
   Written Compose(const Row& row, Encoding encoding = Encoding::Gbk) {
-    // A title and a year unless the case gives its own: their lines and warnings are not the point.
+    // A title, a year and a place (one the publisher table does not have) unless the case gives its
+    // own imprint: their lines and warnings are not the point.
     SubfieldValues v;
     v[d200a] = "书名";
     v[d210d] = "2008";
+    if (std::none_of(row.begin(), row.end(), [](const auto& cell) { return cell.first == "210a" || cell.first == "210c"; }))
+      v[d210a] = "深圳";
     for (const auto& [code, value] : row) {
       const auto param = ParamOfCode(code);
       EXPECT_TRUE(param) << code;
@@ -222,7 +230,7 @@ TEST_F(RecommendedComposition, IsbnForms) {
 // place, the publisher table's only when the row has none.
 TEST_F(RecommendedComposition, RegionAndPlace) {
   CHECK_CASES((std::vector<Case>{
-      {{{"010a", "9787302123453"}}, {"102    $a CN $b 110000", "210    $a 北京 $d 2008"}, {}},
+      {{{"010a", "9787302123453"}, {"210a", ""}}, {"102    $a CN $b 110000", "210    $a 北京 $d 2008"}, {}},
       {{{"010a", "9787302123453"}, {"210c", "上海译文出版社"}},
        {"102    $a CN $b 110000", "210    $a 北京 $c 上海译文出版社 $d 2008"}, {}},
       {{{"010a", "9787302123453"}, {"210a", "深圳"}, {"210c", "清华大学出版社"}},
@@ -237,7 +245,85 @@ TEST_F(RecommendedComposition, RegionAndPlace) {
       // A prefix whose table row has no region code gives way to the name.
       {{{"010a", "9787800123450"}, {"210c", "漓江出版社"}}, {"102    $a CN $b 450300"}, {}},
       {{{"210a", "深圳"}, {"210c", "某某出版社"}}, {"102    $a CN", "210    $a 深圳 $c 某某出版社 $d 2008"}, {}},
-      {{}, {"102    $a CN", "210    $d 2008"}, {}},
+      {{{"210a", ""}}, {"102    $a CN", "210    $a [出版地不详] $d 2008"}, {"没有找到出版地，210 $a 记为“[出版地不详]”"}},
+  }));
+}
+
+// Each publisher of a cell has its own 210 $a/$c pair, its place from the table when the cell has
+// none; without any place 210 $a says so.
+TEST_F(RecommendedComposition, ImprintSeveralPublishers) {
+  const std::string noPlace = "没有找到出版地，210 $a 记为“[出版地不详]”";
+  CHECK_CASES((std::vector<Case>{
+      {{{"210c", "清华大学出版社；北京交通大学出版社"}},
+       {"102    $a CN $b 110000", "210    $a 北京 $c 清华大学出版社 $a 北京 $c 北京交通大学出版社 $d 2008"}, {}},
+      {{{"210c", "清华大学出版社/上海译文出版社"}},
+       {"102    $a CN $b 110000", "210    $a 北京 $c 清华大学出版社 $a 上海 $c 上海译文出版社 $d 2008"}, {}},
+      {{{"210c", "上海译文出版社 ; 清华大学出版社"}},
+       {"102    $a CN $b 310000", "210    $a 上海 $c 上海译文出版社 $a 北京 $c 清华大学出版社 $d 2008"}, {}},
+      {{{"210c", "北京：清华大学出版社；南京：某某出版社"}},
+       {"210    $a 北京 $c 清华大学出版社 $a 南京 $c 某某出版社 $d 2008"}, {}},
+      {{{"210a", "南京"}, {"210c", "某某出版社／清华大学出版社"}},
+       {"102    $a CN", "210    $a 南京 $c 某某出版社 $a 北京 $c 清华大学出版社 $d 2008"}, {}},
+      // A publisher the table does not know follows the place before it.
+      {{{"210c", "清华大学出版社；某某出版社"}}, {"210    $a 北京 $c 清华大学出版社 $c 某某出版社 $d 2008"}, {}},
+      {{{"210c", "某某出版社/另一出版社"}}, {"210    $a [出版地不详] $c 某某出版社 $c 另一出版社 $d 2008"}, {noPlace}},
+      {{{"210c", "清华大学出版社；"}}, {"210    $a 北京 $c 清华大学出版社 $d 2008"}, {}},
+      {{{"210c", "；"}}, {"210    $a [出版地不详] $d 2008"}, {noPlace}},
+      {{{"210c", "某某出版社"}}, {"102    $a CN", "210    $a [出版地不详] $c 某某出版社 $d 2008"}, {noPlace}},
+      {{{"010a", "9787302123453"}, {"210c", "某某出版社"}}, {"210    $a 北京 $c 某某出版社 $d 2008"}, {}},
+  }));
+}
+
+// A publisher cell holding an edition or a date: the edition goes to 205 $a, the date to the year,
+// the ISBN's publisher prefix names the publisher.
+TEST_F(RecommendedComposition, ImprintEditionInPublisherCell) {
+  const std::string noPlace = "没有找到出版地，210 $a 记为“[出版地不详]”";
+  const auto moved = [](const std::string& cell) { return "出版者一栏的“" + cell + "”是版次或日期，不是出版者"; };
+  const std::string science = "按 ISBN 的出版者号，210 $c 记为“科学出版社”";
+  CHECK_CASES((std::vector<Case>{
+      {{{"010a", "9787030123459"}, {"210c", "第1版 (2005年7月1日)"}, {"210d", ""}},
+       {"205    $a 第1版", "210    $a 北京 $c 科学出版社 $d 2005", "100    $a 20261205d2005    em y0chiy0110    ea"},
+       {moved("第1版 (2005年7月1日)"), science}},
+      {{{"010a", "9787030123459"}, {"210c", "（2005年7月）"}, {"205a", "第2版"}},
+       {"205    $a 第2版", "210    $a 北京 $c 科学出版社 $d 2008"}, {moved("（2005年7月）"), science}},
+      {{{"010a", "9787030123459"}, {"210c", "第一版"}, {"210d", ""}},
+       {"205    $a 第一版", "210    $a 北京 $c 科学出版社"}, {moved("第一版"), science, "没有出版年，100 $a 的出版日期记为不详"}},
+      {{{"210c", "第1版 (2005年7月1日)"}, {"210d", ""}},
+       {"205    $a 第1版", "210    $a [出版地不详] $d 2005"}, {moved("第1版 (2005年7月1日)"), noPlace}},
+      {{{"210c", "2005-07-01"}}, {"205", "210    $a [出版地不详] $d 2008"}, {moved("2005-07-01"), noPlace}},
+      // Not only an edition or a date: a name, kept.
+      {{{"210c", "第1版出版社"}}, {"205", "210    $a [出版地不详] $c 第1版出版社 $d 2008"}, {noPlace}},
+      {{{"210c", "21"}}, {"205", "210    $a [出版地不详] $c 21 $d 2008"}, {noPlace}},
+  }));
+}
+
+// A shortened publisher is completed only when the ISBN's prefix row holds it; names are compared
+// without "·•." separators and with traditional characters as simplified ones.
+TEST_F(RecommendedComposition, ImprintPublisherNames) {
+  const auto completed = [](const std::string& cell, const std::string& name) {
+    return "出版者“" + cell + "”按 ISBN 的出版者号补全为“" + name + "”";
+  };
+  const auto unconfirmed = [](const std::string& cell, const std::string& name) {
+    return "出版者“" + cell + "”可能是“" + name + "”的简称，ISBN 不能证实，照原样写入 210 $c";
+  };
+  const std::string noPlace = "没有找到出版地，210 $a 记为“[出版地不详]”";
+  CHECK_CASES((std::vector<Case>{
+      {{{"010a", "9787030123459"}, {"210c", "科学"}},
+       {"102    $a CN $b 110102", "210    $a 北京 $c 科学出版社 $d 2008"}, {completed("科学", "科学出版社")}},
+      {{{"010a", "9787508412344"}, {"210c", "水利水电出版社"}},
+       {"102    $a CN $b 110108", "210    $a 北京 $c 中国水利水电出版社 $d 2008"},
+       {completed("水利水电出版社", "中国水利水电出版社")}},
+      {{{"010a", "9787030123459"}, {"210c", "科学出版社"}}, {"210    $a 北京 $c 科学出版社 $d 2008"}, {}},
+      {{{"010a", "9787030123459"}, {"210c", "科"}}, {"210    $a 北京 $c 科 $d 2008"}, {}},  // one character: no
+      {{{"210c", "水利水电出版社"}}, {"102    $a CN", "210    $a [出版地不详] $c 水利水电出版社 $d 2008"},
+       {unconfirmed("水利水电出版社", "中国水利水电出版社"), noPlace}},
+      {{{"010a", "9787302123453"}, {"210c", "科学"}}, {"102    $a CN $b 110000", "210    $a 北京 $c 科学 $d 2008"},
+       {unconfirmed("科学", "科学出版社")}},
+      {{{"210c", "商務印書館"}}, {"102    $a CN $b 110105", "210    $a 北京 $c 商務印書館 $d 2008"}, {}},
+      {{{"210c", "生活读书新知三联书店"}}, {"102    $a CN $b 110106", "210    $a 北京 $c 生活读书新知三联书店 $d 2008"}, {}},
+      {{{"210c", "生活•读书•新知三联书店"}}, {"102    $a CN $b 110106"},
+       {"“生活•读书•新知三联书店”中 GBK 没有的字符换成了形近字：“生活·读书·新知三联书店”"}},
+      {{{"210c", "生活.讀書.新知三聯書店"}}, {"102    $a CN $b 110106"}, {}},
   }));
 }
 
@@ -251,16 +337,16 @@ TEST_F(RecommendedComposition, ImprintAndYear) {
       {{{"210c", "清华大学出版社，2008"}, {"210d", ""}}, {"210    $a 北京 $c 清华大学出版社 $d 2008", known}, {}},
       {{{"210a", "深圳"}, {"210c", "北京：清华大学出版社"}, {"210d", "2008"}},
        {"210    $a 深圳 $c 清华大学出版社 $d 2008", known}, {}},
-      {{{"210d", "2008年5月"}}, {"210    $d 2008", known}, {}},
-      {{{"210d", "二零零八年"}}, {"210    $d 2008", known}, {}},
-      {{{"210d", "二〇〇八年"}}, {"210    $d 2008", known}, {}},
-      {{{"210d", "２００８．５"}}, {"210    $d 2008", known}, {}},
-      {{{"210d", "1000"}}, {"210    $d 1000", "100    $a 20261205d1000    em y0chiy0110    ea"}, {}},
-      {{{"210d", "2999"}}, {"210    $d 2999", "100    $a 20261205d2999    em y0chiy0110    ea"}, {}},
-      {{{"210d", "999"}}, {"210", unknown}, {"出版日期“999”中没有年份，100 $a 的出版日期记为不详"}},
-      {{{"210d", "3000"}}, {"210", unknown}, {"出版日期“3000”中没有年份，100 $a 的出版日期记为不详"}},
-      {{{"210d", "不详"}}, {"210", unknown}, {None("不详", "210 $d"), noYear}},
-      {{{"210d", ""}}, {"210", unknown}, {noYear}},
+      {{{"210d", "2008年5月"}}, {"210    $a 深圳 $d 2008", known}, {}},
+      {{{"210d", "二零零八年"}}, {"210    $a 深圳 $d 2008", known}, {}},
+      {{{"210d", "二〇〇八年"}}, {"210    $a 深圳 $d 2008", known}, {}},
+      {{{"210d", "２００８．５"}}, {"210    $a 深圳 $d 2008", known}, {}},
+      {{{"210d", "1000"}}, {"210    $a 深圳 $d 1000", "100    $a 20261205d1000    em y0chiy0110    ea"}, {}},
+      {{{"210d", "2999"}}, {"210    $a 深圳 $d 2999", "100    $a 20261205d2999    em y0chiy0110    ea"}, {}},
+      {{{"210d", "999"}}, {"210    $a 深圳", unknown}, {"出版日期“999”中没有年份，100 $a 的出版日期记为不详"}},
+      {{{"210d", "3000"}}, {"210    $a 深圳", unknown}, {"出版日期“3000”中没有年份，100 $a 的出版日期记为不详"}},
+      {{{"210d", "不详"}}, {"210    $a 深圳", unknown}, {None("不详", "210 $d"), noYear}},
+      {{{"210d", ""}}, {"210    $a 深圳", unknown}, {noYear}},
   }));
 }
 
@@ -268,7 +354,7 @@ TEST_F(RecommendedComposition, ImprintAndYear) {
 // or as a serial number keep their year; a date without one is "u" in 100 $a/8.
 TEST_F(RecommendedComposition, YearsFromDateCells) {
   const auto year = [](const std::string& y) {
-    return std::vector<std::string>{"210    $d " + y, "100    $a 20261205d" + y + "    em y0chiy0110    ea"};
+    return std::vector<std::string>{"210    $a 深圳 $d " + y, "100    $a 20261205d" + y + "    em y0chiy0110    ea"};
   };
   const auto typed = [](const std::string& date, const std::string& y) {
     return "出版日期“" + date + "”是年份 " + y + " 被当作日期读出，取 " + y + " 年";
@@ -294,13 +380,13 @@ TEST_F(RecommendedComposition, YearsFromDateCells) {
       {{{"210d", "201010"}}, year("2010"), {}},
       {{{"210d", "201010151230"}}, year("2010"), {}},
       {{{"210d", "2010-10-15"}}, year("2010"), {}},
-      {{{"210d", "20101315"}}, {"210", unknown}, {"出版日期“20101315”中没有年份，100 $a 的出版日期记为不详"}},
+      {{{"210d", "20101315"}}, {"210    $a 深圳", unknown}, {"出版日期“20101315”中没有年份，100 $a 的出版日期记为不详"}},
       // A date cell written as its serial number: 10000 (1927-05-19) to 73050 (2099-12-31).
       {{{"210d", "40466"}}, year("2010"), {serial("40466", "2010")}},
       {{{"210d", "10000"}}, year("1927"), {serial("10000", "1927")}},
       {{{"210d", "73050"}}, year("2099"), {serial("73050", "2099")}},
-      {{{"210d", "73051"}}, {"210", unknown}, {"出版日期“73051”中没有年份，100 $a 的出版日期记为不详"}},
-      {{{"210d", "9999"}}, {"210", unknown}, {"出版日期“9999”中没有年份，100 $a 的出版日期记为不详"}},
+      {{{"210d", "73051"}}, {"210    $a 深圳", unknown}, {"出版日期“73051”中没有年份，100 $a 的出版日期记为不详"}},
+      {{{"210d", "9999"}}, {"210    $a 深圳", unknown}, {"出版日期“9999”中没有年份，100 $a 的出版日期记为不详"}},
   }));
 }
 
@@ -758,6 +844,7 @@ TEST_F(RecommendedComposition, TotalRowsGiveNoRecord) {
     SCOPED_TRACE(title);
     SubfieldValues v;
     v[d200a] = title;
+    v[d210a] = "深圳";
     iso2709::Record record;
     std::vector<Finding> findings;
     const iso2709::Built built = ComposeRecord(v, context_, record, findings);
@@ -813,8 +900,8 @@ TEST_F(RecommendedComposition, ClassicAndRecommendedSideBySide) {
        {"010    $a 978-7-302-12345-3 $d CNY25.00", "102    $a CN $b 110000",
         "210    $a 深圳 $c 清华大学出版社 $d 2008"}},
       {{{"210d", "二零零八年"}},
-       {"210    $d 二零零八", "100    $a 20261205d2009    em y0chiy0110    ea"},
-       {"210    $d 2008", "100    $a 20261205d2008    em y0chiy0110    ea"}},
+       {"210    $a 深圳 $d 二零零八", "100    $a 20261205d2009    em y0chiy0110    ea"},
+       {"210    $a 深圳 $d 2008", "100    $a 20261205d2008    em y0chiy0110    ea"}},
       {{{"606a", "计算机；程序设计"}, {"606x", "教材"}, {"690a", "TP312"}},
        {"606 0  $a 计算机；程序设计 $x 教材", "690    $a TP312 $v 4"},
        {"606 0  $a 计算机 $x 教材", "606 0  $a 程序设计", "690    $a TP312 $v 5"}},
