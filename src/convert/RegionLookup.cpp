@@ -3,6 +3,8 @@
 #include <unicode/translit.h>
 #include <unicode/unistr.h>
 
+#include <algorithm>
+
 #include "convert/Pinyin.h"
 #include "platform/Paths.h"
 #include "platform/text/Utf8.h"
@@ -141,17 +143,21 @@ bool LeftOutOfKey(char32_t c) {
 
 }  // namespace
 
-std::string PublisherKey(std::string_view name) {
+std::string LooseKey(std::string_view name) {
   std::string key;
-  bool ascii = true;
   for (std::size_t i = 0; i < name.size();) {
     char32_t c = text::HalfWidth(text::NextCodePoint(name, i));
     if (c == 0x3000) c = U' ';
     if (LeftOutOfKey(c)) continue;
     if (c >= U'A' && c <= U'Z') c += 32;
-    ascii = ascii && c < 0x80;
     text::AppendUtf8(key, c);
   }
+  return key;
+}
+
+std::string PublisherKey(std::string_view name) {
+  std::string key = LooseKey(name);
+  const bool ascii = std::all_of(key.begin(), key.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   return ascii ? key : Simplified(key);
 }
 

@@ -83,4 +83,7 @@ class RegionLookup {
 // simplified ones (商務印書館 as 商务印书馆).
 std::string PublisherKey(std::string_view name);
 
+// PublisherKey without traditional characters made simplified: cheap enough for every cell of a table.
+std::string LooseKey(std::string_view name);
+
 }  // namespace rowcaster::convert
