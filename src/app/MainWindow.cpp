@@ -639,6 +639,7 @@ convert::RunInput MainWindow::CurrentRunInput() {
   in.agencyCode = profile_.agencyCode;
   in.defaultRole = profile_.defaultRole;
   in.holdings = profile_.holdings;
+  in.keepDuplicates = profile_.keepDuplicates;
   in.format = profile_.format;
   in.encoding = convert::ProfileEncoding(profile_);
   if (!pinyin_) pinyin_ = std::make_shared<convert::PinyinSource>(convert::PinyinSource::FromFile(DataDirFor(exeDir_) + "/pinyin.dat"));

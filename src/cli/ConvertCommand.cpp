@@ -48,7 +48,7 @@ struct RunFlags {
   std::optional<std::string> templateFile, cbk, now, agency, profileName;
   std::optional<std::string> holdings, library, location, itemType;  // the item fields (recommended rules)
   std::vector<std::pair<std::string, std::string>> maps;  // --map COL=CODE, in the order given
-  bool byName = false;
+  bool byName = false, keepDuplicates = false;
   std::optional<convert::Rules> rules;
   std::optional<iso2709::Encoding> encoding;
   std::optional<iso2709::Format> format;
@@ -139,6 +139,8 @@ RunFlags ReadFlags(std::vector<std::string> argv, bool preview, RunArgs& run) {
       run.out = o;
     } else if (auto rep = !preview ? args.Option("--report") : std::nullopt) {
       run.report = rep;
+    } else if (!preview && args.Flag("--keep-duplicates")) {
+      flags.keepDuplicates = true;
     } else if (!preview && args.Flag("--dry-run")) {
       run.dryRun = true;
     } else if (auto row = preview ? args.Option("--row") : std::nullopt) {
@@ -181,6 +183,7 @@ void ResolveSettings(const RunFlags& flags, const convert::Profile& profile, con
   input.outputPath = run.out.value_or("");
   input.dryRun = run.dryRun;
   input.replace = run.overwrite;
+  input.keepDuplicates = flags.keepDuplicates || profile.keepDuplicates;
   input.format = flags.format.value_or(profile.format);
   // An encoding asked for wins; a format asked for without one takes its own; Koha's items go
   // into a Unicode system.
@@ -329,6 +332,8 @@ void PrintSummary(const convert::RunResult& r, const convert::RunInput& input, d
           .arg(r.rows)
           .arg(seconds, 0, 'f', 2)
           .arg(seconds > 0 ? r.rows / seconds : 0.0, 0, 'f', 0));
+  if (r.merged > 0)
+    Say(Q(words::MergedSummary(r)) + QCoreApplication::translate("Cli", "（--keep-duplicates 让每一行都生成记录）"));
   if (const std::string unencodable = words::UnencodableSummary(r, input); !unencodable.empty()) Say(Q(unencodable));
   if (r.failed > 0)
     Say(QCoreApplication::translate("Cli", "第一个未生成记录的是第 %1 行：%2").arg(r.firstFailedRow).arg(Q(words::Describe(r.firstFailure))));

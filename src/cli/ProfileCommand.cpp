@@ -1,5 +1,5 @@
 // rowcaster-cli profile save FILE [--name NAME] [--rules R] [--template FILE] [--agency CODE]
-//               [--encoding E] [--format F]
+//               [--encoding E] [--format F] [--keep-duplicates]
 //                                  [--map COL=CODE ...] [--map-by-name]
 // rowcaster-cli profile show NAME|FILE
 
@@ -79,6 +79,8 @@ int ProfileCommand(std::vector<std::string> argv) {
       profile.mapping.push_back(std::move(c));
     } else if (args.Flag("--map-by-name")) {
       profile.mapByName = true;
+    } else if (args.Flag("--keep-duplicates")) {
+      profile.keepDuplicates = true;
     } else if (!file && args.Peek().rfind("-", 0) != 0) {
       file = args.Next();
     } else {

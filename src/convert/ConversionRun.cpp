@@ -12,6 +12,7 @@
 
 #include "catalogue/Merge.h"
 #include "convert/Persons.h"
+#include "convert/Repeats.h"
 #include "convert/Values.h"
 #include "iso2709/Listing.h"
 #include "mapping/ColumnNames.h"
@@ -27,6 +28,7 @@ struct RowResult {
   std::vector<Finding> findings;   // a failed row's error alone
   std::string title, isbn;         // only when there is something to report
   std::size_t unencodable = 0;     // characters the output's encoding could not hold
+  bool merged = false;             // no record: the row repeats an earlier one
 };
 
 // Each kind once a row: the counts say how many rows have it.
@@ -148,19 +150,36 @@ void NameTheColumn(Finding& f, const RunInput& input, const std::array<int, kPar
   f.values.push_back(c < names.size() ? names[c] : std::string());
 }
 
-// Row `row` (from 0) of the input's table composed with `w`.
-RowResult ComposeOne(const RunInput& input, const std::array<int, kParamCount>& columns, std::int64_t row, Worker& w,
-                     const Copies* copies = nullptr) {
+// What the other rows of the table decided for this one goes into its values first.
+void ApplyPlan(const RowPlan& plan, SubfieldValues& values) {
+  if (!plan.title.empty()) values[d200a] = plan.title;
+  if (!plan.part.empty()) values[d200h] = plan.part;
+  if (!plan.copies.empty()) values[d905f] = plan.copies;
+  if (!plan.barcodes.empty()) values[d905b] = plan.barcodes;
+}
+
+// Row `row` (from 0) of the input's table composed with `w`, by the plan for it when there is one.
+RowResult ComposeOne(const RunInput& input, const std::array<int, kParamCount>& columns, const RowPlans& plans,
+                     std::int64_t row, Worker& w, const Copies* copies = nullptr) {
   input.table->Row(static_cast<std::size_t>(row), w.cells);
   const auto cell = [&](Param p) -> std::string_view {
     const int c = columns[p];
     return c >= 0 && static_cast<std::size_t>(c) < w.cells.size() ? w.cells[c] : std::string_view();
   };
-  for (std::size_t p = 0; p < kParamCount; ++p) w.values[p].assign(cell(static_cast<Param>(p)));
-  w.context.recordNumber = row + 1;
-  const bool copied = copies && static_cast<std::size_t>(row) < copies->size();
-  RowResult r = ComposeRow(input, w, copied ? &(*copies)[static_cast<std::size_t>(row)] : nullptr);
-  if (!r.findings.empty() && r.findings.front().kind == Kind::FieldTooLong) NameTheColumn(r.findings.front(), input, columns, cell);
+  const RowPlan* plan = plans.Find(row);
+  RowResult r;
+  if (plan && plan->sameAs > 0) {
+    r.merged = true;
+    r.findings = plan->findings;
+  } else {
+    for (std::size_t p = 0; p < kParamCount; ++p) w.values[p].assign(cell(static_cast<Param>(p)));
+    if (plan) ApplyPlan(*plan, w.values);
+    w.context.recordNumber = row + 1;
+    const bool copied = copies && static_cast<std::size_t>(row) < copies->size();
+    r = ComposeRow(input, w, copied ? &(*copies)[static_cast<std::size_t>(row)] : nullptr);
+    if (!r.findings.empty() && r.findings.front().kind == Kind::FieldTooLong) NameTheColumn(r.findings.front(), input, columns, cell);
+    if (plan && !r.record.empty()) r.findings.insert(r.findings.end(), plan->findings.begin(), plan->findings.end());
+  }
   if (r.record.empty() || !r.findings.empty()) {
     r.title = OneLine(cell(d200a));
     r.isbn = OneLine(cell(d010a));
@@ -171,8 +190,9 @@ RowResult ComposeOne(const RunInput& input, const std::array<int, kParamCount>& 
 // Composes rows in parallel and hands them back in order.
 class Composer {
  public:
-  Composer(const RunInput& input, int threads, const Copies* copies)
-      : input_(input), columns_(SubfieldColumns(input.mapping)), threads_(threads), copies_(copies) {
+  Composer(const RunInput& input, const std::array<int, kParamCount>& columns, const RowPlans& plans, int threads,
+           const Copies* copies)
+      : input_(input), columns_(columns), plans_(plans), threads_(threads), copies_(copies) {
     rows_ = input.table ? static_cast<std::int64_t>(input.table->RowCount()) : 0;
     batches_ = (rows_ + kBatch - 1) / kBatch;
     workers_.reserve(static_cast<std::size_t>(threads));
@@ -237,12 +257,13 @@ class Composer {
     std::vector<RowResult> results;
     const std::int64_t end = std::min(rows_, (b + 1) * kBatch);
     for (std::int64_t row = b * kBatch; row < end; ++row)
-      results.push_back(ComposeOne(input_, columns_, row, w, copies_));
+      results.push_back(ComposeOne(input_, columns_, plans_, row, w, copies_));
     return results;
   }
 
   const RunInput& input_;
   const std::array<int, kParamCount> columns_;
+  const RowPlans& plans_;
   std::int64_t threads_;  // composing threads running (at least 1 for the look-ahead)
   const Copies* copies_;  // the looked-up records by row, or nothing
   std::unique_ptr<Worker> own_;  // the caller's, when no thread could be started
@@ -253,6 +274,54 @@ class Composer {
   std::map<std::int64_t, std::vector<RowResult>> done_;
   std::vector<std::thread> workers_;
 };
+
+// Row `row` (from 1) counted and reported, its record added to the batch unless it has none.
+void TakeRow(RowResult& r, std::int64_t row, RunResult& result, std::string& batch, std::vector<std::size_t>& ends) {
+  CountKinds(r.findings, result.counts);
+  if (r.merged) {
+    ++result.merged;
+    result.report.push_back({row, std::move(r.title), std::move(r.isbn), false, std::move(r.findings), true});
+    return;
+  }
+  if (r.record.empty()) {
+    if (result.failed++ == 0) {
+      result.firstFailedRow = row;
+      result.firstFailure = r.findings.front();
+    }
+    result.report.push_back({row, std::move(r.title), std::move(r.isbn), true, std::move(r.findings)});
+    return;
+  }
+  batch += r.record;
+  ends.push_back(batch.size());
+  if (r.unencodable) {
+    result.unencodable += static_cast<std::int64_t>(r.unencodable);
+    ++result.unencodableRows;
+  }
+  if (!r.findings.empty()) {
+    ++(HasLevel(r.findings, Level::Warning) ? result.warned : result.noted);
+    result.report.push_back({row, std::move(r.title), std::move(r.isbn), false, std::move(r.findings)});
+  }
+}
+
+// What the rows of the input's table decide for each other (only the recommended rules look); with
+// `only`, just what they decide for that row (from 0).
+RowPlans PlansFor(const RunInput& input, const std::array<int, kParamCount>& columns,
+                  const std::atomic<bool>* stop = nullptr, std::int64_t only = -1) {
+  if (input.rules != Rules::Recommended || !input.table) return {};
+  return PlanRows(*input.table, columns, !input.keepDuplicates, stop, only);
+}
+
+RowPreview Preview(const RunInput& input, const std::array<int, kParamCount>& columns, const RowPlans& plans,
+                   std::int64_t row, Worker& worker) {
+  RowResult r = ComposeOne(input, columns, plans, row, worker);
+  RowPreview preview;
+  preview.findings = std::move(r.findings);
+  preview.merged = r.merged;
+  // The listing shows the record as the chosen encoding writes it, leader lengths included.
+  if (!r.record.empty()) preview.listing = worker.writer.ListingOf(worker.record);
+  preview.record = std::move(r.record);
+  return preview;
+}
 
 }  // namespace
 
@@ -281,15 +350,9 @@ RowPreview PreviewRow(const RunInput& input, std::int64_t row) {
     preview.findings.push_back(MakeFinding(Kind::NoSuchRow, {}, {std::to_string(row + 1)}));
     return preview;
   }
+  const std::array<int, kParamCount> columns = SubfieldColumns(input.mapping);
   Worker worker(input);
-  RowResult r = ComposeOne(input, SubfieldColumns(input.mapping), row, worker);
-  preview.findings = std::move(r.findings);
-  if (!r.record.empty()) {
-    // The listing shows the record as the chosen encoding writes it, leader lengths included.
-    preview.listing = worker.writer.ListingOf(worker.record);
-  }
-  preview.record = std::move(r.record);
-  return preview;
+  return Preview(input, columns, PlansFor(input, columns, nullptr, row), row, worker);
 }
 
 namespace {
@@ -364,10 +427,13 @@ bool LookUpRows(const RunInput& input, const RunCallbacks& callbacks, RunResult&
 }
 
 // What comes before the first row: settings that touch every record, told once, not a row at a
-// time; the catalogue pre-pass. False when the run was stopped.
-bool BeforeRows(const RunInput& input, const RunCallbacks& callbacks, RunResult& result, Copies& copies) {
+// time; the rows that repeat others; the catalogue pre-pass. False when the run was stopped.
+bool BeforeRows(const RunInput& input, const RunCallbacks& callbacks, RunResult& result, RowPlans& plans,
+                Copies& copies) {
   if (input.rules == Rules::Recommended && input.agencyCode.empty())
     result.runFindings.push_back(MakeFinding(Kind::NoAgencyCode, "801 $b"));
+  plans = PlansFor(input, SubfieldColumns(input.mapping), callbacks.stop);
+  if (callbacks.stop && callbacks.stop->load()) return false;
   return input.copyFrom.empty() || LookUpRows(input, callbacks, result, copies);
 }
 
@@ -375,15 +441,19 @@ bool BeforeRows(const RunInput& input, const RunCallbacks& callbacks, RunResult&
 
 bool RepeatsExistingRecords(const RunInput& input, const output::ExistingOutput& existing) {
   if (input.format != iso2709::Format::Iso2709 || !input.table) return false;
-  const std::size_t n = std::min(existing.firstRecords.size(), input.table->RowCount());
-  if (n == 0) return false;
-  for (std::size_t row = 0; row < n; ++row) {
-    const RowPreview preview = PreviewRow(input, static_cast<std::int64_t>(row));
+  const std::array<int, kParamCount> columns = SubfieldColumns(input.mapping);
+  const RowPlans plans = PlansFor(input, columns);
+  Worker worker(input);
+  // The records in the order the rows give them; a row merged into an earlier one gives none.
+  std::size_t compared = 0;
+  for (std::size_t row = 0; row < input.table->RowCount() && compared < existing.firstRecords.size(); ++row) {
+    const RowPreview preview = Preview(input, columns, plans, static_cast<std::int64_t>(row), worker);
+    if (preview.merged) continue;
     const auto mine = ComparableFields(preview.record, input.encoding);
-    const auto theirs = ComparableFields(existing.firstRecords[row], input.encoding);
+    const auto theirs = ComparableFields(existing.firstRecords[compared++], input.encoding);
     if (!mine || !theirs || !SameFields(*mine, *theirs)) return false;
   }
-  return true;
+  return compared > 0;
 }
 
 RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
@@ -404,14 +474,15 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
     result.outputError = out.error();
     return result;
   }
+  RowPlans plans;
   Copies copies;
-  if (!BeforeRows(input, callbacks, result, copies)) {
+  if (!BeforeRows(input, callbacks, result, plans, copies)) {
     out.Close();
     result.outcome = RunOutcome::Stopped;
     return result;
   }
   const int threads = input.threads > 0 ? input.threads : std::max(1u, std::thread::hardware_concurrency());
-  Composer composer(input, threads, input.copyFrom.empty() ? nullptr : &copies);
+  Composer composer(input, SubfieldColumns(input.mapping), plans, threads, input.copyFrom.empty() ? nullptr : &copies);
   result.rows = composer.rows();
   std::string batch;
   std::vector<std::size_t> ends;
@@ -423,25 +494,7 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
     bool stopped = false;
     for (RowResult& r : rows) {
       ++row;
-      CountKinds(r.findings, result.counts);
-      if (r.record.empty()) {
-        if (result.failed++ == 0) {
-          result.firstFailedRow = row;
-          result.firstFailure = r.findings.front();
-        }
-        result.report.push_back({row, std::move(r.title), std::move(r.isbn), true, std::move(r.findings)});
-      } else {
-        batch += r.record;
-        ends.push_back(batch.size());
-        if (r.unencodable) {
-          result.unencodable += static_cast<std::int64_t>(r.unencodable);
-          ++result.unencodableRows;
-        }
-        if (!r.findings.empty()) {
-          ++(HasLevel(r.findings, Level::Warning) ? result.warned : result.noted);
-          result.report.push_back({row, std::move(r.title), std::move(r.isbn), false, std::move(r.findings)});
-        }
-      }
+      TakeRow(r, row, result, batch, ends);
       if (callbacks.stop && callbacks.stop->load()) {
         stopped = true;
         break;

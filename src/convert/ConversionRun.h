@@ -43,6 +43,7 @@ struct RunInput {
   std::vector<catalogue::Target> copyFrom;
   catalogue::LookupSettings lookup;
   bool copyPriceAlways = false;  // the row's price replaces a copied record's 010 $d
+  bool keepDuplicates = false;  // recommended rules: a row that repeats an earlier one gives its record too
 };
 
 enum class RunOutcome {
@@ -59,6 +60,7 @@ struct RowReport {
   std::string title, isbn;
   bool failed = false;
   std::vector<Finding> findings;  // a failed row's error, or the written record's findings
+  bool merged = false;  // no record: the row repeats an earlier one (a DuplicateRow among findings)
 };
 
 struct RunResult {
@@ -72,6 +74,7 @@ struct RunResult {
   std::int64_t cutBytes = 0; // a partial record cut from the end of the existing output file
   std::int64_t warned = 0;   // records written with warnings
   std::int64_t noted = 0;    // records written with notes only
+  std::int64_t merged = 0;   // rows merged into an earlier row's record (reported, not failed)
   std::int64_t existing = 0; // records the output file held before, appended to
   bool refused = false;      // with OutputFailed: the file's records cannot be appended to (untouched)
   output::ExistingOutput refusal;  // with refused: what the file holds and why
@@ -109,6 +112,7 @@ RunOutcome CheckRun(const RunInput& input);
 struct RowPreview {
   std::string record, listing;
   std::vector<Finding> findings;
+  bool merged = false;  // no record: the row repeats an earlier one, whose record stands for it
 };
 RowPreview PreviewRow(const RunInput& input, std::int64_t row);  // row from 0
 

@@ -38,7 +38,9 @@ Level LevelOf(Kind kind) {
     case Kind::CopyUnreadable:
     case Kind::TargetUnavailable:
     case Kind::PlaceUnknown:
-    case Kind::PublisherAbbreviated: return Level::Warning;
+    case Kind::PublisherAbbreviated:
+    case Kind::DuplicateRow:
+    case Kind::SameTitleOtherIsbn: return Level::Warning;
     case Kind::TranslatorInferred:
     case Kind::NotAPerson:
     case Kind::SamePersonOnce:
@@ -56,7 +58,9 @@ Level LevelOf(Kind kind) {
     case Kind::CopyConflict:
     case Kind::PublisherNotAName:
     case Kind::PublisherFromIsbn:
-    case Kind::PublisherCompleted: return Level::Note;
+    case Kind::PublisherCompleted:
+    case Kind::RowsMerged:
+    case Kind::PartFromVolumeColumn: return Level::Note;
   }
   return Level::Error;
 }
@@ -118,8 +122,12 @@ std::string_view KindCode(Kind kind) {
     case Kind::PlaceUnknown: return "place-unknown";
     case Kind::PublisherAbbreviated: return "publisher-abbreviated";
     case Kind::PublisherNotAName: return "publisher-not-a-name";
+    case Kind::DuplicateRow: return "duplicate-row";
+    case Kind::SameTitleOtherIsbn: return "same-title-other-isbn";
     case Kind::PublisherFromIsbn: return "publisher-from-isbn";
     case Kind::PublisherCompleted: return "publisher-completed";
+    case Kind::RowsMerged: return "rows-merged";
+    case Kind::PartFromVolumeColumn: return "part-from-volume-column";
   }
   return "unknown";
 }

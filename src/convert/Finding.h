@@ -56,6 +56,8 @@ enum class Kind {
   TargetUnavailable,    // of the run; values: the catalogue, the error code, what yaz and the server said
   PlaceUnknown,         // field 210 $a: no place in the row or the publisher table
   PublisherAbbreviated, // field 210 $c; values: the cell, a name in the publisher table that holds it
+  DuplicateRow,         // the row repeats an earlier one, whose record stands for both; values: that row, from 1
+  SameTitleOtherIsbn,   // field 200 $a; values: another row with the title and another ISBN, from 1
   // Notes.
   TranslatorInferred,   // field 702; values: the name taken for the translator's
   NotAPerson,           // field 7XX; values: the placeholder left out (佚名, an image file's name)
@@ -75,6 +77,9 @@ enum class Kind {
   PublisherNotAName,    // field 210 $c; values: the cell, which holds an edition or a date
   PublisherFromIsbn,    // field 210 $c; values: the name the ISBN's publisher prefix gives
   PublisherCompleted,   // field 210 $c; values: the cell, the name the ISBN's publisher prefix gives
+  RowsMerged,           // values: the later rows that repeat this one ("12、40"), the copies added up for
+                        // 905 $f (empty without a copies column), a copies cell that could not be added
+  PartFromVolumeColumn, // field 200 $h; values: the volume column's value, taken for a volume of a set
 };
 
 // Every kind, for those who go through them all.
@@ -93,6 +98,7 @@ inline constexpr Kind kKinds[] = {
     Kind::NotCopied,      Kind::CopyRejected,
     Kind::CopyUnreadable, Kind::TargetUnavailable,     Kind::CopiedFrom,             Kind::CopyConflict,
     Kind::PlaceUnknown,   Kind::PublisherAbbreviated, Kind::PublisherNotAName, Kind::PublisherFromIsbn,  Kind::PublisherCompleted,
+    Kind::DuplicateRow,   Kind::SameTitleOtherIsbn,    Kind::RowsMerged,             Kind::PartFromVolumeColumn,
 };
 
 struct Finding {

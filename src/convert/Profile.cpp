@@ -60,6 +60,7 @@ std::string ProfileJson(const Profile& p) {
   if (!p.holdings.library.empty()) j["library"] = p.holdings.library;
   if (!p.holdings.location.empty()) j["location"] = p.holdings.location;
   if (!p.holdings.itemType.empty()) j["itemType"] = p.holdings.itemType;
+  j["keepDuplicates"] = p.keepDuplicates;
   j["recordFormat"] = iso2709::NameOf(p.format);
   if (p.encoding) j["encoding"] = iso2709::NameOf(*p.encoding);
   Json mapping = Json::array();
@@ -110,6 +111,7 @@ std::optional<Profile> ParseProfile(std::string_view text, std::string& error) {
     p.holdings.library = j.value("library", std::string());
     p.holdings.location = j.value("location", std::string());
     p.holdings.itemType = j.value("itemType", std::string());
+    p.keepDuplicates = j.value("keepDuplicates", false);
     if (j.contains("recordFormat")) {
       const std::string name = j.at("recordFormat").get<std::string>();
       const auto format = iso2709::FormatNamed(name);

@@ -31,6 +31,7 @@ struct Profile {
   bool mapByName = false;    // columns left unmapped are mapped by their names
   std::string defaultRole = "著";  // recommended rules: the role of names no role word reaches; empty: none
   HoldingsSettings holdings;       // recommended rules: "holdings" (a preset or a line template), "library", "location", "itemType"
+  bool keepDuplicates = false;  // recommended rules: a row repeating an earlier one is written too
   iso2709::Format format = iso2709::Format::Iso2709;
   std::optional<iso2709::Encoding> encoding;  // none: the format's own (DefaultEncoding)
   std::vector<ProfileColumn> mapping;

@@ -45,6 +45,18 @@ QString DescribeError(const Finding& f) {
   }
 }
 
+// The rows merged into this one's record and what became of their copies.
+QString RowsMerged(const Finding& f) {
+  QStringList rows;
+  for (std::size_t k = 2; k < f.values.size(); ++k) rows << Value(f, k);
+  const QString list = rows.join(QCoreApplication::translate("Words", "、"));
+  if (!Value(f, 0).isEmpty())
+    return QCoreApplication::translate("Words", "第 %1 行与这一行重复，并入这一条记录，复本数合计 %2（905 $f）").arg(list, Value(f, 0));
+  if (!Value(f, 1).isEmpty())
+    return QCoreApplication::translate("Words", "第 %1 行与这一行重复，并入这一条记录；复本数“%2”读不出，没有相加").arg(list, Value(f, 1));
+  return QCoreApplication::translate("Words", "第 %1 行与这一行重复，并入这一条记录").arg(list);
+}
+
 QString DescribeWarning(const Finding& f) {
   switch (f.kind) {
     case Kind::IsbnCheckDigit: return QCoreApplication::translate("Words", "ISBN %1 的校验位不对，写入 010 $z").arg(Value(f, 0));
@@ -121,12 +133,19 @@ QString DescribeWarning(const Finding& f) {
     case Kind::PublisherAbbreviated:
       return QCoreApplication::translate("Words", "出版者“%1”可能是“%2”的简称，ISBN 不能证实，照原样写入 210 $c")
           .arg(Value(f, 0), Value(f, 1));
+    case Kind::DuplicateRow:
+      return QCoreApplication::translate("Words", "与第 %1 行重复，并入那一行的记录").arg(Value(f, 0));
+    case Kind::SameTitleOtherIsbn:
+      return QCoreApplication::translate("Words", "题名与第 %1 行相同而 ISBN 不同，请核对").arg(Value(f, 0));
     case Kind::PublisherNotAName:
       return QCoreApplication::translate("Words", "出版者一栏的“%1”是版次或日期，不是出版者").arg(Value(f, 0));
     case Kind::PublisherFromIsbn:
       return QCoreApplication::translate("Words", "按 ISBN 的出版者号，210 $c 记为“%1”").arg(Value(f, 0));
     case Kind::PublisherCompleted:
       return QCoreApplication::translate("Words", "出版者“%1”按 ISBN 的出版者号补全为“%2”").arg(Value(f, 0), Value(f, 1));
+    case Kind::RowsMerged: return RowsMerged(f);
+    case Kind::PartFromVolumeColumn:
+      return QCoreApplication::translate("Words", "同一题名有不同的 ISBN，卷次“%1”写入 200 $h").arg(Value(f, 0));
     default: return {};
   }
 }
@@ -187,6 +206,10 @@ QString KindLabel(Kind kind) {
     case Kind::CopiedFrom: return QCoreApplication::translate("Words", "是套录的记录");
     case Kind::CopyConflict: return QCoreApplication::translate("Words", "出版者或出版年与套录的记录不同");
     case Kind::PlaceUnknown: return QCoreApplication::translate("Words", "没有找到出版地");
+    case Kind::DuplicateRow: return QCoreApplication::translate("Words", "与前面的行重复，并入了那一行的记录");
+    case Kind::SameTitleOtherIsbn: return QCoreApplication::translate("Words", "题名与别的行相同而 ISBN 不同");
+    case Kind::RowsMerged: return QCoreApplication::translate("Words", "的记录合并了后面重复的行");
+    case Kind::PartFromVolumeColumn: return QCoreApplication::translate("Words", "的卷次从卷次列写入 200 $h");
     case Kind::PublisherAbbreviated: return QCoreApplication::translate("Words", "出版者可能是简称");
     case Kind::PublisherNotAName: return QCoreApplication::translate("Words", "出版者一栏是版次或日期");
     case Kind::PublisherFromIsbn: return QCoreApplication::translate("Words", "出版者按 ISBN 的出版者号写入");
@@ -378,14 +401,24 @@ std::string ReportText(const convert::RunResult& result, int firstDataLine) {
   return out;
 }
 
+std::string MergedSummary(const convert::RunResult& r) {
+  if (r.merged == 0) return {};
+  return S(QCoreApplication::translate("Words", "%1 行与前面的行重复，已并入前面那一行的记录")
+               .arg(N(r.merged)));
+}
+
 std::string PreviewText(const convert::RowPreview& preview) {
   std::string out = preview.listing;
+  // Without a record, why: the error, or for a merged row the row that stands for it.
+  const Finding* why = nullptr;
   if (preview.record.empty()) {
-    const Finding* error = convert::FirstError(preview.findings);
-    out = S(QCoreApplication::translate("Words", "没有生成记录：%1").arg(error ? Q(Describe(*error)) : QString())) + "\n";
+    why = convert::FirstError(preview.findings);
+    if (!why && preview.merged && !preview.findings.empty()) why = &preview.findings.front();
+    out = S(QCoreApplication::translate("Words", "没有生成记录：%1").arg(why ? Q(Describe(*why)) : QString())) + "\n";
   }
   for (const Finding& f : preview.findings)
-    if (f.level != convert::Level::Error) out += LevelName(f.level) + S(QCoreApplication::translate("Words", "：")) + Describe(f) + "\n";
+    if (f.level != convert::Level::Error && &f != why)
+      out += LevelName(f.level) + S(QCoreApplication::translate("Words", "：")) + Describe(f) + "\n";
   return out;
 }
 

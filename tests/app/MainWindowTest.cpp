@@ -878,6 +878,35 @@ TEST_F(Window, TheProfilesOutputTypeIsOfferedAndWritten) {
   EXPECT_EQ(window_->MarcPath->toolTip().toStdString(), "ISO 2709，GBK 编码");
 }
 
+// A table's repeated row is merged into the earlier row's record, unless the profile keeps
+// duplicates; the end message says how many rows were merged.
+TEST_F(Window, TheProfileSaysWhetherRepeatedRowsAreMerged) {
+  for (const bool keep : {false, true}) {
+    SCOPED_TRACE(keep ? "kept" : "merged");
+    convert::Profile p = *convert::BuiltInProfile("推荐");
+    p.name = keep ? "保留重复" : "合并重复";
+    p.keepDuplicates = keep;
+    const std::string path = test::TempPath(keep ? "keep-profile.json" : "merge-profile.json");
+    std::string error;
+    ASSERT_TRUE(convert::SaveProfile(p, path, error)) << error;
+    ui_.openAnswers.push_back(path);
+    ChooseFromContextMenu(window_->Text2, QPoint(5, 5), "profile-load");
+    ui_.openAnswers.push_back(
+        TableFile("repeats", "书名,ISBN,复本\n银行会计学,9787302123453,2\n银行会计学,9787302123453,1\n长江三峡,,1\n"));
+    window_->SelectExcel_Click();
+    const std::string out = test::TempPath(keep ? "keep-profile.iso" : "merge-profile.iso");
+    std::filesystem::remove(out);
+    ui_.saveAnswers.push_back(out);
+    window_->OutMarc_Click();
+    ASSERT_TRUE(ConvertAndWait());
+    std::ifstream in(out, std::ios::binary);
+    const std::string bytes(std::istreambuf_iterator<char>(in), {});
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\x1D'), keep ? 3 : 2);
+    const std::string& said = ui_.messages.back().text;
+    EXPECT_EQ(said.find("1 行与前面的行重复，并入了那一行的记录") != std::string::npos, !keep) << said;
+  }
+}
+
 // Switching the rule set from the 转换规则 menu keeps an edited template unless the user says
 // otherwise; Enter keeps everything as it was.
 TEST_F(Window, SwitchingRulesAsksBeforeReplacingAnEditedTemplate) {

@@ -193,6 +193,28 @@ check "and converts with the ones it found" "$rc" 0
 check "a listing counts its records when appended to" "$(grep -c '原有的 2 条记录之后' "$work/err")" 1
 check "the listing is the record, one field a line" "$(grep '^200' "$work/wide.list" | head -1)" "200 1  \$a 䶮𠀀之书 • Müller \$A yan zhi shu müller"
 
+# A row that repeats an earlier one is merged into its record, copies added up, and said so; kept
+# with --keep-duplicates or a profile that says keepDuplicates.
+printf '书名,ISBN,复本\n银行会计学,9787302123453,2\n长江三峡,,1\n银行会计学,978-7-302-12345-3,3\n' > "$work/repeats.csv"
+"$cli" convert "$work/repeats.csv" --map-by-name --rules recommended --report "$work/repeats.tsv" -o "$work/repeats.iso" 2>"$work/err"
+check "a repeated row: exit 0" "$?" 0
+check "two records" "$(tr -cd '\035' < "$work/repeats.iso" | wc -c)" 2
+check "the copies added up" "$(yaz-marcdump -f GBK -t UTF-8 "$work/repeats.iso" | grep -c '^905    \$f 5$')" 1
+check "the summary says how many were merged" "$(grep -c '^1 行与前面的行重复，已并入前面那一行的记录（--keep-duplicates' "$work/err")" 1
+check "the report names the merged row" "$(grep -c "^3	4	银行会计学	978-7-302-12345-3	警告	duplicate-row		与第 1 行重复，并入那一行的记录$" "$work/repeats.tsv")" 1
+check "the summary by kind counts it" "$(grep -c '^警告：.*1 行与前面的行重复，并入了那一行的记录' "$work/err")" 1
+LANGUAGE=en "$cli" convert "$work/repeats.csv" --map-by-name --rules recommended --dry-run 2>"$work/err" >/dev/null
+check "in English" "$(grep -c '^1 rows repeated an earlier row and were merged into its record (--keep-duplicates' "$work/err")" 1
+"$cli" convert "$work/repeats.csv" --map-by-name --rules recommended --keep-duplicates -o "$work/kept.iso" 2>"$work/err"
+check "--keep-duplicates: three records" "$(tr -cd '\035' < "$work/kept.iso" | wc -c)" 3
+check "and nothing merged" "$(grep -c '重复' "$work/err")" 0
+"$cli" profile save "$work/keep.json" --rules recommended --map-by-name --keep-duplicates
+check "a profile keeps keepDuplicates" "$(grep -c '"keepDuplicates": true' "$work/keep.json")" 1
+"$cli" convert "$work/repeats.csv" --profile "$work/keep.json" -o "$work/kept2.iso" 2>/dev/null
+check "and converts every row" "$(tr -cd '\035' < "$work/kept2.iso" | wc -c)" 3
+"$cli" convert "$work/repeats.csv" --map-by-name --map 复本=010d -o "$work/classic.iso" 2>"$work/err"
+check "the classic rules write every row" "$(tr -cd '\035' < "$work/classic.iso" | wc -c)" 3
+
 check "compose prints the work form" "$("$cli" compose --now 2026-12-05T23:36:00 200a=书名 010a=7-5012-3456-7 010d=25 | sed -n '7p' | tr -d '\r')" \
   "200 1  |a 书名 |A shu ming"
 "$cli" compose 999z=x >/dev/null 2>&1; rc=$?

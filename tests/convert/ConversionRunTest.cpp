@@ -13,6 +13,7 @@
 #include "TestPaths.h"
 #include "convert/Recommended.h"
 #include "convert/TestCbk.h"
+#include "iso2709/Listing.h"
 #include "import/DataFile.h"
 #include "mapping/MarcFields.h"
 #include "platform/text/Gbk.h"
@@ -899,6 +900,279 @@ TEST_F(Run, TheReportHasALineAFindingAsTextOrWorkbook) {
   std::filesystem::remove(xlsx);
 }
 
+// The ISBN-13 of twelve digits, with its check digit.
+std::string Isbn13(const std::string& twelve) {
+  int sum = 0;
+  for (std::size_t k = 0; k < 12; ++k) sum += (twelve[k] - '0') * (k % 2 ? 3 : 1);
+  return twelve + static_cast<char>('0' + (10 - sum % 10) % 10);
+}
+
+// The ISBN-10 of nine digits, with its check digit.
+std::string Isbn10(const std::string& nine) {
+  int sum = 0;
+  for (std::size_t k = 0; k < 9; ++k) sum += (nine[k] - '0') * static_cast<int>(10 - k);
+  const int check = (11 - sum % 11) % 11;
+  return nine + (check == 10 ? 'X' : static_cast<char>('0' + check));
+}
+
+// The records of an output file by the row (from 1) their 001 ends with, each as its subfields
+// "200h" → values.
+using Subfields = std::map<std::string, std::vector<std::string>>;
+std::map<std::int64_t, Subfields> RecordsByRow(const std::string& path, iso2709::Encoding encoding) {
+  std::map<std::int64_t, Subfields> out;
+  for (const std::string& bytes : Records(Slurp(path))) {
+    iso2709::Record record;
+    EXPECT_TRUE(iso2709::ReadRecord(bytes, record, encoding));
+    Subfields subfields;
+    std::int64_t row = 0;
+    for (const iso2709::Field& f : record.fields) {
+      if (f.tag == "001") row = std::stoll(f.data.substr(14));
+      for (const iso2709::Subfield& sub : f.subfields) subfields[f.tag + sub.code].push_back(sub.data);
+    }
+    out[row] = std::move(subfields);
+  }
+  return out;
+}
+
+// What the run says about row `row`, worded, its findings of `kinds` only.
+std::map<std::int64_t, std::string> Said(const RunResult& r, std::set<Kind> kinds) {
+  std::map<std::int64_t, std::string> said;
+  for (const RowReport& report : r.report)
+    for (const Finding& f : report.findings)
+      if (kinds.count(f.kind)) said[report.row] += (said[report.row].empty() ? "" : "；") + words::Describe(f);
+  return said;
+}
+
+// The recommended rules merge a row that repeats an earlier one into that row's record, whichever
+// thread composed either and in whichever batch, adding up their copies; the same title under
+// another ISBN is kept and reported on both rows. In GBK and in UTF-8.
+TEST_F(Run, RecommendedRulesMergeRepeatedRows) {
+  constexpr int kRows = 600;  // three batches
+  const std::string a = Isbn13("978730212345");
+  // row (from 1) → title, ISBN, author, publisher, year, copies
+  const std::map<int, std::vector<std::string>> planted = {
+      {10, {"甲书", a, "张三著", "上海译文出版社", "2008", "2"}},
+      {300, {"甲 书", "978-7-302-12345-" + a.substr(12), "", "", "", "3册"}},  // hyphenated, no other cell
+      {400, {"甲书（平装）", Isbn10("730212345"), "", "", "", ""}},              // its ISBN-10; one copy
+      {401, {"甲书", Isbn13("978730212346"), "", "", "", "1"}},                 // one digit off: another book
+      {256, {"乙书", "", "张三著", "上海译文出版社", "2008", "1"}},
+      {257, {"乙书", "", "张三 著", "上海译文出版社", "2008年5月", "１"}},  // the first row of the next batch
+      {258, {"乙书", "", "李四著", "上海译文出版社", "2008", "1"}},        // another author
+      {259, {"乙书", "", "张三著", "上海译文出版社", "2009", "1"}},        // another year
+      {260, {"乙书", "", "张三著", "人民文学出版社", "2008", "1"}},        // another publisher
+      {20, {"丙书", Isbn13("978730200001"), "", "上海译文出版社", "2008", "2"}},
+      {520, {"丙书", Isbn13("978730200002"), "", "上海译文出版社", "2008", "两本"}},
+      {521, {"丙书", Isbn13("978730200002"), "", "上海译文出版社", "2008", "1"}},
+      {30, {"丁书", Isbn13("978730200003"), "", "上海译文出版社", "2008", "1"}},
+      {31, {"丁书", "", "", "上海译文出版社", "2008", "1"}},  // one with an ISBN, one without: two books
+  };
+  auto table = std::make_shared<import::LoadedTable>(std::vector<std::string>{"书名", "书号", "作者", "出版", "日期", "复本"});
+  for (int row = 1; row <= kRows; ++row) {
+    const auto it = planted.find(row);
+    table->AppendRow(it != planted.end() ? it->second
+                                         : std::vector<std::string>{"书" + std::to_string(row), "", "", "上海译文出版社", "2008", "1"});
+  }
+  input_.table = table;
+  input_.mapping = {"200a", "010a", "200f", "210c", "210d", "905f"};
+  input_.rules = Rules::Recommended;
+  input_.templateText = std::string(kRecommendedTemplate);
+  input_.threads = 3;
+  const std::map<std::int64_t, std::string> expected = {
+      {10, "第 300、400 行与这一行重复，并入这一条记录，复本数合计 6（905 $f）；题名与第 401 行相同而 ISBN 不同，请核对"},
+      {300, "与第 10 行重复，并入那一行的记录"},
+      {400, "与第 10 行重复，并入那一行的记录"},
+      {401, "题名与第 10 行相同而 ISBN 不同，请核对"},
+      {256, "第 257 行与这一行重复，并入这一条记录，复本数合计 2（905 $f）"},
+      {257, "与第 256 行重复，并入那一行的记录"},
+      {20, "题名与第 520 行相同而 ISBN 不同，请核对"},
+      {520, "第 521 行与这一行重复，并入这一条记录；复本数“两本”读不出，没有相加；题名与第 20 行相同而 ISBN 不同，请核对"},
+      {521, "与第 520 行重复，并入那一行的记录"}};
+  const std::set<std::int64_t> merged = {300, 400, 257, 521};
+
+  for (const iso2709::Encoding encoding : {iso2709::Encoding::Gbk, iso2709::Encoding::Utf8}) {
+    SCOPED_TRACE(std::string(iso2709::NameOf(encoding)));
+    input_.encoding = encoding;
+    input_.keepDuplicates = false;
+    input_.replace = true;
+    const RunResult r = RunConversion(input_);
+    EXPECT_EQ(r.outcome, RunOutcome::Finished);
+    EXPECT_EQ(r.written, kRows - 4);
+    EXPECT_EQ(r.merged, 4);
+    EXPECT_EQ(r.failed, 0);
+    EXPECT_EQ(r.counts.at(Kind::DuplicateRow), 4);
+    EXPECT_EQ(r.counts.at(Kind::RowsMerged), 3);
+    EXPECT_EQ(r.counts.at(Kind::SameTitleOtherIsbn), 4);
+    EXPECT_EQ(Said(r, {Kind::DuplicateRow, Kind::RowsMerged, Kind::SameTitleOtherIsbn}), expected);
+    for (const RowReport& report : r.report) EXPECT_EQ(report.merged, merged.count(report.row) > 0) << report.row;
+    // The report has a line for each merged row; the summary says how many there are.
+    const std::string text = words::ReportText(r, 0);
+    EXPECT_NE(text.find("\n300\t\t甲 书\t978-7-302-12345-" + a.substr(12) + "\t警告\tduplicate-row\t\t与第 10 行重复，并入那一行的记录\n"),
+              std::string::npos) << text;
+    EXPECT_NE(words::SummaryText(r).find("4 行与前面的行重复，并入了那一行的记录"), std::string::npos) << words::SummaryText(r);
+    EXPECT_NE(words::MessageFor(r, input_)->text.find("4 行与前面的行重复，并入了那一行的记录"), std::string::npos);
+    EXPECT_EQ(words::MergedSummary(r), "4 行与前面的行重复，已并入前面那一行的记录");
+
+    // The records of the other rows, in order (001 ends in the row's number), the copies added up.
+    const auto records = RecordsByRow(input_.outputPath, encoding);
+    std::vector<std::int64_t> rows, kept;
+    for (const auto& [row, subfields] : records) rows.push_back(row);
+    for (std::int64_t row = 1; row <= kRows; ++row)
+      if (!merged.count(row)) kept.push_back(row);
+    EXPECT_EQ(rows, kept);
+    EXPECT_EQ(records.at(10).at("905f"), std::vector<std::string>{"6"});
+    EXPECT_EQ(records.at(256).at("905f"), std::vector<std::string>{"2"});
+    EXPECT_EQ(records.at(520).at("905f"), std::vector<std::string>{"两本"}) << "unreadable copies are not added";
+    EXPECT_EQ(records.at(20).at("905f"), std::vector<std::string>{"2"});
+    EXPECT_EQ(records.at(401).at("905f"), std::vector<std::string>{"1"});
+
+    // Kept on request: every row gives its record with its own copies, no row is merged.
+    input_.keepDuplicates = true;
+    const RunResult all = RunConversion(input_);
+    EXPECT_EQ(all.written, kRows);
+    EXPECT_EQ(all.merged, 0);
+    EXPECT_EQ(all.counts.count(Kind::DuplicateRow) + all.counts.count(Kind::RowsMerged), 0u);
+    EXPECT_EQ(words::ReportText(all, 0).find("duplicate-row"), std::string::npos);
+    EXPECT_EQ(words::MergedSummary(all), "");
+    EXPECT_EQ(RecordsByRow(input_.outputPath, encoding).at(10).at("905f"), std::vector<std::string>{"2"});
+  }
+
+  // The classic rules write every row as it is.
+  input_.rules = Rules::Classic;
+  input_.templateText = std::string(kDefaultTemplate);
+  input_.encoding = iso2709::Encoding::Gbk;
+  input_.keepDuplicates = false;
+  input_.mapping = {"200a", "010a", "200f", "010d", "210d", "905f"};
+  const RunResult classic = RunConversion(input_);
+  EXPECT_EQ(classic.written, kRows);
+  EXPECT_EQ(classic.merged, 0);
+  EXPECT_TRUE(Said(classic, {Kind::DuplicateRow, Kind::RowsMerged, Kind::SameTitleOtherIsbn}).empty());
+}
+
+// The rows of a set, one title under several ISBNs, are each given their volume number in 200 $h
+// when the rows say which: the title rules' pieces, a number the titles end with and differ in, a
+// volume column. A title that only looks like one with a number keeps it.
+TEST_F(Run, RecommendedRulesNumberTheVolumesOfASet) {
+  struct Row {
+    std::string title, isbn, volume, part;
+    std::string a, h;  // 200 $a and $h written
+    std::string said;  // about the set and the number
+  };
+  const std::vector<Row> rows = {
+      /* 1 */ {"中国通史1", Isbn13("978730200011"), "", "", "中国通史", "1", "题名与第 2 行相同而 ISBN 不同，请核对；题名中的“1”写入 200 $h"},
+      /* 2 */ {"中国通史 2", Isbn13("978730200012"), "", "", "中国通史", "2", "题名与第 1 行相同而 ISBN 不同，请核对；题名中的“2”写入 200 $h"},
+      /* 3 */ {"中国通史（３）", Isbn13("978730200013"), "", "", "中国通史", "3", "题名与第 1 行相同而 ISBN 不同，请核对；题名中的“（３）”写入 200 $h"},
+      /* 4 */ {"中国通史", Isbn13("978730200014"), "", "", "中国通史", "", "题名与第 1 行相同而 ISBN 不同，请核对"},
+      /* 5 */ {"在路上", Isbn13("978730200015"), "", "", "在路上", "", "题名与第 6 行相同而 ISBN 不同，请核对"},
+      /* 6 */ {"在路上", Isbn13("978730200016"), "", "", "在路上", "", "题名与第 5 行相同而 ISBN 不同，请核对"},
+      /* 7 */ {"在路", Isbn13("978730200017"), "", "", "在路", "", ""},
+      /* 8 */ {"资本论", Isbn13("978730200018"), "第一卷", "", "资本论", "第一卷", "题名与第 9 行相同而 ISBN 不同，请核对；同一题名有不同的 ISBN，卷次“第一卷”写入 200 $h"},
+      /* 9 */ {"资本论", Isbn13("978730200019"), "第二卷", "", "资本论", "第二卷", "题名与第 8 行相同而 ISBN 不同，请核对；同一题名有不同的 ISBN，卷次“第二卷”写入 200 $h"},
+      /* 10 */ {"红楼梦（上）", Isbn13("978730200020"), "", "", "红楼梦", "上", "题名中的“（上）”写入 200 $h；题名与第 11 行相同而 ISBN 不同，请核对"},
+      /* 11 */ {"红楼梦（下）", Isbn13("978730200021"), "", "", "红楼梦", "下", "题名中的“（下）”写入 200 $h；题名与第 10 行相同而 ISBN 不同，请核对"},
+      /* 12 */ {"三国演义（上）", Isbn13("978730200022"), "", "", "三国演义", "上", "题名中的“（上）”写入 200 $h"},  // one ISBN for the set
+      /* 13 */ {"三国演义（下）", Isbn13("978730200022"), "", "", "三国演义", "下", "题名中的“（下）”写入 200 $h"},
+      /* 14 */ {"三体1", Isbn13("978730200023"), "", "", "三体1", "", ""},
+      /* 15 */ {"三体2", Isbn13("978730200023"), "", "", "三体2", "", ""},
+      /* 16 */ {"Windows 7", Isbn13("978730200024"), "", "", "Windows 7", "", ""},
+      /* 17 */ {"Windows 8", Isbn13("978730200025"), "", "", "Windows 8", "", ""},
+      /* 18 */ {"西游记上", Isbn13("978730200026"), "", "", "西游记", "上", "题名与第 19 行相同而 ISBN 不同，请核对；题名中的“上”写入 200 $h"},
+      /* 19 */ {"西游记下", Isbn13("978730200027"), "", "", "西游记", "下", "题名与第 18 行相同而 ISBN 不同，请核对；题名中的“下”写入 200 $h"},
+      /* 20 */ {"辞海", Isbn13("978730200028"), "1", "上", "辞海", "上", "题名与第 21 行相同而 ISBN 不同，请核对"},
+      /* 21 */ {"辞海", Isbn13("978730200029"), "2", "", "辞海", "2", "题名与第 20 行相同而 ISBN 不同，请核对；同一题名有不同的 ISBN，卷次“2”写入 200 $h"},
+      /* 22 */ {"辞源", Isbn13("978730200030"), "3", "", "辞源", "", ""},  // one row: no set
+  };
+  auto table = std::make_shared<import::LoadedTable>(std::vector<std::string>{"书名", "书号", "卷次", "分册号"});
+  for (const Row& row : rows) table->AppendRow(std::vector<std::string>{row.title, row.isbn, row.volume, row.part});
+  input_.table = table;
+  input_.mapping = {"200a", "010a", "905v", "200h"};
+  input_.rules = Rules::Recommended;
+  input_.templateText = std::string(kRecommendedTemplate);
+  for (const bool keep : {false, true}) {
+    for (const iso2709::Encoding encoding : {iso2709::Encoding::Gbk, iso2709::Encoding::Utf8}) {
+      SCOPED_TRACE(std::string(iso2709::NameOf(encoding)) + (keep ? ", duplicates kept" : ""));
+      input_.encoding = encoding;
+      input_.keepDuplicates = keep;
+      input_.replace = true;
+      const RunResult r = RunConversion(input_);
+      ASSERT_EQ(r.written, static_cast<std::int64_t>(rows.size()));
+      const auto written = Records(Slurp(input_.outputPath));
+      for (std::size_t k = 0; k < rows.size(); ++k) EXPECT_EQ(PreviewRow(input_, static_cast<std::int64_t>(k)).record, written[k]) << k;
+      const auto records = RecordsByRow(input_.outputPath, encoding);
+      const auto said = Said(r, {Kind::SameTitleOtherIsbn, Kind::TitlePartMoved, Kind::PartFromVolumeColumn});
+      for (std::size_t k = 0; k < rows.size(); ++k) {
+        const std::int64_t row = static_cast<std::int64_t>(k) + 1;
+        const Subfields& got = records.at(row);
+        EXPECT_EQ(got.at("200a"), std::vector<std::string>{rows[k].a}) << row;
+        EXPECT_EQ(got.count("200h") ? got.at("200h") : std::vector<std::string>{},
+                  rows[k].h.empty() ? std::vector<std::string>{} : std::vector<std::string>{rows[k].h})
+            << row;
+        EXPECT_EQ(said.count(row) ? said.at(row) : "", rows[k].said) << row;
+      }
+    }
+  }
+
+  // The classic rules leave every title as the table has it.
+  input_.rules = Rules::Classic;
+  input_.templateText = std::string(kDefaultTemplate);
+  input_.mapping = {"200a", "010a", "010d", "200h"};
+  input_.encoding = iso2709::Encoding::Gbk;
+  const RunResult classic = RunConversion(input_);
+  EXPECT_EQ(classic.written, static_cast<std::int64_t>(rows.size()));
+  EXPECT_TRUE(Said(classic, {Kind::SameTitleOtherIsbn, Kind::TitlePartMoved, Kind::PartFromVolumeColumn}).empty());
+  const auto records = Records(Slurp(input_.outputPath));
+  ASSERT_EQ(records.size(), rows.size());
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    iso2709::Record record;
+    ASSERT_TRUE(iso2709::ReadRecord(records[k], record));
+    for (const iso2709::Field& f : record.fields) {
+      if (f.tag == "200") {
+        EXPECT_EQ(f.subfields.at(0).data, rows[k].title);
+      }
+    }
+  }
+}
+
+// The preview of a merged row says which row stands for it; the row standing for others previews
+// the record the run writes, copies added up and barcodes joined. Converting the table again is
+// recognised.
+TEST_F(Run, APreviewOfAMergedRowNamesTheRowThatStandsForIt) {
+  auto table = std::make_shared<import::LoadedTable>(std::vector<std::string>{"书名", "书号", "复本", "条码"});
+  table->AppendRow(std::vector<std::string>{"甲书", Isbn13("978730212345"), "2", "T001-T002"});
+  table->AppendRow(std::vector<std::string>{"甲书", Isbn13("978730212345"), "3", "T003-T005"});
+  table->AppendRow(std::vector<std::string>{"乙书", Isbn13("978730212346"), "1", "T006"});
+  input_.table = table;
+  input_.mapping = {"200a", "010a", "905f", "905b"};
+  input_.rules = Rules::Recommended;
+  input_.templateText = std::string(kRecommendedTemplate);
+  const RunResult r = RunConversion(input_);
+  ASSERT_EQ(r.written, 2);
+  const auto records = Records(Slurp(input_.outputPath));
+
+  const RowPreview first = PreviewRow(input_, 0);
+  EXPECT_EQ(first.record, records[0]);
+  EXPECT_NE(first.listing.find("905    $b T001-T002,T003-T005 $f 5"), std::string::npos) << first.listing;
+  const RowPreview second = PreviewRow(input_, 1);
+  EXPECT_TRUE(second.merged);
+  EXPECT_TRUE(second.record.empty());
+  EXPECT_EQ(words::PreviewText(second), "没有生成记录：与第 1 行重复，并入那一行的记录\n");
+  EXPECT_EQ(PreviewRow(input_, 2).record, records[1]);
+
+  output::ExistingOutput existing;
+  existing.firstRecords = records;
+  EXPECT_TRUE(RepeatsExistingRecords(input_, existing)) << "the merged row gives no record to compare";
+  input_.keepDuplicates = true;
+  EXPECT_FALSE(RepeatsExistingRecords(input_, existing)) << "kept, the second row gives the second record";
+  EXPECT_FALSE(PreviewRow(input_, 1).merged);
+
+  // Written one item a copy, the merged row's barcodes are the record's too.
+  input_.keepDuplicates = false;
+  input_.holdings.preset = "905-per-copy";
+  const RowPreview items = PreviewRow(input_, 0);
+  for (const char* code : {"T001", "T002", "T003", "T004", "T005"})
+    EXPECT_NE(items.listing.find(std::string("905    $b ") + code + "\n"), std::string::npos) << code << items.listing;
+  for (const Finding& f : items.findings) EXPECT_NE(f.kind, Kind::CopiesDisagree) << words::Describe(f);
+}
+
 // A row's preview is the record the run writes, listed as yaz-marcdump lists it; nothing is written.
 TEST_F(Run, APreviewIsTheRecordTheRunWrites) {
   input_.table = Load("messy_vendor.xls", "Sheet1$");
@@ -935,14 +1209,16 @@ TEST_F(Run, APreviewIsTheRecordTheRunWrites) {
   // Two rows' ISBN "0" is a placeholder, not warned; 271 sizes "16开" and "32开" are converted, noted;
   // 38 statements give no role word, so 著 is noted (12 of those rows had no other finding); 15
   // titles without a Han character and 13 translations of no known original are warned (101); 185
-  // rows have no place in the row or the publisher table (153 of them no other warning).
-  EXPECT_EQ(dry.warned, 218);
+  // rows have no place in the row or the publisher table (153 of them no other warning); 31 rows
+  // share their title with a row under another ISBN (11 of them no other warning).
+  EXPECT_EQ(dry.warned, 229);
   // Notes only: converted sizes, assumed roles, placeholders left out (ISBN "0", 暂无), look-alikes.
-  EXPECT_EQ(dry.warned + dry.noted, 375) << "rows with notes only are not warned";
+  EXPECT_EQ(dry.warned + dry.noted, 379) << "rows with notes only are not warned";
   EXPECT_EQ(dry.counts.at(Kind::RoleAssumed), 38);
   EXPECT_EQ(dry.counts.at(Kind::LanguageUnknown), 15);
   EXPECT_EQ(dry.counts.at(Kind::OriginalLanguageUnknown), 13);
   EXPECT_EQ(dry.counts.at(Kind::OriginalLanguageFromMark), 49);
+  EXPECT_EQ(dry.counts.at(Kind::SameTitleOtherIsbn), 31);
   EXPECT_EQ(dry.counts.at(Kind::PlaceUnknown), 185);
   EXPECT_FALSE(std::filesystem::exists(input_.outputPath));
 }

@@ -15,6 +15,7 @@ TEST(Profile, WhatIsSavedComesBack) {
   p.rules = Rules::Recommended;
   p.agencyCode = "110001";
   p.mapByName = true;
+  p.keepDuplicates = true;
   p.templateText = "200 1  {200a}\r\n801  0 |aCN{801b}\r\n";
   p.mapping = {{"书名", 2, "200a"}, {"", 5, "010d"}, {"作者", 0, "200f"}};
   p.format = iso2709::Format::Text;
@@ -28,6 +29,9 @@ TEST(Profile, WhatIsSavedComesBack) {
   EXPECT_EQ(back->rules, p.rules);
   EXPECT_EQ(back->agencyCode, p.agencyCode);
   EXPECT_EQ(back->mapByName, p.mapByName);
+  EXPECT_TRUE(back->keepDuplicates);
+  std::string noKey;
+  EXPECT_FALSE(ParseProfile(R"({"format": "rowcaster-profile"})", noKey)->keepDuplicates) << "duplicates merged by default";
   EXPECT_EQ(back->templateText, p.templateText);
   ASSERT_EQ(back->mapping.size(), 3u);
   EXPECT_EQ(back->mapping[1].position, 5);

@@ -1,0 +1,68 @@
+#pragma once
+// Rows of one table that name the same book, looked for before any row is composed (the recommended
+// rules): a row repeating an earlier one (the same ISBN and title, or without ISBN the same title,
+// first author, publisher and year) gives no record, its copies added to the earlier row's 905 $f
+// and its barcodes to its 905 $b;
+// rows with one title under several ISBNs are volumes of a set, kept and reported, each given its
+// volume number in 200 $h when the rows say which.
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "convert/Finding.h"
+#include "convert/Subfields.h"
+#include "import/LoadedTable.h"
+
+namespace rowcaster::convert {
+
+// What the other rows decide for one row. Rows nothing was decided for have no plan.
+struct RowPlan {
+  std::int64_t sameAs = 0;        // from 1: the earlier row this one repeats; it then gives no record
+  std::string title;              // when set: the title cell without the volume number moved to 200 $h
+  std::string part;               // when set: 200 $h
+  std::string copies;             // when set: 905 $f, the copies of the rows merged into this one
+  std::string barcodes;           // when set: 905 $b, the barcodes of the rows merged into this one
+  std::vector<Finding> findings;  // for the row's record
+};
+
+class RowPlans {
+ public:
+  const RowPlan* Find(std::int64_t row) const {  // row from 0
+    const auto it = plans_.find(row);
+    return it == plans_.end() ? nullptr : &it->second;
+  }
+  RowPlan& At(std::int64_t row) { return plans_[row]; }
+  std::size_t size() const { return plans_.size(); }
+
+ private:
+  std::unordered_map<std::int64_t, RowPlan> plans_;
+};
+
+// The plans for the rows of `table`, whose columns feed the parameters as `columns` says (-1: none).
+// `merge` false keeps repeated rows (each gives its record); the volumes of a set are still looked
+// for. Stops early, with what it has, when `stop` is set. With `only` (a row from 0) the plan of
+// that row is the one wanted: only the rows whose titles begin like its own are looked at.
+RowPlans PlanRows(const import::LoadedTable& table, const std::array<int, kParamCount>& columns, bool merge,
+                  const std::atomic<bool>* stop = nullptr, std::int64_t only = -1);
+
+// The copies a copies cell (905 $f) says: "3", "３", "3册"; an empty cell is one copy. Nothing when
+// the cell says something else.
+std::optional<std::int64_t> CopiesOf(std::string_view cell);
+
+// The volume number a title ends with, when it may be one: 1 to 3 digits ("中国通史2", "中国通史 2",
+// "中国通史（2）"), a Roman numeral (Ⅱ) or 上/中/下 after a title of two or more characters ending
+// in a Han character. Only rows of one set, which differ in it, have it moved to 200 $h.
+struct TrailingNumber {
+  std::size_t titleEnd = 0;  // bytes of the title before it, blanks left out
+  std::string written;       // as the title has it, with its blank or brackets
+  std::string number;        // "2" for "２", "Ⅱ", "上"
+};
+std::optional<TrailingNumber> TrailingVolumeNumber(std::string_view title);
+
+}  // namespace rowcaster::convert
