@@ -55,27 +55,27 @@
         <translation> (--keep-duplicates gives every row its record)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="339"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="340"/>
         <source>第一个未生成记录的是第 %1 行：%2</source>
         <translation>first failure, row %1: %2</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="342"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="343"/>
         <source>套录：%1 行套录到，%2 行未套录到（查询 %3 次，取自缓存 %4 次）</source>
         <translation>copy cataloguing: %1 rows copied, %2 rows not found (%3 queries, %4 from the cache)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="348"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="349"/>
         <source>已停止，写入了 %1 条记录</source>
         <translation>stopped after %1 records</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="407"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="408"/>
         <source>%1 里有 %2 条记录，没有改动；--overwrite 可以替换它</source>
         <translation>%1 holds %2 records and was left as it was; --overwrite replaces it</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="415"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="416"/>
         <source>无法写入报告 %1：%2</source>
         <translation>cannot write the report %1: %2</translation>
     </message>
@@ -185,23 +185,23 @@ The first row without a record is row %3: %4</translation>
         <translation>%1 of the records written have warnings.</translation>
     </message>
     <message>
-        <location filename="../src/words/RunMessage.cpp" line="41"/>
+        <location filename="../src/words/RunMessage.cpp" line="42"/>
         <source>记录写成了 %1。</source>
         <translation>Records written as %1.</translation>
     </message>
     <message>
-        <location filename="../src/words/RunMessage.cpp" line="54"/>
+        <location filename="../src/words/RunMessage.cpp" line="55"/>
         <source>转换已停止：写入了 %1 条完整的记录，表格共 %2 行。</source>
         <translation>The conversion was stopped: %1 whole records written; the table has %2 rows.</translation>
     </message>
     <message>
-        <location filename="../src/words/RunMessage.cpp" line="68"/>
+        <location filename="../src/words/RunMessage.cpp" line="69"/>
         <source>操作提示</source>
         <translation>Notice</translation>
     </message>
     <message>
         <location filename="../src/words/Words.cpp" line="25"/>
-        <location filename="../src/words/Words.cpp" line="170"/>
+        <location filename="../src/words/Words.cpp" line="172"/>
         <source>没有题名</source>
         <translation>no title</translation>
     </message>
@@ -512,506 +512,521 @@ The first row without a record is row %3: %4</translation>
     </message>
     <message>
         <location filename="../src/words/Words.cpp" line="148"/>
+        <source>%1 个私用区字符照原样写出，图书馆系统可能显示不出：%2</source>
+        <translation>%1 private-use characters written as they are, which a library system may not show: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="150"/>
         <source>同一题名有不同的 ISBN，卷次“%1”写入 200 $h</source>
         <translation>the title has several ISBNs; the volume “%1” written to 200 $h</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="157"/>
+        <location filename="../src/words/Words.cpp" line="159"/>
         <source>第 %1 条记录的目录不对</source>
         <translation>record %1 has a damaged directory</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="159"/>
+        <location filename="../src/words/Words.cpp" line="161"/>
         <source>第 %1 条记录的位置上有不属于记录的字节</source>
         <translation>bytes that begin no record stand where record %1 should</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="161"/>
+        <location filename="../src/words/Words.cpp" line="163"/>
         <source>第 %1 条记录没有记录结束符</source>
         <translation>record %1 has no record terminator</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="162"/>
+        <location filename="../src/words/Words.cpp" line="164"/>
         <source>第 %1 条记录的长度不对</source>
         <translation>the length of record %1 is wrong</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="164"/>
+        <location filename="../src/words/Words.cpp" line="166"/>
         <source>输出文件里%1，文件没有改动。请换一个输出文件，或选择替换</source>
         <translation>In the output file %1; the file was left as it was. Choose another output file, or replace it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="171"/>
+        <location filename="../src/words/Words.cpp" line="173"/>
         <source>是合计或结束行</source>
         <translation>are totals or end rows</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="172"/>
+        <location filename="../src/words/Words.cpp" line="174"/>
         <source>有字段超过 9,999 字节</source>
         <translation>with a field over 9,999 bytes</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="173"/>
+        <location filename="../src/words/Words.cpp" line="175"/>
         <source>条形码读不出</source>
         <translation>with barcodes that cannot be read</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="174"/>
+        <location filename="../src/words/Words.cpp" line="176"/>
         <source>复本数与条形码数目不符</source>
         <translation>whose copies and barcodes disagree</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="175"/>
+        <location filename="../src/words/Words.cpp" line="177"/>
         <source>ISBN 校验位不对</source>
         <translation>with a wrong ISBN check digit</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="176"/>
+        <location filename="../src/words/Words.cpp" line="178"/>
         <source>ISBN 是 978 加 ISBN-10 的旧校验位</source>
         <translation>with an ISBN of 978 and an ISBN-10&apos;s old check digit</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="177"/>
+        <location filename="../src/words/Words.cpp" line="179"/>
         <source>ISBN 一栏不是 ISBN</source>
         <translation>whose ISBN cell holds no ISBN</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="178"/>
+        <location filename="../src/words/Words.cpp" line="180"/>
         <source>价格读不出</source>
         <translation>with a price that cannot be read</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="179"/>
+        <location filename="../src/words/Words.cpp" line="181"/>
         <source>没有出版年</source>
         <translation>without a year of publication</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="180"/>
+        <location filename="../src/words/Words.cpp" line="182"/>
         <source>出版日期中没有年份</source>
         <translation>with a date of publication without a year</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="181"/>
+        <location filename="../src/words/Words.cpp" line="183"/>
         <source>有输出编码中没有的字符</source>
         <translation>with characters the output&apos;s encoding lacks</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="182"/>
+        <location filename="../src/words/Words.cpp" line="184"/>
         <source>有 XML 不允许的控制字符</source>
         <translation>with control characters XML does not allow</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="183"/>
+        <location filename="../src/words/Words.cpp" line="185"/>
         <source>责任者中有不完整的名称</source>
         <translation>with a piece of a name among the persons</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="184"/>
+        <location filename="../src/words/Words.cpp" line="186"/>
         <source>题名像商品标题</source>
         <translation>whose title looks like a shop listing</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="185"/>
+        <location filename="../src/words/Words.cpp" line="187"/>
         <source>尺寸读不出</source>
         <translation>with a size that cannot be read</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="186"/>
+        <location filename="../src/words/Words.cpp" line="188"/>
         <source>分类号不是中图法分类号</source>
         <translation>whose class number is no CLC class number</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="187"/>
+        <location filename="../src/words/Words.cpp" line="189"/>
         <source>题名不是中文又没有语种</source>
         <translation>with a title not in Chinese and no language given</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="188"/>
+        <location filename="../src/words/Words.cpp" line="190"/>
         <source>是译著但看不出原作语种</source>
         <translation>translated from a language not known</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="189"/>
+        <location filename="../src/words/Words.cpp" line="191"/>
         <source>推定了译者</source>
         <translation>with a translator inferred</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="190"/>
+        <location filename="../src/words/Words.cpp" line="192"/>
         <source>责任者一栏有不是责任者的值</source>
         <translation>with a value in the persons that names nobody</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="191"/>
+        <location filename="../src/words/Words.cpp" line="193"/>
         <source>同一责任者重复出现，只写一个检索点</source>
         <translation>naming a person twice, given one heading</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="192"/>
+        <location filename="../src/words/Words.cpp" line="194"/>
         <source>题名分出了副题名</source>
         <translation>with a subtitle split from the title</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="193"/>
+        <location filename="../src/words/Words.cpp" line="195"/>
         <source>题名中的版次、卷册或装帧移到了别的字段</source>
         <translation>with an edition, part or binding moved out of the title</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="195"/>
+        <location filename="../src/words/Words.cpp" line="197"/>
         <source>出版年取自日期单元格的序号</source>
         <translation>with the year taken from a date cell&apos;s serial number</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="196"/>
+        <location filename="../src/words/Words.cpp" line="198"/>
         <source>尺寸换算为厘米</source>
         <translation>with the size converted to centimetres</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="197"/>
+        <location filename="../src/words/Words.cpp" line="199"/>
         <source>的责任方式是推定的</source>
         <translation>with a role assumed</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="198"/>
+        <location filename="../src/words/Words.cpp" line="200"/>
         <source>按国别推定了原作语种</source>
         <translation>with the original language taken from a nationality</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="199"/>
+        <location filename="../src/words/Words.cpp" line="201"/>
         <source>有表示“没有”的值（0、无、-），没有写入</source>
         <translation>with values standing for none (0, 无, -), left out</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="200"/>
+        <location filename="../src/words/Words.cpp" line="202"/>
         <source>有“|”写成了“｜”</source>
         <translation>with “|” written as “｜”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="201"/>
+        <location filename="../src/words/Words.cpp" line="203"/>
         <source>有 GBK 没有的字符换成了形近字</source>
         <translation>with characters GBK lacks written as look-alikes</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="202"/>
+        <location filename="../src/words/Words.cpp" line="204"/>
         <source>未套录到</source>
         <translation>not found in the catalogues</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="203"/>
+        <location filename="../src/words/Words.cpp" line="205"/>
         <source>查到的记录题名不符，没有套录</source>
         <translation>the record found has another title and was not copied</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="204"/>
+        <location filename="../src/words/Words.cpp" line="206"/>
         <source>查到的记录读不出</source>
         <translation>the records found could not be read</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="205"/>
+        <location filename="../src/words/Words.cpp" line="207"/>
         <source>套录目标不可用</source>
         <translation>a catalogue was unavailable</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="206"/>
+        <location filename="../src/words/Words.cpp" line="208"/>
         <source>是套录的记录</source>
         <translation>are copied records</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="207"/>
+        <location filename="../src/words/Words.cpp" line="209"/>
         <source>出版者或出版年与套录的记录不同</source>
         <translation>differ from the copied record in publisher or year</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="208"/>
+        <location filename="../src/words/Words.cpp" line="210"/>
         <source>没有找到出版地</source>
         <translation>without a place of publication found</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="209"/>
+        <location filename="../src/words/Words.cpp" line="211"/>
         <source>与前面的行重复，并入了那一行的记录</source>
         <translation>repeating an earlier row, merged into its record</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="210"/>
+        <location filename="../src/words/Words.cpp" line="212"/>
         <source>题名与别的行相同而 ISBN 不同</source>
         <translation>with the title of another row under another ISBN</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="211"/>
+        <location filename="../src/words/Words.cpp" line="213"/>
         <source>的记录合并了后面重复的行</source>
         <translation>whose records took in later rows repeating them</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="212"/>
+        <location filename="../src/words/Words.cpp" line="214"/>
         <source>的卷次从卷次列写入 200 $h</source>
         <translation>with the volume column written to 200 $h</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="213"/>
+        <location filename="../src/words/Words.cpp" line="215"/>
+        <source>有照原样写出的私用区字符</source>
+        <translation>with private-use characters written as they are</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="216"/>
         <source>出版者可能是简称</source>
         <translation>whose publisher may be a shortened name</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="214"/>
+        <location filename="../src/words/Words.cpp" line="217"/>
         <source>出版者一栏是版次或日期</source>
         <translation>whose publisher column holds an edition or a date</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="215"/>
+        <location filename="../src/words/Words.cpp" line="218"/>
         <source>出版者按 ISBN 的出版者号写入</source>
         <translation>whose publisher was taken from the ISBN</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="216"/>
+        <location filename="../src/words/Words.cpp" line="219"/>
         <source>出版者按 ISBN 的出版者号补全</source>
         <translation>whose publisher was completed from the ISBN</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="240"/>
+        <location filename="../src/words/Words.cpp" line="243"/>
         <source>错误</source>
         <translation>Error</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="241"/>
+        <location filename="../src/words/Words.cpp" line="244"/>
         <source>警告</source>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="242"/>
-        <location filename="../src/words/Words.cpp" line="379"/>
+        <location filename="../src/words/Words.cpp" line="245"/>
+        <location filename="../src/words/Words.cpp" line="388"/>
         <source>说明</source>
         <translation>Note</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="255"/>
-        <location filename="../src/words/Words.cpp" line="369"/>
+        <location filename="../src/words/Words.cpp" line="258"/>
+        <location filename="../src/words/Words.cpp" line="378"/>
         <source>；</source>
         <translation>; </translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="261"/>
+        <location filename="../src/words/Words.cpp" line="264"/>
         <source>请选择导出MARC文件的路径</source>
         <translation>Please choose where to save the MARC file</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="262"/>
+        <location filename="../src/words/Words.cpp" line="265"/>
         <source>温馨提示</source>
         <translation>Notice</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="263"/>
+        <location filename="../src/words/Words.cpp" line="266"/>
         <source>系统提示</source>
         <translation>System notice</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="264"/>
+        <location filename="../src/words/Words.cpp" line="267"/>
         <source> 恭喜，数据已转换完毕！</source>
         <translation> The data have been converted.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="268"/>
+        <location filename="../src/words/Words.cpp" line="271"/>
         <source>“题名”</source>
         <translation>“title”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="269"/>
+        <location filename="../src/words/Words.cpp" line="272"/>
         <source>“ISBN”</source>
         <translation>“ISBN”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="270"/>
+        <location filename="../src/words/Words.cpp" line="273"/>
         <source>“价格”</source>
         <translation>“price”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="271"/>
+        <location filename="../src/words/Words.cpp" line="274"/>
         <source>对不起，必备字段：%1不能为忽略！请重新选择！</source>
         <translation>Sorry, the required fields %1 cannot be left unmapped. Please map them.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="277"/>
+        <location filename="../src/words/Words.cpp" line="280"/>
         <source>ISO 2709，%1 编码</source>
         <translation>ISO 2709, %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="278"/>
+        <location filename="../src/words/Words.cpp" line="281"/>
         <source>MARCXML（%1）</source>
         <translation>MARCXML (%1)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="279"/>
+        <location filename="../src/words/Words.cpp" line="282"/>
         <source>记录列表（%1）</source>
         <translation>record listing (%1)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="288"/>
+        <location filename="../src/words/Words.cpp" line="291"/>
         <source>这个文件不是 ISO 2709 记录文件，不能在其后追加记录</source>
         <translation>this file is not an ISO 2709 record file; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="290"/>
+        <location filename="../src/words/Words.cpp" line="293"/>
         <source>这个文件不是 MARCXML 记录集合，不能在其后追加记录</source>
         <translation>this file is not a MARCXML collection; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="292"/>
+        <location filename="../src/words/Words.cpp" line="295"/>
         <source>这个 MARCXML 文件没有结尾，不能在其后追加记录</source>
         <translation>this MARCXML file has no end; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="294"/>
+        <location filename="../src/words/Words.cpp" line="297"/>
         <source>输出文件里已有的记录是 %1 编码，不能在其后追加 %2 编码的记录：一个文件里的记录只能有一种编码，否则读的程序会把一部分读错。请换一个输出文件，或者选择替换</source>
         <translation>the records already in the output file are in %1; records in %2 cannot be appended to them: the records of one file must share one encoding, or a reader misreads some of them. Choose another output file, or replace it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="305"/>
+        <location filename="../src/words/Words.cpp" line="308"/>
         <source>第 %1 列</source>
         <translation>column %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="306"/>
+        <location filename="../src/words/Words.cpp" line="309"/>
         <source>方案“%1”有 %2 列在这张表里找不到：%3</source>
         <translation>%2 columns of the profile “%1” are not in this table: %3</translation>
     </message>
     <message>
         <location filename="../src/words/Words.cpp" line="52"/>
-        <location filename="../src/words/Words.cpp" line="307"/>
+        <location filename="../src/words/Words.cpp" line="310"/>
         <source>、</source>
         <translation>, </translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="315"/>
+        <location filename="../src/words/Words.cpp" line="318"/>
         <source>这一列的值只有数字</source>
         <translation>its values are numbers only</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="316"/>
+        <location filename="../src/words/Words.cpp" line="319"/>
         <source>这一列的值是价格</source>
         <translation>its values are prices</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="317"/>
+        <location filename="../src/words/Words.cpp" line="320"/>
         <source>这一列的值不是页数</source>
         <translation>its values are no page counts</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="318"/>
+        <location filename="../src/words/Words.cpp" line="321"/>
         <source>这一列的值没有 ISBN</source>
         <translation>its values hold no ISBN</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="319"/>
+        <location filename="../src/words/Words.cpp" line="322"/>
         <source>这一列的值没有年份</source>
         <translation>its values hold no year</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="320"/>
+        <location filename="../src/words/Words.cpp" line="323"/>
         <source>这一列的值没有数字</source>
         <translation>its values hold no number</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="321"/>
+        <location filename="../src/words/Words.cpp" line="324"/>
         <source>这一列的值不是分类号</source>
         <translation>its values are no class numbers</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="322"/>
+        <location filename="../src/words/Words.cpp" line="325"/>
         <source>这一列的值不是数量</source>
         <translation>its values are no counts</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="324"/>
+        <location filename="../src/words/Words.cpp" line="327"/>
         <source>（如“%1”）</source>
         <translation> (such as &quot;%1&quot;)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="329"/>
+        <location filename="../src/words/Words.cpp" line="332"/>
         <source>“%1”没有对应 %2：%3</source>
         <translation>&quot;%1&quot; not mapped to %2: %3</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="336"/>
+        <location filename="../src/words/Words.cpp" line="339"/>
         <source>“%1”是图书的类别，没有对应；可以对应 %2</source>
         <translation>&quot;%1&quot; holds kinds of books, not mapped; it could be %2</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="337"/>
+        <location filename="../src/words/Words.cpp" line="340"/>
         <source> 或 </source>
         <translation> or </translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="341"/>
+        <location filename="../src/words/Words.cpp" line="344"/>
         <source>按列名“%1”对应 %2，请核对：选一个字段即修改，右键菜单可全部确认</source>
         <translation>mapped to %2 by the column name &quot;%1&quot;: check it; picking a code changes it, the context menu confirms them all</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="344"/>
+        <location filename="../src/words/Words.cpp" line="347"/>
         <source>确认按列名对应的字段</source>
         <translation>Confirm the codes mapped by column names</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="348"/>
+        <location filename="../src/words/Words.cpp" line="351"/>
         <source>输出文件末尾原有一条不完整的记录（%1 字节），已删除，新记录接在最后一条完整记录之后。</source>
         <translation>An incomplete record (%1 bytes) at the end of the output file was cut; the new records follow the last whole one.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="355"/>
+        <location filename="../src/words/Words.cpp" line="358"/>
         <source>%1 条记录里共有 %2 个 XML 不允许的控制字符，没有写出（每行的字符见详细信息）。</source>
         <translation>%2 control characters XML does not allow, in %1 records, were left out (each row&apos;s characters are in the details).</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="357"/>
+        <location filename="../src/words/Words.cpp" line="360"/>
         <source>%1 条记录里共有 %2 个字符 %3 中没有，写成了“?”（每行的字符见详细信息）。要保留这些字符，请改用 GB18030 或 UTF-8 编码输出。</source>
         <translation>%2 characters in %1 records have no code in %3 and were written as “?” (each row&apos;s characters are in the details). To keep them, write GB18030 or UTF-8.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="367"/>
+        <location filename="../src/words/Words.cpp" line="366"/>
+        <source>%1 条记录里共有 %2 个私用区字符，照原样写出，图书馆系统可能显示不出（每行的字符见详细信息）。</source>
+        <translation>%1 records hold %2 private-use characters in all, written as they are; a library system may not show them (each row&apos;s characters in the details).</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="376"/>
         <source>%1 行%2</source>
         <translation>%1 rows %2</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="376"/>
+        <location filename="../src/words/Words.cpp" line="385"/>
         <source>行</source>
         <translation>Row</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="376"/>
+        <location filename="../src/words/Words.cpp" line="385"/>
         <source>表格行</source>
         <translation>Sheet row</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="377"/>
+        <location filename="../src/words/Words.cpp" line="386"/>
         <source>题名</source>
         <translation>Title</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="377"/>
+        <location filename="../src/words/Words.cpp" line="386"/>
         <source>级别</source>
         <translation>Level</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="378"/>
+        <location filename="../src/words/Words.cpp" line="387"/>
         <source>类别</source>
         <translation>Kind</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="378"/>
+        <location filename="../src/words/Words.cpp" line="387"/>
         <source>字段</source>
         <translation>Field</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="406"/>
+        <location filename="../src/words/Words.cpp" line="415"/>
         <source>%1 行与前面的行重复，已并入前面那一行的记录</source>
         <translation>%1 rows repeated an earlier row and were merged into its record</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="417"/>
+        <location filename="../src/words/Words.cpp" line="426"/>
         <source>没有生成记录：%1</source>
         <translation>No record: %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="363"/>
-        <location filename="../src/words/Words.cpp" line="369"/>
-        <location filename="../src/words/Words.cpp" line="421"/>
+        <location filename="../src/words/Words.cpp" line="372"/>
+        <location filename="../src/words/Words.cpp" line="378"/>
+        <location filename="../src/words/Words.cpp" line="430"/>
         <source>：</source>
         <translation>: </translation>
     </message>

@@ -335,6 +335,7 @@ void PrintSummary(const convert::RunResult& r, const convert::RunInput& input, d
   if (r.merged > 0)
     Say(Q(words::MergedSummary(r)) + QCoreApplication::translate("Cli", "（--keep-duplicates 让每一行都生成记录）"));
   if (const std::string unencodable = words::UnencodableSummary(r, input); !unencodable.empty()) Say(Q(unencodable));
+  if (r.privateUse > 0) Say(Q(words::PrivateUseSummary(r)));
   if (r.failed > 0)
     Say(QCoreApplication::translate("Cli", "第一个未生成记录的是第 %1 行：%2").arg(r.firstFailedRow).arg(Q(words::Describe(r.firstFailure))));
   if (!input.copyFrom.empty()) {

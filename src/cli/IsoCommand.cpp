@@ -95,7 +95,7 @@ int IsoCommand(std::vector<std::string> argv) {
     form.clear();
     bytes.clear();
     const iso2709::WriteResult written = built.status == iso2709::BuildStatus::Built ? writer.Append(record, bytes)
-                                                                                     : iso2709::WriteResult{false, built.description, {}, 0, 0, {}};
+                                                                                     : iso2709::WriteResult{false, built.description, {}, 0, 0, {}, 0, {}};
     if (written.ok) {
       std::fwrite(bytes.data(), 1, bytes.size(), stdout);
       if (written.unencodable)

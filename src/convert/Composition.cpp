@@ -285,6 +285,15 @@ Finding UnencodableFinding(const iso2709::WriteResult& w, iso2709::Encoding enco
   return MakeFinding(Kind::Unencodable, {}, {n, std::string(iso2709::NameOf(encoding)), w.unencodableChars});
 }
 
+iso2709::PrivateUse PrivateUseBy(Rules rules) {
+  return rules == Rules::Recommended ? iso2709::PrivateUse::Lacking : iso2709::PrivateUse::Kept;
+}
+
+void AddWriteFindings(const iso2709::WriteResult& w, iso2709::Encoding encoding, std::vector<Finding>& findings) {
+  if (w.unencodable) findings.push_back(UnencodableFinding(w, encoding));
+  if (w.privateUse) findings.push_back(MakeFinding(Kind::PrivateUseKept, {}, {std::to_string(w.privateUse), w.privateUseChars}));
+}
+
 iso2709::Built ComposeRecord(SubfieldValues& values, const CompositionContext& context, iso2709::Record& record,
                              std::vector<Finding>& findings) {
   iso2709::Built built;
@@ -313,11 +322,11 @@ iso2709::BuildResult ConverttoMarc(SubfieldValues& values, const CompositionCont
   iso2709::Record record;
   iso2709::Built built = ComposeRecord(values, context, record, findings ? *findings : ownFindings);
   if (built.status != iso2709::BuildStatus::Built) return {built.status, {}, std::move(built.description)};
-  iso2709::RecordWriter writer(iso2709::Format::Iso2709, iso2709::Encoding::Gbk);
+  iso2709::RecordWriter writer(iso2709::Format::Iso2709, iso2709::Encoding::Gbk, PrivateUseBy(context.rules));
   iso2709::BuildResult result{iso2709::BuildStatus::Built, {}, {}};
   const iso2709::WriteResult w = writer.Append(record, result.record);
   if (!w.ok) return {iso2709::BuildStatus::Failed, {}, w.description};
-  if (w.unencodable && findings) findings->push_back(UnencodableFinding(w, writer.encoding()));
+  if (findings) AddWriteFindings(w, writer.encoding(), *findings);
   return result;
 }
 

@@ -83,6 +83,13 @@ iso2709::Built ComposeRecord(SubfieldValues& values, const CompositionContext& c
 // The row's finding about characters a writer could not write (WriteResult::unencodable > 0).
 Finding UnencodableFinding(const iso2709::WriteResult& w, iso2709::Encoding encoding);
 
+// What a writer does with private-use characters by the rule set: the recommended rules count them
+// as characters GBK and GB18030 lack; the classic ones write them as code page 936 does.
+iso2709::PrivateUse PrivateUseBy(Rules rules);
+
+// The findings of a record's writing: characters it could not write, private-use ones it kept.
+void AddWriteFindings(const iso2709::WriteResult& w, iso2709::Encoding encoding, std::vector<Finding>& findings);
+
 // The ISO 2709 record (GBK) for one row by the context's rules. A failure comes back as Failed
 // with an error among `findings`; what the row should be told about, though it has a record, is
 // added there too.

@@ -28,6 +28,7 @@ struct RowResult {
   std::vector<Finding> findings;   // a failed row's error alone
   std::string title, isbn;         // only when there is something to report
   std::size_t unencodable = 0;     // characters the output's encoding could not hold
+  std::size_t privateUse = 0;      // private-use characters written as they are
   bool merged = false;             // no record: the row repeats an earlier one
 };
 
@@ -69,7 +70,8 @@ std::string RoleOf200g(const RunInput& input) {
 
 // What one composing thread keeps for itself: its own publisher lookup and composition context.
 struct Worker {
-  explicit Worker(const RunInput& input) : lookup(input.cbkConnStr), writer(input.format, input.encoding) {
+  explicit Worker(const RunInput& input)
+      : lookup(input.cbkConnStr), writer(input.format, input.encoding, PrivateUseBy(input.rules)) {
     context.rules = input.rules;
     context.encoding = writer.encoding();
     context.agencyCode = input.agencyCode;
@@ -121,7 +123,8 @@ RowResult ComposeRow(const RunInput& input, Worker& w, const catalogue::LookupRe
       return Failed(MakeFinding(Kind::FieldTooLong, written.tooLongTag, {written.tooLongTag, std::to_string(written.tooLongBytes)}));
     if (!written.ok) return Failed(MakeFinding(Kind::RecordNotWritten, {}, {written.description}));
     r.unencodable = written.unencodable;
-    if (written.unencodable) r.findings.push_back(UnencodableFinding(written, w.writer.encoding()));
+    r.privateUse = written.privateUse;
+    AddWriteFindings(written, w.writer.encoding(), r.findings);
     return r;
   } catch (const std::bad_alloc&) {
     return Failed(MakeFinding(Kind::OutOfMemory));
@@ -296,6 +299,10 @@ void TakeRow(RowResult& r, std::int64_t row, RunResult& result, std::string& bat
   if (r.unencodable) {
     result.unencodable += static_cast<std::int64_t>(r.unencodable);
     ++result.unencodableRows;
+  }
+  if (r.privateUse) {
+    result.privateUse += static_cast<std::int64_t>(r.privateUse);
+    ++result.privateUseRows;
   }
   if (!r.findings.empty()) {
     ++(HasLevel(r.findings, Level::Warning) ? result.warned : result.noted);

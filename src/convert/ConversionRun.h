@@ -80,6 +80,8 @@ struct RunResult {
   output::ExistingOutput refusal;  // with refused: what the file holds and why
   std::int64_t unencodable = 0;     // characters the encoding could not hold, over all rows
   std::int64_t unencodableRows = 0; // rows with such characters
+  std::int64_t privateUse = 0;      // private-use characters written as they are, over all rows
+  std::int64_t privateUseRows = 0;  // rows with such characters
   std::vector<RowReport> report;  // every row with a finding, in row order
   std::map<Kind, std::int64_t> counts;  // rows by the kinds of their findings
   std::vector<Finding> runFindings;     // about the run's settings, told once

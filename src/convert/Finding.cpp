@@ -40,7 +40,8 @@ Level LevelOf(Kind kind) {
     case Kind::PlaceUnknown:
     case Kind::PublisherAbbreviated:
     case Kind::DuplicateRow:
-    case Kind::SameTitleOtherIsbn: return Level::Warning;
+    case Kind::SameTitleOtherIsbn:
+    case Kind::PrivateUseKept: return Level::Warning;
     case Kind::TranslatorInferred:
     case Kind::NotAPerson:
     case Kind::SamePersonOnce:
@@ -128,6 +129,7 @@ std::string_view KindCode(Kind kind) {
     case Kind::PublisherCompleted: return "publisher-completed";
     case Kind::RowsMerged: return "rows-merged";
     case Kind::PartFromVolumeColumn: return "part-from-volume-column";
+    case Kind::PrivateUseKept: return "private-use-kept";
   }
   return "unknown";
 }

@@ -58,6 +58,7 @@ enum class Kind {
   PublisherAbbreviated, // field 210 $c; values: the cell, a name in the publisher table that holds it
   DuplicateRow,         // the row repeats an earlier one, whose record stands for both; values: that row, from 1
   SameTitleOtherIsbn,   // field 200 $a; values: another row with the title and another ISBN, from 1
+  PrivateUseKept,       // values: how many private-use characters were written as they are, the characters
   // Notes.
   TranslatorInferred,   // field 702; values: the name taken for the translator's
   NotAPerson,           // field 7XX; values: the placeholder left out (佚名, an image file's name)
@@ -99,6 +100,7 @@ inline constexpr Kind kKinds[] = {
     Kind::CopyUnreadable, Kind::TargetUnavailable,     Kind::CopiedFrom,             Kind::CopyConflict,
     Kind::PlaceUnknown,   Kind::PublisherAbbreviated, Kind::PublisherNotAName, Kind::PublisherFromIsbn,  Kind::PublisherCompleted,
     Kind::DuplicateRow,   Kind::SameTitleOtherIsbn,    Kind::RowsMerged,             Kind::PartFromVolumeColumn,
+    Kind::PrivateUseKept,
 };
 
 struct Finding {

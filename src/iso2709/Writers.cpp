@@ -23,11 +23,36 @@ constexpr std::string_view kXmlEpilogue = "</collection>\n";
 
 std::string LineNo(std::size_t line) { return line ? "第 " + std::to_string(line) + " 行：" : std::string(); }
 
+WriteResult NotWritten(std::string why) {
+  WriteResult result;
+  result.ok = false;
+  result.description = std::move(why);
+  return result;
+}
+
+// A field past ISO 2709's limit: its tag and length go with the reason.
+WriteResult TooLong(std::string why, const std::string& tag, long long bytes) {
+  WriteResult result = NotWritten(std::move(why));
+  result.tooLongTag = tag;
+  result.tooLongBytes = bytes;
+  return result;
+}
+
 // Counts a character the output cannot hold, and names it once.
 void NoteUnencodable(WriteResult& result, std::string_view ch, std::size_t count = 1) {
   result.unencodable += count;
   if (result.unencodableChars.find(ch) == std::string::npos) result.unencodableChars.append(ch);
 }
+
+// Counts a private-use character written as it is, and names it once.
+void NotePrivateUse(WriteResult& result, std::string_view ch) {
+  ++result.privateUse;
+  if (result.privateUseChars.find(ch) == std::string::npos) result.privateUseChars.append(ch);
+}
+
+// The lead bytes of the UTF-8 forms of private-use characters (and of other characters): a text
+// without any holds none.
+constexpr std::string_view kPrivateUseLeads = "\xEE\xEF\xF3\xF4";
 
 // XML 1.0 allows tab, line feed, carriage return and everything from U+0020 but U+FFFE and U+FFFF.
 bool XmlAllows(char32_t c) { return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c != 0xFFFE && c != 0xFFFF); }
@@ -51,11 +76,12 @@ void AppendXmlEscaped(std::string& out, std::string_view utf8, WriteResult& resu
       entity = "&#13;";  // a parser would turn a bare one into a line feed
     } else if (b < 0x20) {
       drop = b != '\t' && b != '\n';
-    } else if (b == 0xEF) {
+    } else if (b == 0xEE || b == 0xEF || b == 0xF3 || b == 0xF4) {
       std::size_t at = i;
       const char32_t c = text::NextCodePoint(utf8, at);
       len = at - i;
       drop = !XmlAllows(c);
+      if (text::IsPrivateUse(c)) NotePrivateUse(result, utf8.substr(i, len));
     }
     if (entity || drop) {
       out.append(utf8.data() + run, i - run);
@@ -125,7 +151,7 @@ std::string Utf8CharacterSets(std::string_view value) {
 // always was); GB18030 goes through iconv, which has the whole four-byte range.
 class RecordWriter::Encoder {
  public:
-  explicit Encoder(Encoding encoding) : encoding_(encoding) {
+  Encoder(Encoding encoding, PrivateUse privateUse) : encoding_(encoding), privateUse_(privateUse) {
     if (encoding_ == Encoding::Gb18030) cd_ = ::iconv_open("GB18030", "UTF-8");
   }
   ~Encoder() {
@@ -134,6 +160,43 @@ class RecordWriter::Encoder {
   bool ok() const { return encoding_ != Encoding::Gb18030 || cd_ != reinterpret_cast<iconv_t>(-1); }
 
   void Append(std::string& out, std::string_view utf8, WriteResult& result) {
+    if (utf8.find_first_of(kPrivateUseLeads) == std::string_view::npos) {
+      AppendEncoded(out, utf8, result);
+      return;
+    }
+    if (privateUse_ == PrivateUse::Lacking && encoding_ != Encoding::Utf8) {
+      AppendEncoded(out, WithoutPrivateUse(utf8, result), result);
+      return;
+    }
+    for (std::size_t i = 0; i < utf8.size();) {
+      const std::size_t at = i;
+      const char32_t c = text::NextCodePoint(utf8, i);
+      // GBK has user-defined codes for only part of them; the others are counted as lacking.
+      if (text::IsPrivateUse(c) && (encoding_ != Encoding::Gbk || text::GbkEncodes(c)))
+        NotePrivateUse(result, utf8.substr(at, i - at));
+    }
+    AppendEncoded(out, utf8, result);
+  }
+
+ private:
+  // `utf8` with each private-use character as "?", counted as one the encoding lacks.
+  static std::string WithoutPrivateUse(std::string_view utf8, WriteResult& result) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+      const std::size_t at = i;
+      const char32_t c = text::NextCodePoint(utf8, i);
+      if (!text::IsPrivateUse(c)) {
+        out.append(utf8, at, i - at);
+        continue;
+      }
+      out += '?';
+      NoteUnencodable(result, utf8.substr(at, i - at));
+    }
+    return out;
+  }
+
+  void AppendEncoded(std::string& out, std::string_view utf8, WriteResult& result) {
     switch (encoding_) {
       case Encoding::Utf8:
         out.append(utf8);
@@ -153,7 +216,6 @@ class RecordWriter::Encoder {
     }
   }
 
- private:
   void AppendGb18030(std::string& out, std::string_view utf8, WriteResult& result) {
     std::size_t ascii = 0;
     while (ascii < utf8.size() && static_cast<unsigned char>(utf8[ascii]) < 0x80) ++ascii;
@@ -184,12 +246,13 @@ class RecordWriter::Encoder {
   }
 
   Encoding encoding_;
+  PrivateUse privateUse_;
   iconv_t cd_ = reinterpret_cast<iconv_t>(-1);
 };
 
-RecordWriter::RecordWriter(Format format, Encoding encoding)
+RecordWriter::RecordWriter(Format format, Encoding encoding, PrivateUse privateUse)
     : format_(format), encoding_(format == Format::MarcXml ? Encoding::Utf8 : encoding),
-      encoder_(std::make_unique<Encoder>(encoding_)) {}
+      encoder_(std::make_unique<Encoder>(encoding_, privateUse)) {}
 
 RecordWriter::~RecordWriter() = default;
 
@@ -197,7 +260,7 @@ std::string_view RecordWriter::Prologue() const { return format_ == Format::Marc
 std::string_view RecordWriter::Epilogue() const { return format_ == Format::MarcXml ? kXmlEpilogue : std::string_view(); }
 
 WriteResult RecordWriter::Append(const Record& record, std::string& out) {
-  if (!encoder_->ok()) return {false, "这台机器上不能用 " + std::string(NameOf(encoding_)) + " 编码", {}, 0, 0, {}};
+  if (!encoder_->ok()) return NotWritten("这台机器上不能用 " + std::string(NameOf(encoding_)) + " 编码");
   switch (format_) {
     case Format::Iso2709: return AppendIso(record, out);
     case Format::MarcXml: return AppendXml(record, out);
@@ -242,13 +305,12 @@ WriteResult RecordWriter::AppendIso(const Record& record, std::string& out) {
     EncodeBody(f, result);
     const long long fieldLen = static_cast<long long>(body_.size()) + 1;
     if (fieldLen > kMaxFieldBytes)
-      return {false,
-              LineNo(f.line) + "字段 " + f.tag + " 长 " + std::to_string(fieldLen) + " 字节，超过 ISO 2709 字段长度上限 9999 字节",
-              f.tag, fieldLen, 0, {}};
+      return TooLong(LineNo(f.line) + "字段 " + f.tag + " 长 " + std::to_string(fieldLen) +
+                         " 字节，超过 ISO 2709 字段长度上限 9999 字节",
+                     f.tag, fieldLen);
     if (static_cast<long long>(data.size()) > kMaxStart)
-      return {false,
-              LineNo(f.line) + "字段 " + f.tag + " 的起始位置 " + std::to_string(data.size()) + " 超过 ISO 2709 起始位置上限 99999",
-              {}, 0, 0, {}};
+      return NotWritten(LineNo(f.line) + "字段 " + f.tag + " 的起始位置 " + std::to_string(data.size()) +
+                        " 超过 ISO 2709 起始位置上限 99999");
     directory.append(f.tag, 0, 3);
     AppendPadded(directory, 4, fieldLen);
     AppendPadded(directory, 5, static_cast<long long>(data.size()));
@@ -257,7 +319,7 @@ WriteResult RecordWriter::AppendIso(const Record& record, std::string& out) {
   }
   const long long recordLen = static_cast<long long>(data.size() + directory.size()) + 24 + 1 + 1;
   if (recordLen > kMaxRecordBytes)
-    return {false, "记录长 " + std::to_string(recordLen) + " 字节，超过 ISO 2709 记录长度上限 99999 字节", {}, 0, 0, {}};
+    return NotWritten("记录长 " + std::to_string(recordLen) + " 字节，超过 ISO 2709 记录长度上限 99999 字节");
   out.reserve(out.size() + static_cast<std::size_t>(recordLen));
   AppendPadded(out, 5, recordLen);
   out.append(record.leader, 5, 7);

@@ -38,11 +38,21 @@ struct WriteResult {
   // hold them): how many, and each distinct one once.
   std::size_t unencodable = 0;
   std::string unencodableChars;
+  // Private-use characters written as they are: how many, and each distinct one once.
+  std::size_t privateUse = 0;
+  std::string privateUseChars;
+};
+
+// What a writer does with a private-use character (text::IsPrivateUse), which a library system
+// cannot show.
+enum class PrivateUse {
+  Kept,     // written as the encoding holds it (GBK, GB18030: a user-defined code), counted
+  Lacking,  // GBK and GB18030 count it among the characters they lack and write "?"; UTF-8 keeps it
 };
 
 class RecordWriter {
  public:
-  RecordWriter(Format format, Encoding encoding);
+  RecordWriter(Format format, Encoding encoding, PrivateUse privateUse = PrivateUse::Kept);
   ~RecordWriter();
   RecordWriter(const RecordWriter&) = delete;
   RecordWriter& operator=(const RecordWriter&) = delete;

@@ -35,6 +35,7 @@ EndMessage FinishedMessage(const convert::RunResult& r, const convert::RunInput&
   // The recommended rules tell what they found and changed, by kind; the report lists the rows.
   if (input.rules == convert::Rules::Recommended)
     if (const std::string summary = SummaryText(r); !summary.empty()) text += "\r\n" + Q(summary).trimmed().replace("\n", "\r\n");
+  if (r.privateUse > 0) text += "\r\n" + Q(PrivateUseSummary(r));
   text += Q(CutNote(r));
   // The long-standing GBK records need no word; any other output is named.
   if (input.format != iso2709::Format::Iso2709 || input.encoding != iso2709::Encoding::Gbk)

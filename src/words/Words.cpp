@@ -144,6 +144,8 @@ QString DescribeWarning(const Finding& f) {
     case Kind::PublisherCompleted:
       return QCoreApplication::translate("Words", "出版者“%1”按 ISBN 的出版者号补全为“%2”").arg(Value(f, 0), Value(f, 1));
     case Kind::RowsMerged: return RowsMerged(f);
+    case Kind::PrivateUseKept:
+      return QCoreApplication::translate("Words", "%1 个私用区字符照原样写出，图书馆系统可能显示不出：%2").arg(Value(f, 0), Value(f, 1));
     case Kind::PartFromVolumeColumn:
       return QCoreApplication::translate("Words", "同一题名有不同的 ISBN，卷次“%1”写入 200 $h").arg(Value(f, 0));
     default: return {};
@@ -210,6 +212,7 @@ QString KindLabel(Kind kind) {
     case Kind::SameTitleOtherIsbn: return QCoreApplication::translate("Words", "题名与别的行相同而 ISBN 不同");
     case Kind::RowsMerged: return QCoreApplication::translate("Words", "的记录合并了后面重复的行");
     case Kind::PartFromVolumeColumn: return QCoreApplication::translate("Words", "的卷次从卷次列写入 200 $h");
+    case Kind::PrivateUseKept: return QCoreApplication::translate("Words", "有照原样写出的私用区字符");
     case Kind::PublisherAbbreviated: return QCoreApplication::translate("Words", "出版者可能是简称");
     case Kind::PublisherNotAName: return QCoreApplication::translate("Words", "出版者一栏是版次或日期");
     case Kind::PublisherFromIsbn: return QCoreApplication::translate("Words", "出版者按 ISBN 的出版者号写入");
@@ -356,6 +359,12 @@ std::string UnencodableSummary(const convert::RunResult& r, const convert::RunIn
                  .arg(N(r.unencodableRows), N(r.unencodable)));
   return S(QCoreApplication::translate("Words", "%1 条记录里共有 %2 个字符 %3 中没有，写成了“?”（每行的字符见详细信息）。要保留这些字符，请改用 GB18030 或 UTF-8 编码输出。")
                .arg(N(r.unencodableRows), N(r.unencodable), Q(std::string(iso2709::NameOf(input.encoding)))));
+}
+
+std::string PrivateUseSummary(const convert::RunResult& r) {
+  if (r.privateUse == 0) return {};
+  return S(QCoreApplication::translate("Words", "%1 条记录里共有 %2 个私用区字符，照原样写出，图书馆系统可能显示不出（每行的字符见详细信息）。")
+               .arg(N(r.privateUseRows), N(r.privateUse)));
 }
 
 std::string SummaryText(const convert::RunResult& result) {

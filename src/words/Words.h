@@ -66,6 +66,8 @@ std::string SummaryText(const convert::RunResult& result);
 std::vector<std::vector<std::string>> ReportTable(const convert::RunResult& result, int firstDataLine);
 // The report table tab-separated, a line each.
 std::string ReportText(const convert::RunResult& result, int firstDataLine);
+// The private-use characters written as they are, over all rows, or empty when there were none.
+std::string PrivateUseSummary(const convert::RunResult& result);
 // How many rows were merged into an earlier row's record, or empty when none were.
 std::string MergedSummary(const convert::RunResult& result);
 // A row's listing (or why it has no record) followed by its findings.

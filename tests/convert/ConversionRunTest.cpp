@@ -715,6 +715,63 @@ TEST_F(Run, ReportsCharactersTheEncodingLacks) {
   EXPECT_EQ(words::MessageFor(r, input_)->text, " 恭喜，数据已转换完毕！\r\n记录写成了 ISO 2709，GB18030 编码。");
 }
 
+// Private-use characters, which a library system cannot show: the recommended rules count them
+// among the characters GBK and GB18030 lack and write "?"; the classic rules write them as code page
+// 936 always did, and UTF-8 keeps them, both counting them.
+TEST_F(Run, CountsPrivateUseCharacters) {
+  auto table = std::make_shared<import::LoadedTable>(std::vector<std::string>{"200a", "010a", "010d"});
+  table->AppendRow(std::vector<std::string>{"书\uE000名\U000F0001", "7-5327-1", "10"});
+  table->AppendRow(std::vector<std::string>{"普通书", "7-5327-2", "10"});
+  table->AppendRow(std::vector<std::string>{"\uE766书", "7-5327-3", "10"});
+  input_.table = table;
+  input_.mapping = {"200a", "010a", "010d"};
+  struct Case {
+    Rules rules;
+    iso2709::Encoding encoding;
+    std::int64_t unencodable, kept;
+    std::string title1;  // the first record's 200 $a, read back
+    std::string says;    // in the end message
+  };
+  using iso2709::Encoding;
+  const Case cases[] = {
+      {Rules::Classic, Encoding::Gbk, 1, 2, "书\uE000名?", "2 条记录里共有 2 个私用区字符，照原样写出"},
+      {Rules::Classic, Encoding::Utf8, 0, 3, "书\uE000名\U000F0001", "2 条记录里共有 3 个私用区字符，照原样写出"},
+      {Rules::Recommended, Encoding::Gbk, 3, 0, "书?名?", "2 条记录里共有 3 个字符 GBK 中没有，写成了“?”"},
+      {Rules::Recommended, Encoding::Gb18030, 3, 0, "书?名?", "2 条记录里共有 3 个字符 GB18030 中没有，写成了“?”"},
+      {Rules::Recommended, Encoding::Utf8, 0, 3, "书\uE000名\U000F0001", "2 条记录里共有 3 个私用区字符，照原样写出"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(RulesName(c.rules)) + " " + std::string(iso2709::NameOf(c.encoding)));
+    input_.rules = c.rules;
+    input_.templateText = std::string(DefaultTemplate(c.rules));
+    input_.encoding = c.encoding;
+    input_.replace = true;
+    const RunResult r = RunConversion(input_);
+    EXPECT_EQ(r.written, 3);
+    EXPECT_EQ(r.unencodable, c.unencodable);
+    EXPECT_EQ(r.privateUse, c.kept);
+    EXPECT_EQ(r.privateUseRows, c.kept ? 2 : 0);
+    EXPECT_EQ(r.counts.count(Kind::PrivateUseKept) ? r.counts.at(Kind::PrivateUseKept) : 0, c.kept ? 2 : 0);
+    const auto m = words::MessageFor(r, input_);
+    EXPECT_NE(m->text.find(c.says), std::string::npos) << m->text;
+    const auto records = Records(Slurp(input_.outputPath));
+    ASSERT_EQ(records.size(), 3u);
+    iso2709::Record first;
+    ASSERT_TRUE(iso2709::ReadRecord(records[0], first, c.encoding));
+    for (const iso2709::Field& f : first.fields) {
+      if (f.tag == "200") EXPECT_EQ(f.subfields.at(0).data, c.title1);
+    }
+  }
+  // The classic GBK records hold the user-defined codes code page 936 gives them.
+  input_.rules = Rules::Classic;
+  input_.templateText = std::string(kDefaultTemplate);
+  input_.encoding = iso2709::Encoding::Gbk;
+  RunConversion(input_);
+  const std::string bytes = Slurp(input_.outputPath);
+  EXPECT_NE(bytes.find("\xCA\xE9\xAA\xA1\xC3\xFB?"), std::string::npos);
+  EXPECT_NE(bytes.find("\xA2\xAB\xCA\xE9"), std::string::npos);
+}
+
 // Under the classic rules a title keeps its tab in the record and loses a lone CR; the row report,
 // itself tab-separated, shows both as blanks.
 TEST_F(Run, AClassicTitleKeepsItsTabButTheReportShowsABlank) {

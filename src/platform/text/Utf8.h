@@ -64,6 +64,10 @@ inline bool HasHanIdeograph(std::string_view s) {
   return false;
 }
 
+// A private-use character: U+E000 to U+F8FF and the planes 15 and 16. No font a library system
+// uses has a glyph for one.
+constexpr bool IsPrivateUse(char32_t c) { return (c >= 0xE000 && c <= 0xF8FF) || (c >= 0xF0000 && c <= 0x10FFFF); }
+
 // The number of characters (code points) of `s`.
 inline std::size_t Utf8Length(std::string_view s) {
   std::size_t n = 0;
