@@ -21,7 +21,8 @@ for file in messy_vendor.xls messy_library.xls messy_names.csv messy_rules.csv; 
   for rules in classic recommended; do
     "$cli" convert "$fix/$file" --map-by-name --rules "$rules" --agency 110001 \
       --now 2026-12-06T10:00:00 -o "$work/$table-$rules.iso" --report "$work/$table-$rules.tsv" 2>"$work/err" || true
-    echo "== $file, $rules rules: $(grep written "$work/err" | sed 's/ (.*//')"
+    merged=$(sed -n 's/^\([0-9]*\) rows repeated an earlier row.*/\1/p' "$work/err")
+    echo "== $file, $rules rules: $(grep written "$work/err" | sed 's/ (.*//')${merged:+, $merged rows merged}"
     perl "$here/score.pl" "$work/$table-$rules.iso" "$fix/$table.truth.tsv" "$work/$table-$rules.tsv" | tee "$work/score"
     percent=$(sed -n 's/^needing a fix: .*(\([0-9.]*\) %)/\1/p' "$work/score")
     unnamed=$(sed -n 's/^not in the report: .*(\([0-9.]*\) %)/\1/p' "$work/score")

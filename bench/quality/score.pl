@@ -5,8 +5,8 @@
 # Prints one line a criterion with the records that fail it, then "needing a fix: N of M (P %)".
 # With the run's report, it also counts the rows whose defect (a failed criterion) or whose
 # reshaping the truth knows of (an ISBN for $z, a shop title, a total row, a year from a date
-# cell, a split title, a translation's language) the report does not name by kind or field:
-# "not in the report: N of M (P %)".
+# cell, a split title, a translation's language, a repeated row, a title under several ISBNs) the
+# report does not name by kind or field: "not in the report: N of M (P %)".
 use strict;
 use warnings;
 use utf8;
@@ -38,7 +38,7 @@ sub named {
 # The field (tag pattern) each criterion is about, for finding its defects in the report.
 my @criterionField = (qr/^010/, qr/^100/, qr/^102|^210/, qr/^7|^200/, qr//, qr//, qr/^210/, qr/^225|^801/, qr/^690/,
                       qr/^001/, qr/^70/, qr/^7/, qr/^7/, qr/^7/, qr/^200|^205|^010|^215/, qr/^100/, qr/^100/, qr/^010/,
-                      qr/^200/, qr/^215|^606|^690/, qr/^101/, qr/^101/);
+                      qr/^200/, qr/^215|^606|^690/, qr/^101/, qr/^101/, qr/^001/, qr/^905/, qr/^001/);
 my ($toName, $unnamed) = (0, 0);
 
 open(my $t, '<:encoding(UTF-8)', $truthFile) or die "$truthFile: $!";
@@ -53,6 +53,15 @@ while (my $line = <$t>) {
   push @truth, \%row;
 }
 close $t;
+# The rows a later row repeats, and the rows whose title other rows have under another ISBN.
+my %repeated;
+$repeated{$_->{duplicate}}++ for grep { ($_->{duplicate} // '') ne '' } @truth;
+my (%isbnsOfTitle, %inSet);
+for my $row (grep { ($_->{title} // '') ne '' && ($_->{isbn} // '') ne '' && ($_->{duplicate} // '') eq '' } @truth) {
+  $isbnsOfTitle{$row->{title}}{$row->{isbn}} = 1;
+}
+$inSet{$_->{row}} = 1 for grep { ($_->{title} // '') ne '' && ($_->{isbn} // '') ne '' && ($_->{duplicate} // '') eq ''
+                                 && keys %{$isbnsOfTitle{$_->{title}}} > 1 } @truth;
 
 my $file = MARC::File::USMARC->in($iso) or die "$iso: cannot read";
 my @read;
@@ -92,6 +101,9 @@ my @criteria = (
   '215 $a/$d not in pages and centimetres, 606 not one a term, 690 not a class number',
   '101 not coded as a translation (indicator 1, the original language in $c)',
   'a title without Han characters coded Chinese (101 $a chi, or 100 $a/34-35 ea)',
+  'a repeated row written as a record (the row it repeats stands for it)',
+  '905 $f not the copies of the row and of the rows merged into it',
+  'a book without a record (failed, or merged into a row it does not repeat)',
 );
 my @failed = (0) x @criteria;
 my $needing = 0;
@@ -109,7 +121,12 @@ for my $i (0 .. $#truth) {
     if ($reportFile) { $toName++; $unnamed++ unless named($i + 1, qr/not-a-book/); }
     next;
   }
-  if (!$r) { $needing++; next; }
+  if ($col->('duplicate') ne '') {
+    if ($r) { $failed[22]++; $needing++; }
+    if ($reportFile) { $toName++; $unnamed++ unless named($i + 1, qr/duplicate-row/); }
+    next;
+  }
+  if (!$r) { $failed[24]++; $needing++; next; }
   # 1. ISBN
   my $isbnA = sub_of(scalar($r->field('010')), 'a');
   if ($row->{isbn} ne '') { push @bad, 0 unless defined $isbnA && $isbnA eq $row->{isbn}; }
@@ -199,6 +216,8 @@ for my $i (0 .. $#truth) {
       push @bad, 20 if !$f101 || $f101->indicator(1) ne $ind || (sub_of($f101, 'c') // '') ne ($original // '');
     }
   }
+  # 24. the copies, those of merged rows added
+  push @bad, 23 if $col->('copies') ne '' && (sub_of(scalar($r->field('905')), 'f') // '') ne $col->('copies');
   my %seen;
   @bad = grep { !$seen{$_}++ } @bad;
   if ($reportFile) {
@@ -215,6 +234,8 @@ for my $i (0 .. $#truth) {
     push @want, [qr/original-language-from-mark/] if $language =~ /^1 chi \w/;
     push @want, [qr/original-language-unknown/] if $language eq '1 chi';
     push @want, [qr/language-unknown/] if $language eq '0 und';
+    push @want, [qr/rows-merged/] if $repeated{$rowNo};
+    push @want, [qr/same-title-other-isbn/] if $inSet{$rowNo};
     if (@want) {
       $toName++;
       $unnamed++ if grep { !named($rowNo, $_->[0], $_->[1]) } @want;
