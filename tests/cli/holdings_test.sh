@@ -49,4 +49,17 @@ check "an unknown preset is a usage error" "$?" 2
 # Without a preset the recommended 905 is as before; the classic rules keep their own line.
 conv -o "$work/none.iso"
 check "no preset: one 905 of the row's subfields" "$(yaz-marcdump -f GBK -t UTF-8 "$work/none.iso" | grep -c '^905    \$a 110001 \$b T0001-T0003 \$e 123 \$f 3$')" 1
+# One row a copy: the rows of one book give one record with every copy.
+python3 - "$work/copies.csv" <<'PY'
+import csv, sys
+with open(sys.argv[1], "w", newline="", encoding="utf-8") as f:
+    w = csv.writer(f)
+    w.writerow(["书名", "ISBN", "定价", "条码"])
+    for code in ["C0101", "C0102", "C0103"]:
+        w.writerow(["长江三峡", "9787302123453", "25.00", code])
+PY
+"$cli" convert "$work/copies.csv" --map-by-name --map 条码=905b --rules recommended --agency 110001 --holdings koha-unimarc \
+  --now 2026-12-07T10:00:00 -o "$work/copies.iso" 2>/dev/null
+check "one row a copy: one record" "$(yaz-marcdump -f UTF-8 -t UTF-8 "$work/copies.iso" | grep -c '^001')" 1
+check "one row a copy: its three items" "$(yaz-marcdump -f UTF-8 -t UTF-8 "$work/copies.iso" | grep '^995' | sed 's/.*\$f \([^ ]*\).*/\1/' | tr '\n' ' ')" "C0101 C0102 C0103 "
 finish holdings
