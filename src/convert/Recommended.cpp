@@ -179,6 +179,16 @@ void AssumeRoles(std::vector<Responsible>& f, std::vector<Responsible>& g, const
   if (!names.empty() && !role.empty()) findings.push_back(MakeFinding(Kind::RoleAssumed, "200 $f", {names, role}));
 }
 
+// Holdings: the 905 of the row's subfields, or the item fields of the profile's preset.
+std::string HoldingsFill(const SubfieldValues& v, const std::array<std::string, kPlaceholderCount>& fill,
+                         const CompositionContext& context, std::vector<Finding>& findings) {
+  if (context.holdings.preset.empty())
+    return "905    " + fill[p905a] + fill[p905b] + fill[p905d] + fill[p905e] + fill[p905v] + fill[p905f];
+  return HoldingsLines(context.holdings,
+                       {v[d905b], v[d905f], v[d905d].empty() ? v[d690a] : v[d905d], v[d905e], v[d010d], context.agencyCode},
+                       findings);
+}
+
 }  // namespace
 
 std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionContext& context,
@@ -253,13 +263,7 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
   fill[p701] = ResponsibleLines(persons, pinyin);
   fill[p801b] = context.agencyCode.empty() ? "" : "|b" + context.agencyCode;
   fill[p905a] = SubfieldText('a', context.agencyCode);
-  // Holdings: the 905 of the row's subfields, or the item fields of the profile's preset.
-  fill[pHoldings] = context.holdings.preset.empty()
-                        ? "905    " + fill[p905a] + fill[p905b] + fill[p905d] + fill[p905e] + fill[p905v] + fill[p905f]
-                        : HoldingsLines(context.holdings,
-                                        {v[d905b], v[d905f], v[d905d].empty() ? v[d690a] : v[d905d], v[d905e], v[d010d],
-                                         context.agencyCode},
-                                        findings);
+  fill[pHoldings] = HoldingsFill(v, fill, context, findings);
 
   return RightMarc(Fill(cut, fill));
 }
