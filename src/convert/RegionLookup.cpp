@@ -4,6 +4,7 @@
 #include <unicode/unistr.h>
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "convert/Pinyin.h"
 #include "platform/Paths.h"
@@ -158,7 +159,15 @@ std::string LooseKey(std::string_view name) {
 std::string PublisherKey(std::string_view name) {
   std::string key = LooseKey(name);
   const bool ascii = std::all_of(key.begin(), key.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  return ascii ? key : Simplified(key);
+  if (ascii) return key;
+  // A table names few publishers many times, and transliterating is dear: each thread remembers
+  // the keys it made (a bounded number of them).
+  thread_local std::unordered_map<std::string, std::string> made;
+  if (const auto known = made.find(key); known != made.end()) return known->second;
+  if (made.size() >= 65536) made.clear();
+  std::string simplified = Simplified(key);
+  made.emplace(std::move(key), simplified);
+  return simplified;
 }
 
 std::optional<RegionLookup::Publisher> RegionLookup::FindPublisher(std::string_view hyphenatedIsbn,
