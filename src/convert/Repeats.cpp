@@ -15,17 +15,8 @@
 namespace rowcaster::convert {
 namespace {
 
-std::u32string U32(std::string_view s) {
-  std::u32string out;
-  for (std::size_t i = 0; i < s.size();) out += text::NextCodePoint(s, i);
-  return out;
-}
-
-std::string U8(std::u32string_view s) {
-  std::string out;
-  for (const char32_t c : s) text::AppendUtf8(out, c);
-  return out;
-}
+using text::U32;
+using text::U8;
 
 bool IsDigit(char32_t c) { return (c >= U'0' && c <= U'9') || (c >= 0xFF10 && c <= 0xFF19); }
 bool IsRoman(char32_t c) { return c >= 0x2160 && c <= 0x216B; }  // Ⅰ to Ⅻ

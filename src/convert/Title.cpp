@@ -11,17 +11,8 @@ namespace {
 
 using Into = TitlePiece::Into;
 
-std::u32string U32(std::string_view s) {
-  std::u32string out;
-  for (std::size_t i = 0; i < s.size();) out += text::NextCodePoint(s, i);
-  return out;
-}
-
-std::string U8(std::u32string_view s) {
-  std::string out;
-  for (const char32_t c : s) text::AppendUtf8(out, c);
-  return out;
-}
+using text::U32;
+using text::U8;
 
 bool IsBlank(char32_t c) { return c == U' ' || c == 0x3000 || c == 0xA0 || c == U'\t'; }
 

@@ -51,6 +51,18 @@ inline char32_t NextCodePoint(std::string_view s, std::size_t& i) {
   return cp;
 }
 
+// Well-formed UTF-8 as code points, and back: for rules that look around a character.
+inline std::u32string U32(std::string_view s) {
+  std::u32string out;
+  for (std::size_t i = 0; i < s.size();) out += NextCodePoint(s, i);
+  return out;
+}
+inline std::string U8(std::u32string_view s) {
+  std::string out;
+  for (const char32_t c : s) AppendUtf8(out, c);
+  return out;
+}
+
 // A full-width ASCII form (Ａ, １, ：) as its ASCII character; any other character as it is.
 constexpr char32_t HalfWidth(char32_t c) { return c >= 0xFF01 && c <= 0xFF5E ? c - 0xFEE0 : c; }
 
