@@ -9,4 +9,4 @@ for p in xvfb xauth; do
 done
 cmake --build "$build" --target rowcaster_screenshot >/dev/null
 xvfb-run -a -s "-screen 0 1280x800x24" env QT_QPA_PLATFORM=xcb "$build/rowcaster_screenshot" "$here"
-echo "written: $here/main-window.png $here/buttons.png $here/message-box.png $here/preview.png $here/results.png $here/guide.png $here/progress.png $here/second-start.png"
+echo "written: $here/main-window.png $here/buttons.png $here/message-box.png $here/preview.png $here/results.png $here/guide.png $here/progress.png $here/second-start.png $here/copy-cataloguing.png"

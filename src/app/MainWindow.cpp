@@ -1,8 +1,10 @@
 #include "app/MainWindow.h"
+#include "app/CopyDialog.h"
 
 #include "app/ProgressWindow.h"
 #include "app/RecentFiles.h"
 #include "app/ResultsWindow.h"
+#include "catalogue/Cache.h"
 #include "output/ReportFile.h"
 
 #include <QApplication>
@@ -23,6 +25,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMetaObject>
+#include <QPointer>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -39,6 +42,7 @@
 #include "import/widgets/TablePicker.h"
 #include "mapping/ColumnNames.h"
 #include "mapping/MarcFields.h"
+#include "catalogue/Cache.h"
 #include "output/ReportFile.h"
 #include "mapping/widgets/MappingGrid.h"
 #include "platform/Paths.h"
@@ -447,6 +451,7 @@ void MainWindow::ShowTemplateMenu(const QPoint& at) {
   }
   AddProfileActions(*menu);
   AddHoldingsMenu(*menu);
+  AddCopyingAction(*menu);
   menu->addSeparator();
   AddHelpAction(*menu);
   QAction* about = menu->addAction("关于 Rowcaster");
@@ -642,6 +647,17 @@ convert::RunInput MainWindow::CurrentRunInput() {
   in.keepDuplicates = profile_.keepDuplicates;
   in.format = profile_.format;
   in.encoding = convert::ProfileEncoding(profile_);
+  const CopySettings copying = CopyingNow();
+  in.copyFrom = copying.copyFrom;
+  in.lookup.byTitle = copying.byTitle;
+  in.lookup.cachePath = catalogue::DefaultCachePath();
+  in.copyPriceAlways = copying.priceAlways;
+  in.heldIn = copying.heldIn;
+  in.held = copying.held;
+  if (!copying.heldFile.empty() && copying.heldFile == heldIndexPath_) {
+    in.heldFile = heldIndex_;
+    in.heldFileName = QFileInfo(ui::Q(copying.heldFile)).fileName().toStdString();
+  }
   if (!pinyin_) pinyin_ = std::make_shared<convert::PinyinSource>(convert::PinyinSource::FromFile(DataDirFor(exeDir_) + "/pinyin.dat"));
   in.pinyin = pinyin_;
   return in;
@@ -649,9 +665,88 @@ convert::RunInput MainWindow::CurrentRunInput() {
 
 void MainWindow::PreviewRow(int row) {
   const convert::RunInput in = CurrentRunInput();
-  const convert::RowPreview preview = convert::PreviewRow(in, row);
-  ui_.ShowText("第 " + std::to_string(row + 1) + " 行的记录（" + std::string(convert::RulesCaption(rules_)) + "，未写入文件）",
+  if (in.copyFrom.empty() && !in.heldIn) {
+    ShowPreview(row, convert::PreviewRow(in, row));
+    return;
+  }
+  // Catalogues answer on a thread of their own: the window never waits on a server.
+  setWindowTitle(ui::Q("正在查询第 " + std::to_string(row + 1) + " 行……"));
+  std::thread([in, row, self = QPointer<MainWindow>(this)] {
+    convert::RowPreview preview = convert::PreviewRow(in, row);
+    QMetaObject::invokeMethod(qApp, [self, row, preview = std::move(preview)] {
+      if (self) self->ShowPreview(row, preview);
+    }, Qt::QueuedConnection);
+  }).detach();
+}
+
+void MainWindow::ShowPreview(int row, const convert::RowPreview& preview) {
+  if (!Converting()) ShowRulesInCaption();
+  const std::string from = preview.copiedFrom.empty() ? std::string() : "，套录自 " + preview.copiedFrom;
+  ui_.ShowText("第 " + std::to_string(row + 1) + " 行的记录（" + std::string(convert::RulesCaption(rules_)) + from + "，未写入文件）",
                words::PreviewText(preview));
+}
+
+CopySettings MainWindow::CopyingNow() const {
+  CopySettings s;
+  for (const catalogue::Target& t : profile_.targets)
+    if (!t.own) s.copyFrom.push_back(t);
+  s.byTitle = profile_.copyByTitle;
+  s.priceAlways = profile_.copyPriceAlways;
+  s.held = profile_.held;
+  const auto own = std::find_if(profile_.targets.begin(), profile_.targets.end(), [](const auto& t) { return t.own; });
+  if (own != profile_.targets.end()) s.heldIn = *own;
+  else s.heldFile = profile_.checkHoldings;
+  return s;
+}
+
+bool MainWindow::UseCopying(const CopySettings& s) {
+  if (!s.heldFile.empty() && s.heldFile != heldIndexPath_) {
+    auto index = std::make_shared<catalogue::HeldIndex>();
+    if (index->Load(s.heldFile) != catalogue::HeldFileProblem::None) {
+      ui_.Message(s.heldFile + "：\r\n读不出记录。请选择本馆系统导出的 ISO 2709 或 MARCXML 文件。", "操作提示",
+                  ui::Icon::Warning, ui::Buttons::Ok);
+      return false;
+    }
+    heldIndex_ = std::move(index);
+    heldIndexPath_ = s.heldFile;
+  }
+  profile_.targets = s.copyFrom;
+  for (catalogue::Target& t : profile_.targets) t.own = false;
+  if (s.heldIn) {
+    profile_.targets.push_back(*s.heldIn);
+    profile_.targets.back().own = true;
+  }
+  profile_.copyByTitle = s.byTitle;
+  profile_.copyPriceAlways = s.priceAlways;
+  profile_.checkHoldings = s.heldIn ? std::string() : s.heldFile;
+  profile_.held = s.held;
+  return true;
+}
+
+void MainWindow::ChooseCopying() {
+  if (copyDialog_) {
+    copyDialog_->raise();
+    return;
+  }
+  std::vector<catalogue::Target> known = profile_.targets;
+  const catalogue::TargetsRead user = catalogue::LoadUserTargets();
+  known.insert(known.end(), user.targets.begin(), user.targets.end());
+  copyDialog_ = new CopyDialog(this, ui_, known, CopyingNow());
+  copyDialog_->setAttribute(Qt::WA_DeleteOnClose);
+  connect(copyDialog_, &QDialog::accepted, this, [this] { UseCopying(copyDialog_->Settings()); });
+  connect(copyDialog_, &QObject::destroyed, this, [this] { copyDialog_ = nullptr; });
+  copyDialog_->open();
+}
+
+void MainWindow::AddCopyingAction(QMenu& menu) {
+  const CopySettings now = CopyingNow();
+  std::string text = "联机套录…";
+  if (now.Active())
+    text += "（" + std::to_string(now.copyFrom.size()) + " 个目标" + (now.heldIn || !now.heldFile.empty() ? "，查重" : "") + "）";
+  QAction* copying = menu.addAction(ui::Q(text));
+  copying->setObjectName("copy-cataloguing");
+  copying->setEnabled(!Converting());
+  connect(copying, &QAction::triggered, this, &MainWindow::ChooseCopying);
 }
 
 void MainWindow::ShowContentMenu(const QPoint& at) {
@@ -665,6 +760,7 @@ void MainWindow::ShowContentMenu(const QPoint& at) {
   report->setObjectName("show-report");
   report->setEnabled(!reportTable_.empty());
   connect(report, &QAction::triggered, this, &MainWindow::ShowResults);
+  AddCopyingAction(menu);
   AddHelpAction(menu);
   menu.exec(Grid2->viewport()->mapToGlobal(at));
 }
@@ -765,6 +861,8 @@ void MainWindow::StratConvert_Click() {
   captionBeforeRun_ = windowTitle();
   setWindowTitle(ui::Q(ProgressCaption(0, totalRows_)));
   writtenRows_ = 0;
+  lookedUp_ = 0;
+  lookupRows_ = 0;
   stoppedByUser_ = false;
   if (!progress_) {
     progress_ = new ProgressWindow(this);
@@ -782,6 +880,10 @@ void MainWindow::StratConvert_Click() {
     callbacks.progress = [this](std::int64_t k, std::int64_t m) {
       doneRows_ = k;
       totalRows_ = m;
+    };
+    callbacks.lookingUp = [this](std::int64_t k, std::int64_t m) {
+      lookedUp_ = k;
+      lookupRows_ = m;
     };
     result_ = convert::RunConversion(runInput_, callbacks);
     finished_ = true;
@@ -815,7 +917,9 @@ bool MainWindow::AskHowToWrite(convert::RunInput& in) {
 void MainWindow::ShowProgress() {
   if (!Converting()) return;
   setWindowTitle(ui::Q(ProgressCaption(doneRows_, totalRows_)));
-  if (progress_) progress_->Update(doneRows_, totalRows_, writtenRows_);
+  if (!progress_) return;
+  if (doneRows_ == 0 && lookupRows_ > 0 && lookedUp_ < lookupRows_) progress_->UpdateLookups(lookedUp_, lookupRows_);
+  else progress_->Update(doneRows_, totalRows_, writtenRows_);
 }
 
 void MainWindow::FinishConversion() {

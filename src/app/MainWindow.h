@@ -35,6 +35,8 @@ class MappingGrid;
 
 namespace rowcaster::app {
 
+class CopyDialog;
+struct CopySettings;
 class ProgressWindow;
 class ResultsWindow;
 
@@ -104,6 +106,13 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   // Opens a table file as 选择路径 does, the table `table` taken without asking when it has it.
   void OpenTableFile(const std::string& path, const std::string& table = {});
   mapping::MappingGrid& Mapping() { return *mapping_; }
+  // 联机套录…: the catalogues the next runs and previews copy from, and the holdings check; the
+  // dialog opens without waiting (Copying() while it is open) and its choices go into the profile.
+  void ChooseCopying();
+  CopyDialog* Copying() { return copyDialog_; }
+  CopySettings CopyingNow() const;
+  // Takes the dialog's choices; false (said) when the chosen export file gives no records.
+  bool UseCopying(const CopySettings& settings);
   import::ContentModel& Content() { return *content_; }
 
   // import::ImportWindow
@@ -200,6 +209,14 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   ProgressWindow* progress_ = nullptr;
   std::atomic<std::int64_t> writtenRows_{0};
   bool stoppedByUser_ = false;
+  // Copy cataloguing: the dialog while open; the export indexed for the holdings check, by path;
+  // the rows looked up so far in a running conversion.
+  CopyDialog* copyDialog_ = nullptr;
+  std::shared_ptr<const catalogue::HeldIndex> heldIndex_;
+  std::string heldIndexPath_;
+  std::atomic<std::int64_t> lookedUp_{0}, lookupRows_{0};
+  void ShowPreview(int row, const convert::RowPreview& preview);
+  void AddCopyingAction(QMenu& menu);
   // The table a recent entry names, taken by PickTable; the one picked last, for the recent list.
   std::string pendingTable_, pickedTable_;
  public:

@@ -48,6 +48,12 @@ void ProgressWindow::Update(std::int64_t done, std::int64_t rows, std::int64_t w
   Status->setText(QString::fromStdString(text));
 }
 
+void ProgressWindow::UpdateLookups(std::int64_t done, std::int64_t rows) {
+  Bar->setRange(0, 1000);
+  Bar->setValue(rows > 0 ? static_cast<int>(1000 * done / rows) : 0);
+  Status->setText(QString::fromStdString("联机套录：已查询 " + std::to_string(done) + " / " + std::to_string(rows) + " 行"));
+}
+
 void ProgressWindow::reject() {
   Stop->setEnabled(false);
   emit stopRequested();

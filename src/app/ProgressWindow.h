@@ -21,6 +21,8 @@ class ProgressWindow : public QDialog {
   // A new run of `rows` rows starts now.
   void Start(std::int64_t rows);
   void Update(std::int64_t done, std::int64_t rows, std::int64_t written);
+  // Before the first row: the rows looked up in the catalogues so far.
+  void UpdateLookups(std::int64_t done, std::int64_t rows);
 
   QLabel* Status;
   QProgressBar* Bar;

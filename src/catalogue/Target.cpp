@@ -53,6 +53,11 @@ TargetProblem ApplyKey(Target& t, const std::string& key, const std::string& val
     t.charset = *e;
   } else if (key == "name") {
     t.name = value;
+  } else if (key == "own") {
+    const std::string v = text::AsciiLower(value);
+    if (v != "yes" && v != "no" && v != "true" && v != "false" && v != "1" && v != "0" && !v.empty())
+      return TargetProblem::BadOwn;
+    t.own = v.empty() || v == "yes" || v == "true" || v == "1";
   } else {
     return TargetProblem::UnknownKey;
   }
@@ -99,6 +104,7 @@ TargetRead FromJsonEntry(const Json& e) {
         return Problem(p, e.at(key).get<std::string>());
   t.user = e.value("user", std::string());
   t.password = e.value("password", std::string());
+  t.own = e.contains("own") && e.at("own").is_boolean() && e.at("own").get<bool>();
   if (t.host.empty()) return Problem(TargetProblem::NoHost);
   return {std::move(t), TargetProblem::None, {}};
 }
@@ -161,6 +167,7 @@ std::string TargetsJson(const std::vector<Target>& targets, int indent) {
     e["charset"] = iso2709::NameOf(t.charset);
     if (!t.user.empty()) e["user"] = t.user;
     if (!t.password.empty()) e["password"] = t.password;
+    if (t.own) e["own"] = true;
     list.push_back(std::move(e));
   }
   return list.dump(indent);

@@ -26,6 +26,7 @@ struct Target {
   std::string elementSet = "F";
   iso2709::Encoding charset = iso2709::Encoding::Utf8;
   std::string user, password;  // optional; the password is never shown
+  bool own = false;  // the library's own catalogue: what the holdings check asks, never copied from
 
   bool operator==(const Target&) const = default;
 };
@@ -39,6 +40,7 @@ enum class TargetProblem {
   UnknownKey,    // values: the key
   BadSyntax,     // values: the value of syntax=
   BadCharset,    // values: the value of charset=
+  BadOwn,        // values: the value of own= (yes, no, true, false, 1, 0)
   NoDatabase,
   NotATarget,    // a JSON entry that is neither a URL nor an object with a host
   NotJson,       // the targets file is not JSON
@@ -51,7 +53,7 @@ struct TargetRead {
   std::string value;  // what the problem is about
 };
 
-// z3950://[USER:PASSWORD@]HOST[:PORT]/DATABASE[?syntax=unimarc|marcxml&esn=F&charset=utf-8|gbk|gb18030&name=N]
+// z3950://[USER:PASSWORD@]HOST[:PORT]/DATABASE[?syntax=unimarc|marcxml&esn=F&charset=utf-8|gbk|gb18030&name=N&own=yes]
 // sru://HOST[:PORT]/PATH[?…] (same keys). The port defaults to 210 (Z39.50) and 80 (SRU).
 TargetRead ParseTargetUrl(std::string_view url);
 

@@ -10,8 +10,6 @@
 
 namespace rowcaster::cli {
 
-// Why a target could not be read, worded.
-QString TargetProblemText(const catalogue::TargetRead& read);
 // The profile's targets, then the user's targets file (a damaged file is said and skipped).
 std::vector<catalogue::Target> KnownTargets(const std::vector<catalogue::Target>& profileTargets);
 // A URL, or a name among `known`; throws UsageError when it is neither.

@@ -10,6 +10,7 @@
 #include "catalogue/Lookup.h"
 #include "cli/Args.h"
 #include "cli/Catalogue.h"
+#include "words/Words.h"
 #include "cli/Commands.h"
 #include "cli/Common.h"
 #include "iso2709/Writers.h"
@@ -32,39 +33,20 @@ QString FailureText(const catalogue::Target& t, const catalogue::TargetFailure& 
 
 }  // namespace
 
-QString TargetProblemText(const catalogue::TargetRead& read) {
-  using catalogue::TargetProblem;
-  const QString v = Q(read.value);
-  switch (read.problem) {
-    case TargetProblem::None: return {};
-    case TargetProblem::NotAUrl: return QCoreApplication::translate("Cli", "“%1”不是 z3950:// 或 sru:// 开头的地址").arg(v);
-    case TargetProblem::NoHost: return QCoreApplication::translate("Cli", "地址中没有主机名");
-    case TargetProblem::BadPort: return QCoreApplication::translate("Cli", "端口“%1”不是 1 到 65535 的数").arg(v);
-    case TargetProblem::UnknownKey: return QCoreApplication::translate("Cli", "不认识的设置“%1”（syntax、esn、charset、name）").arg(v);
-    case TargetProblem::BadSyntax: return QCoreApplication::translate("Cli", "记录格式“%1”不是 unimarc 或 marcxml").arg(v);
-    case TargetProblem::BadCharset: return QCoreApplication::translate("Cli", "字符集“%1”不是 utf-8、gbk 或 gb18030").arg(v);
-    case TargetProblem::NoDatabase: return QCoreApplication::translate("Cli", "Z39.50 地址中没有数据库名");
-    case TargetProblem::NotATarget: return QCoreApplication::translate("Cli", "套录目标文件中有一项不是地址，也没有 host");
-    case TargetProblem::NotJson: return QCoreApplication::translate("Cli", "套录目标文件不是 JSON 列表");
-    case TargetProblem::UnknownName:
-      return QCoreApplication::translate("Cli", "没有名为“%1”的套录目标（rowcaster-cli targets 列出已设置的目标）").arg(v);
-  }
-  return {};
-}
 
 std::vector<catalogue::Target> KnownTargets(const std::vector<catalogue::Target>& profileTargets) {
   std::vector<catalogue::Target> known = profileTargets;
   const catalogue::TargetsRead user = catalogue::LoadUserTargets();
   if (user.problem != catalogue::TargetProblem::None)
     Say(Q(catalogue::UserTargetsPath()) + QCoreApplication::translate("Cli", "：") +
-        TargetProblemText({std::nullopt, user.problem, user.value}));
+        Q(words::TargetProblemText({std::nullopt, user.problem, user.value})));
   known.insert(known.end(), user.targets.begin(), user.targets.end());
   return known;
 }
 
 catalogue::Target TargetOrUsage(const std::string& nameOrUrl, const std::vector<catalogue::Target>& known) {
   catalogue::TargetRead read = catalogue::ResolveTarget(nameOrUrl, known);
-  if (!read.target) throw UsageError{TargetProblemText(read).toStdString()};
+  if (!read.target) throw UsageError{words::TargetProblemText(read)};
   return std::move(*read.target);
 }
 
@@ -122,7 +104,9 @@ int TargetsCommand(std::vector<std::string> argv) {
   if (!test) {
     if (known.empty()) Say(QCoreApplication::translate("Cli", "没有设置套录目标（%1）").arg(Q(catalogue::UserTargetsPath())));
     // The URL leaves the user and password out.
-    for (const catalogue::Target& t : known) std::printf("%s\t%s\n", t.name.c_str(), catalogue::TargetUrl(t).c_str());
+    for (const catalogue::Target& t : known)
+      std::printf("%s\t%s%s\n", t.name.c_str(), catalogue::TargetUrl(t).c_str(),
+                  t.own ? ("\t" + QCoreApplication::translate("Cli", "本馆目录（查重）").toStdString()).c_str() : "");
     return kExitOk;
   }
   const catalogue::Target t = TargetOrUsage(*test, known);

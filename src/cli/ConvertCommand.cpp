@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <cstdio>
@@ -35,6 +36,9 @@ namespace {
 std::atomic<bool> gStop{false};
 extern "C" void OnInterrupt(int) { gStop = true; }
 
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+void Say(const QString& line) { std::fprintf(stderr, "%s\n", line.toStdString().c_str()); }
+
 // What convert and preview share: the file, the table, the mapping, the rules, the template.
 struct RunArgs {
   std::optional<std::string> file, table, out, report;
@@ -55,12 +59,20 @@ struct RunFlags {
   std::vector<std::string> copyFrom;  // --copy-from, in the order given
   bool copyByTitle = false, copyPriceAlways = false, noLookupCache = false;
   std::optional<int> lookupTimeout, lookupConnections;
+  std::optional<std::string> checkHoldings;      // a target or an export file
+  std::optional<catalogue::HeldAction> held;     // --held, or --holdings skip|convert|items
 };
 
 int PositiveOption(const std::string& option, const std::string& value) {
   if (value.empty() || value.size() > 4 || value.find_first_not_of("0123456789") != std::string::npos || std::stoi(value) < 1)
     throw UsageError{option + " takes a number from 1, not '" + value + "'"};
   return std::stoi(value);
+}
+
+catalogue::HeldAction HeldOption(const std::string& option, const std::string& value) {
+  const auto held = catalogue::ParseHeldAction(value);
+  if (!held) throw UsageError{option + " takes skip, convert or items, not '" + value + "'"};
+  return *held;
 }
 
 // The copy cataloguing flags; false when the argument is none of them.
@@ -71,23 +83,56 @@ bool ReadCopyFlag(Args& args, RunFlags& flags) {
   else if (args.Flag("--no-lookup-cache")) flags.noLookupCache = true;
   else if (auto t = args.Option("--lookup-timeout")) flags.lookupTimeout = PositiveOption("--lookup-timeout", *t);
   else if (auto n = args.Option("--lookup-connections")) flags.lookupConnections = PositiveOption("--lookup-connections", *n);
+  else if (auto c = args.Option("--check-holdings")) flags.checkHoldings = c;
+  else if (auto h = args.Option("--held")) flags.held = HeldOption("--held", *h);
   else return false;
   return true;
 }
 
-// The catalogues the run copies from: those named, else the profile's; and how it asks them.
-void ResolveCopying(const RunFlags& flags, const convert::Profile& profile, convert::RunInput& input) {
+// The holdings check: an export file the run indexes, or a target; false when the file gives
+// nothing (said).
+bool ResolveHeldCheck(const std::string& what, const std::vector<catalogue::Target>& known, convert::RunInput& input) {
+  std::error_code error;
+  if (what.find("://") == std::string::npos && std::filesystem::is_regular_file(what, error)) {
+    auto index = std::make_shared<catalogue::HeldIndex>();
+    const catalogue::HeldFileProblem problem = index->Load(what);
+    if (problem != catalogue::HeldFileProblem::None) {
+      Say(problem == catalogue::HeldFileProblem::Unreadable
+              ? QCoreApplication::translate("Cli", "查重文件 %1 读不出（应是 ISO 2709 或 MARCXML 文件）").arg(Q(what))
+              : QCoreApplication::translate("Cli", "查重文件 %1 中没有一条完整的记录").arg(Q(what)));
+      return false;
+    }
+    if (index->skipped() > 0)
+      Say(QCoreApplication::translate("Cli", "查重文件 %1 中有 %2 条记录读不出，没有用来查重").arg(Q(what)).arg(index->skipped()));
+    input.heldFile = std::move(index);
+    input.heldFileName = std::filesystem::path(what).filename().string();
+    return true;
+  }
+  input.heldIn = TargetOrUsage(what, known);
+  return true;
+}
+
+// The catalogues the run copies from: those named, else the profile's (but its own catalogue);
+// the holdings check; and how it asks them. False when the check's file gives nothing (said).
+bool ResolveCopying(const RunFlags& flags, const convert::Profile& profile, convert::RunInput& input) {
   if (flags.copyFrom.empty()) {
-    input.copyFrom = profile.targets;
+    std::copy_if(profile.targets.begin(), profile.targets.end(), std::back_inserter(input.copyFrom),
+                 [](const catalogue::Target& t) { return !t.own; });
   } else {
     const std::vector<catalogue::Target> known = KnownTargets(profile.targets);
     for (const std::string& name : flags.copyFrom) input.copyFrom.push_back(TargetOrUsage(name, known));
   }
   input.copyPriceAlways = flags.copyPriceAlways || profile.copyPriceAlways;
-  input.lookup.byTitle = flags.copyByTitle;
+  input.lookup.byTitle = flags.copyByTitle || profile.copyByTitle;
   input.lookup.timeoutSeconds = flags.lookupTimeout.value_or(input.lookup.timeoutSeconds);
   input.lookup.connections = flags.lookupConnections.value_or(input.lookup.connections);
   input.lookup.cachePath = flags.noLookupCache ? std::string() : catalogue::DefaultCachePath();
+  input.held = flags.held.value_or(profile.held);
+  const std::string check = flags.checkHoldings.value_or(profile.checkHoldings);
+  if (!check.empty()) return ResolveHeldCheck(check, KnownTargets(profile.targets), input);
+  const auto own = std::find_if(profile.targets.begin(), profile.targets.end(), [](const auto& t) { return t.own; });
+  if (own != profile.targets.end()) input.heldIn = *own;
+  return true;
 }
 
 // Reads the arguments of convert (`preview` false) or preview: what they say of the run goes into
@@ -97,7 +142,7 @@ RunFlags ReadFlags(std::vector<std::string> argv, bool preview, RunArgs& run) {
   RunFlags flags;
   const char* const command = preview ? "preview" : "convert";
   while (!args.Done()) {
-    if (!preview && ReadCopyFlag(args, flags)) {
+    if (ReadCopyFlag(args, flags)) {
       continue;
     } else if (auto r = args.Option("--rules")) {
       flags.rules = RulesOption(*r);
@@ -112,6 +157,10 @@ RunFlags ReadFlags(std::vector<std::string> argv, bool preview, RunArgs& run) {
     } else if (auto a = args.Option("--agency")) {
       flags.agency = a;
     } else if (auto h = args.Option("--holdings")) {
+      if (catalogue::ParseHeldAction(*h)) {
+        flags.held = HeldOption("--holdings", *h);  // what a held row gets, as --held says
+        continue;
+      }
       if (!convert::IsHoldingsPreset(*h))
         throw UsageError{"--holdings takes 905, 905-per-copy, koha-unimarc or a field template such as '985  |a{barcode}', not '" + *h + "'"};
       flags.holdings = h;
@@ -249,8 +298,6 @@ ColumnMapping MapColumns(const RunFlags& flags, const convert::Profile& profile,
   return m;
 }
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-void Say(const QString& line) { std::fprintf(stderr, "%s\n", line.toStdString().c_str()); }
 
 // The mapping by column names, before the run: each mapped column with its code, the columns left,
 // and why a column whose name says a code was not given it.
@@ -303,7 +350,7 @@ std::optional<RunArgs> ReadRunArgs(std::vector<std::string> argv, bool preview) 
     profile = std::move(*loaded);
   }
   ResolveSettings(flags, profile, preview ? "preview" : "convert", run);
-  if (!preview) ResolveCopying(flags, profile, run.input);
+  if (!ResolveCopying(flags, profile, run.input)) return std::nullopt;
 
   const auto opened = OpenSourceOrSay(*run.file, run.table, true);
   if (!opened) return std::nullopt;
@@ -346,6 +393,10 @@ void PrintSummary(const convert::RunResult& r, const convert::RunInput& input, d
             .arg(r.searches)
             .arg(r.cachedAnswers));
   }
+  if (input.heldIn || input.heldFile)
+    Say(QCoreApplication::translate("Cli", "查重：%1 行本馆已有，其中 %2 行没有转换（--held convert 照样转换，--held items 只写馆藏）")
+            .arg(r.held)
+            .arg(r.heldSkipped));
   if (r.outcome == convert::RunOutcome::Stopped) Say(QCoreApplication::translate("Cli", "已停止，写入了 %1 条记录").arg(r.written));
   // What the findings were, by kind; the rows are in the report (--report).
   const std::string summary = words::SummaryText(r);

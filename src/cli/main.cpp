@@ -76,13 +76,21 @@ const Command kCommands[] = {
      "      has none (--copy-price-always: always), 905 and notes; 035 keeps the source's 001 and\n"
      "      801 gets a second occurrence for the agency. Rows not found keep their own record and\n"
      "      are reported (未套录到). --lookup-timeout S (10), --lookup-connections N (8),\n"
-     "      --no-lookup-cache (answers are otherwise kept 30 days in the user's cache folder).\n"},
+     "      --no-lookup-cache (answers are otherwise kept 30 days in the user's cache folder).\n"
+     "      Holdings check (查重): --check-holdings NAME|URL|FILE asks the library's own catalogue\n"
+     "      (a target; a profile's target marked \"own\" when none is given) or reads an export of\n"
+     "      it (ISO 2709 in UTF-8 or GBK, or MARCXML), matching by ISBN, else by title, first\n"
+     "      author, publisher and year. A held row is reported and, by --held (or --holdings)\n"
+     "      skip (default: no record), convert (its record anyway) or items (a brief record of\n"
+     "      001, 010, 100, 200, 801, 035 with the held record's id and the item fields, for the\n"
+     "      library system to add the copies to the record it holds).\n"},
     {"preview", PreviewCommand,
      "  preview FILE [--table NAME] [--row N] (--map COL=CODE ... | --map-by-name)\n"
      "          [--rules classic|recommended] [--agency CODE] [--template FILE] [--cbk FILE]\n"
-     "          [--encoding gbk|gb18030|utf-8]\n"
+     "          [--encoding gbk|gb18030|utf-8] [--copy-from NAME|URL ...] [--check-holdings W]\n"
      "      Prints the record of row N (default 1) as it would be written, one field a line\n"
-     "      (tag, indicators, $subfields), with the row's warnings; writes nothing.\n"},
+     "      (tag, indicators, $subfields), with the row's warnings; writes nothing. With\n"
+     "      catalogues, the row is looked up first and the merged record shown.\n"},
     {"compose", ComposeCommand,
      "  compose [--rules classic|recommended] [--agency CODE] [--now YYYY-MM-DDTHH:MM:SS]\n"
      "          [--template FILE] [--cbk FILE] CODE=VALUE ...\n"

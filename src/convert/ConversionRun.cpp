@@ -30,6 +30,7 @@ struct RowResult {
   std::size_t unencodable = 0;     // characters the output's encoding could not hold
   std::size_t privateUse = 0;      // private-use characters written as they are
   bool merged = false;             // no record: the row repeats an earlier one
+  bool heldSkipped = false;        // no record: the library holds the book
 };
 
 // Each kind once a row: the counts say how many rows have it.
@@ -93,6 +94,27 @@ struct Worker {
 
 using Copies = std::vector<catalogue::LookupResult>;
 
+// What the catalogues answered for every row before composing: the records to copy and what the
+// library's own catalogue holds. Empty when not asked.
+struct Lookups {
+  Copies copies, held;
+};
+
+// What the catalogues answered for one row.
+struct Answers {
+  const catalogue::LookupResult* copy = nullptr;
+  const catalogue::LookupResult* held = nullptr;
+};
+
+Answers AnswersFor(const Lookups* lookups, std::int64_t row) {
+  Answers a;
+  if (!lookups) return a;
+  const auto r = static_cast<std::size_t>(row);
+  if (r < lookups->copies.size()) a.copy = &lookups->copies[r];
+  if (r < lookups->held.size()) a.held = &lookups->held[r];
+  return a;
+}
+
 // The looked-up record merged into the row's own, or why the row keeps its own.
 void ApplyCopy(const RunInput& input, const catalogue::LookupResult& copy, std::string_view rowTitle, Worker& w,
                std::vector<Finding>& findings) {
@@ -109,15 +131,50 @@ void ApplyCopy(const RunInput& input, const catalogue::LookupResult& copy, std::
   findings.push_back(MakeFinding(Kind::NotCopied));
 }
 
+// The library's holding of the row's book: by its catalogue's answer, else by its export.
+std::optional<catalogue::HeldMatch> HeldBy(const RunInput& input, const catalogue::LookupResult* asked,
+                                           const iso2709::Record& own) {
+  if (asked && asked->status == catalogue::LookupStatus::Found)
+    return catalogue::HeldMatch{catalogue::RecordId(asked->record), catalogue::RecordIsbns(own).empty()};
+  if (input.heldFile) return input.heldFile->Find(own);
+  return std::nullopt;
+}
+
+// A held row: reported, and by the run's choice given no record, its record or its items only.
+// True when the row gives no record.
+bool ApplyHeld(const RunInput& input, const catalogue::HeldMatch& held, Worker& w, std::vector<Finding>& findings) {
+  const std::string source = input.heldIn ? input.heldIn->name : input.heldFileName;
+  const std::vector<std::string> values{source, held.id, held.byTitle ? "title" : "isbn"};
+  switch (input.held) {
+    case catalogue::HeldAction::Skip:
+      findings = {MakeFinding(Kind::HeldSkipped, {}, values)};
+      return true;
+    case catalogue::HeldAction::Convert:
+      findings.push_back(MakeFinding(Kind::HeldConverted, {}, values));
+      return false;
+    case catalogue::HeldAction::Items:
+      catalogue::ItemsOnly(w.record, source, held.id, {HoldingsTag(input.holdings)}, w.merged);
+      std::swap(w.record, w.merged);
+      findings.push_back(MakeFinding(Kind::HeldItemsOnly, {}, values));
+      return false;
+  }
+  return false;
+}
+
 // One row's record, or why it has none. Nothing a row does ends the run.
-RowResult ComposeRow(const RunInput& input, Worker& w, const catalogue::LookupResult* copy) {
+RowResult ComposeRow(const RunInput& input, Worker& w, Answers asked) {
   try {
     w.context.now = input.clock();
     RowResult r;
-    const std::string title = copy ? w.values[d200a] : std::string();
+    const std::string title = asked.copy ? w.values[d200a] : std::string();
     const iso2709::Built built = ComposeRecord(w.values, w.context, w.record, r.findings);
     if (built.status != iso2709::BuildStatus::Built) return Failed(*FirstError(r.findings));
-    if (copy) ApplyCopy(input, *copy, title, w, r.findings);
+    const std::optional<catalogue::HeldMatch> held = HeldBy(input, asked.held, w.record);
+    if (held && ApplyHeld(input, *held, w, r.findings)) {
+      r.heldSkipped = true;
+      return r;
+    }
+    if (asked.copy && !(held && input.held == catalogue::HeldAction::Items)) ApplyCopy(input, *asked.copy, title, w, r.findings);
     const iso2709::WriteResult written = w.writer.Append(w.record, r.record);
     if (!written.ok && !written.tooLongTag.empty())
       return Failed(MakeFinding(Kind::FieldTooLong, written.tooLongTag, {written.tooLongTag, std::to_string(written.tooLongBytes)}));
@@ -163,7 +220,7 @@ void ApplyPlan(const RowPlan& plan, SubfieldValues& values) {
 
 // Row `row` (from 0) of the input's table composed with `w`, by the plan for it when there is one.
 RowResult ComposeOne(const RunInput& input, const std::array<int, kParamCount>& columns, const RowPlans& plans,
-                     std::int64_t row, Worker& w, const Copies* copies = nullptr) {
+                     std::int64_t row, Worker& w, Answers asked = {}) {
   input.table->Row(static_cast<std::size_t>(row), w.cells);
   const auto cell = [&](Param p) -> std::string_view {
     const int c = columns[p];
@@ -178,8 +235,7 @@ RowResult ComposeOne(const RunInput& input, const std::array<int, kParamCount>& 
     for (std::size_t p = 0; p < kParamCount; ++p) w.values[p].assign(cell(static_cast<Param>(p)));
     if (plan) ApplyPlan(*plan, w.values);
     w.context.recordNumber = row + 1;
-    const bool copied = copies && static_cast<std::size_t>(row) < copies->size();
-    r = ComposeRow(input, w, copied ? &(*copies)[static_cast<std::size_t>(row)] : nullptr);
+    r = ComposeRow(input, w, asked);
     if (!r.findings.empty() && r.findings.front().kind == Kind::FieldTooLong) NameTheColumn(r.findings.front(), input, columns, cell);
     if (plan && !r.record.empty()) r.findings.insert(r.findings.end(), plan->findings.begin(), plan->findings.end());
   }
@@ -194,8 +250,8 @@ RowResult ComposeOne(const RunInput& input, const std::array<int, kParamCount>& 
 class Composer {
  public:
   Composer(const RunInput& input, const std::array<int, kParamCount>& columns, const RowPlans& plans, int threads,
-           const Copies* copies)
-      : input_(input), columns_(columns), plans_(plans), threads_(threads), copies_(copies) {
+           const Lookups* lookups)
+      : input_(input), columns_(columns), plans_(plans), threads_(threads), lookups_(lookups) {
     rows_ = input.table ? static_cast<std::int64_t>(input.table->RowCount()) : 0;
     batches_ = (rows_ + kBatch - 1) / kBatch;
     workers_.reserve(static_cast<std::size_t>(threads));
@@ -260,7 +316,7 @@ class Composer {
     std::vector<RowResult> results;
     const std::int64_t end = std::min(rows_, (b + 1) * kBatch);
     for (std::int64_t row = b * kBatch; row < end; ++row)
-      results.push_back(ComposeOne(input_, columns_, plans_, row, w, copies_));
+      results.push_back(ComposeOne(input_, columns_, plans_, row, w, AnswersFor(lookups_, row)));
     return results;
   }
 
@@ -268,7 +324,7 @@ class Composer {
   const std::array<int, kParamCount> columns_;
   const RowPlans& plans_;
   std::int64_t threads_;  // composing threads running (at least 1 for the look-ahead)
-  const Copies* copies_;  // the looked-up records by row, or nothing
+  const Lookups* lookups_;  // what the catalogues answered by row, or nothing
   std::unique_ptr<Worker> own_;  // the caller's, when no thread could be started
   std::int64_t rows_ = 0, batches_ = 0, next_ = 0, taken_ = 0;
   bool quit_ = false;
@@ -281,6 +337,15 @@ class Composer {
 // Row `row` (from 1) counted and reported, its record added to the batch unless it has none.
 void TakeRow(RowResult& r, std::int64_t row, RunResult& result, std::string& batch, std::vector<std::size_t>& ends) {
   CountKinds(r.findings, result.counts);
+  if (r.heldSkipped) {
+    ++result.held;
+    ++result.heldSkipped;
+    result.report.push_back({row, std::move(r.title), std::move(r.isbn), false, std::move(r.findings)});
+    return;
+  }
+  if (std::any_of(r.findings.begin(), r.findings.end(),
+                  [](const Finding& f) { return f.kind == Kind::HeldConverted || f.kind == Kind::HeldItemsOnly; }))
+    ++result.held;
   if (r.merged) {
     ++result.merged;
     result.report.push_back({row, std::move(r.title), std::move(r.isbn), false, std::move(r.findings), true});
@@ -319,8 +384,8 @@ RowPlans PlansFor(const RunInput& input, const std::array<int, kParamCount>& col
 }
 
 RowPreview Preview(const RunInput& input, const std::array<int, kParamCount>& columns, const RowPlans& plans,
-                   std::int64_t row, Worker& worker) {
-  RowResult r = ComposeOne(input, columns, plans, row, worker);
+                   std::int64_t row, Worker& worker, Answers asked = {}) {
+  RowResult r = ComposeOne(input, columns, plans, row, worker, asked);
   RowPreview preview;
   preview.findings = std::move(r.findings);
   preview.merged = r.merged;
@@ -351,16 +416,6 @@ RunOutcome CheckRun(const RunInput& input) {
   return mapped.title && mapped.isbn && mapped.price ? RunOutcome::Finished : RunOutcome::RequiredMissing;
 }
 
-RowPreview PreviewRow(const RunInput& input, std::int64_t row) {
-  RowPreview preview;
-  if (!input.table || row < 0 || row >= static_cast<std::int64_t>(input.table->RowCount())) {
-    preview.findings.push_back(MakeFinding(Kind::NoSuchRow, {}, {std::to_string(row + 1)}));
-    return preview;
-  }
-  const std::array<int, kParamCount> columns = SubfieldColumns(input.mapping);
-  Worker worker(input);
-  return Preview(input, columns, PlansFor(input, columns, nullptr, row), row, worker);
-}
 
 namespace {
 
@@ -394,57 +449,100 @@ bool SameFields(const std::vector<iso2709::Field>& a, const std::vector<iso2709:
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), same);
 }
 
-// What each row is looked up by: its ISBN, title and first author.
-std::vector<catalogue::Wanted> WantedRows(const RunInput& input) {
-  const std::array<int, kParamCount> columns = SubfieldColumns(input.mapping);
-  std::vector<catalogue::Wanted> wanted(input.table ? input.table->RowCount() : 0);
-  std::vector<std::string_view> cells;
-  for (std::size_t row = 0; row < wanted.size(); ++row) {
-    input.table->Row(row, cells);
-    const auto cell = [&](Param p) {
-      const int c = columns[p];
-      return c >= 0 && static_cast<std::size_t>(c) < cells.size() ? OneLine(cells[c]) : std::string();
-    };
-    wanted[row].isbn = cell(d010a);
-    wanted[row].title = cell(d200a);
-    if (input.lookup.byTitle && !wanted[row].title.empty()) {
-      const std::vector<Responsible> persons = SplitResponsibility(cell(d200f));
-      if (!persons.empty()) wanted[row].author = persons.front().name;
-    }
+// What row `row` is looked up by: its ISBN, title and first author.
+catalogue::Wanted WantedRow(const RunInput& input, const std::array<int, kParamCount>& columns, std::size_t row,
+                            std::vector<std::string_view>& cells) {
+  input.table->Row(row, cells);
+  const auto cell = [&](Param p) {
+    const int c = columns[p];
+    return c >= 0 && static_cast<std::size_t>(c) < cells.size() ? OneLine(cells[c]) : std::string();
+  };
+  catalogue::Wanted wanted{cell(d010a), cell(d200a), {}};
+  if (input.lookup.byTitle && !wanted.title.empty()) {
+    const std::vector<Responsible> persons = SplitResponsibility(cell(d200f));
+    if (!persons.empty()) wanted.author = persons.front().name;
   }
   return wanted;
 }
 
-// The pre-pass: every row looked up before any is composed. False when the run was stopped.
-bool LookUpRows(const RunInput& input, const RunCallbacks& callbacks, RunResult& result, Copies& copies) {
+std::vector<catalogue::Wanted> WantedRows(const RunInput& input) {
+  const std::array<int, kParamCount> columns = SubfieldColumns(input.mapping);
+  std::vector<catalogue::Wanted> wanted(input.table ? input.table->RowCount() : 0);
+  std::vector<std::string_view> cells;
+  for (std::size_t row = 0; row < wanted.size(); ++row) wanted[row] = WantedRow(input, columns, row, cells);
+  return wanted;
+}
+
+// `wanted` looked up in `targets`, every row before any is composed. False when the run was stopped.
+bool LookUpRows(const RunInput& input, const std::vector<catalogue::Target>& targets,
+                const std::vector<catalogue::Wanted>& wanted, const RunCallbacks& callbacks, RunResult& result,
+                Copies& answers) {
   catalogue::LookupCallbacks lookupCallbacks;
   lookupCallbacks.progress = callbacks.lookingUp;
   lookupCallbacks.stop = callbacks.stop;
   catalogue::LookupSettings settings = input.lookup;
   if (settings.now == 0) settings.now = std::chrono::duration_cast<std::chrono::seconds>(
                                            std::chrono::system_clock::now().time_since_epoch()).count();
-  catalogue::LookupRun run = catalogue::LookUp(input.copyFrom, WantedRows(input), settings, lookupCallbacks);
-  result.searches = run.searches;
-  result.cachedAnswers = run.cached;
+  catalogue::LookupRun run = catalogue::LookUp(targets, wanted, settings, lookupCallbacks);
+  result.searches += run.searches;
+  result.cachedAnswers += run.cached;
   for (const catalogue::TargetFailure& f : run.failures)
     result.runFindings.push_back(
-        MakeFinding(Kind::TargetUnavailable, {}, {input.copyFrom[f.target].name, std::to_string(f.code), f.message}));
-  copies = std::move(run.results);
+        MakeFinding(Kind::TargetUnavailable, {}, {targets[f.target].name, std::to_string(f.code), f.message}));
+  answers = std::move(run.results);
   return !run.stopped;
+}
+
+// Rows the library holds are asked first; when they are to be skipped, they are not looked up for
+// copying. False when the run was stopped.
+bool LookUpAll(const RunInput& input, std::vector<catalogue::Wanted> wanted, const RunCallbacks& callbacks,
+               RunResult& result, Lookups& lookups) {
+  if (input.heldIn && !LookUpRows(input, {*input.heldIn}, wanted, callbacks, result, lookups.held)) return false;
+  if (input.copyFrom.empty()) return true;
+  if (input.held == catalogue::HeldAction::Skip)
+    for (std::size_t row = 0; row < wanted.size(); ++row) {
+      const bool asked = row < lookups.held.size() && lookups.held[row].status == catalogue::LookupStatus::Found;
+      if (asked || (input.heldFile && input.heldFile->FindIsbn(wanted[row].isbn))) wanted[row] = {};
+    }
+  return LookUpRows(input, input.copyFrom, wanted, callbacks, result, lookups.copies);
 }
 
 // What comes before the first row: settings that touch every record, told once, not a row at a
 // time; the rows that repeat others; the catalogue pre-pass. False when the run was stopped.
 bool BeforeRows(const RunInput& input, const RunCallbacks& callbacks, RunResult& result, RowPlans& plans,
-                Copies& copies) {
+                Lookups& lookups) {
   if (input.rules == Rules::Recommended && input.agencyCode.empty())
     result.runFindings.push_back(MakeFinding(Kind::NoAgencyCode, "801 $b"));
   plans = PlansFor(input, SubfieldColumns(input.mapping), callbacks.stop);
   if (callbacks.stop && callbacks.stop->load()) return false;
-  return input.copyFrom.empty() || LookUpRows(input, callbacks, result, copies);
+  if (!input.heldIn && input.copyFrom.empty()) return true;
+  return LookUpAll(input, WantedRows(input), callbacks, result, lookups);
 }
 
 }  // namespace
+
+RowPreview PreviewRow(const RunInput& input, std::int64_t row) {
+  if (!input.table || row < 0 || row >= static_cast<std::int64_t>(input.table->RowCount())) {
+    RowPreview none;
+    none.findings.push_back(MakeFinding(Kind::NoSuchRow, {}, {std::to_string(row + 1)}));
+    return none;
+  }
+  const std::array<int, kParamCount> columns = SubfieldColumns(input.mapping);
+  Worker worker(input);
+  // The row alone asked in the catalogues (a wait the lookup time-out bounds).
+  Lookups lookups;
+  RunResult asked;
+  if (input.heldIn || !input.copyFrom.empty()) {
+    std::vector<std::string_view> cells;
+    LookUpAll(input, {WantedRow(input, columns, static_cast<std::size_t>(row), cells)}, {}, asked, lookups);
+  }
+  RowPreview preview =
+      Preview(input, columns, PlansFor(input, columns, nullptr, row), row, worker, AnswersFor(&lookups, 0));
+  preview.findings.insert(preview.findings.begin(), asked.runFindings.begin(), asked.runFindings.end());
+  for (const Finding& f : preview.findings)
+    if (f.kind == Kind::CopiedFrom && !f.values.empty()) preview.copiedFrom = f.values.front();
+  return preview;
+}
 
 bool RepeatsExistingRecords(const RunInput& input, const output::ExistingOutput& existing) {
   if (input.format != iso2709::Format::Iso2709 || !input.table) return false;
@@ -482,14 +580,14 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
     return result;
   }
   RowPlans plans;
-  Copies copies;
-  if (!BeforeRows(input, callbacks, result, plans, copies)) {
+  Lookups lookups;
+  if (!BeforeRows(input, callbacks, result, plans, lookups)) {
     out.Close();
     result.outcome = RunOutcome::Stopped;
     return result;
   }
   const int threads = input.threads > 0 ? input.threads : std::max(1u, std::thread::hardware_concurrency());
-  Composer composer(input, SubfieldColumns(input.mapping), plans, threads, input.copyFrom.empty() ? nullptr : &copies);
+  Composer composer(input, SubfieldColumns(input.mapping), plans, threads, &lookups);
   result.rows = composer.rows();
   std::string batch;
   std::vector<std::size_t> ends;

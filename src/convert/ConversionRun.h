@@ -7,9 +7,11 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "catalogue/Held.h"
 #include "catalogue/Lookup.h"
 #include "catalogue/Target.h"
 #include "convert/Composition.h"
@@ -44,6 +46,12 @@ struct RunInput {
   catalogue::LookupSettings lookup;
   bool copyPriceAlways = false;  // the row's price replaces a copied record's 010 $d
   bool keepDuplicates = false;  // recommended rules: a row that repeats an earlier one gives its record too
+  // The check for books the library holds (查重): its own catalogue, asked by ISBN (and by title when
+  // `lookup.byTitle`), or an export of it; with neither, no row is checked.
+  std::optional<catalogue::Target> heldIn;
+  std::shared_ptr<const catalogue::HeldIndex> heldFile;
+  std::string heldFileName;  // what reports and 035 $a call the export
+  catalogue::HeldAction held = catalogue::HeldAction::Skip;
 };
 
 enum class RunOutcome {
@@ -75,6 +83,8 @@ struct RunResult {
   std::int64_t warned = 0;   // records written with warnings
   std::int64_t noted = 0;    // records written with notes only
   std::int64_t merged = 0;   // rows merged into an earlier row's record (reported, not failed)
+  std::int64_t held = 0;     // rows the library holds already (skipped, converted or items only)
+  std::int64_t heldSkipped = 0;  // of those, rows that gave no record (reported, not failed)
   std::int64_t existing = 0; // records the output file held before, appended to
   bool refused = false;      // with OutputFailed: the file's records cannot be appended to (untouched)
   output::ExistingOutput refusal;  // with refused: what the file holds and why
@@ -115,6 +125,7 @@ struct RowPreview {
   std::string record, listing;
   std::vector<Finding> findings;
   bool merged = false;  // no record: the row repeats an earlier one, whose record stands for it
+  std::string copiedFrom;  // the catalogue the record was copied from, if any
 };
 RowPreview PreviewRow(const RunInput& input, std::int64_t row);  // row from 0
 

@@ -41,7 +41,10 @@ Level LevelOf(Kind kind) {
     case Kind::PublisherAbbreviated:
     case Kind::DuplicateRow:
     case Kind::SameTitleOtherIsbn:
-    case Kind::PrivateUseKept: return Level::Warning;
+    case Kind::PrivateUseKept:
+    case Kind::HeldSkipped:
+    case Kind::HeldConverted:
+    case Kind::HeldItemsOnly: return Level::Warning;
     case Kind::TranslatorInferred:
     case Kind::NotAPerson:
     case Kind::SamePersonOnce:
@@ -130,6 +133,9 @@ std::string_view KindCode(Kind kind) {
     case Kind::RowsMerged: return "rows-merged";
     case Kind::PartFromVolumeColumn: return "part-from-volume-column";
     case Kind::PrivateUseKept: return "private-use-kept";
+    case Kind::HeldSkipped: return "held-skipped";
+    case Kind::HeldConverted: return "held-converted";
+    case Kind::HeldItemsOnly: return "held-items-only";
   }
   return "unknown";
 }

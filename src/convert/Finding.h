@@ -59,6 +59,10 @@ enum class Kind {
   DuplicateRow,         // the row repeats an earlier one, whose record stands for both; values: that row, from 1
   SameTitleOtherIsbn,   // field 200 $a; values: another row with the title and another ISBN, from 1
   PrivateUseKept,       // values: how many private-use characters were written as they are, the characters
+  HeldSkipped,          // no record: the library holds the book; values: the catalogue or export, the held
+                        // record's 001, "isbn" or "title" (how it matched)
+  HeldConverted,        // the library holds the book, its record is written anyway; values as HeldSkipped
+  HeldItemsOnly,        // the library holds the book: a brief record for its items; values as HeldSkipped
   // Notes.
   TranslatorInferred,   // field 702; values: the name taken for the translator's
   NotAPerson,           // field 7XX; values: the placeholder left out (佚名, an image file's name)
@@ -100,7 +104,7 @@ inline constexpr Kind kKinds[] = {
     Kind::CopyUnreadable, Kind::TargetUnavailable,     Kind::CopiedFrom,             Kind::CopyConflict,
     Kind::PlaceUnknown,   Kind::PublisherAbbreviated, Kind::PublisherNotAName, Kind::PublisherFromIsbn,  Kind::PublisherCompleted,
     Kind::DuplicateRow,   Kind::SameTitleOtherIsbn,    Kind::RowsMerged,             Kind::PartFromVolumeColumn,
-    Kind::PrivateUseKept,
+    Kind::PrivateUseKept, Kind::HeldSkipped,          Kind::HeldConverted,          Kind::HeldItemsOnly,
 };
 
 struct Finding {

@@ -110,6 +110,12 @@ bool IsHoldingsPreset(std::string_view preset) {
          preset.find('{') != std::string_view::npos;
 }
 
+std::string HoldingsTag(const HoldingsSettings& s) {
+  if (s.preset == "koha-unimarc") return "995";
+  if (s.preset.empty() || s.preset.rfind("905", 0) == 0 || !IsHoldingsPreset(s.preset)) return "905";
+  return s.preset.substr(0, 3);
+}
+
 Barcodes ExpandBarcodes(std::string_view cell) {
   Barcodes out;
   for (const std::string& piece : Pieces(cell)) {

@@ -25,6 +25,8 @@ inline constexpr std::string_view kHoldingsPresets[] = {"905", "905-per-copy", "
 // (a short text for the caller to word) when it is neither.
 bool IsHoldingsPreset(std::string_view preset);
 
+// The tag of the item fields `preset` writes: 905, 995, or a template's own.
+std::string HoldingsTag(const HoldingsSettings& settings);
 // The barcodes a cell names, in order. A range grows from its start to its end, the end given
 // whole or by its last digits; more than kMaxRange copies in one range is no range. `readable` is
 // false when some piece reads as no barcode or range (it is kept as given).

@@ -75,6 +75,9 @@ std::string ProfileJson(const Profile& p) {
   if (!p.columns.empty()) j["columns"] = p.columns;
   if (!p.targets.empty()) j["targets"] = Json::parse(catalogue::TargetsJson(p.targets, -1));
   if (p.copyPriceAlways) j["copyPriceAlways"] = true;
+  if (p.copyByTitle) j["copyByTitle"] = true;
+  if (!p.checkHoldings.empty()) j["checkHoldings"] = p.checkHoldings;
+  if (p.held != catalogue::HeldAction::Skip) j["held"] = p.held == catalogue::HeldAction::Convert ? "convert" : "items";
   j["template"] = p.templateText.empty() ? Json(nullptr) : Json(Lines(p.templateText));
   return j.dump(2) + "\n";
 }
@@ -158,6 +161,16 @@ std::optional<Profile> ParseProfile(std::string_view text, std::string& error) {
       p.targets = std::move(targets.targets);
     }
     p.copyPriceAlways = j.value("copyPriceAlways", false);
+    p.copyByTitle = j.value("copyByTitle", false);
+    p.checkHoldings = j.value("checkHoldings", std::string());
+    if (j.contains("held")) {
+      const auto held = catalogue::ParseHeldAction(j.value("held", std::string()));
+      if (!held) {
+        error = "“held”应是 skip、convert 或 items";
+        return std::nullopt;
+      }
+      p.held = *held;
+    }
     if (j.contains("template") && j.at("template").is_array()) {
       for (const auto& line : j.at("template")) p.templateText += line.get<std::string>() + "\r\n";
     } else if (j.contains("template") && j.at("template").is_string()) {

@@ -12,6 +12,7 @@
 #include "catalogue/Target.h"
 #include "convert/Holdings.h"
 #include "convert/Rules.h"
+#include "catalogue/Held.h"
 #include "iso2709/Writers.h"
 #include "mapping/ColumnNames.h"
 
@@ -41,6 +42,11 @@ struct Profile {
   // Catalogues rows are completed from (套录), in the order they are asked.
   std::vector<catalogue::Target> targets;
   bool copyPriceAlways = false;  // the row's price replaces a copied record's 010 $d
+  bool copyByTitle = false;      // rows without a valid ISBN are looked up by title and first author
+  // The holdings check (查重): a target's name or URL, or an export file of the library's records;
+  // empty: the target marked "own" among `targets`, if any. What a held row gets: "held".
+  std::string checkHoldings;
+  catalogue::HeldAction held = catalogue::HeldAction::Skip;
 };
 
 inline constexpr std::string_view kStandardProfile = "标准";

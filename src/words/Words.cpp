@@ -57,6 +57,20 @@ QString RowsMerged(const Finding& f) {
   return QCoreApplication::translate("Words", "第 %1 行与这一行重复，并入这一条记录").arg(list);
 }
 
+// "本馆已有（本馆 记录号 CAT0001，按 ISBN）…": where the library's record was found and how.
+QString Held(const Finding& f) {
+  const QString by = Value(f, 2) == QStringLiteral("title") ? QCoreApplication::translate("Words", "按题名、责任者、出版者和出版年")
+                                                           : QCoreApplication::translate("Words", "按 ISBN");
+  const QString where = Value(f, 1).isEmpty()
+                            ? QCoreApplication::translate("Words", "%1，%2").arg(Value(f, 0), by)
+                            : QCoreApplication::translate("Words", "%1 记录号 %2，%3").arg(Value(f, 0), Value(f, 1), by);
+  switch (f.kind) {
+    case Kind::HeldSkipped: return QCoreApplication::translate("Words", "本馆已有（%1），没有转换").arg(where);
+    case Kind::HeldConverted: return QCoreApplication::translate("Words", "本馆已有（%1），照样转换").arg(where);
+    default: return QCoreApplication::translate("Words", "本馆已有（%1），只写了加馆藏用的简要记录").arg(where);
+  }
+}
+
 QString DescribeWarning(const Finding& f) {
   switch (f.kind) {
     case Kind::IsbnCheckDigit: return QCoreApplication::translate("Words", "ISBN %1 的校验位不对，写入 010 $z").arg(Value(f, 0));
@@ -144,6 +158,9 @@ QString DescribeWarning(const Finding& f) {
     case Kind::PublisherCompleted:
       return QCoreApplication::translate("Words", "出版者“%1”按 ISBN 的出版者号补全为“%2”").arg(Value(f, 0), Value(f, 1));
     case Kind::RowsMerged: return RowsMerged(f);
+    case Kind::HeldSkipped:
+    case Kind::HeldConverted:
+    case Kind::HeldItemsOnly: return Held(f);
     case Kind::PrivateUseKept:
       return QCoreApplication::translate("Words", "%1 个私用区字符照原样写出，图书馆系统可能显示不出：%2").arg(Value(f, 0), Value(f, 1));
     case Kind::PartFromVolumeColumn:
@@ -213,6 +230,9 @@ QString KindLabel(Kind kind) {
     case Kind::RowsMerged: return QCoreApplication::translate("Words", "的记录合并了后面重复的行");
     case Kind::PartFromVolumeColumn: return QCoreApplication::translate("Words", "的卷次从卷次列写入 200 $h");
     case Kind::PrivateUseKept: return QCoreApplication::translate("Words", "有照原样写出的私用区字符");
+    case Kind::HeldSkipped: return QCoreApplication::translate("Words", "本馆已有，没有转换");
+    case Kind::HeldConverted: return QCoreApplication::translate("Words", "本馆已有，照样转换了");
+    case Kind::HeldItemsOnly: return QCoreApplication::translate("Words", "本馆已有，只写了馆藏");
     case Kind::PublisherAbbreviated: return QCoreApplication::translate("Words", "出版者可能是简称");
     case Kind::PublisherNotAName: return QCoreApplication::translate("Words", "出版者一栏是版次或日期");
     case Kind::PublisherFromIsbn: return QCoreApplication::translate("Words", "出版者按 ISBN 的出版者号写入");
@@ -418,17 +438,48 @@ std::string MergedSummary(const convert::RunResult& r) {
 
 std::string PreviewText(const convert::RowPreview& preview) {
   std::string out = preview.listing;
-  // Without a record, why: the error, or for a merged row the row that stands for it.
+  // Without a record, why: the error, the row that stands for a merged one, or the holding.
   const Finding* why = nullptr;
   if (preview.record.empty()) {
     why = convert::FirstError(preview.findings);
-    if (!why && preview.merged && !preview.findings.empty()) why = &preview.findings.front();
+    // Not an error: the row repeats another, or the library holds the book.
+    for (const Finding& f : preview.findings)
+      if (!why && (f.kind == Kind::DuplicateRow || f.kind == Kind::HeldSkipped)) why = &f;
     out = S(QCoreApplication::translate("Words", "没有生成记录：%1").arg(why ? Q(Describe(*why)) : QString())) + "\n";
   }
   for (const Finding& f : preview.findings)
     if (f.level != convert::Level::Error && &f != why)
       out += LevelName(f.level) + S(QCoreApplication::translate("Words", "：")) + Describe(f) + "\n";
   return out;
+}
+
+namespace {
+
+QString TargetProblemQ(const catalogue::TargetRead& read) {
+  using catalogue::TargetProblem;
+  const QString v = Q(read.value);
+  switch (read.problem) {
+    case TargetProblem::None: return {};
+    case TargetProblem::NotAUrl: return QCoreApplication::translate("Cli", "“%1”不是 z3950:// 或 sru:// 开头的地址").arg(v);
+    case TargetProblem::NoHost: return QCoreApplication::translate("Cli", "地址中没有主机名");
+    case TargetProblem::BadPort: return QCoreApplication::translate("Cli", "端口“%1”不是 1 到 65535 的数").arg(v);
+    case TargetProblem::UnknownKey: return QCoreApplication::translate("Cli", "不认识的设置“%1”（syntax、esn、charset、name、own）").arg(v);
+    case TargetProblem::BadSyntax: return QCoreApplication::translate("Cli", "记录格式“%1”不是 unimarc 或 marcxml").arg(v);
+    case TargetProblem::BadCharset: return QCoreApplication::translate("Cli", "字符集“%1”不是 utf-8、gbk 或 gb18030").arg(v);
+    case TargetProblem::BadOwn: return QCoreApplication::translate("Cli", "own=“%1”应是 yes 或 no").arg(v);
+    case TargetProblem::NoDatabase: return QCoreApplication::translate("Cli", "Z39.50 地址中没有数据库名");
+    case TargetProblem::NotATarget: return QCoreApplication::translate("Cli", "套录目标文件中有一项不是地址，也没有 host");
+    case TargetProblem::NotJson: return QCoreApplication::translate("Cli", "套录目标文件不是 JSON 列表");
+    case TargetProblem::UnknownName:
+      return QCoreApplication::translate("Cli", "没有名为“%1”的套录目标（rowcaster-cli targets 列出已设置的目标）").arg(v);
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string TargetProblemText(const catalogue::TargetRead& read) {
+  return TargetProblemQ(read).toStdString();
 }
 
 }  // namespace rowcaster::words

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/Target.h"
 #include "convert/ConversionRun.h"
 #include "convert/Finding.h"
 #include "convert/Profile.h"
@@ -75,6 +76,9 @@ std::string PreviewText(const convert::RowPreview& preview);
 
 // A run the user stopped: how many whole records were written, of how many rows.
 std::string StoppedText(const convert::RunResult& result);
+
+// Why a catalogue target's URL or file entry could not be read.
+std::string TargetProblemText(const catalogue::TargetRead& read);
 
 // The message (text, title, icon, details) that ends a run, or nothing for an outcome without one.
 struct EndMessage {

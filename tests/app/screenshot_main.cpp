@@ -2,7 +2,8 @@
 //   rowcaster_screenshot OUTDIR
 // Writes main-window.png: the window with a Chinese table loaded, a mapping made and the pick
 // list open over a mapping cell; buttons.png: the buttons in their four looks (hover, pressed,
-// normal, disabled), enlarged; message-box.png: a skinned message box.
+// normal, disabled), enlarged; message-box.png: a skinned message box; copy-cataloguing.png: the
+// 联机套录 dialog against a Zebra catalogue on loopback.
 
 #include <QApplication>
 #include <QDir>
@@ -17,9 +18,13 @@
 #include <QListWidget>
 #include <QPixmap>
 #include <QTableWidget>
+#include <QCheckBox>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "ScriptedUi.h"
+#include "TestCatalogue.h"
+#include "app/CopyDialog.h"
 #include "app/MainWindow.h"
 #include "app/ProgressWindow.h"
 #include "app/ResultsWindow.h"
@@ -140,6 +145,29 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 500 && !stopped; ++i) QTest::qWait(10);
     window.onConversionEnd = nullptr;
     std::remove(records.c_str());
+  }
+
+  // 联机套录: two catalogues tested, the holdings check against the library's export.
+  {
+    const rowcaster::test::TestCatalogue catalogue((QDir::tempPath() + "/rowcaster-screenshot-zebra").toStdString(), 60);
+    rowcaster::app::CopyDialog* dialog = window.Copying();
+    if (!dialog) window.ChooseCopying();
+    dialog = window.Copying();
+    if (dialog && catalogue.ok()) {
+      dialog->AddTarget(catalogue.Url("CNGBK", "charset=gbk&name=联合目录"));
+      dialog->AddTarget(catalogue.Url("CNUTF8", "name=省馆中心"));
+      QSignalSpy tested(dialog, &rowcaster::app::CopyDialog::tested);
+      dialog->TestTargets();
+      tested.wait(10000);
+      ui.openAnswers.push_back("/home/cataloguer/本馆导出2026.iso");
+      dialog->ChooseHeldFile->click();
+      dialog->ByTitle->setChecked(true);
+      QTest::qWait(600);
+      ok = dialog->grab().save(QDir(out).filePath("copy-cataloguing.png")) && ok;
+      dialog->reject();
+    } else {
+      ok = false;
+    }
   }
 
   // An edit of the template, still there when the program starts again.

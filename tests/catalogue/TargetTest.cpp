@@ -66,6 +66,26 @@ TEST(Target, LoginAndNameComeFromTheUrlAndThePasswordStaysOutOfItsUrl) {
   EXPECT_EQ(TargetUrl(*read.target).find("reader"), std::string::npos);
 }
 
+TEST(Target, TheOwnMarkReadsFromUrlsAndObjectsAndStaysOutOfTheCacheKey) {
+  const std::pair<const char*, bool> urls[] = {
+      {"z3950://h/db", false},          {"z3950://h/db?own", true},       {"z3950://h/db?own=yes", true},
+      {"z3950://h/db?own=TRUE", true},  {"z3950://h/db?own=1", true},     {"z3950://h/db?own=no", false},
+      {"z3950://h/db?own=0", false},    {"z3950://h/db?own=false", false},
+  };
+  for (const auto& [url, own] : urls) {
+    const TargetRead read = ParseTargetUrl(url);
+    ASSERT_TRUE(read.target) << url;
+    EXPECT_EQ(read.target->own, own) << url;
+    EXPECT_EQ(TargetUrl(*read.target), TargetUrl(*ParseTargetUrl("z3950://h/db").target)) << url;
+  }
+  const TargetsRead objects = ParseTargetsJson(R"([{"host": "a", "own": true}, {"host": "b", "own": "yes"}, {"host": "c"}])");
+  ASSERT_EQ(objects.targets.size(), 3u);
+  EXPECT_TRUE(objects.targets[0].own);
+  EXPECT_FALSE(objects.targets[1].own) << "only a JSON true marks it";
+  EXPECT_FALSE(objects.targets[2].own);
+  EXPECT_EQ(ParseTargetsJson(TargetsJson(objects.targets, 0)).targets, objects.targets);
+}
+
 TEST(Target, WrongUrlsSayWhatIsWrong) {
   const std::tuple<const char*, TargetProblem, const char*> cases[] = {
       {"http://h/db", TargetProblem::NotAUrl, "http://h/db"},
@@ -78,6 +98,7 @@ TEST(Target, WrongUrlsSayWhatIsWrong) {
       {"z3950://h/db?syntax=usmarcxml", TargetProblem::BadSyntax, "usmarcxml"},
       {"z3950://h/db?charset=latin1", TargetProblem::BadCharset, "latin1"},
       {"z3950://h/db?format=x", TargetProblem::UnknownKey, "format"},
+      {"z3950://h/db?own=perhaps", TargetProblem::BadOwn, "perhaps"},
   };
   for (const auto& [url, problem, value] : cases) {
     const TargetRead read = ParseTargetUrl(url);
@@ -121,17 +142,26 @@ TEST(Target, AProfileKeepsItsTargets) {
   p.targets.push_back(*ParseTargetUrl("z3950://u:pw@a.example:2100/db?name=A&charset=gb18030&esn=B").target);
   p.targets.push_back(*ParseTargetUrl("sru://b.example/sru?syntax=marcxml").target);
   p.copyPriceAlways = true;
+  p.checkHoldings = "本馆";
+  p.copyByTitle = true;
+  p.held = HeldAction::Items;
   std::string error;
   const auto back = convert::ParseProfile(convert::ProfileJson(p), error);
   ASSERT_TRUE(back) << error;
   EXPECT_EQ(back->targets, p.targets);
   EXPECT_TRUE(back->copyPriceAlways);
+  EXPECT_EQ(back->checkHoldings, "本馆");
+  EXPECT_TRUE(back->copyByTitle);
+  EXPECT_EQ(back->held, HeldAction::Items);
+  EXPECT_FALSE(convert::ParseProfile(R"({"format": "rowcaster-profile", "held": "ignore"})", error));
   EXPECT_FALSE(convert::ParseProfile(R"({"format": "rowcaster-profile", "targets": ["ftp://x"]})", error));
   EXPECT_NE(error.find("ftp://x"), std::string::npos) << error;
   const auto none = convert::ParseProfile(R"({"format": "rowcaster-profile"})", error);
   ASSERT_TRUE(none);
   EXPECT_TRUE(none->targets.empty());
-  EXPECT_EQ(convert::ProfileJson(*none).find("targets"), std::string::npos) << "older profiles stay as they were";
+  EXPECT_EQ(none->held, HeldAction::Skip);
+  for (const char* key : {"targets", "checkHoldings", "held"})
+    EXPECT_EQ(convert::ProfileJson(*none).find(key), std::string::npos) << key << ": older profiles stay as they were";
 }
 
 }  // namespace
