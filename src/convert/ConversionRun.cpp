@@ -476,11 +476,12 @@ std::vector<catalogue::Wanted> WantedRows(const RunInput& input) {
 // `wanted` looked up in `targets`, every row before any is composed. False when the run was stopped.
 bool LookUpRows(const RunInput& input, const std::vector<catalogue::Target>& targets,
                 const std::vector<catalogue::Wanted>& wanted, const RunCallbacks& callbacks, RunResult& result,
-                Copies& answers) {
+                Copies& answers, bool cached = true) {
   catalogue::LookupCallbacks lookupCallbacks;
   lookupCallbacks.progress = callbacks.lookingUp;
   lookupCallbacks.stop = callbacks.stop;
   catalogue::LookupSettings settings = input.lookup;
+  if (!cached) settings.cachePath.clear();
   if (settings.now == 0) settings.now = std::chrono::duration_cast<std::chrono::seconds>(
                                            std::chrono::system_clock::now().time_since_epoch()).count();
   catalogue::LookupRun run = catalogue::LookUp(targets, wanted, settings, lookupCallbacks);
@@ -497,7 +498,8 @@ bool LookUpRows(const RunInput& input, const std::vector<catalogue::Target>& tar
 // copying. False when the run was stopped.
 bool LookUpAll(const RunInput& input, std::vector<catalogue::Wanted> wanted, const RunCallbacks& callbacks,
                RunResult& result, Lookups& lookups) {
-  if (input.heldIn && !LookUpRows(input, {*input.heldIn}, wanted, callbacks, result, lookups.held)) return false;
+  // What the library holds changes every day: its catalogue is asked afresh, never the cache.
+  if (input.heldIn && !LookUpRows(input, {*input.heldIn}, wanted, callbacks, result, lookups.held, false)) return false;
   if (input.copyFrom.empty()) return true;
   if (input.held == catalogue::HeldAction::Skip)
     for (std::size_t row = 0; row < wanted.size(); ++row) {

@@ -48,6 +48,14 @@ for held in held-gbk.iso held-utf8.iso held.xml; do
 done
 check "no row failed" "$(grep -c '0 行没有生成记录' "$work/skip.err")" 1
 
+# The classic rules check the same way, in either encoding.
+for enc in gbk utf-8; do
+  "$cli" convert "$work/table.csv" --map-by-name --now 2026-12-05T23:36:00 --encoding "$enc" --overwrite \
+    --check-holdings "$work/held-gbk.iso" -o "$work/classic-$enc.iso" --report "$work/classic.tsv" 2>/dev/null
+  check "classic $enc: held rows skipped" "$(rows_of "$work/classic.tsv" held-skipped)" "1 2 3 6"
+  check "classic $enc: the rest written" "$(yaz-marcdump -f "${enc^^}" -t UTF-8 "$work/classic-$enc.iso" 2>/dev/null | grep -c '^001 ')" 2
+done
+
 convert --check-holdings "$work/held-gbk.iso" --held convert -o "$work/conv.iso" --report "$work/conv.tsv" 2>/dev/null
 check "convert: every row written" "$(yaz-marcdump -f GBK -t UTF-8 "$work/conv.iso" 2>/dev/null | grep -c '^001 ')" 6
 check "convert: held rows reported" "$(rows_of "$work/conv.tsv" held-converted)" "1 2 3 6"
@@ -76,6 +84,13 @@ convert --check-holdings "$own" -o "$work/target.iso" --report "$work/target.tsv
 check "target: rows held by ISBN skipped" "$(rows_of "$work/target.tsv" held-skipped)" "1 2 6"
 check "target: summary" "$(grep -c '查重：3 行本馆已有，其中 3 行没有转换' "$work/target.err")" 1
 convert --check-holdings "$own" --copy-by-title -o "$work/target.iso" --report "$work/target.tsv" 2>/dev/null
+"$cli" convert "$work/table.csv" --map-by-name --rules recommended --now 2026-12-05T23:36:00 --overwrite \
+  --check-holdings "$own" --copy-from "z3950://127.0.0.1:$zebra_port/CNGBK?name=联合目录&charset=gbk" \
+  -o "$work/cached.iso" 2>/dev/null
+kept() { python3 -c 'import sqlite3, sys; print(sum(sys.argv[2] in l for l in sqlite3.connect(sys.argv[1]).iterdump()))' \
+  "$XDG_CACHE_HOME/rowcaster/catalogue.db" "$1"; }
+check "the copies are cached" "$(( $(kept CNGBK) > 0 ))" 1
+check "the holdings are asked afresh every run, never cached" "$(kept CNUTF8)" 0
 check "target by title: row 3 too" "$(rows_of "$work/target.tsv" held-skipped)" "1 2 3 6"
 convert --check-holdings "z3950://127.0.0.1:$(free_port)/CNUTF8?name=DOWN" -o "$work/down.iso" \
   --report "$work/down.tsv" 2>/dev/null
