@@ -14,12 +14,13 @@ for kind in "${kinds[@]}"; do
   build="$root/build-$kind"
   echo "== $kind: building in $build"
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROWCASTER_SANITIZE="$kind" >/dev/null
-  cmake --build "$build" --target rowcaster_tests rowcaster-cli rowcaster_data regression_dbf regression_xls regression_csv regression_xlsx
+  cmake --build "$build" --target rowcaster_tests rowcaster-cli rowcaster_data regression_dbf regression_xls regression_csv regression_xlsx regression_records
   echo "== $kind: core tests"
   "$build/rowcaster_tests" --gtest_brief=1
   "$build/regression_dbf" "$root/tests/fuzz/inputs/dbf"
   "$build/regression_xls" "$root/tests/fuzz/inputs/xls"
   "$build/regression_csv" "$root/tests/fuzz/inputs/csv"
   "$build/regression_xlsx" "$root/tests/fuzz/inputs/xlsx"
+  "$build/regression_records" "$root/tests/fuzz/inputs/records"
 done
 echo "sanitizers: no report"
