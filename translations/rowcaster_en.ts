@@ -105,57 +105,57 @@
         <translation>%1 is not available (error %2: %3)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="463"/>
+        <location filename="../src/words/Words.cpp" line="472"/>
         <source>“%1”不是 z3950:// 或 sru:// 开头的地址</source>
         <translation>&apos;%1&apos; is not an address beginning with z3950:// or sru://</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="464"/>
+        <location filename="../src/words/Words.cpp" line="473"/>
         <source>地址中没有主机名</source>
         <translation>the address has no host name</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="465"/>
+        <location filename="../src/words/Words.cpp" line="474"/>
         <source>端口“%1”不是 1 到 65535 的数</source>
         <translation>the port &apos;%1&apos; is not a number from 1 to 65535</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="466"/>
+        <location filename="../src/words/Words.cpp" line="475"/>
         <source>不认识的设置“%1”（syntax、esn、charset、name、own）</source>
         <translation>unknown setting &apos;%1&apos; (syntax, esn, charset, name, own)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="467"/>
+        <location filename="../src/words/Words.cpp" line="476"/>
         <source>记录格式“%1”不是 unimarc 或 marcxml</source>
         <translation>the record syntax &apos;%1&apos; is not unimarc or marcxml</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="468"/>
+        <location filename="../src/words/Words.cpp" line="477"/>
         <source>字符集“%1”不是 utf-8、gbk 或 gb18030</source>
         <translation>the character set &apos;%1&apos; is not utf-8, gbk or gb18030</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="469"/>
+        <location filename="../src/words/Words.cpp" line="478"/>
         <source>own=“%1”应是 yes 或 no</source>
         <translation>own=&apos;%1&apos; should be yes or no</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="470"/>
+        <location filename="../src/words/Words.cpp" line="479"/>
         <source>Z39.50 地址中没有数据库名</source>
         <translation>the Z39.50 address has no database name</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="471"/>
+        <location filename="../src/words/Words.cpp" line="480"/>
         <source>套录目标文件中有一项不是地址，也没有 host</source>
         <translation>an entry of the targets file is neither an address nor has a host</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="472"/>
+        <location filename="../src/words/Words.cpp" line="481"/>
         <source>套录目标文件不是 JSON 列表</source>
         <translation>the targets file is not a JSON list</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="474"/>
+        <location filename="../src/words/Words.cpp" line="483"/>
         <source>没有名为“%1”的套录目标（rowcaster-cli targets 列出已设置的目标）</source>
         <translation>no catalogue target is named &apos;%1&apos; (rowcaster-cli targets lists the configured ones)</translation>
     </message>
@@ -231,7 +231,7 @@ The first row without a record is row %3: %4</translation>
     </message>
     <message>
         <location filename="../src/words/Words.cpp" line="25"/>
-        <location filename="../src/words/Words.cpp" line="189"/>
+        <location filename="../src/words/Words.cpp" line="197"/>
         <source>没有题名</source>
         <translation>no title</translation>
     </message>
@@ -576,537 +576,548 @@ The first row without a record is row %3: %4</translation>
         <translation>Publisher “%1” completed to “%2” from the ISBN’s publisher prefix</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="165"/>
+        <location filename="../src/words/Words.cpp" line="167"/>
+        <source>%1 还有 %2 条记录也相符（%3），套录了题名最相符的一条</source>
+        <translation>%1 has %2 more records that fit (%3); the one whose title fits best was copied</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="173"/>
         <source>%1 个私用区字符照原样写出，图书馆系统可能显示不出：%2</source>
         <translation>%1 private-use characters written as they are, which a library system may not show: %2</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="167"/>
+        <location filename="../src/words/Words.cpp" line="175"/>
         <source>同一题名有不同的 ISBN，卷次“%1”写入 200 $h</source>
         <translation>the title has several ISBNs; the volume “%1” written to 200 $h</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="176"/>
+        <location filename="../src/words/Words.cpp" line="184"/>
         <source>第 %1 条记录的目录不对</source>
         <translation>record %1 has a damaged directory</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="178"/>
+        <location filename="../src/words/Words.cpp" line="186"/>
         <source>第 %1 条记录的位置上有不属于记录的字节</source>
         <translation>bytes that begin no record stand where record %1 should</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="180"/>
+        <location filename="../src/words/Words.cpp" line="188"/>
         <source>第 %1 条记录没有记录结束符</source>
         <translation>record %1 has no record terminator</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="181"/>
+        <location filename="../src/words/Words.cpp" line="189"/>
         <source>第 %1 条记录的长度不对</source>
         <translation>the length of record %1 is wrong</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="183"/>
+        <location filename="../src/words/Words.cpp" line="191"/>
         <source>输出文件里%1，文件没有改动。请换一个输出文件，或选择替换</source>
         <translation>In the output file %1; the file was left as it was. Choose another output file, or replace it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="190"/>
+        <location filename="../src/words/Words.cpp" line="198"/>
         <source>是合计或结束行</source>
         <translation>are totals or end rows</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="191"/>
+        <location filename="../src/words/Words.cpp" line="199"/>
         <source>有字段超过 9,999 字节</source>
         <translation>with a field over 9,999 bytes</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="192"/>
+        <location filename="../src/words/Words.cpp" line="200"/>
         <source>条形码读不出</source>
         <translation>with barcodes that cannot be read</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="193"/>
+        <location filename="../src/words/Words.cpp" line="201"/>
         <source>复本数与条形码数目不符</source>
         <translation>whose copies and barcodes disagree</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="194"/>
+        <location filename="../src/words/Words.cpp" line="202"/>
         <source>ISBN 校验位不对</source>
         <translation>with a wrong ISBN check digit</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="195"/>
+        <location filename="../src/words/Words.cpp" line="203"/>
         <source>ISBN 是 978 加 ISBN-10 的旧校验位</source>
         <translation>with an ISBN of 978 and an ISBN-10&apos;s old check digit</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="196"/>
+        <location filename="../src/words/Words.cpp" line="204"/>
         <source>ISBN 一栏不是 ISBN</source>
         <translation>whose ISBN cell holds no ISBN</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="197"/>
+        <location filename="../src/words/Words.cpp" line="205"/>
         <source>价格读不出</source>
         <translation>with a price that cannot be read</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="198"/>
+        <location filename="../src/words/Words.cpp" line="206"/>
         <source>没有出版年</source>
         <translation>without a year of publication</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="199"/>
+        <location filename="../src/words/Words.cpp" line="207"/>
         <source>出版日期中没有年份</source>
         <translation>with a date of publication without a year</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="200"/>
+        <location filename="../src/words/Words.cpp" line="208"/>
         <source>有输出编码中没有的字符</source>
         <translation>with characters the output&apos;s encoding lacks</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="201"/>
+        <location filename="../src/words/Words.cpp" line="209"/>
         <source>有 XML 不允许的控制字符</source>
         <translation>with control characters XML does not allow</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="202"/>
+        <location filename="../src/words/Words.cpp" line="210"/>
         <source>责任者中有不完整的名称</source>
         <translation>with a piece of a name among the persons</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="203"/>
+        <location filename="../src/words/Words.cpp" line="211"/>
         <source>题名像商品标题</source>
         <translation>whose title looks like a shop listing</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="204"/>
+        <location filename="../src/words/Words.cpp" line="212"/>
         <source>尺寸读不出</source>
         <translation>with a size that cannot be read</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="205"/>
+        <location filename="../src/words/Words.cpp" line="213"/>
         <source>分类号不是中图法分类号</source>
         <translation>whose class number is no CLC class number</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="206"/>
+        <location filename="../src/words/Words.cpp" line="214"/>
         <source>题名不是中文又没有语种</source>
         <translation>with a title not in Chinese and no language given</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="207"/>
+        <location filename="../src/words/Words.cpp" line="215"/>
         <source>是译著但看不出原作语种</source>
         <translation>translated from a language not known</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="208"/>
+        <location filename="../src/words/Words.cpp" line="216"/>
         <source>推定了译者</source>
         <translation>with a translator inferred</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="209"/>
+        <location filename="../src/words/Words.cpp" line="217"/>
         <source>责任者一栏有不是责任者的值</source>
         <translation>with a value in the persons that names nobody</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="210"/>
+        <location filename="../src/words/Words.cpp" line="218"/>
         <source>同一责任者重复出现，只写一个检索点</source>
         <translation>naming a person twice, given one heading</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="211"/>
+        <location filename="../src/words/Words.cpp" line="219"/>
         <source>题名分出了副题名</source>
         <translation>with a subtitle split from the title</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="212"/>
+        <location filename="../src/words/Words.cpp" line="220"/>
         <source>题名中的版次、卷册或装帧移到了别的字段</source>
         <translation>with an edition, part or binding moved out of the title</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="214"/>
+        <location filename="../src/words/Words.cpp" line="222"/>
         <source>出版年取自日期单元格的序号</source>
         <translation>with the year taken from a date cell&apos;s serial number</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="215"/>
+        <location filename="../src/words/Words.cpp" line="223"/>
         <source>尺寸换算为厘米</source>
         <translation>with the size converted to centimetres</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="216"/>
+        <location filename="../src/words/Words.cpp" line="224"/>
         <source>的责任方式是推定的</source>
         <translation>with a role assumed</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="217"/>
+        <location filename="../src/words/Words.cpp" line="225"/>
         <source>按国别推定了原作语种</source>
         <translation>with the original language taken from a nationality</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="218"/>
+        <location filename="../src/words/Words.cpp" line="226"/>
         <source>有表示“没有”的值（0、无、-），没有写入</source>
         <translation>with values standing for none (0, 无, -), left out</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="219"/>
+        <location filename="../src/words/Words.cpp" line="227"/>
         <source>有“|”写成了“｜”</source>
         <translation>with “|” written as “｜”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="220"/>
+        <location filename="../src/words/Words.cpp" line="228"/>
         <source>有 GBK 没有的字符换成了形近字</source>
         <translation>with characters GBK lacks written as look-alikes</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="221"/>
+        <location filename="../src/words/Words.cpp" line="229"/>
         <source>未套录到</source>
         <translation>not found in the catalogues</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="222"/>
+        <location filename="../src/words/Words.cpp" line="230"/>
         <source>查到的记录题名不符，没有套录</source>
         <translation>the record found has another title and was not copied</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="223"/>
+        <location filename="../src/words/Words.cpp" line="231"/>
         <source>查到的记录读不出</source>
         <translation>the records found could not be read</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="224"/>
+        <location filename="../src/words/Words.cpp" line="232"/>
         <source>套录目标不可用</source>
         <translation>a catalogue was unavailable</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="225"/>
+        <location filename="../src/words/Words.cpp" line="233"/>
         <source>是套录的记录</source>
         <translation>are copied records</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="226"/>
+        <location filename="../src/words/Words.cpp" line="234"/>
         <source>出版者或出版年与套录的记录不同</source>
         <translation>differ from the copied record in publisher or year</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="227"/>
+        <location filename="../src/words/Words.cpp" line="235"/>
         <source>没有找到出版地</source>
         <translation>without a place of publication found</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="228"/>
+        <location filename="../src/words/Words.cpp" line="236"/>
         <source>与前面的行重复，并入了那一行的记录</source>
         <translation>repeating an earlier row, merged into its record</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="229"/>
+        <location filename="../src/words/Words.cpp" line="237"/>
         <source>题名与别的行相同而 ISBN 不同</source>
         <translation>with the title of another row under another ISBN</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="230"/>
+        <location filename="../src/words/Words.cpp" line="238"/>
         <source>的记录合并了后面重复的行</source>
         <translation>whose records took in later rows repeating them</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="231"/>
+        <location filename="../src/words/Words.cpp" line="239"/>
         <source>的卷次从卷次列写入 200 $h</source>
         <translation>with the volume column written to 200 $h</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="232"/>
+        <location filename="../src/words/Words.cpp" line="240"/>
         <source>有照原样写出的私用区字符</source>
         <translation>with private-use characters written as they are</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="233"/>
+        <location filename="../src/words/Words.cpp" line="241"/>
         <source>本馆已有，没有转换</source>
         <translation>held by the library, not converted</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="234"/>
+        <location filename="../src/words/Words.cpp" line="242"/>
+        <source>套录目标中还有别的相符记录</source>
+        <translation>other records in the catalogue fit too</translation>
+    </message>
+    <message>
+        <location filename="../src/words/Words.cpp" line="243"/>
         <source>本馆已有，照样转换了</source>
         <translation>held by the library, converted anyway</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="235"/>
+        <location filename="../src/words/Words.cpp" line="244"/>
         <source>本馆已有，只写了馆藏</source>
         <translation>held by the library, items only</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="236"/>
+        <location filename="../src/words/Words.cpp" line="245"/>
         <source>出版者可能是简称</source>
         <translation>whose publisher may be a shortened name</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="237"/>
+        <location filename="../src/words/Words.cpp" line="246"/>
         <source>出版者一栏是版次或日期</source>
         <translation>whose publisher column holds an edition or a date</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="238"/>
+        <location filename="../src/words/Words.cpp" line="247"/>
         <source>出版者按 ISBN 的出版者号写入</source>
         <translation>whose publisher was taken from the ISBN</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="239"/>
+        <location filename="../src/words/Words.cpp" line="248"/>
         <source>出版者按 ISBN 的出版者号补全</source>
         <translation>whose publisher was completed from the ISBN</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="263"/>
+        <location filename="../src/words/Words.cpp" line="272"/>
         <source>错误</source>
         <translation>Error</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="264"/>
+        <location filename="../src/words/Words.cpp" line="273"/>
         <source>警告</source>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="265"/>
-        <location filename="../src/words/Words.cpp" line="408"/>
+        <location filename="../src/words/Words.cpp" line="274"/>
+        <location filename="../src/words/Words.cpp" line="417"/>
         <source>说明</source>
         <translation>Note</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="278"/>
-        <location filename="../src/words/Words.cpp" line="398"/>
+        <location filename="../src/words/Words.cpp" line="287"/>
+        <location filename="../src/words/Words.cpp" line="407"/>
         <source>；</source>
         <translation>; </translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="284"/>
+        <location filename="../src/words/Words.cpp" line="293"/>
         <source>请选择导出MARC文件的路径</source>
         <translation>Please choose where to save the MARC file</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="285"/>
+        <location filename="../src/words/Words.cpp" line="294"/>
         <source>温馨提示</source>
         <translation>Notice</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="286"/>
+        <location filename="../src/words/Words.cpp" line="295"/>
         <source>系统提示</source>
         <translation>System notice</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="287"/>
+        <location filename="../src/words/Words.cpp" line="296"/>
         <source> 恭喜，数据已转换完毕！</source>
         <translation> The data have been converted.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="291"/>
+        <location filename="../src/words/Words.cpp" line="300"/>
         <source>“题名”</source>
         <translation>“title”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="292"/>
+        <location filename="../src/words/Words.cpp" line="301"/>
         <source>“ISBN”</source>
         <translation>“ISBN”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="293"/>
+        <location filename="../src/words/Words.cpp" line="302"/>
         <source>“价格”</source>
         <translation>“price”</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="294"/>
+        <location filename="../src/words/Words.cpp" line="303"/>
         <source>对不起，必备字段：%1不能为忽略！请重新选择！</source>
         <translation>Sorry, the required fields %1 cannot be left unmapped. Please map them.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="300"/>
+        <location filename="../src/words/Words.cpp" line="309"/>
         <source>ISO 2709，%1 编码</source>
         <translation>ISO 2709, %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="301"/>
+        <location filename="../src/words/Words.cpp" line="310"/>
         <source>MARCXML（%1）</source>
         <translation>MARCXML (%1)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="302"/>
+        <location filename="../src/words/Words.cpp" line="311"/>
         <source>记录列表（%1）</source>
         <translation>record listing (%1)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="311"/>
+        <location filename="../src/words/Words.cpp" line="320"/>
         <source>这个文件不是 ISO 2709 记录文件，不能在其后追加记录</source>
         <translation>this file is not an ISO 2709 record file; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="313"/>
+        <location filename="../src/words/Words.cpp" line="322"/>
         <source>这个文件不是 MARCXML 记录集合，不能在其后追加记录</source>
         <translation>this file is not a MARCXML collection; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="315"/>
+        <location filename="../src/words/Words.cpp" line="324"/>
         <source>这个 MARCXML 文件没有结尾，不能在其后追加记录</source>
         <translation>this MARCXML file has no end; records cannot be appended to it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="317"/>
+        <location filename="../src/words/Words.cpp" line="326"/>
         <source>输出文件里已有的记录是 %1 编码，不能在其后追加 %2 编码的记录：一个文件里的记录只能有一种编码，否则读的程序会把一部分读错。请换一个输出文件，或者选择替换</source>
         <translation>the records already in the output file are in %1; records in %2 cannot be appended to them: the records of one file must share one encoding, or a reader misreads some of them. Choose another output file, or replace it</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="328"/>
+        <location filename="../src/words/Words.cpp" line="337"/>
         <source>第 %1 列</source>
         <translation>column %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="329"/>
+        <location filename="../src/words/Words.cpp" line="338"/>
         <source>方案“%1”有 %2 列在这张表里找不到：%3</source>
         <translation>%2 columns of the profile “%1” are not in this table: %3</translation>
     </message>
     <message>
         <location filename="../src/words/Words.cpp" line="52"/>
-        <location filename="../src/words/Words.cpp" line="330"/>
+        <location filename="../src/words/Words.cpp" line="170"/>
+        <location filename="../src/words/Words.cpp" line="339"/>
         <source>、</source>
         <translation>, </translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="338"/>
+        <location filename="../src/words/Words.cpp" line="347"/>
         <source>这一列的值只有数字</source>
         <translation>its values are numbers only</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="339"/>
+        <location filename="../src/words/Words.cpp" line="348"/>
         <source>这一列的值是价格</source>
         <translation>its values are prices</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="340"/>
+        <location filename="../src/words/Words.cpp" line="349"/>
         <source>这一列的值不是页数</source>
         <translation>its values are no page counts</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="341"/>
+        <location filename="../src/words/Words.cpp" line="350"/>
         <source>这一列的值没有 ISBN</source>
         <translation>its values hold no ISBN</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="342"/>
+        <location filename="../src/words/Words.cpp" line="351"/>
         <source>这一列的值没有年份</source>
         <translation>its values hold no year</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="343"/>
+        <location filename="../src/words/Words.cpp" line="352"/>
         <source>这一列的值没有数字</source>
         <translation>its values hold no number</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="344"/>
+        <location filename="../src/words/Words.cpp" line="353"/>
         <source>这一列的值不是分类号</source>
         <translation>its values are no class numbers</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="345"/>
+        <location filename="../src/words/Words.cpp" line="354"/>
         <source>这一列的值不是数量</source>
         <translation>its values are no counts</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="347"/>
+        <location filename="../src/words/Words.cpp" line="356"/>
         <source>（如“%1”）</source>
         <translation> (such as &quot;%1&quot;)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="352"/>
+        <location filename="../src/words/Words.cpp" line="361"/>
         <source>“%1”没有对应 %2：%3</source>
         <translation>&quot;%1&quot; not mapped to %2: %3</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="359"/>
+        <location filename="../src/words/Words.cpp" line="368"/>
         <source>“%1”是图书的类别，没有对应；可以对应 %2</source>
         <translation>&quot;%1&quot; holds kinds of books, not mapped; it could be %2</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="360"/>
+        <location filename="../src/words/Words.cpp" line="369"/>
         <source> 或 </source>
         <translation> or </translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="364"/>
+        <location filename="../src/words/Words.cpp" line="373"/>
         <source>按列名“%1”对应 %2，请核对：选一个字段即修改，右键菜单可全部确认</source>
         <translation>mapped to %2 by the column name &quot;%1&quot;: check it; picking a code changes it, the context menu confirms them all</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="367"/>
+        <location filename="../src/words/Words.cpp" line="376"/>
         <source>确认按列名对应的字段</source>
         <translation>Confirm the codes mapped by column names</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="371"/>
+        <location filename="../src/words/Words.cpp" line="380"/>
         <source>输出文件末尾原有一条不完整的记录（%1 字节），已删除，新记录接在最后一条完整记录之后。</source>
         <translation>An incomplete record (%1 bytes) at the end of the output file was cut; the new records follow the last whole one.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="378"/>
+        <location filename="../src/words/Words.cpp" line="387"/>
         <source>%1 条记录里共有 %2 个 XML 不允许的控制字符，没有写出（每行的字符见详细信息）。</source>
         <translation>%2 control characters XML does not allow, in %1 records, were left out (each row&apos;s characters are in the details).</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="380"/>
+        <location filename="../src/words/Words.cpp" line="389"/>
         <source>%1 条记录里共有 %2 个字符 %3 中没有，写成了“?”（每行的字符见详细信息）。要保留这些字符，请改用 GB18030 或 UTF-8 编码输出。</source>
         <translation>%2 characters in %1 records have no code in %3 and were written as “?” (each row&apos;s characters are in the details). To keep them, write GB18030 or UTF-8.</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="386"/>
+        <location filename="../src/words/Words.cpp" line="395"/>
         <source>%1 条记录里共有 %2 个私用区字符，照原样写出，图书馆系统可能显示不出（每行的字符见详细信息）。</source>
         <translation>%1 records hold %2 private-use characters in all, written as they are; a library system may not show them (each row&apos;s characters in the details).</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="396"/>
+        <location filename="../src/words/Words.cpp" line="405"/>
         <source>%1 行%2</source>
         <translation>%1 rows %2</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="405"/>
+        <location filename="../src/words/Words.cpp" line="414"/>
         <source>行</source>
         <translation>Row</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="405"/>
+        <location filename="../src/words/Words.cpp" line="414"/>
         <source>表格行</source>
         <translation>Sheet row</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="406"/>
+        <location filename="../src/words/Words.cpp" line="415"/>
         <source>题名</source>
         <translation>Title</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="406"/>
+        <location filename="../src/words/Words.cpp" line="415"/>
         <source>级别</source>
         <translation>Level</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="407"/>
+        <location filename="../src/words/Words.cpp" line="416"/>
         <source>类别</source>
         <translation>Kind</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="407"/>
+        <location filename="../src/words/Words.cpp" line="416"/>
         <source>字段</source>
         <translation>Field</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="435"/>
+        <location filename="../src/words/Words.cpp" line="444"/>
         <source>%1 行与前面的行重复，已并入前面那一行的记录</source>
         <translation>%1 rows repeated an earlier row and were merged into its record</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="448"/>
+        <location filename="../src/words/Words.cpp" line="457"/>
         <source>没有生成记录：%1</source>
         <translation>No record: %1</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="392"/>
-        <location filename="../src/words/Words.cpp" line="398"/>
-        <location filename="../src/words/Words.cpp" line="452"/>
+        <location filename="../src/words/Words.cpp" line="401"/>
+        <location filename="../src/words/Words.cpp" line="407"/>
+        <location filename="../src/words/Words.cpp" line="461"/>
         <source>：</source>
         <translation>: </translation>
     </message>

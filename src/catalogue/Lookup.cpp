@@ -13,6 +13,7 @@
 #include "catalogue/TitleMatch.h"
 #include "convert/Isbn.h"
 #include "iso2709/Listing.h"
+#include "catalogue/Held.h"
 #include "iso2709/MarcXmlReader.h"
 
 namespace rowcaster::catalogue {
@@ -198,6 +199,9 @@ LookupResult LookUpRow(Shared& s, std::vector<Connection>& connections, const Wa
     std::size_t unreadable = 0;
     std::vector<iso2709::Record> records = DecodeRecords(s.targets[t], *raw, unreadable);
     if (const int best = BestFit(records, w.title); best >= 0) {
+      for (std::size_t k = 0; k < records.size(); ++k)
+        if (k != static_cast<std::size_t>(best) && TitleFit(records[k], w.title) > 0)
+          out.others.push_back(RecordId(records[k]).empty() ? RecordTitle(records[k]) : RecordId(records[k]));
       out.status = LookupStatus::Found;
       out.record = std::move(records[static_cast<std::size_t>(best)]);
       out.target = t;

@@ -44,6 +44,7 @@ struct LookupResult {
   iso2709::Record record;  // Found: the catalogue's record, UTF-8
   std::size_t target = 0;  // Found, TitleMismatch, Unreadable: which target
   std::string otherTitle;  // TitleMismatch
+  std::vector<std::string> others;  // Found: the ids (001) of the target's other records that fit less well
   bool cached = false;     // Found from the cache
 };
 

@@ -123,6 +123,11 @@ void ApplyCopy(const RunInput& input, const catalogue::LookupResult& copy, std::
   if (copy.status == LookupStatus::Found) {
     catalogue::MergeRecords(copy.record, w.record, {name, input.copyPriceAlways}, w.merged, findings);
     std::swap(w.record, w.merged);
+    if (!copy.others.empty()) {
+      std::vector<std::string> values{name};
+      values.insert(values.end(), copy.others.begin(), copy.others.end());
+      findings.push_back(MakeFinding(Kind::CopyAlternatives, {}, std::move(values)));
+    }
     return;
   }
   if (copy.status == LookupStatus::TitleMismatch)

@@ -64,7 +64,8 @@ Level LevelOf(Kind kind) {
     case Kind::PublisherFromIsbn:
     case Kind::PublisherCompleted:
     case Kind::RowsMerged:
-    case Kind::PartFromVolumeColumn: return Level::Note;
+    case Kind::PartFromVolumeColumn:
+    case Kind::CopyAlternatives: return Level::Note;
   }
   return Level::Error;
 }
@@ -134,6 +135,7 @@ std::string_view KindCode(Kind kind) {
     case Kind::PartFromVolumeColumn: return "part-from-volume-column";
     case Kind::PrivateUseKept: return "private-use-kept";
     case Kind::HeldSkipped: return "held-skipped";
+    case Kind::CopyAlternatives: return "copy-alternatives";
     case Kind::HeldConverted: return "held-converted";
     case Kind::HeldItemsOnly: return "held-items-only";
   }

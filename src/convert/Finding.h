@@ -85,6 +85,7 @@ enum class Kind {
   RowsMerged,           // values: the later rows that repeat this one ("12、40"), the copies added up for
                         // 905 $f (empty without a copies column), a copies cell that could not be added
   PartFromVolumeColumn, // field 200 $h; values: the volume column's value, taken for a volume of a set
+  CopyAlternatives,     // values: the catalogue, then the ids of its other records that fit the row less well
 };
 
 // Every kind, for those who go through them all.
@@ -104,7 +105,7 @@ inline constexpr Kind kKinds[] = {
     Kind::CopyUnreadable, Kind::TargetUnavailable,     Kind::CopiedFrom,             Kind::CopyConflict,
     Kind::PlaceUnknown,   Kind::PublisherAbbreviated, Kind::PublisherNotAName, Kind::PublisherFromIsbn,  Kind::PublisherCompleted,
     Kind::DuplicateRow,   Kind::SameTitleOtherIsbn,    Kind::RowsMerged,             Kind::PartFromVolumeColumn,
-    Kind::PrivateUseKept, Kind::HeldSkipped,          Kind::HeldConverted,          Kind::HeldItemsOnly,
+    Kind::CopyAlternatives, Kind::PrivateUseKept, Kind::HeldSkipped,          Kind::HeldConverted,          Kind::HeldItemsOnly,
 };
 
 struct Finding {

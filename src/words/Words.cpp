@@ -161,6 +161,14 @@ QString DescribeWarning(const Finding& f) {
     case Kind::HeldSkipped:
     case Kind::HeldConverted:
     case Kind::HeldItemsOnly: return Held(f);
+    case Kind::CopyAlternatives: {
+      QStringList ids;
+      for (std::size_t k = 1; k < f.values.size(); ++k) ids << Value(f, k);
+      return QCoreApplication::translate("Words", "%1 还有 %2 条记录也相符（%3），套录了题名最相符的一条")
+          .arg(Value(f, 0))
+          .arg(ids.size())
+          .arg(ids.join(QCoreApplication::translate("Words", "、")));
+    }
     case Kind::PrivateUseKept:
       return QCoreApplication::translate("Words", "%1 个私用区字符照原样写出，图书馆系统可能显示不出：%2").arg(Value(f, 0), Value(f, 1));
     case Kind::PartFromVolumeColumn:
@@ -231,6 +239,7 @@ QString KindLabel(Kind kind) {
     case Kind::PartFromVolumeColumn: return QCoreApplication::translate("Words", "的卷次从卷次列写入 200 $h");
     case Kind::PrivateUseKept: return QCoreApplication::translate("Words", "有照原样写出的私用区字符");
     case Kind::HeldSkipped: return QCoreApplication::translate("Words", "本馆已有，没有转换");
+    case Kind::CopyAlternatives: return QCoreApplication::translate("Words", "套录目标中还有别的相符记录");
     case Kind::HeldConverted: return QCoreApplication::translate("Words", "本馆已有，照样转换了");
     case Kind::HeldItemsOnly: return QCoreApplication::translate("Words", "本馆已有，只写了馆藏");
     case Kind::PublisherAbbreviated: return QCoreApplication::translate("Words", "出版者可能是简称");

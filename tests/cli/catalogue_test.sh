@@ -85,6 +85,13 @@ check "report: row 7's publisher differs" "$(grep -c $'copy-conflict\t210 $c' "$
 check "summary names the not copied (未套录到)" "$(grep -c '警告：.*3 行未套录到' "$work/convert.err")" 1
 check "summary counts the searches" "$(grep -c '套录：4 行套录到，3 行未套录到（查询 6 次，取自缓存 0 次）' "$work/convert.err")" 1
 
+# By title: the best fitting record is copied, the others said.
+printf '题名,责任者,定价\n晨光笔记,陈明著,20.00\n' > "$work/by-title.csv"
+"$cli" convert "$work/by-title.csv" --map-by-name --rules recommended --now 2026-12-05T23:36:00 --overwrite \
+  --copy-from "$utf8" --copy-by-title --no-lookup-cache -o "$work/by-title.iso" --report "$work/by-title.tsv" 2>/dev/null
+check "by title: the record with the same title copied" "$(grep -c $'copied-from\t\t.*CAT000004' "$work/by-title.tsv")" 1
+check "by title: the one with a longer title said" "$(grep -c $'copy-alternatives\t\t.*1 条.*CAT000204' "$work/by-title.tsv")" 1
+
 # The second run asks nothing: the cache answers.
 convert --copy-from "$utf8" -o "$work/again.iso" 2>"$work/again.err"
 check "second run: no search" "$(grep -c '查询 0 次，取自缓存 6 次' "$work/again.err")" 1
