@@ -9,7 +9,7 @@ packages=(
   libicu-dev libsqlite3-dev sqlite3
   libfreexl-dev libgsf-1-dev libexpat1-dev mdbtools-dev mdbtools libxlsxwriter-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  yaz libyaz-dev idzebra-2.0 libmarc-record-perl libencode-hanextra-perl time bc
+  yaz libyaz-dev idzebra-2.0 libmarc-record-perl libencode-hanextra-perl time bc python3
   fonts-noto-cjk
   xvfb xauth openbox
   dpkg-dev file qt6-translations-l10n nlohmann-json3-dev
