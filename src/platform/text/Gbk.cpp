@@ -154,14 +154,15 @@ bool IsValidUtf8(std::string_view utf8) {
 bool AppendGbk(std::string& out, std::string_view utf8, std::size_t* unencodable) {
   const std::size_t start = out.size();
   const auto& map = Encoder().map;
+  // No character takes more bytes in GBK than in UTF-8 (one the table lacks becomes a one-byte
+  // "?"): the room is made once and written through a pointer.
+  out.resize(start + utf8.size());
+  char* p = out.data() + start;
   for (std::size_t i = 0; i < utf8.size();) {
     const auto b = static_cast<unsigned char>(utf8[i]);
     if (b < 0x80) {
-      // Runs of ASCII are the common case; copy them whole.
-      std::size_t j = i + 1;
-      while (j < utf8.size() && static_cast<unsigned char>(utf8[j]) < 0x80) ++j;
-      out.append(utf8.data() + i, j - i);
-      i = j;
+      *p++ = static_cast<char>(b);
+      ++i;
       continue;
     }
     const Decoded d = DecodeAt(utf8, i);
@@ -172,15 +173,16 @@ bool AppendGbk(std::string& out, std::string_view utf8, std::size_t* unencodable
     i += d.len;
     const std::uint16_t g = d.cp <= 0xFFFF ? map[d.cp] : 0;
     if (g == 0) {
-      out += '?';
+      *p++ = '?';
       if (unencodable) ++*unencodable;
     } else if (g < 0x100) {
-      out += static_cast<char>(g);
+      *p++ = static_cast<char>(g);
     } else {
-      out += static_cast<char>(g >> 8);
-      out += static_cast<char>(g & 0xFF);
+      *p++ = static_cast<char>(g >> 8);
+      *p++ = static_cast<char>(g & 0xFF);
     }
   }
+  out.resize(static_cast<std::size_t>(p - out.data()));
   return true;
 }
 
