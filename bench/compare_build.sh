@@ -38,20 +38,24 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 calc() { awk "BEGIN { printf \"%.3f\", $1 }"; }
 now() { date +%s.%N; }
-# best NAME CMD…: runs CMD REPEAT times; sets T_NAME (best seconds) and M_NAME (its peak RSS, MB).
+# best NAME CMD…: runs CMD REPEAT times; sets T_NAME (best seconds), M_NAME (its peak RSS, MB) and
+# C_NAME (the least CPU seconds, user and system, of the runs: steadier than the time on a busy machine).
 best() {
-  local name=$1 t=999999 m=0 i t0 t1 s
+  local name=$1 t=999999 m=0 c=999999 i t0 t1 s u
   shift
   for ((i = 0; i < repeat; i++)); do
     t0=$(now)
     # A conversion with failed rows exits 1; its time counts all the same.
-    /usr/bin/time -f %M -o "$work/rss" "$@" || [ $? = 1 ]
+    /usr/bin/time -f '%M %U %S' -o "$work/rss" "$@" || [ $? = 1 ]
     t1=$(now)
     s=$(calc "$t1 - $t0")
-    if awk "BEGIN { exit !($s < $t) }"; then t=$s; m=$(calc "$(tail -1 "$work/rss") / 1024"); fi
+    if awk "BEGIN { exit !($s < $t) }"; then t=$s; m=$(tail -1 "$work/rss" | awk '{ printf "%.3f", $1 / 1024 }'); fi
+    u=$(tail -1 "$work/rss" | awk '{ printf "%.3f", $2 + $3 }')
+    if awk "BEGIN { exit !($u < $c) }"; then c=$u; fi
   done
   printf -v "T_$name" %s "$t"
   printf -v "M_$name" %s "$m"
+  printf -v "C_$name" %s "$c"
 }
 same() { if cmp -s "$1" "$2"; then echo "byte-identical"; else echo "DIFFERENT"; fi; }
 status=0
@@ -80,10 +84,11 @@ best iso_old sh -c '"$0" iso --now "$1" < "$2" > "$3"' "$old" "${now_arg[1]}" "$
 best iso_yaz sh -c 'yaz-marcdump -i line -o marc -f UTF-8 -t GBK "$0" > "$1"' "$work/records.line" "$work/iso_yaz.mrc"
 echo
 echo "iso, $forms work forms:"
-printf '  today    %6.3f s %8.0f records/s  %5.0f MB\n' "$T_iso_new" "$(calc "$forms / $T_iso_new")" "$M_iso_new"
-printf '  earlier  %6.3f s %8.0f records/s  %5.0f MB\n' "$T_iso_old" "$(calc "$forms / $T_iso_old")" "$M_iso_old"
-printf '  yaz      %6.3f s %8.0f records/s  %5.0f MB\n' "$T_iso_yaz" "$(calc "$forms / $T_iso_yaz")" "$M_iso_yaz"
-printf '  today/earlier speed %.2fx, today/yaz %.2fx, earlier/yaz %.2fx\n' "$(calc "$T_iso_old / $T_iso_new")" \
+printf '  today    %6.3f s %8.0f records/s  %5.0f MB  cpu %6.3f s\n' "$T_iso_new" "$(calc "$forms / $T_iso_new")" "$M_iso_new" "$C_iso_new"
+printf '  earlier  %6.3f s %8.0f records/s  %5.0f MB  cpu %6.3f s\n' "$T_iso_old" "$(calc "$forms / $T_iso_old")" "$M_iso_old" "$C_iso_old"
+printf '  yaz      %6.3f s %8.0f records/s  %5.0f MB  cpu %6.3f s\n' "$T_iso_yaz" "$(calc "$forms / $T_iso_yaz")" "$M_iso_yaz" "$C_iso_yaz"
+printf '  today/earlier speed %.2fx (cpu %.2fx), today/yaz %.2fx, earlier/yaz %.2fx\n' "$(calc "$T_iso_old / $T_iso_new")" \
+  "$(calc "$C_iso_old / $C_iso_new")" \
   "$(calc "$T_iso_yaz / $T_iso_new")" "$(calc "$T_iso_yaz / $T_iso_old")"
 check "today = earlier" "$work/iso_new.mrc" "$work/iso_old.mrc"
 check "today = yaz-marcdump" "$work/iso_new.mrc" "$work/iso_yaz.mrc"
@@ -106,18 +111,19 @@ for table in "${tables[@]}"; do
   [ $old_rec = 1 ] && best "${key}_ro" "${conv[@]}" "$old" "$work/ro.iso" --rules recommended
   rows=$(tr -cd '\035' < "$work/cn.iso" | wc -c)
   eval "cn=\$T_${key}_cn co=\$T_${key}_co rn=\$T_${key}_rn mcn=\$M_${key}_cn mco=\$M_${key}_co mrn=\$M_${key}_rn"
+  eval "ccn=\$C_${key}_cn cco=\$C_${key}_co crn=\$C_${key}_rn"
   echo
   echo "convert $table, $rows records:"
-  printf '  classic today        %6.2f s %8.0f rows/s  %5.0f MB\n' "$cn" "$(calc "$rows / $cn")" "$mcn"
-  printf '  classic earlier      %6.2f s %8.0f rows/s  %5.0f MB\n' "$co" "$(calc "$rows / $co")" "$mco"
-  printf '  recommended today    %6.2f s %8.0f rows/s  %5.0f MB\n' "$rn" "$(calc "$rows / $rn")" "$mrn"
+  printf '  classic today        %6.2f s %8.0f rows/s  %5.0f MB  cpu %6.2f s\n' "$cn" "$(calc "$rows / $cn")" "$mcn" "$ccn"
+  printf '  classic earlier      %6.2f s %8.0f rows/s  %5.0f MB  cpu %6.2f s\n' "$co" "$(calc "$rows / $co")" "$mco" "$cco"
+  printf '  recommended today    %6.2f s %8.0f rows/s  %5.0f MB  cpu %6.2f s\n' "$rn" "$(calc "$rows / $rn")" "$mrn" "$crn"
   if [ $old_rec = 1 ]; then
-    eval "ro=\$T_${key}_ro mro=\$M_${key}_ro"
-    printf '  recommended earlier  %6.2f s %8.0f rows/s  %5.0f MB\n' "$ro" "$(calc "$rows / $ro")" "$mro"
+    eval "ro=\$T_${key}_ro mro=\$M_${key}_ro cro=\$C_${key}_ro"
+    printf '  recommended earlier  %6.2f s %8.0f rows/s  %5.0f MB  cpu %6.2f s\n' "$ro" "$(calc "$rows / $ro")" "$mro" "$cro"
   fi
-  printf '  classic today/earlier speed %.2fx; recommended/classic today %.0f %%\n' "$(calc "$co / $cn")" \
-    "$(calc "100 * $cn / $rn")"
-  [ $old_rec = 1 ] && printf '  recommended today/earlier speed %.2fx\n' "$(calc "$ro / $rn")"
+  printf '  classic today/earlier speed %.2fx (cpu %.2fx); recommended/classic today %.0f %%\n' "$(calc "$co / $cn")" \
+    "$(calc "$cco / $ccn")" "$(calc "100 * $cn / $rn")"
+  [ $old_rec = 1 ] && printf '  recommended today/earlier speed %.2fx (cpu %.2fx)\n' "$(calc "$ro / $rn")" "$(calc "$cro / $crn")"
   check_rules "classic today = earlier" "$work/cn.iso" "$work/co.iso"
   [ $old_rec = 1 ] && check_rules "recommended today = earlier" "$work/rn.iso" "$work/ro.iso"
   if [ "$table" = books65536.xls ]; then xls_rows=$rows; fi
