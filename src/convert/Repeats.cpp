@@ -164,13 +164,11 @@ void MergeGroup(const Rows& group, bool copiesMapped, RowPlans& plans) {
     else if (unreadable.empty()) unreadable = keys.copies;
     if (row == first) continue;
     values.push_back(std::to_string(row + 1));
-    RowPlan& later = plans.At(row);
-    later.sameAs = first + 1;
-    later.findings.push_back(MakeFinding(Kind::DuplicateRow, {}, {std::to_string(first + 1)}));
+    plans.At(row).sameAs = first + 1;  // its DuplicateRow finding is made when asked for
   }
   RowPlan& plan = plans.At(first);
-  if (laterBarcodes) plan.barcodes = barcodes;
-  if (copiesMapped && unreadable.empty()) plan.copies = values[0] = std::to_string(copies);
+  if (laterBarcodes) plan.SetCells().barcodes = barcodes;
+  if (copiesMapped && unreadable.empty()) plan.SetCells().copies = values[0] = std::to_string(copies);
   if (copiesMapped) values[1] = unreadable;
   plan.findings.push_back(MakeFinding(Kind::RowsMerged, {}, std::move(values)));
 }
@@ -186,11 +184,11 @@ void PlanSet(const Rows& rows, bool bySets, RowPlans& plans) {
     const std::int64_t named = row == rows.front().first ? other->first : rows.front().first;
     plan.findings.push_back(MakeFinding(Kind::SameTitleOtherIsbn, "200 $a", {std::to_string(named + 1)}));
     if (bySets && keys.number) {
-      plan.title = keys.cell.substr(0, keys.number->titleEnd) + keys.cell.substr(keys.titleBytes);
-      plan.part = keys.number->number;
+      plan.SetCells().title = keys.cell.substr(0, keys.number->titleEnd) + keys.cell.substr(keys.titleBytes);
+      plan.SetCells().part = keys.number->number;
       plan.findings.push_back(MakeFinding(Kind::TitlePartMoved, "200 $h", {keys.number->written}));
     } else if (!keys.hasPart && !keys.volume.empty()) {
-      plan.part = keys.volume;
+      plan.SetCells().part = keys.volume;
       plan.findings.push_back(MakeFinding(Kind::PartFromVolumeColumn, "200 $h", {keys.volume}));
     }
   }
@@ -218,6 +216,33 @@ void PlanTitleGroup(Rows& group, RowPlans& plans) {
 }
 
 }  // namespace
+
+std::vector<Finding> RowPlan::Findings() const {
+  if (sameAs <= 0) return findings;
+  std::vector<Finding> all;
+  all.reserve(findings.size() + 1);
+  all.push_back(MakeFinding(Kind::DuplicateRow, {}, {std::to_string(sameAs)}));
+  all.insert(all.end(), findings.begin(), findings.end());
+  return all;
+}
+
+const RowPlan* RowPlans::Find(std::int64_t row) const {
+  if (!building_.empty()) {
+    const auto it = building_.find(row);
+    return it == building_.end() ? nullptr : &it->second;
+  }
+  const auto it = std::lower_bound(sealed_.begin(), sealed_.end(), row, [](const auto& p, std::int64_t r) { return p.first < r; });
+  return it != sealed_.end() && it->first == row ? &it->second : nullptr;
+}
+
+// Plans taken out of the hash table one by one, so that both never hold all of them.
+void RowPlans::Seal() {
+  sealed_.reserve(sealed_.size() + building_.size());
+  for (auto it = building_.begin(); it != building_.end(); it = building_.erase(it))
+    sealed_.emplace_back(it->first, std::move(it->second));
+  std::sort(sealed_.begin(), sealed_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  building_ = decltype(building_)();  // its buckets too
+}
 
 std::optional<std::int64_t> CopiesOf(std::string_view cell) {
   const std::u32string s = U32(cell);
@@ -306,6 +331,7 @@ RowPlans PlanRows(const import::LoadedTable& table, const std::array<int, kParam
   const bool copiesMapped = columns[d905f] >= 0;
   ForEachGroup(books, read, &RowKeys::book, [&](Rows& group) { MergeGroup(group, copiesMapped, plans); });
   ForEachGroup(titles, read, &RowKeys::stem, [&](Rows& group) { PlanTitleGroup(group, plans); });
+  plans.Seal();
   return plans;
 }
 
