@@ -172,6 +172,14 @@ class RecordWriter::Encoder {
   bool ok() const { return encoding_ != Encoding::Gb18030 || cd_ != reinterpret_cast<iconv_t>(-1); }
 
   void Append(std::string& out, std::string_view utf8, WriteResult& result) {
+    // GBK in one pass, unless a private-use character (or a malformed text) asks for the way below.
+    if (encoding_ == Encoding::Gbk) {
+      std::size_t missing = 0;
+      if (text::AppendGbkUntilPrivateUse(out, utf8, &missing) == text::GbkAppend::Done) {
+        NoteMissingGbk(utf8, missing, result);
+        return;
+      }
+    }
     const Bytes bytes = Scan(utf8);
     if (!bytes.nonAscii) {
       out.append(utf8);
@@ -221,16 +229,19 @@ class RecordWriter::Encoder {
       case Encoding::Gbk: {
         std::size_t missing = 0;
         text::AppendGbk(out, utf8, &missing);
-        if (missing) {
-          result.unencodable += missing;
-          for (const std::string& ch : text::NotInGbk(utf8)) NoteUnencodable(result, ch, 0);
-        }
+        NoteMissingGbk(utf8, missing, result);
         return;
       }
       case Encoding::Gb18030:
         AppendGb18030(out, utf8, result);
         return;
     }
+  }
+
+  static void NoteMissingGbk(std::string_view utf8, std::size_t missing, WriteResult& result) {
+    if (!missing) return;
+    result.unencodable += missing;
+    for (const std::string& ch : text::NotInGbk(utf8)) NoteUnencodable(result, ch, 0);
   }
 
   void AppendGb18030(std::string& out, std::string_view utf8, WriteResult& result) {

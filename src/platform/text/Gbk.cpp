@@ -151,13 +151,17 @@ bool IsValidUtf8(std::string_view utf8) {
   return true;
 }
 
-bool AppendGbk(std::string& out, std::string_view utf8, std::size_t* unencodable) {
+namespace {
+
+// AppendGbk's loop; with `stopAtPrivateUse` it gives up at the first private-use character.
+GbkAppend AppendGbkBytes(std::string& out, std::string_view utf8, std::size_t* unencodable, bool stopAtPrivateUse) {
   const std::size_t start = out.size();
   const auto& map = Encoder().map;
   // No character takes more bytes in GBK than in UTF-8 (one the table lacks becomes a one-byte
   // "?"): the room is made once and written through a pointer.
   out.resize(start + utf8.size());
   char* p = out.data() + start;
+  std::size_t missing = 0;
   for (std::size_t i = 0; i < utf8.size();) {
     const auto b = static_cast<unsigned char>(utf8[i]);
     if (b < 0x80) {
@@ -166,15 +170,20 @@ bool AppendGbk(std::string& out, std::string_view utf8, std::size_t* unencodable
       continue;
     }
     const Decoded d = DecodeAt(utf8, i);
-    if (d.cp == kBad) {
+    if (d.cp == kBad) {  // the characters before it stay counted, as they always were
       out.resize(start);
-      return false;
+      if (unencodable) *unencodable += missing;
+      return GbkAppend::Malformed;
+    }
+    if (stopAtPrivateUse && IsPrivateUse(d.cp)) {
+      out.resize(start);
+      return GbkAppend::PrivateUse;
     }
     i += d.len;
     const std::uint16_t g = d.cp <= 0xFFFF ? map[d.cp] : 0;
     if (g == 0) {
       *p++ = '?';
-      if (unencodable) ++*unencodable;
+      ++missing;
     } else if (g < 0x100) {
       *p++ = static_cast<char>(g);
     } else {
@@ -183,7 +192,18 @@ bool AppendGbk(std::string& out, std::string_view utf8, std::size_t* unencodable
     }
   }
   out.resize(static_cast<std::size_t>(p - out.data()));
-  return true;
+  if (unencodable) *unencodable += missing;
+  return GbkAppend::Done;
+}
+
+}  // namespace
+
+bool AppendGbk(std::string& out, std::string_view utf8, std::size_t* unencodable) {
+  return AppendGbkBytes(out, utf8, unencodable, false) == GbkAppend::Done;
+}
+
+GbkAppend AppendGbkUntilPrivateUse(std::string& out, std::string_view utf8, std::size_t* unencodable) {
+  return AppendGbkBytes(out, utf8, unencodable, true);
 }
 
 bool GbkEncodes(char32_t cp) { return cp < 0x80 || (cp <= 0xFFFF && !(cp >= 0xD800 && cp <= 0xDFFF) && Encoder().map[cp] != 0); }

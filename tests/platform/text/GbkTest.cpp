@@ -54,5 +54,40 @@ TEST(Gbk, DecodingMarksUndefinedBytes) {
   EXPECT_EQ(FromGbk("\x81\x30z"), "\xEF\xBF\xBD" "0z");  // bad trail byte is not swallowed
 }
 
+// The one-pass GBK a writer uses stops at the private-use characters, from U+E000 to U+F8FF and
+// in the planes 15 and 16, and nowhere else; where it goes on it writes and counts what AppendGbk does.
+TEST(Gbk, UntilPrivateUseStopsOnlyAtPrivateUse) {
+  struct Case {
+    std::string utf8;
+    GbkAppend expected;
+  };
+  const Case cases[] = {
+      {"", GbkAppend::Done},
+      {"Book 书名（上）", GbkAppend::Done},  // U+FF08: a lead byte EF, not private use
+      {"\uD7FF", GbkAppend::Done},
+      {"书\uE000", GbkAppend::PrivateUse},
+      {"\uF8FF书", GbkAppend::PrivateUse},
+      {"\uF900", GbkAppend::Done},
+      {"䶮𠀀•", GbkAppend::Done},  // none in GBK: three "?"
+      {"\U000EFFFF", GbkAppend::Done},
+      {"\U000F0000", GbkAppend::PrivateUse},
+      {"\U0010FFFF", GbkAppend::PrivateUse},
+      {"书\xE4\xB8", GbkAppend::Malformed},
+  };
+  for (const Case& c : cases) {
+    std::string out = "kept", plain = "kept";
+    std::size_t missing = 7, plainMissing = 7;
+    EXPECT_EQ(AppendGbkUntilPrivateUse(out, c.utf8, &missing), c.expected) << c.utf8;
+    if (c.expected == GbkAppend::PrivateUse) {
+      EXPECT_EQ(out, "kept") << c.utf8;
+      EXPECT_EQ(missing, 7u) << c.utf8;
+      continue;
+    }
+    EXPECT_EQ(AppendGbk(plain, c.utf8, &plainMissing), c.expected == GbkAppend::Done) << c.utf8;
+    EXPECT_EQ(out, plain) << c.utf8;
+    EXPECT_EQ(missing, plainMissing) << c.utf8;
+  }
+}
+
 }  // namespace
 }  // namespace rowcaster::text
