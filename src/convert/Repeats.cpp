@@ -135,15 +135,36 @@ void ForEachSame(Rows& rows, KeyOf key, const std::function<void(Rows&)>& use) {
   }
 }
 
-// Each run of rows whose keys hash alike, read again and split by the key itself.
-void ForEachGroup(Hashed& hashed, KeyReader& read, KeyOf key, const std::function<void(Rows&)>& use) {
+// Each run of rows whose keys hash alike, read again and split by the key itself. The keys are
+// made again on `threads` cores, a batch of runs at a time (so that only a batch's keys are held);
+// the groups are then used one after another, in the order of the runs.
+void ForEachGroup(Hashed& hashed, const import::LoadedTable& table, const std::array<int, kParamCount>& columns,
+                  std::int64_t threads, KeyOf key, const std::function<void(Rows&)>& use) {
   std::sort(hashed.begin(), hashed.end());
+  std::vector<std::pair<std::size_t, std::size_t>> runs;  // [at, end) in `hashed`
   for (std::size_t at = 0, end; at < hashed.size(); at = end) {
     for (end = at + 1; end < hashed.size() && hashed[end].first == hashed[at].first;) ++end;
-    if (end - at < 2) continue;
-    Rows run;
-    for (std::size_t k = at; k < end; ++k) run.emplace_back(hashed[k].second, read(hashed[k].second));
-    ForEachSame(run, key, use);
+    if (end - at >= 2) runs.emplace_back(at, end);
+  }
+  constexpr std::size_t kBatchRows = 1 << 16;
+  std::vector<Rows> batch;
+  for (std::size_t first = 0; first < runs.size();) {
+    std::size_t last = first, rows = 0;
+    while (last < runs.size() && (last == first || rows + runs[last].second - runs[last].first <= kBatchRows))
+      rows += runs[last].second - runs[last].first, ++last;
+    batch.assign(last - first, {});
+    const auto readRuns = [&](std::int64_t t) {
+      KeyReader read(table, columns);
+      for (std::size_t r = first + static_cast<std::size_t>(t); r < last; r += static_cast<std::size_t>(threads))
+        for (std::size_t k = runs[r].first; k < runs[r].second; ++k)
+          batch[r - first].emplace_back(hashed[k].second, read(hashed[k].second));
+    };
+    std::vector<std::thread> workers;
+    for (std::int64_t t = 1; t < threads && static_cast<std::size_t>(t) < last - first; ++t) workers.emplace_back(readRuns, t);
+    readRuns(0);
+    for (std::thread& w : workers) w.join();
+    for (Rows& run : batch) ForEachSame(run, key, use);
+    first = last;
   }
 }
 
@@ -329,8 +350,8 @@ RowPlans PlanRows(const import::LoadedTable& table, const std::array<int, kParam
     titles.insert(titles.end(), titleSlices[t].begin(), titleSlices[t].end());
   }
   const bool copiesMapped = columns[d905f] >= 0;
-  ForEachGroup(books, read, &RowKeys::book, [&](Rows& group) { MergeGroup(group, copiesMapped, plans); });
-  ForEachGroup(titles, read, &RowKeys::stem, [&](Rows& group) { PlanTitleGroup(group, plans); });
+  ForEachGroup(books, table, columns, threads, &RowKeys::book, [&](Rows& group) { MergeGroup(group, copiesMapped, plans); });
+  ForEachGroup(titles, table, columns, threads, &RowKeys::stem, [&](Rows& group) { PlanTitleGroup(group, plans); });
   plans.Seal();
   return plans;
 }
