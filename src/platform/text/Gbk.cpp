@@ -140,8 +140,16 @@ bool IsValidUtf8(std::string_view utf8) {
       i += 8;
     }
     if (i >= utf8.size()) break;
-    if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+    const auto b0 = static_cast<unsigned char>(utf8[i]);
+    if (b0 < 0x80) {
       ++i;
+      continue;
+    }
+    // Most Han characters: a lead E1-EC, EE or EF and two continuation bytes is always well formed
+    // (E0 may be overlong, ED a surrogate: those go the long way).
+    if (((b0 >= 0xE1 && b0 <= 0xEC) || b0 >= 0xEE) && b0 <= 0xEF && i + 2 < utf8.size() &&
+        (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80 && (static_cast<unsigned char>(utf8[i + 2]) & 0xC0) == 0x80) {
+      i += 3;
       continue;
     }
     const Decoded d = DecodeAt(utf8, i);

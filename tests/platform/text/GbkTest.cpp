@@ -43,6 +43,22 @@ TEST(Gbk, RefusesMalformedUtf8AndLeavesOutputAlone) {
   EXPECT_TRUE(IsValidUtf8("书名 ü €😀"));
 }
 
+// Three-byte forms on both sides of their limits: E0 must not be overlong, ED must not be a
+// surrogate; the other leads take any two continuation bytes, and only those.
+TEST(Gbk, ValidatesThreeByteFormsAtTheirLimits) {
+  const std::pair<std::string, bool> cases[] = {
+      {"\xE0\x9F\xBF", false}, {"\xE0\xA0\x80", true},   // overlong U+07FF; U+0800
+      {"\xE1\x80\x80", true},  {"\xEC\xBF\xBF", true},
+      {"\xED\x9F\xBF", true},  {"\xED\xA0\x80", false},  // U+D7FF; a surrogate
+      {"\xEE\x80\x80", true},  {"\xEF\xBF\xBF", true},   // U+E000; U+FFFF
+      {"\xE1\x80", false},      {"a\xEF\xBF", false},       // cut short
+      {"\xE1\x80\x41", false}, {"\xE1\xC0\x80", false}, {"\xEF\xBF\xC0", false},
+      {"\xF0\x90\x80\x80", true}, {"\xF0\x8F\xBF\xBF", false},
+      {"书名书名书名书名书名", true}, {"书名书名书名书名书\xE5", false},
+  };
+  for (const auto& [s, valid] : cases) EXPECT_EQ(IsValidUtf8(s), valid) << s;
+}
+
 TEST(Gbk, DecodesBackToTheSameText) {
   const std::string text = "中华人民共和国 ISBN 978-7-5012 ü € ￥30 《书名》——";
   EXPECT_EQ(FromGbk(*ToGbk(text)), text);
