@@ -353,6 +353,13 @@ WriteResult RecordWriter::AppendIso(const Record& record, std::string& out) {
   WriteResult result;
   const std::size_t start = out.size();
   const std::size_t header = 24 + 12 * record.fields.size() + 1;
+  // The UTF-8 text bounds what GBK writes (and nearly what UTF-8 does): room made once.
+  std::size_t text = 1;
+  for (const Field& f : record.fields) {
+    text += f.indicators.size() + f.data.size() + 1;
+    for (const Subfield& s : f.subfields) text += 1 + s.code.size() + s.data.size();
+  }
+  out.reserve(start + header + text + 32);
   out.resize(start + header);
   const std::size_t dataStart = out.size();
   for (std::size_t i = 0; i < record.fields.size(); ++i) {
