@@ -31,7 +31,8 @@ for name in books65536.xls books1m.dbf; do
   if [ "$name" = books65536.xls ]; then ours_rows=$rows; ours_secs=$secs; fi
   # The same table by the recommended rules, which must keep at least half the classic speed.
   t0=$(now)
-  "$cli" convert "$data/$name" --map-by-name --rules recommended --now 2026-12-05T23:36:00 -o "$work/rec.iso" 2>"$work/rec"
+  # Some rows of the million fail by these rules (a field over 9,999 bytes): exit status 1, timed all the same.
+  "$cli" convert "$data/$name" --map-by-name --rules recommended --now 2026-12-05T23:36:00 -o "$work/rec.iso" 2>"$work/rec" || [ $? = 1 ]
   t1=$(now)
   rsecs=$(calc "$t1 - $t0")
   printf '%s, recommended rules: %.2f s, %.0f rows/s; recommended/classic throughput %.0f %%\n' "$name" "$rsecs" \

@@ -78,7 +78,12 @@ std::string PublicationYear(std::string_view d210d) {
 
 std::string RightMarc(std::string_view marcs) {
   std::string out;
-  out.reserve(marcs.size() + 16);
+  AppendRightMarc(marcs, out);
+  return out;
+}
+
+void AppendRightMarc(std::string_view marcs, std::string& out) {
+  out.reserve(out.size() + marcs.size() + 16);
   for (std::size_t start = 0; start <= marcs.size();) {
     std::size_t lf = marcs.find('\n', start);
     if (lf == std::string_view::npos) lf = marcs.size();
@@ -102,7 +107,6 @@ std::string RightMarc(std::string_view marcs) {
     }
     out += "\r\n";
   }
-  return out;
 }
 
 namespace {
@@ -165,7 +169,7 @@ struct ClassicTexts {
 
 // Brings the values to one line each and the price to its form, then makes the other texts.
 ClassicTexts ComposeTexts(SubfieldValues& v, const CompositionContext& context) {
-  for (std::string& value : v) value = ClassicOneLine(value);
+  for (std::string& value : v) MakeClassicOneLine(value);
   ClassicTexts t;
   v[d010d] = NormalisePrice(v[d010d]);
   t.year = PublicationYear(v[d210d]);
@@ -211,9 +215,9 @@ Slots SlotsOf(const SubfieldValues& v, const ClassicTexts& t) {
   return all;
 }
 
-// Fills the compiled template in one pass. Only for a template whose braces all belong to whole
-// placeholders, with no brace in any inserted text.
-std::string FillInOnePass(const CompiledTemplate& c, const ClassicTexts& t, const Slots& slots) {
+// Fills the compiled template in one pass into `out`. Only for a template whose braces all belong
+// to whole placeholders, with no brace in any inserted text.
+void FillInOnePass(const CompiledTemplate& c, const ClassicTexts& t, const Slots& slots, std::string& out) {
   std::array<Slot, kClassicPlaceholderCount> values{};
   values[0] = {{}, t.catalogued};
   values[1] = {{}, t.year};
@@ -225,7 +229,7 @@ std::string FillInOnePass(const CompiledTemplate& c, const ClassicTexts& t, cons
     values[c.has461 ? k461 : k410] = {{}, link};
     keep410 = c.has461;
   }
-  std::string out;
+  out.clear();
   out.reserve(c.text.size() + 512);
   for (const auto& piece : c.pieces) {
     out.append(c.text, piece.start, piece.length);
@@ -237,7 +241,6 @@ std::string FillInOnePass(const CompiledTemplate& c, const ClassicTexts& t, cons
       out += values[piece.placeholder].text;
     }
   }
-  return out;
 }
 
 // Replaces one placeholder after another, exactly in order: a brace outside the placeholders may
@@ -265,6 +268,13 @@ std::string FillOneByOne(std::string text, const ClassicTexts& t, const Slots& s
 }  // namespace
 
 std::string ComposeWorkForm(SubfieldValues& v, const CompositionContext& context) {
+  std::string out;
+  ComposeWorkFormInto(v, context, out);
+  return out;
+}
+
+void ComposeWorkFormInto(SubfieldValues& v, const CompositionContext& context, std::string& out) {
+  out.clear();
   const ClassicTexts texts = ComposeTexts(v, context);
   const Slots slots = SlotsOf(v, texts);
   bool braces = HasBrace(texts.series);
@@ -274,8 +284,13 @@ std::string ComposeWorkForm(SubfieldValues& v, const CompositionContext& context
   // Without a brace but those of whole placeholders, no replacement can make or break another
   // placeholder: filling in one pass gives what replacing one after another gives. Either way only
   // well-formed lines remain.
-  if (!braces && !context.compiled->literalBraces) return RightMarc(FillInOnePass(*context.compiled, texts, slots));
-  return RightMarc(FillOneByOne(context.templateText, texts, slots));
+  if (!braces && !context.compiled->literalBraces) {
+    thread_local std::string filled;  // room kept from row to row
+    FillInOnePass(*context.compiled, texts, slots, filled);
+    AppendRightMarc(filled, out);
+    return;
+  }
+  AppendRightMarc(FillOneByOne(context.templateText, texts, slots), out);
 }
 
 Finding UnencodableFinding(const iso2709::WriteResult& w, iso2709::Encoding encoding) {
@@ -300,9 +315,9 @@ iso2709::Built ComposeRecord(SubfieldValues& values, const CompositionContext& c
   if (context.rules == Rules::Recommended) {
     built = ComposeRecommended(values, context, record, findings);
   } else {
-    std::string workForm;
+    thread_local std::string workForm;  // room kept from row to row
     try {
-      workForm = ComposeWorkForm(values, context);
+      ComposeWorkFormInto(values, context, workForm);
     } catch (const ComposeError& e) {
       findings.push_back(e.finding());
       return {iso2709::BuildStatus::Failed, {}};

@@ -70,10 +70,14 @@ std::string PublicationYear(std::string_view d210d);
 // Keeps the lines that begin with a digit and have more than five characters other than blanks;
 // each kept line ends with CR LF.
 std::string RightMarc(std::string_view marcs);
+// RightMarc appended to `out`.
+void AppendRightMarc(std::string_view marcs, std::string& out);
 
 // The work form for one row, after RightMarc. Rewrites values[d010d] with the normalised price.
 // Throws ComposeError when the publisher database or the pinyin engine cannot be used.
 std::string ComposeWorkForm(SubfieldValues& values, const CompositionContext& context);
+// ComposeWorkForm into `out` (cleared first), whose room is reused.
+void ComposeWorkFormInto(SubfieldValues& values, const CompositionContext& context, std::string& out);
 
 // The record of one row by the context's rules. A failure comes back as Failed with an error among
 // `findings`; what the row should be told about, though it has a record, is added there too.

@@ -217,10 +217,12 @@ void NameTheColumn(Finding& f, const RunInput& input, const std::array<int, kPar
 
 // What the other rows of the table decided for this one goes into its values first.
 void ApplyPlan(const RowPlan& plan, SubfieldValues& values) {
-  if (!plan.title.empty()) values[d200a] = plan.title;
-  if (!plan.part.empty()) values[d200h] = plan.part;
-  if (!plan.copies.empty()) values[d905f] = plan.copies;
-  if (!plan.barcodes.empty()) values[d905b] = plan.barcodes;
+  if (!plan.cells) return;
+  const RowPlan::Cells& c = *plan.cells;
+  if (!c.title.empty()) values[d200a] = c.title;
+  if (!c.part.empty()) values[d200h] = c.part;
+  if (!c.copies.empty()) values[d905f] = c.copies;
+  if (!c.barcodes.empty()) values[d905b] = c.barcodes;
 }
 
 // Row `row` (from 0) of the input's table composed with `w`, by the plan for it when there is one.
@@ -235,7 +237,7 @@ RowResult ComposeOne(const RunInput& input, const std::array<int, kParamCount>& 
   RowResult r;
   if (plan && plan->sameAs > 0) {
     r.merged = true;
-    r.findings = plan->findings;
+    r.findings = plan->Findings();
   } else {
     for (std::size_t p = 0; p < kParamCount; ++p) w.values[p].assign(cell(static_cast<Param>(p)));
     if (plan) ApplyPlan(*plan, w.values);

@@ -135,15 +135,36 @@ void ForEachSame(Rows& rows, KeyOf key, const std::function<void(Rows&)>& use) {
   }
 }
 
-// Each run of rows whose keys hash alike, read again and split by the key itself.
-void ForEachGroup(Hashed& hashed, KeyReader& read, KeyOf key, const std::function<void(Rows&)>& use) {
+// Each run of rows whose keys hash alike, read again and split by the key itself. The keys are
+// made again on `threads` cores, a batch of runs at a time (so that only a batch's keys are held);
+// the groups are then used one after another, in the order of the runs.
+void ForEachGroup(Hashed& hashed, const import::LoadedTable& table, const std::array<int, kParamCount>& columns,
+                  std::int64_t threads, KeyOf key, const std::function<void(Rows&)>& use) {
   std::sort(hashed.begin(), hashed.end());
+  std::vector<std::pair<std::size_t, std::size_t>> runs;  // [at, end) in `hashed`
   for (std::size_t at = 0, end; at < hashed.size(); at = end) {
     for (end = at + 1; end < hashed.size() && hashed[end].first == hashed[at].first;) ++end;
-    if (end - at < 2) continue;
-    Rows run;
-    for (std::size_t k = at; k < end; ++k) run.emplace_back(hashed[k].second, read(hashed[k].second));
-    ForEachSame(run, key, use);
+    if (end - at >= 2) runs.emplace_back(at, end);
+  }
+  constexpr std::size_t kBatchRows = 1 << 16;
+  std::vector<Rows> batch;
+  for (std::size_t first = 0; first < runs.size();) {
+    std::size_t last = first, rows = 0;
+    while (last < runs.size() && (last == first || rows + runs[last].second - runs[last].first <= kBatchRows))
+      rows += runs[last].second - runs[last].first, ++last;
+    batch.assign(last - first, {});
+    const auto readRuns = [&](std::int64_t t) {
+      KeyReader read(table, columns);
+      for (std::size_t r = first + static_cast<std::size_t>(t); r < last; r += static_cast<std::size_t>(threads))
+        for (std::size_t k = runs[r].first; k < runs[r].second; ++k)
+          batch[r - first].emplace_back(hashed[k].second, read(hashed[k].second));
+    };
+    std::vector<std::thread> workers;
+    for (std::int64_t t = 1; t < threads && static_cast<std::size_t>(t) < last - first; ++t) workers.emplace_back(readRuns, t);
+    readRuns(0);
+    for (std::thread& w : workers) w.join();
+    for (Rows& run : batch) ForEachSame(run, key, use);
+    first = last;
   }
 }
 
@@ -164,13 +185,11 @@ void MergeGroup(const Rows& group, bool copiesMapped, RowPlans& plans) {
     else if (unreadable.empty()) unreadable = keys.copies;
     if (row == first) continue;
     values.push_back(std::to_string(row + 1));
-    RowPlan& later = plans.At(row);
-    later.sameAs = first + 1;
-    later.findings.push_back(MakeFinding(Kind::DuplicateRow, {}, {std::to_string(first + 1)}));
+    plans.At(row).sameAs = first + 1;  // its DuplicateRow finding is made when asked for
   }
   RowPlan& plan = plans.At(first);
-  if (laterBarcodes) plan.barcodes = barcodes;
-  if (copiesMapped && unreadable.empty()) plan.copies = values[0] = std::to_string(copies);
+  if (laterBarcodes) plan.SetCells().barcodes = barcodes;
+  if (copiesMapped && unreadable.empty()) plan.SetCells().copies = values[0] = std::to_string(copies);
   if (copiesMapped) values[1] = unreadable;
   plan.findings.push_back(MakeFinding(Kind::RowsMerged, {}, std::move(values)));
 }
@@ -186,11 +205,11 @@ void PlanSet(const Rows& rows, bool bySets, RowPlans& plans) {
     const std::int64_t named = row == rows.front().first ? other->first : rows.front().first;
     plan.findings.push_back(MakeFinding(Kind::SameTitleOtherIsbn, "200 $a", {std::to_string(named + 1)}));
     if (bySets && keys.number) {
-      plan.title = keys.cell.substr(0, keys.number->titleEnd) + keys.cell.substr(keys.titleBytes);
-      plan.part = keys.number->number;
+      plan.SetCells().title = keys.cell.substr(0, keys.number->titleEnd) + keys.cell.substr(keys.titleBytes);
+      plan.SetCells().part = keys.number->number;
       plan.findings.push_back(MakeFinding(Kind::TitlePartMoved, "200 $h", {keys.number->written}));
     } else if (!keys.hasPart && !keys.volume.empty()) {
-      plan.part = keys.volume;
+      plan.SetCells().part = keys.volume;
       plan.findings.push_back(MakeFinding(Kind::PartFromVolumeColumn, "200 $h", {keys.volume}));
     }
   }
@@ -218,6 +237,33 @@ void PlanTitleGroup(Rows& group, RowPlans& plans) {
 }
 
 }  // namespace
+
+std::vector<Finding> RowPlan::Findings() const {
+  if (sameAs <= 0) return findings;
+  std::vector<Finding> all;
+  all.reserve(findings.size() + 1);
+  all.push_back(MakeFinding(Kind::DuplicateRow, {}, {std::to_string(sameAs)}));
+  all.insert(all.end(), findings.begin(), findings.end());
+  return all;
+}
+
+const RowPlan* RowPlans::Find(std::int64_t row) const {
+  if (!building_.empty()) {
+    const auto it = building_.find(row);
+    return it == building_.end() ? nullptr : &it->second;
+  }
+  const auto it = std::lower_bound(sealed_.begin(), sealed_.end(), row, [](const auto& p, std::int64_t r) { return p.first < r; });
+  return it != sealed_.end() && it->first == row ? &it->second : nullptr;
+}
+
+// Plans taken out of the hash table one by one, so that both never hold all of them.
+void RowPlans::Seal() {
+  sealed_.reserve(sealed_.size() + building_.size());
+  for (auto it = building_.begin(); it != building_.end(); it = building_.erase(it))
+    sealed_.emplace_back(it->first, std::move(it->second));
+  std::sort(sealed_.begin(), sealed_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  building_ = decltype(building_)();  // its buckets too
+}
 
 std::optional<std::int64_t> CopiesOf(std::string_view cell) {
   const std::u32string s = U32(cell);
@@ -304,8 +350,9 @@ RowPlans PlanRows(const import::LoadedTable& table, const std::array<int, kParam
     titles.insert(titles.end(), titleSlices[t].begin(), titleSlices[t].end());
   }
   const bool copiesMapped = columns[d905f] >= 0;
-  ForEachGroup(books, read, &RowKeys::book, [&](Rows& group) { MergeGroup(group, copiesMapped, plans); });
-  ForEachGroup(titles, read, &RowKeys::stem, [&](Rows& group) { PlanTitleGroup(group, plans); });
+  ForEachGroup(books, table, columns, threads, &RowKeys::book, [&](Rows& group) { MergeGroup(group, copiesMapped, plans); });
+  ForEachGroup(titles, table, columns, threads, &RowKeys::stem, [&](Rows& group) { PlanTitleGroup(group, plans); });
+  plans.Seal();
   return plans;
 }
 

@@ -9,6 +9,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,25 +24,39 @@ namespace rowcaster::convert {
 
 // What the other rows decide for one row. Rows nothing was decided for have no plan.
 struct RowPlan {
+  // Cells the plan puts in place of the row's own; empty ones are left alone. Few rows have them:
+  // they are kept apart so that the plan of every other row stays small.
+  struct Cells {
+    std::string title;     // the title cell without the volume number moved to 200 $h
+    std::string part;      // 200 $h
+    std::string copies;    // 905 $f, the copies of the rows merged into this one
+    std::string barcodes;  // 905 $b, the barcodes of the rows merged into this one
+  };
   std::int64_t sameAs = 0;        // from 1: the earlier row this one repeats; it then gives no record
-  std::string title;              // when set: the title cell without the volume number moved to 200 $h
-  std::string part;               // when set: 200 $h
-  std::string copies;             // when set: 905 $f, the copies of the rows merged into this one
-  std::string barcodes;           // when set: 905 $b, the barcodes of the rows merged into this one
-  std::vector<Finding> findings;  // for the row's record
+  std::unique_ptr<Cells> cells;   // none: no cell replaced
+  std::vector<Finding> findings;  // for the row's record; Findings() adds the one sameAs makes
+
+  // The row's findings: a repeated row's DuplicateRow (made here, not kept for each such row) first.
+  std::vector<Finding> Findings() const;
+
+  Cells& SetCells() {
+    if (!cells) cells = std::make_unique<Cells>();
+    return *cells;
+  }
 };
 
+// The plans by row: gathered in a hash table while the rows are looked at, then (Seal) kept in one
+// array sorted by row, without a node and a bucket for each plan.
 class RowPlans {
  public:
-  const RowPlan* Find(std::int64_t row) const {  // row from 0
-    const auto it = plans_.find(row);
-    return it == plans_.end() ? nullptr : &it->second;
-  }
-  RowPlan& At(std::int64_t row) { return plans_[row]; }
-  std::size_t size() const { return plans_.size(); }
+  const RowPlan* Find(std::int64_t row) const;  // row from 0
+  RowPlan& At(std::int64_t row) { return building_[row]; }  // before Seal
+  void Seal();
+  std::size_t size() const { return building_.size() + sealed_.size(); }
 
  private:
-  std::unordered_map<std::int64_t, RowPlan> plans_;
+  std::unordered_map<std::int64_t, RowPlan> building_;
+  std::vector<std::pair<std::int64_t, RowPlan>> sealed_;
 };
 
 // The plans for the rows of `table`, whose columns feed the parameters as `columns` says (-1: none).

@@ -24,8 +24,20 @@ std::string_view TrimWide(std::string_view s) {
   return s;
 }
 
+namespace {
+
+// Whether the text holds CR or LF (or a tab, when asked): one pass, where find_first_of would
+// search the set once for every character.
+bool HasLineBreak(std::string_view value, bool orTab) {
+  bool found = false;
+  for (const char c : value) found |= c == '\r' || c == '\n' || (orTab && c == '\t');
+  return found;
+}
+
+}  // namespace
+
 std::string OneLine(std::string_view value) {
-  if (value.find_first_of("\r\n\t") == std::string_view::npos) return std::string(value);
+  if (!HasLineBreak(value, true)) return std::string(value);
   std::string out;
   out.reserve(value.size());
   for (std::size_t i = 0; i < value.size(); ++i) {
@@ -37,7 +49,7 @@ std::string OneLine(std::string_view value) {
 }
 
 std::string ClassicOneLine(std::string_view value) {
-  if (value.find_first_of("\r\n") == std::string_view::npos) return std::string(value);
+  if (!HasLineBreak(value, false)) return std::string(value);
   std::string out;
   out.reserve(value.size());
   for (std::size_t i = 0; i < value.size(); ++i) {
@@ -50,6 +62,10 @@ std::string ClassicOneLine(std::string_view value) {
     }
   }
   return out;
+}
+
+void MakeClassicOneLine(std::string& value) {
+  if (HasLineBreak(value, false)) value = ClassicOneLine(value);
 }
 
 bool IsNoneValue(std::string_view v) {

@@ -15,6 +15,8 @@ std::string OneLine(std::string_view value);
 // The classic rules' values: a line break (CR LF or LF) becomes one blank so the value stays on its
 // template line; a lone CR is dropped, as the work form's lines drop it; a tab stays.
 std::string ClassicOneLine(std::string_view value);
+// ClassicOneLine in place; a value without a line break is left untouched.
+void MakeClassicOneLine(std::string& value);
 
 // `s` without blanks (ASCII, U+3000, NBSP, tab) at either end.
 std::string_view TrimWide(std::string_view s);

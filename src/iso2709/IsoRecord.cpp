@@ -28,6 +28,12 @@ int FieldTag(std::string_view line) {
   return t >= 10 ? t : -1;
 }
 
+// The next subfield of `field`, reusing one a former record left (its strings keep their room).
+Subfield& NextSubfield(Field& field, std::size_t& used) {
+  if (used == field.subfields.size()) field.subfields.emplace_back();
+  return field.subfields[used++];
+}
+
 // Fills `field` from one line: tag, indicators, subfields. Returns a description on failure.
 std::string ConvertLine(std::string_view line, std::size_t lineIndex, Field& field, const BuildOptions& options) {
   while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
@@ -42,13 +48,17 @@ std::string ConvertLine(std::string_view line, std::size_t lineIndex, Field& fie
   const std::string_view p0 = line.substr(0, bar);
   field.tag.assign(p0.substr(0, 3));
   field.indicators.assign(text::Utf8Substr(p0, 4, 2));
+  field.data.clear();
   field.line = lineIndex + 1;
+  std::size_t used = 0;
   while (bar != std::string_view::npos) {
     const std::size_t next = line.find('|', bar + 1);
     const std::string_view piece = line.substr(bar + 1, next == std::string_view::npos ? next : next - bar - 1);
     bar = next;
-    if (piece.empty())
+    if (piece.empty()) {
+      field.subfields.resize(used);
       return LineNo(lineIndex) + "：子字段标识符“|”后没有子字段代码（连续两个“|”或行末的“|”）";
+    }
     const std::size_t codeLen = text::Utf8Substr(piece, 0, 1).size();
     const std::string_view code = piece.substr(0, codeLen);
     std::string_view data = text::TrimBlanks(piece.substr(codeLen));
@@ -57,18 +67,73 @@ std::string ConvertLine(std::string_view line, std::size_t lineIndex, Field& fie
       while (!data.empty() && data.front() == ' ') data.remove_prefix(1);
     }
     const std::string_view trimmed = text::TrimBlanks(piece);
-    Subfield sub{std::string(code == "9" ? std::string_view("A") : code), std::string(data)};  // pinyin leaves as $A
+    Subfield& sub = NextSubfield(field, used);
+    sub.code.assign(code == "9" ? std::string_view("A") : code);  // pinyin leaves as $A
+    sub.data.assign(data);
     if (!trimmed.empty() && trimmed.front() == '9') {
       // Pinyin: right behind the first $a when another subfield follows it, else at the end.
-      auto at = field.subfields.end();
-      const auto a = std::find_if(field.subfields.begin(), field.subfields.end(), [](const Subfield& s) { return s.code == "a"; });
-      if (a != field.subfields.end() && a + 1 != field.subfields.end()) at = a + 1;
-      field.subfields.insert(at, std::move(sub));
-    } else {
-      field.subfields.push_back(std::move(sub));
+      const auto begin = field.subfields.begin(), last = begin + static_cast<std::ptrdiff_t>(used - 1);
+      const auto a = std::find_if(begin, last, [](const Subfield& s) { return s.code == "a"; });
+      if (a != last && a + 1 != last) std::rotate(a + 1, last, last + 1);
     }
   }
+  field.subfields.resize(used);
   return {};
+}
+
+// The fields of the record from its lines (at least two), the record's own fields reused.
+Built FillFields(const std::vector<std::string_view>& lines, const LocalTime& now, const BuildOptions& options,
+                 Record& record) {
+  // Every line but the first must begin with a number; a data line without subfields is dropped.
+  thread_local std::vector<int> tags;
+  tags.assign(lines.size(), -1);
+  tags[0] = FieldTag(lines[0]);
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    const int tag = FieldTag(lines[i]);
+    if (tag >= 10) {  // the usual case: three digits
+      if (lines[i].find('|') != std::string_view::npos) tags[i] = tag;
+      continue;
+    }
+    const std::string_view head = text::Utf8Substr(lines[i], 0, 3);
+    const std::optional<double> value = text::ReadNumber(head);
+    if (!value) return {BuildStatus::Refused, LineNo(i) + "：开头“" + std::string(head) + "”不是字段号，不是一条记录"};
+    const double rounded = std::nearbyint(*value);  // half to even, as a 16-bit conversion rounds
+    if (!(rounded >= -32768 && rounded <= 32767))
+      return {BuildStatus::Failed, LineNo(i) + "：字段号“" + std::string(head) + "”超出范围（溢出）"};
+    if (rounded >= 10 && lines[i].find('|') == std::string_view::npos) continue;  // emptied
+    tags[i] = FieldTag(lines[i]);
+  }
+
+  // Each tag's first group of adjacent lines, in ascending tag order.
+  thread_local std::vector<std::pair<int, int>> groups;  // (tag, first line)
+  groups.clear();
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    if (tags[i] >= 0 && (i == 0 || tags[i - 1] != tags[i])) groups.emplace_back(tags[i], static_cast<int>(i));
+  std::stable_sort(groups.begin(), groups.end(), [](auto& x, auto& y) { return x.first < y.first; });
+
+  record.leader.assign("00000").append(kLeaderTail);
+  record.fields.reserve(lines.size() + 1);
+  std::size_t used = 0;
+  const auto next = [&]() -> Field& {
+    if (used == record.fields.size()) record.fields.emplace_back();
+    return record.fields[used++];
+  };
+  Field& id = next();
+  id.tag = "001";
+  id.indicators.clear();
+  id.subfields.clear();
+  id.line = 0;
+  id.data = options.recordId.empty() ? "00" + Yyyymmddhhmmss(now) : options.recordId;
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    const int tag = groups[g].first;
+    if (g > 0 && groups[g - 1].first == tag) continue;  // only the first group of a tag is kept
+    for (std::size_t i = groups[g].second; i < lines.size() && tags[i] == tag; ++i) {
+      std::string failure = ConvertLine(lines[i], i, next(), options);
+      if (!failure.empty()) return {BuildStatus::Failed, std::move(failure)};
+    }
+  }
+  record.fields.resize(used);
+  return {BuildStatus::Built, {}};
 }
 
 }  // namespace
@@ -92,63 +157,30 @@ std::string FailureMessage(std::string_view description) {
   return std::string("出现意外错误！详细信息如下：\r\n").append(description);
 }
 
+// The record's fields are filled in place: those a former record left are reused (their strings
+// keep their room), the rest removed at the end.
 Built BuildRecord(std::string_view workForm, const LocalTime& now, const BuildOptions& options, Record& record) {
-  record.fields.clear();
-  if (!text::IsValidUtf8(workForm)) return {BuildStatus::Failed, "工作单不是有效的 UTF-8 文本，未生成记录"};
+  if (!text::IsValidUtf8(workForm)) {
+    record.fields.clear();
+    return {BuildStatus::Failed, "工作单不是有效的 UTF-8 文本，未生成记录"};
+  }
 
   // Complete lines only: what follows the last line feed is not read.
-  std::vector<std::string_view> lines;
+  thread_local std::vector<std::string_view> lines;
+  lines.clear();
   for (std::size_t start = 0;;) {
     const std::size_t lf = workForm.find('\n', start);
     if (lf == std::string_view::npos) break;
     lines.push_back(workForm.substr(start, lf - start));
     start = lf + 1;
   }
-  if (lines.size() < 2) return {BuildStatus::Refused, "工作单少于两行，不是一条记录"};
-
-  // Every line but the first must begin with a number; a data line without subfields is dropped.
-  std::vector<int> tags(lines.size(), -1);
-  tags[0] = FieldTag(lines[0]);
-  for (std::size_t i = 1; i < lines.size(); ++i) {
-    const int tag = FieldTag(lines[i]);
-    if (tag >= 10) {  // the usual case: three digits
-      if (lines[i].find('|') != std::string_view::npos) tags[i] = tag;
-      continue;
-    }
-    const std::string_view head = text::Utf8Substr(lines[i], 0, 3);
-    const std::optional<double> value = text::ReadNumber(head);
-    if (!value) return {BuildStatus::Refused, LineNo(i) + "：开头“" + std::string(head) + "”不是字段号，不是一条记录"};
-    const double rounded = std::nearbyint(*value);  // half to even, as a 16-bit conversion rounds
-    if (!(rounded >= -32768 && rounded <= 32767))
-      return {BuildStatus::Failed, LineNo(i) + "：字段号“" + std::string(head) + "”超出范围（溢出）"};
-    if (rounded >= 10 && lines[i].find('|') == std::string_view::npos) continue;  // emptied
-    tags[i] = FieldTag(lines[i]);
+  if (lines.size() < 2) {
+    record.fields.clear();
+    return {BuildStatus::Refused, "工作单少于两行，不是一条记录"};
   }
-
-  // Each tag's first group of adjacent lines, in ascending tag order.
-  std::vector<std::pair<int, int>> groups;  // (tag, first line)
-  groups.reserve(lines.size());
-  for (std::size_t i = 0; i < lines.size(); ++i)
-    if (tags[i] >= 0 && (i == 0 || tags[i - 1] != tags[i])) groups.emplace_back(tags[i], static_cast<int>(i));
-  std::stable_sort(groups.begin(), groups.end(), [](auto& x, auto& y) { return x.first < y.first; });
-
-  record.leader.assign("00000").append(kLeaderTail);
-  record.fields.reserve(lines.size() + 1);
-  Field& id = record.fields.emplace_back();
-  id.tag = "001";
-  id.data = options.recordId.empty() ? "00" + Yyyymmddhhmmss(now) : options.recordId;
-  for (std::size_t g = 0; g < groups.size(); ++g) {
-    const int tag = groups[g].first;
-    if (g > 0 && groups[g - 1].first == tag) continue;  // only the first group of a tag is kept
-    for (std::size_t i = groups[g].second; i < lines.size() && tags[i] == tag; ++i) {
-      std::string failure = ConvertLine(lines[i], i, record.fields.emplace_back(), options);
-      if (!failure.empty()) {
-        record.fields.clear();
-        return {BuildStatus::Failed, std::move(failure)};
-      }
-    }
-  }
-  return {BuildStatus::Built, {}};
+  Built built = FillFields(lines, now, options, record);
+  if (built.status != BuildStatus::Built) record.fields.clear();
+  return built;
 }
 
 BuildResult BuildIsoRecord(std::string_view workForm, const LocalTime& now, const BuildOptions& options) {

@@ -50,9 +50,21 @@ void NotePrivateUse(WriteResult& result, std::string_view ch) {
   if (result.privateUseChars.find(ch) == std::string::npos) result.privateUseChars.append(ch);
 }
 
-// The lead bytes of the UTF-8 forms of private-use characters (and of other characters): a text
-// without any holds none.
-constexpr std::string_view kPrivateUseLeads = "\xEE\xEF\xF3\xF4";
+// What one pass over a text finds: a byte past ASCII, a lead byte of the UTF-8 form of a
+// private-use character (EE, EF, F3, F4; other characters have them too). A text without such a
+// lead holds no private-use character; a text of ASCII is the same in every encoding.
+struct Bytes {
+  bool nonAscii = false, privateUseLead = false;
+};
+Bytes Scan(std::string_view utf8) {
+  unsigned high = 0, lead = 0;
+  for (const char ch : utf8) {
+    const auto b = static_cast<unsigned char>(ch);
+    high |= b;
+    lead |= static_cast<unsigned>(b == 0xEE || b == 0xEF || b >= 0xF3);
+  }
+  return {(high & 0x80) != 0, lead != 0};
+}
 
 // XML 1.0 allows tab, line feed, carriage return and everything from U+0020 but U+FFFE and U+FFFF.
 bool XmlAllows(char32_t c) { return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c != 0xFFFE && c != 0xFFFF); }
@@ -160,7 +172,20 @@ class RecordWriter::Encoder {
   bool ok() const { return encoding_ != Encoding::Gb18030 || cd_ != reinterpret_cast<iconv_t>(-1); }
 
   void Append(std::string& out, std::string_view utf8, WriteResult& result) {
-    if (utf8.find_first_of(kPrivateUseLeads) == std::string_view::npos) {
+    // GBK in one pass, unless a private-use character (or a malformed text) asks for the way below.
+    if (encoding_ == Encoding::Gbk) {
+      std::size_t missing = 0;
+      if (text::AppendGbkUntilPrivateUse(out, utf8, &missing) == text::GbkAppend::Done) {
+        NoteMissingGbk(utf8, missing, result);
+        return;
+      }
+    }
+    const Bytes bytes = Scan(utf8);
+    if (!bytes.nonAscii) {
+      out.append(utf8);
+      return;
+    }
+    if (!bytes.privateUseLead) {
       AppendEncoded(out, utf8, result);
       return;
     }
@@ -204,16 +229,19 @@ class RecordWriter::Encoder {
       case Encoding::Gbk: {
         std::size_t missing = 0;
         text::AppendGbk(out, utf8, &missing);
-        if (missing) {
-          result.unencodable += missing;
-          for (const std::string& ch : text::NotInGbk(utf8)) NoteUnencodable(result, ch, 0);
-        }
+        NoteMissingGbk(utf8, missing, result);
         return;
       }
       case Encoding::Gb18030:
         AppendGb18030(out, utf8, result);
         return;
     }
+  }
+
+  static void NoteMissingGbk(std::string_view utf8, std::size_t missing, WriteResult& result) {
+    if (!missing) return;
+    result.unencodable += missing;
+    for (const std::string& ch : text::NotInGbk(utf8)) NoteUnencodable(result, ch, 0);
   }
 
   void AppendGb18030(std::string& out, std::string_view utf8, WriteResult& result) {
@@ -284,20 +312,97 @@ std::string_view SubfieldData(const Field& f, const Subfield& s, Encoding encodi
 
 void RecordWriter::EncodeBody(const Field& f, WriteResult& result) {
   body_.clear();
+  AppendBody(f, body_, result);
+}
+
+void RecordWriter::AppendBody(const Field& f, std::string& out, WriteResult& result) {
   if (f.IsControl()) {
-    encoder_->Append(body_, f.data, result);
+    encoder_->Append(out, f.data, result);
     return;
   }
   std::string scratch;
-  encoder_->Append(body_, f.indicators, result);
+  encoder_->Append(out, f.indicators, result);
   for (const Subfield& s : f.subfields) {
-    body_ += kSubfieldMark;
-    encoder_->Append(body_, s.code, result);
-    encoder_->Append(body_, SubfieldData(f, s, encoding_, scratch), result);
+    out += kSubfieldMark;
+    encoder_->Append(out, s.code, result);
+    encoder_->Append(out, SubfieldData(f, s, encoding_, scratch), result);
   }
 }
 
+namespace {
+
+// A 24-character leader and three-character tags: directory entries of 12 bytes.
+bool HasPlainShape(const Record& record) {
+  if (record.leader.size() < 24) return false;
+  for (const Field& f : record.fields)
+    if (f.tag.size() != 3) return false;
+  return true;
+}
+
+// Writes n as `width` digits at `at`; n is known to fit.
+void PutDigits(char* at, int width, long long n) {
+  for (int k = width - 1; k >= 0; --k, n /= 10) at[k] = static_cast<char>('0' + n % 10);
+}
+
+}  // namespace
+
+// The record is written in place: room for the leader and the directory first, then each field's
+// bytes straight behind them; the directory and the leader are filled in as the lengths become known.
 WriteResult RecordWriter::AppendIso(const Record& record, std::string& out) {
+  if (!HasPlainShape(record)) return AppendIsoByParts(record, out);
+  WriteResult result;
+  const std::size_t start = out.size();
+  const std::size_t header = 24 + 12 * record.fields.size() + 1;
+  // The UTF-8 text bounds what GBK writes (and nearly what UTF-8 does): room made once.
+  std::size_t text = 1;
+  for (const Field& f : record.fields) {
+    text += f.indicators.size() + f.data.size() + 1;
+    for (const Subfield& s : f.subfields) text += 1 + s.code.size() + s.data.size();
+  }
+  out.reserve(start + header + text + 32);
+  out.resize(start + header);
+  const std::size_t dataStart = out.size();
+  for (std::size_t i = 0; i < record.fields.size(); ++i) {
+    const Field& f = record.fields[i];
+    const std::size_t fieldStart = out.size();
+    AppendBody(f, out, result);
+    out += kFieldEnd;
+    const long long fieldLen = static_cast<long long>(out.size() - fieldStart);
+    const long long at = static_cast<long long>(fieldStart - dataStart);
+    if (fieldLen > kMaxFieldBytes) {
+      out.resize(start);
+      return TooLong(LineNo(f.line) + "字段 " + f.tag + " 长 " + std::to_string(fieldLen) +
+                         " 字节，超过 ISO 2709 字段长度上限 9999 字节",
+                     f.tag, fieldLen);
+    }
+    if (at > kMaxStart) {
+      out.resize(start);
+      return NotWritten(LineNo(f.line) + "字段 " + f.tag + " 的起始位置 " + std::to_string(at) +
+                        " 超过 ISO 2709 起始位置上限 99999");
+    }
+    char* entry = out.data() + start + 24 + 12 * i;
+    std::copy_n(f.tag.data(), 3, entry);
+    PutDigits(entry + 3, 4, fieldLen);
+    PutDigits(entry + 7, 5, at);
+  }
+  out += kRecordEnd;
+  const long long recordLen = static_cast<long long>(out.size() - start);
+  if (recordLen > kMaxRecordBytes) {
+    out.resize(start);
+    return NotWritten("记录长 " + std::to_string(recordLen) + " 字节，超过 ISO 2709 记录长度上限 99999 字节");
+  }
+  char* leader = out.data() + start;
+  PutDigits(leader, 5, recordLen);
+  std::copy_n(record.leader.data() + 5, 7, leader + 5);
+  PutDigits(leader + 12, 5, static_cast<long long>(header));
+  std::copy_n(record.leader.data() + 17, 7, leader + 17);
+  out[dataStart - 1] = kFieldEnd;
+  return result;
+}
+
+// The record built from its parts, for a record whose leader or tags are not of the usual
+// length (a tag is written as far as its first three characters go).
+WriteResult RecordWriter::AppendIsoByParts(const Record& record, std::string& out) {
   WriteResult result;
   std::string directory, data;
   directory.reserve(12 * record.fields.size());

@@ -74,10 +74,12 @@ class RecordWriter {
  private:
   class Encoder;
   WriteResult AppendIso(const Record& record, std::string& out);
+  WriteResult AppendIsoByParts(const Record& record, std::string& out);
   WriteResult AppendXml(const Record& record, std::string& out);
   WriteResult AppendText(const Record& record, std::string& out);
   // Encodes a field's body (indicators and subfields, or a control field's data) into body_.
   void EncodeBody(const Field& f, WriteResult& result);
+  void AppendBody(const Field& f, std::string& out, WriteResult& result);
   // The leader with the record length and base address of the record's ISO 2709 form in the
   // writer's encoding (MARCXML: UTF-8).
   std::string Leader(const Record& record);

@@ -374,5 +374,57 @@ TEST_F(Compose, OnePassAndStepByStepAgree) {
   EXPECT_GT(withBraces, 100) << "the generator makes templates that keep braces";
 }
 
+// Rows composed one after another into one record and written by one writer, as a conversion's
+// thread does (buffers and the record's fields kept from row to row), against each row composed
+// into a fresh record and written by a fresh writer: the same bytes and findings, by both rule
+// sets, in GBK and UTF-8, over varied rows (failing ones among them).
+TEST_F(Compose, RowsInOneRecordGiveWhatFreshRecordsGive) {
+  static const char* const kPieces[] = {"书名", "中国图书馆学", "Book", " ", "  ", "|", "|9", "{", "}", "{200a}", "\r\n",
+                                        "\n", "\r", "\t", "䶮", "𠀀", "\uE000", "（上）", "２", "12", "$", "￥", "著",
+                                        "主编", ",", ",,", "张三", "欧阳修", "ü", "•", "2020", "7-5327-1"};
+  static const Param kParams[] = {d010a, d010b, d010d, d101a, d200a, d200e, d200f, d200g, d200h, d205a, d210a,
+                                  d210c, d210d, d215a, d215d, d225a, d300a, d330a, d606a, d690a, d905b, d905f};
+  std::mt19937 rng(25);
+  std::vector<SubfieldValues> rows(300);
+  for (SubfieldValues& v : rows) {
+    for (const Param p : kParams) {
+      if (rng() % 3 == 0) continue;
+      for (int n = 1 + static_cast<int>(rng() % 6); n > 0; --n) v[p] += kPieces[rng() % std::size(kPieces)];
+    }
+    if (rng() % 20 == 0) v[d330a] = std::string(12000, 'x');  // a field over 9,999 bytes
+  }
+  int built = 0;
+  for (const Rules rules : {Rules::Classic, Rules::Recommended}) {
+    for (const iso2709::Encoding encoding : {iso2709::Encoding::Gbk, iso2709::Encoding::Utf8}) {
+      context_.rules = rules;
+      context_.templateText = std::string(DefaultTemplate(rules));
+      context_.encoding = encoding;
+      iso2709::RecordWriter kept(iso2709::Format::Iso2709, encoding, PrivateUseBy(rules));
+      iso2709::Record record;
+      for (std::size_t r = 0; r < rows.size(); ++r) {
+        context_.recordNumber = static_cast<std::int64_t>(r) + 1;
+        SubfieldValues once = rows[r], again = rows[r];
+        std::vector<Finding> onceFindings, againFindings;
+        iso2709::Record fresh;
+        const iso2709::Built a = ComposeRecord(once, context_, fresh, onceFindings);
+        const iso2709::Built b = ComposeRecord(again, context_, record, againFindings);
+        ASSERT_EQ(a.status, b.status) << r;
+        ASSERT_EQ(onceFindings.size(), againFindings.size()) << r;
+        for (std::size_t k = 0; k < onceFindings.size(); ++k) EXPECT_EQ(onceFindings[k].kind, againFindings[k].kind) << r;
+        if (a.status != iso2709::BuildStatus::Built) continue;
+        iso2709::RecordWriter plain(iso2709::Format::Iso2709, encoding, PrivateUseBy(rules));
+        std::string x, y;
+        const iso2709::WriteResult wx = plain.Append(fresh, x), wy = kept.Append(record, y);
+        EXPECT_EQ(wx.ok, wy.ok) << r;
+        EXPECT_EQ(wx.unencodable, wy.unencodable) << r;
+        EXPECT_EQ(wx.privateUse, wy.privateUse) << r;
+        ASSERT_EQ(x, y) << "row " << r << " " << RulesName(rules) << " " << iso2709::NameOf(encoding);
+        built += wx.ok;
+      }
+    }
+  }
+  EXPECT_GT(built, 500) << "the generator makes rows that give records";
+}
+
 }  // namespace
 }  // namespace rowcaster::convert

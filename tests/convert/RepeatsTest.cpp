@@ -58,5 +58,37 @@ TEST(Repeats, TrailingVolumeNumbers) {
   }
 }
 
+// Plans found by row while gathered and once sealed into their sorted array: the first and last
+// rows, the rows either side of one with a plan, rows before and after all of them.
+TEST(RowPlans, FindsTheSamePlansBeforeAndAfterSealing) {
+  RowPlans plans;
+  const std::int64_t planned[] = {999999, 0, 7, 8, 10, 500000};
+  for (const std::int64_t row : planned) {
+    RowPlan& plan = plans.At(row);
+    plan.sameAs = row + 1;
+    if (row % 2 == 0) plan.SetCells().part = std::to_string(row);
+  }
+  const std::pair<std::int64_t, bool> cases[] = {{-1, false}, {0, true},       {1, false},      {6, false},
+                                                 {7, true},   {8, true},       {9, false},      {10, true},
+                                                 {11, false}, {500000, true},  {999998, false}, {999999, true},
+                                                 {1000000, false}};
+  for (const bool sealed : {false, true}) {
+    if (sealed) plans.Seal();
+    EXPECT_EQ(plans.size(), std::size(planned));
+    for (const auto& [row, found] : cases) {
+      const RowPlan* plan = plans.Find(row);
+      ASSERT_EQ(plan != nullptr, found) << row << (sealed ? " sealed" : "");
+      if (!plan) continue;
+      EXPECT_EQ(plan->sameAs, row + 1);
+      EXPECT_EQ(plan->cells ? plan->cells->part : "-", row % 2 == 0 ? std::to_string(row) : "-");
+      // A repeated row's finding names the row it repeats, though the plan does not keep it.
+      const std::vector<Finding> findings = plan->Findings();
+      ASSERT_EQ(findings.size(), 1u);
+      EXPECT_EQ(findings[0].kind, Kind::DuplicateRow);
+      EXPECT_EQ(findings[0].values, std::vector<std::string>{std::to_string(row + 1)});
+    }
+  }
+}
+
 }  // namespace
 }  // namespace rowcaster::convert

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "iso2709/Writers.h"
 #include "platform/text/Gbk.h"
 
 namespace rowcaster::iso2709 {
@@ -91,6 +92,42 @@ TEST(BuildIsoRecord, OrdersFieldsByTagAndKeepsOnlyTheFirstGroup) {
   EXPECT_EQ(Fields(Built(form)),
             (std::vector<std::string>{"001:0020261205233600#", "010:  $a7-5012#", "200:1 $a书名#", "690:  $aI247#",
                                       "701:  $a甲#", "701:  $a乙#", "701:  $a丙#", "801:  $aCN#"}));
+}
+
+// A record filled again and again keeps the room of its fields: whatever the former record held
+// (more fields, more subfields, pinyin moved, a failure), the next is the record a fresh one gives.
+TEST(BuildRecord, GivesAReusedRecordWhatAFreshOneGets) {
+  const std::string forms[] = {
+      "200 1  |a书名|e副题名|f张三|g李四|9shu ming\r\n701    |a 张三|9zhang san|4著\r\n701    |a 李四|4译\r\n801    |aCN\r\n",
+      "200 1  |a书\r\n801    |aCN\r\n",
+      "200 1  |e副题|9fu ti\r\n801    |aCN\r\n",
+      "200 1  ||a书\r\n801    |aCN\r\n",  // fails: two bars
+      "010    |a7-5012|dCNY12\r\n200 1  |a书|ex|9b|9c\r\n210    |a北京|c出版社|d2020\r\n215    |a100页\r\n801    |aCN\r\n",
+      "only one line\r\n",  // refused
+      "001    xyz\r\n200 1  no subfields\r\n300    plain\r\n801    |aCN\r\n",
+      "701    |a 甲\r\n701    |a 乙\r\n701    |a 丙\r\n690    |a I247|v4\r\n200 1  |a题|9ti\r\n",
+      "200 1  |a" + std::string(100, 'x') + "|b" + std::string(3, 'y') + "\r\n801    |aCN|bZELKOV|c20261205\r\n",
+  };
+  RecordWriter writer(Format::Iso2709, Encoding::Gbk);
+  Record reused;
+  // Every order of neighbours: each form after each other form.
+  for (const std::string& before : forms) {
+    for (const std::string& form : forms) {
+      BuildRecord(before, kNow, {}, reused);
+      const iso2709::Built again = BuildRecord(form, kNow, {}, reused);
+      Record fresh;
+      const iso2709::Built once = BuildRecord(form, kNow, {}, fresh);
+      ASSERT_EQ(again.status, once.status) << form;
+      EXPECT_EQ(again.description, once.description) << form;
+      EXPECT_EQ(reused.fields.size(), fresh.fields.size()) << before << " then " << form;
+      if (once.status != BuildStatus::Built) continue;
+      std::string a, b;
+      ASSERT_TRUE(writer.Append(reused, a).ok);
+      ASSERT_TRUE(writer.Append(fresh, b).ok);
+      EXPECT_EQ(a, b) << before << " then " << form;
+      for (std::size_t i = 0; i < fresh.fields.size(); ++i) EXPECT_EQ(reused.fields[i].line, fresh.fields[i].line);
+    }
+  }
 }
 
 TEST(BuildIsoRecord, DropsDataLinesWithoutSubfieldsButTheFirst) {

@@ -142,6 +142,107 @@ TEST(RecordWriter, ChecksTheFieldLimitInBytesOfTheEncoding) {
   }
 }
 
+// The record assembled piece by piece, as ISO 2709 lays it out: each field's text encoded on its
+// own, the directory of tag, length and start, the leader's two numbers.
+std::string Assembled(const Record& r, Encoding encoding) {
+  const auto encode = [encoding](std::string_view utf8) {
+    return encoding == Encoding::Gbk ? text::ToGbk(utf8).value() : std::string(utf8);
+  };
+  std::string directory, data;
+  for (const Field& f : r.fields) {
+    std::string body = f.IsControl() ? encode(f.data) : encode(f.indicators);
+    for (const Subfield& s : f.subfields) body += "\x1F" + encode(s.code) + encode(s.data);
+    body += '\x1E';
+    directory += f.tag.substr(0, 3) + PadDigits(4, static_cast<long long>(body.size())) +
+                 PadDigits(5, static_cast<long long>(data.size()));
+    data += body;
+  }
+  const std::size_t base = 24 + directory.size() + 1;
+  return PadDigits(5, static_cast<long long>(base + data.size() + 1)) + r.leader.substr(5, 7) +
+         PadDigits(5, static_cast<long long>(base)) + r.leader.substr(17, 7) + directory + "\x1E" + data + "\x1D";
+}
+
+// Varied records from a fixed seed: ASCII, Han, Latin letters with marks, characters GBK lacks
+// (U+4DAE, U+20000, U+2022), private-use ones, empty subfields, many or no subfields.
+Record VariedRecord(std::uint32_t& seed) {
+  const auto next = [&seed](std::uint32_t n) {
+    seed = seed * 1664525u + 1013904223u;
+    return (seed >> 8) % n;
+  };
+  static const std::string kPieces[] = {"a", "Book 12", "书", "中国图书馆", "Müller", "䶮", "𠀀", "•", "\uE000", "\uF8FF",
+                                        " ", "|", "ǎ", "１２", "\t"};
+  Record r;
+  r.leader = "00000nam0 22000001  450 ";
+  r.fields.push_back({"001", {}, "0020261207100000", {}, 0});
+  const std::size_t fields = 1 + next(12);
+  for (std::size_t i = 0; i < fields; ++i) {
+    Field f{PadDigits(3, 10 + next(990)), next(4) == 0 ? "1 " : "  ", {}, {}, i + 1};
+    const std::size_t subfields = next(6);
+    for (std::size_t k = 0; k < subfields; ++k) {
+      std::string value;
+      for (std::size_t n = next(8); n > 0; --n) value += kPieces[next(std::size(kPieces))];
+      f.subfields.push_back({std::string(1, static_cast<char>('a' + next(26))), value});
+    }
+    r.fields.push_back(std::move(f));
+  }
+  return r;
+}
+
+TEST(RecordWriter, WritesTheBytesOfTheRecordAssembledPieceByPiece) {
+  std::uint32_t seed = 20261207;
+  for (int n = 0; n < 2000; ++n) {
+    const Record r = VariedRecord(seed);
+    for (const Encoding encoding : {Encoding::Gbk, Encoding::Utf8}) {
+      RecordWriter writer(Format::Iso2709, encoding);
+      std::string out = "before";
+      const WriteResult w = writer.Append(r, out);
+      ASSERT_TRUE(w.ok) << w.description;
+      ASSERT_EQ(out, "before" + Assembled(r, encoding)) << "record " << n << " " << NameOf(encoding);
+    }
+  }
+}
+
+// Tags of other lengths than three characters (a record from elsewhere) are written as far as
+// their first three characters go, as the directory always held them.
+TEST(RecordWriter, WritesTagsOfOtherLengthsAsTheDirectoryHoldsThem) {
+  for (const std::string tag : {"20", "2001"}) {
+    Record r;
+    r.leader = "00000nam0 22000001  450 ";
+    r.fields.push_back({tag, "  ", {}, {{"a", "书"}}, 1});
+    r.fields.push_back({"801", "  ", {}, {{"a", "CN"}}, 2});
+    EXPECT_EQ(Write(Format::Iso2709, Encoding::Gbk, r), Assembled(r, Encoding::Gbk)) << tag;
+  }
+}
+
+// The record's length limit on both sides: what does not fit leaves the output as it was.
+TEST(RecordWriter, ChecksTheRecordLengthLimit) {
+  const auto record = [](std::size_t fields, std::size_t bytes) {
+    Record r;
+    r.leader = "00000nam0 22000001  450 ";
+    for (std::size_t i = 0; i < fields; ++i) r.fields.push_back({"330", "  ", {}, {{"a", std::string(bytes, 'x')}}, i + 1});
+    return r;
+  };
+  // 24 + 12n + 1 + n(bytes + 5) + 1 = 99,999 exactly, and one byte more.
+  const std::size_t n = 11, exact = (99999 - 26 - 12 * n) / n - 5;
+  const std::size_t rest = 99999 - 26 - 12 * n - n * (exact + 5);
+  Record atLimit = record(n, exact);
+  atLimit.fields.back().subfields[0].data.append(rest, 'y');
+  Record overLimit = atLimit;
+  overLimit.fields.back().subfields[0].data += 'z';
+  for (const Encoding encoding : {Encoding::Gbk, Encoding::Utf8}) {
+    RecordWriter writer(Format::Iso2709, encoding);
+    std::string out = "kept";
+    EXPECT_TRUE(writer.Append(atLimit, out).ok);
+    EXPECT_EQ(out.size(), 4u + 99999u);
+    EXPECT_EQ(out.substr(4), Assembled(atLimit, encoding));
+    out = "kept";
+    const WriteResult w = writer.Append(overLimit, out);
+    EXPECT_FALSE(w.ok);
+    EXPECT_EQ(out, "kept");
+    EXPECT_NE(w.description.find("99999"), std::string::npos) << w.description;
+  }
+}
+
 TEST(RecordWriter, GivesUtf8RecordsTheirCharacterSetIn100) {
   const Record r = Built("100    |a20261207d2019    em y0chiy0110    ea\r\n200 1  |a书\r\n");
   EXPECT_NE(Write(Format::Iso2709, Encoding::Gbk, r).find("y0chiy0110    ea"), std::string::npos);

@@ -123,6 +123,15 @@ class StringCursor {
       if (flags & 0x08) runs = Word();
       if (flags & 0x04) ext = Dword();
     }
+    // Characters that end before the next CONTINUE are decoded where they lie.
+    const bool wholeWide = flags & 0x01;
+    const std::size_t bytes = cch * (wholeWide ? 2 : 1);
+    if (!IsBreak(pos_) && pos_ + bytes <= NextBreak()) {
+      const std::string_view chars = std::string_view(r_.data).substr(pos_, bytes);
+      pos_ += bytes;
+      Skip(std::min(runs * 4 + ext, r_.data.size() - pos_));
+      return wholeWide ? text::FromUtf16Le(chars) : text::FromLatin1(chars);
+    }
     std::string utf16;
     utf16.reserve(cch * 2);
     std::size_t left = cch;

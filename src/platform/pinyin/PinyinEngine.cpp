@@ -317,8 +317,9 @@ void PinyinEngine::ReadRun(std::string& out, const std::vector<std::uint16_t>& i
   tokens.clear();
   std::size_t from = 0;
   if (nameStart) {
-    // The longest surname the name begins with.
-    std::vector<Match> surnames;
+    // The longest surname the name begins with. (Scratch kept per thread: a name is read per row.)
+    thread_local std::vector<Match> surnames;
+    surnames.clear();
     for (const auto* seq : {&ids, &folded}) {
       const std::uint16_t id = (*seq)[0];
       for (std::uint32_t i = surnames_.first[id]; i < surnames_.first[id + 1]; ++i) {
@@ -332,7 +333,8 @@ void PinyinEngine::ReadRun(std::string& out, const std::vector<std::uint16_t>& i
     const Match* surname = surnames.empty() ? nullptr
                                             : &*std::max_element(surnames.begin(), surnames.end(),
                                                                  [](const Match& a, const Match& b) { return a.length < b.length; });
-    std::vector<Match> found;
+    thread_local std::vector<Match> found;
+    found.clear();
     Matches(words_, ids.data(), ids.size(), found);
     Matches(words_, folded.data(), ids.size(), found);
     // A name the dictionary knows whole (贾平凹) is read whole, unless that reading gives its

@@ -91,10 +91,31 @@ std::string CodePageDecoder::Decode(std::string_view bytes) const {
   return FromUtf16Le(le);
 }
 
+namespace {
+
+// Writes the UTF-8 form of `c` (at most U+FFFF) at `p`; returns the position behind it.
+char* PutUtf8(char* p, char32_t c) {
+  if (c < 0x80) {
+    *p++ = static_cast<char>(c);
+  } else if (c < 0x800) {
+    *p++ = static_cast<char>(0xC0 | (c >> 6));
+    *p++ = static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    *p++ = static_cast<char>(0xE0 | (c >> 12));
+    *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *p++ = static_cast<char>(0x80 | (c & 0x3F));
+  }
+  return p;
+}
+
+}  // namespace
+
+// A code unit gives at most three bytes of UTF-8 and a surrogate pair four: the room is made once
+// and written through a pointer.
 std::string FromUtf16Le(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() * 3 / 2);
   const std::size_t n = bytes.size() / 2;
+  std::string out(n * 3, '\0');
+  char* p = out.data();
   auto unit = [&](std::size_t i) {
     return static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
                                  static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
@@ -102,21 +123,27 @@ std::string FromUtf16Le(std::string_view bytes) {
   for (std::size_t i = 0; i < n; ++i) {
     const char16_t c = unit(i);
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF) {
-      AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
+      const char32_t cp = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
+      *p++ = static_cast<char>(0xF0 | (cp >> 18));
+      *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *p++ = static_cast<char>(0x80 | (cp & 0x3F));
       ++i;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
-      AppendUtf8(out, 0xFFFD);
+      p = PutUtf8(p, 0xFFFD);
     } else {
-      AppendUtf8(out, c);
+      p = PutUtf8(p, c);
     }
   }
+  out.resize(static_cast<std::size_t>(p - out.data()));
   return out;
 }
 
 std::string FromLatin1(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() * 2);
-  for (unsigned char c : bytes) AppendUtf8(out, c);
+  std::string out(bytes.size() * 2, '\0');
+  char* p = out.data();
+  for (const unsigned char c : bytes) p = PutUtf8(p, c);
+  out.resize(static_cast<std::size_t>(p - out.data()));
   return out;
 }
 

@@ -140,8 +140,16 @@ bool IsValidUtf8(std::string_view utf8) {
       i += 8;
     }
     if (i >= utf8.size()) break;
-    if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+    const auto b0 = static_cast<unsigned char>(utf8[i]);
+    if (b0 < 0x80) {
       ++i;
+      continue;
+    }
+    // Most Han characters: a lead E1-EC, EE or EF and two continuation bytes is always well formed
+    // (E0 may be overlong, ED a surrogate: those go the long way).
+    if (((b0 >= 0xE1 && b0 <= 0xEC) || b0 >= 0xEE) && b0 <= 0xEF && i + 2 < utf8.size() &&
+        (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80 && (static_cast<unsigned char>(utf8[i + 2]) & 0xC0) == 0x80) {
+      i += 3;
       continue;
     }
     const Decoded d = DecodeAt(utf8, i);
@@ -151,37 +159,59 @@ bool IsValidUtf8(std::string_view utf8) {
   return true;
 }
 
-bool AppendGbk(std::string& out, std::string_view utf8, std::size_t* unencodable) {
+namespace {
+
+// AppendGbk's loop; with `stopAtPrivateUse` it gives up at the first private-use character.
+GbkAppend AppendGbkBytes(std::string& out, std::string_view utf8, std::size_t* unencodable, bool stopAtPrivateUse) {
   const std::size_t start = out.size();
   const auto& map = Encoder().map;
+  // No character takes more bytes in GBK than in UTF-8 (one the table lacks becomes a one-byte
+  // "?"): the room is made once and written through a pointer.
+  out.resize(start + utf8.size());
+  char* p = out.data() + start;
+  std::size_t missing = 0;
   for (std::size_t i = 0; i < utf8.size();) {
     const auto b = static_cast<unsigned char>(utf8[i]);
     if (b < 0x80) {
-      // Runs of ASCII are the common case; copy them whole.
-      std::size_t j = i + 1;
-      while (j < utf8.size() && static_cast<unsigned char>(utf8[j]) < 0x80) ++j;
-      out.append(utf8.data() + i, j - i);
-      i = j;
+      *p++ = static_cast<char>(b);
+      ++i;
       continue;
     }
     const Decoded d = DecodeAt(utf8, i);
-    if (d.cp == kBad) {
+    if (d.cp == kBad) {  // the characters before it stay counted, as they always were
       out.resize(start);
-      return false;
+      if (unencodable) *unencodable += missing;
+      return GbkAppend::Malformed;
+    }
+    if (stopAtPrivateUse && IsPrivateUse(d.cp)) {
+      out.resize(start);
+      return GbkAppend::PrivateUse;
     }
     i += d.len;
     const std::uint16_t g = d.cp <= 0xFFFF ? map[d.cp] : 0;
     if (g == 0) {
-      out += '?';
-      if (unencodable) ++*unencodable;
+      *p++ = '?';
+      ++missing;
     } else if (g < 0x100) {
-      out += static_cast<char>(g);
+      *p++ = static_cast<char>(g);
     } else {
-      out += static_cast<char>(g >> 8);
-      out += static_cast<char>(g & 0xFF);
+      *p++ = static_cast<char>(g >> 8);
+      *p++ = static_cast<char>(g & 0xFF);
     }
   }
-  return true;
+  out.resize(static_cast<std::size_t>(p - out.data()));
+  if (unencodable) *unencodable += missing;
+  return GbkAppend::Done;
+}
+
+}  // namespace
+
+bool AppendGbk(std::string& out, std::string_view utf8, std::size_t* unencodable) {
+  return AppendGbkBytes(out, utf8, unencodable, false) == GbkAppend::Done;
+}
+
+GbkAppend AppendGbkUntilPrivateUse(std::string& out, std::string_view utf8, std::size_t* unencodable) {
+  return AppendGbkBytes(out, utf8, unencodable, true);
 }
 
 bool GbkEncodes(char32_t cp) { return cp < 0x80 || (cp <= 0xFFFF && !(cp >= 0xD800 && cp <= 0xDFFF) && Encoder().map[cp] != 0); }

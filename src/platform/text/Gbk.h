@@ -18,6 +18,11 @@ bool IsValidUtf8(std::string_view utf8);
 // as it was, when `utf8` is not well-formed UTF-8.
 bool AppendGbk(std::string& out, std::string_view utf8, std::size_t* unencodable = nullptr);
 
+// AppendGbk, but a private-use character (IsPrivateUse), which writers treat apart, stops it too,
+// leaving `out` and `*unencodable` as they were.
+enum class GbkAppend { Done, Malformed, PrivateUse };
+GbkAppend AppendGbkUntilPrivateUse(std::string& out, std::string_view utf8, std::size_t* unencodable = nullptr);
+
 // The GBK bytes of `utf8`, or nothing when it is not well-formed UTF-8.
 std::optional<std::string> ToGbk(std::string_view utf8);
 

@@ -43,6 +43,22 @@ TEST(Gbk, RefusesMalformedUtf8AndLeavesOutputAlone) {
   EXPECT_TRUE(IsValidUtf8("书名 ü €😀"));
 }
 
+// Three-byte forms on both sides of their limits: E0 must not be overlong, ED must not be a
+// surrogate; the other leads take any two continuation bytes, and only those.
+TEST(Gbk, ValidatesThreeByteFormsAtTheirLimits) {
+  const std::pair<std::string, bool> cases[] = {
+      {"\xE0\x9F\xBF", false}, {"\xE0\xA0\x80", true},   // overlong U+07FF; U+0800
+      {"\xE1\x80\x80", true},  {"\xEC\xBF\xBF", true},
+      {"\xED\x9F\xBF", true},  {"\xED\xA0\x80", false},  // U+D7FF; a surrogate
+      {"\xEE\x80\x80", true},  {"\xEF\xBF\xBF", true},   // U+E000; U+FFFF
+      {"\xE1\x80", false},      {"a\xEF\xBF", false},       // cut short
+      {"\xE1\x80\x41", false}, {"\xE1\xC0\x80", false}, {"\xEF\xBF\xC0", false},
+      {"\xF0\x90\x80\x80", true}, {"\xF0\x8F\xBF\xBF", false},
+      {"书名书名书名书名书名", true}, {"书名书名书名书名书\xE5", false},
+  };
+  for (const auto& [s, valid] : cases) EXPECT_EQ(IsValidUtf8(s), valid) << s;
+}
+
 TEST(Gbk, DecodesBackToTheSameText) {
   const std::string text = "中华人民共和国 ISBN 978-7-5012 ü € ￥30 《书名》——";
   EXPECT_EQ(FromGbk(*ToGbk(text)), text);
@@ -52,6 +68,41 @@ TEST(Gbk, DecodingMarksUndefinedBytes) {
   EXPECT_EQ(FromGbk("\xFF"), "\xEF\xA3\xB5");  // code page 936 maps 0xFF to U+F8F5
   EXPECT_EQ(FromGbk("a\x81"), "a\xEF\xBF\xBD");        // lead byte at the end
   EXPECT_EQ(FromGbk("\x81\x30z"), "\xEF\xBF\xBD" "0z");  // bad trail byte is not swallowed
+}
+
+// The one-pass GBK a writer uses stops at the private-use characters, from U+E000 to U+F8FF and
+// in the planes 15 and 16, and nowhere else; where it goes on it writes and counts what AppendGbk does.
+TEST(Gbk, UntilPrivateUseStopsOnlyAtPrivateUse) {
+  struct Case {
+    std::string utf8;
+    GbkAppend expected;
+  };
+  const Case cases[] = {
+      {"", GbkAppend::Done},
+      {"Book 书名（上）", GbkAppend::Done},  // U+FF08: a lead byte EF, not private use
+      {"\uD7FF", GbkAppend::Done},
+      {"书\uE000", GbkAppend::PrivateUse},
+      {"\uF8FF书", GbkAppend::PrivateUse},
+      {"\uF900", GbkAppend::Done},
+      {"䶮𠀀•", GbkAppend::Done},  // none in GBK: three "?"
+      {"\U000EFFFF", GbkAppend::Done},
+      {"\U000F0000", GbkAppend::PrivateUse},
+      {"\U0010FFFF", GbkAppend::PrivateUse},
+      {"书\xE4\xB8", GbkAppend::Malformed},
+  };
+  for (const Case& c : cases) {
+    std::string out = "kept", plain = "kept";
+    std::size_t missing = 7, plainMissing = 7;
+    EXPECT_EQ(AppendGbkUntilPrivateUse(out, c.utf8, &missing), c.expected) << c.utf8;
+    if (c.expected == GbkAppend::PrivateUse) {
+      EXPECT_EQ(out, "kept") << c.utf8;
+      EXPECT_EQ(missing, 7u) << c.utf8;
+      continue;
+    }
+    EXPECT_EQ(AppendGbk(plain, c.utf8, &plainMissing), c.expected == GbkAppend::Done) << c.utf8;
+    EXPECT_EQ(out, plain) << c.utf8;
+    EXPECT_EQ(missing, plainMissing) << c.utf8;
+  }
 }
 
 }  // namespace
