@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Today's build against the build of an earlier commit, in one run, on the same inputs:
 #   bench/compare_build.sh [COMMIT]      (default c7292cd, the previous release)
-# The earlier commit is built once into a scratch folder (a detached git worktree, Release,
+# The earlier commit is built once into a scratch folder (its files from git archive, Release,
 # --parallel 1), kept by commit hash so that reruns reuse it. Then timed, best of REPEAT runs
 # (default 3; REPEAT_1M, default 2, for the .dbf), with peak RSS: `iso` on work forms (today, earlier, yaz-marcdump on the same
 # records), `convert` of the 65,535-row .xls and the 1,000,000-row .dbf by the classic and the
@@ -27,7 +27,12 @@ old_src=$cache/${commit}/src old_build=$cache/${commit}/build
 old=$old_build/rowcaster-cli
 if [ ! -x "$old" ]; then
   mkdir -p "$cache/$commit"
-  [ -d "$old_src" ] || git -C "$repo" worktree add --detach "$old_src" "$commit" >&2
+  # The commit's files alone: nothing is registered in the repository (no worktree, no ref).
+  if [ ! -d "$old_src" ]; then
+    mkdir -p "$old_src.part"
+    git -C "$repo" archive "$commit" | tar -x -C "$old_src.part"
+    mv "$old_src.part" "$old_src"
+  fi
   cmake -S "$old_src" -B "$old_build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$old_build" --parallel 1 --target rowcaster-cli >&2
 fi

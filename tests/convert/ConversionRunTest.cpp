@@ -681,8 +681,9 @@ TEST(ExistingMarcXml, CountsRecordsAsAParserSeesThem) {
     const output::ExistingOutput e = output::InspectOutput(path, iso2709::Format::MarcXml, iso2709::Encoding::Utf8);
     EXPECT_EQ(e.records, c.records);
     EXPECT_EQ(e.refusal, c.refusal);
-    if (c.refusal == output::Refusal::None && !c.appendBefore.empty())
+    if (c.refusal == output::Refusal::None && !c.appendBefore.empty()) {
       EXPECT_EQ(c.xml.substr(static_cast<std::size_t>(e.appendAt)), c.appendBefore);
+    }
   }
 }
 
@@ -759,7 +760,8 @@ TEST_F(Run, CountsPrivateUseCharacters) {
     iso2709::Record first;
     ASSERT_TRUE(iso2709::ReadRecord(records[0], first, c.encoding));
     for (const iso2709::Field& f : first.fields) {
-      if (f.tag == "200") EXPECT_EQ(f.subfields.at(0).data, c.title1);
+      if (f.tag != "200") continue;
+      EXPECT_EQ(f.subfields.at(0).data, c.title1);
     }
   }
   // The classic GBK records hold the user-defined codes code page 936 gives them.

@@ -68,10 +68,10 @@ TEST(RecordWriter, CountsPrivateUseCharacters) {
   };
   const std::string gbkRest = *text::ToGbk("\uF900");
   const Case cases[] = {
-      {Format::Iso2709, Encoding::Gbk, PrivateUse::Kept, 2 + !text::GbkEncodes(0xF900), 2,
+      {Format::Iso2709, Encoding::Gbk, PrivateUse::Kept, std::size_t{2} + !text::GbkEncodes(0xF900), 2,
        "\uF8FF\U000F0000" + std::string(text::GbkEncodes(0xF900) ? "" : "\uF900"), "\uE000\uE766",
        "\xCA\xE9\xAA\xA1\xA2\xAB??" + gbkRest},
-      {Format::Iso2709, Encoding::Gbk, PrivateUse::Lacking, 4 + !text::GbkEncodes(0xF900), 0,
+      {Format::Iso2709, Encoding::Gbk, PrivateUse::Lacking, std::size_t{4} + !text::GbkEncodes(0xF900), 0,
        pua + std::string(text::GbkEncodes(0xF900) ? "" : "\uF900"), "", "\xCA\xE9????" + gbkRest},
       {Format::Iso2709, Encoding::Gb18030, PrivateUse::Kept, 0, 4, "", pua, ""},
       {Format::Iso2709, Encoding::Gb18030, PrivateUse::Lacking, 4, 0, pua, "", ""},
@@ -90,8 +90,12 @@ TEST(RecordWriter, CountsPrivateUseCharacters) {
     EXPECT_EQ(w.unencodableChars, c.unencodableChars);
     EXPECT_EQ(w.privateUse, c.kept);
     EXPECT_EQ(w.privateUseChars, c.keptChars);
-    if (!c.title.empty()) EXPECT_NE(bytes.find("\x1F" "a" + c.title + "\x1F" "b"), std::string::npos);
-    if (c.format == Format::Iso2709) EXPECT_EQ(std::stoul(bytes.substr(0, 5)), bytes.size());
+    if (!c.title.empty()) {
+      EXPECT_NE(bytes.find("\x1F" "a" + c.title + "\x1F" "b"), std::string::npos);
+    }
+    if (c.format == Format::Iso2709) {
+      EXPECT_EQ(std::stoul(bytes.substr(0, 5)), bytes.size());
+    }
   }
   // GB18030 holds the kept ones as they are.
   RecordWriter gb18030(Format::Iso2709, Encoding::Gb18030, PrivateUse::Kept);
