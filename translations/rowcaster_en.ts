@@ -19,83 +19,88 @@
         <translation>%2 records of the holdings file %1 cannot be read and were not used for the check</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="305"/>
-        <location filename="../src/cli/ConvertCommand.cpp" line="329"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="115"/>
+        <source>查重文件 %1 不存在，也没有这个名字的套录目标</source>
+        <translation>the holdings file %1 does not exist, and no catalogue target has that name</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/ConvertCommand.cpp" line="312"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="336"/>
         <source>，</source>
         <translation>, </translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="313"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="320"/>
         <source>无</source>
         <translation>none</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="314"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="321"/>
         <source>列的对应：%1</source>
         <translation>columns mapped: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="315"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="322"/>
         <source>没有对应的列：%1</source>
         <translation>columns not mapped: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="321"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="328"/>
         <source>（--map %1=%2）</source>
         <translation> (--map %1=%2)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="328"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="335"/>
         <source>没有一列对应题名（200a），无法转换。表格的列：%1</source>
         <translation>no column is mapped to the title (200a), nothing converted. The table&apos;s columns: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="330"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="337"/>
         <source>请用 --map 列名=200a 指明题名所在的列</source>
         <translation>name the title&apos;s column with --map COLUMN=200a</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="373"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="380"/>
         <source>追加在 %1 原有的 %2 条记录之后（--overwrite 替换它们）</source>
         <translation>appended to %1 after the %2 records it held (--overwrite replaces them)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="375"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="382"/>
         <source>写入 %1 条记录，%2 条有警告，%3 行没有生成记录（%4 行，%5 秒，每秒 %6 行）</source>
         <translation>written %1 records, %2 with warnings, %3 rows failed (%4 rows in %5 s, %6 rows/s)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="383"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="390"/>
         <source>（--keep-duplicates 让每一行都生成记录）</source>
         <translation> (--keep-duplicates gives every row its record)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="387"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="394"/>
         <source>第一个未生成记录的是第 %1 行：%2</source>
         <translation>first failure, row %1: %2</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="390"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="397"/>
         <source>套录：%1 行套录到，%2 行未套录到（查询 %3 次，取自缓存 %4 次）</source>
         <translation>copy cataloguing: %1 rows copied, %2 rows not found (%3 queries, %4 from the cache)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="397"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="404"/>
         <source>查重：%1 行本馆已有，其中 %2 行没有转换（--held convert 照样转换，--held items 只写馆藏）</source>
         <translation>holdings check: the library holds %1 rows already, %2 of them were not converted (--held convert converts them anyway, --held items writes their items only)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="400"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="407"/>
         <source>已停止，写入了 %1 条记录</source>
         <translation>stopped after %1 records</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="459"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="466"/>
         <source>%1 里有 %2 条记录，没有改动；--overwrite 可以替换它</source>
         <translation>%1 holds %2 records and was left as it was; --overwrite replaces it</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="467"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="474"/>
         <source>无法写入报告 %1：%2</source>
         <translation>cannot write the report %1: %2</translation>
     </message>

@@ -108,6 +108,13 @@ bool ResolveHeldCheck(const std::string& what, const std::vector<catalogue::Targ
     input.heldFileName = std::filesystem::path(what).filename().string();
     return true;
   }
+  // A name no target has, that reads as a file's: the file is missing, not the target.
+  const catalogue::TargetRead read = catalogue::ResolveTarget(what, known);
+  if (!read.target && read.problem == catalogue::TargetProblem::UnknownName &&
+      what.find_first_of("/.") != std::string::npos) {
+    Say(QCoreApplication::translate("Cli", "查重文件 %1 不存在，也没有这个名字的套录目标").arg(Q(what)));
+    return false;
+  }
   input.heldIn = TargetOrUsage(what, known);
   return true;
 }

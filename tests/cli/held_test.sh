@@ -126,6 +126,9 @@ convert --check-holdings "$work/not-marc.csv" -o "$work/none.iso" 2>"$work/none.
 check "not an export: exit 1" "$?" 1
 check "not an export: said" "$(grep -c '中没有一条完整的记录' "$work/none.err")" 1
 check "not an export: nothing written" "$(test -e "$work/none.iso" && echo written)" ""
+convert --check-holdings "$work/missing.iso" -o "$work/none.iso" 2>"$work/none.err"
+check "a missing export: exit 1" "$?" 1
+check "a missing export: said as a file" "$(grep -c 'missing.iso 不存在' "$work/none.err")" 1
 convert --check-holdings "$work/table.csv" --held maybe -o "$work/none.iso" 2>/dev/null
 check "--held maybe: usage error" "$?" 2
 finish held_test
