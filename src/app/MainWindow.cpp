@@ -699,16 +699,21 @@ CopySettings MainWindow::CopyingNow() const {
   return s;
 }
 
-bool MainWindow::UseCopying(const CopySettings& s) {
+bool MainWindow::UseCopying(const CopySettings& chosen) {
+  CopySettings s = chosen;
+  bool usable = true;
   if (!s.heldFile.empty() && s.heldFile != heldIndexPath_) {
     auto index = std::make_shared<catalogue::HeldIndex>();
-    if (index->Load(s.heldFile) != catalogue::HeldFileProblem::None) {
-      ui_.Message(s.heldFile + "：\r\n读不出记录。请选择本馆系统导出的 ISO 2709 或 MARCXML 文件。", "操作提示",
+    if (index->Load(s.heldFile) == catalogue::HeldFileProblem::None) {
+      heldIndex_ = std::move(index);
+      heldIndexPath_ = s.heldFile;
+    } else {
+      // The other choices stand; only the check against this file is dropped.
+      ui_.Message(s.heldFile + "：\r\n读不出记录，这次不查重。请选择本馆系统导出的 ISO 2709 或 MARCXML 文件。", "操作提示",
                   ui::Icon::Warning, ui::Buttons::Ok);
-      return false;
+      s.heldFile.clear();
+      usable = false;
     }
-    heldIndex_ = std::move(index);
-    heldIndexPath_ = s.heldFile;
   }
   profile_.targets = s.copyFrom;
   for (catalogue::Target& t : profile_.targets) t.own = false;
@@ -720,7 +725,7 @@ bool MainWindow::UseCopying(const CopySettings& s) {
   profile_.copyPriceAlways = s.priceAlways;
   profile_.checkHoldings = s.heldIn ? std::string() : s.heldFile;
   profile_.held = s.held;
-  return true;
+  return usable;
 }
 
 void MainWindow::ChooseCopying() {

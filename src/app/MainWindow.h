@@ -111,7 +111,8 @@ class MainWindow : public QMainWindow, public import::ImportWindow {
   void ChooseCopying();
   CopyDialog* Copying() { return copyDialog_; }
   CopySettings CopyingNow() const;
-  // Takes the dialog's choices; false (said) when the chosen export file gives no records.
+  // Takes the dialog's choices; false (said) when the chosen export file gives no records, whose
+  // check is then dropped while the other choices stand.
   bool UseCopying(const CopySettings& settings);
   import::ContentModel& Content() { return *content_; }
 

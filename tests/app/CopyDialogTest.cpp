@@ -177,12 +177,15 @@ TEST_F(Copying, ADownCatalogueNeverHoldsUpThePreview) {
   EXPECT_NE(ui_.texts[0].second.find("200 1  $a 星空笔记"), std::string::npos) << "the row's own record";
   EXPECT_NE(ui_.texts[0].second.find("停用"), std::string::npos) << "and why: " << ui_.texts[0].second;
 
-  // An export that holds no record is refused and the settings stay as they were.
+  // An export that holds no record is refused; the other choices are taken.
   std::ofstream(test::TempPath("not-marc.iso")) << "ISBN,题名\n";
   CopySettings bad = settings;
   bad.heldFile = test::TempPath("not-marc.iso");
+  bad.byTitle = true;
   EXPECT_FALSE(window_->UseCopying(bad));
   EXPECT_TRUE(window_->ProfileInUse().checkHoldings.empty());
+  EXPECT_TRUE(window_->ProfileInUse().copyByTitle) << "the other choices stand";
+  EXPECT_EQ(window_->ProfileInUse().targets.size(), 1u);
   ASSERT_FALSE(ui_.messages.empty());
   EXPECT_NE(ui_.messages.back().text.find("读不出记录"), std::string::npos);
 }
