@@ -17,13 +17,6 @@ namespace {
 using iso2709::Field;
 using iso2709::Record;
 
-// The first run of four digits: the year of 210 $d ("2019.5", "c2019").
-std::string FirstYear(std::string_view date) {
-  for (std::size_t i = 0; i + 4 <= date.size(); ++i)
-    if (date.substr(i, 4).find_first_not_of("0123456789") == std::string_view::npos) return std::string(date.substr(i, 4));
-  return {};
-}
-
 // The first person or body responsible (7XX), $a with $b: how a library system heads the book.
 std::string FirstAuthor(const Record& r) {
   for (const Field& f : r.fields) {
@@ -36,18 +29,22 @@ std::string FirstAuthor(const Record& r) {
   return {};
 }
 
-std::string TitleWithParts(const Record& r) {
+// The title proper, its part numbers and names (200 $a, $h, $i), each normalised and ended by "|":
+// the parts stay apart ("上册" is not part of the title proper). Empty when none has a letter.
+std::string TitleKey(const Record& r) {
+  std::string key;
+  bool any = false;
   for (const Field& f : r.fields) {
     if (f.tag != "200") continue;
-    std::string title;
-    for (const auto& s : f.subfields)
-      if (s.code == "a" || s.code == "h" || s.code == "i") {
-        title += s.data;
-        title += '\x1F';
-      }
-    return title;
+    for (const auto& s : f.subfields) {
+      if (s.code != "a" && s.code != "h" && s.code != "i") continue;
+      const std::string part = NormalTitle(s.data);
+      any = any || !part.empty();
+      key.append(part).append("|");
+    }
+    break;
   }
-  return {};
+  return any ? key : std::string();
 }
 
 std::string ReadAll(const std::string& path, bool& ok) {
@@ -86,16 +83,11 @@ std::vector<std::string> RecordIsbns(const Record& record) {
 }
 
 std::string HeldKey(const Record& record) {
-  const std::string title = TitleWithParts(record);
-  if (NormalTitle(title).empty()) return {};
+  std::string key = TitleKey(record);
+  if (key.empty()) return {};
   std::string year = FirstYear(FirstSubfield(record, "210", "d"));
   if (const std::string coded = FirstSubfield(record, "100", "a"); year.empty() && coded.size() >= 13)
     year = FirstYear(coded.substr(9, 4));
-  // The title's parts stay apart ("上册" is not part of the title proper).
-  std::string key;
-  std::size_t from = 0;
-  for (std::size_t end; (end = title.find('\x1F', from)) != std::string::npos; from = end + 1)
-    key.append(NormalTitle(title.substr(from, end - from))).append("|");
   key.append("|").append(FirstAuthor(record)).append("|").append(NormalTitle(FirstSubfield(record, "210", "c")));
   return key.append("|").append(year);
 }
@@ -143,7 +135,7 @@ HeldFileProblem HeldIndex::Load(const std::string& path) {
 std::optional<HeldMatch> HeldIndex::Find(const Record& own) const {
   const std::vector<std::string> isbns = RecordIsbns(own);
   for (const std::string& isbn : isbns)
-    if (auto it = byIsbn_.find(isbn); it != byIsbn_.end()) return HeldMatch{ids_[it->second], false};
+    if (auto held = ByIsbn(isbn)) return held;
   const std::string key = HeldKey(own);
   if (key.empty()) return std::nullopt;
   const auto it = byKey_.find(key);
@@ -154,7 +146,10 @@ std::optional<HeldMatch> HeldIndex::Find(const Record& own) const {
 
 std::optional<HeldMatch> HeldIndex::FindIsbn(std::string_view cell) const {
   const std::string digits = convert::Isbn13(convert::ParseIsbn(cell));
-  if (digits.empty()) return std::nullopt;
+  return digits.empty() ? std::nullopt : ByIsbn(digits);
+}
+
+std::optional<HeldMatch> HeldIndex::ByIsbn(const std::string& digits) const {
   const auto it = byIsbn_.find(digits);
   if (it == byIsbn_.end()) return std::nullopt;
   return HeldMatch{ids_[it->second], false};

@@ -50,6 +50,7 @@ class HeldIndex {
   std::size_t skipped() const { return skipped_; }
 
  private:
+  std::optional<HeldMatch> ByIsbn(const std::string& digits) const;  // the 13 digits
   std::vector<std::string> ids_;  // by record
   std::vector<bool> hasIsbn_;     // by record
   std::unordered_map<std::string, std::size_t> byIsbn_, byKey_;

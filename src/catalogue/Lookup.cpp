@@ -200,8 +200,10 @@ LookupResult LookUpRow(Shared& s, std::vector<Connection>& connections, const Wa
     std::vector<iso2709::Record> records = DecodeRecords(s.targets[t], *raw, unreadable);
     if (const int best = BestFit(records, w.title); best >= 0) {
       for (std::size_t k = 0; k < records.size(); ++k)
-        if (k != static_cast<std::size_t>(best) && TitleFit(records[k], w.title) > 0)
-          out.others.push_back(RecordId(records[k]).empty() ? RecordTitle(records[k]) : RecordId(records[k]));
+        if (k != static_cast<std::size_t>(best) && TitleFit(records[k], w.title) > 0) {
+          const std::string id = RecordId(records[k]);
+          out.others.push_back(id.empty() ? RecordTitle(records[k]) : id);
+        }
       out.status = LookupStatus::Found;
       out.record = std::move(records[static_cast<std::size_t>(best)]);
       out.target = t;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "catalogue/Held.h"
 #include "catalogue/TitleMatch.h"
 #include "platform/text/Utf8.h"
 
@@ -23,17 +24,6 @@ Field* First(Record& r, std::string_view tag) {
   return nullptr;
 }
 
-std::string ControlData(const Record& r, std::string_view tag) {
-  const Field* f = First(r, tag);
-  return f ? f->data : std::string();
-}
-
-// The first run of four digits: the year of 210 $d ("2019.5", "c2019").
-std::string YearIn(std::string_view date) {
-  for (std::size_t i = 0; i + 4 <= date.size(); ++i)
-    if (date.substr(i, 4).find_first_not_of("0123456789") == std::string_view::npos) return std::string(date.substr(i, 4));
-  return {};
-}
 
 // The row's price in the record's 010: added when it has none, replacing its own when asked.
 void Price(Record& out, const Record& own, bool always) {
@@ -54,7 +44,7 @@ void Conflicts(const Record& copied, const Record& own, std::vector<convert::Fin
   const std::string mine = FirstSubfield(own, "210", "c"), theirs = FirstSubfield(copied, "210", "c");
   if (!mine.empty() && !theirs.empty() && NormalTitle(mine) != NormalTitle(theirs))
     findings.push_back(convert::MakeFinding(convert::Kind::CopyConflict, "210 $c", {mine, theirs}));
-  const std::string myYear = YearIn(FirstSubfield(own, "210", "d")), theirYear = YearIn(FirstSubfield(copied, "210", "d"));
+  const std::string myYear = FirstYear(FirstSubfield(own, "210", "d")), theirYear = FirstYear(FirstSubfield(copied, "210", "d"));
   if (!myYear.empty() && !theirYear.empty() && myYear != theirYear)
     findings.push_back(convert::MakeFinding(convert::Kind::CopyConflict, "210 $d", {myYear, theirYear}));
 }
@@ -89,7 +79,7 @@ void MergeRecords(const Record& copied, const Record& own, const MergeSettings& 
   }
   for (const char* tag : {"001", "005"})
     if (const Field* mine = First(own, tag)) out.fields.push_back(*mine);
-  const std::string sourceId = ControlData(copied, "001");
+  const std::string sourceId = RecordId(copied);
   if (!sourceId.empty())
     out.fields.push_back({"035", "  ", {}, {{"a", "(" + settings.targetName + ")" + sourceId}}, 0});
   Price(out, own, settings.priceAlways);

@@ -46,6 +46,12 @@ std::string NormalTitle(std::string_view title) {
   return out;
 }
 
+std::string FirstYear(std::string_view date) {
+  for (std::size_t i = 0; i + 4 <= date.size(); ++i)
+    if (date.substr(i, 4).find_first_not_of("0123456789") == std::string_view::npos) return std::string(date.substr(i, 4));
+  return {};
+}
+
 std::string FirstSubfield(const iso2709::Record& record, std::string_view tag, std::string_view code) {
   for (const iso2709::Field& f : record.fields)
     if (f.tag == tag)

@@ -21,6 +21,8 @@ int TitleFit(const iso2709::Record& record, std::string_view rowTitle);
 
 // The first 200 $a of a record, or the empty text.
 std::string RecordTitle(const iso2709::Record& record);
+// The first run of four digits: the year of 210 $d ("2019.5", "c2019"); empty when there is none.
+std::string FirstYear(std::string_view date);
 // The first `tag` $`code` of a record, or the empty text.
 std::string FirstSubfield(const iso2709::Record& record, std::string_view tag, std::string_view code);
 

@@ -164,8 +164,8 @@ RunFlags ReadFlags(std::vector<std::string> argv, bool preview, RunArgs& run) {
     } else if (auto a = args.Option("--agency")) {
       flags.agency = a;
     } else if (auto h = args.Option("--holdings")) {
-      if (catalogue::ParseHeldAction(*h)) {
-        flags.held = HeldOption("--holdings", *h);  // what a held row gets, as --held says
+      if (const auto held = catalogue::ParseHeldAction(*h)) {
+        flags.held = held;  // what a held row gets, as --held says
         continue;
       }
       if (!convert::IsHoldingsPreset(*h))
