@@ -501,14 +501,15 @@ bool LookUpRows(const RunInput& input, const std::vector<catalogue::Target>& tar
   return !run.stopped;
 }
 
-// Rows the library holds are asked first; when they are to be skipped, they are not looked up for
-// copying. False when the run was stopped.
+// Rows the library holds are asked first; unless they are to be converted anyway, no record is
+// copied for them (skipped, or items only), so they are not looked up for copying. False when the
+// run was stopped.
 bool LookUpAll(const RunInput& input, std::vector<catalogue::Wanted> wanted, const RunCallbacks& callbacks,
                RunResult& result, Lookups& lookups) {
   // What the library holds changes every day: its catalogue is asked afresh, never the cache.
   if (input.heldIn && !LookUpRows(input, {*input.heldIn}, wanted, callbacks, result, lookups.held, false)) return false;
   if (input.copyFrom.empty()) return true;
-  if (input.held == catalogue::HeldAction::Skip)
+  if (input.held != catalogue::HeldAction::Convert)
     for (std::size_t row = 0; row < wanted.size(); ++row) {
       const bool asked = row < lookups.held.size() && lookups.held[row].status == catalogue::LookupStatus::Found;
       if (asked || (input.heldFile && input.heldFile->FindIsbn(wanted[row].isbn))) wanted[row] = {};

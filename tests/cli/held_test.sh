@@ -74,6 +74,10 @@ check "items: row 6 a 995 per copy" "$(rec 6 | grep -c '^995 .*\$f T000[123]')" 
 check "items: row 6 keeps 010 and 200, drops 210" "$(rec 6 | grep -c '^010 \|^200 \|^210 ')" 2
 check "items: row 4 (not held) whole" "$(rec 4 | grep -c '^210 \|^035 ')" 1
 check "items: held rows reported" "$(rows_of "$work/items.tsv" held-items-only)" "1 2 3 6"
+# Held rows whose items only are written are not looked up for copying: rows 4 and 5 are asked.
+convert --check-holdings "$work/held-utf8.iso" --held items --copy-from "z3950://127.0.0.1:$zebra_port/CNUTF8" \
+  -o "$work/items-copy.iso" 2>"$work/items-copy.err"
+check "items: held rows not looked up" "$(grep -c '查询 2 次' "$work/items-copy.err")" 1
 perl -MMARC::Record -MMARC::File::USMARC -e '
   my $f = MARC::File::USMARC->in($ARGV[0]); my $n = 0;
   while (my $r = $f->next) { $n++ if $r->field("035") } print "$n\n"' "$work/items.iso" > "$work/perl.out" 2>&1
