@@ -91,25 +91,6 @@ std::string CodePageDecoder::Decode(std::string_view bytes) const {
   return FromUtf16Le(le);
 }
 
-namespace {
-
-// Writes the UTF-8 form of `c` (at most U+FFFF) at `p`; returns the position behind it.
-char* PutUtf8(char* p, char32_t c) {
-  if (c < 0x80) {
-    *p++ = static_cast<char>(c);
-  } else if (c < 0x800) {
-    *p++ = static_cast<char>(0xC0 | (c >> 6));
-    *p++ = static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    *p++ = static_cast<char>(0xE0 | (c >> 12));
-    *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    *p++ = static_cast<char>(0x80 | (c & 0x3F));
-  }
-  return p;
-}
-
-}  // namespace
-
 // A code unit gives at most three bytes of UTF-8 and a surrogate pair four: the room is made once
 // and written through a pointer.
 std::string FromUtf16Le(std::string_view bytes) {
@@ -123,11 +104,7 @@ std::string FromUtf16Le(std::string_view bytes) {
   for (std::size_t i = 0; i < n; ++i) {
     const char16_t c = unit(i);
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF) {
-      const char32_t cp = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
-      *p++ = static_cast<char>(0xF0 | (cp >> 18));
-      *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+      p = PutUtf8(p, 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
       ++i;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       p = PutUtf8(p, 0xFFFD);

@@ -7,22 +7,29 @@
 
 namespace rowcaster::text {
 
-inline void AppendUtf8(std::string& out, char32_t cp) {
+// Writes the UTF-8 form of `cp` (one to four bytes) at `p`; returns the position behind it.
+inline char* PutUtf8(char* p, char32_t cp) {
   if (cp < 0x80) {
-    out += static_cast<char>(cp);
+    *p++ = static_cast<char>(cp);
   } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | cp >> 6);
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    *p++ = static_cast<char>(0xC0 | cp >> 6);
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | cp >> 12);
-    out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    *p++ = static_cast<char>(0xE0 | cp >> 12);
+    *p++ = static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else {
-    out += static_cast<char>(0xF0 | cp >> 18);
-    out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    *p++ = static_cast<char>(0xF0 | cp >> 18);
+    *p++ = static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+    *p++ = static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
   }
+  return p;
+}
+
+inline void AppendUtf8(std::string& out, char32_t cp) {
+  char bytes[4];
+  out.append(bytes, PutUtf8(bytes, cp));
 }
 
 // The code point at `i`, moving `i` past it; a byte that does not begin a well-formed sequence is
