@@ -29,7 +29,7 @@ constexpr int kTestSeconds = 5;
 
 }  // namespace
 
-CopyDialog::CopyDialog(QWidget* owner, ui::Ui& ui, std::vector<catalogue::Target> known, const CopySettings& current)
+CopyDialog::CopyDialog(QWidget* owner, ui::Ui& ui, const std::vector<catalogue::Target>& known, const CopySettings& current)
     : QDialog(owner), ui_(ui) {
   setObjectName("CopyDialog");
   setWindowTitle("联机套录");
@@ -42,13 +42,9 @@ CopyDialog::CopyDialog(QWidget* owner, ui::Ui& ui, std::vector<catalogue::Target
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout()->addWidget(buttons);
   // The targets chosen before come first, in their order, then the others known.
-  for (const catalogue::Target& t : current.copyFrom) known.insert(known.begin(), t);
-  std::vector<catalogue::Target> unique;
+  std::vector<catalogue::Target> unique = current.copyFrom;
   for (const catalogue::Target& t : known)
     if (std::find(unique.begin(), unique.end(), t) == unique.end()) unique.push_back(t);
-  std::stable_partition(unique.begin(), unique.end(), [&](const catalogue::Target& t) {
-    return std::find(current.copyFrom.begin(), current.copyFrom.end(), t) != current.copyFrom.end();
-  });
   for (const catalogue::Target& t : unique) {
     targets_.push_back(t);
     auto* item = new QListWidgetItem(TargetLine(t), Targets);

@@ -38,7 +38,7 @@ class CopyDialog : public QDialog {
   Q_OBJECT
  public:
   // `known`: the profile's targets, then the user's targets file's; `current`: the settings now.
-  CopyDialog(QWidget* owner, ui::Ui& ui, std::vector<catalogue::Target> known, const CopySettings& current);
+  CopyDialog(QWidget* owner, ui::Ui& ui, const std::vector<catalogue::Target>& known, const CopySettings& current);
   ~CopyDialog() override;
 
   CopySettings Settings() const;

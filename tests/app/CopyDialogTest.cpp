@@ -171,6 +171,20 @@ TEST_F(Copying, ADownCatalogueNeverHoldsUpThePreview) {
   CopySettings settings;
   settings.copyFrom.push_back(*catalogue::ParseTargetUrl("z3950://127.0.0.1:" + std::to_string(FreePort()) + "/X?name=停用").target);
   ASSERT_TRUE(window_->UseCopying(settings));
+
+  // Targets chosen in an order come back in that order when the dialog opens again.
+  CopySettings two = settings;
+  two.copyFrom.push_back(*catalogue::ParseTargetUrl("z3950://127.0.0.1:1/Y?name=第二").target);
+  ASSERT_TRUE(window_->UseCopying(two));
+  CopyDialog* dialog = OpenCopying(*window_);
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_GE(dialog->Targets->count(), 2);
+  EXPECT_TRUE(dialog->Targets->item(0)->text().startsWith("停用")) << dialog->Targets->item(0)->text().toStdString();
+  EXPECT_TRUE(dialog->Targets->item(1)->text().startsWith("第二")) << dialog->Targets->item(1)->text().toStdString();
+  EXPECT_EQ(dialog->Settings().copyFrom, two.copyFrom);
+  dialog->reject();
+  QApplication::processEvents();
+  ASSERT_TRUE(window_->UseCopying(settings));
   window_->PreviewRow(0);
   EXPECT_TRUE(ui_.texts.empty()) << "the preview waits for the catalogue on its own thread";
   QTRY_COMPARE_WITH_TIMEOUT(ui_.texts.size(), std::size_t{1}, 15000);
