@@ -110,57 +110,57 @@
         <translation>%1 is not available (error %2: %3)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="472"/>
+        <location filename="../src/words/Words.cpp" line="470"/>
         <source>“%1”不是 z3950:// 或 sru:// 开头的地址</source>
         <translation>&apos;%1&apos; is not an address beginning with z3950:// or sru://</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="473"/>
+        <location filename="../src/words/Words.cpp" line="471"/>
         <source>地址中没有主机名</source>
         <translation>the address has no host name</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="474"/>
+        <location filename="../src/words/Words.cpp" line="472"/>
         <source>端口“%1”不是 1 到 65535 的数</source>
         <translation>the port &apos;%1&apos; is not a number from 1 to 65535</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="475"/>
+        <location filename="../src/words/Words.cpp" line="473"/>
         <source>不认识的设置“%1”（syntax、esn、charset、name、own）</source>
         <translation>unknown setting &apos;%1&apos; (syntax, esn, charset, name, own)</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="476"/>
+        <location filename="../src/words/Words.cpp" line="474"/>
         <source>记录格式“%1”不是 unimarc 或 marcxml</source>
         <translation>the record syntax &apos;%1&apos; is not unimarc or marcxml</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="477"/>
+        <location filename="../src/words/Words.cpp" line="475"/>
         <source>字符集“%1”不是 utf-8、gbk 或 gb18030</source>
         <translation>the character set &apos;%1&apos; is not utf-8, gbk or gb18030</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="478"/>
+        <location filename="../src/words/Words.cpp" line="476"/>
         <source>own=“%1”应是 yes 或 no</source>
         <translation>own=&apos;%1&apos; should be yes or no</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="479"/>
+        <location filename="../src/words/Words.cpp" line="477"/>
         <source>Z39.50 地址中没有数据库名</source>
         <translation>the Z39.50 address has no database name</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="480"/>
+        <location filename="../src/words/Words.cpp" line="478"/>
         <source>套录目标文件中有一项不是地址，也没有 host</source>
         <translation>an entry of the targets file is neither an address nor has a host</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="481"/>
+        <location filename="../src/words/Words.cpp" line="479"/>
         <source>套录目标文件不是 JSON 列表</source>
         <translation>the targets file is not a JSON list</translation>
     </message>
     <message>
-        <location filename="../src/words/Words.cpp" line="483"/>
+        <location filename="../src/words/Words.cpp" line="481"/>
         <source>没有名为“%1”的套录目标（rowcaster-cli targets 列出已设置的目标）</source>
         <translation>no catalogue target is named &apos;%1&apos; (rowcaster-cli targets lists the configured ones)</translation>
     </message>

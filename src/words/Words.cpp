@@ -462,33 +462,25 @@ std::string PreviewText(const convert::RowPreview& preview) {
   return out;
 }
 
-namespace {
-
-QString TargetProblemQ(const catalogue::TargetRead& read) {
+std::string TargetProblemText(const catalogue::TargetRead& read) {
   using catalogue::TargetProblem;
   const QString v = Q(read.value);
   switch (read.problem) {
     case TargetProblem::None: return {};
-    case TargetProblem::NotAUrl: return QCoreApplication::translate("Cli", "“%1”不是 z3950:// 或 sru:// 开头的地址").arg(v);
-    case TargetProblem::NoHost: return QCoreApplication::translate("Cli", "地址中没有主机名");
-    case TargetProblem::BadPort: return QCoreApplication::translate("Cli", "端口“%1”不是 1 到 65535 的数").arg(v);
-    case TargetProblem::UnknownKey: return QCoreApplication::translate("Cli", "不认识的设置“%1”（syntax、esn、charset、name、own）").arg(v);
-    case TargetProblem::BadSyntax: return QCoreApplication::translate("Cli", "记录格式“%1”不是 unimarc 或 marcxml").arg(v);
-    case TargetProblem::BadCharset: return QCoreApplication::translate("Cli", "字符集“%1”不是 utf-8、gbk 或 gb18030").arg(v);
-    case TargetProblem::BadOwn: return QCoreApplication::translate("Cli", "own=“%1”应是 yes 或 no").arg(v);
-    case TargetProblem::NoDatabase: return QCoreApplication::translate("Cli", "Z39.50 地址中没有数据库名");
-    case TargetProblem::NotATarget: return QCoreApplication::translate("Cli", "套录目标文件中有一项不是地址，也没有 host");
-    case TargetProblem::NotJson: return QCoreApplication::translate("Cli", "套录目标文件不是 JSON 列表");
+    case TargetProblem::NotAUrl: return S(QCoreApplication::translate("Cli", "“%1”不是 z3950:// 或 sru:// 开头的地址").arg(v));
+    case TargetProblem::NoHost: return S(QCoreApplication::translate("Cli", "地址中没有主机名"));
+    case TargetProblem::BadPort: return S(QCoreApplication::translate("Cli", "端口“%1”不是 1 到 65535 的数").arg(v));
+    case TargetProblem::UnknownKey: return S(QCoreApplication::translate("Cli", "不认识的设置“%1”（syntax、esn、charset、name、own）").arg(v));
+    case TargetProblem::BadSyntax: return S(QCoreApplication::translate("Cli", "记录格式“%1”不是 unimarc 或 marcxml").arg(v));
+    case TargetProblem::BadCharset: return S(QCoreApplication::translate("Cli", "字符集“%1”不是 utf-8、gbk 或 gb18030").arg(v));
+    case TargetProblem::BadOwn: return S(QCoreApplication::translate("Cli", "own=“%1”应是 yes 或 no").arg(v));
+    case TargetProblem::NoDatabase: return S(QCoreApplication::translate("Cli", "Z39.50 地址中没有数据库名"));
+    case TargetProblem::NotATarget: return S(QCoreApplication::translate("Cli", "套录目标文件中有一项不是地址，也没有 host"));
+    case TargetProblem::NotJson: return S(QCoreApplication::translate("Cli", "套录目标文件不是 JSON 列表"));
     case TargetProblem::UnknownName:
-      return QCoreApplication::translate("Cli", "没有名为“%1”的套录目标（rowcaster-cli targets 列出已设置的目标）").arg(v);
+      return S(QCoreApplication::translate("Cli", "没有名为“%1”的套录目标（rowcaster-cli targets 列出已设置的目标）").arg(v));
   }
   return {};
-}
-
-}  // namespace
-
-std::string TargetProblemText(const catalogue::TargetRead& read) {
-  return TargetProblemQ(read).toStdString();
 }
 
 }  // namespace rowcaster::words
