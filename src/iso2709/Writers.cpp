@@ -339,6 +339,18 @@ bool HasPlainShape(const Record& record) {
   return true;
 }
 
+// What passes a limit of ISO 2709, said the same way by both ways of writing a record.
+WriteResult FieldTooLong(const Field& f, long long bytes) {
+  return TooLong(LineNo(f.line) + "字段 " + f.tag + " 长 " + std::to_string(bytes) + " 字节，超过 ISO 2709 字段长度上限 9999 字节",
+                 f.tag, bytes);
+}
+WriteResult StartTooFar(const Field& f, long long at) {
+  return NotWritten(LineNo(f.line) + "字段 " + f.tag + " 的起始位置 " + std::to_string(at) + " 超过 ISO 2709 起始位置上限 99999");
+}
+WriteResult RecordTooLong(long long bytes) {
+  return NotWritten("记录长 " + std::to_string(bytes) + " 字节，超过 ISO 2709 记录长度上限 99999 字节");
+}
+
 // Writes n as `width` digits at `at`; n is known to fit.
 void PutDigits(char* at, int width, long long n) {
   for (int k = width - 1; k >= 0; --k, n /= 10) at[k] = static_cast<char>('0' + n % 10);
@@ -369,16 +381,9 @@ WriteResult RecordWriter::AppendIso(const Record& record, std::string& out) {
     out += kFieldEnd;
     const long long fieldLen = static_cast<long long>(out.size() - fieldStart);
     const long long at = static_cast<long long>(fieldStart - dataStart);
-    if (fieldLen > kMaxFieldBytes) {
+    if (fieldLen > kMaxFieldBytes || at > kMaxStart) {
       out.resize(start);
-      return TooLong(LineNo(f.line) + "字段 " + f.tag + " 长 " + std::to_string(fieldLen) +
-                         " 字节，超过 ISO 2709 字段长度上限 9999 字节",
-                     f.tag, fieldLen);
-    }
-    if (at > kMaxStart) {
-      out.resize(start);
-      return NotWritten(LineNo(f.line) + "字段 " + f.tag + " 的起始位置 " + std::to_string(at) +
-                        " 超过 ISO 2709 起始位置上限 99999");
+      return fieldLen > kMaxFieldBytes ? FieldTooLong(f, fieldLen) : StartTooFar(f, at);
     }
     char* entry = out.data() + start + 24 + 12 * i;
     std::copy_n(f.tag.data(), 3, entry);
@@ -389,7 +394,7 @@ WriteResult RecordWriter::AppendIso(const Record& record, std::string& out) {
   const long long recordLen = static_cast<long long>(out.size() - start);
   if (recordLen > kMaxRecordBytes) {
     out.resize(start);
-    return NotWritten("记录长 " + std::to_string(recordLen) + " 字节，超过 ISO 2709 记录长度上限 99999 字节");
+    return RecordTooLong(recordLen);
   }
   char* leader = out.data() + start;
   PutDigits(leader, 5, recordLen);
@@ -409,13 +414,8 @@ WriteResult RecordWriter::AppendIsoByParts(const Record& record, std::string& ou
   for (const Field& f : record.fields) {
     EncodeBody(f, result);
     const long long fieldLen = static_cast<long long>(body_.size()) + 1;
-    if (fieldLen > kMaxFieldBytes)
-      return TooLong(LineNo(f.line) + "字段 " + f.tag + " 长 " + std::to_string(fieldLen) +
-                         " 字节，超过 ISO 2709 字段长度上限 9999 字节",
-                     f.tag, fieldLen);
-    if (static_cast<long long>(data.size()) > kMaxStart)
-      return NotWritten(LineNo(f.line) + "字段 " + f.tag + " 的起始位置 " + std::to_string(data.size()) +
-                        " 超过 ISO 2709 起始位置上限 99999");
+    if (fieldLen > kMaxFieldBytes) return FieldTooLong(f, fieldLen);
+    if (static_cast<long long>(data.size()) > kMaxStart) return StartTooFar(f, static_cast<long long>(data.size()));
     directory.append(f.tag, 0, 3);
     AppendPadded(directory, 4, fieldLen);
     AppendPadded(directory, 5, static_cast<long long>(data.size()));
@@ -423,8 +423,7 @@ WriteResult RecordWriter::AppendIsoByParts(const Record& record, std::string& ou
     data += kFieldEnd;
   }
   const long long recordLen = static_cast<long long>(data.size() + directory.size()) + 24 + 1 + 1;
-  if (recordLen > kMaxRecordBytes)
-    return NotWritten("记录长 " + std::to_string(recordLen) + " 字节，超过 ISO 2709 记录长度上限 99999 字节");
+  if (recordLen > kMaxRecordBytes) return RecordTooLong(recordLen);
   out.reserve(out.size() + static_cast<std::size_t>(recordLen));
   AppendPadded(out, 5, recordLen);
   out.append(record.leader, 5, 7);
