@@ -4,103 +4,103 @@
 <context>
     <name>Cli</name>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="101"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="104"/>
         <source>查重文件 %1 读不出（应是 ISO 2709 或 MARCXML 文件）</source>
         <translation>the holdings file %1 cannot be read (it should be an ISO 2709 or MARCXML file)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="102"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="105"/>
         <source>查重文件 %1 中没有一条完整的记录</source>
         <translation>the holdings file %1 holds no whole record</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="106"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="109"/>
         <source>查重文件 %1 中有 %2 条记录读不出，没有用来查重</source>
         <translation>%2 records of the holdings file %1 cannot be read and were not used for the check</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="115"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="118"/>
         <source>查重文件 %1 不存在，也没有这个名字的套录目标</source>
         <translation>the holdings file %1 does not exist, and no catalogue target has that name</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="312"/>
-        <location filename="../src/cli/ConvertCommand.cpp" line="336"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="315"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="339"/>
         <source>，</source>
         <translation>, </translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="320"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="323"/>
         <source>无</source>
         <translation>none</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="321"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="324"/>
         <source>列的对应：%1</source>
         <translation>columns mapped: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="322"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="325"/>
         <source>没有对应的列：%1</source>
         <translation>columns not mapped: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="328"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="331"/>
         <source>（--map %1=%2）</source>
         <translation> (--map %1=%2)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="335"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="338"/>
         <source>没有一列对应题名（200a），无法转换。表格的列：%1</source>
         <translation>no column is mapped to the title (200a), nothing converted. The table&apos;s columns: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="337"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="340"/>
         <source>请用 --map 列名=200a 指明题名所在的列</source>
         <translation>name the title&apos;s column with --map COLUMN=200a</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="380"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="398"/>
         <source>追加在 %1 原有的 %2 条记录之后（--overwrite 替换它们）</source>
         <translation>appended to %1 after the %2 records it held (--overwrite replaces them)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="382"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="400"/>
         <source>写入 %1 条记录，%2 条有警告，%3 行没有生成记录（%4 行，%5 秒，每秒 %6 行）</source>
         <translation>written %1 records, %2 with warnings, %3 rows failed (%4 rows in %5 s, %6 rows/s)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="390"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="408"/>
         <source>（--keep-duplicates 让每一行都生成记录）</source>
         <translation> (--keep-duplicates gives every row its record)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="394"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="412"/>
         <source>第一个未生成记录的是第 %1 行：%2</source>
         <translation>first failure, row %1: %2</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="397"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="415"/>
         <source>套录：%1 行套录到，%2 行未套录到（查询 %3 次，取自缓存 %4 次）</source>
         <translation>copy cataloguing: %1 rows copied, %2 rows not found (%3 queries, %4 from the cache)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="404"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="422"/>
         <source>查重：%1 行本馆已有，其中 %2 行没有转换（--held convert 照样转换，--held items 只写馆藏）</source>
         <translation>holdings check: the library holds %1 rows already, %2 of them were not converted (--held convert converts them anyway, --held items writes their items only)</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="407"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="425"/>
         <source>已停止，写入了 %1 条记录</source>
         <translation>stopped after %1 records</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="466"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="485"/>
         <source>%1 里有 %2 条记录，没有改动；--overwrite 可以替换它</source>
         <translation>%1 holds %2 records and was left as it was; --overwrite replaces it</translation>
     </message>
     <message>
-        <location filename="../src/cli/ConvertCommand.cpp" line="474"/>
+        <location filename="../src/cli/ConvertCommand.cpp" line="493"/>
         <source>无法写入报告 %1：%2</source>
         <translation>cannot write the report %1: %2</translation>
     </message>
@@ -193,46 +193,52 @@
 <context>
     <name>Words</name>
     <message>
-        <location filename="../src/words/RunMessage.cpp" line="14"/>
+        <location filename="../src/words/RunMessage.cpp" line="15"/>
         <source>无法写入输出文件 %1：%2</source>
         <translation>Cannot write the output file %1: %2</translation>
     </message>
     <message>
-        <location filename="../src/words/RunMessage.cpp" line="15"/>
+        <location filename="../src/words/RunMessage.cpp" line="16"/>
         <source>已写入 %1 条完整的记录。</source>
         <translation>%1 whole records were written.</translation>
     </message>
     <message>
-        <location filename="../src/words/RunMessage.cpp" line="27"/>
+        <location filename="../src/words/RunMessage.cpp" line="28"/>
         <source>转换结束：写入 %1 条记录，%2 行没有生成记录。<byte value="xd"/>
 第一个未生成记录的是第 %3 行：%4</source>
         <translation>Conversion finished: %1 records written, %2 rows gave no record.<byte value="xd"/>
 The first row without a record is row %3: %4</translation>
     </message>
     <message>
-        <location filename="../src/words/RunMessage.cpp" line="31"/>
+        <location filename="../src/words/RunMessage.cpp" line="32"/>
         <source>写入 %1 条记录，其中 %2 条有警告。</source>
         <translation>%1 records written, %2 of them with warnings.</translation>
     </message>
     <message>
-        <location filename="../src/words/RunMessage.cpp" line="33"/>
+        <location filename="../src/words/RunMessage.cpp" line="34"/>
         <source>写入的记录中 %1 条有警告。</source>
         <translation>%1 of the records written have warnings.</translation>
     </message>
     <message>
-        <location filename="../src/words/RunMessage.cpp" line="42"/>
+        <location filename="../src/words/RunMessage.cpp" line="43"/>
         <source>记录写成了 %1。</source>
         <translation>Records written as %1.</translation>
     </message>
     <message>
-        <location filename="../src/words/RunMessage.cpp" line="55"/>
+        <location filename="../src/words/RunMessage.cpp" line="56"/>
         <source>转换已停止：写入了 %1 条完整的记录，表格共 %2 行。</source>
         <translation>The conversion was stopped: %1 whole records written; the table has %2 rows.</translation>
     </message>
     <message>
-        <location filename="../src/words/RunMessage.cpp" line="69"/>
+        <location filename="../src/words/RunMessage.cpp" line="70"/>
+        <location filename="../src/words/RunMessage.cpp" line="75"/>
         <source>操作提示</source>
         <translation>Notice</translation>
+    </message>
+    <message>
+        <location filename="../src/words/RunMessage.cpp" line="74"/>
+        <source>输出文件和转换前一样：这次没有写入记录。</source>
+        <translation>The output file is as it was before the conversion: no records were written this time.</translation>
     </message>
     <message>
         <location filename="../src/words/Words.cpp" line="25"/>

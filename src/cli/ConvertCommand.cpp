@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <thread>
 #include <cstdio>
 
 #include "cli/Args.h"
@@ -26,6 +27,7 @@
 #include "convert/Profile.h"
 #include "import/DataFile.h"
 #include "mapping/ColumnNames.h"
+#include "mapping/ColumnValues.h"
 #include "output/ReportFile.h"
 #include "mapping/MarcFields.h"
 #include "words/Words.h"
@@ -45,6 +47,7 @@ struct RunArgs {
   std::optional<std::int64_t> row;  // preview: from 1
   bool dryRun = false, overwrite = false;
   convert::RunInput input;
+  std::shared_ptr<std::jthread> reading;  // the table's rows still coming, or nothing
 };
 
 // The flags that say how to convert, as given; a profile fills in what they leave out.
@@ -359,8 +362,23 @@ std::optional<RunArgs> ReadRunArgs(std::vector<std::string> argv, bool preview) 
   ResolveSettings(flags, profile, preview ? "preview" : "convert", run);
   if (!ResolveCopying(flags, profile, run.input)) return std::nullopt;
 
-  const auto opened = OpenSourceOrSay(*run.file, run.table, true);
+  // The classic rules without lookups convert the rows as they are read; the others need the
+  // whole table first. An output to be replaced waits for it too: it is emptied when opened, and a
+  // read failing part way would have emptied it for nothing.
+  const convert::RunInput& in = run.input;
+  const bool whileRead = !preview && in.rules == convert::Rules::Classic && in.copyFrom.empty() && !in.heldIn &&
+                         !in.heldFile && !in.replace;
+  const auto opened = OpenSourceOrSay(*run.file, run.table, whileRead ? Rows::WhileUsed : Rows::Whole);
   if (!opened) return std::nullopt;
+  if (whileRead) {
+    // The field names, and the top rows the mapping by names looks at.
+    opened->table->WaitForRows(mapping::kSampleRows);
+    if (const std::string error = opened->table->LoadError(); !error.empty()) {
+      std::fprintf(stderr, "%s\n%s\n", import::kReadError, error.c_str());
+      return std::nullopt;
+    }
+    run.reading = opened->reading;
+  }
   const ColumnMapping columns = MapColumns(flags, profile, *opened->table, marcCodeList);
   const std::vector<std::string>& names = opened->table->FieldNames();
   if (columns.namesAsked) SayMapping(names, columns);
@@ -460,7 +478,8 @@ int ConvertCommand(std::vector<std::string> argv) {
   // A finished run is summed up below; the window's end message (and its report) is not built.
   if (r.outcome != convert::RunOutcome::Finished)
     if (const auto message = words::MessageFor(r, input)) std::fprintf(stderr, "%s\n", message->text.c_str());
-  if (r.outcome == convert::RunOutcome::PathMissing || r.outcome == convert::RunOutcome::RequiredMissing)
+  if (r.outcome == convert::RunOutcome::PathMissing || r.outcome == convert::RunOutcome::RequiredMissing ||
+      r.outcome == convert::RunOutcome::ReadFailed)
     return kExitFailed;
   if (r.refused) {
     Say(QCoreApplication::translate("Cli", "%1 里有 %2 条记录，没有改动；--overwrite 可以替换它").arg(Q(input.outputPath)).arg(r.existing));

@@ -14,7 +14,7 @@
 
 namespace rowcaster::cli {
 
-SourceTable OpenSource(const std::string& file, const std::optional<std::string>& table, bool loadRows) {
+SourceTable OpenSource(const std::string& file, const std::optional<std::string>& table, Rows rows) {
   SourceTable source;
   std::error_code ec;
   const std::string path = import::TrimBlanks(std::filesystem::absolute(file, ec).lexically_normal().string());
@@ -25,7 +25,7 @@ SourceTable OpenSource(const std::string& file, const std::optional<std::string>
   const auto parts = import::SplitPath(path);
   if (!parts) throw SourceError{import::kFileInvalid};
   const std::string connection = import::ConnectionStringFor(source.kind, path, parts->folder);
-  auto reader = data::ChildProcessReader(BesideExecutable("rowcaster-cli"));
+  std::shared_ptr<data::TableReader> reader = data::ChildProcessReader(BesideExecutable("rowcaster-cli"));
   try {
     if (source.kind == "dbf" || import::IsTextKind(source.kind)) {
       source.offered = {parts->fileName};
@@ -38,18 +38,24 @@ SourceTable OpenSource(const std::string& file, const std::optional<std::string>
         throw data::DataError("没有表“" + *table + "”；可选的表：" + Join(source.offered));
     }
     source.tableName = table ? *table : source.offered.front();
-    if (loadRows)
-      source.table = import::LoadTable(*reader, source.kind, connection, import::QueryTextFor(source.kind, source.tableName, parts->fileName));
+    const std::string query = import::QueryTextFor(source.kind, source.tableName, parts->fileName);
+    if (rows == Rows::Whole) source.table = import::LoadTable(*reader, source.kind, connection, query);
+    if (rows == Rows::WhileUsed) {
+      source.table = std::make_shared<import::LoadedTable>();
+      source.table->BeginLoading();
+      source.reading = std::make_shared<std::jthread>([reader, kind = source.kind, connection, query, table = source.table] {
+        import::LoadTableWhileUsed(*reader, kind, connection, query, *table);
+      });
+    }
   } catch (const data::DataError& e) {
     throw SourceError{std::string(import::kReadError) + "\n" + e.what()};
   }
   return source;
 }
 
-std::optional<SourceTable> OpenSourceOrSay(const std::string& file, const std::optional<std::string>& table,
-                                           bool loadRows) {
+std::optional<SourceTable> OpenSourceOrSay(const std::string& file, const std::optional<std::string>& table, Rows rows) {
   try {
-    return OpenSource(file, table, loadRows);
+    return OpenSource(file, table, rows);
   } catch (const SourceError& e) {
     std::fprintf(stderr, "%s\n", e.text.c_str());
     return std::nullopt;
@@ -69,7 +75,7 @@ int ReadCommand(std::vector<std::string> argv) {
 
 int TablesCommand(std::vector<std::string> argv) {
   if (argv.size() != 1) throw UsageError{"tables FILE"};
-  const auto source = OpenSourceOrSay(argv[0], std::nullopt, false);
+  const auto source = OpenSourceOrSay(argv[0], std::nullopt, Rows::None);
   if (!source) return kExitFailed;
   for (const auto& name : source->offered) std::printf("%s\n", name.c_str());
   return kExitOk;
@@ -104,7 +110,7 @@ int DumpCommand(std::vector<std::string> argv) {
     }
   }
   if (!file) throw UsageError{"dump FILE [--table NAME]"};
-  const auto opened = OpenSourceOrSay(*file, table, true);
+  const auto opened = OpenSourceOrSay(*file, table, Rows::Whole);
   if (!opened) return kExitFailed;
   const SourceTable& source = *opened;
   std::string out;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "import/LoadedTable.h"
@@ -20,15 +21,22 @@ struct SourceTable {
   std::vector<std::string> offered;  // the tables the picker would offer
   std::string tableName;
   std::shared_ptr<import::LoadedTable> table;  // when rows were asked for
+  // With Rows::WhileUsed: the thread reading `table`, joined when the last holder lets go.
+  std::shared_ptr<std::jthread> reading;
 };
 
-// Opens FILE, chooses `table` (default: the first offered) and, with `loadRows`, reads it whole
+enum class Rows {
+  None,      // the tables offered only
+  Whole,     // the table read to its end before OpenSource returns
+  WhileUsed  // the table read on a thread of its own while the caller uses the rows read so far
+};
+
+// Opens FILE, chooses `table` (default: the first offered) and reads its rows as `rows` says
 // through the guarded reader. Throws SourceError.
-SourceTable OpenSource(const std::string& file, const std::optional<std::string>& table, bool loadRows);
+SourceTable OpenSource(const std::string& file, const std::optional<std::string>& table, Rows rows);
 
 // OpenSource, printing the refusal on standard error instead of throwing it.
-std::optional<SourceTable> OpenSourceOrSay(const std::string& file, const std::optional<std::string>& table,
-                                           bool loadRows);
+std::optional<SourceTable> OpenSourceOrSay(const std::string& file, const std::optional<std::string>& table, Rows rows);
 
 std::string Join(const std::vector<std::string>& names);
 

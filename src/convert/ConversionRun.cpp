@@ -253,14 +253,13 @@ RowResult ComposeOne(const RunInput& input, const std::array<int, kParamCount>& 
   return r;
 }
 
-// Composes rows in parallel and hands them back in order.
+// Composes rows in parallel and hands them back in order; a table still being read is composed
+// as its rows come.
 class Composer {
  public:
   Composer(const RunInput& input, const std::array<int, kParamCount>& columns, const RowPlans& plans, int threads,
            const Lookups* lookups)
       : input_(input), columns_(columns), plans_(plans), threads_(threads), lookups_(lookups) {
-    rows_ = input.table ? static_cast<std::int64_t>(input.table->RowCount()) : 0;
-    batches_ = (rows_ + kBatch - 1) / kBatch;
     workers_.reserve(static_cast<std::size_t>(threads));
     try {
       for (int t = 0; t < threads; ++t) workers_.emplace_back([this] { Work(); });
@@ -279,18 +278,19 @@ class Composer {
     wake_.notify_all();
     for (auto& w : workers_) w.join();
   }
-  std::int64_t rows() const { return rows_; }
-  std::int64_t batches() const { return batches_; }
 
-  // The rows of batch `b`, waiting until they are composed.
-  std::vector<RowResult> Take(std::int64_t b) {
+  // The rows of batch `b`, waiting until they are read and composed; nothing past the last row.
+  std::optional<std::vector<RowResult>> Take(std::int64_t b) {
     if (workers_.empty()) {
       if (!own_) own_ = std::make_unique<Worker>(input_);
       taken_ = b + 1;
-      return ComposeBatch(b, *own_);
+      const std::int64_t rows = RowsUpTo(b);
+      if (rows <= b * kBatch) return std::nullopt;
+      return ComposeBatch(b, rows, *own_);
     }
     std::unique_lock<std::mutex> lock(mutex_);
-    ready_.wait(lock, [&] { return done_.count(b) > 0; });
+    ready_.wait(lock, [&] { return done_.count(b) > 0 || (end_ >= 0 && b >= end_); });
+    if (done_.count(b) == 0) return std::nullopt;
     std::vector<RowResult> out = std::move(done_[b]);
     done_.erase(b);
     taken_ = b + 1;
@@ -299,6 +299,12 @@ class Composer {
   }
 
  private:
+  // The table's rows once batch `b` is whole or the table is read to its end.
+  std::int64_t RowsUpTo(std::int64_t b) const {
+    if (!input_.table) return 0;
+    return static_cast<std::int64_t>(input_.table->WaitForRows(static_cast<std::size_t>((b + 1) * kBatch)));
+  }
+
   void Work() {
     Worker worker(input_);
     for (;;) {
@@ -306,11 +312,22 @@ class Composer {
       {
         std::unique_lock<std::mutex> lock(mutex_);
         // Keep only a few batches ahead of the writer: memory stays flat.
-        wake_.wait(lock, [&] { return quit_ || (next_ < batches_ && next_ < taken_ + 4 * threads_); });
+        wake_.wait(lock, [&] { return quit_ || ((end_ < 0 || next_ < end_) && next_ < taken_ + 4 * threads_); });
         if (quit_) return;
         b = next_++;
       }
-      std::vector<RowResult> results = ComposeBatch(b, worker);
+      const std::int64_t rows = RowsUpTo(b);
+      if (rows <= b * kBatch) {
+        // Past the last row: the batches from here on are empty.
+        {
+          std::lock_guard<std::mutex> lock(mutex_);
+          end_ = end_ < 0 ? b : std::min(end_, b);
+        }
+        ready_.notify_all();
+        wake_.notify_all();
+        continue;
+      }
+      std::vector<RowResult> results = ComposeBatch(b, rows, worker);
       {
         std::lock_guard<std::mutex> lock(mutex_);
         done_[b] = std::move(results);
@@ -319,9 +336,9 @@ class Composer {
     }
   }
 
-  std::vector<RowResult> ComposeBatch(std::int64_t b, Worker& w) {
+  std::vector<RowResult> ComposeBatch(std::int64_t b, std::int64_t rows, Worker& w) {
     std::vector<RowResult> results;
-    const std::int64_t end = std::min(rows_, (b + 1) * kBatch);
+    const std::int64_t end = std::min(rows, (b + 1) * kBatch);
     for (std::int64_t row = b * kBatch; row < end; ++row)
       results.push_back(ComposeOne(input_, columns_, plans_, row, w, AnswersFor(lookups_, row)));
     return results;
@@ -333,7 +350,8 @@ class Composer {
   std::int64_t threads_;  // composing threads running (at least 1 for the look-ahead)
   const Lookups* lookups_;  // what the catalogues answered by row, or nothing
   std::unique_ptr<Worker> own_;  // the caller's, when no thread could be started
-  std::int64_t rows_ = 0, batches_ = 0, next_ = 0, taken_ = 0;
+  std::int64_t next_ = 0, taken_ = 0;
+  std::int64_t end_ = -1;  // the first batch past the last row, once known
   bool quit_ = false;
   std::mutex mutex_;
   std::condition_variable wake_, ready_;
@@ -529,6 +547,34 @@ bool BeforeRows(const RunInput& input, const RunCallbacks& callbacks, RunResult&
   return LookUpAll(input, WantedRows(input), callbacks, result, lookups);
 }
 
+// After the last row: the run's outcome when the table's reading failed part way (the output taken
+// back, or kept for a stop), or when closing the output failed. False when the run did not finish.
+bool EndRun(const RunInput& input, const RunCallbacks& callbacks, output::OutputFile& out, RunResult& result) {
+  if (input.table) result.readError = input.table->LoadError();
+  if (!result.readError.empty() && callbacks.stop && callbacks.stop->load()) {
+    // The stop ended the table's reading too (an interrupt reaches the reading process): the
+    // records written stay, as for any stop.
+    result.readError.clear();
+    out.Close();
+    result.outcome = RunOutcome::Stopped;
+    return false;
+  }
+  if (!result.readError.empty()) {
+    // What was written came from a table read only in part: the output goes back to what it held.
+    out.TakeBack();
+    out.Close();
+    result.written = 0;
+    result.outcome = RunOutcome::ReadFailed;
+    return false;
+  }
+  if (!out.Close()) {
+    result.outcome = RunOutcome::OutputFailed;
+    result.outputError = out.error();
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 RowPreview PreviewRow(const RunInput& input, std::int64_t row) {
@@ -598,16 +644,18 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
   }
   const int threads = input.threads > 0 ? input.threads : std::max(1u, std::thread::hardware_concurrency());
   Composer composer(input, SubfieldColumns(input.mapping), plans, threads, &lookups);
-  result.rows = composer.rows();
+  const auto rowsNow = [&] { return input.table ? static_cast<std::int64_t>(input.table->RowCount()) : 0; };
+  result.rows = rowsNow();
   std::string batch;
   std::vector<std::size_t> ends;
-  for (std::int64_t b = 0; b < composer.batches(); ++b) {
-    std::vector<RowResult> rows = composer.Take(b);
+  for (std::int64_t b = 0;; ++b) {
+    std::optional<std::vector<RowResult>> rows = composer.Take(b);
+    if (!rows) break;
     batch.clear();
     ends.clear();
     std::int64_t row = b * kBatch;
     bool stopped = false;
-    for (RowResult& r : rows) {
+    for (RowResult& r : *rows) {
       ++row;
       TakeRow(r, row, result, batch, ends);
       if (callbacks.stop && callbacks.stop->load()) {
@@ -617,6 +665,7 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
     }
     const std::size_t whole = batch.empty() ? 0 : out.Write(batch, ends);
     result.written += static_cast<std::int64_t>(whole);
+    result.rows = rowsNow();
     if (whole < ends.size()) {
       out.Close();
       result.outcome = RunOutcome::OutputFailed;
@@ -631,11 +680,8 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
       return result;
     }
   }
-  if (!out.Close()) {
-    result.outcome = RunOutcome::OutputFailed;
-    result.outputError = out.error();
-    return result;
-  }
+  result.rows = rowsNow();
+  if (!EndRun(input, callbacks, out, result)) return result;
   if (callbacks.progress && result.rows == 0) callbacks.progress(0, 0);
   result.outcome = RunOutcome::Finished;
   return result;

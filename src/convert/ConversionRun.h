@@ -30,7 +30,9 @@ struct RunInput {
   HoldingsSettings holdings;                        // recommended rules: the item fields to write
   std::string outputPath;                           // taken as it is, untrimmed
   std::vector<std::string> mapping;                 // per source column: empty or a code
-  std::shared_ptr<const import::LoadedTable> table; // the content grid's rows
+  // The content grid's rows. A table still being read (LoadedTable::Loading) is converted as its
+  // rows come; a read that fails before the end takes the run's records back out of the output.
+  std::shared_ptr<const import::LoadedTable> table;
   std::string templateText{kDefaultTemplate};
   Clock clock = SystemLocalTime;
   std::string cbkConnStr;
@@ -59,6 +61,7 @@ enum class RunOutcome {
   RequiredMissing, // title, ISBN or price is not mapped (the recommended rules need the title only)
   OutputFailed,    // the output file cannot be opened, written or closed
   Stopped,         // stopped between records
+  ReadFailed,      // the table being read failed before its end; the output is as it was
   Finished,        // every row was gone through (some may have failed)
 };
 
@@ -79,6 +82,7 @@ struct RunResult {
   std::int64_t firstFailedRow = 0;
   Finding firstFailure;      // why the first failed row gave no record
   std::string outputError;   // with OutputFailed
+  std::string readError;     // with ReadFailed: why the table could not be read
   std::int64_t cutBytes = 0; // a partial record cut from the end of the existing output file
   std::int64_t warned = 0;   // records written with warnings
   std::int64_t noted = 0;    // records written with notes only
@@ -134,7 +138,8 @@ RowPreview PreviewRow(const RunInput& input, std::int64_t row);  // row from 0
 // record's id (001), its time (005), the date it was entered (100 $a/0-7) and 801 $c.
 bool RepeatsExistingRecords(const RunInput& input, const output::ExistingOutput& existing);
 
-// Runs the conversion. Nothing here words or shows a message: the caller does (words/).
+// Runs the conversion. Nothing here words or shows a message: the caller does (words/). Only the
+// classic rules without lookups convert a table still being read; the others need it whole first.
 RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks = {});
 
 }  // namespace rowcaster::convert

@@ -109,14 +109,35 @@ std::vector<std::string> PrefilledMapping(const std::vector<std::string>& fieldN
   return mapping;
 }
 
+namespace {
+
+// A sheet or a text file has its header on the first line; a database's records have no line.
+int FirstDataLineOf(std::string_view kind) { return IsWorkbookKind(kind) || IsTextKind(kind) ? 2 : 0; }
+
+}  // namespace
+
 std::shared_ptr<LoadedTable> LoadTable(data::TableReader& reader, std::string_view kind,
                                        const std::string& connectionString, const std::string& queryText) {
   auto table = std::make_shared<LoadedTable>();
   TableFiller filler(*table);
   reader.ReadTable(connectionString, queryText, filler);
-  // A sheet or a text file has its header on the first line; a database's records have no line.
-  table->SetFirstDataLine(IsWorkbookKind(kind) || IsTextKind(kind) ? 2 : 0);
+  table->SetFirstDataLine(FirstDataLineOf(kind));
   return table;
+}
+
+void LoadTableWhileUsed(data::TableReader& reader, std::string_view kind, const std::string& connectionString,
+                        const std::string& queryText, LoadedTable& table) {
+  table.SetFirstDataLine(FirstDataLineOf(kind));
+  std::string error;
+  try {
+    TableFiller filler(table);
+    reader.ReadTable(connectionString, queryText, filler);
+  } catch (const std::bad_alloc&) {
+    error = kOutOfMemory;
+  } catch (const std::exception& e) {
+    error = *e.what() ? e.what() : kReadError;
+  }
+  table.EndLoading(std::move(error));
 }
 
 namespace {

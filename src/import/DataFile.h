@@ -91,4 +91,10 @@ bool ReadDataFile(const std::string& path, const std::string& kind, ImportWindow
 std::shared_ptr<LoadedTable> LoadTable(data::TableReader& reader, std::string_view kind,
                                        const std::string& connectionString, const std::string& queryText);
 
+// Reads a whole table into `table` while other threads use the rows read so far: the caller has
+// called table.BeginLoading() before handing the table to them; this ends the loading. Never
+// throws: a failed read ends the loading with the reader's description (or kOutOfMemory).
+void LoadTableWhileUsed(data::TableReader& reader, std::string_view kind, const std::string& connectionString,
+                        const std::string& queryText, LoadedTable& table);
+
 }  // namespace rowcaster::import

@@ -1,6 +1,7 @@
 #include "import/LoadedTable.h"
 
 #include <cstring>
+#include <new>
 
 namespace rowcaster::import {
 namespace {
@@ -29,7 +30,17 @@ inline const char* GetVarint(const char* p, std::size_t& n) {
   }
 }
 
+// Waiting readers are woken every so many rows, not for each.
+constexpr std::size_t kWakeEvery = 1024;
+
 }  // namespace
+
+LoadedTable::LoadedTable() {
+  chunks_.reserve(kMaxChunks);
+  rowBlocks_.reserve(kMaxRowBlocks);
+}
+
+LoadedTable::LoadedTable(std::vector<std::string> fieldNames) : LoadedTable() { names_ = std::move(fieldNames); }
 
 template <typename Values>
 void LoadedTable::Append(const Values& values) {
@@ -39,6 +50,12 @@ void LoadedTable::Append(const Values& values) {
     const std::size_t len = c < values.size() ? values[c].size() : 0;
     need += VarintSize(len) + len;
   }
+  const std::size_t row = rowCount_.load(std::memory_order_relaxed);
+  if ((chunks_.empty() || used_ + need > chunkSizes_.back()) && chunks_.size() == kMaxChunks) throw std::bad_alloc();
+  if ((row & (kRowBlock - 1)) == 0) {
+    if (rowBlocks_.size() == kMaxRowBlocks) throw std::bad_alloc();
+    rowBlocks_.emplace_back(new RowRef[kRowBlock]);
+  }
   if (chunks_.empty() || used_ + need > chunkSizes_.back()) {
     const std::size_t size = need > kChunk ? need : kChunk;
     chunks_.emplace_back(new char[size]);
@@ -46,7 +63,8 @@ void LoadedTable::Append(const Values& values) {
     used_ = 0;
   }
   char* p = chunks_.back().get() + used_;
-  rows_.push_back({static_cast<std::uint32_t>(chunks_.size() - 1), static_cast<std::uint32_t>(used_)});
+  rowBlocks_.back()[row & (kRowBlock - 1)] = {static_cast<std::uint32_t>(chunks_.size() - 1),
+                                              static_cast<std::uint32_t>(used_)};
   for (std::size_t c = 0; c < cols; ++c) {
     const std::size_t len = c < values.size() ? values[c].size() : 0;
     p = PutVarint(p, len);
@@ -54,14 +72,20 @@ void LoadedTable::Append(const Values& values) {
     p += len;
   }
   used_ += need;
+  rowCount_.store(row + 1, std::memory_order_release);
+  if ((row + 1) % kWakeEvery == 0 && loading_.load(std::memory_order_relaxed)) {
+    std::lock_guard<std::mutex> lock(loadMutex_);
+    moreRows_.notify_all();
+  }
 }
 
 void LoadedTable::AppendRow(const std::vector<std::string>& values) { Append(values); }
 void LoadedTable::AppendRow(const std::vector<std::string_view>& values) { Append(values); }
 
 std::string_view LoadedTable::Cell(std::size_t row, std::size_t col) const {
-  if (row >= rows_.size() || col >= names_.size()) return {};
-  const char* p = chunks_[rows_[row].chunk].get() + rows_[row].offset;
+  if (row >= RowCount() || col >= names_.size()) return {};
+  const RowRef* ref = Ref(row);
+  const char* p = chunks_[ref->chunk].get() + ref->offset;
   std::size_t len = 0;
   for (std::size_t c = 0;; ++c) {
     p = GetVarint(p, len);
@@ -72,8 +96,9 @@ std::string_view LoadedTable::Cell(std::size_t row, std::size_t col) const {
 
 void LoadedTable::Row(std::size_t row, std::vector<std::string_view>& out) const {
   out.clear();
-  if (row >= rows_.size()) return;
-  const char* p = chunks_[rows_[row].chunk].get() + rows_[row].offset;
+  if (row >= RowCount()) return;
+  const RowRef* ref = Ref(row);
+  const char* p = chunks_[ref->chunk].get() + ref->offset;
   for (std::size_t c = 0; c < names_.size(); ++c) {
     std::size_t len = 0;
     p = GetVarint(p, len);
@@ -83,9 +108,32 @@ void LoadedTable::Row(std::size_t row, std::vector<std::string_view>& out) const
 }
 
 std::size_t LoadedTable::MemoryBytes() const {
-  std::size_t total = rows_.capacity() * sizeof(RowRef);
+  std::size_t total = rowBlocks_.size() * kRowBlock * sizeof(RowRef);
   for (std::size_t s : chunkSizes_) total += s;
   return total;
+}
+
+void LoadedTable::BeginLoading() { loading_.store(true, std::memory_order_release); }
+
+void LoadedTable::EndLoading(std::string error) {
+  {
+    std::lock_guard<std::mutex> lock(loadMutex_);
+    loadError_ = std::move(error);
+    loading_.store(false, std::memory_order_release);
+  }
+  moreRows_.notify_all();
+}
+
+std::size_t LoadedTable::WaitForRows(std::size_t rows) const {
+  if (!Loading()) return RowCount();
+  std::unique_lock<std::mutex> lock(loadMutex_);
+  moreRows_.wait(lock, [&] { return !loading_.load(std::memory_order_acquire) || RowCount() >= rows; });
+  return RowCount();
+}
+
+std::string LoadedTable::LoadError() const {
+  std::lock_guard<std::mutex> lock(loadMutex_);
+  return loadError_;
 }
 
 }  // namespace rowcaster::import

@@ -27,9 +27,12 @@ enum class Misfit {
 // Per column, its first non-empty cells, as a check reads them.
 using ColumnSamples = std::vector<std::vector<std::string>>;
 
+// The rows SampleColumns looks at unless told otherwise: the top of the table.
+inline constexpr std::size_t kSampleRows = 20000;
+
 // Up to `perColumn` non-empty cells of each column, from the top, looking at `maxRows` rows at most.
 ColumnSamples SampleColumns(const import::LoadedTable& table, std::size_t perColumn = 300,
-                            std::size_t maxRows = 20000);
+                            std::size_t maxRows = kSampleRows);
 
 struct ValueCheck {
   Misfit misfit = Misfit::None;

@@ -1,6 +1,7 @@
 #include "output/OutputFile.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "platform/SystemError.h"
 
@@ -11,11 +12,32 @@ OutputFile::OutputFile(const OutputTarget& target) : nowhere_(target.nowhere) {
   const iso2709::RecordWriter writer(target.format, target.encoding);
   prologue_ = writer.Prologue();
   epilogue_ = writer.Epilogue();
+  std::error_code ec;
+  created_ = !std::filesystem::exists(target.path, ec) && !ec;
+  path_ = target.path;
   if (!file_.OpenForWriting(target.path, target.replace)) {
     error_ = WriteErrorText(file_.error());
     return;
   }
   Prepare(target);
+  begin_ = end_;
+}
+
+void OutputFile::TakeBack() {
+  if (nowhere_ || !file_.IsOpen()) return;
+  if (created_) {
+    file_.Truncate(0);
+    std::error_code ec;
+    std::filesystem::remove(path_, ec);
+    end_ = 0;
+    return;
+  }
+  if (!file_.Truncate(begin_)) {
+    error_ = WriteErrorText(file_.error());
+    return;
+  }
+  end_ = begin_;
+  WriteAt(end_, epilogue_);
 }
 
 // Never appends after a partial record (a run killed mid-write left one: everything appended

@@ -41,6 +41,9 @@ class OutputFile {
   // Writes the records `bytes`, which end at the offsets `ends`; returns how many are whole in the
   // file. On a failure the file keeps the whole ones and error() says why.
   std::size_t Write(std::string& bytes, const std::vector<std::size_t>& ends);
+  // Takes every record this run wrote back out: the file holds what it held after opening, and a
+  // file this run created is removed. For a run whose source failed part way.
+  void TakeBack();
   // Flushes to the disk and closes; false when that failed (error() says why).
   bool Close();
 
@@ -51,7 +54,9 @@ class OutputFile {
 
   bool nowhere_ = false;
   File file_;
-  std::int64_t end_ = 0;
+  std::string path_;
+  bool created_ = false;  // the file did not exist before
+  std::int64_t begin_ = 0, end_ = 0;  // where this run's records begin and end
   std::int64_t cutBytes_ = 0;
   ExistingOutput existing_;
   std::string prologue_, epilogue_;

@@ -1,6 +1,7 @@
 #include <QCoreApplication>
 #include <QString>
 
+#include "import/DataFile.h"
 #include "words/Words.h"
 
 namespace rowcaster::words {
@@ -68,6 +69,10 @@ std::optional<EndMessage> MessageFor(const convert::RunResult& r, const convert:
     case convert::RunOutcome::OutputFailed:
       return EndMessage{OutputFailedText(r, input), QCoreApplication::translate("Words", "操作提示").toStdString(),
                         ui::Icon::Error, {}};
+    case convert::RunOutcome::ReadFailed:
+      return EndMessage{std::string(import::kReadError) + "\r\n" + r.readError + "\r\n" +
+                            QCoreApplication::translate("Words", "输出文件和转换前一样：这次没有写入记录。").toStdString(),
+                        QCoreApplication::translate("Words", "操作提示").toStdString(), ui::Icon::Error, {}};
     case convert::RunOutcome::Stopped: return std::nullopt;
     case convert::RunOutcome::Finished: return FinishedMessage(r, input);
   }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <thread>
 
 #include "TestPaths.h"
 #include "convert/Recommended.h"
@@ -293,6 +294,92 @@ TEST_F(Run, KeepsOrderAcrossBatchesAndStopsBetweenWholeRecords) {
   EXPECT_EQ(Records(Slurp(input_.outputPath)).size(), static_cast<std::size_t>(r.written));
 }
 
+// A table converted while another thread reads it gives the bytes and the report of the whole
+// table, whatever its length against the batches (256 rows), with any number of composing threads,
+// in GBK, UTF-8 and MARCXML; a read that fails part way takes the run's records back out.
+TEST_F(Run, ConvertsATableWhileItIsRead) {
+  const auto row = [](int i) {
+    return std::vector<std::string>{i % 50 == 7 ? "" : "书" + std::to_string(i) + (i % 3 ? "：上卷" : ""),
+                                    "7-5327-" + std::to_string(i), i % 11 ? "10" : "无价"};
+  };
+  const std::vector<std::string> names{"200a", "010a", "010d"};
+  input_.mapping = names;
+  struct Case {
+    int rows, threads;
+    iso2709::Format format;
+    iso2709::Encoding encoding;
+  };
+  using F = iso2709::Format;
+  using E = iso2709::Encoding;
+  for (const Case c : {Case{0, 2, F::Iso2709, E::Gbk}, Case{1, 2, F::Iso2709, E::Gbk}, Case{255, 1, F::Iso2709, E::Utf8},
+                       Case{256, 2, F::Iso2709, E::Gbk}, Case{257, 3, F::MarcXml, E::Utf8},
+                       Case{2560, 2, F::Iso2709, E::Utf8}, Case{3001, 3, F::Iso2709, E::Gbk}}) {
+    SCOPED_TRACE(std::to_string(c.rows) + " rows, " + std::to_string(c.threads) + " threads");
+    input_.threads = c.threads;
+    input_.format = c.format;
+    input_.encoding = c.encoding;
+    auto whole = std::make_shared<import::LoadedTable>(names);
+    for (int i = 0; i < c.rows; ++i) whole->AppendRow(row(i));
+    input_.table = whole;
+    std::filesystem::remove(input_.outputPath);
+    const RunResult expected = RunConversion(input_);
+    const std::string expectedBytes = Slurp(input_.outputPath);
+    ASSERT_EQ(expected.outcome, RunOutcome::Finished);
+    EXPECT_EQ(expected.rows, c.rows);
+    EXPECT_EQ(expected.written + expected.failed, c.rows) << "every row gives a record or fails";
+    if (c.format == F::Iso2709) EXPECT_EQ(Records(expectedBytes).size(), static_cast<std::size_t>(expected.written));
+
+    // failAt < 0: read to the end; else the read fails after that many rows.
+    for (const int failAt : {-1, c.rows / 2}) {
+      SCOPED_TRACE(failAt);
+      auto loading = std::make_shared<import::LoadedTable>();
+      loading->BeginLoading();
+      input_.table = loading;
+      const std::string before = failAt < 0 ? std::string() : expectedBytes;  // a fail appends to the first run
+      std::filesystem::remove(input_.outputPath);
+      if (failAt >= 0) std::ofstream(input_.outputPath, std::ios::binary) << before;
+      std::thread reader([&] {
+        loading->SetFieldNames(names);
+        for (int i = 0; i < c.rows && (failAt < 0 || i < failAt); ++i) {
+          loading->AppendRow(row(i));
+          if (i % 300 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        loading->EndLoading(failAt < 0 ? "" : "读取程序异常终止");
+      });
+      const RunResult r = RunConversion(input_);
+      reader.join();
+      if (failAt < 0) {
+        EXPECT_EQ(r.outcome, RunOutcome::Finished);
+        EXPECT_EQ(r.rows, c.rows);
+        EXPECT_EQ(r.written, expected.written);
+        EXPECT_EQ(r.warned, expected.warned);
+        EXPECT_TRUE(Slurp(input_.outputPath) == expectedBytes) << "the bytes of the whole table's run";
+        EXPECT_EQ(words::ReportText(r, 0), words::ReportText(expected, 0));
+      } else {
+        EXPECT_EQ(r.outcome, RunOutcome::ReadFailed);
+        EXPECT_EQ(r.readError, "读取程序异常终止");
+        EXPECT_EQ(r.written, 0);
+        EXPECT_TRUE(Slurp(input_.outputPath) == before) << "the output as it was";
+        const auto message = words::MessageFor(r, input_);
+        ASSERT_TRUE(message);
+        EXPECT_EQ(message->text, "读取数据文件出错！\r\n读取程序异常终止\r\n输出文件和转换前一样：这次没有写入记录。");
+      }
+    }
+  }
+  // A file the failed run made is not left behind.
+  auto loading = std::make_shared<import::LoadedTable>(names);
+  loading->BeginLoading();
+  for (int i = 0; i < 600; ++i) loading->AppendRow(row(i));
+  input_.table = loading;
+  std::filesystem::remove(input_.outputPath);
+  std::thread reader([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    loading->EndLoading("读取程序异常终止");
+  });
+  EXPECT_EQ(RunConversion(input_).outcome, RunOutcome::ReadFailed);
+  reader.join();
+  EXPECT_FALSE(std::filesystem::exists(input_.outputPath));
+}
 
 // What an earlier run left at the end of the file decides what this run may append to it.
 TEST_F(Run, AppendsOnlyAfterWholeRecords) {

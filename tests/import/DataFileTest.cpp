@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 #include <stdexcept>
+#include <thread>
 
 #include "ScriptedUi.h"
 #include "TestPaths.h"
@@ -364,6 +365,67 @@ TEST(LoadedTable, KeepsCellsCompactAndExact) {
   // A row larger than a chunk still fits.
   t.AppendRow(std::vector<std::string>{std::string(9u << 20, 'q'), "after"});
   EXPECT_EQ(t.Cell(3, 1), "after");
+}
+
+// Rows read on one thread while another appends them: across row blocks (2^16 rows) and chunks
+// (a row larger than one), each row as appended, and the end with its error.
+TEST(LoadedTable, IsReadWhileLoaded) {
+  constexpr std::size_t kRows = 150000;
+  const auto cell = [](std::size_t i) { return i == 70000 ? std::string(9u << 20, 'q') : "r" + std::to_string(i); };
+  for (const std::string error : {"", "读取程序异常终止"}) {
+    LoadedTable t;
+    t.BeginLoading();
+    EXPECT_TRUE(t.Loading());
+    std::thread loader([&] {
+      t.SetFieldNames({"a", "b"});
+      for (std::size_t i = 0; i < kRows; ++i) t.AppendRow(std::vector<std::string>{cell(i), std::to_string(i % 7)});
+      t.EndLoading(error);
+    });
+    std::size_t seen = 0;
+    std::vector<std::string_view> row;
+    for (std::size_t want = 1;; want += 997) {
+      const std::size_t n = t.WaitForRows(want);
+      ASSERT_TRUE(n >= want || !t.Loading()) << n;
+      for (; seen < n; ++seen) {
+        t.Row(seen, row);
+        ASSERT_EQ(row.size(), 2u);
+        ASSERT_EQ(row[0], cell(seen)) << seen;
+        ASSERT_EQ(row[1], std::to_string(seen % 7)) << seen;
+      }
+      if (n < want) break;
+    }
+    loader.join();
+    EXPECT_EQ(seen, kRows);
+    EXPECT_FALSE(t.Loading());
+    EXPECT_EQ(t.LoadError(), error);
+    EXPECT_EQ(t.WaitForRows(kRows + 1), kRows);
+    EXPECT_EQ(t.FieldNames(), (std::vector<std::string>{"a", "b"}));
+  }
+}
+
+TEST(LoadTableWhileUsed, EndsTheLoadingWithTheReadersReason) {
+  auto reader = data::InProcessReader();
+  const std::string folder = test::SourceFile("fixtures");
+  for (const bool there : {true, false}) {
+    const std::string name = there ? "excel_gbk.csv" : "no_such_table.csv", path = folder + "/" + name;
+    LoadedTable table;
+    table.BeginLoading();
+    std::thread loader([&] {
+      LoadTableWhileUsed(*reader, "csv", ConnectionStringFor("csv", path, folder), QueryTextFor("csv", name, name), table);
+    });
+    const std::size_t rows = table.WaitForRows(1000000);
+    loader.join();
+    EXPECT_FALSE(table.Loading());
+    EXPECT_EQ(table.FirstDataLine(), 2) << "set before the rows";
+    if (there) {
+      EXPECT_GT(rows, 0u);
+      EXPECT_EQ(table.LoadError(), "");
+      EXPECT_EQ(rows, LoadTable(*reader, "csv", ConnectionStringFor("csv", path, folder), QueryTextFor("csv", name, name))->RowCount());
+    } else {
+      EXPECT_EQ(rows, 0u);
+      EXPECT_NE(table.LoadError(), "");
+    }
+  }
 }
 
 }  // namespace
