@@ -111,11 +111,17 @@ class StringCursor {
   }
   // A string of `cch` characters (BIFF8: option byte first; BIFF5: bytes in the code page).
   std::string Chars(std::size_t cch, bool withOptions, bool rich8 = true) {
+    std::string s;
+    AppendChars(s, cch, withOptions, rich8);
+    return s;
+  }
+  // Chars, appended to `out`.
+  void AppendChars(std::string& out, std::size_t cch, bool withOptions, bool rich8 = true) {
     if (!biff8_) {
       if (pos_ + cch > r_.data.size()) Damaged("字符串越界");
-      std::string s = decoder_.Decode(std::string_view(r_.data).substr(pos_, cch));
+      out += decoder_.Decode(std::string_view(r_.data).substr(pos_, cch));
       pos_ += cch;
-      return s;
+      return;
     }
     std::uint8_t flags = withOptions ? Byte() : 0;
     std::size_t runs = 0, ext = 0;
@@ -130,7 +136,11 @@ class StringCursor {
       const std::string_view chars = std::string_view(r_.data).substr(pos_, bytes);
       pos_ += bytes;
       Skip(std::min(runs * 4 + ext, r_.data.size() - pos_));
-      return wholeWide ? text::FromUtf16Le(chars) : text::FromLatin1(chars);
+      if (wholeWide)
+        text::AppendFromUtf16Le(out, chars);
+      else
+        text::AppendFromLatin1(out, chars);
+      return;
     }
     std::string utf16;
     utf16.reserve(cch * 2);
@@ -154,7 +164,7 @@ class StringCursor {
       left -= fit;
     }
     Skip(std::min(runs * 4 + ext, r_.data.size() - pos_));
-    return text::FromUtf16Le(utf16);
+    text::AppendFromUtf16Le(out, utf16);
   }
 
  private:
@@ -302,14 +312,18 @@ class XlsWorkbook::SheetReader {
     switch (r.type) {
       case kLabelSst: {
         const std::uint32_t index = U32(r.data, 6);
-        Add(U16(r.data, 0), U16(r.data, 2), index < book_.sst_.size() ? book_.sst_[index] : std::string());
+        if (index < book_.sst_.size())
+          AddShared(U16(r.data, 0), U16(r.data, 2), index);
+        else
+          Add(U16(r.data, 0), U16(r.data, 2), std::string());
         break;
       }
       case kLabel:
       case kRString: {
         StringCursor c(r, 6, book_.biff8_, decoder_);
         const std::size_t cch = c.Word();
-        Add(U16(r.data, 0), U16(r.data, 2), c.Chars(cch, true, false));
+        c.AppendChars(Open(U16(r.data, 0), U16(r.data, 2)), cch, true, false);
+        sheet.own.Close();
         break;
       }
       case kNumber: Add(U16(r.data, 0), U16(r.data, 2), book_.TextOfNumber(F64(r.data, 6), U16(r.data, 4))); break;
@@ -325,12 +339,22 @@ class XlsWorkbook::SheetReader {
     }
   }
 
-  std::vector<Cell> cells;
+  CompactSheet sheet;
 
  private:
-  void Add(std::uint32_t row, std::uint32_t col, std::string text) {
+  void AddShared(std::uint32_t row, std::uint32_t col, std::uint32_t index) {
     if (row >= kMaxRows || col >= kMaxCols) Damaged("单元格位置超出范围");
-    cells.push_back({row, static_cast<std::uint16_t>(col), std::move(text)});
+    sheet.cells.push_back({row, static_cast<std::uint16_t>(col), index});
+  }
+  // A cell whose text is appended to the returned string (and closed by the caller).
+  std::string& Open(std::uint32_t row, std::uint32_t col) {
+    if (sheet.own.size() >= 0xFFFFFFFFu - book_.sst_.size()) Damaged("单元格过多");
+    AddShared(row, col, static_cast<std::uint32_t>(book_.sst_.size() + sheet.own.size()));
+    return sheet.own.Open();
+  }
+  void Add(std::uint32_t row, std::uint32_t col, std::string_view text) {
+    Open(row, col).append(text);
+    sheet.own.Close();
   }
 
   void TakeMulRk(const Record& r) {
@@ -364,7 +388,8 @@ class XlsWorkbook::SheetReader {
     if (!pendingString_) return;
     StringCursor c(r, 0, book_.biff8_, decoder_);
     const std::size_t cch = c.Word();
-    Add(pendingRow_, pendingCol_, c.Chars(cch, true, false));
+    c.AppendChars(Open(pendingRow_, pendingCol_), cch, true, false);
+    sheet.own.Close();
     pendingString_ = false;
   }
 
@@ -375,13 +400,19 @@ class XlsWorkbook::SheetReader {
   std::uint32_t pendingRow_ = 0, pendingCol_ = 0;
 };
 
-std::vector<XlsWorkbook::Cell> XlsWorkbook::ReadSheet(const XlsSheet& sheet) const {
+CompactSheet XlsWorkbook::ReadCompactSheet(const XlsSheet& sheet) const {
   if (sheet.offset >= stream_.size()) Damaged("工作表“" + sheet.name + "”的位置越过了文件末尾");
   RecordReader reader(stream_, sheet.offset);
   Record r;
   if (!reader.Next(r) || (r.type != kBof && r.type != 0x0409 && r.type != 0x0209))
     Damaged("工作表“" + sheet.name + "”没有起始记录");
   SheetReader cells(*this);
+  // Room for what the rest of the stream can hold at most of a common sheet (a cell record takes at
+  // least ten bytes, its text as UTF-8 about what it takes as UTF-16): reserved, not touched, it
+  // spares copying while the vectors grow.
+  const std::size_t left = stream_.size() - sheet.offset;
+  cells.sheet.cells.reserve(left / 10);
+  cells.sheet.own.Reserve(left, left / 10);
   int depth = 0;  // embedded substreams (charts in a sheet) have their own BOF/EOF
   while (reader.Next(r)) {
     if (r.type == kBof || r.type == 0x0409 || r.type == 0x0209) {
@@ -394,16 +425,38 @@ std::vector<XlsWorkbook::Cell> XlsWorkbook::ReadSheet(const XlsSheet& sheet) con
     }
     if (depth == 0) cells.Take(r);
   }
-  OrderCells(cells.cells);
-  return std::move(cells.cells);
+  OrderCells(cells.sheet.cells);
+  return std::move(cells.sheet);
 }
+
+std::vector<XlsWorkbook::Cell> XlsWorkbook::ReadSheet(const XlsSheet& sheet) const {
+  return ExpandCells(ReadCompactSheet(sheet), sst_);
+}
+
+std::unique_ptr<RowSet> XlsWorkbook::SheetRows(const XlsSheet& sheet) const { return CompactRowSet(ReadCompactSheet(sheet), sst_); }
 
 std::unique_ptr<RowSet> SheetRowSet(std::vector<SheetCell> cells) {
   const auto take = [](SheetCell& c, std::string& out) { out = std::move(c.text); };
   return std::make_unique<UsedRangeRows<SheetCell, decltype(take)>>(std::move(cells), take);
 }
 
-std::unique_ptr<RowSet> XlsWorkbook::SheetRows(const XlsSheet& sheet) const { return SheetRowSet(ReadSheet(sheet)); }
+std::unique_ptr<RowSet> CompactRowSet(CompactSheet sheet, const std::vector<std::string>& shared) {
+  const auto copy = [own = std::move(sheet.own), &shared](const CompactCell& c, std::string& out) {
+    if (c.text < shared.size())
+      out = shared[c.text];
+    else
+      out = own[c.text - shared.size()];
+  };
+  return std::make_unique<UsedRangeRows<CompactCell, decltype(copy)>>(std::move(sheet.cells), copy);
+}
+
+std::vector<SheetCell> ExpandCells(const CompactSheet& sheet, const std::vector<std::string>& shared) {
+  std::vector<SheetCell> cells;
+  cells.reserve(sheet.cells.size());
+  for (const CompactCell& c : sheet.cells)
+    cells.push_back({c.row, c.col, c.text < shared.size() ? shared[c.text] : std::string(sheet.own[c.text - shared.size()])});
+  return cells;
+}
 
 std::unique_ptr<Connection> OpenXls(const std::string& path) {
   return std::make_unique<WorkbookConnection<XlsWorkbook>>(ReadWorkbookStream(path));

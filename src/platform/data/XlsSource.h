@@ -21,6 +21,55 @@ struct SheetCell {
 // A sheet's used range as a table (UsedRangeRows); the cells must be in order (OrderCells).
 std::unique_ptr<RowSet> SheetRowSet(std::vector<SheetCell> cells);
 
+// A cell as read with its text kept apart: the shared string `text`, or, past the shared strings,
+// the sheet's own[text - their count]. A sheet's cells are mostly shared strings, so cells stay
+// small and each text is copied once, when its row is read.
+struct CompactCell {
+  std::uint32_t row;
+  std::uint16_t col;
+  std::uint32_t text;
+};
+// Texts kept end to end in one buffer: a sheet of a million short texts makes no allocation for
+// each.
+class TextList {
+ public:
+  std::size_t size() const { return ends_.size(); }
+  std::string_view operator[](std::size_t i) const {
+    const std::size_t begin = i ? ends_[i - 1] : 0;
+    return std::string_view(text_).substr(begin, ends_[i] - begin);
+  }
+  void push_back(std::string_view text) {
+    text_.append(text);
+    ends_.push_back(text_.size());
+  }
+  void Reserve(std::size_t bytes, std::size_t texts) {
+    text_.reserve(bytes);
+    ends_.reserve(texts);
+  }
+  // The next text is what is appended to Open() until Close().
+  std::string& Open() { return text_; }
+  void Close() { ends_.push_back(text_.size()); }
+  void Append(const TextList& more) {
+    const std::size_t shift = text_.size();
+    text_.append(more.text_);
+    for (std::size_t end : more.ends_) ends_.push_back(end + shift);
+  }
+
+ private:
+  std::string text_;
+  std::vector<std::size_t> ends_;
+};
+
+struct CompactSheet {
+  std::vector<CompactCell> cells;
+  TextList own;
+};
+
+// The sheet (its cells in order) as a table; `shared` must outlive it.
+std::unique_ptr<RowSet> CompactRowSet(CompactSheet sheet, const std::vector<std::string>& shared);
+// The sheet's cells with their texts.
+std::vector<SheetCell> ExpandCells(const CompactSheet& sheet, const std::vector<std::string>& shared);
+
 std::unique_ptr<Connection> OpenXls(const std::string& path);
 
 // The workbook stream ("Workbook" or "Book") of a compound file, read whole.
@@ -41,12 +90,13 @@ class XlsWorkbook {
   // The cells of a sheet that hold values, in row and column order.
   using Cell = SheetCell;
   std::vector<Cell> ReadSheet(const XlsSheet& sheet) const;
-  // The sheet as a table (SheetRowSet).
+  // The sheet as a table (CompactRowSet); the workbook must outlive it.
   std::unique_ptr<RowSet> SheetRows(const XlsSheet& sheet) const;
 
  private:
   struct Format;
   class SheetReader;
+  CompactSheet ReadCompactSheet(const XlsSheet& sheet) const;
   std::string TextOfNumber(double value, std::uint16_t xf) const;
   std::string stream_;
   bool biff8_ = true, date1904_ = false;

@@ -351,7 +351,7 @@ std::string IsoDateText(const std::string& v) {
 
 class SheetHandler : public XmlHandler {
  public:
-  SheetHandler(const XlsxWorkbook& book, const std::vector<std::string>& strings, XlsxWorkbook::SheetData& data)
+  SheetHandler(const XlsxWorkbook& book, const std::vector<std::string>& strings, CompactSheet& data)
       : book_(book), strings_(strings), data_(data) {}
 
   void Start(std::string_view name, const char** attrs) override {
@@ -475,14 +475,14 @@ class SheetHandler : public XmlHandler {
     if (ec != std::errc() || stop != end) return Own(value_);
     return Own(book_.TextOfNumber(v, style_));
   }
-  std::uint32_t Own(std::string text) {
-    data_.own.push_back(std::move(text));
+  std::uint32_t Own(std::string_view text) {
+    data_.own.push_back(text);
     return static_cast<std::uint32_t>(strings_.size() + data_.own.size() - 1);
   }
 
   const XlsxWorkbook& book_;
   const std::vector<std::string>& strings_;
-  XlsxWorkbook::SheetData& data_;
+  CompactSheet& data_;
   std::uint32_t row_ = 0;
   long col_ = -1;
   bool started_ = false, inValue_ = false, inInline_ = false, hasValue_ = false;
@@ -509,12 +509,11 @@ bool ParseRows(std::string_view rows, SheetHandler& handler) {
 // calling thread merges the parsed pieces in order (MergeFront).
 class ParallelSheetReader {
  public:
-  using SheetData = XlsxWorkbook::SheetData;
   ParallelSheetReader(const XlsxWorkbook& book, const std::vector<std::string>& strings, std::size_t threads)
       : book_(book), strings_(strings), threads_(threads), inFlight_(2 * threads + 2) {}
 
   // The sheet's cells; nothing when the part cannot be read this way.
-  std::optional<SheetData> Read(GsfInput* input) {
+  std::optional<CompactSheet> Read(GsfInput* input) {
     bool bad = !StartParsers() || !Produce(input);
     StopParsers(bad);
     if (failed_) return std::nullopt;
@@ -526,7 +525,7 @@ class ParallelSheetReader {
  private:
   struct Piece {
     std::string rows;
-    SheetData data;
+    CompactSheet data;
     bool done = false;
   };
 
@@ -609,11 +608,11 @@ class ParallelSheetReader {
       lock.unlock();
       const std::uint32_t base = static_cast<std::uint32_t>(strings_.size());
       const std::uint32_t shift = static_cast<std::uint32_t>(result_.own.size());
-      for (XlsxWorkbook::CompactCell c : piece.data.cells) {
+      for (CompactCell c : piece.data.cells) {
         if (c.text >= base) c.text += shift;
         result_.cells.push_back(c);
       }
-      for (auto& t : piece.data.own) result_.own.push_back(std::move(t));
+      result_.own.Append(piece.data.own);
       lock.lock();
     }
   }
@@ -632,7 +631,7 @@ class ParallelSheetReader {
   std::size_t nextToParse_ = 0, merged_ = 0;
   bool finished_ = false, failed_ = false;
   std::vector<std::thread> parsers_;
-  SheetData result_;
+  CompactSheet result_;
 };
 
 }  // namespace
@@ -694,11 +693,11 @@ std::optional<std::string> XlsxRowCutter::Checked(std::string rows) {
 // Whatever cannot be read plainly in pieces (rows without numbers, comments or CDATA that could
 // hide an end tag, anything malformed) gives nothing, and the caller reads the part the plain way,
 // which also says what is wrong.
-std::optional<XlsxWorkbook::SheetData> XlsxWorkbook::ReadSheetInParallel(const Sheet& sheet) {
+std::optional<CompactSheet> XlsxWorkbook::ReadSheetInParallel(const Sheet& sheet) {
   GsfInput* input = sheet.part.empty() ? nullptr : OpenPart(zip_, sheet.part);
   if (!input) return std::nullopt;
   const std::size_t threads = std::max(1u, std::min(options_.threads, std::thread::hardware_concurrency()));
-  std::optional<SheetData> data = ParallelSheetReader(*this, strings_, threads).Read(input);
+  std::optional<CompactSheet> data = ParallelSheetReader(*this, strings_, threads).Read(input);
   g_object_unref(input);
   return data;
 }
@@ -780,11 +779,11 @@ std::string XlsxWorkbook::TextOfNumber(double value, std::size_t style) const {
   return NumberText(value);
 }
 
-XlsxWorkbook::SheetData XlsxWorkbook::ReadSheetData(const Sheet& sheet) {
+CompactSheet XlsxWorkbook::ReadCompactSheet(const Sheet& sheet) {
   ReadStringsAndStyles();
-  std::optional<SheetData> parallel;
+  std::optional<CompactSheet> parallel;
   if (options_.threads > 1) parallel = ReadSheetInParallel(sheet);
-  SheetData data;
+  CompactSheet data;
   if (parallel) {
     data = std::move(*parallel);
   } else {
@@ -797,22 +796,10 @@ XlsxWorkbook::SheetData XlsxWorkbook::ReadSheetData(const Sheet& sheet) {
 }
 
 std::vector<SheetCell> XlsxWorkbook::ReadSheet(const Sheet& sheet) {
-  const SheetData data = ReadSheetData(sheet);
-  std::vector<SheetCell> cells;
-  cells.reserve(data.cells.size());
-  for (const CompactCell& c : data.cells)
-    cells.push_back({c.row, c.col, c.text < strings_.size() ? strings_[c.text] : data.own[c.text - strings_.size()]});
-  return cells;
+  return ExpandCells(ReadCompactSheet(sheet), strings_);
 }
 
-std::unique_ptr<RowSet> XlsxWorkbook::SheetRows(const Sheet& sheet) {
-  // Each text is copied once, when its row is read: shared strings stay where they are.
-  SheetData data = ReadSheetData(sheet);
-  const auto copy = [own = std::move(data.own), &strings = strings_](const CompactCell& c, std::string& out) {
-    out = c.text < strings.size() ? strings[c.text] : own[c.text - strings.size()];
-  };
-  return std::make_unique<UsedRangeRows<CompactCell, decltype(copy)>>(std::move(data.cells), copy);
-}
+std::unique_ptr<RowSet> XlsxWorkbook::SheetRows(const Sheet& sheet) { return CompactRowSet(ReadCompactSheet(sheet), strings_); }
 
 std::unique_ptr<Connection> OpenXlsx(const std::string& path) { return std::make_unique<WorkbookConnection<XlsxWorkbook>>(path); }
 

@@ -54,23 +54,12 @@ class XlsxWorkbook {
   // A number as its cell shows it by the cell format `style`.
   std::string TextOfNumber(double value, std::size_t style) const;
 
-  // A cell as read: its text is the shared string `text`, or, past the shared strings, own[text -
-  // their count].
-  struct CompactCell {
-    std::uint32_t row;
-    std::uint16_t col;
-    std::uint32_t text;
-  };
-  struct SheetData {
-    std::vector<CompactCell> cells;
-    std::vector<std::string> own;
-  };
 
  private:
   void Open();
   void ReadStringsAndStyles();
-  SheetData ReadSheetData(const Sheet& sheet);
-  std::optional<SheetData> ReadSheetInParallel(const Sheet& sheet);
+  CompactSheet ReadCompactSheet(const Sheet& sheet);
+  std::optional<CompactSheet> ReadSheetInParallel(const Sheet& sheet);
 
   Options options_;
   std::string path_;      // for messages

@@ -91,12 +91,18 @@ std::string CodePageDecoder::Decode(std::string_view bytes) const {
   return FromUtf16Le(le);
 }
 
+std::string FromUtf16Le(std::string_view bytes) {
+  std::string out;
+  AppendFromUtf16Le(out, bytes);
+  return out;
+}
+
 // A code unit gives at most three bytes of UTF-8 and a surrogate pair four: the room is made once
 // and written through a pointer.
-std::string FromUtf16Le(std::string_view bytes) {
-  const std::size_t n = bytes.size() / 2;
-  std::string out(n * 3, '\0');
-  char* p = out.data();
+void AppendFromUtf16Le(std::string& out, std::string_view bytes) {
+  const std::size_t n = bytes.size() / 2, start = out.size();
+  out.resize(start + n * 3);
+  char* p = out.data() + start;
   auto unit = [&](std::size_t i) {
     return static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
                                  static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
@@ -113,15 +119,20 @@ std::string FromUtf16Le(std::string_view bytes) {
     }
   }
   out.resize(static_cast<std::size_t>(p - out.data()));
-  return out;
 }
 
 std::string FromLatin1(std::string_view bytes) {
-  std::string out(bytes.size() * 2, '\0');
-  char* p = out.data();
+  std::string out;
+  AppendFromLatin1(out, bytes);
+  return out;
+}
+
+void AppendFromLatin1(std::string& out, std::string_view bytes) {
+  const std::size_t start = out.size();
+  out.resize(start + bytes.size() * 2);
+  char* p = out.data() + start;
   for (const unsigned char c : bytes) p = PutUtf8(p, c);
   out.resize(static_cast<std::size_t>(p - out.data()));
-  return out;
 }
 
 }  // namespace rowcaster::text

@@ -33,7 +33,9 @@ class CodePageDecoder {
 
 // UTF-16LE bytes to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string FromUtf16Le(std::string_view bytes);
+void AppendFromUtf16Le(std::string& out, std::string_view bytes);
 // Code points below 0x100 (BIFF8 "compressed" strings) to UTF-8.
 std::string FromLatin1(std::string_view bytes);
+void AppendFromLatin1(std::string& out, std::string_view bytes);
 
 }  // namespace rowcaster::text
