@@ -182,7 +182,25 @@ class StringCursor {
 
 }  // namespace
 
-std::string ReadWorkbookStream(const std::string& path) {
+namespace {
+
+// Reads the globals substream alone: its records up to the first EOF, which come before any
+// sheet's. Empty when the stream ends first.
+std::string ReadGlobals(GsfInput* stream) {
+  std::string data, head(4, '\0');
+  for (;;) {
+    if (!gsf_input_read(stream, 4, reinterpret_cast<guint8*>(head.data()))) return {};
+    const std::size_t len = U16(head, 2);
+    data += head;
+    data.resize(data.size() + len);
+    if (len > 0 && !gsf_input_read(stream, len, reinterpret_cast<guint8*>(data.data() + data.size() - len))) return {};
+    if (U16(head, 0) == kEof) return data;
+  }
+}
+
+}  // namespace
+
+std::string ReadWorkbookStream(const std::string& path, bool globalsOnly) {
   static std::once_flag once;
   std::call_once(once, [] { gsf_init(); });
   GError* error = nullptr;
@@ -213,8 +231,10 @@ std::string ReadWorkbookStream(const std::string& path) {
   if (!stream) throw DataError(path + " 中没有工作簿数据（可能是其他 Office 文档）");
   const gsf_off_t size = gsf_input_size(stream);
   std::string data;
-  if (size > 0 && size < (gsf_off_t{1} << 31)) {
+  if (globalsOnly) data = ReadGlobals(stream);
+  if (data.empty() && size > 0 && size < (gsf_off_t{1} << 31)) {
     data.resize(static_cast<std::size_t>(size));
+    gsf_input_seek(stream, 0, G_SEEK_SET);
     if (!gsf_input_read(stream, static_cast<size_t>(size), reinterpret_cast<guint8*>(data.data()))) data.clear();
   }
   g_object_unref(stream);
@@ -458,8 +478,28 @@ std::vector<SheetCell> ExpandCells(const CompactSheet& sheet, const std::vector<
   return cells;
 }
 
-std::unique_ptr<Connection> OpenXls(const std::string& path) {
-  return std::make_unique<WorkbookConnection<XlsWorkbook>>(ReadWorkbookStream(path));
-}
+namespace {
+
+// The catalogue needs the workbook globals alone (the sheets' names come before their cells), so
+// only they are read for it; a query reads the whole stream.
+class XlsConnection : public Connection {
+ public:
+  explicit XlsConnection(std::string path) : path_(std::move(path)) {}
+  std::vector<CatalogRow> Tables() override {
+    return WorkbookConnection<XlsWorkbook>(ReadWorkbookStream(path_, true)).Tables();
+  }
+  std::unique_ptr<RowSet> Query(const std::string& queryText) override {
+    whole_ = std::make_unique<WorkbookConnection<XlsWorkbook>>(ReadWorkbookStream(path_));
+    return whole_->Query(queryText);
+  }
+
+ private:
+  std::string path_;
+  std::unique_ptr<WorkbookConnection<XlsWorkbook>> whole_;  // what the query's rows read from
+};
+
+}  // namespace
+
+std::unique_ptr<Connection> OpenXls(const std::string& path) { return std::make_unique<XlsConnection>(path); }
 
 }  // namespace rowcaster::data

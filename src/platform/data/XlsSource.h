@@ -72,8 +72,9 @@ std::vector<SheetCell> ExpandCells(const CompactSheet& sheet, const std::vector<
 
 std::unique_ptr<Connection> OpenXls(const std::string& path);
 
-// The workbook stream ("Workbook" or "Book") of a compound file, read whole.
-std::string ReadWorkbookStream(const std::string& path);
+// The workbook stream ("Workbook" or "Book") of a compound file, read whole, or with
+// `globalsOnly` its globals substream alone (the whole stream when that cannot be told).
+std::string ReadWorkbookStream(const std::string& path, bool globalsOnly = false);
 
 // One worksheet read from a workbook stream: the cells with values, as text, row by row.
 struct XlsSheet {

@@ -13,6 +13,8 @@
 #include "import/DataFile.h"
 #include "platform/data/CsvSource.h"
 #include "platform/data/TableReader.h"
+#include "platform/data/SheetRows.h"
+#include "platform/data/XlsSource.h"
 #include "platform/data/XlsxSource.h"
 
 #include <gsf/gsf.h>
@@ -162,6 +164,39 @@ TEST(Xls, CatalogueOffersEveryWorksheetButNoChart) {
             (std::vector<std::string>{"汇总$", "订阅上行列表$"}));
   EXPECT_EQ(Offered("shared/xls/xlrd_Formate_date-formats_umlaut-sheetnames.xls"),
             (std::vector<std::string>{"Blätt1$", "ÖÄÜ$", "Blätt3$", "Formate$"}));
+}
+
+// The catalogue is read from the workbook globals alone: it is the whole stream's, for every .xls
+// the tests have, damaged ones included (the same tables, or a read error from both).
+TEST(Xls, TheCatalogueOfTheGlobalsIsTheWholeWorkbooks) {
+  std::vector<std::filesystem::path> files;
+  for (const char* folder : {"fixtures", "fixtures/shared/xls"})
+    for (const auto& e : std::filesystem::directory_iterator(test::SourceFile(folder)))
+      if (e.path().extension() == ".xls") files.push_back(e.path());
+  ASSERT_GT(files.size(), 20u);
+  const auto tables = [](const std::string& stream) {
+    std::vector<std::string> names;
+    try {
+      for (const auto& row : WorkbookConnection<XlsWorkbook>(stream).Tables()) names.push_back(row.tableName);
+    } catch (const DataError& e) {
+      names.push_back(std::string("error: ") + e.what());
+    }
+    return names;
+  };
+  for (const auto& file : files) {
+    SCOPED_TRACE(file.string());
+    std::string whole;
+    try {
+      whole = ReadWorkbookStream(file.string());
+    } catch (const DataError&) {
+      EXPECT_THROW(OpenXls(file.string())->Tables(), DataError);
+      continue;
+    }
+    const std::string globals = ReadWorkbookStream(file.string(), true);
+    EXPECT_LE(globals.size(), whole.size());
+    EXPECT_EQ(whole.compare(0, globals.size(), globals), 0) << "a prefix of the stream";
+    EXPECT_EQ(tables(globals), tables(whole));
+  }
 }
 
 // The same workbook as .xls and as .xlsx, from the same writer or converted by another, reads the
