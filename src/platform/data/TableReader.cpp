@@ -274,7 +274,7 @@ class ChildProcess : public TableReader {
           }
           pos += *length;
         }
-        if (pos > (1 << 20)) {
+        if (pos > (1 << 18)) {
           buf.erase(0, pos);
           pos = 0;
         }
