@@ -246,6 +246,14 @@ class DbfRowSet : public RowSet {
   }
 
   static std::string_view TrimRight(std::string_view s) {
+    // Fields are padded to their width, often far: eight blanks at a time first.
+    constexpr std::uint64_t kBlanks = 0x2020202020202020ull;
+    while (s.size() >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, s.data() + s.size() - 8, 8);
+      if (word != kBlanks && word != 0) break;
+      s.remove_suffix(8);
+    }
     while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.remove_suffix(1);
     return s;
   }

@@ -98,6 +98,8 @@ const EncodeTable& Encoder() {
 struct DecodeTable {
   std::array<char32_t, 0x80> single{};
   std::vector<char32_t> pair = std::vector<char32_t>(126 * 191, 0xFFFD);
+  // Each pair's UTF-8 bytes (up to three: a pair decodes to one BMP character) and, last, their count.
+  std::vector<std::array<char, 4>> pairUtf8 = std::vector<std::array<char, 4>>(126 * 191);
 
   DecodeTable() {
     Converter cnv = OpenCp936();
@@ -120,6 +122,8 @@ struct DecodeTable {
         pair[(lead - 0x81) * 191 + (trail - 0x40)] = one(bytes, 2);
       }
     }
+    for (std::size_t k = 0; k < pair.size(); ++k)
+      pairUtf8[k][3] = static_cast<char>(PutUtf8(pairUtf8[k].data(), pair[k]) - pairUtf8[k].data());
   }
 };
 
@@ -260,31 +264,39 @@ std::string FromGbk(std::string_view gbk) {
 }
 
 void AppendFromGbk(std::string& out, std::string_view gbk) {
-  out.reserve(out.size() + gbk.size() + gbk.size() / 2);
   std::size_t i = 0;
   // ASCII needs no table.
   while (i < gbk.size() && static_cast<unsigned char>(gbk[i]) < 0x80) ++i;
   out.append(gbk.data(), i);
   if (i == gbk.size()) return;
   const DecodeTable& t = Decoder();
+  // A byte gives at most three bytes of UTF-8 (a lone one that stands for U+FFFD or a euro sign):
+  // the room is made once, with one byte more for a pair's four-byte copy, and written through a
+  // pointer.
+  const std::size_t start = out.size();
+  out.resize(start + 3 * (gbk.size() - i) + 1);
+  char* p = out.data() + start;
   while (i < gbk.size()) {
     const auto b = static_cast<unsigned char>(gbk[i]);
     if (b < 0x80) {
-      out += static_cast<char>(b);
+      *p++ = static_cast<char>(b);
       ++i;
       continue;
     }
     if (b >= 0x81 && b <= 0xFE && i + 1 < gbk.size()) {
       const auto trail = static_cast<unsigned char>(gbk[i + 1]);
       if (trail >= 0x40 && trail <= 0xFE && trail != 0x7F) {
-        AppendUtf8(out, t.pair[(b - 0x81) * 191 + (trail - 0x40)]);
+        const std::array<char, 4>& u = t.pairUtf8[(b - 0x81) * 191 + (trail - 0x40)];
+        std::memcpy(p, u.data(), 4);
+        p += u[3];
         i += 2;
         continue;
       }
     }
-    AppendUtf8(out, (b >= 0x81 && b <= 0xFE) ? char32_t{0xFFFD} : t.single[b - 0x80]);
+    p = PutUtf8(p, (b >= 0x81 && b <= 0xFE) ? char32_t{0xFFFD} : t.single[b - 0x80]);
     ++i;
   }
+  out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
 }  // namespace rowcaster::text

@@ -1,6 +1,8 @@
 #include "platform/text/Gbk.h"
 
 #include <gtest/gtest.h>
+#include <unicode/ucnv.h>
+#include <unicode/ustring.h>
 
 namespace rowcaster::text {
 namespace {
@@ -68,6 +70,44 @@ TEST(Gbk, DecodingMarksUndefinedBytes) {
   EXPECT_EQ(FromGbk("\xFF"), "\xEF\xA3\xB5");  // code page 936 maps 0xFF to U+F8F5
   EXPECT_EQ(FromGbk("a\x81"), "a\xEF\xBF\xBD");        // lead byte at the end
   EXPECT_EQ(FromGbk("\x81\x30z"), "\xEF\xBF\xBD" "0z");  // bad trail byte is not swallowed
+}
+
+// Every two-byte character, between ASCII and undefined pairs, decodes as ICU's code page 936
+// decodes it alone (an undefined pair as U+FFFD), and a text of all of them at once as the
+// characters one by one.
+TEST(Gbk, DecodesEveryPairAsCodePage936) {
+  UErrorCode err = U_ZERO_ERROR;
+  UConverter* cnv = ucnv_open("windows-936", &err);
+  ASSERT_TRUE(U_SUCCESS(err));
+  std::string all, want;
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      if (trail == 0x7F) continue;
+      const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+      UChar u[4];
+      err = U_ZERO_ERROR;
+      ucnv_reset(cnv);
+      const int32_t n = ucnv_toUChars(cnv, u, 4, pair, 2, &err);
+      std::string one = U_SUCCESS(err) && n == 1 && u[0] != 0x1A ? std::string() : "\xEF\xBF\xBD";
+      if (one.empty()) {
+        char utf8[4];
+        int32_t len = 0;
+        err = U_ZERO_ERROR;
+        u_strToUTF8(utf8, 4, &len, u, 1, &err);
+        one.assign(utf8, static_cast<std::size_t>(len));
+      }
+      ASSERT_EQ(FromGbk(std::string_view(pair, 2)), one) << std::hex << lead << " " << trail;
+      all.append(pair, 2);
+      want += one;
+      if (trail % 16 == 0) {  // ASCII between, once in a while
+        all += "a1";
+        want += "a1";
+      }
+    }
+  }
+  ucnv_close(cnv);
+  EXPECT_TRUE(FromGbk(all) == want);
+  EXPECT_TRUE(FromGbk("x" + all + "\x81") == "x" + want + "\xEF\xBF\xBD");
 }
 
 // The one-pass GBK a writer uses stops at the private-use characters, from U+E000 to U+F8FF and
