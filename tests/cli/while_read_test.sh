@@ -59,16 +59,26 @@ head -4 "$work/big.csv" > "$work/three.csv"
 "$cli" convert "$work/three.csv" --map-by-name "${now[@]}" -o "$work/held.iso" >/dev/null 2>&1
 "$cli" convert "$work/three.csv" --map-by-name "${now[@]}" --format marcxml -o "$work/held.xml" >/dev/null 2>&1
 # broken OUT FORMAT: converts huge.dbf into OUT and kills the reading process once OUT has grown.
+# The reading process is let run a few milliseconds at a time, so that it cannot reach the end of
+# the table first however busy the machine is.
 broken() {
-  local size
+  local size child=""
   size=$(stat -c %s "$1" 2>/dev/null || echo 0)
   "$cli" convert "$work/huge.dbf" --map-by-name "${now[@]}" --format "$2" -o "$1" >/dev/null 2>"$work/err" &
   local pid=$!
-  for _ in $(seq 400); do
-    [ "$(stat -c %s "$1" 2>/dev/null || echo 0)" -gt "$((size + 4096))" ] && break
-    sleep 0.01
+  for _ in $(seq 1000); do
+    child=$(pgrep -f "rowcaster-cli read .*huge.dbf")
+    [ -n "$child" ] && break
+    sleep 0.002
   done
-  pkill -KILL -f "rowcaster-cli read .*huge.dbf"
+  kill -STOP $child
+  for _ in $(seq 3000); do
+    [ "$(stat -c %s "$1" 2>/dev/null || echo 0)" -gt "$((size + 4096))" ] && break
+    kill -CONT $child
+    sleep 0.002
+    kill -STOP $child
+  done
+  kill -KILL $child
   wait "$pid"
 }
 for out in held.iso held.xml; do
