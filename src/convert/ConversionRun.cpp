@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <exception>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -289,7 +290,8 @@ class Composer {
       return ComposeBatch(b, rows, *own_);
     }
     std::unique_lock<std::mutex> lock(mutex_);
-    ready_.wait(lock, [&] { return done_.count(b) > 0 || (end_ >= 0 && b >= end_); });
+    ready_.wait(lock, [&] { return done_.count(b) > 0 || (end_ >= 0 && b >= end_) || error_; });
+    if (done_.count(b) == 0 && error_) std::rethrow_exception(error_);
     if (done_.count(b) == 0) return std::nullopt;
     std::vector<RowResult> out = std::move(done_[b]);
     done_.erase(b);
@@ -305,7 +307,21 @@ class Composer {
     return static_cast<std::int64_t>(input_.table->WaitForRows(static_cast<std::size_t>((b + 1) * kBatch)));
   }
 
+  // A composing thread; what it throws outside a row (memory running out) ends its work and is
+  // thrown again to the caller of Take.
   void Work() {
+    try {
+      WorkOn();
+    } catch (...) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!error_) error_ = std::current_exception();
+      }
+      ready_.notify_all();
+    }
+  }
+
+  void WorkOn() {
     Worker worker(input_);
     for (;;) {
       std::int64_t b;
@@ -352,6 +368,7 @@ class Composer {
   std::unique_ptr<Worker> own_;  // the caller's, when no thread could be started
   std::int64_t next_ = 0, taken_ = 0;
   std::int64_t end_ = -1;  // the first batch past the last row, once known
+  std::exception_ptr error_;  // what ended a composing thread
   bool quit_ = false;
   std::mutex mutex_;
   std::condition_variable wake_, ready_;
@@ -547,6 +564,48 @@ bool BeforeRows(const RunInput& input, const RunCallbacks& callbacks, RunResult&
   return LookUpAll(input, WantedRows(input), callbacks, result, lookups);
 }
 
+// Writes the composed rows batch by batch, in order, as the composer hands them over. False when
+// the run ended early (stopped, or the output failed), with the outcome set.
+bool WriteBatches(const RunInput& input, const RunCallbacks& callbacks, Composer& composer, output::OutputFile& out,
+                  RunResult& result) {
+  const auto rowsNow = [&] { return input.table ? static_cast<std::int64_t>(input.table->RowCount()) : 0; };
+  result.rows = rowsNow();
+  std::string batch;
+  std::vector<std::size_t> ends;
+  for (std::int64_t b = 0;; ++b) {
+    std::optional<std::vector<RowResult>> rows = composer.Take(b);
+    if (!rows) return true;
+    batch.clear();
+    ends.clear();
+    std::int64_t row = b * kBatch;
+    bool stopped = false;
+    for (RowResult& r : *rows) {
+      ++row;
+      TakeRow(r, row, result, batch, ends);
+      if (callbacks.stop && callbacks.stop->load()) {
+        stopped = true;
+        break;
+      }
+    }
+    const std::size_t whole = batch.empty() ? 0 : out.Write(batch, ends);
+    result.written += static_cast<std::int64_t>(whole);
+    result.rows = rowsNow();
+    if (whole < ends.size()) {
+      out.Close();
+      result.outcome = RunOutcome::OutputFailed;
+      result.outputError = out.error();
+      return false;
+    }
+    if (callbacks.written) callbacks.written->store(result.written);
+    if (callbacks.progress) callbacks.progress(row, result.rows);
+    if (stopped) {
+      out.Close();
+      result.outcome = RunOutcome::Stopped;
+      return false;
+    }
+  }
+}
+
 // After the last row: the run's outcome when the table's reading failed part way (the output taken
 // back, or kept for a stop), or when closing the output failed. False when the run did not finish.
 bool EndRun(const RunInput& input, const RunCallbacks& callbacks, output::OutputFile& out, RunResult& result) {
@@ -643,44 +702,20 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
     return result;
   }
   const int threads = input.threads > 0 ? input.threads : std::max(1u, std::thread::hardware_concurrency());
-  Composer composer(input, SubfieldColumns(input.mapping), plans, threads, &lookups);
-  const auto rowsNow = [&] { return input.table ? static_cast<std::int64_t>(input.table->RowCount()) : 0; };
-  result.rows = rowsNow();
-  std::string batch;
-  std::vector<std::size_t> ends;
-  for (std::int64_t b = 0;; ++b) {
-    std::optional<std::vector<RowResult>> rows = composer.Take(b);
-    if (!rows) break;
-    batch.clear();
-    ends.clear();
-    std::int64_t row = b * kBatch;
-    bool stopped = false;
-    for (RowResult& r : *rows) {
-      ++row;
-      TakeRow(r, row, result, batch, ends);
-      if (callbacks.stop && callbacks.stop->load()) {
-        stopped = true;
-        break;
-      }
-    }
-    const std::size_t whole = batch.empty() ? 0 : out.Write(batch, ends);
-    result.written += static_cast<std::int64_t>(whole);
-    result.rows = rowsNow();
-    if (whole < ends.size()) {
-      out.Close();
-      result.outcome = RunOutcome::OutputFailed;
-      result.outputError = out.error();
-      return result;
-    }
-    if (callbacks.written) callbacks.written->store(result.written);
-    if (callbacks.progress) callbacks.progress(row, result.rows);
-    if (stopped) {
-      out.Close();
-      result.outcome = RunOutcome::Stopped;
-      return result;
+  // A table still being read when the run begins: what fails the run part way takes its records
+  // back out, for they came from part of the table (see EndRun for a failed read).
+  const bool whileRead = input.table && input.table->Loading();
+  {
+    Composer composer(input, SubfieldColumns(input.mapping), plans, threads, &lookups);
+    try {
+      if (!WriteBatches(input, callbacks, composer, out, result)) return result;
+    } catch (...) {
+      // Out of memory, the likeliest here: the reading and the composing take it together.
+      if (whileRead) out.TakeBack();
+      throw;
     }
   }
-  result.rows = rowsNow();
+  result.rows = input.table ? static_cast<std::int64_t>(input.table->RowCount()) : 0;
   if (!EndRun(input, callbacks, out, result)) return result;
   if (callbacks.progress && result.rows == 0) callbacks.progress(0, 0);
   result.outcome = RunOutcome::Finished;

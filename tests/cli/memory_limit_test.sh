@@ -28,6 +28,24 @@ check "a table too big for the limit exits 1 (no crash)" "$rc" 1
 check "and says why" "$(grep -c '内存不足' "$work/err")" 1
 check "the output is not touched" "$([ -s "$work/big.iso" ] && echo written || echo none)" none
 
+# Limits where the memory runs out while the table is read and converted at once (the classic
+# rules compose rows as they come): never a crash; a failed run leaves an existing output as it
+# was, a finished one appended every record.
+"$cli" convert "$work/small.dbf" --map-by-name -o "$work/kept.iso" >/dev/null 2>&1
+cp "$work/kept.iso" "$work/kept.before"
+for extra in 0 5120 10240 15360 20480 25600 30720 40960; do
+  cp "$work/kept.before" "$work/kept.iso"
+  (ulimit -v $(( ${base:-100000} + extra )); exec "$cli" convert "$work/big.dbf" --map-by-name -o "$work/kept.iso") \
+    >/dev/null 2>"$work/err"
+  rc=$?
+  case $rc in
+    0) got="finished $(tr -cd '\035' < "$work/kept.iso" | wc -c)"; want="finished 1000003" ;;
+    1) got=$(cmp -s "$work/kept.before" "$work/kept.iso" && echo unchanged || echo changed); want=unchanged ;;
+    *) got="exit $rc: $(tail -c 200 "$work/err")"; want="exit 0 or 1" ;;
+  esac
+  check "+$extra KiB: the output whole" "$got" "$want"
+done
+
 (ulimit -v $(( ${base:-100000} + 204800 )); exec "$cli" convert "$work/big.dbf" --map-by-name -o "$work/big.iso") >/dev/null 2>"$work/err"
 rc=$?
 check "with 200 MiB more the whole table converts" "$rc" 0
