@@ -82,8 +82,12 @@ std::string RightMarc(std::string_view marcs) {
   return out;
 }
 
-void AppendRightMarc(std::string_view marcs, std::string& out) {
-  out.reserve(out.size() + marcs.size() + 16);
+namespace {
+
+// Calls keep(line, crInside) for each line RightMarc keeps: the line without its line feed and
+// trailing CRs; crInside when CRs stand inside it (they are dropped from what is kept).
+template <typename Keep>
+void ForEachRightMarcLine(std::string_view marcs, Keep keep) {
   for (std::size_t start = 0; start <= marcs.size();) {
     std::size_t lf = marcs.find('\n', start);
     if (lf == std::string_view::npos) lf = marcs.size();
@@ -99,14 +103,41 @@ void AppendRightMarc(std::string_view marcs, std::string& out) {
     }
     if (nonBlank <= 5) continue;
     while (!piece.empty() && piece.back() == '\r') piece.remove_suffix(1);
-    if (piece.find('\r') == std::string_view::npos) {
-      out.append(piece);
-    } else {
-      for (char c : piece)
-        if (c != '\r') out += c;
-    }
-    out += "\r\n";
+    keep(piece, piece.find('\r') != std::string_view::npos);
   }
+}
+
+void AppendWithoutCr(std::string_view piece, std::string& out) {
+  for (char c : piece)
+    if (c != '\r') out += c;
+}
+
+}  // namespace
+
+void AppendRightMarc(std::string_view marcs, std::string& out) {
+  out.reserve(out.size() + marcs.size() + 16);
+  ForEachRightMarcLine(marcs, [&](std::string_view line, bool crInside) {
+    if (crInside)
+      AppendWithoutCr(line, out);
+    else
+      out.append(line);
+    out += "\r\n";
+  });
+}
+
+void RightMarcLines(std::string_view marcs, std::vector<std::string_view>& lines, std::string& scratch) {
+  lines.clear();
+  scratch.clear();
+  scratch.reserve(marcs.size());  // never outgrown: the views into it stay valid
+  ForEachRightMarcLine(marcs, [&](std::string_view line, bool crInside) {
+    if (!crInside) {
+      lines.push_back(line);
+      return;
+    }
+    const std::size_t at = scratch.size();
+    AppendWithoutCr(line, scratch);
+    lines.push_back(std::string_view(scratch).substr(at));
+  });
 }
 
 namespace {
@@ -274,7 +305,13 @@ std::string ComposeWorkForm(SubfieldValues& v, const CompositionContext& context
 }
 
 void ComposeWorkFormInto(SubfieldValues& v, const CompositionContext& context, std::string& out) {
+  thread_local std::string filled;  // room kept from row to row
+  FillTemplateInto(v, context, filled);
   out.clear();
+  AppendRightMarc(filled, out);
+}
+
+void FillTemplateInto(SubfieldValues& v, const CompositionContext& context, std::string& out) {
   const ClassicTexts texts = ComposeTexts(v, context);
   const Slots slots = SlotsOf(v, texts);
   bool braces = HasBrace(texts.series);
@@ -283,14 +320,12 @@ void ComposeWorkFormInto(SubfieldValues& v, const CompositionContext& context, s
     context.compiled = Compile(context.templateText);
   // Without a brace but those of whole placeholders, no replacement can make or break another
   // placeholder: filling in one pass gives what replacing one after another gives. Either way only
-  // well-formed lines remain.
+  // well-formed lines remain once RightMarc has passed.
   if (!braces && !context.compiled->literalBraces) {
-    thread_local std::string filled;  // room kept from row to row
-    FillInOnePass(*context.compiled, texts, slots, filled);
-    AppendRightMarc(filled, out);
+    FillInOnePass(*context.compiled, texts, slots, out);
     return;
   }
-  AppendRightMarc(FillOneByOne(context.templateText, texts, slots), out);
+  out = FillOneByOne(context.templateText, texts, slots);
 }
 
 Finding UnencodableFinding(const iso2709::WriteResult& w, iso2709::Encoding encoding) {
@@ -315,14 +350,18 @@ iso2709::Built ComposeRecord(SubfieldValues& values, const CompositionContext& c
   if (context.rules == Rules::Recommended) {
     built = ComposeRecommended(values, context, record, findings);
   } else {
-    thread_local std::string workForm;  // room kept from row to row
+    // The work form's lines are taken from the filled template where they stand (room kept from
+    // row to row).
+    thread_local std::string filled, scratch;
+    thread_local std::vector<std::string_view> lines;
     try {
-      ComposeWorkFormInto(values, context, workForm);
+      FillTemplateInto(values, context, filled);
     } catch (const ComposeError& e) {
       findings.push_back(e.finding());
       return {iso2709::BuildStatus::Failed, {}};
     }
-    built = iso2709::BuildRecord(workForm, context.now, {}, record);
+    RightMarcLines(filled, lines, scratch);
+    built = iso2709::BuildRecordFromLines(lines, context.now, {}, record);
   }
   // A failure thrown inside the composition is already among the findings; the builder's is not.
   if (built.status != iso2709::BuildStatus::Built && !FirstError(findings))

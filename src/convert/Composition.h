@@ -72,12 +72,17 @@ std::string PublicationYear(std::string_view d210d);
 std::string RightMarc(std::string_view marcs);
 // RightMarc appended to `out`.
 void AppendRightMarc(std::string_view marcs, std::string& out);
+// The lines RightMarc keeps, without their line ends: views into `marcs`, or into `scratch` for a
+// line whose CRs had to be dropped.
+void RightMarcLines(std::string_view marcs, std::vector<std::string_view>& lines, std::string& scratch);
 
 // The work form for one row, after RightMarc. Rewrites values[d010d] with the normalised price.
 // Throws ComposeError when the publisher database or the pinyin engine cannot be used.
 std::string ComposeWorkForm(SubfieldValues& values, const CompositionContext& context);
 // ComposeWorkForm into `out` (cleared first), whose room is reused.
 void ComposeWorkFormInto(SubfieldValues& values, const CompositionContext& context, std::string& out);
+// The template filled in with the row's values, before RightMarc, into `out`.
+void FillTemplateInto(SubfieldValues& values, const CompositionContext& context, std::string& out);
 
 // The record of one row by the context's rules. A failure comes back as Failed with an error among
 // `findings`; what the row should be told about, though it has a record, is added there too.

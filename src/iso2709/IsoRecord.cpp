@@ -157,22 +157,40 @@ std::string FailureMessage(std::string_view description) {
   return std::string("出现意外错误！详细信息如下：\r\n").append(description);
 }
 
+namespace {
+
+constexpr std::string_view kNotUtf8 = "工作单不是有效的 UTF-8 文本，未生成记录";
+
+}  // namespace
+
 // The record's fields are filled in place: those a former record left are reused (their strings
 // keep their room), the rest removed at the end.
 Built BuildRecord(std::string_view workForm, const LocalTime& now, const BuildOptions& options, Record& record) {
-  if (!text::IsValidUtf8(workForm)) {
-    record.fields.clear();
-    return {BuildStatus::Failed, "工作单不是有效的 UTF-8 文本，未生成记录"};
-  }
-
-  // Complete lines only: what follows the last line feed is not read.
+  // Complete lines only: what follows the last line feed is not read (but must be UTF-8 too).
   thread_local std::vector<std::string_view> lines;
   lines.clear();
-  for (std::size_t start = 0;;) {
+  std::size_t start = 0;
+  for (;;) {
     const std::size_t lf = workForm.find('\n', start);
     if (lf == std::string_view::npos) break;
     lines.push_back(workForm.substr(start, lf - start));
     start = lf + 1;
+  }
+  if (!text::IsValidUtf8(workForm.substr(start))) {
+    record.fields.clear();
+    return {BuildStatus::Failed, std::string(kNotUtf8)};
+  }
+  return BuildRecordFromLines(lines, now, options, record);
+}
+
+// The text is valid UTF-8 when each line is: a line feed cannot stand inside a character.
+Built BuildRecordFromLines(const std::vector<std::string_view>& lines, const LocalTime& now,
+                           const BuildOptions& options, Record& record) {
+  for (std::string_view line : lines) {
+    if (!text::IsValidUtf8(line)) {
+      record.fields.clear();
+      return {BuildStatus::Failed, std::string(kNotUtf8)};
+    }
   }
   if (lines.size() < 2) {
     record.fields.clear();

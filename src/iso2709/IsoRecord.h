@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "iso2709/Record.h"
 #include "platform/Clock.h"
@@ -39,6 +40,9 @@ struct Built {
 // Fills `record` from `workForm` (UTF-8), fields in tag order. `now` gives the 001 field. The
 // limits of an ISO 2709 record are the writer's to check: they depend on the encoding.
 Built BuildRecord(std::string_view workForm, const LocalTime& now, const BuildOptions& options, Record& record);
+// BuildRecord of a work form already cut into its complete lines (without their line feeds).
+Built BuildRecordFromLines(const std::vector<std::string_view>& lines, const LocalTime& now,
+                           const BuildOptions& options, Record& record);
 
 // BuildRecord, then the ISO 2709 record in GBK.
 BuildResult BuildIsoRecord(std::string_view workForm, const LocalTime& now, const BuildOptions& options = {});

@@ -7,6 +7,7 @@
 #include "TestPaths.h"
 #include "convert/TestCbk.h"
 #include "convert/WrittenRecord.h"
+#include "iso2709/IsoRecord.h"
 #include "iso2709/Listing.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/Utf8.h"
@@ -231,6 +232,42 @@ TEST(RightMarc, KeepsOnlyWellFormedLines) {
   EXPECT_EQ(RightMarc(""), "");
   EXPECT_EQ(RightMarc("200 1  |a书"), "200 1  |a书\r\n");  // a last line without a line end is kept
   EXPECT_EQ(RightMarc("200 1  |a书名\n801 |a\n"), "200 1  |a书名\r\n");
+}
+
+// The composition builds a record from the filled template's kept lines where they stand: the
+// lines, and the record or failure built from them, are those of the RightMarc text built whole.
+TEST(RightMarc, TheKeptLinesAreTheLinesOfTheKeptText) {
+  const std::string cases[] = {
+      "",
+      "200 1  |a书",
+      "200 1  |a书名\n801 |a\n",
+      "100    |a20261207d2009\r\n200 1  |a书\r\r\n\r300    |ab\r\n",
+      "200 1  |a\r书\r名\r\n801    |aCN\r\n",             // CRs inside a kept line are dropped
+      "200 1  |a\xE4\r\xB8\xAD\r\n801    |aCN\r\n",         // ... which can make its text whole
+      "200 1  |a\xE4\xB8\r\n801    |aCN\r\n",              // a character cut short
+      "abc \xFF\r\n200 1  |a书\r\n801    |aCN\r\n",         // in a dropped line: no matter
+      "200 1  |a书\r\n801 |\xFF\r\n",                       // five characters besides blanks: dropped
+      "200 1  |a书\r\n801 |\xE4\xB8\xADx\r\n",               // six, one of them Han: kept
+      "010    |a1\r\n010    |a2\n{410}\n200 1  |a书",
+      "200 1  ||a书\r\n801    |aCN\r\n",
+  };
+  std::vector<std::string_view> lines;
+  std::string scratch;
+  iso2709::Record whole, fromLines;
+  const LocalTime now{2026, 12, 7, 10, 0, 0};
+  for (const std::string& text : cases) {
+    SCOPED_TRACE(text);
+    const std::string kept = RightMarc(text);
+    RightMarcLines(text, lines, scratch);
+    std::string joined;
+    for (std::string_view line : lines) joined.append(line).append("\r\n");
+    EXPECT_EQ(joined, kept);
+    const iso2709::Built a = iso2709::BuildRecord(kept, now, {}, whole);
+    const iso2709::Built b = iso2709::BuildRecordFromLines(lines, now, {}, fromLines);
+    EXPECT_EQ(a.status, b.status);
+    EXPECT_EQ(a.description, b.description);
+    EXPECT_EQ(iso2709::Listing(whole), iso2709::Listing(fromLines));
+  }
 }
 
 TEST_F(Compose, ABadTemplateLineRefusesEveryRecord) {
