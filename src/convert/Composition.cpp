@@ -7,6 +7,7 @@
 #include "convert/Placeholders.h"
 #include "convert/Recommended.h"
 #include "convert/Values.h"
+#include "platform/text/Gbk.h"
 #include "platform/text/Numeric.h"
 #include "platform/text/Utf8.h"
 
@@ -175,8 +176,12 @@ std::shared_ptr<const CompiledTemplate> Compile(const std::string& text) {
     i = next + 1;
   }
   c->pieces.push_back({literal, text.size() - literal, -1});
-  for (const auto& piece : c->pieces)
-    c->literalBraces = c->literalBraces || HasBrace(std::string_view(text).substr(piece.start, piece.length));
+  c->literalUtf8 = true;
+  for (const auto& piece : c->pieces) {
+    const std::string_view literal = std::string_view(text).substr(piece.start, piece.length);
+    c->literalBraces = c->literalBraces || HasBrace(literal);
+    c->literalUtf8 = c->literalUtf8 && text::IsValidUtf8(literal);
+  }
   return c;
 }
 
@@ -311,7 +316,7 @@ void ComposeWorkFormInto(SubfieldValues& v, const CompositionContext& context, s
   AppendRightMarc(filled, out);
 }
 
-void FillTemplateInto(SubfieldValues& v, const CompositionContext& context, std::string& out) {
+bool FillTemplateInto(SubfieldValues& v, const CompositionContext& context, std::string& out) {
   const ClassicTexts texts = ComposeTexts(v, context);
   const Slots slots = SlotsOf(v, texts);
   bool braces = HasBrace(texts.series);
@@ -323,9 +328,15 @@ void FillTemplateInto(SubfieldValues& v, const CompositionContext& context, std:
   // well-formed lines remain once RightMarc has passed.
   if (!braces && !context.compiled->literalBraces) {
     FillInOnePass(*context.compiled, texts, slots, out);
-    return;
+    // Valid pieces joined make a valid text (checking them is cheaper than checking the lines: the
+    // template's own text is most of a record).
+    bool utf8 = context.compiled->literalUtf8 && text::IsValidUtf8(texts.catalogued) &&
+                text::IsValidUtf8(texts.year) && text::IsValidUtf8(texts.series);
+    for (const Slot& slot : slots) utf8 = utf8 && text::IsValidUtf8(slot.prefix) && text::IsValidUtf8(slot.text);
+    return utf8;
   }
   out = FillOneByOne(context.templateText, texts, slots);
+  return false;
 }
 
 Finding UnencodableFinding(const iso2709::WriteResult& w, iso2709::Encoding encoding) {
@@ -354,14 +365,15 @@ iso2709::Built ComposeRecord(SubfieldValues& values, const CompositionContext& c
     // row to row).
     thread_local std::string filled, scratch;
     thread_local std::vector<std::string_view> lines;
+    iso2709::BuildOptions options;
     try {
-      FillTemplateInto(values, context, filled);
+      options.knownUtf8 = FillTemplateInto(values, context, filled);
     } catch (const ComposeError& e) {
       findings.push_back(e.finding());
       return {iso2709::BuildStatus::Failed, {}};
     }
-    RightMarcLines(filled, lines, scratch);
-    built = iso2709::BuildRecordFromLines(lines, context.now, {}, record);
+    RightMarcLines(filled, lines, scratch);  // dropping lines and CRs keeps a valid text valid
+    built = iso2709::BuildRecordFromLines(lines, context.now, options, record);
   }
   // A failure thrown inside the composition is already among the findings; the builder's is not.
   if (built.status != iso2709::BuildStatus::Built && !FirstError(findings))

@@ -38,6 +38,7 @@ struct CompiledTemplate {
   // The literal text holds a brace of its own ("{20{010b}0a}", "{x}"): a replacement could then
   // join it with its neighbours into a placeholder, so only the step-by-step replacement is exact.
   bool literalBraces = false;
+  bool literalUtf8 = false;  // every piece of literal text is valid UTF-8 on its own
 };
 
 // What a composition needs besides the row's values.
@@ -81,8 +82,9 @@ void RightMarcLines(std::string_view marcs, std::vector<std::string_view>& lines
 std::string ComposeWorkForm(SubfieldValues& values, const CompositionContext& context);
 // ComposeWorkForm into `out` (cleared first), whose room is reused.
 void ComposeWorkFormInto(SubfieldValues& values, const CompositionContext& context, std::string& out);
-// The template filled in with the row's values, before RightMarc, into `out`.
-void FillTemplateInto(SubfieldValues& values, const CompositionContext& context, std::string& out);
+// The template filled in with the row's values, before RightMarc, into `out`. True when it is known
+// to be valid UTF-8 (made of valid pieces only); false when that is not known.
+bool FillTemplateInto(SubfieldValues& values, const CompositionContext& context, std::string& out);
 
 // The record of one row by the context's rules. A failure comes back as Failed with an error among
 // `findings`; what the row should be told about, though it has a record, is added there too.

@@ -187,7 +187,7 @@ Built BuildRecord(std::string_view workForm, const LocalTime& now, const BuildOp
 Built BuildRecordFromLines(const std::vector<std::string_view>& lines, const LocalTime& now,
                            const BuildOptions& options, Record& record) {
   for (std::string_view line : lines) {
-    if (!text::IsValidUtf8(line)) {
+    if (!options.knownUtf8 && !text::IsValidUtf8(line)) {
       record.fields.clear();
       return {BuildStatus::Failed, std::string(kNotUtf8)};
     }

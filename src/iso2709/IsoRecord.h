@@ -30,6 +30,8 @@ struct BuildOptions {
   // Subfield $1 (an embedded field: tag and indicators) keeps the blanks at its end, so that
   // "|12001 |a…" embeds field 200 with indicators "1 ".
   bool embeddedIndicators = false;
+  // The caller knows the work form to be valid UTF-8 (it made it of valid pieces): not checked again.
+  bool knownUtf8 = false;
 };
 
 struct Built {

@@ -270,6 +270,46 @@ TEST(RightMarc, TheKeptLinesAreTheLinesOfTheKeptText) {
   }
 }
 
+// A work form that is not valid UTF-8 in a line it keeps gives no record, whether the bytes come
+// from a value (cut short, a stray continuation byte) or from the template; in a line RightMarc
+// drops they do no harm. Both the one-pass filling and the step-by-step one (a value with a brace).
+TEST_F(Compose, InvalidUtf8InAKeptLineFailsTheRecord) {
+  const std::string defaults(kDefaultTemplate);
+  struct Case {
+    const char* name;
+    Param param;
+    std::string value, templateText;
+    bool built;
+  };
+  const Case cases[] = {
+      {"valid", d200a, "书名", defaults, true},
+      {"a title cut short", d200a, "书\xE4\xB8", defaults, false},
+      {"a stray continuation byte", d200a, "\x80书", defaults, false},
+      {"a value with a brace, cut short", d200a, "{x}书\xE4", defaults, false},
+      {"in a line dropped for its few characters", d333a, "\x80", defaults, true},
+      {"a template line that is kept", d200a, "书名", defaults + "801    |aCN|b\xFF\r\n", false},
+      {"a template line that is dropped", d200a, "书名", "abc\xFF\r\n" + defaults, true},
+      {"a template cut short before a placeholder", d200a, "书名", "200 1  \xE4{200a}\r\n801    |aCN\r\n", false},
+  };
+  for (const auto encoding : {iso2709::Encoding::Gbk, iso2709::Encoding::Utf8}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (encoding == iso2709::Encoding::Gbk ? " GBK" : " UTF-8"));
+      context_.templateText = c.templateText;
+      context_.encoding = encoding;
+      SubfieldValues v;
+      v[d200a] = "书名";
+      v[d010a] = "7-5012-3456-7";
+      v[d010d] = "25";
+      v[c.param] = c.value;
+      iso2709::Record record;
+      std::vector<Finding> findings;
+      const iso2709::Built built = ComposeRecord(v, context_, record, findings);
+      EXPECT_EQ(built.status == iso2709::BuildStatus::Built, c.built) << built.description;
+      if (!c.built) EXPECT_EQ(built.description, "工作单不是有效的 UTF-8 文本，未生成记录");
+    }
+  }
+}
+
 TEST_F(Compose, ABadTemplateLineRefusesEveryRecord) {
   context_.templateText = "200 1  {200a}\r\n1ab    |a x\r\n801    |aCN\r\n";
   SubfieldValues v;
