@@ -370,6 +370,8 @@ std::optional<RunArgs> ReadRunArgs(std::vector<std::string> argv, bool preview) 
                          !in.heldFile && !in.replace;
   const auto opened = OpenSourceOrSay(*run.file, run.table, whileRead ? Rows::WhileUsed : Rows::Whole);
   if (!opened) return std::nullopt;
+  // The pinyin dictionary is loaded while the first rows are read.
+  run.input.pinyin = std::make_shared<convert::PinyinSource>(convert::PinyinSource::Beside());
   if (whileRead) {
     // The field names, and the top rows the mapping by names looks at.
     opened->table->WaitForRows(mapping::kSampleRows);
@@ -388,7 +390,6 @@ std::optional<RunArgs> ReadRunArgs(std::vector<std::string> argv, bool preview) 
   }
   run.input.mapping = columns.codes;
   run.input.table = opened->table;
-  run.input.pinyin = std::make_shared<convert::PinyinSource>(convert::PinyinSource::Beside());
   return run;
 }
 
