@@ -305,7 +305,9 @@ TEST_F(Compose, InvalidUtf8InAKeptLineFailsTheRecord) {
       std::vector<Finding> findings;
       const iso2709::Built built = ComposeRecord(v, context_, record, findings);
       EXPECT_EQ(built.status == iso2709::BuildStatus::Built, c.built) << built.description;
-      if (!c.built) EXPECT_EQ(built.description, "工作单不是有效的 UTF-8 文本，未生成记录");
+      if (!c.built) {
+        EXPECT_EQ(built.description, "工作单不是有效的 UTF-8 文本，未生成记录");
+      }
     }
   }
 }

@@ -327,7 +327,9 @@ TEST_F(Run, ConvertsATableWhileItIsRead) {
     ASSERT_EQ(expected.outcome, RunOutcome::Finished);
     EXPECT_EQ(expected.rows, c.rows);
     EXPECT_EQ(expected.written + expected.failed, c.rows) << "every row gives a record or fails";
-    if (c.format == F::Iso2709) EXPECT_EQ(Records(expectedBytes).size(), static_cast<std::size_t>(expected.written));
+    if (c.format == F::Iso2709) {
+      EXPECT_EQ(Records(expectedBytes).size(), static_cast<std::size_t>(expected.written));
+    }
 
     // failAt < 0: read to the end; else the read fails after that many rows.
     for (const int failAt : {-1, c.rows / 2}) {
