@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <algorithm>
 #include <filesystem>
+#include <system_error>
 
 #include "cli/Args.h"
 #include "cli/Commands.h"
@@ -43,9 +44,14 @@ SourceTable OpenSource(const std::string& file, const std::optional<std::string>
     if (rows == Rows::WhileUsed) {
       source.table = std::make_shared<import::LoadedTable>();
       source.table->BeginLoading();
-      source.reading = std::make_shared<std::jthread>([reader, kind = source.kind, connection, query, table = source.table] {
+      const auto load = [reader, kind = source.kind, connection, query, table = source.table] {
         import::LoadTableWhileUsed(*reader, kind, connection, query, *table);
-      });
+      };
+      try {
+        source.reading = std::make_shared<std::jthread>(load);
+      } catch (const std::system_error&) {
+        load();  // no thread to spare: the table is read here, to its end
+      }
     }
   } catch (const data::DataError& e) {
     throw SourceError{std::string(import::kReadError) + "\n" + e.what()};

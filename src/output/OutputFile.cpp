@@ -13,7 +13,8 @@ OutputFile::OutputFile(const OutputTarget& target) : nowhere_(target.nowhere) {
   prologue_ = writer.Prologue();
   epilogue_ = writer.Epilogue();
   std::error_code ec;
-  created_ = !std::filesystem::exists(target.path, ec) && !ec;
+  // A dangling link is not made by the run: only the file it names would be.
+  created_ = std::filesystem::symlink_status(target.path, ec).type() == std::filesystem::file_type::not_found;
   path_ = target.path;
   if (!file_.OpenForWriting(target.path, target.replace)) {
     error_ = WriteErrorText(file_.error());

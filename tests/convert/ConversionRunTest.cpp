@@ -381,6 +381,25 @@ TEST_F(Run, ConvertsATableWhileItIsRead) {
   EXPECT_EQ(RunConversion(input_).outcome, RunOutcome::ReadFailed);
   reader.join();
   EXPECT_FALSE(std::filesystem::exists(input_.outputPath));
+
+  // A link to a file not there yet is the user's: it stays, and the file it names is left empty.
+  const std::string target = input_.outputPath + ".target";
+  std::filesystem::remove(target);
+  std::filesystem::create_symlink(target, input_.outputPath);
+  loading = std::make_shared<import::LoadedTable>(names);
+  loading->BeginLoading();
+  for (int i = 0; i < 600; ++i) loading->AppendRow(row(i));
+  input_.table = loading;
+  std::thread again([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    loading->EndLoading("读取程序异常终止");
+  });
+  EXPECT_EQ(RunConversion(input_).outcome, RunOutcome::ReadFailed);
+  again.join();
+  EXPECT_TRUE(std::filesystem::is_symlink(input_.outputPath));
+  EXPECT_EQ(std::filesystem::file_size(target), 0u);
+  std::filesystem::remove(input_.outputPath);
+  std::filesystem::remove(target);
 }
 
 // What an earlier run left at the end of the file decides what this run may append to it.
