@@ -368,34 +368,29 @@ TEST_F(Run, ConvertsATableWhileItIsRead) {
       }
     }
   }
+  // A run over 600 rows whose reading then fails.
+  const auto failedRun = [&] {
+    auto loading = std::make_shared<import::LoadedTable>(names);
+    loading->BeginLoading();
+    for (int i = 0; i < 600; ++i) loading->AppendRow(row(i));
+    input_.table = loading;
+    std::thread reader([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      loading->EndLoading("读取程序异常终止");
+    });
+    const RunOutcome outcome = RunConversion(input_).outcome;
+    reader.join();
+    return outcome;
+  };
   // A file the failed run made is not left behind.
-  auto loading = std::make_shared<import::LoadedTable>(names);
-  loading->BeginLoading();
-  for (int i = 0; i < 600; ++i) loading->AppendRow(row(i));
-  input_.table = loading;
   std::filesystem::remove(input_.outputPath);
-  std::thread reader([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    loading->EndLoading("读取程序异常终止");
-  });
-  EXPECT_EQ(RunConversion(input_).outcome, RunOutcome::ReadFailed);
-  reader.join();
+  EXPECT_EQ(failedRun(), RunOutcome::ReadFailed);
   EXPECT_FALSE(std::filesystem::exists(input_.outputPath));
-
   // A link to a file not there yet is the user's: it stays, and the file it names is left empty.
   const std::string target = input_.outputPath + ".target";
   std::filesystem::remove(target);
   std::filesystem::create_symlink(target, input_.outputPath);
-  loading = std::make_shared<import::LoadedTable>(names);
-  loading->BeginLoading();
-  for (int i = 0; i < 600; ++i) loading->AppendRow(row(i));
-  input_.table = loading;
-  std::thread again([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    loading->EndLoading("读取程序异常终止");
-  });
-  EXPECT_EQ(RunConversion(input_).outcome, RunOutcome::ReadFailed);
-  again.join();
+  EXPECT_EQ(failedRun(), RunOutcome::ReadFailed);
   EXPECT_TRUE(std::filesystem::is_symlink(input_.outputPath));
   EXPECT_EQ(std::filesystem::file_size(target), 0u);
   std::filesystem::remove(input_.outputPath);
