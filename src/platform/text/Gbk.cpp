@@ -97,8 +97,8 @@ const EncodeTable& Encoder() {
 // Decoding table: single bytes 0x80..0xFF, and pairs lead 0x81..0xFE × trail 0x40..0xFE.
 struct DecodeTable {
   std::array<char32_t, 0x80> single{};
-  std::vector<char32_t> pair = std::vector<char32_t>(126 * 191, 0xFFFD);
-  // Each pair's UTF-8 bytes (up to three: a pair decodes to one BMP character) and, last, their count.
+  // Each pair's UTF-8 bytes (up to three: a pair decodes to one BMP character, U+FFFD when it stands
+  // for none) and, last, their count.
   std::vector<std::array<char, 4>> pairUtf8 = std::vector<std::array<char, 4>>(126 * 191);
 
   DecodeTable() {
@@ -117,13 +117,11 @@ struct DecodeTable {
     }
     for (int lead = 0x81; lead <= 0xFE; ++lead) {
       for (int trail = 0x40; trail <= 0xFE; ++trail) {
-        if (trail == 0x7F) continue;
         const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-        pair[(lead - 0x81) * 191 + (trail - 0x40)] = one(bytes, 2);
+        std::array<char, 4>& u = pairUtf8[(lead - 0x81) * 191 + (trail - 0x40)];
+        u[3] = static_cast<char>(PutUtf8(u.data(), trail == 0x7F ? char32_t{0xFFFD} : one(bytes, 2)) - u.data());
       }
     }
-    for (std::size_t k = 0; k < pair.size(); ++k)
-      pairUtf8[k][3] = static_cast<char>(PutUtf8(pairUtf8[k].data(), pair[k]) - pairUtf8[k].data());
   }
 };
 
