@@ -574,7 +574,10 @@ bool WriteBatches(const RunInput& input, const RunCallbacks& callbacks, Composer
   std::vector<std::size_t> ends;
   for (std::int64_t b = 0;; ++b) {
     std::optional<std::vector<RowResult>> rows = composer.Take(b);
-    if (!rows) return true;
+    if (!rows) {
+      result.rows = rowsNow();  // the table is read to its end by now
+      return true;
+    }
     batch.clear();
     ends.clear();
     std::int64_t row = b * kBatch;
@@ -609,17 +612,17 @@ bool WriteBatches(const RunInput& input, const RunCallbacks& callbacks, Composer
 // After the last row: the run's outcome when the table's reading failed part way (the output taken
 // back, or kept for a stop), or when closing the output failed. False when the run did not finish.
 bool EndRun(const RunInput& input, const RunCallbacks& callbacks, output::OutputFile& out, RunResult& result) {
-  if (input.table) result.readError = input.table->LoadError();
-  if (!result.readError.empty() && callbacks.stop && callbacks.stop->load()) {
+  const std::string readError = input.table ? input.table->LoadError() : std::string();
+  if (!readError.empty() && callbacks.stop && callbacks.stop->load()) {
     // The stop ended the table's reading too (an interrupt reaches the reading process): the
     // records written stay, as for any stop.
-    result.readError.clear();
     out.Close();
     result.outcome = RunOutcome::Stopped;
     return false;
   }
-  if (!result.readError.empty()) {
+  if (!readError.empty()) {
     // What was written came from a table read only in part: the output goes back to what it held.
+    result.readError = readError;
     out.TakeBack();
     out.Close();
     result.written = 0;
@@ -715,7 +718,6 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
       throw;
     }
   }
-  result.rows = input.table ? static_cast<std::int64_t>(input.table->RowCount()) : 0;
   if (!EndRun(input, callbacks, out, result)) return result;
   if (callbacks.progress && result.rows == 0) callbacks.progress(0, 0);
   result.outcome = RunOutcome::Finished;
