@@ -28,10 +28,14 @@ int FieldTag(std::string_view line) {
   return t >= 10 ? t : -1;
 }
 
-// The next subfield of `field`, reusing one a former record left (its strings keep their room).
-Subfield& NextSubfield(Field& field, std::size_t& used) {
-  if (used == field.subfields.size()) field.subfields.emplace_back();
-  return field.subfields[used++];
+constexpr std::string_view kNotUtf8 = "工作单不是有效的 UTF-8 文本，未生成记录";
+
+// The next element of `items` after the `used` ones, reusing one a former record left (its strings
+// keep their room); the caller drops what stays unused at the end.
+template <typename T>
+T& NextReused(std::vector<T>& items, std::size_t& used) {
+  if (used == items.size()) items.emplace_back();
+  return items[used++];
 }
 
 // Fills `field` from one line: tag, indicators, subfields. Returns a description on failure.
@@ -67,7 +71,7 @@ std::string ConvertLine(std::string_view line, std::size_t lineIndex, Field& fie
       while (!data.empty() && data.front() == ' ') data.remove_prefix(1);
     }
     const std::string_view trimmed = text::TrimBlanks(piece);
-    Subfield& sub = NextSubfield(field, used);
+    Subfield& sub = NextReused(field.subfields, used);
     sub.code.assign(code == "9" ? std::string_view("A") : code);  // pinyin leaves as $A
     sub.data.assign(data);
     if (!trimmed.empty() && trimmed.front() == '9') {
@@ -114,11 +118,7 @@ Built FillFields(const std::vector<std::string_view>& lines, const LocalTime& no
   record.leader.assign("00000").append(kLeaderTail);
   record.fields.reserve(lines.size() + 1);
   std::size_t used = 0;
-  const auto next = [&]() -> Field& {
-    if (used == record.fields.size()) record.fields.emplace_back();
-    return record.fields[used++];
-  };
-  Field& id = next();
+  Field& id = NextReused(record.fields, used);
   id.tag = "001";
   id.indicators.clear();
   id.subfields.clear();
@@ -128,7 +128,7 @@ Built FillFields(const std::vector<std::string_view>& lines, const LocalTime& no
     const int tag = groups[g].first;
     if (g > 0 && groups[g - 1].first == tag) continue;  // only the first group of a tag is kept
     for (std::size_t i = groups[g].second; i < lines.size() && tags[i] == tag; ++i) {
-      std::string failure = ConvertLine(lines[i], i, next(), options);
+      std::string failure = ConvertLine(lines[i], i, NextReused(record.fields, used), options);
       if (!failure.empty()) return {BuildStatus::Failed, std::move(failure)};
     }
   }
@@ -157,12 +157,6 @@ std::string FailureMessage(std::string_view description) {
   return std::string("出现意外错误！详细信息如下：\r\n").append(description);
 }
 
-namespace {
-
-constexpr std::string_view kNotUtf8 = "工作单不是有效的 UTF-8 文本，未生成记录";
-
-}  // namespace
-
 // The record's fields are filled in place: those a former record left are reused (their strings
 // keep their room), the rest removed at the end.
 Built BuildRecord(std::string_view workForm, const LocalTime& now, const BuildOptions& options, Record& record) {
@@ -186,10 +180,12 @@ Built BuildRecord(std::string_view workForm, const LocalTime& now, const BuildOp
 // The text is valid UTF-8 when each line is: a line feed cannot stand inside a character.
 Built BuildRecordFromLines(const std::vector<std::string_view>& lines, const LocalTime& now,
                            const BuildOptions& options, Record& record) {
-  for (std::string_view line : lines) {
-    if (!options.knownUtf8 && !text::IsValidUtf8(line)) {
-      record.fields.clear();
-      return {BuildStatus::Failed, std::string(kNotUtf8)};
+  if (!options.knownUtf8) {
+    for (std::string_view line : lines) {
+      if (!text::IsValidUtf8(line)) {
+        record.fields.clear();
+        return {BuildStatus::Failed, std::string(kNotUtf8)};
+      }
     }
   }
   if (lines.size() < 2) {
