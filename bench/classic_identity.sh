@@ -9,30 +9,15 @@ shift 2
 here=$(cd "$(dirname "$0")" && pwd)
 folders=("$@")
 [ ${#folders[@]} -eq 0 ] && folders=("$here/../../shared/fixtures" "$here/../tests/fixtures")
-export LC_ALL=C.UTF-8
-unset LANGUAGE
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-tables=0 same=0 differ=0 records=0
+. "$here/identity_lib.sh"
 while IFS= read -r -d '' file; do
   while IFS= read -r table; do
     [ -n "$table" ] || continue
     for enc in gbk utf-8; do
-      args=(convert "$file" --table "$table" --map 1=200a --map 2=010a --map 3=010d --map 4=200f --map 5=210c
-            --map 6=210d --map 7=330a --now 2026-01-02T03:04:05 --encoding "$enc")
-      rm -f "$work/old.iso" "$work/new.iso"
-      "$old" "${args[@]}" -o "$work/old.iso" >/dev/null 2>&1
-      "$new" "${args[@]}" -o "$work/new.iso" >/dev/null 2>&1
-      tables=$((tables + 1))
-      if cmp -s "$work/old.iso" "$work/new.iso" 2>/dev/null || { [ ! -e "$work/old.iso" ] && [ ! -e "$work/new.iso" ]; }; then
-        same=$((same + 1))
-        [ -e "$work/new.iso" ] && records=$((records + $(tr -cd '\035' < "$work/new.iso" | wc -c)))
-      else
-        differ=$((differ + 1))
-        echo "DIFFERS $enc $(basename "$file") [$table]"
-      fi
+      compare "$enc $(basename "$file") [$table]" convert "$file" --table "$table" --map 1=200a --map 2=010a \
+        --map 3=010d --map 4=200f --map 5=210c --map 6=210d --map 7=330a --now 2026-01-02T03:04:05 --encoding "$enc"
     done
   done < <("$new" tables "$file" 2>/dev/null)
 done < <(find "${folders[@]}" -type f \( -name '*.xls' -o -name '*.xlsx' -o -name '*.dbf' -o -name '*.mdb' -o -name '*.accdb' -o -name '*.csv' -o -name '*.tsv' \) -print0 | sort -z)
-echo "classic identity: $tables conversions, $same identical ($records records), $differ differ"
+echo "classic identity: $runs conversions, $same identical ($records records), $differ differ"
 [ "$differ" = 0 ]

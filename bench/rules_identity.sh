@@ -7,25 +7,7 @@
 set -uo pipefail
 old="$1" new="$2"
 here=$(cd "$(dirname "$0")" && pwd)
-export LC_ALL=C.UTF-8
-unset LANGUAGE
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-runs=0 same=0 differ=0
-compare() { # LABEL ARG…
-  local label=$1
-  shift
-  rm -f "$work/old.out" "$work/new.out"
-  "$old" "$@" -o "$work/old.out" >/dev/null 2>&1
-  "$new" "$@" -o "$work/new.out" >/dev/null 2>&1
-  runs=$((runs + 1))
-  if cmp -s "$work/old.out" "$work/new.out" 2>/dev/null || { [ ! -e "$work/old.out" ] && [ ! -e "$work/new.out" ]; }; then
-    same=$((same + 1))
-  else
-    differ=$((differ + 1))
-    echo "DIFFERS $label"
-  fi
-}
+. "$here/identity_lib.sh"
 while IFS= read -r -d '' file; do
   while IFS= read -r table; do
     [ -n "$table" ] || continue
