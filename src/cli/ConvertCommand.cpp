@@ -376,7 +376,7 @@ std::optional<RunArgs> ReadRunArgs(std::vector<std::string> argv, bool preview) 
     // The field names, and the top rows the mapping by names looks at.
     opened->table->WaitForRows(mapping::kSampleRows);
     if (const std::string error = opened->table->LoadError(); !error.empty()) {
-      std::fprintf(stderr, "%s\n%s\n", import::kReadError, error.c_str());
+      std::fprintf(stderr, "%s\n", ReadErrorText(error).c_str());
       return std::nullopt;
     }
     run.reading = opened->reading;

@@ -54,7 +54,7 @@ SourceTable OpenSource(const std::string& file, const std::optional<std::string>
       }
     }
   } catch (const data::DataError& e) {
-    throw SourceError{std::string(import::kReadError) + "\n" + e.what()};
+    throw SourceError{ReadErrorText(e.what())};
   }
   return source;
 }
@@ -67,6 +67,8 @@ std::optional<SourceTable> OpenSourceOrSay(const std::string& file, const std::o
     return std::nullopt;
   }
 }
+
+std::string ReadErrorText(const std::string& why) { return std::string(import::kReadError) + "\n" + why; }
 
 std::string Join(const std::vector<std::string>& names) {
   std::string s;

@@ -40,4 +40,7 @@ std::optional<SourceTable> OpenSourceOrSay(const std::string& file, const std::o
 
 std::string Join(const std::vector<std::string>& names);
 
+// What the command line says when a table cannot be read: the window's words and the reason.
+std::string ReadErrorText(const std::string& why);
+
 }  // namespace rowcaster::cli
