@@ -10,6 +10,7 @@
 #include "convert/RegionLookup.h"
 #include "convert/Title.h"
 #include "convert/Values.h"
+#include "platform/Memory.h"
 #include "platform/text/Utf8.h"
 
 namespace rowcaster::convert {
@@ -33,20 +34,28 @@ std::string IsbnKey(std::string_view isbn) {
   return {};
 }
 
-// What the pre-pass knows of one row.
+constexpr char kApart = '\x1f';
+
+// What the pre-pass knows of one row. Two rows are one book when their ISBN, title, parts and rest
+// are the same.
 struct RowKeys {
-  std::string book;   // what makes two rows one book; empty: the row is left alone (no title, a total)
-  std::string isbn;   // IsbnKey; empty without a valid-looking ISBN
-  std::string title;  // the title proper, as compared
-  std::string stem;   // the title without a volume number it ends with, as compared
+  bool grouped = false;  // false: the row is left alone (no title, a total)
+  std::string isbn;      // IsbnKey; empty without a valid-looking ISBN
+  std::string title;     // the title proper, as compared
+  std::string stem;      // the title without a volume number it ends with, as compared
+  std::string parts;     // the part number and name, as compared
+  std::string rest;      // without ISBN: the subtitle, edition, first author, first publisher and year
   std::optional<TrailingNumber> number;
-  std::string cell;   // the title cell, cleaned
+  std::string cell;      // the title cell, cleaned
   std::size_t titleBytes = 0;   // of the title proper, with which the cell begins
   bool hasPart = false;         // 200 $h comes from its column or from the title
   std::string volume, copies, barcodes;  // the volume (905 $v), copies (905 $f) and barcode (905 $b) cells, cleaned
-};
 
-constexpr char kApart = '\x1f';
+  // The book's key as one text, for hashing.
+  std::string Book() const {
+    return isbn.empty() ? "T" + title + kApart + parts + kApart + rest : "I" + isbn + kApart + title + kApart + parts;
+  }
+};
 
 // The first author, first publisher and year, for a row without ISBN.
 std::string WhoWhereWhen(const std::array<std::string, kParamCount>& v) {
@@ -69,6 +78,7 @@ RowKeys KeysOf(const std::vector<std::string_view>& cells, const std::array<int,
   RowKeys k;
   k.cell = v[d200a];
   if (k.cell.empty() || IsTotalRow(k.cell)) return k;
+  k.grouped = true;
   k.isbn = IsbnKey(v[d010a]);
   k.volume = v[d905v];
   k.copies = v[d905f];
@@ -90,13 +100,11 @@ RowKeys KeysOf(const std::vector<std::string_view>& cells, const std::array<int,
     k.titleBytes = split.title.size();
   }
   k.stem = k.number ? LooseKey(std::string_view(split.title).substr(0, k.number->titleEnd)) : k.title;
-  k.book = k.title + kApart + LooseKey(part) + kApart + LooseKey(partName);
-  if (!k.isbn.empty()) {
-    k.book = "I" + k.isbn + kApart + k.book;
-  } else {
+  k.parts = LooseKey(part) + kApart + LooseKey(partName);
+  if (k.isbn.empty()) {
     const std::string subtitle = v[d200e].empty() ? split.subtitle : v[d200e];
     const std::string edition = v[d205a].empty() ? piece(TitlePiece::Into::Edition) : v[d205a];
-    k.book = "T" + k.book + kApart + LooseKey(subtitle) + kApart + LooseKey(edition) + kApart + WhoWhereWhen(v);
+    k.rest = LooseKey(subtitle) + kApart + LooseKey(edition) + kApart + WhoWhereWhen(v);
   }
   return k;
 }
@@ -117,54 +125,139 @@ class KeyReader {
   std::vector<std::string_view> cells_;
 };
 
+// A row's keys as kept while the rows are grouped.
+struct KeysView {
+  std::string_view isbn, title, stem, parts, rest;
+  std::string_view cell;  // only with a number
+  std::string_view volume, copies, barcodes;
+  bool hasNumber = false;
+  std::string_view written, number;  // of its TrailingNumber
+  std::size_t titleEnd = 0;
+  std::size_t titleBytes = 0;
+  bool hasPart = false;
+};
+
+bool SameBook(const KeysView& a, const KeysView& b) {
+  return a.isbn == b.isbn && a.title == b.title && a.parts == b.parts && a.rest == b.rest;
+}
+bool SameTitle(const KeysView& a, const KeysView& b) { return a.title == b.title; }
+bool SameStem(const KeysView& a, const KeysView& b) { return a.stem == b.stem; }
+
+// The keys of a slice of rows, made once and kept packed: their texts in large blocks, a row's
+// texts side by side, with their lengths. What the grouping does not need is left out: the stem
+// when it is the title, the title cell when the title ends with no volume number.
+class KeySlice {
+ public:
+  explicit KeySlice(std::int64_t first) : first_(first) {}
+  std::int64_t first() const { return first_; }
+
+  void Skip() { entries_.push_back({}); }  // a row not grouped
+
+  void Add(const RowKeys& k) {
+    const TrailingNumber none;
+    const TrailingNumber& n = k.number ? *k.number : none;
+    const bool stemApart = k.stem != k.title;
+    const std::string_view stem = stemApart ? std::string_view(k.stem) : std::string_view();
+    const std::string_view cell = k.number ? std::string_view(k.cell) : std::string_view();
+    const std::string_view texts[kTexts] = {k.isbn, k.title,  stem,       k.parts,   k.rest,   cell,
+                                            k.volume, k.copies, k.barcodes, n.written, n.number};
+    std::size_t total = 0;
+    for (const std::string_view t : texts) total += t.size();
+    Entry e;
+    e.at = Room(total);
+    e.titleEnd = static_cast<std::uint32_t>(n.titleEnd);
+    e.titleBytes = static_cast<std::uint32_t>(k.titleBytes);
+    e.hasNumber = k.number.has_value();
+    e.hasPart = k.hasPart;
+    e.stemApart = stemApart;
+    char* at = e.at;
+    for (std::size_t i = 0; i < kTexts; ++i) {
+      e.length[i] = static_cast<std::uint32_t>(texts[i].size());
+      at = std::copy(texts[i].begin(), texts[i].end(), at);
+    }
+    entries_.push_back(e);
+  }
+
+  KeysView View(std::int64_t row) const {
+    const Entry& e = entries_[static_cast<std::size_t>(row - first_)];
+    std::string_view t[kTexts];
+    const char* at = e.at;
+    for (std::size_t i = 0; i < kTexts; ++i) t[i] = std::string_view(at, e.length[i]), at += e.length[i];
+    return {t[0], t[1], e.stemApart ? t[2] : t[1], t[3], t[4], t[5], t[6], t[7], t[8],
+            e.hasNumber, t[9], t[10], e.titleEnd, e.titleBytes, e.hasPart};
+  }
+
+ private:
+  static constexpr std::size_t kTexts = 11;
+  static constexpr std::size_t kBlock = 1 << 16;
+  struct Entry {
+    char* at = nullptr;
+    std::uint32_t length[kTexts] = {};
+    std::uint32_t titleEnd = 0, titleBytes = 0;  // the texts are cells of a row: well under 4 GB
+    bool hasNumber = false, hasPart = false, stemApart = false;
+  };
+
+  // Room for `bytes` more in the last block, or in a new one.
+  char* Room(std::size_t bytes) {
+    if (blocks_.empty() || used_ + bytes > blockSize_) {
+      blockSize_ = std::max(kBlock, bytes);
+      blocks_.push_back(std::make_unique<char[]>(blockSize_));
+      used_ = 0;
+    }
+    char* at = blocks_.back().get() + used_;
+    used_ += bytes;
+    return at;
+  }
+
+  std::int64_t first_;
+  std::vector<Entry> entries_;
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  std::size_t blockSize_ = 0, used_ = 0;
+};
+
+// The keys of every row, slice by slice.
+class KeptKeys {
+ public:
+  explicit KeptKeys(std::vector<KeySlice> slices) : slices_(std::move(slices)) {}
+  KeysView View(std::int64_t row) const {
+    const auto after = std::upper_bound(slices_.begin(), slices_.end(), row,
+                                        [](std::int64_t r, const KeySlice& s) { return r < s.first(); });
+    return std::prev(after)->View(row);
+  }
+
+ private:
+  std::vector<KeySlice> slices_;
+};
+
 using Hashed = std::vector<std::pair<std::size_t, std::int64_t>>;  // a key's hash and its row
-using Rows = std::vector<std::pair<std::int64_t, RowKeys>>;         // rows in order, with their keys
-using KeyOf = std::string RowKeys::*;
+using Rows = std::vector<std::pair<std::int64_t, KeysView>>;        // rows in order, with their keys
+using Same = bool (*)(const KeysView&, const KeysView&);
 
 // `rows` split by a key: the groups of two or more rows with one key, each in row order.
-void ForEachSame(Rows& rows, KeyOf key, const std::function<void(Rows&)>& use) {
+void ForEachSame(Rows& rows, Same key, const std::function<void(Rows&)>& use) {
   while (!rows.empty()) {
-    const std::string value = rows.front().second.*key;
+    const KeysView first = rows.front().second;
     Rows same;
     std::erase_if(rows, [&](auto& r) {
-      if (r.second.*key != value) return false;
-      same.push_back(std::move(r));
+      if (!key(r.second, first)) return false;
+      same.push_back(r);
       return true;
     });
     if (same.size() >= 2) use(same);
   }
 }
 
-// Each run of rows whose keys hash alike, read again and split by the key itself. The keys are
-// made again on `threads` cores, a batch of runs at a time (so that only a batch's keys are held);
-// the groups are then used one after another, in the order of the runs.
-void ForEachGroup(Hashed& hashed, const import::LoadedTable& table, const std::array<int, kParamCount>& columns,
-                  std::int64_t threads, KeyOf key, const std::function<void(Rows&)>& use) {
+// Each run of rows whose keys hash alike, split by the key itself; the groups are used one after
+// another, in the order of the runs.
+void ForEachGroup(Hashed& hashed, const KeptKeys& keys, Same key, const std::function<void(Rows&)>& use) {
   std::sort(hashed.begin(), hashed.end());
-  std::vector<std::pair<std::size_t, std::size_t>> runs;  // [at, end) in `hashed`
+  Rows run;
   for (std::size_t at = 0, end; at < hashed.size(); at = end) {
     for (end = at + 1; end < hashed.size() && hashed[end].first == hashed[at].first;) ++end;
-    if (end - at >= 2) runs.emplace_back(at, end);
-  }
-  constexpr std::size_t kBatchRows = 1 << 16;
-  std::vector<Rows> batch;
-  for (std::size_t first = 0; first < runs.size();) {
-    std::size_t last = first, rows = 0;
-    while (last < runs.size() && (last == first || rows + runs[last].second - runs[last].first <= kBatchRows))
-      rows += runs[last].second - runs[last].first, ++last;
-    batch.assign(last - first, {});
-    const auto readRuns = [&](std::int64_t t) {
-      KeyReader read(table, columns);
-      for (std::size_t r = first + static_cast<std::size_t>(t); r < last; r += static_cast<std::size_t>(threads))
-        for (std::size_t k = runs[r].first; k < runs[r].second; ++k)
-          batch[r - first].emplace_back(hashed[k].second, read(hashed[k].second));
-    };
-    std::vector<std::thread> workers;
-    for (std::int64_t t = 1; t < threads && static_cast<std::size_t>(t) < last - first; ++t) workers.emplace_back(readRuns, t);
-    readRuns(0);
-    for (std::thread& w : workers) w.join();
-    for (Rows& run : batch) ForEachSame(run, key, use);
-    first = last;
+    if (end - at < 2) continue;
+    run.clear();
+    for (std::size_t k = at; k < end; ++k) run.emplace_back(hashed[k].second, keys.View(hashed[k].second));
+    ForEachSame(run, key, use);
   }
 }
 
@@ -177,12 +270,13 @@ void MergeGroup(const Rows& group, bool copiesMapped, RowPlans& plans) {
   std::vector<std::string> values(2);
   for (const auto& [row, keys] : group) {
     if (!keys.barcodes.empty()) {
-      barcodes += (barcodes.empty() ? "" : ",") + keys.barcodes;
+      if (!barcodes.empty()) barcodes += ',';
+      barcodes += keys.barcodes;
       laterBarcodes = laterBarcodes || row != first;
     }
     const auto n = CopiesOf(keys.copies);
     if (n) copies += *n;
-    else if (unreadable.empty()) unreadable = keys.copies;
+    else if (unreadable.empty()) unreadable = std::string(keys.copies);
     if (row == first) continue;
     values.push_back(std::to_string(row + 1));
     plans.At(row).sameAs = first + 1;  // its DuplicateRow finding is made when asked for
@@ -197,20 +291,20 @@ void MergeGroup(const Rows& group, bool copiesMapped, RowPlans& plans) {
 // Rows with one title under two or more ISBNs: every one reported with another, and given its
 // volume number when the title ends with one (the rows then differ in it) or a volume column has it.
 void PlanSet(const Rows& rows, bool bySets, RowPlans& plans) {
-  const std::string& firstIsbn = rows.front().second.isbn;
+  const std::string_view firstIsbn = rows.front().second.isbn;
   const auto other = std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return r.second.isbn != firstIsbn; });
   if (other == rows.end()) return;
   for (const auto& [row, keys] : rows) {
     RowPlan& plan = plans.At(row);
     const std::int64_t named = row == rows.front().first ? other->first : rows.front().first;
     plan.findings.push_back(MakeFinding(Kind::SameTitleOtherIsbn, "200 $a", {std::to_string(named + 1)}));
-    if (bySets && keys.number) {
-      plan.SetCells().title = keys.cell.substr(0, keys.number->titleEnd) + keys.cell.substr(keys.titleBytes);
-      plan.SetCells().part = keys.number->number;
-      plan.findings.push_back(MakeFinding(Kind::TitlePartMoved, "200 $h", {keys.number->written}));
+    if (bySets && keys.hasNumber) {
+      plan.SetCells().title = std::string(keys.cell.substr(0, keys.titleEnd)).append(keys.cell.substr(keys.titleBytes));
+      plan.SetCells().part = keys.number;
+      plan.findings.push_back(MakeFinding(Kind::TitlePartMoved, "200 $h", {std::string(keys.written)}));
     } else if (!keys.hasPart && !keys.volume.empty()) {
       plan.SetCells().part = keys.volume;
-      plan.findings.push_back(MakeFinding(Kind::PartFromVolumeColumn, "200 $h", {keys.volume}));
+      plan.findings.push_back(MakeFinding(Kind::PartFromVolumeColumn, "200 $h", {std::string(keys.volume)}));
     }
   }
 }
@@ -224,16 +318,16 @@ void PlanTitleGroup(Rows& group, RowPlans& plans) {
   });
   // The volume numbers are taken for such when the rows differ in them and in their ISBN; otherwise
   // only the rows with the very same title are one set.
-  std::set<std::string> numbers, isbns;
+  std::set<std::string_view> numbers, isbns;
   for (const auto& [row, keys] : group) {
-    if (keys.number) numbers.insert(keys.number->number);
+    if (keys.hasNumber) numbers.insert(keys.number);
     isbns.insert(keys.isbn);
   }
   if (numbers.size() >= 2 && isbns.size() >= 2) {
     PlanSet(group, true, plans);
     return;
   }
-  ForEachSame(group, &RowKeys::title, [&](Rows& same) { PlanSet(same, false, plans); });
+  ForEachSame(group, SameTitle, [&](Rows& same) { PlanSet(same, false, plans); });
 }
 
 }  // namespace
@@ -320,22 +414,30 @@ RowPlans PlanRows(const import::LoadedTable& table, const std::array<int, kParam
   std::string stem;
   if (only >= 0) {
     const RowKeys k = read(only);
-    if (k.book.empty()) return plans;
+    if (!k.grouped) return plans;
     stem = k.stem;
   }
   // The keys of every row, hashed, on every core: each thread takes a slice of the rows.
   const std::int64_t threads = only >= 0 ? 1 : std::clamp<std::int64_t>(std::thread::hardware_concurrency(), 1, 16);
   std::vector<Hashed> bookSlices(threads), titleSlices(threads);
+  std::vector<KeySlice> kept;
+  for (std::int64_t t = 0; t < threads; ++t) kept.emplace_back(rows * t / threads);
   const auto hashSlice = [&](std::int64_t t) {
     KeyReader own(table, columns);
     const std::hash<std::string> hash;
     for (std::int64_t row = rows * t / threads; row < rows * (t + 1) / threads; ++row) {
       if (stop && row % 4096 == 0 && stop->load()) return;
-      if (only >= 0 && !LooseKey(OneLine(table.Cell(static_cast<std::size_t>(row), columns[d200a]))).starts_with(stem))
+      if (only >= 0 && !LooseKey(OneLine(table.Cell(static_cast<std::size_t>(row), columns[d200a]))).starts_with(stem)) {
+        kept[t].Skip();
         continue;
+      }
       const RowKeys k = own(row);
-      if (k.book.empty()) continue;
-      if (merge) bookSlices[t].emplace_back(hash(k.book), row);
+      if (!k.grouped) {
+        kept[t].Skip();
+        continue;
+      }
+      kept[t].Add(k);
+      if (merge) bookSlices[t].emplace_back(hash(k.Book()), row);
       if (!k.isbn.empty()) titleSlices[t].emplace_back(hash(k.stem), row);
     }
   };
@@ -349,11 +451,18 @@ RowPlans PlanRows(const import::LoadedTable& table, const std::array<int, kParam
     books.insert(books.end(), bookSlices[t].begin(), bookSlices[t].end());
     titles.insert(titles.end(), titleSlices[t].begin(), titleSlices[t].end());
   }
-  const bool copiesMapped = columns[d905f] >= 0;
-  ForEachGroup(books, table, columns, threads, &RowKeys::book, [&](Rows& group) { MergeGroup(group, copiesMapped, plans); });
-  ForEachGroup(titles, table, columns, threads, &RowKeys::stem, [&](Rows& group) { PlanTitleGroup(group, plans); });
+  {
+    const KeptKeys keys(std::move(kept));
+    const bool copiesMapped = columns[d905f] >= 0;
+    ForEachGroup(books, keys, SameBook, [&](Rows& group) { MergeGroup(group, copiesMapped, plans); });
+    ForEachGroup(titles, keys, SameStem, [&](Rows& group) { PlanTitleGroup(group, plans); });
+  }
   plans.Seal();
+  // The keys are gone; what they held goes back to the system before the records take memory.
+  books = titles = Hashed();
+  ReturnFreedMemory();
   return plans;
 }
+
 
 }  // namespace rowcaster::convert

@@ -8,4 +8,8 @@ namespace rowcaster {
 // and a program that keeps failing to make them crawls. Call once at start-up.
 void AdaptToMemoryLimit();
 
+// Gives the memory freed so far back to the system where malloc keeps it: after a large passing
+// use, so that what is used next is not counted on top of it.
+void ReturnFreedMemory();
+
 }  // namespace rowcaster

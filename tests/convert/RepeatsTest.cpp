@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <thread>
+
 namespace rowcaster::convert {
 namespace {
 
@@ -55,6 +58,81 @@ TEST(Repeats, TrailingVolumeNumbers) {
     EXPECT_EQ(c.title.substr(0, n->titleEnd), c.before) << c.title;
     EXPECT_EQ(n->written, c.written) << c.title;
     EXPECT_EQ(n->number, c.number) << c.title;
+  }
+}
+
+// Which rows are taken as one book: the same ISBN (any form) with the same title and part, or
+// without ISBN the same title, part, subtitle, edition, first author, publisher and year. The pairs
+// lie at the table's ends and across its middle, where the rows are split between threads, with
+// rows left alone (no title, a total) between them; each pair is checked alone and with the others.
+TEST(Repeats, RowsTakenAsOneBook) {
+  using Row = std::vector<std::string>;  // title, ISBN, part, author, subtitle, year, volume
+  struct Case {
+    const char* what;
+    Row first, second;
+    bool same;
+  };
+  const Case cases[] = {
+      {"ISBN-13 and ISBN-10", {"甲书", "9787302123453", "", "", "", "", ""}, {"甲书", "7-302-12345-X", "", "", "", "", ""}, true},
+      {"ISBN rows: authors apart", {"乙书", "9787302000013", "", "张三", "", "", ""}, {"乙书", "9787302000013", "", "李四", "", "", ""}, true},
+      {"ISBN rows: parts apart", {"丙书", "9787302000020", "1", "", "", "", ""}, {"丙书", "9787302000020", "2", "", "", "", ""}, false},
+      {"ISBN rows: titles apart", {"丁书", "9787302000037", "", "", "", "", ""}, {"丁书二", "9787302000037", "", "", "", "", ""}, false},
+      {"no ISBN: all alike", {"戊书", "", "", "王五著", "副题", "2008", ""}, {"戊 书", "", "", "王五 著", "副题", "2008年", ""}, true},
+      {"no ISBN: subtitles apart", {"己书", "", "", "王五著", "一", "2008", ""}, {"己书", "", "", "王五著", "二", "2008", ""}, false},
+      {"no ISBN: years apart", {"庚书", "", "", "王五著", "", "2008", ""}, {"庚书", "", "", "王五著", "", "2009", ""}, false},
+      {"one with ISBN, one without", {"辛书", "9787302000044", "", "", "", "", ""}, {"辛书", "", "", "", "", "", ""}, false},
+      {"volume column apart", {"壬书", "9787302000051", "", "", "", "", "1"}, {"壬书", "9787302000051", "", "", "", "", "2"}, true},
+  };
+  const std::vector<std::string> names = {"书名", "书号", "分辑号", "责任者", "副题名", "出版日期", "卷"};
+  const std::array<int, kParamCount> columns = [] {
+    std::array<int, kParamCount> c;
+    c.fill(-1);
+    c[d200a] = 0, c[d010a] = 1, c[d200h] = 2, c[d200f] = 3, c[d200e] = 4, c[d210d] = 5, c[d905v] = 6;
+    return c;
+  }();
+  constexpr std::int64_t kRows = 1000;
+  // Where each case's two rows go: the ends, either side of the middle, far apart.
+  const std::pair<std::int64_t, std::int64_t> places[] = {{0, kRows - 1}, {kRows / 2 - 1, kRows / 2}, {1, kRows / 2 + 1},
+                                                          {kRows / 3, 2 * kRows / 3}, {kRows / 4, kRows / 4 + 2},
+                                                          {kRows / 2 - 3, kRows - 2}, {2, 3},
+                                                          {kRows / 2 + 5, kRows / 2 + 7}, {kRows / 5, 4 * kRows / 5}};
+  static_assert(std::size(places) == std::size(cases));
+  const auto tableWith = [&](const std::vector<std::size_t>& which) {
+    std::map<std::int64_t, Row> planted;
+    for (const std::size_t k : which) planted[places[k].first] = cases[k].first, planted[places[k].second] = cases[k].second;
+    auto table = std::make_shared<import::LoadedTable>(names);
+    for (std::int64_t row = 0; row < kRows; ++row) {
+      const auto it = planted.find(row);
+      const std::string filler = row % 7 == 0 ? "" : row % 11 == 0 ? "合计：12册" : "书" + std::to_string(row);
+      table->AppendRow(it != planted.end() ? it->second : Row{filler, "", "", "", "", "", ""});
+    }
+    return table;
+  };
+  std::vector<std::size_t> all;
+  for (std::size_t k = 0; k < std::size(cases); ++k) all.push_back(k);
+  for (std::size_t k = 0; k <= std::size(cases); ++k) {
+    const std::vector<std::size_t> which = k < std::size(cases) ? std::vector<std::size_t>{k} : all;
+    const auto table = tableWith(which);
+    const RowPlans plans = PlanRows(*table, columns, true);
+    for (const std::size_t c : which) {
+      SCOPED_TRACE(std::string(cases[c].what) + (which.size() > 1 ? ", with the others" : ""));
+      const auto [first, second] = places[c];
+      const RowPlan* plan = plans.Find(second);
+      EXPECT_EQ(plan && plan->sameAs == first + 1, cases[c].same);
+      // Kept rows: the one the other merges into says so; otherwise neither is merged.
+      const RowPlan* firstPlan = plans.Find(first);
+      EXPECT_FALSE(firstPlan && firstPlan->sameAs > 0);
+      if (!cases[c].same) {
+        EXPECT_FALSE(plan && plan->sameAs > 0);
+      }
+    }
+    // No filler row is taken for another.
+    std::int64_t merged = 0;
+    for (std::int64_t row = 0; row < kRows; ++row)
+      if (const RowPlan* p = plans.Find(row); p && p->sameAs > 0) ++merged;
+    std::int64_t expected = 0;
+    for (const std::size_t c : which) expected += cases[c].same ? 1 : 0;
+    EXPECT_EQ(merged, expected);
   }
 }
 
