@@ -343,20 +343,34 @@ std::vector<Finding> RowPlan::Findings() const {
 
 const RowPlan* RowPlans::Find(std::int64_t row) const {
   if (!building_.empty()) {
-    const auto it = building_.find(row);
-    return it == building_.end() ? nullptr : &it->second;
+    const bool planned = row >= 0 && static_cast<std::size_t>(row) < building_.size() && Planned(building_[row]);
+    return planned ? &building_[row] : nullptr;
   }
   const auto it = std::lower_bound(sealed_.begin(), sealed_.end(), row, [](const auto& p, std::int64_t r) { return p.first < r; });
   return it != sealed_.end() && it->first == row ? &it->second : nullptr;
 }
 
-// Plans taken out of the hash table one by one, so that both never hold all of them.
+RowPlan& RowPlans::At(std::int64_t row) {
+  const auto at = static_cast<std::size_t>(row);
+  if (at >= building_.size()) {
+    building_.reserve(std::max(at + 1, 2 * building_.size()));
+    building_.resize(at + 1);
+  }
+  return building_[at];
+}
+
 void RowPlans::Seal() {
-  sealed_.reserve(sealed_.size() + building_.size());
-  for (auto it = building_.begin(); it != building_.end(); it = building_.erase(it))
-    sealed_.emplace_back(it->first, std::move(it->second));
+  std::size_t planned = 0;
+  for (const RowPlan& p : building_) planned += Planned(p) ? 1 : 0;
+  sealed_.reserve(sealed_.size() + planned);
+  for (std::size_t row = 0; row < building_.size(); ++row)
+    if (Planned(building_[row])) sealed_.emplace_back(static_cast<std::int64_t>(row), std::move(building_[row]));
   std::sort(sealed_.begin(), sealed_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  building_ = decltype(building_)();  // its buckets too
+  building_ = decltype(building_)();
+}
+
+std::size_t RowPlans::size() const {
+  return sealed_.size() + static_cast<std::size_t>(std::count_if(building_.begin(), building_.end(), Planned));
 }
 
 std::optional<std::int64_t> CopiesOf(std::string_view cell) {

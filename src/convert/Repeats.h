@@ -13,7 +13,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "convert/Finding.h"
@@ -45,17 +44,18 @@ struct RowPlan {
   }
 };
 
-// The plans by row: gathered in a hash table while the rows are looked at, then (Seal) kept in one
-// array sorted by row, without a node and a bucket for each plan.
+// The plans by row: gathered in an array by row (most rows of a table of copies have one), then
+// (Seal) kept in one array of the planned rows alone, sorted by row.
 class RowPlans {
  public:
   const RowPlan* Find(std::int64_t row) const;  // row from 0
-  RowPlan& At(std::int64_t row) { return building_[row]; }  // before Seal
+  RowPlan& At(std::int64_t row);                // before Seal
   void Seal();
-  std::size_t size() const { return building_.size() + sealed_.size(); }
+  std::size_t size() const;
 
  private:
-  std::unordered_map<std::int64_t, RowPlan> building_;
+  static bool Planned(const RowPlan& p) { return p.sameAs != 0 || p.cells || !p.findings.empty(); }
+  std::vector<RowPlan> building_;  // by row
   std::vector<std::pair<std::int64_t, RowPlan>> sealed_;
 };
 
