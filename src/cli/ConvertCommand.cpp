@@ -362,12 +362,12 @@ std::optional<RunArgs> ReadRunArgs(std::vector<std::string> argv, bool preview) 
   ResolveSettings(flags, profile, preview ? "preview" : "convert", run);
   if (!ResolveCopying(flags, profile, run.input)) return std::nullopt;
 
-  // The classic rules without lookups convert the rows as they are read; the others need the
-  // whole table first. An output to be replaced waits for it too: it is emptied when opened, and a
-  // read failing part way would have emptied it for nothing.
+  // Without lookups the rows are used as they are read: the classic rules convert them, the
+  // recommended ones look for repeats among them. Lookups need the whole table first. An output to
+  // be replaced waits for it too: it is emptied when opened, and a read failing part way would
+  // have emptied it for nothing.
   const convert::RunInput& in = run.input;
-  const bool whileRead = !preview && in.rules == convert::Rules::Classic && in.copyFrom.empty() && !in.heldIn &&
-                         !in.heldFile && !in.replace;
+  const bool whileRead = !preview && in.copyFrom.empty() && !in.heldIn && !in.heldFile && !in.replace;
   const auto opened = OpenSourceOrSay(*run.file, run.table, whileRead ? Rows::WhileUsed : Rows::Whole);
   if (!opened) return std::nullopt;
   // The pinyin dictionary is loaded while the first rows are read.

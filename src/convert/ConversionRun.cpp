@@ -704,6 +704,12 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
     result.outcome = RunOutcome::Stopped;
     return result;
   }
+  if (input.table && !input.table->Loading() && !input.table->LoadError().empty()) {
+    // The table's reading failed before the first row was composed (the recommended rules look at
+    // every row first): nothing is made from part of it.
+    EndRun(input, callbacks, out, result);
+    return result;
+  }
   const int threads = input.threads > 0 ? input.threads : std::max(1u, std::thread::hardware_concurrency());
   // A table still being read when the run begins: what fails the run part way takes its records
   // back out, for they came from part of the table (see EndRun for a failed read).

@@ -148,8 +148,7 @@ bool SameStem(const KeysView& a, const KeysView& b) { return a.stem == b.stem; }
 // when it is the title, the title cell when the title ends with no volume number.
 class KeySlice {
  public:
-  explicit KeySlice(std::int64_t first) : first_(first) {}
-  std::int64_t first() const { return first_; }
+  explicit KeySlice(std::int64_t first = 0) : first_(first) {}
 
   void Skip() { entries_.push_back({}); }  // a row not grouped
 
@@ -218,15 +217,12 @@ class KeySlice {
 // The keys of every row, slice by slice.
 class KeptKeys {
  public:
+  static constexpr std::int64_t kBlockRows = 4096;  // rows of a slice, each but the last
   explicit KeptKeys(std::vector<KeySlice> slices) : slices_(std::move(slices)) {}
-  KeysView View(std::int64_t row) const {
-    const auto after = std::upper_bound(slices_.begin(), slices_.end(), row,
-                                        [](std::int64_t r, const KeySlice& s) { return r < s.first(); });
-    return std::prev(after)->View(row);
-  }
+  KeysView View(std::int64_t row) const { return slices_[static_cast<std::size_t>(row / kBlockRows)].View(row); }
 
  private:
-  std::vector<KeySlice> slices_;
+  std::vector<KeySlice> slices_;  // by block of rows
 };
 
 using Hashed = std::vector<std::pair<std::size_t, std::int64_t>>;  // a key's hash and its row
@@ -418,65 +414,91 @@ std::optional<TrailingNumber> TrailingVolumeNumber(std::string_view title) {
   return out;
 }
 
-RowPlans PlanRows(const import::LoadedTable& table, const std::array<int, kParamCount>& columns, bool merge,
-                  const std::atomic<bool>* stop, std::int64_t only) {
-  RowPlans plans;
-  const auto rows = static_cast<std::int64_t>(table.RowCount());
-  if (columns[d200a] < 0 || only >= rows) return plans;
-  KeyReader read(table, columns);
-  // A row shares a key with `only` only when its title, as compared, begins with the other's stem.
-  std::string stem;
-  if (only >= 0) {
-    const RowKeys k = read(only);
-    if (!k.grouped) return plans;
-    stem = k.stem;
-  }
-  // The keys of every row, hashed, on every core: each thread takes a slice of the rows.
-  const std::int64_t threads = only >= 0 ? 1 : std::clamp<std::int64_t>(std::thread::hardware_concurrency(), 1, 16);
-  std::vector<Hashed> bookSlices(threads), titleSlices(threads);
-  std::vector<KeySlice> kept;
-  for (std::int64_t t = 0; t < threads; ++t) kept.emplace_back(rows * t / threads);
-  const auto hashSlice = [&](std::int64_t t) {
+namespace {
+
+// The keys of the rows: hashed (a book's and, with an ISBN, a stem's) and kept.
+struct KeyedRows {
+  Hashed books, titles;
+  std::vector<KeySlice> kept;  // by block of rows
+};
+
+// The keys of every row, on `threads` cores, each taking the next block of rows; a table still
+// being read is keyed as its rows come. With `stem`, only the rows whose titles begin with it.
+// False when stopped.
+bool KeyRows(const import::LoadedTable& table, const std::array<int, kParamCount>& columns, bool merge,
+             const std::atomic<bool>* stop, const std::optional<std::string>& stem, std::int64_t threads,
+             KeyedRows& out) {
+  constexpr std::int64_t kBlock = KeptKeys::kBlockRows;
+  std::atomic<std::int64_t> next{0};
+  std::vector<KeyedRows> each(static_cast<std::size_t>(threads));
+  std::vector<std::vector<std::int64_t>> blocks(static_cast<std::size_t>(threads));
+  const auto keyBlocks = [&](std::int64_t t) {
     KeyReader own(table, columns);
     const std::hash<std::string> hash;
-    for (std::int64_t row = rows * t / threads; row < rows * (t + 1) / threads; ++row) {
-      if (stop && row % 4096 == 0 && stop->load()) return;
-      if (only >= 0 && !LooseKey(OneLine(table.Cell(static_cast<std::size_t>(row), columns[d200a]))).starts_with(stem)) {
-        kept[t].Skip();
-        continue;
+    KeyedRows& mine = each[static_cast<std::size_t>(t)];
+    for (std::int64_t b = next++;; b = next++) {
+      const auto rows = static_cast<std::int64_t>(table.WaitForRows(static_cast<std::size_t>((b + 1) * kBlock)));
+      if (rows <= b * kBlock || (stop && stop->load())) return;
+      KeySlice& slice = mine.kept.emplace_back(b * kBlock);
+      blocks[static_cast<std::size_t>(t)].push_back(b);
+      for (std::int64_t row = b * kBlock; row < std::min(rows, (b + 1) * kBlock); ++row) {
+        if (stem && !LooseKey(OneLine(table.Cell(static_cast<std::size_t>(row), columns[d200a]))).starts_with(*stem)) {
+          slice.Skip();
+          continue;
+        }
+        const RowKeys k = own(row);
+        if (!k.grouped) {
+          slice.Skip();
+          continue;
+        }
+        slice.Add(k);
+        if (merge) mine.books.emplace_back(hash(k.Book()), row);
+        if (!k.isbn.empty()) mine.titles.emplace_back(hash(k.stem), row);
       }
-      const RowKeys k = own(row);
-      if (!k.grouped) {
-        kept[t].Skip();
-        continue;
-      }
-      kept[t].Add(k);
-      if (merge) bookSlices[t].emplace_back(hash(k.Book()), row);
-      if (!k.isbn.empty()) titleSlices[t].emplace_back(hash(k.stem), row);
     }
   };
   std::vector<std::thread> workers;
-  for (std::int64_t t = 1; t < threads; ++t) workers.emplace_back(hashSlice, t);
-  hashSlice(0);
+  for (std::int64_t t = 1; t < threads; ++t) workers.emplace_back(keyBlocks, t);
+  keyBlocks(0);
   for (std::thread& w : workers) w.join();
-  if (stop && stop->load()) return plans;
-  Hashed books, titles;
-  for (std::int64_t t = 0; t < threads; ++t) {
-    books.insert(books.end(), bookSlices[t].begin(), bookSlices[t].end());
-    titles.insert(titles.end(), titleSlices[t].begin(), titleSlices[t].end());
+  if (stop && stop->load()) return false;
+  const auto rows = static_cast<std::int64_t>(table.RowCount());
+  out.kept.resize(static_cast<std::size_t>((rows + kBlock - 1) / kBlock));
+  for (std::size_t t = 0; t < each.size(); ++t) {
+    out.books.insert(out.books.end(), each[t].books.begin(), each[t].books.end());
+    out.titles.insert(out.titles.end(), each[t].titles.begin(), each[t].titles.end());
+    for (std::size_t k = 0; k < blocks[t].size(); ++k) out.kept[static_cast<std::size_t>(blocks[t][k])] = std::move(each[t].kept[k]);
   }
+  return true;
+}
+
+}  // namespace
+
+RowPlans PlanRows(const import::LoadedTable& table, const std::array<int, kParamCount>& columns, bool merge,
+                  const std::atomic<bool>* stop, std::int64_t only) {
+  RowPlans plans;
+  if (columns[d200a] < 0 || only >= static_cast<std::int64_t>(table.RowCount())) return plans;
+  // A row shares a key with `only` only when its title, as compared, begins with the other's stem.
+  std::optional<std::string> stem;
+  if (only >= 0) {
+    const RowKeys k = KeyReader(table, columns)(only);
+    if (!k.grouped) return plans;
+    stem = k.stem;
+  }
+  const std::int64_t threads = only >= 0 ? 1 : std::clamp<std::int64_t>(std::thread::hardware_concurrency(), 1, 16);
+  KeyedRows keyed;
+  if (!KeyRows(table, columns, merge, stop, stem, threads, keyed)) return plans;
   {
-    const KeptKeys keys(std::move(kept));
+    const KeptKeys keys(std::move(keyed.kept));
     const bool copiesMapped = columns[d905f] >= 0;
-    ForEachGroup(books, keys, SameBook, [&](Rows& group) { MergeGroup(group, copiesMapped, plans); });
-    ForEachGroup(titles, keys, SameStem, [&](Rows& group) { PlanTitleGroup(group, plans); });
+    ForEachGroup(keyed.books, keys, SameBook, [&](Rows& group) { MergeGroup(group, copiesMapped, plans); });
+    ForEachGroup(keyed.titles, keys, SameStem, [&](Rows& group) { PlanTitleGroup(group, plans); });
   }
   plans.Seal();
   // The keys are gone; what they held goes back to the system before the records take memory.
-  books = titles = Hashed();
+  keyed = KeyedRows();
   ReturnFreedMemory();
   return plans;
 }
-
 
 }  // namespace rowcaster::convert

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
+#include <tuple>
 #include <thread>
 
 namespace rowcaster::convert {
@@ -61,9 +63,16 @@ TEST(Repeats, TrailingVolumeNumbers) {
   }
 }
 
+// A plan's findings as kind, field and values.
+std::vector<std::tuple<Kind, std::string, std::vector<std::string>>> Said(const RowPlan& plan) {
+  std::vector<std::tuple<Kind, std::string, std::vector<std::string>>> said;
+  for (const Finding& f : plan.Findings()) said.emplace_back(f.kind, f.field, f.values);
+  return said;
+}
+
 // Which rows are taken as one book: the same ISBN (any form) with the same title and part, or
 // without ISBN the same title, part, subtitle, edition, first author, publisher and year. The pairs
-// lie at the table's ends and across its middle, where the rows are split between threads, with
+// lie at the table's ends and across the ends of the blocks the rows are keyed in, with
 // rows left alone (no title, a total) between them; each pair is checked alone and with the others.
 TEST(Repeats, RowsTakenAsOneBook) {
   using Row = std::vector<std::string>;  // title, ISBN, part, author, subtitle, year, volume
@@ -90,12 +99,12 @@ TEST(Repeats, RowsTakenAsOneBook) {
     c[d200a] = 0, c[d010a] = 1, c[d200h] = 2, c[d200f] = 3, c[d200e] = 4, c[d210d] = 5, c[d905v] = 6;
     return c;
   }();
-  constexpr std::int64_t kRows = 1000;
-  // Where each case's two rows go: the ends, either side of the middle, far apart.
-  const std::pair<std::int64_t, std::int64_t> places[] = {{0, kRows - 1}, {kRows / 2 - 1, kRows / 2}, {1, kRows / 2 + 1},
-                                                          {kRows / 3, 2 * kRows / 3}, {kRows / 4, kRows / 4 + 2},
-                                                          {kRows / 2 - 3, kRows - 2}, {2, 3},
-                                                          {kRows / 2 + 5, kRows / 2 + 7}, {kRows / 5, 4 * kRows / 5}};
+  // The rows are keyed in blocks of 4,096 (a block to a thread at a time): three blocks, the last short.
+  constexpr std::int64_t kRows = 9000, kBlock = 4096;
+  // Where each case's two rows go: the ends, either side of a block's end, far apart, side by side.
+  const std::pair<std::int64_t, std::int64_t> places[] = {
+      {0, kRows - 1},  {kBlock - 1, kBlock}, {1, kBlock + 1}, {kBlock / 2, 2 * kBlock + 5}, {2 * kBlock - 1, 2 * kBlock},
+      {kBlock - 3, kRows - 2}, {2, 3}, {kBlock + 5, kBlock + 7}, {kRows / 5, 4 * kRows / 5}};
   static_assert(std::size(places) == std::size(cases));
   const auto tableWith = [&](const std::vector<std::size_t>& which) {
     std::map<std::int64_t, Row> planted;
@@ -133,6 +142,33 @@ TEST(Repeats, RowsTakenAsOneBook) {
     std::int64_t expected = 0;
     for (const std::size_t c : which) expected += cases[c].same ? 1 : 0;
     EXPECT_EQ(merged, expected);
+  }
+
+  // A table still being read, its rows coming in bursts, gets the plans of the whole table.
+  const auto whole = tableWith(all);
+  const RowPlans wholePlans = PlanRows(*whole, columns, true);
+  import::LoadedTable loading(names);
+  loading.BeginLoading();
+  std::thread reader([&] {
+    std::vector<std::string_view> cells;
+    for (std::int64_t row = 0; row < kRows; ++row) {
+      whole->Row(static_cast<std::size_t>(row), cells);
+      loading.AppendRow(cells);
+      if (row % 1000 == 999) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    loading.EndLoading();
+  });
+  const RowPlans loadingPlans = PlanRows(loading, columns, true);
+  reader.join();
+  ASSERT_EQ(loadingPlans.size(), wholePlans.size());
+  for (std::int64_t row = 0; row < kRows; ++row) {
+    const RowPlan* a = wholePlans.Find(row);
+    const RowPlan* b = loadingPlans.Find(row);
+    ASSERT_EQ(a != nullptr, b != nullptr) << row;
+    if (a) {
+      EXPECT_EQ(b->sameAs, a->sameAs) << row;
+      EXPECT_EQ(Said(*b), Said(*a)) << row;
+    }
   }
 }
 
