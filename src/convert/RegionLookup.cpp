@@ -32,6 +32,19 @@ void ForEachPublisherRow(data::Connection& connection, Each each) {
     if (!v[cbno].empty()) each(v[sbn], v[cbs], v[cbd], v[cbno]);
 }
 
+// Each two characters side by side in `key`.
+template <typename Use>
+void ForEachPair(std::string_view key, Use use) {
+  std::size_t first = 0, second = 0;
+  if (second < key.size()) text::NextCodePoint(key, second);
+  for (std::size_t end = second; end < key.size();) {
+    text::NextCodePoint(key, end);
+    use(key.substr(first, end - first));
+    first = second;
+    second = end;
+  }
+}
+
 // A value as the database compares it: Jet, and the cbk table's "collate nocase" columns, compare
 // Latin letters without case.
 std::string AsStored(std::string_view value) { return text::AsciiLower(value); }
@@ -85,6 +98,11 @@ void RegionLookup::Index::Add(const std::string& sbn, const std::string& cbs, co
                               const std::string& cbno) {
   rows_.push_back({cbno, cbd, cbs});
   nameKeys_.push_back(key_(cbs));
+  const auto row = static_cast<std::uint32_t>(rows_.size() - 1);
+  ForEachPair(nameKeys_.back(), [&](std::string_view pair) {
+    std::vector<std::uint32_t>& rows = byPair_[std::string(pair)];
+    if (rows.empty() || rows.back() != row) rows.push_back(row);
+  });
   byColumn_[Sbn].emplace(key_(sbn), rows_.size() - 1);
   byColumn_[Cbs].emplace(key_(cbs), rows_.size() - 1);
   byColumn_[Cbd].emplace(key_(cbd), rows_.size() - 1);
@@ -100,7 +118,16 @@ const RegionLookup::Publisher* RegionLookup::Index::Find(Column column, std::str
 const RegionLookup::Publisher* RegionLookup::Index::FindHolding(std::string_view part) const {
   const std::string key = key_(part);
   if (text::Utf8Length(key) < 2) return nullptr;
-  for (std::size_t i = 0; i < rows_.size(); ++i)
+  // A row holding the key holds each of its pairs: the rows of the rarest pair are all there is to try.
+  const std::vector<std::uint32_t>* fewest = nullptr;
+  bool missing = false;
+  ForEachPair(key, [&](std::string_view pair) {
+    const auto it = byPair_.find(std::string(pair));
+    if (it == byPair_.end()) missing = true;
+    else if (!fewest || it->second.size() < fewest->size()) fewest = &it->second;
+  });
+  if (missing || !fewest) return nullptr;
+  for (const std::uint32_t i : *fewest)
     if (nameKeys_[i].size() > key.size() && nameKeys_[i].find(key) != std::string::npos) return &rows_[i];
   return nullptr;
 }

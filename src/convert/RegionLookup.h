@@ -2,6 +2,7 @@
 // The publisher's region code for field 102 $b, looked up in the publisher database cbk.db: by
 // the ISBN's publisher prefix, then by the publisher's name, then by the place of publication.
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -68,6 +69,9 @@ class RegionLookup {
     std::vector<Publisher> rows_;
     std::vector<std::string> nameKeys_;  // the key of each row's name
     std::unordered_map<std::string, std::size_t> byColumn_[3];
+    // The rows (in order) whose name keys hold each pair of characters: a key is only looked for in
+    // the rows that hold its rarest pair.
+    std::unordered_map<std::string, std::vector<std::uint32_t>> byPair_;
   };
   // The index under `key`, read from the database on first use. Throws ComposeError.
   const Index& IndexOf(std::unique_ptr<Index>& index, Index::KeyOf key, bool emptyKeys);

@@ -5,6 +5,8 @@
 #include "TestPaths.h"
 #include "convert/Pinyin.h"
 #include "convert/TestCbk.h"
+#include "platform/data/Connection.h"
+#include "platform/text/Utf8.h"
 
 namespace rowcaster::convert {
 namespace {
@@ -102,6 +104,42 @@ TEST(RegionLookupShipped, FindsRealPublishers) {
   EXPECT_EQ(lookup.LookupRegionCode("", "", "长沙"), "|b 430000");
   EXPECT_EQ(lookup.LookupRegionCode("978-7-5071-0000-0", "中国文学出版社", ""), "|b 110000");  // a place added later
   EXPECT_EQ(lookup.LookupRegionCode("978-7-80540-000-0", "群益堂", ""), "");  // the one row without a place
+}
+
+// A shortened name is looked for in the names of the whole shipped table: the name found is the
+// first one, in the table's order, that holds it and is longer. Parts of names from many rows
+// (two to five characters, from their starts, middles and ends), traditional forms, and parts no
+// name holds, against every row looked at one by one.
+TEST(RegionLookupShipped, FindsTheFirstNameHoldingAPart) {
+  RegionLookup lookup(CbkConnStr(ROWCASTER_BUILD_DIR));
+  const auto connection = data::OpenConnection(CbkConnStr(ROWCASTER_BUILD_DIR));
+  auto rows = connection->Query("select c_cbs, c_cbno from cbk");
+  std::vector<std::string> names, keys;
+  for (std::vector<std::string> v; rows->Next(v);)
+    if (!v[1].empty()) names.push_back(v[0]), keys.push_back(PublisherKey(v[0]));
+  ASSERT_GT(names.size(), 500u);
+  const auto firstHolding = [&](std::string_view part) -> std::optional<std::string> {
+    const std::string key = PublisherKey(part);
+    if (text::Utf8Length(key) < 2) return std::nullopt;
+    for (std::size_t i = 0; i < keys.size(); ++i)
+      if (keys[i].size() > key.size() && keys[i].find(key) != std::string::npos) return names[i];
+    return std::nullopt;
+  };
+  std::vector<std::string> parts = {"商務印書", "人民", "出版社", "社", "", "不存在的名字", "Press", "o'reilly", "大学出版"};
+  for (std::size_t i = 0; i < keys.size(); i += 7) {
+    const std::u32string key = text::U32(keys[i]);
+    for (std::size_t length = 2; length <= 5 && length <= key.size(); ++length)
+      for (const std::size_t from : {std::size_t{0}, (key.size() - length) / 2, key.size() - length})
+        parts.push_back(text::U8(std::u32string_view(key).substr(from, length)));
+  }
+  std::size_t found = 0;
+  for (const std::string& part : parts) {
+    const auto expected = firstHolding(part);
+    EXPECT_EQ(lookup.NameHolding(part), expected) << part;
+    found += expected ? 1 : 0;
+  }
+  EXPECT_GT(found, parts.size() / 2);
+  EXPECT_LT(found, parts.size());
 }
 
 }  // namespace
