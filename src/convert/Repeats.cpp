@@ -231,6 +231,11 @@ using Same = bool (*)(const KeysView&, const KeysView&);
 
 // `rows` split by a key: the groups of two or more rows with one key, each in row order.
 void ForEachSame(Rows& rows, Same key, const std::function<void(Rows&)>& use) {
+  // Most runs are one key throughout.
+  if (std::all_of(rows.begin() + 1, rows.end(), [&](const auto& r) { return key(r.second, rows.front().second); })) {
+    if (rows.size() >= 2) use(rows);
+    return;
+  }
   while (!rows.empty()) {
     const KeysView first = rows.front().second;
     Rows same;
@@ -243,18 +248,38 @@ void ForEachSame(Rows& rows, Same key, const std::function<void(Rows&)>& use) {
   }
 }
 
-// Each run of rows whose keys hash alike, split by the key itself; the groups are used one after
-// another, in the order of the runs.
-void ForEachGroup(Hashed& hashed, const KeptKeys& keys, Same key, const std::function<void(Rows&)>& use) {
+// Each run of rows whose keys hash alike, split by the key itself. The runs are shared out among
+// `threads` cores in slices of about as many rows: `use` is called for groups of distinct rows
+// at once.
+void ForEachGroup(Hashed& hashed, const KeptKeys& keys, Same key, std::int64_t threads,
+                  const std::function<void(Rows&)>& use) {
   std::sort(hashed.begin(), hashed.end());
-  Rows run;
+  std::vector<std::pair<std::size_t, std::size_t>> runs;  // [at, end) in `hashed`
   for (std::size_t at = 0, end; at < hashed.size(); at = end) {
     for (end = at + 1; end < hashed.size() && hashed[end].first == hashed[at].first;) ++end;
-    if (end - at < 2) continue;
-    run.clear();
-    for (std::size_t k = at; k < end; ++k) run.emplace_back(hashed[k].second, keys.View(hashed[k].second));
-    ForEachSame(run, key, use);
+    if (end - at >= 2) runs.emplace_back(at, end);
   }
+  const auto useRuns = [&](std::size_t from, std::size_t to) {
+    Rows run;
+    for (std::size_t r = from; r < to; ++r) {
+      run.clear();
+      for (std::size_t k = runs[r].first; k < runs[r].second; ++k)
+        run.emplace_back(hashed[k].second, keys.View(hashed[k].second));
+      ForEachSame(run, key, use);
+    }
+  };
+  // Slice t ends where the runs pass t/threads of the hashed rows.
+  const std::size_t grouped = runs.empty() ? 0 : runs.back().second;
+  std::vector<std::thread> workers;
+  std::size_t from = 0;
+  for (std::int64_t t = 1; t <= threads; ++t) {
+    std::size_t to = t == threads ? runs.size() : from;
+    while (to < runs.size() && runs[to].first < grouped * static_cast<std::size_t>(t) / static_cast<std::size_t>(threads)) ++to;
+    if (t == threads) useRuns(from, to);
+    else if (to > from) workers.emplace_back(useRuns, from, to);
+    from = to;
+  }
+  for (std::thread& w : workers) w.join();
 }
 
 // The later rows of a group left out, the first taking their copies and barcodes.
@@ -344,6 +369,10 @@ const RowPlan* RowPlans::Find(std::int64_t row) const {
   }
   const auto it = std::lower_bound(sealed_.begin(), sealed_.end(), row, [](const auto& p, std::int64_t r) { return p.first < r; });
   return it != sealed_.end() && it->first == row ? &it->second : nullptr;
+}
+
+void RowPlans::Reserve(std::int64_t rows) {
+  if (static_cast<std::size_t>(rows) > building_.size()) building_.resize(static_cast<std::size_t>(rows));
 }
 
 RowPlan& RowPlans::At(std::int64_t row) {
@@ -491,8 +520,9 @@ RowPlans PlanRows(const import::LoadedTable& table, const std::array<int, kParam
   {
     const KeptKeys keys(std::move(keyed.kept));
     const bool copiesMapped = columns[d905f] >= 0;
-    ForEachGroup(keyed.books, keys, SameBook, [&](Rows& group) { MergeGroup(group, copiesMapped, plans); });
-    ForEachGroup(keyed.titles, keys, SameStem, [&](Rows& group) { PlanTitleGroup(group, plans); });
+    plans.Reserve(static_cast<std::int64_t>(table.RowCount()));  // groups of distinct rows are planned at once
+    ForEachGroup(keyed.books, keys, SameBook, threads, [&](Rows& group) { MergeGroup(group, copiesMapped, plans); });
+    ForEachGroup(keyed.titles, keys, SameStem, threads, [&](Rows& group) { PlanTitleGroup(group, plans); });
   }
   plans.Seal();
   // The keys are gone; what they held goes back to the system before the records take memory.
