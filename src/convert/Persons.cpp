@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "convert/Values.h"
 #include "platform/text/CharClass.h"
@@ -94,10 +96,28 @@ bool OneHan(std::string_view s) {
   return !s.empty() && IsHan(text::NextCodePoint(s, i)) && i == s.size();
 }
 
+// The role words by word, and their lengths, longest first: every word of a statement is looked
+// up, and the end of every name.
+struct RoleIndex {
+  std::unordered_map<std::string_view, const Role*> byWord;
+  std::vector<std::size_t> lengths;
+  RoleIndex() {
+    for (const Role& r : kRoles) {
+      byWord.emplace(r.word, &r);
+      if (std::find(lengths.begin(), lengths.end(), r.word.size()) == lengths.end()) lengths.push_back(r.word.size());
+    }
+    std::sort(lengths.rbegin(), lengths.rend());
+  }
+};
+const RoleIndex& Roles() {
+  static const RoleIndex index;
+  return index;
+}
+
 const Role* RoleWord(std::string_view word) {
-  for (const Role& r : kRoles)
-    if (word == r.word) return &r;
-  return nullptr;
+  const auto& byWord = Roles().byWord;
+  const auto it = byWord.find(word);
+  return it == byWord.end() ? nullptr : it->second;
 }
 
 // A role word, or the one who has it: 译者, 作者, 校注者.
@@ -110,12 +130,12 @@ const Role* RoleOrDoer(std::string_view word) {
 
 // The role word a name ends with (longest), or nothing.
 const Role* RoleEnding(std::string_view name) {
-  const Role* best = nullptr;
-  for (const Role& r : kRoles)
-    if (!r.apartOnly && name.size() > r.word.size() && name.ends_with(r.word) &&
-        (!best || r.word.size() > best->word.size()))
-      best = &r;
-  return best;
+  for (const std::size_t length : Roles().lengths) {
+    if (name.size() <= length) continue;
+    const Role* r = RoleWord(name.substr(name.size() - length));
+    if (r && !r->apartOnly) return r;
+  }
+  return nullptr;
 }
 
 bool IsPlaceholder(std::string_view name) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 #include "platform/text/Gbk.h"
 #include "platform/text/CharClass.h"
@@ -73,11 +74,23 @@ bool IsNoneValue(std::string_view v) {
   if (v.size() > 12 && v.find('.') == std::string_view::npos) return false;
   static constexpr std::string_view kNone[] = {"无", "暂无", "暂无简介", "暂无内容", "空", "无简介", "n/a", "na",
                                                "none", "null", "-", "--", "—", "——", "/", "#n/a", "不详", "0.jpg"};
-  const std::string lower = text::AsciiLower(v);
-  if (std::find(std::begin(kNone), std::end(kNone), lower) != std::end(kNone)) return true;
+  // Compared without case and without a lower-case copy: most values are none of these.
+  const auto same = [](std::string_view a, std::string_view lower) {
+    return a.size() == lower.size() &&
+           std::equal(a.begin(), a.end(), lower.begin(), [](char c, char l) { return text::AsciiLower(c) == l; });
+  };
+  static constexpr std::uint32_t kSizes = [] {  // bit n: a word of n bytes
+    std::uint32_t sizes = 0;
+    for (const std::string_view none : kNone) sizes |= 1u << none.size();
+    return sizes;
+  }();
+  if (v.size() < 32 && (kSizes >> v.size()) & 1)
+    for (const std::string_view none : kNone)
+      if (same(v, none)) return true;
   // An image file name where a text was expected (the cover of a shop list).
-  for (std::string_view ext : {".jpg", ".jpeg", ".png", ".gif", ".bmp", ".webp"})
-    if (lower.size() > ext.size() && lower.ends_with(ext) && lower.find(' ') == std::string::npos) return true;
+  if (v.find('.') == std::string_view::npos || v.find(' ') != std::string_view::npos) return false;
+  for (const std::string_view ext : {".jpg", ".jpeg", ".png", ".gif", ".bmp", ".webp"})
+    if (v.size() > ext.size() && same(v.substr(v.size() - ext.size()), ext)) return true;
   return false;
 }
 

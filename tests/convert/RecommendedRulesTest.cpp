@@ -28,6 +28,16 @@ TEST(RecommendedValues, CleanedTrimmedAndNoneMadeEmpty) {
       {"无线电技术", "无线电技术"},  // only a whole "none" is none
       {"a|b", "a｜b"},
       {"图片 说明.jpg", "图片 说明.jpg"},
+      {"NONE", ""},
+      {"Null", ""},
+      {"——", ""},
+      {"#N/A", ""},
+      {"无无", "无无"},
+      {"nulls", "nulls"},
+      {"a_very_long_cover_name_2019.JPEG", ""},  // past 12 bytes, a file name still
+      {".jpg", ".jpg"},                            // an extension alone names no file
+      {"x.webp", ""},
+      {"25.00", "25.00"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(CleanValue(in), out) << in;
   EXPECT_EQ(OneLine("a\r\nb\nc\rd\te"), "a b c d e");

@@ -128,6 +128,9 @@ inline std::size_t IncompleteUtf8Tail(std::string_view bytes) {
   return 0;
 }
 
+// `c` made small when it is a Latin capital A to Z.
+inline char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+
 // `s` with the Latin capitals A to Z made small; other bytes as they are.
 inline std::string AsciiLower(std::string_view s) {
   std::string out(s);
