@@ -138,8 +138,10 @@ RowPreview PreviewRow(const RunInput& input, std::int64_t row);  // row from 0
 // record's id (001), its time (005), the date it was entered (100 $a/0-7) and 801 $c.
 bool RepeatsExistingRecords(const RunInput& input, const output::ExistingOutput& existing);
 
-// Runs the conversion. Nothing here words or shows a message: the caller does (words/). Only the
-// classic rules without lookups convert a table still being read; the others need it whole first.
+// Runs the conversion. Nothing here words or shows a message: the caller does (words/). Without
+// lookups a table still being read is used as its rows come: the classic rules convert them, the
+// recommended rules look for repeats among them and convert once the table is whole. Lookups need
+// the table whole first.
 RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks = {});
 
 }  // namespace rowcaster::convert
