@@ -111,16 +111,7 @@ std::string CleanValue(std::string_view value) {
   return out;
 }
 
-bool GbkHoldsAll(std::string_view value) {
-  for (std::size_t i = 0; i < value.size();) {
-    if (static_cast<unsigned char>(value[i]) < 0x80) {
-      ++i;
-      continue;
-    }
-    if (!text::GbkEncodes(text::NextCodePoint(value, i))) return false;
-  }
-  return true;
-}
+bool GbkHoldsAll(std::string_view value) { return text::GbkEncodesAll(value); }
 
 std::string FoldForGbk(std::string_view value) {
   if (GbkHoldsAll(value)) return std::string(value);  // the common case, nothing to build

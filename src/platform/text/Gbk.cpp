@@ -218,6 +218,19 @@ GbkAppend AppendGbkUntilPrivateUse(std::string& out, std::string_view utf8, std:
 
 bool GbkEncodes(char32_t cp) { return cp < 0x80 || (cp <= 0xFFFF && !(cp >= 0xD800 && cp <= 0xDFFF) && Encoder().map[cp] != 0); }
 
+bool GbkEncodesAll(std::string_view utf8) {
+  const auto& map = Encoder().map;  // once, not for every character
+  for (std::size_t i = 0; i < utf8.size();) {
+    if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    const char32_t cp = NextCodePoint(utf8, i);
+    if (cp > 0xFFFF || (cp >= 0xD800 && cp <= 0xDFFF) || map[cp] == 0) return false;
+  }
+  return true;
+}
+
 std::vector<std::string> NotInGbk(std::string_view utf8) {
   std::vector<std::string> found;
   for (std::size_t i = 0; i < utf8.size();) {

@@ -31,6 +31,8 @@ std::size_t GbkLength(std::string_view utf8);
 
 // True when code page 936 has the character (ASCII included).
 bool GbkEncodes(char32_t cp);
+// Whether GBK has every character of the UTF-8 text.
+bool GbkEncodesAll(std::string_view utf8);
 
 // The distinct characters of `utf8` that GBK cannot write, in order of appearance.
 std::vector<std::string> NotInGbk(std::string_view utf8);

@@ -1,4 +1,5 @@
 #include "platform/text/Gbk.h"
+#include "platform/text/Utf8.h"
 
 #include <gtest/gtest.h>
 #include <unicode/ucnv.h>
@@ -112,6 +113,21 @@ TEST(Gbk, DecodesEveryPairAsCodePage936) {
 
 // The one-pass GBK a writer uses stops at the private-use characters, from U+E000 to U+F8FF and
 // in the planes 15 and 16, and nowhere else; where it goes on it writes and counts what AppendGbk does.
+// A whole text is held when each of its characters is: every character of the BMP alone and
+// after an ASCII letter and a Han character, and characters past it.
+TEST(Gbk, EncodesAllWhenEachCharacterIs) {
+  for (char32_t cp = 1; cp <= 0x10FFFF; cp = cp < 0xFFFF ? cp + 1 : cp + 0x1001) {
+    if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+    std::string one;
+    AppendUtf8(one, cp);
+    ASSERT_EQ(GbkEncodesAll(one), GbkEncodes(cp)) << std::hex << static_cast<std::uint32_t>(cp);
+    ASSERT_EQ(GbkEncodesAll("a书" + one), GbkEncodes(cp)) << std::hex << static_cast<std::uint32_t>(cp);
+  }
+  EXPECT_TRUE(GbkEncodesAll(""));
+  EXPECT_TRUE(GbkEncodesAll("银行会计 ISBN 7-5012"));
+  EXPECT_FALSE(GbkEncodesAll("银行\U00020000会计"));
+}
+
 TEST(Gbk, UntilPrivateUseStopsOnlyAtPrivateUse) {
   struct Case {
     std::string utf8;
