@@ -245,7 +245,7 @@ RowResult ComposeOne(const RunInput& input, const std::array<int, kParamCount>& 
     w.context.recordNumber = row + 1;
     r = ComposeRow(input, w, asked);
     if (!r.findings.empty() && r.findings.front().kind == Kind::FieldTooLong) NameTheColumn(r.findings.front(), input, columns, cell);
-    if (plan && !r.record.empty()) r.findings.insert(r.findings.end(), plan->findings.begin(), plan->findings.end());
+    if (plan && !r.record.empty()) plan->AppendFindings(r.findings);
   }
   if (r.record.empty() || !r.findings.empty()) {
     r.title = OneLine(cell(d200a));

@@ -318,7 +318,7 @@ void PlanSet(const Rows& rows, bool bySets, RowPlans& plans) {
   for (const auto& [row, keys] : rows) {
     RowPlan& plan = plans.At(row);
     const std::int64_t named = row == rows.front().first ? other->first : rows.front().first;
-    plan.findings.push_back(MakeFinding(Kind::SameTitleOtherIsbn, "200 $a", {std::to_string(named + 1)}));
+    plan.sameTitleAs = named + 1;  // its SameTitleOtherIsbn finding is made when asked for
     if (bySets && keys.hasNumber) {
       plan.SetCells().title = std::string(keys.cell.substr(0, keys.titleEnd)).append(keys.cell.substr(keys.titleBytes));
       plan.SetCells().part = keys.number;
@@ -354,12 +354,18 @@ void PlanTitleGroup(Rows& group, RowPlans& plans) {
 }  // namespace
 
 std::vector<Finding> RowPlan::Findings() const {
-  if (sameAs <= 0) return findings;
   std::vector<Finding> all;
-  all.reserve(findings.size() + 1);
-  all.push_back(MakeFinding(Kind::DuplicateRow, {}, {std::to_string(sameAs)}));
-  all.insert(all.end(), findings.begin(), findings.end());
+  AppendFindings(all);
   return all;
+}
+
+void RowPlan::AppendFindings(std::vector<Finding>& out) const {
+  if (sameAs > 0) out.push_back(MakeFinding(Kind::DuplicateRow, {}, {std::to_string(sameAs)}));
+  // The rows merged into this one were found before the titles were compared.
+  const bool merged = !findings.empty() && findings.front().kind == Kind::RowsMerged;
+  if (merged) out.push_back(findings.front());
+  if (sameTitleAs > 0) out.push_back(MakeFinding(Kind::SameTitleOtherIsbn, "200 $a", {std::to_string(sameTitleAs)}));
+  out.insert(out.end(), findings.begin() + (merged ? 1 : 0), findings.end());
 }
 
 const RowPlan* RowPlans::Find(std::int64_t row) const {

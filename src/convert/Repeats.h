@@ -31,12 +31,16 @@ struct RowPlan {
     std::string copies;    // 905 $f, the copies of the rows merged into this one
     std::string barcodes;  // 905 $b, the barcodes of the rows merged into this one
   };
-  std::int64_t sameAs = 0;        // from 1: the earlier row this one repeats; it then gives no record
-  std::unique_ptr<Cells> cells;   // none: no cell replaced
-  std::vector<Finding> findings;  // for the row's record; Findings() adds the one sameAs makes
+  std::int64_t sameAs = 0;       // from 1: the earlier row this one repeats; it then gives no record
+  std::int64_t sameTitleAs = 0;  // from 1: a row of the same title under another ISBN
+  std::unique_ptr<Cells> cells;  // none: no cell replaced
+  std::vector<Finding> findings;  // for the row's record; Findings() adds the ones sameAs and sameTitleAs make
 
-  // The row's findings: a repeated row's DuplicateRow (made here, not kept for each such row) first.
+  // The row's findings, with those of sameAs and sameTitleAs made here rather than kept for each
+  // such row (most rows of a table of copies have one): a repeated row's DuplicateRow first, then
+  // the rows merged into it, the other ISBN, and what was moved to 200 $h.
   std::vector<Finding> Findings() const;
+  void AppendFindings(std::vector<Finding>& out) const;
 
   Cells& SetCells() {
     if (!cells) cells = std::make_unique<Cells>();
@@ -56,7 +60,7 @@ class RowPlans {
   std::size_t size() const;
 
  private:
-  static bool Planned(const RowPlan& p) { return p.sameAs != 0 || p.cells || !p.findings.empty(); }
+  static bool Planned(const RowPlan& p) { return p.sameAs != 0 || p.sameTitleAs != 0 || p.cells || !p.findings.empty(); }
   std::vector<RowPlan> building_;  // by row
   std::vector<std::pair<std::int64_t, RowPlan>> sealed_;
 };

@@ -10,6 +10,11 @@
 
 namespace rowcaster::convert {
 std::string_view TrimWide(std::string_view s) {
+  // The blanks (" ", tab, U+00A0, U+3000) begin with 0x20, 0x09, 0xC2 or 0xE3 and end with 0x20,
+  // 0x09, 0xA0 or 0x80: most values neither begin nor end so, and are left undecoded.
+  const auto mayBegin = [](char c) { return c == ' ' || c == '\t' || c == '\xC2' || c == '\xE3'; };
+  const auto mayEnd = [](char c) { return c == ' ' || c == '\t' || c == '\xA0' || c == '\x80'; };
+  if (s.empty() || (!mayBegin(s.front()) && !mayEnd(s.back()))) return s;
   while (!s.empty()) {
     std::size_t i = 0;
     if (!text::IsWideBlank(text::NextCodePoint(s, i))) break;

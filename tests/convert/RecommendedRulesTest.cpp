@@ -10,6 +10,7 @@
 #include "convert/TestCbk.h"
 #include "convert/Values.h"
 #include "platform/text/Gbk.h"
+#include "platform/text/Utf8.h"
 
 namespace rowcaster::convert {
 namespace {
@@ -44,6 +45,30 @@ TEST(RecommendedValues, CleanedTrimmedAndNoneMadeEmpty) {
   EXPECT_EQ(FoldForGbk("A\xC2\xA0" "B•C・D—E‑F"), "A B·C·D—E-F");
   EXPECT_EQ(text::NotInGbk("Müller 䶮𠀀 ö 书 ü"), (std::vector<std::string>{"䶮", "𠀀", "ö"}));  // GBK has ü
   EXPECT_TRUE(text::NotInGbk("银行·会计").empty());
+}
+
+// Blanks (" ", tab, U+00A0, U+3000) trimmed from both ends, against trimming the decoded code
+// points: at the limits of each blank's bytes, with bytes that only look like part of one.
+TEST(RecommendedValues, TrimWideTrimsTheBlanksOfEitherEnd) {
+  const auto plain = [](std::string_view s) {
+    std::vector<std::pair<std::size_t, char32_t>> at;  // each code point's offset
+    for (std::size_t i = 0; i < s.size();) {
+      const std::size_t start = i;
+      at.emplace_back(start, text::NextCodePoint(s, i));
+    }
+    const auto blank = [](char32_t c) { return c == U' ' || c == U'\t' || c == 0xA0 || c == 0x3000; };
+    std::size_t first = 0, last = at.size();
+    while (first < last && blank(at[first].second)) ++first;
+    while (last > first && blank(at[last - 1].second)) --last;
+    const std::size_t from = first < at.size() ? at[first].first : s.size();
+    const std::size_t to = last < at.size() ? at[last].first : s.size();
+    return s.substr(from, to - from);
+  };
+  const std::string cases[] = {"", " ", "\t", "书", " 书 ", "\xE3\x80\x80书\xE3\x80\x80", "\xC2\xA0书\xC2\xA0",
+                               "书\xE3\x80", "\x80书", "书\xA0", "\xA0书", "\xE3书", "\xC2", "\xE3\x80\x80",
+                               "a \t\xE3\x80\x80", "\xC2\xA0\xC2\xA0", "书\xE3\x80\x81", "\xE3\x80\x81书", "x\x80",
+                               "\xE3\x81\x80", " \xE3\x80\x80 a b \xC2\xA0\t"};
+  for (const std::string& c : cases) EXPECT_EQ(TrimWide(c), plain(c)) << c;
 }
 
 TEST(RecommendedIsbn, AcceptsTheFormsTablesHold) {
