@@ -35,6 +35,27 @@ TEST(Gbk, EncodesAsCodePage936) {
   }
 }
 
+// Runs of ASCII of every length from 0 to 20, between and around Han characters and a character
+// GBK lacks, encoded as each character alone: the ASCII copied eight bytes at a time where it can.
+TEST(Gbk, EncodesAsciiRunsOfEveryLength) {
+  for (std::size_t before = 0; before <= 20; ++before)
+    for (std::size_t after = 0; after <= 20; after += 3) {
+      const std::string a(before, 'a'), b(after, '7');
+      const std::string utf8 = a + "书" + b + "ก" + a + "名" + b;
+      const std::string gbk = a + "\xCA\xE9" + b + "?" + a + "\xC3\xFB" + b;
+      std::string out = "x";
+      std::size_t missing = 0;
+      ASSERT_TRUE(AppendGbk(out, utf8, &missing)) << before << " " << after;
+      EXPECT_EQ(out, "x" + gbk) << before << " " << after;
+      EXPECT_EQ(missing, 1u);
+      EXPECT_EQ(ToGbk(a + b), a + b);
+      // Malformed after a run: nothing is written.
+      out = "x";
+      EXPECT_FALSE(AppendGbk(out, a + "\xE4\xB8", nullptr)) << before;
+      EXPECT_EQ(out, "x");
+    }
+}
+
 TEST(Gbk, RefusesMalformedUtf8AndLeavesOutputAlone) {
   const std::string bad[] = {"\xC0\xAF", "\xED\xA0\x80", "\xF5\x80\x80\x80", "ab\xE4\xB8", "\x80", "\xE4\xB8\x41"};
   for (const auto& s : bad) {
