@@ -241,6 +241,8 @@ void ResolveSettings(const RunFlags& flags, const convert::Profile& profile, con
   input.cbkConnStr = CbkConnectionString(flags.cbk);
   input.outputPath = run.out.value_or("");
   input.dryRun = run.dryRun;
+  // The rows' report is only printed (--dry-run) or written (--report); the summary needs the counts.
+  input.keepReport = run.dryRun || run.report.has_value();
   input.replace = run.overwrite;
   input.keepDuplicates = flags.keepDuplicates || profile.keepDuplicates;
   input.format = flags.format.value_or(profile.format);

@@ -247,7 +247,7 @@ RowResult ComposeOne(const RunInput& input, const std::array<int, kParamCount>& 
     if (!r.findings.empty() && r.findings.front().kind == Kind::FieldTooLong) NameTheColumn(r.findings.front(), input, columns, cell);
     if (plan && !r.record.empty()) plan->AppendFindings(r.findings);
   }
-  if (r.record.empty() || !r.findings.empty()) {
+  if (input.keepReport && (r.record.empty() || !r.findings.empty())) {
     r.title = OneLine(cell(d200a));
     r.isbn = OneLine(cell(d010a));
   }
@@ -376,13 +376,17 @@ class Composer {
   std::vector<std::thread> workers_;
 };
 
-// Row `row` (from 1) counted and reported, its record added to the batch unless it has none.
-void TakeRow(RowResult& r, std::int64_t row, RunResult& result, std::string& batch, std::vector<std::size_t>& ends) {
+// Row `row` (from 1) counted and reported (with `keep`), its record added to the batch unless it has none.
+void TakeRow(RowResult& r, std::int64_t row, bool keep, RunResult& result, std::string& batch,
+             std::vector<std::size_t>& ends) {
   CountKinds(r.findings, result.counts);
+  const auto report = [&](bool failed, bool merged = false) {
+    if (keep) result.report.push_back({row, std::move(r.title), std::move(r.isbn), failed, std::move(r.findings), merged});
+  };
   if (r.heldSkipped) {
     ++result.held;
     ++result.heldSkipped;
-    result.report.push_back({row, std::move(r.title), std::move(r.isbn), false, std::move(r.findings)});
+    report(false);
     return;
   }
   if (std::any_of(r.findings.begin(), r.findings.end(),
@@ -390,7 +394,7 @@ void TakeRow(RowResult& r, std::int64_t row, RunResult& result, std::string& bat
     ++result.held;
   if (r.merged) {
     ++result.merged;
-    result.report.push_back({row, std::move(r.title), std::move(r.isbn), false, std::move(r.findings), true});
+    report(false, true);
     return;
   }
   if (r.record.empty()) {
@@ -398,7 +402,7 @@ void TakeRow(RowResult& r, std::int64_t row, RunResult& result, std::string& bat
       result.firstFailedRow = row;
       result.firstFailure = r.findings.front();
     }
-    result.report.push_back({row, std::move(r.title), std::move(r.isbn), true, std::move(r.findings)});
+    report(true);
     return;
   }
   batch += r.record;
@@ -413,7 +417,7 @@ void TakeRow(RowResult& r, std::int64_t row, RunResult& result, std::string& bat
   }
   if (!r.findings.empty()) {
     ++(HasLevel(r.findings, Level::Warning) ? result.warned : result.noted);
-    result.report.push_back({row, std::move(r.title), std::move(r.isbn), false, std::move(r.findings)});
+    report(false);
   }
 }
 
@@ -584,7 +588,7 @@ bool WriteBatches(const RunInput& input, const RunCallbacks& callbacks, Composer
     bool stopped = false;
     for (RowResult& r : *rows) {
       ++row;
-      TakeRow(r, row, result, batch, ends);
+      TakeRow(r, row, input.keepReport, result, batch, ends);
       if (callbacks.stop && callbacks.stop->load()) {
         stopped = true;
         break;

@@ -39,6 +39,7 @@ struct RunInput {
   std::shared_ptr<const PinyinSource> pinyin;
   int threads = 0;  // composing threads; 0: one per core
   bool dryRun = false;  // compose every row, write nothing
+  bool keepReport = true;  // keep RunResult::report (the counts are kept either way)
   iso2709::Format format = iso2709::Format::Iso2709;
   iso2709::Encoding encoding = iso2709::Encoding::Gbk;  // MARCXML is always UTF-8
   bool replace = false;  // empty an existing output file first instead of appending to it
@@ -96,7 +97,7 @@ struct RunResult {
   std::int64_t unencodableRows = 0; // rows with such characters
   std::int64_t privateUse = 0;      // private-use characters written as they are, over all rows
   std::int64_t privateUseRows = 0;  // rows with such characters
-  std::vector<RowReport> report;  // every row with a finding, in row order
+  std::vector<RowReport> report;  // every row with a finding, in row order (with RunInput::keepReport)
   std::map<Kind, std::int64_t> counts;  // rows by the kinds of their findings
   std::vector<Finding> runFindings;     // about the run's settings, told once
   std::int64_t searches = 0;       // queries sent to catalogues

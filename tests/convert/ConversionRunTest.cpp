@@ -1187,6 +1187,17 @@ TEST_F(Run, RecommendedRulesMergeRepeatedRows) {
     EXPECT_EQ(records.at(20).at("905f"), std::vector<std::string>{"2"});
     EXPECT_EQ(records.at(401).at("905f"), std::vector<std::string>{"1"});
 
+    // Without the rows' report (a CLI run writing none): the same records and counts.
+    const std::string bytes = Slurp(input_.outputPath);
+    input_.keepReport = false;
+    const RunResult bare = RunConversion(input_);
+    input_.keepReport = true;
+    EXPECT_EQ(Slurp(input_.outputPath), bytes);
+    EXPECT_TRUE(bare.report.empty());
+    EXPECT_EQ(std::tie(bare.written, bare.merged, bare.failed, bare.warned, bare.noted, bare.counts),
+              std::tie(r.written, r.merged, r.failed, r.warned, r.noted, r.counts));
+    EXPECT_EQ(words::SummaryText(bare), words::SummaryText(r));
+
     // Kept on request: every row gives its record with its own copies, no row is merged.
     input_.keepDuplicates = true;
     const RunResult all = RunConversion(input_);
