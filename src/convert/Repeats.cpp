@@ -73,7 +73,7 @@ RowKeys KeysOf(const std::vector<std::string_view>& cells, const std::array<int,
   std::array<std::string, kParamCount> v;
   for (const Param p : {d010a, d200a, d200e, d200h, d200i, d205a, d200f, d210a, d210c, d210d, d905b, d905v, d905f}) {
     const int c = columns[p];
-    if (c >= 0 && static_cast<std::size_t>(c) < cells.size()) v[p] = CleanValue(OneLine(cells[c]));
+    if (c >= 0 && static_cast<std::size_t>(c) < cells.size()) v[p] = CleanLine(cells[c]);
   }
   RowKeys k;
   k.cell = v[d200a];

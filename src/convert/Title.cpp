@@ -167,9 +167,19 @@ SplitOfTitle SplitTitle(std::string_view cell) {
 }
 
 bool LooksLikeShopListing(std::string_view title) {
+  static constexpr std::string_view kSigns[] = {"【", "】", "正版", "包邮", "畅销", "赠送", "附赠", "赠品", "现货"};
+  // Most titles are short: up to 40 bytes they are up to 40 characters, and the signs are looked
+  // for in the UTF-8 itself (a character's bytes are never the middle of another's).
+  if (title.size() <= 40) {
+    for (const std::string_view sign : kSigns)
+      if (title.find(sign) != std::string_view::npos) return true;
+    std::size_t marks = static_cast<std::size_t>(std::count(title.begin(), title.end(), '!'));
+    for (std::size_t at = title.find("！"); at != std::string_view::npos; at = title.find("！", at + 3)) ++marks;
+    return marks >= 2;
+  }
   const std::u32string t = U32(title);
-  for (const std::u32string_view sign : {U"【", U"】", U"正版", U"包邮", U"畅销", U"赠送", U"附赠", U"赠品", U"现货"})
-    if (t.find(sign) != std::u32string::npos) return true;
+  for (const std::string_view sign : kSigns)
+    if (t.find(U32(sign)) != std::u32string::npos) return true;
   if (std::count(t.begin(), t.end(), U'！') + std::count(t.begin(), t.end(), U'!') >= 2) return true;
   if (t.size() <= 40) return false;
   // A second title: joined by "+", a set, a second 《》, a gift.
@@ -180,6 +190,8 @@ bool LooksLikeShopListing(std::string_view title) {
 }
 
 bool IsTotalRow(std::string_view title) {
+  // Each of the words ends in 计 but 结束: a title holding neither is none (most are not).
+  if (title.find("计") == std::string_view::npos && title.find("结束") == std::string_view::npos) return false;
   const std::u32string t = U32(title);
   const std::u32string_view s = Trim(t);
   for (const std::u32string_view word : {U"合计", U"总计", U"小计", U"共计", U"结束"}) {

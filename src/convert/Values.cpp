@@ -116,6 +116,10 @@ std::string CleanValue(std::string_view value) {
   return out;
 }
 
+std::string CleanLine(std::string_view value) {
+  return HasLineBreak(value, true) ? CleanValue(OneLine(value)) : CleanValue(value);
+}
+
 bool GbkHoldsAll(std::string_view value) { return text::GbkEncodesAll(value); }
 
 std::string FoldForGbk(std::string_view value) {

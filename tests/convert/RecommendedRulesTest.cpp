@@ -8,6 +8,7 @@
 #include "convert/Price.h"
 #include "convert/Recommended.h"
 #include "convert/TestCbk.h"
+#include "convert/Title.h"
 #include "convert/Values.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/Utf8.h"
@@ -41,6 +42,10 @@ TEST(RecommendedValues, CleanedTrimmedAndNoneMadeEmpty) {
       {"25.00", "25.00"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(CleanValue(in), out) << in;
+  // On one line first: the same as OneLine then CleanValue, with and without line breaks.
+  for (const auto& [in, out] : cases) EXPECT_EQ(CleanLine(in), out) << in;
+  for (const char* in : {"a\r\nb", " 无\n", "\t书名 ", "\n", "书\r名|", "N/A\t"})
+    EXPECT_EQ(CleanLine(in), CleanValue(OneLine(in))) << in;
   EXPECT_EQ(OneLine("a\r\nb\nc\rd\te"), "a b c d e");
   EXPECT_EQ(FoldForGbk("A\xC2\xA0" "B•C・D—E‑F"), "A B·C·D—E-F");
   EXPECT_EQ(text::NotInGbk("Müller 䶮𠀀 ö 书 ü"), (std::vector<std::string>{"䶮", "𠀀", "ö"}));  // GBK has ü
@@ -69,6 +74,33 @@ TEST(RecommendedValues, TrimWideTrimsTheBlanksOfEitherEnd) {
                                "a \t\xE3\x80\x80", "\xC2\xA0\xC2\xA0", "书\xE3\x80\x81", "\xE3\x80\x81书", "x\x80",
                                "\xE3\x81\x80", " \xE3\x80\x80 a b \xC2\xA0\t"};
   for (const std::string& c : cases) EXPECT_EQ(TrimWide(c), plain(c)) << c;
+}
+
+// A shop's listing and a total row, on either side of 40 bytes and 40 characters (a short title
+// is looked at as UTF-8, a long one as characters): the signs, two exclamation marks of either
+// width, a second title only past 40 characters; the total words with what may follow them.
+TEST(RecommendedTitle, ShopListingsAndTotalRows) {
+  std::string forty, fortyOne;           // 40 and 41 Han characters (120 and 123 bytes)
+  for (int k = 0; k < 40; ++k) forty += "书";
+  fortyOne = forty + "书";
+  const std::string a40(40, 'a');
+  const std::pair<std::string, bool> shop[] = {
+      {"中国通史", false},        {"【正版】中国通史", true},  {"中国通史 包邮", true},
+      {"好书!好书!", true},       {"好书！好书!", true},       {"好书！好书！", true},
+      {"好书！", false},          {"书+书", false},            {forty + "+书", true},
+      {forty.substr(3) + "+", false},  // 40 characters: no second title looked for
+      {fortyOne + "+", true},     {fortyOne, false},          {a40, false},
+      {a40.substr(1) + "!", false},    {a40.substr(2) + "!!", true},  // 40 bytes, two marks
+      {a40 + "!!", true},         {"全套" + forty, true},      {"全套书", false},
+      {"现货", true},             {"畅", false},               {std::string("\xE3") + "【", true},
+  };
+  for (const auto& [title, yes] : shop) EXPECT_EQ(LooksLikeShopListing(title), yes) << title;
+  const std::pair<const char*, bool> total[] = {
+      {"合计", true},      {"  合计：256册", true}, {"总计 1234.00元", true}, {"小计:12", true},
+      {"共计12本", true},  {"结束", true},          {"合计书目", false},      {"会计学", false},
+      {"结束语", false},   {"计算机", false},       {"中国通史", false},      {"\xE3\x80\x80小计", true},
+  };
+  for (const auto& [title, yes] : total) EXPECT_EQ(IsTotalRow(title), yes) << title;
 }
 
 TEST(RecommendedIsbn, AcceptsTheFormsTablesHold) {
