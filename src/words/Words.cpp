@@ -409,21 +409,26 @@ std::string SummaryText(const convert::RunResult& result) {
   return out;
 }
 
-std::vector<std::vector<std::string>> ReportTable(const convert::RunResult& result, int firstDataLine) {
-  std::vector<std::vector<std::string>> table;
-  table.push_back({S(QCoreApplication::translate("Words", "行")), S(QCoreApplication::translate("Words", "表格行")),
-                   S(QCoreApplication::translate("Words", "题名")), "ISBN", S(QCoreApplication::translate("Words", "级别")),
-                   S(QCoreApplication::translate("Words", "类别")), S(QCoreApplication::translate("Words", "字段")),
-                   S(QCoreApplication::translate("Words", "说明"))});
+void ForEachReportLine(const convert::RunResult& result, int firstDataLine,
+                       const std::function<void(const std::vector<std::string>&)>& use) {
+  use({S(QCoreApplication::translate("Words", "行")), S(QCoreApplication::translate("Words", "表格行")),
+       S(QCoreApplication::translate("Words", "题名")), "ISBN", S(QCoreApplication::translate("Words", "级别")),
+       S(QCoreApplication::translate("Words", "类别")), S(QCoreApplication::translate("Words", "字段")),
+       S(QCoreApplication::translate("Words", "说明"))});
   const auto line = [&](const Finding& f, const convert::RowReport* r) {
     const std::string sheetRow = r && firstDataLine > 0 ? std::to_string(r->row - 1 + firstDataLine) : "";
-    table.push_back({r ? std::to_string(r->row) : "", sheetRow, r ? convert::OneLine(r->title) : "",
-                     r ? convert::OneLine(r->isbn) : "", LevelName(f.level), std::string(convert::KindCode(f.kind)),
-                     f.field, convert::OneLine(Describe(f))});
+    use({r ? std::to_string(r->row) : "", sheetRow, r ? convert::OneLine(r->title) : "",
+         r ? convert::OneLine(r->isbn) : "", LevelName(f.level), std::string(convert::KindCode(f.kind)), f.field,
+         convert::OneLine(Describe(f))});
   };
   for (const Finding& f : result.runFindings) line(f, nullptr);
   for (const convert::RowReport& r : result.report)
     for (const Finding& f : r.findings) line(f, &r);
+}
+
+std::vector<std::vector<std::string>> ReportTable(const convert::RunResult& result, int firstDataLine) {
+  std::vector<std::vector<std::string>> table;
+  ForEachReportLine(result, firstDataLine, [&](const std::vector<std::string>& cells) { table.push_back(cells); });
   return table;
 }
 

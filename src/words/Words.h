@@ -3,6 +3,7 @@
 // Chinese, the program's own language, or English where the locale asks for another language.
 // The window, the command line, the report file and the preview all word them here.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -65,6 +66,9 @@ std::string SummaryText(const convert::RunResult& result);
 // the row in the sheet or file (the data row's line under a header; empty when the table has no
 // lines, or with `firstDataLine` 0), title, ISBN, level, kind code, field, message.
 std::vector<std::vector<std::string>> ReportTable(const convert::RunResult& result, int firstDataLine);
+// The same lines one at a time, the header first: a long report is written as it is made.
+void ForEachReportLine(const convert::RunResult& result, int firstDataLine,
+                       const std::function<void(const std::vector<std::string>&)>& use);
 // The report table tab-separated, a line each.
 std::string ReportText(const convert::RunResult& result, int firstDataLine);
 // The private-use characters written as they are, over all rows, or empty when there were none.

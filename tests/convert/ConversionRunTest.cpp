@@ -1057,6 +1057,23 @@ TEST_F(Run, TheReportHasALineAFindingAsTextOrWorkbook) {
   for (std::size_t k = 1; k < table.size(); ++k)
     for (std::size_t c = 0; c < table[k].size(); ++c) ASSERT_EQ(back->Cell(k - 1, c), table[k][c]) << k << ", " << c;
   EXPECT_NE(output::WriteReport("/nonexistent-folder/report.xlsx", table), "");
+  {
+    // A report past one sheet's 1,048,576 rows goes on to a second sheet under the same header.
+    const std::string big = test::TempPath("report-") + "big.xlsx";
+    constexpr std::int64_t kLines = 1048576 + 6;  // the header and 1,048,581 findings
+    ASSERT_EQ(output::WriteReport(big, [](const auto& line) {
+                line({"行", "说明"});
+                for (std::int64_t k = 1; k < kLines; ++k) line({std::to_string(k), "x"});
+              }), "");
+    const auto bigParts = import::SplitPath(big);
+    const auto second = import::LoadTable(*reader, "xlsx", import::ConnectionStringFor("xlsx", big, bigParts->folder),
+                                          import::QueryTextFor("xlsx", "Sheet2$", bigParts->fileName));
+    EXPECT_EQ(second->FieldNames(), (std::vector<std::string>{"行", "说明"}));
+    ASSERT_EQ(second->RowCount(), 6u);
+    EXPECT_EQ(second->Cell(0, 0), "1048576");
+    EXPECT_EQ(second->Cell(5, 0), std::to_string(kLines - 1));
+    std::filesystem::remove(big);
+  }
   EXPECT_NE(output::WriteReport("/nonexistent-folder/report.tsv", table), "");
   std::filesystem::remove(tsv);
   std::filesystem::remove(xlsx);
