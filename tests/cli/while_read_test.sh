@@ -64,13 +64,13 @@ perl "$make_dbf" 400000 "$work/huge.dbf"
 head -4 "$work/big.csv" > "$work/three.csv"
 "$cli" convert "$work/three.csv" --map-by-name "${now[@]}" -o "$work/held.iso" >/dev/null 2>&1
 "$cli" convert "$work/three.csv" --map-by-name "${now[@]}" --format marcxml -o "$work/held.xml" >/dev/null 2>&1
-# broken OUT FORMAT: converts huge.dbf into OUT and kills the reading process once OUT has grown.
-# The reading process is let run a few milliseconds at a time, so that it cannot reach the end of
-# the table first however busy the machine is.
+# broken OUT UNTIL ARG...: converts huge.dbf into OUT with ARG... and kills the reading process
+# once UNTIL (a shell condition) holds. The reading process is let run a few milliseconds at a
+# time, so that it cannot reach the end of the table first however busy the machine is.
 broken() {
-  local size child=""
-  size=$(stat -c %s "$1" 2>/dev/null || echo 0)
-  "$cli" convert "$work/huge.dbf" --map-by-name "${now[@]}" --format "$2" -o "$1" >/dev/null 2>"$work/err" &
+  local out=$1 until=$2 child=""
+  shift 2
+  "$cli" convert "$work/huge.dbf" --map-by-name "${now[@]}" "$@" -o "$out" >/dev/null 2>"$work/err" &
   local pid=$!
   for _ in $(seq 1000); do
     child=$(pgrep -f "rowcaster-cli read .*huge.dbf")
@@ -79,7 +79,7 @@ broken() {
   done
   kill -STOP $child
   for _ in $(seq 3000); do
-    [ "$(stat -c %s "$1" 2>/dev/null || echo 0)" -gt "$((size + 4096))" ] && break
+    eval "$until" && break
     kill -CONT $child
     sleep 0.002
     kill -STOP $child
@@ -87,49 +87,28 @@ broken() {
   kill -KILL $child
   wait "$pid"
 }
-for out in held.iso held.xml; do
-  format=iso2709
-  [ "$out" = held.xml ] && format=marcxml
+# grown FILE SIZE: FILE has grown by more than a block past SIZE.
+grown() { [ "$(stat -c %s "$1" 2>/dev/null || echo 0)" -gt "$(($2 + 4096))" ]; }
+# The classic rules are stopped once records were written; the recommended ones write none before
+# the whole table is looked at, and are stopped once the run has begun (the mapping said).
+for case in "held.iso iso2709 classic" "held.xml marcxml classic" "held.iso iso2709 recommended"; do
+  read -r out format rules <<< "$case"
+  until="grown $work/$out $(stat -c %s "$work/$out")"
+  [ "$rules" = recommended ] && until="grep -q 列的对应 $work/err"
   cp "$work/$out" "$work/before"
-  broken "$work/$out" $format
-  check "$out: exit" "$?" 1
+  broken "$work/$out" "$until" --format "$format" --rules "$rules"
+  check "$out $rules: exit" "$?" 1
   got=changed
   cmp -s "$work/before" "$work/$out" && got=unchanged
-  check "$out: the file as it was" "$got" unchanged
-  check "$out: the run had begun" "$(grep -c '列的对应' "$work/err")" 1
-  check "$out: the read error said" "$(grep -c '读取数据文件出错' "$work/err")" 1
-  check "$out: what became of the output said" "$(grep -c '输出文件和转换前一样' "$work/err")" 1
+  check "$out $rules: the file as it was" "$got" unchanged
+  check "$out $rules: the run had begun" "$(grep -c '列的对应' "$work/err")" 1
+  check "$out $rules: the read error said" "$(grep -c '读取数据文件出错' "$work/err")" 1
+  check "$out $rules: what became of the output said" "$(grep -c '输出文件和转换前一样' "$work/err")" 1
 done
 rm -f "$work/new.iso"
-broken "$work/new.iso" iso2709
+broken "$work/new.iso" "grown $work/new.iso 0"
 check "new file: exit" "$?" 1
 check "new file: not left behind" "$([ -e "$work/new.iso" ] && echo left || echo gone)" gone
-
-# By the recommended rules no record is written before the whole table is looked at: the reading
-# process is killed once the run has begun (the mapping said), and the output stays as it was.
-cp "$work/held.iso" "$work/before"
-"$cli" convert "$work/huge.dbf" --map-by-name "${now[@]}" --rules recommended -o "$work/held.iso" >/dev/null 2>"$work/err" &
-pid=$!
-for _ in $(seq 1000); do
-  child=$(pgrep -f "rowcaster-cli read .*huge.dbf")
-  [ -n "$child" ] && break
-  sleep 0.002
-done
-kill -STOP $child
-for _ in $(seq 3000); do
-  grep -q '列的对应' "$work/err" && break
-  kill -CONT $child
-  sleep 0.002
-  kill -STOP $child
-done
-kill -KILL $child
-wait "$pid"
-check "recommended: exit" "$?" 1
-got=changed
-cmp -s "$work/before" "$work/held.iso" && got=unchanged
-check "recommended: the file as it was" "$got" unchanged
-check "recommended: the run had begun" "$(grep -c '列的对应' "$work/err")" 1
-check "recommended: the read error said" "$(grep -c '读取数据文件出错' "$work/err")" 1
 
 # 3. A read failing before the run began: said, and the output never opened.
 "$cli" convert "$work/short.csv" --map-by-name "${now[@]}" -o "$work/short.iso" >/dev/null 2>"$work/err"
