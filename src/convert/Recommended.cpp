@@ -91,14 +91,6 @@ std::string FieldOf(Param p) {
   return code.size() == 4 ? std::string(code.substr(0, 3)) + " $" + code[3] : std::string(code);
 }
 
-// Whether the value holds CR, LF, a tab or a "|": one pass, where find_first_of would search the
-// set once for every character.
-bool HasLineBreakOrBar(std::string_view value) {
-  bool found = false;
-  for (const char c : value) found |= c == '\r' || c == '\n' || c == '\t' || c == '|';
-  return found;
-}
-
 // Every value on one line and trimmed; a cell that stands for "none" is dropped and a "|" becomes
 // "｜", each with a note; for GBK, look-alikes it lacks are folded.
 void CleanValues(SubfieldValues& v, iso2709::Encoding encoding, std::vector<Finding>& findings) {
@@ -106,7 +98,8 @@ void CleanValues(SubfieldValues& v, iso2709::Encoding encoding, std::vector<Find
     std::string& value = v[p];
     if (value.empty()) continue;
     // Most cells are one trimmed line of real text that GBK holds: nothing to copy or tell.
-    const bool plain = !HasLineBreakOrBar(value) && TrimWide(value).size() == value.size() && !IsNoneValue(value);
+    const bool plain = !HasLineBreak(value, true) && value.find('|') == std::string::npos &&
+                       TrimWide(value).size() == value.size() && !IsNoneValue(value);
     if (plain && (encoding != iso2709::Encoding::Gbk || GbkHoldsAll(value))) continue;
     std::string line = OneLine(value);
     value = CleanValue(line);

@@ -30,17 +30,11 @@ std::string_view TrimWide(std::string_view s) {
   return s;
 }
 
-namespace {
-
-// Whether the text holds CR or LF (or a tab, when asked): one pass, where find_first_of would
-// search the set once for every character.
 bool HasLineBreak(std::string_view value, bool orTab) {
   bool found = false;
   for (const char c : value) found |= c == '\r' || c == '\n' || (orTab && c == '\t');
   return found;
 }
-
-}  // namespace
 
 std::string OneLine(std::string_view value) {
   if (!HasLineBreak(value, true)) return std::string(value);

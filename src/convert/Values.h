@@ -25,6 +25,9 @@ std::string_view TrimWide(std::string_view s);
 // value that only says "none" (无, 暂无, 暂无简介, 空, N/A, -, an image file name …) made empty; a
 // "|" kept as text ("｜"), never a subfield mark.
 std::string CleanValue(std::string_view value);
+// Whether the text holds CR or LF (or a tab, when asked): one pass, where find_first_of would
+// search the set once for every character.
+bool HasLineBreak(std::string_view value, bool orTab);
 // CleanValue of the value on one line (OneLine), without a copy when it is one already.
 std::string CleanLine(std::string_view value);
 bool IsNoneValue(std::string_view trimmed);
