@@ -216,17 +216,24 @@ GbkAppend AppendGbkUntilPrivateUse(std::string& out, std::string_view utf8, std:
   return AppendGbkBytes(out, utf8, unencodable, true);
 }
 
-bool GbkEncodes(char32_t cp) { return cp < 0x80 || (cp <= 0xFFFF && !(cp >= 0xD800 && cp <= 0xDFFF) && Encoder().map[cp] != 0); }
+namespace {
+
+bool Holds(const EncodeTable& table, char32_t cp) {
+  return cp < 0x80 || (cp <= 0xFFFF && !(cp >= 0xD800 && cp <= 0xDFFF) && table.map[cp] != 0);
+}
+
+}  // namespace
+
+bool GbkEncodes(char32_t cp) { return Holds(Encoder(), cp); }
 
 bool GbkEncodesAll(std::string_view utf8) {
-  const auto& map = Encoder().map;  // once, not for every character
+  const EncodeTable& table = Encoder();  // once, not for every character
   for (std::size_t i = 0; i < utf8.size();) {
     if (static_cast<unsigned char>(utf8[i]) < 0x80) {
       ++i;
       continue;
     }
-    const char32_t cp = NextCodePoint(utf8, i);
-    if (cp > 0xFFFF || (cp >= 0xD800 && cp <= 0xDFFF) || map[cp] == 0) return false;
+    if (!Holds(table, NextCodePoint(utf8, i))) return false;
   }
   return true;
 }

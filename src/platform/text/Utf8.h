@@ -134,8 +134,7 @@ inline char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>
 // `s` with the Latin capitals A to Z made small; other bytes as they are.
 inline std::string AsciiLower(std::string_view s) {
   std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+  for (char& c : out) c = AsciiLower(c);
   return out;
 }
 
