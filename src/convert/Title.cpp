@@ -167,20 +167,14 @@ SplitOfTitle SplitTitle(std::string_view cell) {
 }
 
 bool LooksLikeShopListing(std::string_view title) {
-  static constexpr std::string_view kSigns[] = {"【", "】", "正版", "包邮", "畅销", "赠送", "附赠", "赠品", "现货"};
-  // Most titles are short: up to 40 bytes they are up to 40 characters, and the signs are looked
-  // for in the UTF-8 itself (a character's bytes are never the middle of another's).
-  if (title.size() <= 40) {
-    for (const std::string_view sign : kSigns)
-      if (title.find(sign) != std::string_view::npos) return true;
-    std::size_t marks = static_cast<std::size_t>(std::count(title.begin(), title.end(), '!'));
-    for (std::size_t at = title.find("！"); at != std::string_view::npos; at = title.find("！", at + 3)) ++marks;
-    return marks >= 2;
-  }
+  // The signs are looked for in the UTF-8 itself: a character's bytes are never the middle of another's.
+  for (const std::string_view sign : {"【", "】", "正版", "包邮", "畅销", "赠送", "附赠", "赠品", "现货"})
+    if (title.find(sign) != std::string_view::npos) return true;
+  std::size_t marks = static_cast<std::size_t>(std::count(title.begin(), title.end(), '!'));
+  for (std::size_t at = title.find("！"); at != std::string_view::npos; at = title.find("！", at + 3)) ++marks;
+  if (marks >= 2) return true;
+  if (title.size() <= 40) return false;  // up to 40 bytes are up to 40 characters
   const std::u32string t = U32(title);
-  for (const std::string_view sign : kSigns)
-    if (t.find(U32(sign)) != std::u32string::npos) return true;
-  if (std::count(t.begin(), t.end(), U'！') + std::count(t.begin(), t.end(), U'!') >= 2) return true;
   if (t.size() <= 40) return false;
   // A second title: joined by "+", a set, a second 《》, a gift.
   const bool secondTitle = t.find_first_of(U"+＋") != std::u32string::npos || t.find(U"套装") != std::u32string::npos ||
