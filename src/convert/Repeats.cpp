@@ -149,6 +149,7 @@ bool SameStem(const KeysView& a, const KeysView& b) { return a.stem == b.stem; }
 class KeySlice {
  public:
   explicit KeySlice(std::int64_t first = 0) : first_(first) {}
+  std::int64_t first() const { return first_; }  // the slice's first row
 
   void Skip() { entries_.push_back({}); }  // a row not grouped
 
@@ -394,9 +395,8 @@ void RowPlans::Seal() {
   std::size_t planned = 0;
   for (const RowPlan& p : building_) planned += Planned(p) ? 1 : 0;
   sealed_.reserve(sealed_.size() + planned);
-  for (std::size_t row = 0; row < building_.size(); ++row)
+  for (std::size_t row = 0; row < building_.size(); ++row)  // in row order: sealed_ comes out sorted
     if (Planned(building_[row])) sealed_.emplace_back(static_cast<std::int64_t>(row), std::move(building_[row]));
-  std::sort(sealed_.begin(), sealed_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   building_ = decltype(building_)();
 }
 
@@ -466,7 +466,6 @@ bool KeyRows(const import::LoadedTable& table, const std::array<int, kParamCount
   constexpr std::int64_t kBlock = KeptKeys::kBlockRows;
   std::atomic<std::int64_t> next{0};
   std::vector<KeyedRows> each(static_cast<std::size_t>(threads));
-  std::vector<std::vector<std::int64_t>> blocks(static_cast<std::size_t>(threads));
   const auto keyBlocks = [&](std::int64_t t) {
     KeyReader own(table, columns);
     const std::hash<std::string> hash;
@@ -475,7 +474,6 @@ bool KeyRows(const import::LoadedTable& table, const std::array<int, kParamCount
       const auto rows = static_cast<std::int64_t>(table.WaitForRows(static_cast<std::size_t>((b + 1) * kBlock)));
       if (rows <= b * kBlock || (stop && stop->load())) return;
       KeySlice& slice = mine.kept.emplace_back(b * kBlock);
-      blocks[static_cast<std::size_t>(t)].push_back(b);
       for (std::int64_t row = b * kBlock; row < std::min(rows, (b + 1) * kBlock); ++row) {
         if (stem && !LooseKey(OneLine(table.Cell(static_cast<std::size_t>(row), columns[d200a]))).starts_with(*stem)) {
           slice.Skip();
@@ -499,10 +497,10 @@ bool KeyRows(const import::LoadedTable& table, const std::array<int, kParamCount
   if (stop && stop->load()) return false;
   const auto rows = static_cast<std::int64_t>(table.RowCount());
   out.kept.resize(static_cast<std::size_t>((rows + kBlock - 1) / kBlock));
-  for (std::size_t t = 0; t < each.size(); ++t) {
-    out.books.insert(out.books.end(), each[t].books.begin(), each[t].books.end());
-    out.titles.insert(out.titles.end(), each[t].titles.begin(), each[t].titles.end());
-    for (std::size_t k = 0; k < blocks[t].size(); ++k) out.kept[static_cast<std::size_t>(blocks[t][k])] = std::move(each[t].kept[k]);
+  for (KeyedRows& mine : each) {
+    out.books.insert(out.books.end(), mine.books.begin(), mine.books.end());
+    out.titles.insert(out.titles.end(), mine.titles.begin(), mine.titles.end());
+    for (KeySlice& slice : mine.kept) out.kept[static_cast<std::size_t>(slice.first() / kBlock)] = std::move(slice);
   }
   return true;
 }

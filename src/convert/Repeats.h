@@ -53,7 +53,7 @@ struct RowPlan {
 class RowPlans {
  public:
   const RowPlan* Find(std::int64_t row) const;  // row from 0
-  RowPlan& At(std::int64_t row);                // before Seal
+  RowPlan& At(std::int64_t row);                // before Seal, which is called once
   // Room for the plans of `rows` rows: At may then be called for distinct rows on several threads.
   void Reserve(std::int64_t rows);
   void Seal();
