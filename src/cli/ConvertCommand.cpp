@@ -492,7 +492,8 @@ int ConvertCommand(std::vector<std::string> argv) {
   const int firstLine = input.table ? input.table->FirstDataLine() : 0;
   if (input.dryRun) std::fputs(words::ReportText(r, firstLine).c_str(), stdout);
   if (report) {
-    if (const std::string why = output::WriteReport(*report, [&](const auto& line) { words::ForEachReportLine(r, firstLine, line); }); !why.empty())
+    const auto lines = [&](const auto& line) { words::ForEachReportLine(r, firstLine, line); };
+    if (const std::string why = output::WriteReport(*report, lines); !why.empty())
       Say(QCoreApplication::translate("Cli", "无法写入报告 %1：%2").arg(Q(*report), Q(why)));
   }
   return r.outcome == convert::RunOutcome::Finished && r.failed == 0 ? kExitOk : kExitFailed;

@@ -33,15 +33,16 @@ class XlsxReport {
  public:
   static constexpr lxw_row_t kSheetRows = 1048576;
 
-  explicit XlsxReport(lxw_workbook* workbook) : workbook_(workbook), bold_(workbook_add_format(workbook)) {
+  explicit XlsxReport(lxw_workbook* workbook)
+      : workbook_(workbook), bold_(workbook_add_format(workbook)), sheets_{{workbook_add_worksheet(workbook, nullptr), 0}} {
     format_set_bold(bold_);
   }
 
   void Line(const std::vector<std::string>& cells) {
-    if (header_.empty()) header_ = cells;
-    if (sheets_.empty() || sheets_.back().rows == kSheetRows) {
+    if (sheets_.front().rows == 0) header_ = cells;
+    if (sheets_.back().rows == kSheetRows) {
       sheets_.push_back({workbook_add_worksheet(workbook_, nullptr), 0});
-      if (sheets_.size() > 1) Write(header_);
+      Write(header_);
     }
     Write(cells);
   }
@@ -50,6 +51,7 @@ class XlsxReport {
   void Finish() {
     for (const Sheet& s : sheets_) {
       for (std::size_t c = 0; c < widths_.size(); ++c) worksheet_set_column(s.sheet, c, c, widths_[c], nullptr);
+      if (s.rows == 0) continue;  // an empty report: nothing to freeze or filter
       worksheet_freeze_panes(s.sheet, 1, 0);
       worksheet_autofilter(s.sheet, 0, 0, s.rows - 1, header_.empty() ? 0 : header_.size() - 1);
     }

@@ -1057,6 +1057,11 @@ TEST_F(Run, TheReportHasALineAFindingAsTextOrWorkbook) {
   for (std::size_t k = 1; k < table.size(); ++k)
     for (std::size_t c = 0; c < table[k].size(); ++c) ASSERT_EQ(back->Cell(k - 1, c), table[k][c]) << k << ", " << c;
   EXPECT_NE(output::WriteReport("/nonexistent-folder/report.xlsx", table), "");
+  // No lines at all: an empty file, a workbook of one empty sheet.
+  EXPECT_EQ(output::WriteReport(tsv, std::vector<std::vector<std::string>>{}), "");
+  EXPECT_EQ(Slurp(tsv), "");
+  EXPECT_EQ(output::WriteReport(xlsx, std::vector<std::vector<std::string>>{}), "");
+  EXPECT_GT(std::filesystem::file_size(xlsx), 0u);
   {
     // A report past one sheet's 1,048,576 rows goes on to a second sheet under the same header.
     const std::string big = test::TempPath("report-") + "big.xlsx";
