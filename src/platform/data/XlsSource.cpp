@@ -461,13 +461,14 @@ std::unique_ptr<RowSet> SheetRowSet(std::vector<SheetCell> cells) {
 }
 
 std::unique_ptr<RowSet> CompactRowSet(CompactSheet sheet, const std::vector<std::string>& shared) {
-  const auto copy = [own = std::move(sheet.own), &shared](const CompactCell& c, std::string& out) {
+  auto copy = [own = std::move(sheet.own), &shared](const CompactCell& c, std::string& out) {
     if (c.text < shared.size())
       out = shared[c.text];
     else
       out = own[c.text - shared.size()];
   };
-  return std::make_unique<UsedRangeRows<CompactCell, decltype(copy)>>(std::move(sheet.cells), copy);
+  // Moved, not copied: the lambda holds the sheet's own texts.
+  return std::make_unique<UsedRangeRows<CompactCell, decltype(copy)>>(std::move(sheet.cells), std::move(copy));
 }
 
 std::vector<SheetCell> ExpandCells(const CompactSheet& sheet, const std::vector<std::string>& shared) {
