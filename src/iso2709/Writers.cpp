@@ -3,7 +3,10 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 
 #include "iso2709/IsoRecord.h"
 #include "iso2709/Listing.h"
@@ -172,6 +175,13 @@ class RecordWriter::Encoder {
   bool ok() const { return encoding_ != Encoding::Gb18030 || cd_ != reinterpret_cast<iconv_t>(-1); }
 
   void Append(std::string& out, std::string_view utf8, WriteResult& result) {
+    // ASCII is the same in every encoding: a subfield code, the indicators and the head of many
+    // values are copied as they are.
+    std::size_t ascii = 0;
+    while (ascii < utf8.size() && static_cast<unsigned char>(utf8[ascii]) < 0x80) ++ascii;
+    out.append(utf8.data(), ascii);
+    if (ascii == utf8.size()) return;
+    utf8.remove_prefix(ascii);
     // GBK in one pass, unless a private-use character (or a malformed text) asks for the way below.
     if (encoding_ == Encoding::Gbk) {
       std::size_t missing = 0;
@@ -324,7 +334,10 @@ void RecordWriter::AppendBody(const Field& f, std::string& out, WriteResult& res
   encoder_->Append(out, f.indicators, result);
   for (const Subfield& s : f.subfields) {
     out += kSubfieldMark;
-    encoder_->Append(out, s.code, result);
+    if (s.code.size() == 1 && static_cast<unsigned char>(s.code[0]) < 0x80)
+      out += s.code[0];  // the usual code: the same in every encoding
+    else
+      encoder_->Append(out, s.code, result);
     encoder_->Append(out, SubfieldData(f, s, encoding_, scratch), result);
   }
 }
@@ -351,9 +364,23 @@ WriteResult RecordTooLong(long long bytes) {
   return NotWritten("记录长 " + std::to_string(bytes) + " 字节，超过 ISO 2709 记录长度上限 99999 字节");
 }
 
-// Writes n as `width` digits at `at`; n is known to fit.
-void PutDigits(char* at, int width, long long n) {
-  for (int k = width - 1; k >= 0; --k, n /= 10) at[k] = static_cast<char>('0' + n % 10);
+// Writes n as `width` (4 or 5) digits at `at`; n is known to fit. Two digits at a time: a
+// record's directory is written for every record.
+template <int width>
+void PutDigits(char* at, long long n) {
+  static_assert(width == 4 || width == 5);
+  static constexpr auto kPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) pairs[2 * i] = static_cast<char>('0' + i / 10), pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+    return pairs;
+  }();
+  auto u = static_cast<std::uint32_t>(n);
+  if constexpr (width == 5) {
+    *at++ = static_cast<char>('0' + u / 10000);
+    u %= 10000;
+  }
+  std::memcpy(at, &kPairs[2 * (u / 100)], 2);
+  std::memcpy(at + 2, &kPairs[2 * (u % 100)], 2);
 }
 
 }  // namespace
@@ -387,8 +414,8 @@ WriteResult RecordWriter::AppendIso(const Record& record, std::string& out) {
     }
     char* entry = out.data() + start + 24 + 12 * i;
     std::copy_n(f.tag.data(), 3, entry);
-    PutDigits(entry + 3, 4, fieldLen);
-    PutDigits(entry + 7, 5, at);
+    PutDigits<4>(entry + 3, fieldLen);
+    PutDigits<5>(entry + 7, at);
   }
   out += kRecordEnd;
   const long long recordLen = static_cast<long long>(out.size() - start);
@@ -397,9 +424,9 @@ WriteResult RecordWriter::AppendIso(const Record& record, std::string& out) {
     return RecordTooLong(recordLen);
   }
   char* leader = out.data() + start;
-  PutDigits(leader, 5, recordLen);
+  PutDigits<5>(leader, recordLen);
   std::copy_n(record.leader.data() + 5, 7, leader + 5);
-  PutDigits(leader + 12, 5, static_cast<long long>(header));
+  PutDigits<5>(leader + 12, static_cast<long long>(header));
   std::copy_n(record.leader.data() + 17, 7, leader + 17);
   out[dataStart - 1] = kFieldEnd;
   return result;

@@ -55,55 +55,59 @@ TEST(RecordWriter, CountsWhatEachEncodingCannotHold) {
 // Private-use characters, which no library system shows: kept as the encoding holds them and
 // counted, or (as the recommended rules ask) counted among the characters GBK and GB18030 lack and
 // written "?"; UTF-8 and MARCXML keep them. Those GBK has no user-defined code for are lacking either way.
+// The same behind an ASCII head, which every encoding copies as it is.
 TEST(RecordWriter, CountsPrivateUseCharacters) {
-  const std::string pua = "\uE000\uE766\uF8FF\U000F0000";  // 0xAAA1 and 0xA2AB in code page 936; none; none
-  const Record r = Built("200 1  |a书" + pua + "\uF900|b书\r\n801    |aCN\r\n");
-  struct Case {
-    Format format;
-    Encoding encoding;
-    PrivateUse privateUse;
-    std::size_t unencodable, kept;
-    std::string unencodableChars, keptChars;
-    std::string title;  // 200 $a's bytes in the record, when the case gives them
-  };
-  const std::string gbkRest = *text::ToGbk("\uF900");
-  const Case cases[] = {
-      {Format::Iso2709, Encoding::Gbk, PrivateUse::Kept, std::size_t{2} + !text::GbkEncodes(0xF900), 2,
-       "\uF8FF\U000F0000" + std::string(text::GbkEncodes(0xF900) ? "" : "\uF900"), "\uE000\uE766",
-       "\xCA\xE9\xAA\xA1\xA2\xAB??" + gbkRest},
-      {Format::Iso2709, Encoding::Gbk, PrivateUse::Lacking, std::size_t{4} + !text::GbkEncodes(0xF900), 0,
-       pua + std::string(text::GbkEncodes(0xF900) ? "" : "\uF900"), "", "\xCA\xE9????" + gbkRest},
-      {Format::Iso2709, Encoding::Gb18030, PrivateUse::Kept, 0, 4, "", pua, ""},
-      {Format::Iso2709, Encoding::Gb18030, PrivateUse::Lacking, 4, 0, pua, "", ""},
-      {Format::Iso2709, Encoding::Utf8, PrivateUse::Kept, 0, 4, "", pua, "书" + pua + "\uF900"},
-      {Format::Iso2709, Encoding::Utf8, PrivateUse::Lacking, 0, 4, "", pua, "书" + pua + "\uF900"},
-      {Format::MarcXml, Encoding::Utf8, PrivateUse::Lacking, 0, 4, "", pua, ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(NameOf(c.format)) + " " + std::string(NameOf(c.encoding)) +
-                 (c.privateUse == PrivateUse::Kept ? " kept" : " lacking"));
-    RecordWriter writer(c.format, c.encoding, c.privateUse);
+  for (const std::string head : {"", "Vol. 2 "}) {
+    SCOPED_TRACE("head \"" + head + "\"");
+    const std::string pua = "\uE000\uE766\uF8FF\U000F0000";  // 0xAAA1 and 0xA2AB in code page 936; none; none
+    const Record r = Built("200 1  |a" + head + "书" + pua + "\uF900|b书\r\n801    |aCN\r\n");
+    struct Case {
+      Format format;
+      Encoding encoding;
+      PrivateUse privateUse;
+      std::size_t unencodable, kept;
+      std::string unencodableChars, keptChars;
+      std::string title;  // 200 $a's bytes in the record, when the case gives them
+    };
+    const std::string gbkRest = *text::ToGbk("\uF900");
+    const Case cases[] = {
+        {Format::Iso2709, Encoding::Gbk, PrivateUse::Kept, std::size_t{2} + !text::GbkEncodes(0xF900), 2,
+         "\uF8FF\U000F0000" + std::string(text::GbkEncodes(0xF900) ? "" : "\uF900"), "\uE000\uE766",
+         "\xCA\xE9\xAA\xA1\xA2\xAB??" + gbkRest},
+        {Format::Iso2709, Encoding::Gbk, PrivateUse::Lacking, std::size_t{4} + !text::GbkEncodes(0xF900), 0,
+         pua + std::string(text::GbkEncodes(0xF900) ? "" : "\uF900"), "", "\xCA\xE9????" + gbkRest},
+        {Format::Iso2709, Encoding::Gb18030, PrivateUse::Kept, 0, 4, "", pua, ""},
+        {Format::Iso2709, Encoding::Gb18030, PrivateUse::Lacking, 4, 0, pua, "", ""},
+        {Format::Iso2709, Encoding::Utf8, PrivateUse::Kept, 0, 4, "", pua, "书" + pua + "\uF900"},
+        {Format::Iso2709, Encoding::Utf8, PrivateUse::Lacking, 0, 4, "", pua, "书" + pua + "\uF900"},
+        {Format::MarcXml, Encoding::Utf8, PrivateUse::Lacking, 0, 4, "", pua, ""},
+    };
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(NameOf(c.format)) + " " + std::string(NameOf(c.encoding)) +
+                   (c.privateUse == PrivateUse::Kept ? " kept" : " lacking"));
+      RecordWriter writer(c.format, c.encoding, c.privateUse);
+      std::string bytes;
+      const WriteResult w = writer.Append(r, bytes);
+      ASSERT_TRUE(w.ok);
+      EXPECT_EQ(w.unencodable, c.unencodable);
+      EXPECT_EQ(w.unencodableChars, c.unencodableChars);
+      EXPECT_EQ(w.privateUse, c.kept);
+      EXPECT_EQ(w.privateUseChars, c.keptChars);
+      if (!c.title.empty()) {
+        EXPECT_NE(bytes.find("\x1F" "a" + head + c.title + "\x1F" "b"), std::string::npos);
+      }
+      if (c.format == Format::Iso2709) {
+        EXPECT_EQ(std::stoul(bytes.substr(0, 5)), bytes.size());
+      }
+    }
+    // GB18030 holds the kept ones as they are.
+    RecordWriter gb18030(Format::Iso2709, Encoding::Gb18030, PrivateUse::Kept);
     std::string bytes;
-    const WriteResult w = writer.Append(r, bytes);
-    ASSERT_TRUE(w.ok);
-    EXPECT_EQ(w.unencodable, c.unencodable);
-    EXPECT_EQ(w.unencodableChars, c.unencodableChars);
-    EXPECT_EQ(w.privateUse, c.kept);
-    EXPECT_EQ(w.privateUseChars, c.keptChars);
-    if (!c.title.empty()) {
-      EXPECT_NE(bytes.find("\x1F" "a" + c.title + "\x1F" "b"), std::string::npos);
-    }
-    if (c.format == Format::Iso2709) {
-      EXPECT_EQ(std::stoul(bytes.substr(0, 5)), bytes.size());
-    }
+    gb18030.Append(r, bytes);
+    iso2709::Record back;
+    ASSERT_TRUE(ReadRecord(bytes, back, Encoding::Gb18030));
+    EXPECT_EQ(back.fields.at(1).subfields.at(0).data, head + "书" + pua + "\uF900");
   }
-  // GB18030 holds the kept ones as they are.
-  RecordWriter gb18030(Format::Iso2709, Encoding::Gb18030, PrivateUse::Kept);
-  std::string bytes;
-  gb18030.Append(r, bytes);
-  iso2709::Record back;
-  ASSERT_TRUE(ReadRecord(bytes, back, Encoding::Gb18030));
-  EXPECT_EQ(back.fields.at(1).subfields.at(0).data, "书" + pua + "\uF900");
 }
 
 TEST(PrivateUse, FromE000ToF8FFAndThePlanes15And16) {

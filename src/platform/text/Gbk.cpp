@@ -172,12 +172,33 @@ GbkAppend AppendGbkBytes(std::string& out, std::string_view utf8, std::size_t* u
   out.resize(start + utf8.size());
   char* p = out.data() + start;
   std::size_t missing = 0;
+  const auto put = [&](std::uint16_t g) {
+    if (g == 0) {
+      *p++ = '?';
+      ++missing;
+    } else if (g < 0x100) {
+      *p++ = static_cast<char>(g);
+    } else {
+      *p++ = static_cast<char>(g >> 8);
+      *p++ = static_cast<char>(g & 0xFF);
+    }
+  };
   for (std::size_t i = 0; i < utf8.size();) {
     const auto b = static_cast<unsigned char>(utf8[i]);
     if (b < 0x80) {
       *p++ = static_cast<char>(b);
       ++i;
       continue;
+    }
+    // Most Han characters: a lead E1-EC and two continuation bytes is always well formed and
+    // never private use (E0 may be overlong, ED a surrogate, EE-EF private use: the long way).
+    if (b >= 0xE1 && b <= 0xEC && i + 2 < utf8.size()) {
+      const auto c1 = static_cast<unsigned char>(utf8[i + 1]), c2 = static_cast<unsigned char>(utf8[i + 2]);
+      if ((c1 & 0xC0) == 0x80 && (c2 & 0xC0) == 0x80) {
+        put(map[(b & 0x0Fu) << 12 | (c1 & 0x3Fu) << 6 | (c2 & 0x3Fu)]);
+        i += 3;
+        continue;
+      }
     }
     const Decoded d = DecodeAt(utf8, i);
     if (d.cp == kBad) {  // the characters before it stay counted, as they always were
@@ -190,16 +211,7 @@ GbkAppend AppendGbkBytes(std::string& out, std::string_view utf8, std::size_t* u
       return GbkAppend::PrivateUse;
     }
     i += d.len;
-    const std::uint16_t g = d.cp <= 0xFFFF ? map[d.cp] : 0;
-    if (g == 0) {
-      *p++ = '?';
-      ++missing;
-    } else if (g < 0x100) {
-      *p++ = static_cast<char>(g);
-    } else {
-      *p++ = static_cast<char>(g >> 8);
-      *p++ = static_cast<char>(g & 0xFF);
-    }
+    put(d.cp <= 0xFFFF ? map[d.cp] : 0);
   }
   out.resize(static_cast<std::size_t>(p - out.data()));
   if (unencodable) *unencodable += missing;

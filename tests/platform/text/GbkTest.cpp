@@ -80,7 +80,38 @@ TEST(Gbk, ValidatesThreeByteFormsAtTheirLimits) {
       {"\xF0\x90\x80\x80", true}, {"\xF0\x8F\xBF\xBF", false},
       {"书名书名书名书名书名", true}, {"书名书名书名书名书\xE5", false},
   };
-  for (const auto& [s, valid] : cases) EXPECT_EQ(IsValidUtf8(s), valid) << s;
+  for (const auto& [s, valid] : cases) {
+    EXPECT_EQ(IsValidUtf8(s), valid) << s;
+    std::string out;
+    EXPECT_EQ(AppendGbk(out, s), valid) << s;  // the encoder decodes the common leads its own way
+  }
+}
+
+// Every character of the Basic Multilingual Plane, alone and between others, encodes to what the
+// decoding table reads back as that character, or to "?" counted as missing when GBK lacks it.
+TEST(Gbk, EncodesEveryBmpCharacterToWhatDecodesBack) {
+  for (char32_t cp = 0x80; cp <= 0xFFFF; ++cp) {
+    if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+    std::string one;
+    AppendUtf8(one, cp);
+    std::string out;
+    std::size_t missing = 0;
+    ASSERT_TRUE(AppendGbk(out, "a" + one + "书", &missing)) << std::hex << static_cast<std::uint32_t>(cp);
+    ASSERT_EQ(out.substr(0, 1), "a");
+    ASSERT_EQ(out.substr(out.size() - 2), "\xCA\xE9");
+    const std::string mine = out.substr(1, out.size() - 3);
+    if (GbkEncodes(cp)) {
+      ASSERT_EQ(missing, 0u) << std::hex << static_cast<std::uint32_t>(cp);
+      ASSERT_TRUE(mine.size() == 1 || mine.size() == 2) << std::hex << static_cast<std::uint32_t>(cp);
+      const std::string back = FromGbk(mine);
+      ASSERT_EQ(back.find("\uFFFD"), std::string::npos) << std::hex << static_cast<std::uint32_t>(cp);
+      // A best-fit character may read back as the one it was folded to; the Han block never does.
+      if (cp >= 0x4E00 && cp <= 0x9FA5) ASSERT_EQ(back, one) << std::hex << static_cast<std::uint32_t>(cp);
+    } else {
+      ASSERT_EQ(mine, "?") << std::hex << static_cast<std::uint32_t>(cp);
+      ASSERT_EQ(missing, 1u);
+    }
+  }
 }
 
 TEST(Gbk, DecodesBackToTheSameText) {
