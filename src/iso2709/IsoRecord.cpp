@@ -38,6 +38,20 @@ T& NextReused(std::vector<T>& items, std::size_t& used) {
   return items[used++];
 }
 
+// `s` holds at least `n` bytes and the first `n` are ASCII: character positions are byte positions.
+bool IsAsciiHead(std::string_view s, std::size_t n) {
+  if (s.size() < n) return false;
+  for (std::size_t k = 0; k < n; ++k)
+    if (static_cast<unsigned char>(s[k]) >= 0x80) return false;
+  return true;
+}
+
+// s = v in the string's room; cheaper than assign, which must allow for `v` lying inside `s`.
+void Assign(std::string& s, std::string_view v) {
+  s.clear();
+  s.append(v);
+}
+
 // Fills `field` from one line: tag, indicators, subfields. Returns a description on failure.
 std::string ConvertLine(std::string_view line, std::size_t lineIndex, Field& field, const BuildOptions& options) {
   while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
@@ -50,8 +64,8 @@ std::string ConvertLine(std::string_view line, std::size_t lineIndex, Field& fie
   }
   std::size_t bar = line.find('|');
   const std::string_view p0 = line.substr(0, bar);
-  field.tag.assign(p0.substr(0, 3));
-  field.indicators.assign(text::Utf8Substr(p0, 4, 2));
+  Assign(field.tag, p0.substr(0, 3));
+  Assign(field.indicators, IsAsciiHead(p0, 6) ? p0.substr(4, 2) : text::Utf8Substr(p0, 4, 2));
   field.data.clear();
   field.line = lineIndex + 1;
   std::size_t used = 0;
@@ -63,7 +77,7 @@ std::string ConvertLine(std::string_view line, std::size_t lineIndex, Field& fie
       field.subfields.resize(used);
       return LineNo(lineIndex) + "：子字段标识符“|”后没有子字段代码（连续两个“|”或行末的“|”）";
     }
-    const std::size_t codeLen = text::Utf8Substr(piece, 0, 1).size();
+    const std::size_t codeLen = IsAsciiHead(piece, 1) ? 1 : text::Utf8Substr(piece, 0, 1).size();
     const std::string_view code = piece.substr(0, codeLen);
     std::string_view data = text::TrimBlanks(piece.substr(codeLen));
     if (options.embeddedIndicators && code == "1") {
@@ -72,8 +86,12 @@ std::string ConvertLine(std::string_view line, std::size_t lineIndex, Field& fie
     }
     const std::string_view trimmed = text::TrimBlanks(piece);
     Subfield& sub = NextReused(field.subfields, used);
-    sub.code.assign(code == "9" ? std::string_view("A") : code);  // pinyin leaves as $A
-    sub.data.assign(data);
+    const std::string_view wanted = code == "9" ? std::string_view("A") : code;  // pinyin leaves as $A
+    if (wanted.size() == 1 && sub.code.size() == 1)
+      sub.code[0] = wanted[0];  // the usual one-byte code, written where the former one stood
+    else
+      Assign(sub.code, wanted);
+    Assign(sub.data, data);
     if (!trimmed.empty() && trimmed.front() == '9') {
       // Pinyin: right behind the first $a when another subfield follows it, else at the end.
       const auto begin = field.subfields.begin(), last = begin + static_cast<std::ptrdiff_t>(used - 1);

@@ -135,6 +135,21 @@ TEST(BuildIsoRecord, DropsDataLinesWithoutSubfieldsButTheFirst) {
             (std::vector<std::string>{"001:0020261205233600#", "200:1 #", "801:  $aCN#"}));
 }
 
+// Indicators are the fifth and sixth characters, a subfield code the first character behind the
+// bar: characters, not bytes, wherever a character of several bytes stands.
+TEST(BuildIsoRecord, TakesIndicatorsAndCodesByCharacters) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"200 1  |a书", "200:1 $a书#"},
+      {"200 书1|a书", "200:书1$a书#"},
+      {"200  书 |a x", "200: 书$ax#"},
+      {"200 1|a x", "200:1$ax#"},
+      {"200 |a x", "200:$ax#"},
+      {"200 1  |书 名|b x", "200:1 $书名$bx#"},
+      {"200 1  |é书|9shu", "200:1 $é书$Ashu#"},
+  };
+  for (const auto& [line, field] : cases) EXPECT_EQ(Fields(Built(line + "\r\n801    |aCN\r\n"))[1], field) << line;
+}
+
 TEST(BuildIsoRecord, TrimsBlanksAroundSubfieldData) {
   const std::string record = Built("200 1  |a  中文 \r\n801    |aCN\r\n");
   EXPECT_EQ(Fields(record)[1], "200:1 $a中文#");
@@ -185,6 +200,10 @@ TEST(BuildIsoRecord, StaysWithinTheDirectoryWidths) {
   const BuildResult ok = BuildIsoRecord(atLimit, kNow);
   ASSERT_EQ(ok.status, BuildStatus::Built) << ok.description;
   EXPECT_NE(ok.record.find("30099990"), std::string::npos);
+  // The whole directory and the leader's numbers, each digit in its place.
+  EXPECT_EQ(ok.record.substr(0, 5), "10085");
+  EXPECT_EQ(ok.record.substr(12, 5), "00061");
+  EXPECT_EQ(ok.record.substr(24, 36), "001001700000" "300999900017" "801000710016");
 
   // Twelve fields of 9000 bytes: each fits, the record does not.
   std::string big = "200 1  |a书\r\n";
