@@ -18,6 +18,6 @@ valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.out" "$cli" conv
   --rules "$rules" --now 2026-12-05T23:36:00 -o "$work/out.iso" >/dev/null 2>"$work/valgrind.err"
 grep -o 'refs: .*' "$work/valgrind.err" | sed 's/refs:/instructions:/'
 # The composing threads' functions; start-up (dynamic linking, ICU's tables) is left to the reader.
-callgrind_annotate --inclusive=yes "$work/callgrind.out" 2>/dev/null | grep -E '^ *[0-9,]+ ' | grep 'rowcaster::' |
+callgrind_annotate --inclusive=${INCLUSIVE:-yes} "$work/callgrind.out" 2>/dev/null | grep -E '^ *[0-9,]+ ' | grep 'rowcaster::' |
   sed -E 's/rowcaster::|\(anonymous namespace\)::|\[abi:cxx11\]//g; s/^( *[0-9,]+) \( *([0-9.]+%)\) +(\?\?\?:)?/\1 \2 /; s/\(.*//' |
   head -n "$lines"

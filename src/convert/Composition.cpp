@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <vector>
 
 #include "convert/Placeholders.h"
@@ -150,7 +151,9 @@ std::size_t FindBrace(std::string_view s, std::size_t from) {
   return std::string_view::npos;
 }
 
-bool HasBrace(std::string_view s) { return FindBrace(s, 0) != std::string_view::npos; }
+bool HasBrace(std::string_view s) {
+  return std::memchr(s.data(), '{', s.size()) != nullptr || std::memchr(s.data(), '}', s.size()) != nullptr;
+}
 
 constexpr int k410 = p410, k461 = p461;
 
@@ -332,7 +335,7 @@ bool FillTemplateInto(SubfieldValues& v, const CompositionContext& context, std:
     // template's own text is most of a record).
     bool utf8 = context.compiled->literalUtf8 && text::IsValidUtf8(texts.catalogued) &&
                 text::IsValidUtf8(texts.year) && text::IsValidUtf8(texts.series);
-    for (const Slot& slot : slots) utf8 = utf8 && text::IsValidUtf8(slot.prefix) && text::IsValidUtf8(slot.text);
+    for (const Slot& slot : slots) utf8 = utf8 && text::IsValidUtf8(slot.text);  // the prefixes are ASCII
     return utf8;
   }
   out = FillOneByOne(context.templateText, texts, slots);

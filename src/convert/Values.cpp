@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/text/Gbk.h"
 #include "platform/text/CharClass.h"
@@ -31,9 +32,21 @@ std::string_view TrimWide(std::string_view s) {
 }
 
 bool HasLineBreak(std::string_view value, bool orTab) {
-  bool found = false;
-  for (const char c : value) found |= c == '\r' || c == '\n' || (orTab && c == '\t');
-  return found;
+  // Tab, LF and CR are the only bytes below 0x0E a value commonly holds: eight bytes at a time are
+  // looked at closely only when one of them is that low.
+  const auto breaks = [orTab](std::string_view part) {
+    for (const char c : part)
+      if (c == '\r' || c == '\n' || (orTab && c == '\t')) return true;
+    return false;
+  };
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+  std::size_t i = 0;
+  for (; i + 8 <= value.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, value.data() + i, 8);
+    if (((word - kOnes * 0x0E) & ~word & kHigh) && breaks(value.substr(i, 8))) return true;
+  }
+  return breaks(value.substr(i));
 }
 
 std::string OneLine(std::string_view value) {

@@ -52,6 +52,30 @@ TEST(RecommendedValues, CleanedTrimmedAndNoneMadeEmpty) {
   EXPECT_TRUE(text::NotInGbk("银行·会计").empty());
 }
 
+// A line break (and, when asked, a tab) found at every place of texts from 0 to 20 bytes, against
+// the plain byte test: among Han characters and the other low bytes (NUL, VT, FF, SO), which are none.
+TEST(RecommendedValues, HasLineBreakFindsEveryBreakWhereverItStands) {
+  const auto plain = [](std::string_view s, bool orTab) {
+    return s.find_first_of(orTab ? std::string_view("\r\n\t") : std::string_view("\r\n")) != std::string_view::npos;
+  };
+  const std::string fillers[] = {"a", "书", std::string(1, '\0'), "\x0B", "\x0C", "\x0E", "\x7F"};
+  for (const std::string& filler : fillers)
+    for (std::size_t size = 0; size <= 20; ++size) {
+      std::string base;
+      while (base.size() < size) base += filler;
+      base.resize(size);
+      for (const bool orTab : {false, true}) {
+        ASSERT_EQ(HasLineBreak(base, orTab), plain(base, orTab)) << size;
+        for (std::size_t at = 0; at < size; ++at)
+          for (const char brk : {'\r', '\n', '\t'}) {
+            std::string s = base;
+            s[at] = brk;
+            ASSERT_EQ(HasLineBreak(s, orTab), plain(s, orTab)) << size << " " << at << " " << int(brk);
+          }
+      }
+    }
+}
+
 // Blanks (" ", tab, U+00A0, U+3000) trimmed from both ends, against trimming the decoded code
 // points: at the limits of each blank's bytes, with bytes that only look like part of one.
 TEST(RecommendedValues, TrimWideTrimsTheBlanksOfEitherEnd) {
