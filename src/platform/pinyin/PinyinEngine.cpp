@@ -189,6 +189,8 @@ void PinyinEngine::IndexPairs(PhraseTable& t) {
   while (slots < std::size_t{t.count} * 2) slots <<= 1;
   t.pairs.assign(slots, {});
   t.pairMask = static_cast<std::uint32_t>(slots - 1);
+  t.pairShift = 32;
+  for (std::size_t n = slots; n > 1; n >>= 1) --t.pairShift;
   for (std::uint32_t i = 0; i < t.count;) {
     if (t.length[i] < 2) {
       ++i;
@@ -200,7 +202,7 @@ void PinyinEngine::IndexPairs(PhraseTable& t) {
     while (j < t.count && t.length[j] >= 2 &&
            (static_cast<std::uint32_t>(U16(t.keys + 2 * t.start[j])) << 16 | U16(t.keys + 2 * (t.start[j] + 1))) == key)
       ++j;
-    std::uint32_t h = (key * 2654435761u) & t.pairMask;
+    std::uint32_t h = t.PairHome(key);
     while (t.pairs[h].key != 0xFFFFFFFF) h = (h + 1) & t.pairMask;
     t.pairs[h] = {key, i, j};
     i = j;
@@ -245,7 +247,7 @@ void PinyinEngine::Matches(const PhraseTable& t, const std::uint16_t* ids, std::
   if (n < 2) return;
   // The phrases that begin with the first two characters, from the pair index.
   const std::uint32_t key = static_cast<std::uint32_t>(ids[0]) << 16 | ids[1];
-  std::uint32_t h = (key * 2654435761u) & t.pairMask;
+  std::uint32_t h = t.PairHome(key);
   while (t.pairs[h].key != key) {
     if (t.pairs[h].key == 0xFFFFFFFF) return;
     h = (h + 1) & t.pairMask;

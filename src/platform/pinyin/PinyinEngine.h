@@ -44,6 +44,10 @@ class PinyinEngine {
     };
     std::vector<PairSlot> pairs;
     std::uint32_t pairMask = 0;
+    int pairShift = 32;  // 32 - log2(pairs.size())
+    // The first slot to look at for a pair key: the product's high bits, which every bit of the key
+    // reaches (its low bits hold only the key's low bits: the second character).
+    std::uint32_t PairHome(std::uint32_t key) const { return (key * 2654435761u) >> pairShift; }
   };
   struct Match {
     std::uint32_t phrase;

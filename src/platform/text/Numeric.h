@@ -13,6 +13,7 @@ namespace rowcaster::text {
 // Returns the value, or nothing when `s` is not such a text.
 std::optional<double> ReadNumber(std::string_view s);
 
-inline bool ReadsAsNumber(std::string_view s) { return ReadNumber(s).has_value(); }
+// ReadNumber(s).has_value(), without making the value.
+bool ReadsAsNumber(std::string_view s);
 
 }  // namespace rowcaster::text
