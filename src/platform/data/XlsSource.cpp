@@ -322,10 +322,94 @@ std::string XlsWorkbook::TextOfNumber(double value, std::uint16_t xf) const {
   return NumberText(value);
 }
 
-// The cells of one sheet, record by record.
+namespace {
+
+bool IsBof(std::uint16_t type) { return type == kBof || type == 0x0409 || type == 0x0209; }
+
+// The records of one sheet's own substream, without those of the substreams embedded in it
+// (charts in a sheet have their own BOF and EOF).
+class SheetRecords {
+ public:
+  SheetRecords(const std::string& stream, const XlsSheet& sheet) : reader_(stream, sheet.offset) {
+    if (sheet.offset >= stream.size()) Damaged("工作表“" + sheet.name + "”的位置越过了文件末尾");
+    Record r;
+    if (!reader_.Next(r) || !IsBof(r.type)) Damaged("工作表“" + sheet.name + "”没有起始记录");
+  }
+  bool Next(Record& r) {
+    while (!done_ && reader_.Next(r)) {
+      if (IsBof(r.type)) {
+        ++depth_;
+      } else if (r.type == kEof) {
+        done_ = depth_-- == 0;
+      } else if (depth_ == 0) {
+        return true;
+      }
+    }
+    done_ = true;
+    return false;
+  }
+
+ private:
+  RecordReader reader_;
+  int depth_ = 0;
+  bool done_ = false;
+};
+
+// A cell's place, checked as every reader of a sheet checks it.
+void CheckPlace(std::uint32_t row, std::uint32_t col) {
+  if (row >= kMaxRows || col >= kMaxCols) Damaged("单元格位置超出范围");
+}
+
+// Gathers a sheet's cells with their texts kept apart (CompactSheet).
+class CompactSink {
+ public:
+  explicit CompactSink(std::size_t sharedCount) : sharedCount_(sharedCount) {}
+  void Shared(std::uint32_t row, std::uint32_t col, std::uint32_t index) {
+    CheckPlace(row, col);
+    sheet.cells.push_back({row, static_cast<std::uint16_t>(col), index});
+  }
+  template <typename Fill>
+  void Own(std::uint32_t row, std::uint32_t col, Fill fill) {
+    if (sheet.own.size() >= 0xFFFFFFFFu - sharedCount_) Damaged("单元格过多");
+    Shared(row, col, static_cast<std::uint32_t>(sharedCount_ + sheet.own.size()));
+    fill(sheet.own.Open());
+    sheet.own.Close();
+  }
+  CompactSheet sheet;
+
+ private:
+  std::size_t sharedCount_;
+};
+
+// Learns a sheet's used range from its cells' places alone (their texts are not made), and
+// whether its rows come in order, so that rows can be handed out while the sheet is read.
+struct ShapeSink {
+  void Shared(std::uint32_t row, std::uint32_t col, std::uint32_t) {
+    CheckPlace(row, col);
+    if (cells == 0) firstRow = row;
+    rowsInOrder = rowsInOrder && row >= lastRow;
+    lastRow = std::max(lastRow, row);
+    firstCol = std::min(firstCol, col);
+    lastCol = std::max(lastCol, col);
+    ++cells;
+  }
+  template <typename Fill>
+  void Own(std::uint32_t row, std::uint32_t col, Fill) {
+    Shared(row, col, 0);
+  }
+  std::size_t cells = 0;
+  std::uint32_t firstRow = 0, lastRow = 0, firstCol = kMaxCols, lastCol = 0;
+  bool rowsInOrder = true;
+};
+
+}  // namespace
+
+// The cells of one sheet, record by record, given to a sink (CompactSink, ShapeSink or the rows
+// handed out while read).
+template <typename Sink>
 class XlsWorkbook::SheetReader {
  public:
-  explicit SheetReader(const XlsWorkbook& book) : book_(book), decoder_(book.codePage_) {}
+  SheetReader(const XlsWorkbook& book, Sink& sink) : book_(book), decoder_(book.codePage_), sink_(sink) {}
 
   // One record of the sheet's own substream.
   void Take(const Record& r) {
@@ -333,25 +417,25 @@ class XlsWorkbook::SheetReader {
       case kLabelSst: {
         const std::uint32_t index = U32(r.data, 6);
         if (index < book_.sst_.size())
-          AddShared(U16(r.data, 0), U16(r.data, 2), index);
+          sink_.Shared(U16(r.data, 0), U16(r.data, 2), index);
         else
-          Add(U16(r.data, 0), U16(r.data, 2), std::string());
+          sink_.Own(U16(r.data, 0), U16(r.data, 2), [](std::string&) {});
         break;
       }
       case kLabel:
-      case kRString: {
-        StringCursor c(r, 6, book_.biff8_, decoder_);
-        const std::size_t cch = c.Word();
-        c.AppendChars(Open(U16(r.data, 0), U16(r.data, 2)), cch, true, false);
-        sheet.own.Close();
+      case kRString:
+        sink_.Own(U16(r.data, 0), U16(r.data, 2), [&](std::string& out) {
+          StringCursor c(r, 6, book_.biff8_, decoder_);
+          const std::size_t cch = c.Word();
+          c.AppendChars(out, cch, true, false);
+        });
         break;
-      }
-      case kNumber: Add(U16(r.data, 0), U16(r.data, 2), book_.TextOfNumber(F64(r.data, 6), U16(r.data, 4))); break;
-      case kRk: Add(U16(r.data, 0), U16(r.data, 2), book_.TextOfNumber(RkValue(U32(r.data, 6)), U16(r.data, 4))); break;
+      case kNumber: Number(r, U16(r.data, 0), U16(r.data, 2), [&] { return F64(r.data, 6); }, 4); break;
+      case kRk: Number(r, U16(r.data, 0), U16(r.data, 2), [&] { return RkValue(U32(r.data, 6)); }, 4); break;
       case kMulRk: TakeMulRk(r); break;
       case kBoolErr:
         if (r.data.size() < 8) Damaged("BOOLERR 记录过短");
-        Add(U16(r.data, 0), U16(r.data, 2), r.data[7] ? std::string() : BoolText(r.data[6] != 0));
+        Text(U16(r.data, 0), U16(r.data, 2), r.data[7] ? "" : BoolText(r.data[6] != 0));
         break;
       case kFormula: TakeFormula(r); break;
       case kString: TakeString(r); break;
@@ -359,22 +443,14 @@ class XlsWorkbook::SheetReader {
     }
   }
 
-  CompactSheet sheet;
-
  private:
-  void AddShared(std::uint32_t row, std::uint32_t col, std::uint32_t index) {
-    if (row >= kMaxRows || col >= kMaxCols) Damaged("单元格位置超出范围");
-    sheet.cells.push_back({row, static_cast<std::uint16_t>(col), index});
+  void Text(std::uint32_t row, std::uint32_t col, std::string_view text) {
+    sink_.Own(row, col, [text](std::string& out) { out.append(text); });
   }
-  // A cell whose text is appended to the returned string (and closed by the caller).
-  std::string& Open(std::uint32_t row, std::uint32_t col) {
-    if (sheet.own.size() >= 0xFFFFFFFFu - book_.sst_.size()) Damaged("单元格过多");
-    AddShared(row, col, static_cast<std::uint32_t>(book_.sst_.size() + sheet.own.size()));
-    return sheet.own.Open();
-  }
-  void Add(std::uint32_t row, std::uint32_t col, std::string_view text) {
-    Open(row, col).append(text);
-    sheet.own.Close();
+  // A number, as text by the format of the cell's XF (the word at `xfAt`).
+  template <typename Value>
+  void Number(const Record& r, std::uint32_t row, std::uint32_t col, Value value, std::size_t xfAt) {
+    sink_.Own(row, col, [&](std::string& out) { out += book_.TextOfNumber(value(), U16(r.data, xfAt)); });
   }
 
   void TakeMulRk(const Record& r) {
@@ -382,14 +458,14 @@ class XlsWorkbook::SheetReader {
     const std::uint16_t row = U16(r.data, 0), first = U16(r.data, 2);
     const std::size_t n = (r.data.size() - 6) / 6;
     for (std::size_t i = 0; i < n; ++i)
-      Add(row, first + i, book_.TextOfNumber(RkValue(U32(r.data, 6 + 6 * i)), U16(r.data, 4 + 6 * i)));
+      Number(r, row, first + i, [&] { return RkValue(U32(r.data, 6 + 6 * i)); }, 4 + 6 * i);
   }
 
   void TakeFormula(const Record& r) {
     const std::uint32_t row = U16(r.data, 0), col = U16(r.data, 2);
     if (r.data.size() < 14) Damaged("公式记录过短");
     if (U16(r.data, 12) != 0xFFFF) {
-      Add(row, col, book_.TextOfNumber(F64(r.data, 6), U16(r.data, 4)));
+      Number(r, row, col, [&] { return F64(r.data, 6); }, 4);
       return;
     }
     switch (static_cast<std::uint8_t>(r.data[6])) {
@@ -398,62 +474,143 @@ class XlsWorkbook::SheetReader {
         pendingRow_ = row;
         pendingCol_ = col;
         break;
-      case 1: Add(row, col, BoolText(r.data[8] != 0)); break;
-      case 3: Add(row, col, std::string()); break;
+      case 1: Text(row, col, BoolText(r.data[8] != 0)); break;
+      case 3: Text(row, col, ""); break;
       default: break;  // an error value reads as empty
     }
   }
 
   void TakeString(const Record& r) {
     if (!pendingString_) return;
-    StringCursor c(r, 0, book_.biff8_, decoder_);
-    const std::size_t cch = c.Word();
-    c.AppendChars(Open(pendingRow_, pendingCol_), cch, true, false);
-    sheet.own.Close();
+    sink_.Own(pendingRow_, pendingCol_, [&](std::string& out) {
+      StringCursor c(r, 0, book_.biff8_, decoder_);
+      const std::size_t cch = c.Word();
+      c.AppendChars(out, cch, true, false);
+    });
     pendingString_ = false;
   }
 
   const XlsWorkbook& book_;
   const text::CodePageDecoder decoder_;
+  Sink& sink_;
   // A formula whose text result follows in a STRING record.
   bool pendingString_ = false;
   std::uint32_t pendingRow_ = 0, pendingCol_ = 0;
 };
 
 CompactSheet XlsWorkbook::ReadCompactSheet(const XlsSheet& sheet) const {
-  if (sheet.offset >= stream_.size()) Damaged("工作表“" + sheet.name + "”的位置越过了文件末尾");
-  RecordReader reader(stream_, sheet.offset);
-  Record r;
-  if (!reader.Next(r) || (r.type != kBof && r.type != 0x0409 && r.type != 0x0209))
-    Damaged("工作表“" + sheet.name + "”没有起始记录");
-  SheetReader cells(*this);
+  SheetRecords records(stream_, sheet);
+  CompactSink sink(sst_.size());
   // Room for what the rest of the stream can hold at most of a common sheet (a cell record takes at
   // least ten bytes, its text as UTF-8 about what it takes as UTF-16): reserved, not touched, it
   // spares copying while the vectors grow.
   const std::size_t left = stream_.size() - sheet.offset;
-  cells.sheet.cells.reserve(left / 10);
-  cells.sheet.own.Reserve(left, left / 10);
-  int depth = 0;  // embedded substreams (charts in a sheet) have their own BOF/EOF
-  while (reader.Next(r)) {
-    if (r.type == kBof || r.type == 0x0409 || r.type == 0x0209) {
-      ++depth;
-      continue;
-    }
-    if (r.type == kEof) {
-      if (depth-- == 0) break;
-      continue;
-    }
-    if (depth == 0) cells.Take(r);
-  }
-  OrderCells(cells.sheet.cells);
-  return std::move(cells.sheet);
+  sink.sheet.cells.reserve(left / 10);
+  sink.sheet.own.Reserve(left, left / 10);
+  SheetReader<CompactSink> cells(*this, sink);
+  for (Record r; records.Next(r);) cells.Take(r);
+  OrderCells(sink.sheet.cells);
+  return std::move(sink.sheet);
 }
 
 std::vector<XlsWorkbook::Cell> XlsWorkbook::ReadSheet(const XlsSheet& sheet) const {
   return ExpandCells(ReadCompactSheet(sheet), sst_);
 }
 
-std::unique_ptr<RowSet> XlsWorkbook::SheetRows(const XlsSheet& sheet) const { return CompactRowSet(ReadCompactSheet(sheet), sst_); }
+std::unique_ptr<RowSet> XlsWorkbook::WholeSheetRows(const XlsSheet& sheet) const {
+  return CompactRowSet(ReadCompactSheet(sheet), sst_);
+}
+
+// The rows of a sheet whose rows come in order, handed out while its records are read: the first
+// row can be converted before the last is read. A first pass over the records learns the used
+// range from the cells' places; the texts are made in the second, row by row.
+class XlsWorkbook::StreamedRows : public RowSet {
+ public:
+  StreamedRows(const XlsWorkbook& book, const XlsSheet& sheet, const ShapeSink& shape)
+      : book_(book), records_(book.stream_, sheet), reader_(book, *this), firstRow_(shape.firstRow),
+        lastRow_(shape.lastRow), firstCol_(shape.firstCol), names_(shape.lastCol - shape.firstCol + 1) {
+    row_ = firstRow_;
+    TakeRow(names_);
+    for (std::size_t c = 0; c < names_.size(); ++c)
+      if (names_[c].empty()) names_[c].append("F").append(std::to_string(c + 1));
+  }
+  std::optional<std::int64_t> RecordCount() const override { return static_cast<std::int64_t>(lastRow_ - firstRow_); }
+  const std::vector<std::string>& FieldNames() const override { return names_; }
+  bool Next(std::vector<std::string>& values) override {
+    if (row_ > lastRow_) return false;
+    values.resize(names_.size());
+    for (auto& v : values) v.clear();
+    TakeRow(values);
+    return true;
+  }
+
+  // The sink's side: the cells as the records give them.
+  void Shared(std::uint32_t row, std::uint32_t col, std::uint32_t index) {
+    CheckPlace(row, col);
+    Cell& cell = Push(row, col);
+    cell.shared = index;
+  }
+  template <typename Fill>
+  void Own(std::uint32_t row, std::uint32_t col, Fill fill) {
+    CheckPlace(row, col);
+    Cell& cell = Push(row, col);
+    cell.shared = kOwn;
+    fill(cell.text);
+  }
+
+ private:
+  static constexpr std::uint32_t kOwn = 0xFFFFFFFF;
+  struct Cell {
+    std::uint32_t row = 0, col = 0, shared = kOwn;
+    std::string text;
+  };
+  Cell& Push(std::uint32_t row, std::uint32_t col) {
+    if (count_ == pending_.size()) pending_.emplace_back();  // a former cell's room is reused
+    Cell& cell = pending_[count_++];
+    cell.row = row, cell.col = col;
+    cell.text.clear();
+    return cell;
+  }
+  // Row row_'s cells into `values` (one for each column of the range); a later cell of the same
+  // place replaces an earlier one, as it does when the cells are ordered first.
+  void TakeRow(std::vector<std::string>& values) {
+    // What is left of the former row's reading (a cell of this row or a later one) moves to the
+    // front, so that the cells of a row reuse the room of the row before.
+    for (std::size_t i = next_; i < count_; ++i) std::swap(pending_[i - next_], pending_[i]);
+    count_ -= next_;
+    next_ = 0;
+    Record r;
+    while ((count_ == 0 || pending_[count_ - 1].row <= row_) && records_.Next(r)) reader_.Take(r);
+    for (; next_ < count_ && pending_[next_].row == row_; ++next_) {
+      Cell& cell = pending_[next_];
+      std::string& value = values[cell.col - firstCol_];
+      if (cell.shared == kOwn)
+        value.swap(cell.text);
+      else
+        value = book_.sst_[cell.shared];
+    }
+    ++row_;
+  }
+
+  const XlsWorkbook& book_;
+  SheetRecords records_;
+  SheetReader<StreamedRows> reader_;
+  std::vector<Cell> pending_;  // cells read but not yet handed out: [next_, count_)
+  std::size_t next_ = 0, count_ = 0;
+  std::uint32_t firstRow_, lastRow_, firstCol_, row_ = 0;
+  std::vector<std::string> names_;
+};
+
+std::unique_ptr<RowSet> XlsWorkbook::SheetRows(const XlsSheet& sheet) const {
+  ShapeSink shape;
+  {
+    SheetRecords records(stream_, sheet);
+    SheetReader<ShapeSink> places(*this, shape);
+    for (Record r; records.Next(r);) places.Take(r);
+  }
+  if (shape.cells == 0 || !shape.rowsInOrder) return WholeSheetRows(sheet);
+  return std::make_unique<StreamedRows>(*this, sheet, shape);
+}
 
 std::unique_ptr<RowSet> SheetRowSet(std::vector<SheetCell> cells) {
   const auto take = [](SheetCell& c, std::string& out) { out = std::move(c.text); };

@@ -91,12 +91,17 @@ class XlsWorkbook {
   // The cells of a sheet that hold values, in row and column order.
   using Cell = SheetCell;
   std::vector<Cell> ReadSheet(const XlsSheet& sheet) const;
-  // The sheet as a table (CompactRowSet); the workbook must outlive it.
+  // The sheet as a table; the workbook must outlive it. A sheet whose rows come in order is read
+  // while its rows are taken; any other is read whole first (WholeSheetRows).
   std::unique_ptr<RowSet> SheetRows(const XlsSheet& sheet) const;
+  // The sheet as a table (CompactRowSet), read whole before its first row is given.
+  std::unique_ptr<RowSet> WholeSheetRows(const XlsSheet& sheet) const;
 
  private:
   struct Format;
+  template <typename Sink>
   class SheetReader;
+  class StreamedRows;
   CompactSheet ReadCompactSheet(const XlsSheet& sheet) const;
   std::string TextOfNumber(double value, std::uint16_t xf) const;
   std::string stream_;
