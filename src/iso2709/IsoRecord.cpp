@@ -103,6 +103,17 @@ std::string ConvertLine(std::string_view line, std::size_t lineIndex, Field& fie
   return {};
 }
 
+// "00" and the clock to the second: the same for every record of a run, so made once a thread.
+const std::string& ClockId(const LocalTime& now) {
+  thread_local LocalTime made;
+  thread_local std::string id;
+  if (id.empty() || !(made == now)) {
+    id = "00" + Yyyymmddhhmmss(now);
+    made = now;
+  }
+  return id;
+}
+
 // The fields of the record from its lines (at least two), the record's own fields reused.
 Built FillFields(const std::vector<std::string_view>& lines, const LocalTime& now, const BuildOptions& options,
                  Record& record) {
@@ -131,7 +142,8 @@ Built FillFields(const std::vector<std::string_view>& lines, const LocalTime& no
   groups.clear();
   for (std::size_t i = 0; i < lines.size(); ++i)
     if (tags[i] >= 0 && (i == 0 || tags[i - 1] != tags[i])) groups.emplace_back(tags[i], static_cast<int>(i));
-  std::stable_sort(groups.begin(), groups.end(), [](auto& x, auto& y) { return x.first < y.first; });
+  const auto byTag = [](auto& x, auto& y) { return x.first < y.first; };
+  if (!std::is_sorted(groups.begin(), groups.end(), byTag)) std::stable_sort(groups.begin(), groups.end(), byTag);
 
   record.leader.assign("00000").append(kLeaderTail);
   record.fields.reserve(lines.size() + 1);
@@ -141,7 +153,7 @@ Built FillFields(const std::vector<std::string_view>& lines, const LocalTime& no
   id.indicators.clear();
   id.subfields.clear();
   id.line = 0;
-  id.data = options.recordId.empty() ? "00" + Yyyymmddhhmmss(now) : options.recordId;
+  id.data = options.recordId.empty() ? ClockId(now) : options.recordId;
   for (std::size_t g = 0; g < groups.size(); ++g) {
     const int tag = groups[g].first;
     if (g > 0 && groups[g - 1].first == tag) continue;  // only the first group of a tag is kept

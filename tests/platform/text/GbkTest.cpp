@@ -87,6 +87,32 @@ TEST(Gbk, ValidatesThreeByteFormsAtTheirLimits) {
   }
 }
 
+// The encoding table, made from one conversion of the whole plane, holds for each character what
+// code page 936 (ICU, with its best-fit mappings) makes of that character converted alone.
+TEST(Gbk, EncodesEachCharacterAsTheCodePageDoesAlone) {
+  UErrorCode err = U_ZERO_ERROR;
+  UConverter* cnv = ucnv_open("windows-936", &err);
+  ASSERT_TRUE(U_SUCCESS(err));
+  ucnv_setSubstChars(cnv, "?", 1, &err);
+  ucnv_setFallback(cnv, true);
+  std::size_t lacking = 0;
+  for (char32_t cp = 0x80; cp <= 0xFFFF; ++cp) {
+    if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+    const UChar u = static_cast<UChar>(cp);
+    char out[8];
+    err = U_ZERO_ERROR;
+    const int32_t n = ucnv_fromUChars(cnv, out, sizeof out, &u, 1, &err);
+    const bool none = U_FAILURE(err) || n <= 0 || (n == 1 && out[0] == '?');
+    lacking += none;
+    std::string one;
+    AppendUtf8(one, cp);
+    ASSERT_EQ(*ToGbk(one), none ? std::string("?") : std::string(out, static_cast<std::size_t>(n))) << std::hex << static_cast<std::uint32_t>(cp);
+  }
+  ucnv_close(cnv);
+  EXPECT_GT(lacking, 1000u);  // both kinds are there
+  EXPECT_LT(lacking, 60000u);
+}
+
 // Every character of the Basic Multilingual Plane, alone and between others, encodes to what the
 // decoding table reads back as that character, or to "?" counted as missing when GBK lacks it.
 TEST(Gbk, EncodesEveryBmpCharacterToWhatDecodesBack) {
