@@ -84,7 +84,8 @@ std::string ConvertLine(std::string_view line, std::size_t lineIndex, Field& fie
       data = piece.substr(codeLen);
       while (!data.empty() && data.front() == ' ') data.remove_prefix(1);
     }
-    const std::string_view trimmed = text::TrimBlanks(piece);
+    std::size_t lead = 0;  // the blanks the piece begins with
+    while (lead < piece.size() && piece[lead] == ' ') ++lead;
     Subfield& sub = NextReused(field.subfields, used);
     const std::string_view wanted = code == "9" ? std::string_view("A") : code;  // pinyin leaves as $A
     if (wanted.size() == 1 && sub.code.size() == 1)
@@ -92,7 +93,7 @@ std::string ConvertLine(std::string_view line, std::size_t lineIndex, Field& fie
     else
       Assign(sub.code, wanted);
     Assign(sub.data, data);
-    if (!trimmed.empty() && trimmed.front() == '9') {
+    if (lead < piece.size() && piece[lead] == '9') {
       // Pinyin: right behind the first $a when another subfield follows it, else at the end.
       const auto begin = field.subfields.begin(), last = begin + static_cast<std::ptrdiff_t>(used - 1);
       const auto a = std::find_if(begin, last, [](const Subfield& s) { return s.code == "a"; });

@@ -14,6 +14,7 @@
 #include "platform/data/SheetRows.h"
 #include "platform/data/ValueText.h"
 #include "platform/text/CodePage.h"
+#include "platform/Memory.h"
 #include "platform/SystemError.h"
 
 namespace rowcaster::data {
@@ -233,6 +234,7 @@ std::string ReadWorkbookStream(const std::string& path, bool globalsOnly) {
   std::string data;
   if (globalsOnly) data = ReadGlobals(stream);
   if (data.empty() && size > 0 && size < (gsf_off_t{1} << 31)) {
+    ReserveLarge(data, static_cast<std::size_t>(size));
     data.resize(static_cast<std::size_t>(size));
     gsf_input_seek(stream, 0, G_SEEK_SET);
     if (!gsf_input_read(stream, static_cast<size_t>(size), reinterpret_cast<guint8*>(data.data()))) data.clear();
