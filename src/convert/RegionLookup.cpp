@@ -173,7 +173,16 @@ bool LeftOutOfKey(char32_t c) {
 
 std::string LooseKey(std::string_view name) {
   std::string key;
+  key.reserve(name.size());
   for (std::size_t i = 0; i < name.size();) {
+    // Han characters from U+4000 to U+9FFF are kept as they stand: none is folded or left out.
+    const auto b = static_cast<unsigned char>(name[i]);
+    if (b >= 0xE4 && b <= 0xE9 && i + 2 < name.size() && (static_cast<unsigned char>(name[i + 1]) & 0xC0) == 0x80 &&
+        (static_cast<unsigned char>(name[i + 2]) & 0xC0) == 0x80) {
+      key.append(name.data() + i, 3);
+      i += 3;
+      continue;
+    }
     char32_t c = text::HalfWidth(text::NextCodePoint(name, i));
     if (c == 0x3000) c = U' ';
     if (LeftOutOfKey(c)) continue;

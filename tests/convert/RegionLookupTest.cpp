@@ -11,6 +11,25 @@
 namespace rowcaster::convert {
 namespace {
 
+// A name's loose key: full-width forms made half-width, Latin capitals small, blanks, brackets,
+// dots and middle dots left out; Han characters, at the ends of the range kept as they stand and
+// beyond it, as they are; a broken character as U+FFFD.
+TEST(LooseKey, FoldsAndLeavesOutAsNamesDiffer) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"ＡＢ 书（名）", "ab书名"},
+      {"中华书局·北京", "中华书局北京"},
+      {"【上海】译文", "上海译文"},
+      {"〔清〕曹雪芹", "清曹雪芹"},
+      {"\u3FFF\u4000\u9FFF\uA000", "\u3FFF\u4000\u9FFF\uA000"},
+      {"人民　出版社", "人民出版社"},  // U+3000
+      {"Foo. <Bar>", "foobar"},
+      {"\xE4\xB8", "\uFFFD\uFFFD"},
+      {"\xE4\x41\x42书", "\uFFFDab书"},
+      {"书\xE4\xB8", "书\uFFFD\uFFFD"},
+  };
+  for (const auto& [name, key] : cases) EXPECT_EQ(LooseKey(name), key) << name;
+}
+
 TEST(IsbnPrefix, TakesGroupAndPublisher) {
   const std::pair<const char*, const char*> cases[] = {
       {"978-7-5012-3456-7", "7-5012"}, {"7-5012-3456-7", "7-5012"}, {"7-301-12345-6", "7-301"},

@@ -66,21 +66,31 @@ Converter OpenCp936() {
 struct EncodeTable {
   std::array<std::uint16_t, 0x10000> map{};
 
-  // Every character of the plane converted in one call, the offsets telling which bytes each one
-  // made (the code page keeps no state between characters): one call instead of 63,000.
+  // The characters of the plane converted a few thousand at a time, the offsets telling which
+  // bytes each one made (the code page keeps no state between characters): a few calls instead of
+  // 63,000, and little room for them.
   EncodeTable() {
     Converter cnv = OpenCp936();
     for (char32_t cp = 0; cp < 0x80; ++cp) map[cp] = static_cast<std::uint16_t>(cp);
+    constexpr std::size_t kChunk = 4096;
     std::vector<UChar> chars;
-    for (char32_t cp = 0x80; cp <= 0xFFFF; ++cp)
-      if (cp < 0xD800 || cp > 0xDFFF) chars.push_back(static_cast<UChar>(cp));
-    std::vector<char> bytes(chars.size() * 4);
+    std::vector<char> bytes(kChunk * 4);
     std::vector<int32_t> offsets(bytes.size());
+    for (char32_t from = 0x80; from <= 0xFFFF; from += kChunk) {
+      chars.clear();
+      for (char32_t cp = from; cp < from + kChunk && cp <= 0xFFFF; ++cp)
+        if (cp < 0xD800 || cp > 0xDFFF) chars.push_back(static_cast<UChar>(cp));
+      if (!chars.empty()) Convert(cnv.get(), chars, bytes, offsets);
+    }
+  }
+
+ private:
+  void Convert(UConverter* cnv, const std::vector<UChar>& chars, std::vector<char>& bytes, std::vector<int32_t>& offsets) {
     char* target = bytes.data();
     const UChar* source = chars.data();
     UErrorCode err = U_ZERO_ERROR;
-    ucnv_fromUnicode(cnv.get(), &target, bytes.data() + bytes.size(), &source, chars.data() + chars.size(),
-                     offsets.data(), true, &err);
+    ucnv_fromUnicode(cnv, &target, bytes.data() + bytes.size(), &source, chars.data() + chars.size(), offsets.data(),
+                     true, &err);
     if (U_FAILURE(err) || source != chars.data() + chars.size()) throw std::runtime_error("windows-936 conversion failed");
     const std::size_t made = static_cast<std::size_t>(target - bytes.data());
     for (std::size_t i = 0; i < made;) {
@@ -254,9 +264,19 @@ bool GbkEncodes(char32_t cp) { return Holds(Encoder(), cp); }
 bool GbkEncodesAll(std::string_view utf8) {
   const EncodeTable& table = Encoder();  // once, not for every character
   for (std::size_t i = 0; i < utf8.size();) {
-    if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    if (b < 0x80) {
       ++i;
       continue;
+    }
+    // The common leads E1-EC with two continuation bytes: a character of U+1000 to U+CFFF.
+    if (b >= 0xE1 && b <= 0xEC && i + 2 < utf8.size()) {
+      const auto c1 = static_cast<unsigned char>(utf8[i + 1]), c2 = static_cast<unsigned char>(utf8[i + 2]);
+      if ((c1 & 0xC0) == 0x80 && (c2 & 0xC0) == 0x80) {
+        if (table.map[(b & 0x0Fu) << 12 | (c1 & 0x3Fu) << 6 | (c2 & 0x3Fu)] == 0) return false;
+        i += 3;
+        continue;
+      }
     }
     if (!Holds(table, NextCodePoint(utf8, i))) return false;
   }
