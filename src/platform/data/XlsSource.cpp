@@ -29,12 +29,12 @@ constexpr std::uint32_t kMaxCols = 256;
 
 [[noreturn]] void Damaged(const std::string& what) { throw DataError("工作簿已损坏：" + what); }
 
-std::uint16_t U16(const std::string& s, std::size_t at) {
+std::uint16_t U16(std::string_view s, std::size_t at) {
   if (at + 2 > s.size()) Damaged("记录过短");
   return static_cast<std::uint16_t>(static_cast<unsigned char>(s[at]) | static_cast<unsigned char>(s[at + 1]) << 8);
 }
-std::uint32_t U32(const std::string& s, std::size_t at) { return U16(s, at) | static_cast<std::uint32_t>(U16(s, at + 2)) << 16; }
-double F64(const std::string& s, std::size_t at) {
+std::uint32_t U32(std::string_view s, std::size_t at) { return U16(s, at) | static_cast<std::uint32_t>(U16(s, at + 2)) << 16; }
+double F64(std::string_view s, std::size_t at) {
   if (at + 8 > s.size()) Damaged("记录过短");
   double v;
   std::memcpy(&v, s.data() + at, 8);
@@ -52,11 +52,23 @@ double RkValue(std::uint32_t rk) {
   return (rk & 0x01) ? v / 100.0 : v;
 }
 
-// One record with the CONTINUE records that follow it, and where each continuation starts.
+// One record with the CONTINUE records that follow it, and where each continuation starts. Its
+// data lies in the stream where no continuation follows (most records: a cell's), else joined.
 struct Record {
   std::uint16_t type = 0;
-  std::string data;
+  std::string_view data;
+  std::string joined;
   std::vector<std::size_t> breaks;
+
+  // A record whose data is its own, to keep past the next record read.
+  Record Kept() const {
+    Record r;
+    r.type = type;
+    r.joined.assign(data);
+    r.data = r.joined;
+    r.breaks = breaks;
+    return r;
+  }
 };
 
 class RecordReader {
@@ -67,15 +79,19 @@ class RecordReader {
     r.type = U16(s_, pos_);
     std::size_t len = U16(s_, pos_ + 2);
     if (pos_ + 4 + len > s_.size()) Damaged("记录越过了文件末尾");
-    r.data.assign(s_, pos_ + 4, len);
+    r.data = std::string_view(s_).substr(pos_ + 4, len);
     r.breaks.clear();
     pos_ += 4 + len;
-    while (pos_ + 4 <= s_.size() && U16(s_, pos_) == kContinue) {
-      len = U16(s_, pos_ + 2);
-      if (pos_ + 4 + len > s_.size()) Damaged("续记录越过了文件末尾");
-      r.breaks.push_back(r.data.size());
-      r.data.append(s_, pos_ + 4, len);
-      pos_ += 4 + len;
+    if (pos_ + 4 <= s_.size() && U16(s_, pos_) == kContinue) {
+      r.joined.assign(r.data);
+      while (pos_ + 4 <= s_.size() && U16(s_, pos_) == kContinue) {
+        len = U16(s_, pos_ + 2);
+        if (pos_ + 4 + len > s_.size()) Damaged("续记录越过了文件末尾");
+        r.breaks.push_back(r.joined.size());
+        r.joined.append(s_, pos_ + 4, len);
+        pos_ += 4 + len;
+      }
+      r.data = r.joined;
     }
     return true;
   }
@@ -283,7 +299,7 @@ XlsWorkbook::XlsWorkbook(std::string stream) : stream_(std::move(stream)) {
         break;
       }
       case kSst:
-        sst = r;
+        sst = r.Kept();
         haveSst = true;
         break;
       case kFormat: {
