@@ -13,6 +13,7 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "platform/SystemError.h"
 
@@ -229,8 +230,10 @@ class ChildProcess : public TableReader {
     }
     close(fds[1]);
     const int in = fds[0];
-    std::string buf;
-    std::size_t pos = 0;
+    // The pipe is read straight into the room behind what the buffer holds; what the frames have
+    // used is dropped from its front now and then (a frame cut by the pipe moves to the front).
+    std::vector<char> buf(std::size_t{1} << 19);
+    std::size_t pos = 0, filled = 0;
     bool ended = false;
     std::string failure;
     auto kill = [&] {
@@ -241,7 +244,6 @@ class ChildProcess : public TableReader {
     };
     auto lastProgress = std::chrono::steady_clock::now();
     try {
-      char chunk[1 << 16];
       for (;;) {
         pollfd p{in, POLLIN, 0};
         const int ready = poll(&p, 1, 500);
@@ -252,17 +254,26 @@ class ChildProcess : public TableReader {
                             " 秒没有进展），文件可能已损坏");
           continue;
         }
-        const ssize_t n = read(in, chunk, sizeof chunk);
+        if (buf.size() - filled < (std::size_t{1} << 16)) {
+          if (pos > 0) {
+            std::memmove(buf.data(), buf.data() + pos, filled - pos);
+            filled -= pos;
+            pos = 0;
+          }
+          if (buf.size() - filled < (std::size_t{1} << 16)) buf.resize(buf.size() * 2);  // a frame longer than the room
+        }
+        const ssize_t n = read(in, buf.data() + filled, buf.size() - filled);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         lastProgress = std::chrono::steady_clock::now();
-        buf.append(chunk, static_cast<std::size_t>(n));
+        filled += static_cast<std::size_t>(n);
+        const std::string_view held(buf.data(), filled);
         // Every complete frame in the buffer; a frame cut by the pipe waits for the rest.
-        while (pos < buf.size() && !ended) {
-          const std::optional<std::size_t> length = CompleteFrame(buf, pos);
+        while (pos < held.size() && !ended) {
+          const std::optional<std::size_t> length = CompleteFrame(held, pos);
           if (!length) break;
-          const char type = buf[pos];
-          const std::string_view frame(buf.data(), pos + *length);  // a frame ends where its length says
+          const char type = held[pos];
+          const std::string_view frame(held.data(), pos + *length);  // a frame ends where its length says
           Frame f(frame, pos + 1);
           if (type == 'Z') {
             ended = true;
@@ -273,10 +284,6 @@ class ChildProcess : public TableReader {
             onFrame(type, f);
           }
           pos += *length;
-        }
-        if (pos > (1 << 18)) {
-          buf.erase(0, pos);
-          pos = 0;
         }
         if (ended) break;
       }

@@ -1120,6 +1120,30 @@ TEST(BadInput, DamagedFilesGiveReadErrors) {
   }
 }
 
+// Rows come from the helper in frames the pipe cuts anywhere; cells longer than the reader's room
+// (half a megabyte) and thousands of short rows come through whole, in order.
+TEST(ChildReader, FramesOfEveryLengthComeThroughWhole) {
+  const std::string path = test::TempPath("frames.csv");
+  Rows expected;
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << "题名,备注\n";
+    for (int r = 0; r < 20000; ++r) {
+      std::string note = r % 5000 == 7 ? std::string(static_cast<std::size_t>(300000 * (r / 5000 + 1)), 'x') + "尾"
+                                       : "第" + std::to_string(r) + "行";
+      out << "书" << r << "," << note << "\n";
+      expected.push_back({"书" + std::to_string(r), note});
+    }
+  }
+  Read r;
+  Collect sink(r);
+  ChildProcessReader(ROWCASTER_CLI)->ReadTable(ConnectionFor(path), import::QueryTextFor("csv", "", import::SplitPath(path)->fileName), sink);
+  std::filesystem::remove(path);
+  ASSERT_EQ(r.rows.size(), expected.size());
+  EXPECT_TRUE(r.rows == expected);
+  EXPECT_EQ(r.rows[15007][1].size(), 1200000u + 3);
+}
+
 TEST(ChildReader, ReadsThroughTheHelperAndSurvivesItsDeath) {
   auto reader = ChildProcessReader(ROWCASTER_CLI);
   const std::string path = Fixture("sheetjs_biff8.xls");
