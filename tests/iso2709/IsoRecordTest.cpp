@@ -218,6 +218,12 @@ TEST(BuildIsoRecord, StampsTheClockInto001) {
   EXPECT_EQ(a, Built("200 1  |a书\r\n801    |aCN\r\n"));
   const BuildResult b = BuildIsoRecord("200 1  |a书\r\n801    |aCN\r\n", {2027, 1, 2, 3, 4, 5});
   EXPECT_EQ(Fields(b.record)[0], "001:0020270102030405#");
+  // The clock's text is made once for a clock, and made again when the clock moves on.
+  EXPECT_EQ(Fields(Built("200 1  |a书\r\n801    |aCN\r\n"))[0], "001:0020261205233600#");
+  EXPECT_EQ(Fields(BuildIsoRecord("200 1  |a书\r\n801    |aCN\r\n", {2026, 12, 5, 23, 36, 1}).record)[0], "001:0020261205233601#");
+  BuildOptions own;
+  own.recordId = "CAL-1";
+  EXPECT_EQ(Fields(BuildIsoRecord("200 1  |a书\r\n801    |aCN\r\n", kNow, own).record)[0], "001:CAL-1#");
 }
 
 TEST(FailureMessage, PrefixesTheFixedText) {
