@@ -232,7 +232,7 @@ class ChildProcess : public TableReader {
     const int in = fds[0];
     // The pipe is read straight into the room behind what the buffer holds; what the frames have
     // used is dropped from its front now and then (a frame cut by the pipe moves to the front).
-    std::vector<char> buf(std::size_t{1} << 19);
+    std::vector<char> buf(std::size_t{1} << 18);
     std::size_t pos = 0, filled = 0;
     bool ended = false;
     std::string failure;

@@ -1121,7 +1121,7 @@ TEST(BadInput, DamagedFilesGiveReadErrors) {
 }
 
 // Rows come from the helper in frames the pipe cuts anywhere; cells longer than the reader's room
-// (half a megabyte) and thousands of short rows come through whole, in order.
+// (a quarter of a megabyte) and thousands of short rows come through whole, in order.
 TEST(ChildReader, FramesOfEveryLengthComeThroughWhole) {
   const std::string path = test::TempPath("frames.csv");
   Rows expected;
