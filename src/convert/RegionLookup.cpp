@@ -98,11 +98,6 @@ void RegionLookup::Index::Add(const std::string& sbn, const std::string& cbs, co
                               const std::string& cbno) {
   rows_.push_back({cbno, cbd, cbs});
   nameKeys_.push_back(key_(cbs));
-  const auto row = static_cast<std::uint32_t>(rows_.size() - 1);
-  ForEachPair(nameKeys_.back(), [&](std::string_view pair) {
-    std::vector<std::uint32_t>& rows = byPair_[std::string(pair)];
-    if (rows.empty() || rows.back() != row) rows.push_back(row);
-  });
   byColumn_[Sbn].emplace(key_(sbn), rows_.size() - 1);
   byColumn_[Cbs].emplace(key_(cbs), rows_.size() - 1);
   byColumn_[Cbd].emplace(key_(cbd), rows_.size() - 1);
@@ -118,6 +113,14 @@ const RegionLookup::Publisher* RegionLookup::Index::Find(Column column, std::str
 const RegionLookup::Publisher* RegionLookup::Index::FindHolding(std::string_view part) const {
   const std::string key = key_(part);
   if (text::Utf8Length(key) < 2) return nullptr;
+  if (!pairsMade_) {  // made on first use: only the recommended rules look for a part of a name
+    for (std::uint32_t row = 0; row < nameKeys_.size(); ++row)
+      ForEachPair(nameKeys_[row], [&](std::string_view pair) {
+        std::vector<std::uint32_t>& rows = byPair_[std::string(pair)];
+        if (rows.empty() || rows.back() != row) rows.push_back(row);
+      });
+    pairsMade_ = true;
+  }
   // A row holding the key holds each of its pairs: the rows of the rarest pair are all there is to try.
   const std::vector<std::uint32_t>* fewest = nullptr;
   bool missing = false;

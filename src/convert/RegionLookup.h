@@ -70,8 +70,9 @@ class RegionLookup {
     std::vector<std::string> nameKeys_;  // the key of each row's name
     std::unordered_map<std::string, std::size_t> byColumn_[3];
     // The rows (in order) whose name keys hold each pair of characters: a key is only looked for in
-    // the rows that hold its rarest pair.
-    std::unordered_map<std::string, std::vector<std::uint32_t>> byPair_;
+    // the rows that hold its rarest pair. Made by the first FindHolding (an index is one thread's).
+    mutable std::unordered_map<std::string, std::vector<std::uint32_t>> byPair_;
+    mutable bool pairsMade_ = false;
   };
   // The index under `key`, read from the database on first use. Throws ComposeError.
   const Index& IndexOf(std::unique_ptr<Index>& index, Index::KeyOf key, bool emptyKeys);
