@@ -152,6 +152,7 @@ std::size_t FindBrace(std::string_view s, std::size_t from) {
 }
 
 bool HasBrace(std::string_view s) {
+  if (s.empty()) return false;  // an empty view may have no pointer, which memchr must not be given
   return std::memchr(s.data(), '{', s.size()) != nullptr || std::memchr(s.data(), '}', s.size()) != nullptr;
 }
 
