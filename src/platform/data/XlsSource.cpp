@@ -60,14 +60,17 @@ struct Record {
   std::string joined;
   std::vector<std::size_t> breaks;
 
-  // A record whose data is its own, to keep past the next record read.
-  Record Kept() const {
-    Record r;
-    r.type = type;
-    r.joined.assign(data);
-    r.data = r.joined;
-    r.breaks = breaks;
-    return r;
+  Record() = default;
+  // Not copied or moved: `data` may point into `joined`, whose characters a short text keeps
+  // inside the object.
+  Record(const Record&) = delete;
+  Record& operator=(const Record&) = delete;
+  // This record with data of its own in `kept`, to keep past the next record read.
+  void KeepIn(Record& kept) const {
+    kept.type = type;
+    kept.joined.assign(data);
+    kept.data = kept.joined;
+    kept.breaks = breaks;
   }
 };
 
@@ -299,7 +302,7 @@ XlsWorkbook::XlsWorkbook(std::string stream) : stream_(std::move(stream)) {
         break;
       }
       case kSst:
-        sst = r.Kept();
+        r.KeepIn(sst);
         haveSst = true;
         break;
       case kFormat: {
