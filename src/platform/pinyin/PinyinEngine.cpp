@@ -183,29 +183,34 @@ void PinyinEngine::IndexFirstCharacters(PhraseTable& t, std::uint32_t nChars) {
     if (t.first[id] == t.count || t.first[id] > t.first[id + 1]) t.first[id] = t.first[id + 1];
 }
 
-// The pair index: phrases sharing their first two characters stand together.
+// The pair index: phrases sharing their first two characters stand together. Its table holds
+// twice as many slots as there are pairs (about half as many as phrases): never more than half full.
 void PinyinEngine::IndexPairs(PhraseTable& t) {
-  std::size_t slots = 1024;
-  while (slots < std::size_t{t.count} * 2) slots <<= 1;
-  t.pairs.assign(slots, {});
-  t.pairMask = static_cast<std::uint32_t>(slots - 1);
-  t.pairShift = 32;
-  for (std::size_t n = slots; n > 1; n >>= 1) --t.pairShift;
+  const auto pairOf = [&t](std::uint32_t i) {
+    return static_cast<std::uint32_t>(U16(t.keys + 2 * t.start[i])) << 16 | U16(t.keys + 2 * (t.start[i] + 1));
+  };
+  std::vector<PhraseTable::PairSlot> groups;
   for (std::uint32_t i = 0; i < t.count;) {
     if (t.length[i] < 2) {
       ++i;
       continue;
     }
-    const std::uint32_t key = static_cast<std::uint32_t>(U16(t.keys + 2 * t.start[i])) << 16 |
-                              U16(t.keys + 2 * (t.start[i] + 1));
+    const std::uint32_t key = pairOf(i);
     std::uint32_t j = i + 1;
-    while (j < t.count && t.length[j] >= 2 &&
-           (static_cast<std::uint32_t>(U16(t.keys + 2 * t.start[j])) << 16 | U16(t.keys + 2 * (t.start[j] + 1))) == key)
-      ++j;
-    std::uint32_t h = t.PairHome(key);
-    while (t.pairs[h].key != 0xFFFFFFFF) h = (h + 1) & t.pairMask;
-    t.pairs[h] = {key, i, j};
+    while (j < t.count && t.length[j] >= 2 && pairOf(j) == key) ++j;
+    groups.push_back({key, i, j});
     i = j;
+  }
+  std::size_t slots = 1024;
+  while (slots < groups.size() * 2) slots <<= 1;
+  t.pairs.assign(slots, {});
+  t.pairMask = static_cast<std::uint32_t>(slots - 1);
+  t.pairShift = 32;
+  for (std::size_t n = slots; n > 1; n >>= 1) --t.pairShift;
+  for (const PhraseTable::PairSlot& g : groups) {
+    std::uint32_t h = t.PairHome(g.key);
+    while (t.pairs[h].key != 0xFFFFFFFF) h = (h + 1) & t.pairMask;
+    t.pairs[h] = g;
   }
 }
 
