@@ -2,8 +2,9 @@
 # The instructions a conversion takes, by valgrind's callgrind: steady where times are not (the
 # machine is shared), so a small step can be weighed. The first ROWS rows (default 20,000) of the
 # 1,000,000-row CSV are converted by RULES; the total and the LINES functions that take most,
-# callees included, are printed. Compare two builds' lines side by side.
-#   bench/instructions.sh [CLI] [classic|recommended] [ROWS] [LINES]
+# callees included (INCLUSIVE=no: their own instructions only), are printed. Compare two builds'
+# lines side by side.
+#   [INCLUSIVE=no] bench/instructions.sh [CLI] [classic|recommended] [ROWS] [LINES]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cli=${1:-$here/../build/rowcaster-cli}
