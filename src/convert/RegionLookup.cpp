@@ -179,9 +179,7 @@ std::string LooseKey(std::string_view name) {
   key.reserve(name.size());
   for (std::size_t i = 0; i < name.size();) {
     // Han characters from U+4000 to U+9FFF are kept as they stand: none is folded or left out.
-    const auto b = static_cast<unsigned char>(name[i]);
-    if (b >= 0xE4 && b <= 0xE9 && i + 2 < name.size() && (static_cast<unsigned char>(name[i + 1]) & 0xC0) == 0x80 &&
-        (static_cast<unsigned char>(name[i + 2]) & 0xC0) == 0x80) {
+    if (const char32_t han = text::PlainThreeByteAt(name, i); han >= 0x4000 && han <= 0x9FFF) {
       key.append(name.data() + i, 3);
       i += 3;
       continue;

@@ -170,10 +170,7 @@ bool IsValidUtf8(std::string_view utf8) {
       ++i;
       continue;
     }
-    // Most Han characters: a lead E1-EC, EE or EF and two continuation bytes is always well formed
-    // (E0 may be overlong, ED a surrogate: those go the long way).
-    if (((b0 >= 0xE1 && b0 <= 0xEC) || b0 >= 0xEE) && b0 <= 0xEF && i + 2 < utf8.size() &&
-        (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80 && (static_cast<unsigned char>(utf8[i + 2]) & 0xC0) == 0x80) {
+    if (PlainThreeByteAt(utf8, i) != 0) {  // most Han characters; E0 and ED go the long way
       i += 3;
       continue;
     }
@@ -213,15 +210,11 @@ GbkAppend AppendGbkBytes(std::string& out, std::string_view utf8, std::size_t* u
       ++i;
       continue;
     }
-    // Most Han characters: a lead E1-EC and two continuation bytes is always well formed and
-    // never private use (E0 may be overlong, ED a surrogate, EE-EF private use: the long way).
-    if (b >= 0xE1 && b <= 0xEC && i + 2 < utf8.size()) {
-      const auto c1 = static_cast<unsigned char>(utf8[i + 1]), c2 = static_cast<unsigned char>(utf8[i + 2]);
-      if ((c1 & 0xC0) == 0x80 && (c2 & 0xC0) == 0x80) {
-        put(map[(b & 0x0Fu) << 12 | (c1 & 0x3Fu) << 6 | (c2 & 0x3Fu)]);
-        i += 3;
-        continue;
-      }
+    // Most Han characters, without decoding the long way (a private-use one does not stop here).
+    if (const char32_t cp = PlainThreeByteAt(utf8, i); cp != 0 && !(stopAtPrivateUse && IsPrivateUse(cp))) {
+      put(map[cp]);
+      i += 3;
+      continue;
     }
     const Decoded d = DecodeAt(utf8, i);
     if (d.cp == kBad) {  // the characters before it stay counted, as they always were
@@ -269,14 +262,10 @@ bool GbkEncodesAll(std::string_view utf8) {
       ++i;
       continue;
     }
-    // The common leads E1-EC with two continuation bytes: a character of U+1000 to U+CFFF.
-    if (b >= 0xE1 && b <= 0xEC && i + 2 < utf8.size()) {
-      const auto c1 = static_cast<unsigned char>(utf8[i + 1]), c2 = static_cast<unsigned char>(utf8[i + 2]);
-      if ((c1 & 0xC0) == 0x80 && (c2 & 0xC0) == 0x80) {
-        if (table.map[(b & 0x0Fu) << 12 | (c1 & 0x3Fu) << 6 | (c2 & 0x3Fu)] == 0) return false;
-        i += 3;
-        continue;
-      }
+    if (const char32_t cp = PlainThreeByteAt(utf8, i); cp != 0) {  // most Han characters
+      if (table.map[cp] == 0) return false;
+      i += 3;
+      continue;
     }
     if (!Holds(table, NextCodePoint(utf8, i))) return false;
   }

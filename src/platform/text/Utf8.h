@@ -58,6 +58,17 @@ inline char32_t NextCodePoint(std::string_view s, std::size_t& i) {
   return cp;
 }
 
+// The character at `i` when its bytes there are a lead E1-EC, EE or EF and two continuation bytes:
+// a form that is always well formed (E0 may be overlong, ED a surrogate), U+1000 to U+CFFF or
+// U+E000 to U+FFFF, most Han characters among them. 0 when the bytes there are not such a form.
+inline char32_t PlainThreeByteAt(std::string_view s, std::size_t i) {
+  if (i + 2 >= s.size()) return 0;
+  const auto b = static_cast<unsigned char>(s[i]), c1 = static_cast<unsigned char>(s[i + 1]),
+             c2 = static_cast<unsigned char>(s[i + 2]);
+  if (b < 0xE1 || b > 0xEF || b == 0xED || (c1 & 0xC0) != 0x80 || (c2 & 0xC0) != 0x80) return 0;
+  return (b & 0x0Fu) << 12 | (c1 & 0x3Fu) << 6 | (c2 & 0x3Fu);
+}
+
 // Well-formed UTF-8 as code points, and back: for rules that look around a character.
 inline std::u32string U32(std::string_view s) {
   std::u32string out;
