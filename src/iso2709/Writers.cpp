@@ -180,8 +180,12 @@ class RecordWriter::Encoder {
     std::size_t ascii = 0;
     while (ascii < utf8.size() && static_cast<unsigned char>(utf8[ascii]) < 0x80) ++ascii;
     out.append(utf8.data(), ascii);
-    if (ascii == utf8.size()) return;
-    utf8.remove_prefix(ascii);
+    if (ascii < utf8.size()) AppendBeyondAscii(out, utf8.substr(ascii), result);
+  }
+
+ private:
+  // Append for a text that begins with a character beyond ASCII.
+  void AppendBeyondAscii(std::string& out, std::string_view utf8, WriteResult& result) {
     // GBK in one pass, unless a private-use character (or a malformed text) asks for the way below.
     if (encoding_ == Encoding::Gbk) {
       std::size_t missing = 0;
@@ -213,7 +217,6 @@ class RecordWriter::Encoder {
     AppendEncoded(out, utf8, result);
   }
 
- private:
   // `utf8` with each private-use character as "?", counted as one the encoding lacks.
   static std::string WithoutPrivateUse(std::string_view utf8, WriteResult& result) {
     std::string out;
@@ -334,10 +337,7 @@ void RecordWriter::AppendBody(const Field& f, std::string& out, WriteResult& res
   encoder_->Append(out, f.indicators, result);
   for (const Subfield& s : f.subfields) {
     out += kSubfieldMark;
-    if (s.code.size() == 1 && static_cast<unsigned char>(s.code[0]) < 0x80)
-      out += s.code[0];  // the usual code: the same in every encoding
-    else
-      encoder_->Append(out, s.code, result);
+    encoder_->Append(out, s.code, result);
     encoder_->Append(out, SubfieldData(f, s, encoding_, scratch), result);
   }
 }
