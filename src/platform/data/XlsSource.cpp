@@ -376,7 +376,7 @@ class SheetRecords {
   bool done_ = false;
 };
 
-// A cell's place, checked as every reader of a sheet checks it.
+// A cell's place, within what a sheet holds.
 void CheckPlace(std::uint32_t row, std::uint32_t col) {
   if (row >= kMaxRows || col >= kMaxCols) Damaged("单元格位置超出范围");
 }
@@ -386,7 +386,6 @@ class CompactSink {
  public:
   explicit CompactSink(std::size_t sharedCount) : sharedCount_(sharedCount) {}
   void Shared(std::uint32_t row, std::uint32_t col, std::uint32_t index) {
-    CheckPlace(row, col);
     sheet.cells.push_back({row, static_cast<std::uint16_t>(col), index});
   }
   template <typename Fill>
@@ -406,7 +405,6 @@ class CompactSink {
 // whether its rows come in order, so that rows can be handed out while the sheet is read.
 struct ShapeSink {
   void Shared(std::uint32_t row, std::uint32_t col, std::uint32_t) {
-    CheckPlace(row, col);
     if (cells == 0) firstRow = row;
     rowsInOrder = rowsInOrder && row >= lastRow;
     lastRow = std::max(lastRow, row);
@@ -426,7 +424,7 @@ struct ShapeSink {
 }  // namespace
 
 // The cells of one sheet, record by record, given to a sink (CompactSink, ShapeSink or the rows
-// handed out while read).
+// handed out while read) once their places are checked.
 template <typename Sink>
 class XlsWorkbook::SheetReader {
  public:
@@ -438,14 +436,14 @@ class XlsWorkbook::SheetReader {
       case kLabelSst: {
         const std::uint32_t index = U32(r.data, 6);
         if (index < book_.sst_.size())
-          sink_.Shared(U16(r.data, 0), U16(r.data, 2), index);
+          Shared(U16(r.data, 0), U16(r.data, 2), index);
         else
-          sink_.Own(U16(r.data, 0), U16(r.data, 2), [](std::string&) {});
+          Own(U16(r.data, 0), U16(r.data, 2), [](std::string&) {});
         break;
       }
       case kLabel:
       case kRString:
-        sink_.Own(U16(r.data, 0), U16(r.data, 2), [&](std::string& out) {
+        Own(U16(r.data, 0), U16(r.data, 2), [&](std::string& out) {
           StringCursor c(r, 6, book_.biff8_, decoder_);
           const std::size_t cch = c.Word();
           c.AppendChars(out, cch, true, false);
@@ -465,13 +463,23 @@ class XlsWorkbook::SheetReader {
   }
 
  private:
+  // A cell given to the sink, its place checked here for every sink.
+  void Shared(std::uint32_t row, std::uint32_t col, std::uint32_t index) {
+    CheckPlace(row, col);
+    sink_.Shared(row, col, index);
+  }
+  template <typename Fill>
+  void Own(std::uint32_t row, std::uint32_t col, Fill fill) {
+    CheckPlace(row, col);
+    sink_.Own(row, col, fill);
+  }
   void Text(std::uint32_t row, std::uint32_t col, std::string_view text) {
-    sink_.Own(row, col, [text](std::string& out) { out.append(text); });
+    Own(row, col, [text](std::string& out) { out.append(text); });
   }
   // A number, as text by the format of the cell's XF (the word at `xfAt`).
   template <typename Value>
   void Number(const Record& r, std::uint32_t row, std::uint32_t col, Value value, std::size_t xfAt) {
-    sink_.Own(row, col, [&](std::string& out) { out += book_.TextOfNumber(value(), U16(r.data, xfAt)); });
+    Own(row, col, [&](std::string& out) { out += book_.TextOfNumber(value(), U16(r.data, xfAt)); });
   }
 
   void TakeMulRk(const Record& r) {
@@ -503,7 +511,7 @@ class XlsWorkbook::SheetReader {
 
   void TakeString(const Record& r) {
     if (!pendingString_) return;
-    sink_.Own(pendingRow_, pendingCol_, [&](std::string& out) {
+    Own(pendingRow_, pendingCol_, [&](std::string& out) {
       StringCursor c(r, 0, book_.biff8_, decoder_);
       const std::size_t cch = c.Word();
       c.AppendChars(out, cch, true, false);
@@ -567,13 +575,11 @@ class XlsWorkbook::StreamedRows : public RowSet {
 
   // The sink's side: the cells as the records give them.
   void Shared(std::uint32_t row, std::uint32_t col, std::uint32_t index) {
-    CheckPlace(row, col);
     Cell& cell = Push(row, col);
     cell.shared = index;
   }
   template <typename Fill>
   void Own(std::uint32_t row, std::uint32_t col, Fill fill) {
-    CheckPlace(row, col);
     Cell& cell = Push(row, col);
     cell.shared = kOwn;
     fill(cell.text);
