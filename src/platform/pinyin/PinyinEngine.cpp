@@ -3,6 +3,7 @@
 #include "platform/text/Utf8.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <fstream>
 #include <limits>
@@ -205,8 +206,7 @@ void PinyinEngine::IndexPairs(PhraseTable& t) {
   while (slots < groups.size() * 2) slots <<= 1;
   t.pairs.assign(slots, {});
   t.pairMask = static_cast<std::uint32_t>(slots - 1);
-  t.pairShift = 32;
-  for (std::size_t n = slots; n > 1; n >>= 1) --t.pairShift;
+  t.pairShift = 32 - std::countr_zero(slots);
   for (const PhraseTable::PairSlot& g : groups) {
     std::uint32_t h = t.PairHome(g.key);
     while (t.pairs[h].key != 0xFFFFFFFF) h = (h + 1) & t.pairMask;
