@@ -1,7 +1,8 @@
 #include "convert/Extent.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <regex>
 
 #include "platform/text/Utf8.h"
 
@@ -11,7 +12,13 @@ namespace {
 // Full-width digits, letters and signs as ASCII, "×" and "＊" as "*": the patterns below are ASCII.
 std::string Narrow(std::string_view value) {
   std::string out;
+  out.reserve(value.size());
   for (std::size_t i = 0; i < value.size();) {
+    if (const char a = value[i]; static_cast<unsigned char>(a) < 0x80) {  // ASCII: no decoding
+      out += a == 'x' || a == 'X' ? '*' : a;
+      ++i;
+      continue;
+    }
     const char32_t c = text::HalfWidth(text::NextCodePoint(value, i));
     text::AppendUtf8(out, c == 0xD7 || c == U'x' || c == U'X' ? U'*' : c);
   }
@@ -43,6 +50,138 @@ std::optional<double> PageHeight(double sheetShort, double sheetLong, int pieces
   return b - 13;
 }
 
+// A size cell read left to right. A number's digits are taken all at once: no form has a digit
+// right after a number.
+struct Scan {
+  std::string_view s;
+  std::size_t at = 0;
+  bool ok = true;  // false once a number fits no form
+
+  void Blanks() {
+    while (at < s.size() && (s[at] == ' ' || (s[at] >= '\t' && s[at] <= '\r'))) ++at;
+  }
+  bool Take(std::string_view word) {
+    if (!ok || s.substr(at).substr(0, word.size()) != word) return false;
+    at += word.size();
+    return true;
+  }
+  std::string_view Digits() {
+    const std::size_t from = at;
+    while (at < s.size() && s[at] >= '0' && s[at] <= '9') ++at;
+    return s.substr(from, at - from);
+  }
+  // Digits, then a point and `fraction` digits (0: one or more) if there are any.
+  std::string_view Number(std::size_t fraction) {
+    const std::size_t from = at;
+    if (Digits().empty()) return {};
+    if (at + 1 < s.size() && s[at] == '.' && s[at + 1] >= '0' && s[at + 1] <= '9') {
+      ++at;
+      const std::size_t digits = Digits().size();
+      ok = ok && (!fraction || digits == fraction);  // "18.55" is no page side
+    }
+    return s.substr(from, at - from);
+  }
+  bool End() {
+    Blanks();
+    return ok && at == s.size();
+  }
+  bool Millimetres() { return Take("mm") || Take("毫米"); }
+};
+
+double Value(std::string_view number) {
+  double v = 0;
+  std::from_chars(number.data(), number.data() + number.size(), v);
+  return v;
+}
+
+bool DigitsBetween(std::string_view number, std::size_t least, std::size_t most) {
+  const std::size_t digits = number.substr(0, number.find('.')).size();
+  return !number.empty() && digits >= least && digits <= most;
+}
+
+// What a form makes of a cell it fits: a height, or none it can tell (an unknown sheet).
+struct Size {
+  bool known = false;
+  double millimetres = 0;
+};
+std::optional<Size> Height(double millimetres) { return Size{true, millimetres}; }
+std::optional<Size> Height(std::optional<double> millimetres) {
+  return millimetres ? Height(*millimetres) : Size{};
+}
+
+// "26cm", "18.4 厘米"
+std::optional<Size> CentimetresForm(Scan in) {
+  in.Blanks();
+  const std::string_view n = in.Number(0);
+  in.Blanks();
+  if (n.empty() || !(in.Take("cm") || in.Take("CM") || in.Take("厘米")) || !in.End()) return std::nullopt;
+  const double mm = Value(n) * 10;
+  return mm < 1e9 ? Height(mm) : Size{};  // past what a count of whole centimetres holds
+}
+
+// "787*1092 1/16", "787mm×1092mm 16开"
+std::optional<Size> SheetForm(Scan in) {
+  in.Blanks();
+  const std::string_view x = in.Digits();
+  in.Blanks();
+  in.Millimetres();
+  in.Blanks();
+  if (!DigitsBetween(x, 3, 4) || !in.Take("*")) return std::nullopt;
+  in.Blanks();
+  // The second side and the fraction may touch ("787*109216开"): its last digit may be the fraction's.
+  const std::size_t side = in.at, digits = in.Digits().size();
+  std::string_view y, pieces;
+  for (std::size_t length = 4; length >= 3 && pieces.empty(); --length) {
+    if (digits < length) continue;
+    Scan rest = in;
+    rest.at = side + length;
+    rest.Blanks();
+    rest.Millimetres();
+    rest.Blanks();
+    if (rest.Take("1/")) pieces = rest.Digits();
+    else if (pieces = rest.Digits(); !rest.Take("开")) pieces = {};
+    if (!rest.End()) pieces = {};
+    y = in.s.substr(side, length);
+  }
+  if (pieces.empty()) return std::nullopt;
+  const double a = std::min(Value(x), Value(y)), b = std::max(Value(x), Value(y));
+  if (a < 500) return Size{};
+  return Height(PageHeight(a, b, pieces.size() > 9 ? 0 : static_cast<int>(Value(pieces))));
+}
+
+// "185*260", "18.5*26cm"
+std::optional<Size> PageForm(Scan in) {
+  in.Blanks();
+  const std::string_view x = in.Number(1);
+  in.Blanks();
+  in.Take("mm");
+  in.Blanks();
+  if (!DigitsBetween(x, 2, 3) || !in.Take("*")) return std::nullopt;
+  in.Blanks();
+  const std::string_view y = in.Number(1);
+  in.Blanks();
+  bool cm = false;
+  if (!in.Millimetres()) cm = in.Take("cm") || in.Take("厘米");
+  if (!DigitsBetween(y, 2, 3) || !in.End()) return std::nullopt;
+  const double longer = std::max(Value(x), Value(y)) * (cm ? 10 : 1);
+  return longer < 50 || longer > 600 ? Size{} : Height(longer);
+}
+
+// "16开", "大32开本": of the common sheet, 787 × 1092 mm; "大" of 850 × 1168 mm.
+std::optional<Size> FormatForm(Scan in) {
+  in.Blanks();
+  const bool large = in.Take("大");
+  in.Blanks();
+  const std::string_view n = in.Digits();
+  in.Blanks();
+  if (n != "8" && n != "16" && n != "32" && n != "64") return std::nullopt;
+  if (!in.Take("开") && !in.Take("K") && !in.Take("k")) return std::nullopt;
+  in.Blanks();
+  in.Take("本");
+  if (!in.End()) return std::nullopt;
+  return Height(PageHeight(large ? 850 : 787, large ? 1168 : 1092, static_cast<int>(Value(n))));
+}
+
 }  // namespace
 
 std::string Pages215(std::string_view cell) {
@@ -53,32 +192,9 @@ std::string Pages215(std::string_view cell) {
 }
 
 std::optional<std::string> SizeInCentimetres(std::string_view cell) {
-  const std::string s = Narrow(cell);
-  static const std::regex kCm(R"(^\s*(\d+(?:\.\d+)?)\s*(?:cm|CM|厘米)\s*$)");
-  static const std::regex kSheet(R"(^\s*(\d{3,4})\s*(?:mm|毫米)?\s*\*\s*(\d{3,4})\s*(?:mm|毫米)?\s*(?:1/(\d+)|(\d+)开)\s*$)");
-  static const std::regex kPage(R"(^\s*(\d{2,3}(?:\.\d)?)\s*(?:mm)?\s*\*\s*(\d{2,3}(?:\.\d)?)\s*(mm|cm|毫米|厘米)?\s*$)");
-  static const std::regex kFormat(R"(^\s*(大)?\s*(8|16|32|64)\s*(?:开|K|k)\s*(?:本)?\s*$)");
-  std::smatch m;
-  if (std::regex_match(s, m, kCm)) return Centimetres(std::stod(m[1]) * 10);
-  if (std::regex_match(s, m, kSheet)) {
-    const double x = std::stod(m[1]), y = std::stod(m[2]);
-    const int pieces = std::stoi(m[3].matched ? m[3].str() : m[4].str());
-    if (std::min(x, y) < 500) return std::nullopt;
-    const auto height = PageHeight(std::min(x, y), std::max(x, y), pieces);
-    if (!height) return std::nullopt;
-    return Centimetres(*height);
-  }
-  if (std::regex_match(s, m, kPage)) {
-    const bool cm = m[3].matched && (m[3] == "cm" || m[3] == "厘米");
-    const double longer = std::max(std::stod(m[1]), std::stod(m[2])) * (cm ? 10 : 1);
-    if (longer < 50 || longer > 600) return std::nullopt;
-    return Centimetres(longer);
-  }
-  if (std::regex_match(s, m, kFormat)) {
-    // "16开" is a sixteenth of the common sheet, 787 × 1092 mm; "大16开" of 850 × 1168 mm.
-    const bool large = m[1].matched;
-    return Centimetres(*PageHeight(large ? 850 : 787, large ? 1168 : 1092, std::stoi(m[2])));
-  }
+  const std::string narrow = Narrow(cell);
+  for (const auto form : {CentimetresForm, SheetForm, PageForm, FormatForm})
+    if (const std::optional<Size> size = form(Scan{narrow})) return size->known ? std::optional(Centimetres(size->millimetres)) : std::nullopt;
   return std::nullopt;
 }
 

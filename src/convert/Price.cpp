@@ -1,7 +1,8 @@
 #include "convert/Price.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <span>
 
 #include "platform/text/Utf8.h"
 
@@ -10,7 +11,13 @@ namespace rowcaster::convert {
 std::optional<std::string> CurrencyPrice(std::string_view value) {
   // Full-width digits and signs as ASCII, and the upper-case text for the currency words.
   std::string v;
+  v.reserve(value.size());
   for (std::size_t i = 0; i < value.size();) {
+    if (const char a = value[i]; static_cast<unsigned char>(a) < 0x80) {  // most prices: no decoding
+      v += a >= 'a' && a <= 'z' ? static_cast<char>(a - 32) : a;
+      ++i;
+      continue;
+    }
     char32_t c = text::HalfWidth(text::NextCodePoint(value, i));
     if (c >= U'a' && c <= U'z') c -= 32;
     text::AppendUtf8(v, c);
@@ -25,7 +32,9 @@ std::optional<std::string> CurrencyPrice(std::string_view value) {
       {"£", "GBP"},    {"€", "EUR"},    {"¥", "CNY"},    {"￥", "CNY"},   {"港币", "HKD"}, {"港元", "HKD"},
       {"美元", "USD"}, {"欧元", "EUR"}, {"英镑", "GBP"}, {"日元", "JPY"}, {"元", "CNY"},   {"圆", "CNY"}};
   std::string_view code = "CNY";
-  for (const Sign& s : kSigns) {
+  // A bare amount ("25.00") has no sign to look for.
+  const bool bare = v.find_first_not_of("0123456789.") == std::string::npos;
+  for (const Sign& s : bare ? std::span<const Sign>() : std::span<const Sign>(kSigns)) {
     const std::size_t at = v.find(s.text);
     if (at == std::string::npos) continue;
     code = s.code;
@@ -55,11 +64,13 @@ std::optional<std::string> CurrencyPrice(std::string_view value) {
     }
   }
   if (number.empty()) return std::nullopt;
-  const double amount = std::strtod(number.c_str(), nullptr);
+  // Read and written as in the "C" locale, whatever the user's.
+  double amount = 0;
+  std::from_chars(number.data(), number.data() + number.size(), amount);
   if (negative || !(amount > 0) || !std::isfinite(amount)) return std::nullopt;
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.2f", amount);
-  return std::string(code) + buf;
+  char buf[400];  // the longest finite double with two decimals fits
+  const auto written = std::to_chars(buf, buf + sizeof buf, amount, std::chars_format::fixed, 2);
+  return std::string(code).append(buf, written.ptr);
 }
 
 }  // namespace rowcaster::convert

@@ -1,7 +1,6 @@
 #include "convert/Subjects.h"
 
 #include <algorithm>
-#include <regex>
 
 #include "convert/Values.h"
 #include "platform/text/Utf8.h"
@@ -42,8 +41,17 @@ std::vector<std::string> Subjects(std::string_view cell) {
 
 bool IsClassNumber(std::string_view value) {
   // The main classes: A-K, N-V, X, Z (no L, M, W, Y).
-  static const std::regex kClass(R"re(^[A-KN-VXZ][A-Z]?[0-9][0-9A-Za-z.\-=:/()"+<>]*$)re");
-  return std::regex_match(value.begin(), value.end(), kClass);
+  const auto upper = [](char c) { return c >= 'A' && c <= 'Z'; };
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (value.empty() || !upper(value[0]) || value[0] == 'L' || value[0] == 'M' || value[0] == 'W' || value[0] == 'Y')
+    return false;
+  std::size_t i = 1;
+  if (i < value.size() && upper(value[i])) ++i;  // "TP312"
+  if (i >= value.size() || !digit(value[i])) return false;
+  // Then digits, letters and the signs of the classification's notation.
+  return std::all_of(value.begin() + static_cast<std::ptrdiff_t>(i), value.end(), [&](char c) {
+    return digit(c) || upper(c) || (c >= 'a' && c <= 'z') || std::string_view(".-=:/()\"+<>").find(c) != std::string_view::npos;
+  });
 }
 
 std::string ClassNumber690(std::string_view cell, std::vector<Finding>& findings) {

@@ -1,12 +1,23 @@
 // The recommended rules, each on the forms cataloguers' tables really hold.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <map>
+#include <regex>
+#include <set>
+#include <tuple>
+
 #include "TestPaths.h"
+#include "convert/Extent.h"
 #include "convert/Imprint.h"
 #include "convert/Isbn.h"
 #include "convert/Persons.h"
 #include "convert/Price.h"
 #include "convert/Recommended.h"
+#include "convert/Subjects.h"
 #include "convert/TestCbk.h"
 #include "convert/Title.h"
 #include "convert/Values.h"
@@ -269,6 +280,121 @@ TEST(RecommendedPrice, CurrencyCodeAndTwoDecimals) {
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(CurrencyPrice(in), std::optional<std::string>(out)) << in;
   for (const char* none : {"", "0", "0.00", "-3", "免费", "abc"}) EXPECT_EQ(CurrencyPrice(none), std::nullopt) << none;
+  // Amounts of every length, rounded to cents as printf rounds them (halves of a cent included).
+  std::mt19937 random(10);
+  for (int k = 0; k < 20000; ++k) {
+    std::string amount(1 + random() % 16, '0');
+    for (char& c : amount) c = static_cast<char>('0' + random() % 10);
+    if (k % 3) amount.append(".").append(std::to_string(random() % 1000000).substr(0, random() % 7));
+    char expected[400];
+    std::snprintf(expected, sizeof expected, "CNY%.2f", std::strtod(amount.c_str(), nullptr));
+    if (std::strtod(amount.c_str(), nullptr) > 0) ASSERT_EQ(CurrencyPrice(amount), std::string(expected)) << amount;
+    else ASSERT_EQ(CurrencyPrice(amount), std::nullopt) << amount;
+  }
+}
+
+// The size and class-number readers against the patterns they implement, written as regular
+// expressions, on cells made of the pieces sizes are written with.
+std::optional<std::string> SizeByPattern(std::string_view cell) {
+  std::string s;
+  for (std::size_t i = 0; i < cell.size();) {
+    const char32_t c = text::HalfWidth(text::NextCodePoint(cell, i));
+    text::AppendUtf8(s, c == 0xD7 || c == U'x' || c == U'X' ? U'*' : c);
+  }
+  const auto cm = [](double mm) { return std::to_string(static_cast<int>(std::ceil(mm / 10.0 - 1e-9))) + "cm"; };
+  static const std::regex kCm(R"(^\s*(\d+(?:\.\d+)?)\s*(?:cm|CM|厘米)\s*$)");
+  static const std::regex kSheet(R"(^\s*(\d{3,4})\s*(?:mm|毫米)?\s*\*\s*(\d{3,4})\s*(?:mm|毫米)?\s*(?:1/(\d+)|(\d+)开)\s*$)");
+  static const std::regex kPage(R"(^\s*(\d{2,3}(?:\.\d)?)\s*(?:mm)?\s*\*\s*(\d{2,3}(?:\.\d)?)\s*(mm|cm|毫米|厘米)?\s*$)");
+  static const std::regex kFormat(R"(^\s*(大)?\s*(8|16|32|64)\s*(?:开|K|k)\s*(?:本)?\s*$)");
+  std::smatch m;
+  if (std::regex_match(s, m, kCm)) {
+    const double mm = std::stod(m[1]) * 10;
+    return mm < 1e9 ? std::optional(cm(mm)) : std::nullopt;  // no height: past what an int holds
+  }
+  if (std::regex_match(s, m, kSheet)) {
+    const double x = std::stod(m[1]), y = std::stod(m[2]);
+    const std::string pieces = m[3].matched ? m[3].str() : m[4].str();
+    // The sheets the trade trims to a known size; other sheets' pages halved from the longer side.
+    const std::map<std::tuple<int, int, int>, int> known = {
+        {{787, 1092, 8}, 370}, {{787, 1092, 16}, 260}, {{787, 1092, 32}, 184}, {{787, 1092, 64}, 126},
+        {{850, 1168, 8}, 420}, {{850, 1168, 16}, 285}, {{850, 1168, 32}, 203}, {{850, 1168, 64}, 137},
+        {{880, 1230, 16}, 297}, {{880, 1230, 32}, 210}};
+    const double a = std::min(x, y), b = std::max(x, y);
+    const long long n = pieces.size() > 9 ? 0 : std::stoll(pieces);  // a count past int is no fraction
+    if (a < 500) return std::nullopt;
+    if (const auto it = known.find({static_cast<int>(a), static_cast<int>(b), static_cast<int>(n)}); it != known.end())
+      return cm(it->second);
+    if (n < 2 || (n & (n - 1)) != 0 || n > 128) return std::nullopt;
+    double shorter = a, longer = b;
+    for (long long k = n; k > 1; k /= 2) {
+      longer /= 2;
+      if (shorter > longer) std::swap(shorter, longer);
+    }
+    return cm(longer - 13);
+  }
+  if (std::regex_match(s, m, kPage)) {
+    const bool inCm = m[3].matched && (m[3] == "cm" || m[3] == "厘米");
+    const double longer = std::max(std::stod(m[1]), std::stod(m[2])) * (inCm ? 10 : 1);
+    if (longer < 50 || longer > 600) return std::nullopt;
+    return cm(longer);
+  }
+  if (std::regex_match(s, m, kFormat)) {
+    const std::map<std::pair<bool, int>, int> heights = {{{false, 8}, 370}, {{false, 16}, 260}, {{false, 32}, 184},
+                                                         {{false, 64}, 126}, {{true, 8}, 420},   {{true, 16}, 285},
+                                                         {{true, 32}, 203},  {{true, 64}, 137}};
+    return cm(heights.at({m[1].matched, std::stoi(m[2])}));
+  }
+  return std::nullopt;
+}
+
+TEST(RecommendedExtent, SizesReadAsTheirPatternsSay) {
+  // The slots sizes are written in, each with the pieces it may hold, near misses among them.
+  const std::vector<std::vector<std::string>> slot = {
+      {"", "", " ", "\t", "\xE3\x80\x80", "  "},                                       // 0 blanks
+      {"7", "78", "787", "1092", "850", "1168", "880", "1230", "889", "500", "18.5", "18.55", "18.", "26", "185",
+       "260", "0", "16", "32", "64", "8", "24", "128", "99999999999", "１６", "７８７", "18.4", ".5"},  // 1 numbers
+      {"*", "×", "x", "X", "＊", "/", ""},                                               // 2 times
+      {"", "", "mm", "毫米", "cm", "CM", "厘米", "Cm", "m"},                            // 3 units
+      {"1/16", "1/32", "1/24", "1/128", "1/99999999999", "16开", "32开", "开", "1/", "24开", "1/1", ""},  // 4 fractions
+      {"", "大"},                                                                       // 5
+      {"开", "K", "k", "本", ""},                                                       // 6 formats
+      {"", "本"},                                                                       // 7
+  };
+  const std::vector<std::vector<int>> shapes = {
+      {0, 1, 0, 3, 0, 2, 0, 1, 0, 3, 0, 4, 0}, {0, 1, 0, 3, 0, 2, 0, 1, 0, 3, 0}, {0, 1, 0, 3, 0},
+      {0, 5, 0, 1, 0, 6, 0, 7, 0}};
+  std::vector<std::string> all;
+  for (const auto& pieces : slot) all.insert(all.end(), pieces.begin(), pieces.end());
+  std::mt19937 random(25);
+  std::set<std::string> cells = {"A4", "异形", ""};
+  while (cells.size() < 30000) {
+    std::string cell;
+    for (const int s : shapes[random() % shapes.size()])
+      cell += random() % 12 == 0 ? all[random() % all.size()] : slot[s][random() % slot[s].size()];
+    cells.insert(cell);
+  }
+  int read = 0;
+  for (const std::string& cell : cells) {
+    const std::optional<std::string> expected = SizeByPattern(cell);
+    read += expected ? 1 : 0;
+    ASSERT_EQ(SizeInCentimetres(cell), expected) << cell;
+  }
+  EXPECT_GT(read, 1000);  // enough of them are sizes
+}
+
+TEST(RecommendedSubjects, ClassNumbersReadAsTheirPatternSays) {
+  static const std::regex kClass(R"re(^[A-KN-VXZ][A-Z]?[0-9][0-9A-Za-z.\-=:/()"+<>]*$)re");
+  const std::string alphabet = "ABCIKLMNOPTVWXYZaz0159.-=:/()\"+<>_ #\xE4\xB8\x80";
+  std::mt19937 random(690);
+  int classes = 0;
+  for (int k = 0; k < 100000; ++k) {
+    std::string cell;
+    for (int n = static_cast<int>(random() % 7); n > 0; --n) cell += alphabet[random() % alphabet.size()];
+    const bool expected = std::regex_match(cell, kClass);
+    classes += expected ? 1 : 0;
+    ASSERT_EQ(IsClassNumber(cell), expected) << cell;
+  }
+  EXPECT_GT(classes, 1000);
 }
 
 }  // namespace
