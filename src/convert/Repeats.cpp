@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <set>
 #include <thread>
 
 #include "convert/Imprint.h"
@@ -340,12 +339,17 @@ void PlanTitleGroup(Rows& group, RowPlans& plans) {
   });
   // The volume numbers are taken for such when the rows differ in them and in their ISBN; otherwise
   // only the rows with the very same title are one set.
-  std::set<std::string_view> numbers, isbns;
+  if (group.size() < 2) return;
+  // Two numbers or ISBNs differ when one differs from the first: a set of them all is not needed.
+  const std::string_view isbn = group.front().second.isbn;
+  const std::string_view* number = nullptr;
+  bool numbers = false, isbns = false;
   for (const auto& [row, keys] : group) {
-    if (keys.hasNumber) numbers.insert(keys.number);
-    isbns.insert(keys.isbn);
+    if (keys.hasNumber && !number) number = &keys.number;
+    numbers = numbers || (keys.hasNumber && keys.number != *number);
+    isbns = isbns || keys.isbn != isbn;
   }
-  if (numbers.size() >= 2 && isbns.size() >= 2) {
+  if (numbers && isbns) {
     PlanSet(group, true, plans);
     return;
   }
