@@ -253,7 +253,7 @@ void ForEachSame(Rows& rows, Same key, const std::function<void(Rows&)>& use) {
 // at once.
 void ForEachGroup(Hashed& hashed, const KeptKeys& keys, Same key, std::int64_t threads,
                   const std::function<void(Rows&)>& use) {
-  std::sort(hashed.begin(), hashed.end());
+  if (!std::is_sorted(hashed.begin(), hashed.end())) std::sort(hashed.begin(), hashed.end());  // KeyRows sorts them
   std::vector<std::pair<std::size_t, std::size_t>> runs;  // [at, end) in `hashed`
   for (std::size_t at = 0, end; at < hashed.size(); at = end) {
     for (end = at + 1; end < hashed.size() && hashed[end].first == hashed[at].first;) ++end;
@@ -476,7 +476,8 @@ bool KeyRows(const import::LoadedTable& table, const std::array<int, kParamCount
     KeyedRows& mine = each[static_cast<std::size_t>(t)];
     for (std::int64_t b = next++;; b = next++) {
       const auto rows = static_cast<std::int64_t>(table.WaitForRows(static_cast<std::size_t>((b + 1) * kBlock)));
-      if (rows <= b * kBlock || (stop && stop->load())) return;
+      if (stop && stop->load()) return;
+      if (rows <= b * kBlock) break;
       KeySlice& slice = mine.kept.emplace_back(b * kBlock);
       for (std::int64_t row = b * kBlock; row < std::min(rows, (b + 1) * kBlock); ++row) {
         if (stem && !LooseKey(OneLine(table.Cell(static_cast<std::size_t>(row), columns[d200a]))).starts_with(*stem)) {
@@ -493,6 +494,9 @@ bool KeyRows(const import::LoadedTable& table, const std::array<int, kParamCount
         if (!k.isbn.empty()) mine.titles.emplace_back(hash(k.stem), row);
       }
     }
+    // Each thread sorts its own: the sorted parts are then merged, not sorted again as one.
+    std::sort(mine.books.begin(), mine.books.end());
+    std::sort(mine.titles.begin(), mine.titles.end());
   };
   std::vector<std::thread> workers;
   for (std::int64_t t = 1; t < threads; ++t) workers.emplace_back(keyBlocks, t);
@@ -501,9 +505,18 @@ bool KeyRows(const import::LoadedTable& table, const std::array<int, kParamCount
   if (stop && stop->load()) return false;
   const auto rows = static_cast<std::int64_t>(table.RowCount());
   out.kept.resize(static_cast<std::size_t>((rows + kBlock - 1) / kBlock));
+  const auto mergeIn = [](Hashed& all, const Hashed& part) {
+    const auto middle = static_cast<std::ptrdiff_t>(all.size());
+    all.insert(all.end(), part.begin(), part.end());
+    std::inplace_merge(all.begin(), all.begin() + middle, all.end());
+  };
+  std::size_t books = 0, titles = 0;
+  for (const KeyedRows& mine : each) books += mine.books.size(), titles += mine.titles.size();
+  out.books.reserve(books);
+  out.titles.reserve(titles);
   for (KeyedRows& mine : each) {
-    out.books.insert(out.books.end(), mine.books.begin(), mine.books.end());
-    out.titles.insert(out.titles.end(), mine.titles.begin(), mine.titles.end());
+    mergeIn(out.books, mine.books);
+    mergeIn(out.titles, mine.titles);
     for (KeySlice& slice : mine.kept) out.kept[static_cast<std::size_t>(slice.first() / kBlock)] = std::move(slice);
   }
   return true;
