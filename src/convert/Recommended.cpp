@@ -189,10 +189,8 @@ std::string HoldingsFill(const SubfieldValues& v, const std::array<std::string, 
                        findings);
 }
 
-}  // namespace
-
-std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionContext& context,
-                                       std::vector<Finding>& findings) {
+// The template filled for one row, before RightMarc.
+std::string FilledTemplate(SubfieldValues& v, const CompositionContext& context, std::vector<Finding>& findings) {
   CleanValues(v, context.encoding, findings);
   if (v[d200a].empty()) throw ComposeError(MakeFinding(Kind::NoTitle, "200 $a"));
   ApplyValueRules(v, findings);
@@ -265,23 +263,35 @@ std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionConte
   fill[p905a] = SubfieldText('a', context.agencyCode);
   fill[pHoldings] = HoldingsFill(v, fill, context, findings);
 
-  return RightMarc(Fill(cut, fill));
+  return Fill(cut, fill);
+}
+
+}  // namespace
+
+std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionContext& context,
+                                       std::vector<Finding>& findings) {
+  return RightMarc(FilledTemplate(v, context, findings));
 }
 
 iso2709::Built ComposeRecommended(SubfieldValues& values, const CompositionContext& context, iso2709::Record& record,
                                   std::vector<Finding>& findings) {
-  std::string workForm;
+  std::string filled;
   try {
-    workForm = ComposeRecommendedWorkForm(values, context, findings);
+    filled = FilledTemplate(values, context, findings);
   } catch (const ComposeError& e) {
     findings.push_back(e.finding());
     return {iso2709::BuildStatus::Failed, {}};
   }
+  // The work form's lines are taken from the filled template where they stand, not copied into
+  // a work form first (room kept from row to row).
+  thread_local std::string scratch;
+  thread_local std::vector<std::string_view> lines;
+  RightMarcLines(filled, lines, scratch);
   iso2709::BuildOptions options;
   // The cataloguing date and time, then the record's number in its run: unique within a file.
   options.recordId = Yyyymmddhhmmss(context.now) + iso2709::PadDigits(6, context.recordNumber % 1000000);
   options.embeddedIndicators = true;
-  return iso2709::BuildRecord(workForm, context.now, options, record);
+  return iso2709::BuildRecordFromLines(lines, context.now, options, record);
 }
 
 }  // namespace rowcaster::convert
