@@ -13,7 +13,6 @@
 
 #include "catalogue/Merge.h"
 #include "convert/Persons.h"
-#include "convert/RegionLookup.h"
 #include "convert/Repeats.h"
 #include "convert/Values.h"
 #include "iso2709/Listing.h"
@@ -704,8 +703,6 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
   }
   RowPlans plans;
   Lookups lookups;
-  std::jthread preparing;  // while the recommended rules first read the whole table
-  if (input.rules == Rules::Recommended) preparing = std::jthread(PrepareTransliteration);
   if (!BeforeRows(input, callbacks, result, plans, lookups)) {
     out.Close();
     result.outcome = RunOutcome::Stopped;

@@ -174,11 +174,6 @@ bool LeftOutOfKey(char32_t c) {
 
 }  // namespace
 
-void PrepareTransliteration() {
-  UErrorCode status = U_ZERO_ERROR;
-  std::unique_ptr<icu::Transliterator>(icu::Transliterator::createInstance("Hant-Hans", UTRANS_FORWARD, status));
-}
-
 std::string LooseKey(std::string_view name) {
   std::string key;
   key.reserve(name.size());

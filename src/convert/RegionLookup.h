@@ -88,10 +88,6 @@ class RegionLookup {
 // simplified ones (商務印書館 as 商务印书馆).
 std::string PublisherKey(std::string_view name);
 
-// Loads what a thread's first PublisherKey would otherwise wait for: ICU's table of transliterators
-// (about 40 ms, one thread at a time). Called on a thread of its own while a table is read.
-void PrepareTransliteration();
-
 // PublisherKey without traditional characters made simplified: cheap enough for every cell of a table.
 std::string LooseKey(std::string_view name);
 
