@@ -505,20 +505,22 @@ bool KeyRows(const import::LoadedTable& table, const std::array<int, kParamCount
   if (stop && stop->load()) return false;
   const auto rows = static_cast<std::int64_t>(table.RowCount());
   out.kept.resize(static_cast<std::size_t>((rows + kBlock - 1) / kBlock));
-  const auto mergeIn = [](Hashed& all, const Hashed& part) {
-    const auto middle = static_cast<std::ptrdiff_t>(all.size());
-    all.insert(all.end(), part.begin(), part.end());
-    std::inplace_merge(all.begin(), all.begin() + middle, all.end());
+  // The threads' sorted parts merged one by one, each part freed once merged in: no more memory
+  // than the parts and the whole.
+  const auto mergeAll = [&](Hashed KeyedRows::*part) {
+    Hashed all = std::move(each.front().*part);
+    for (std::size_t t = 1; t < each.size(); ++t) {
+      Hashed next = std::move(each[t].*part);
+      Hashed merged(all.size() + next.size());
+      std::merge(all.begin(), all.end(), next.begin(), next.end(), merged.begin());
+      all = std::move(merged);
+    }
+    return all;
   };
-  std::size_t books = 0, titles = 0;
-  for (const KeyedRows& mine : each) books += mine.books.size(), titles += mine.titles.size();
-  out.books.reserve(books);
-  out.titles.reserve(titles);
-  for (KeyedRows& mine : each) {
-    mergeIn(out.books, mine.books);
-    mergeIn(out.titles, mine.titles);
+  out.books = mergeAll(&KeyedRows::books);
+  out.titles = mergeAll(&KeyedRows::titles);
+  for (KeyedRows& mine : each)
     for (KeySlice& slice : mine.kept) out.kept[static_cast<std::size_t>(slice.first() / kBlock)] = std::move(slice);
-  }
   return true;
 }
 
