@@ -421,6 +421,16 @@ std::optional<std::int64_t> CopiesOf(std::string_view cell) {
 }
 
 std::optional<TrailingNumber> TrailingVolumeNumber(std::string_view title) {
+  // Most titles end in a character no number ends with, ASCII or a common three-byte one (a Han
+  // character): they are left before being decoded.
+  if (!title.empty()) {
+    const auto last = static_cast<unsigned char>(title.back());
+    if (last < 0x80 && !(last >= '0' && last <= '9') && last != ')' && last != ']' && last != ' ') return std::nullopt;
+    const char32_t end = title.size() >= 3 ? text::PlainThreeByteAt(title, title.size() - 3) : 0;
+    if (end != 0 && !IsDigit(end) && !IsRoman(end) && !IsBlank(end) && end != U'）' &&
+        std::u32string_view(U"上中下").find(end) == std::u32string_view::npos)
+      return std::nullopt;
+  }
   std::u32string t = U32(title);
   while (!t.empty() && IsBlank(t.back())) t.pop_back();
   if (t.empty()) return std::nullopt;

@@ -113,7 +113,10 @@ std::vector<TitlePiece> TakeTrailingPiece(std::u32string_view& s) {
     if (!pieces.empty()) s = t.substr(0, open);
     return pieces;
   }
-  // Unbracketed, the piece must leave a title of at least two characters before it.
+  // Unbracketed, the piece must leave a title of at least two characters before it. Every such
+  // piece ends in one of these (an edition 版 本, a binding 装, a part 卷 册 辑 编 分 部): most titles
+  // end in none of them and are left at once.
+  if (std::u32string_view(U"版本装卷册辑编分部").find(t.back()) == std::u32string_view::npos) return {};
   for (std::size_t length = 2; length + 2 <= t.size() && length <= 6; ++length) {
     const std::u32string_view tail = t.substr(t.size() - length);
     std::optional<Into> into;

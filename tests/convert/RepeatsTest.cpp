@@ -52,6 +52,18 @@ TEST(Repeats, TrailingVolumeNumbers) {
       {"中国通史", "", "", ""},
       {"中国通史（）", "", "", ""},
       {"中国通史2 ", "中国通史", "2", "2"},
+      // Every character a number may end with, and blanks after it, at the very end of the cell.
+      {"中国通史２", "中国通史", "２", "2"},
+      {"中国通史2\xE3\x80\x80", "中国通史", "2", "2"},  // U+3000
+      {"中国通史2\xC2\xA0", "中国通史", "2", "2"},      // no-break space
+      {"中国通史2\t", "", "", ""},                       // a tab is no blank here
+      {"西游记中", "西游记", "中", "中"},
+      {"三体Ⅻ", "三体", "Ⅻ", "Ⅻ"},
+      {"三体Ⅻ\xE3\x80\x80", "三体", "Ⅻ", "Ⅻ"},
+      {"中国通史2)", "", "", ""},
+      {"中国通史(2]", "", "", ""},
+      {"中国通史2x", "", "", ""},
+      {"中国通史2\xE4\xB8", "", "", ""},  // a broken last character
   };
   for (const Case& c : cases) {
     const auto n = TrailingVolumeNumber(c.title);
