@@ -170,11 +170,23 @@ SplitOfTitle SplitTitle(std::string_view cell) {
 }
 
 bool LooksLikeShopListing(std::string_view title) {
-  // The signs are looked for in the UTF-8 itself: a character's bytes are never the middle of another's.
-  for (const std::string_view sign : {"【", "】", "正版", "包邮", "畅销", "赠送", "附赠", "赠品", "现货"})
-    if (title.find(sign) != std::string_view::npos) return true;
-  std::size_t marks = static_cast<std::size_t>(std::count(title.begin(), title.end(), '!'));
-  for (std::size_t at = title.find("！"); at != std::string_view::npos; at = title.find("！", at + 3)) ++marks;
+  // One pass over the characters for the signs 【 】 正版 包邮 畅销 赠送 附赠 赠品 现货 and the
+  // exclamation marks. All are three-byte characters or "!", which no other character's bytes hold.
+  std::size_t marks = 0;
+  for (std::size_t i = 0; i < title.size();) {
+    const char32_t c = text::PlainThreeByteAt(title, i);
+    if (c == 0) {
+      marks += title[i++] == '!' ? 1 : 0;
+      continue;
+    }
+    i += 3;
+    const char32_t next = text::PlainThreeByteAt(title, i);
+    if (c == U'【' || c == U'】' || (c == U'正' && next == U'版') || (c == U'包' && next == U'邮') ||
+        (c == U'畅' && next == U'销') || (c == U'赠' && (next == U'送' || next == U'品')) ||
+        (c == U'附' && next == U'赠') || (c == U'现' && next == U'货'))
+      return true;
+    marks += c == U'！' ? 1 : 0;
+  }
   if (marks >= 2) return true;
   if (title.size() <= 40) return false;  // up to 40 bytes are up to 40 characters
   const std::u32string t = U32(title);

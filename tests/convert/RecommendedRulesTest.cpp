@@ -1,6 +1,7 @@
 // The recommended rules, each on the forms cataloguers' tables really hold.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -130,6 +131,21 @@ TEST(RecommendedTitle, ShopListingsAndTotalRows) {
       {"现货", true},             {"畅", false},               {std::string("\xE3") + "【", true},
   };
   for (const auto& [title, yes] : shop) EXPECT_EQ(LooksLikeShopListing(title), yes) << title;
+  // Short titles made of the signs' characters, others and broken bytes: a sign or two marks, as a
+  // search of the bytes finds them.
+  const std::string pieces[] = {"正", "版", "包", "邮", "畅", "销", "赠", "送", "品", "附", "现", "货", "【",
+                                "】", "！", "!", "书", "a", " ", "\xE6", "\xAD", "\xE3\x80", "\xF0\x9F"};
+  std::mt19937 random(7);
+  for (int k = 0; k < 20000; ++k) {
+    std::string title;
+    for (int n = static_cast<int>(random() % 8); n > 0; --n) title += pieces[random() % std::size(pieces)];
+    bool sign = false;
+    for (const std::string_view s : {"【", "】", "正版", "包邮", "畅销", "赠送", "附赠", "赠品", "现货"})
+      sign = sign || title.find(s) != std::string::npos;
+    std::size_t marks = static_cast<std::size_t>(std::count(title.begin(), title.end(), '!'));
+    for (std::size_t at = title.find("！"); at != std::string::npos; at = title.find("！", at + 3)) ++marks;
+    ASSERT_EQ(LooksLikeShopListing(title), sign || marks >= 2) << title;
+  }
   const std::pair<const char*, bool> total[] = {
       {"合计", true},      {"  合计：256册", true}, {"总计 1234.00元", true}, {"小计:12", true},
       {"共计12本", true},  {"结束", true},          {"合计书目", false},      {"会计学", false},
