@@ -316,8 +316,10 @@ void TakeLatinSuffix(Responsible& r) {
 // Reads the statements of one cell into persons, each statement's role words giving roles.
 class Reader {
  public:
-  explicit Reader(std::vector<Finding>* findings) : findings_(findings) {}
+  // `firstOnly`: reading stops once a name is read (a name is whole when it is read).
+  explicit Reader(std::vector<Finding>* findings, bool firstOnly = false) : firstOnly_(firstOnly), findings_(findings) {}
   void Statement(std::string_view statement);
+  bool Done() const { return firstOnly_ && !persons_.empty(); }
   std::vector<Responsible> Take() {
     std::vector<Responsible> out;
     for (Person& p : persons_) out.push_back(std::move(p.r));
@@ -346,6 +348,7 @@ class Reader {
   const Role* given_ = nullptr;        // "译者:" before the statement's names
   std::string mark_;                   // a mark waiting for the next name
   bool lastWasName_ = false;           // a bracket may still belong to the last name
+  bool firstOnly_;
   std::vector<Finding>* findings_;
 };
 
@@ -364,7 +367,10 @@ void Reader::Statement(std::string_view statement) {
       break;
     }
   }
-  for (const std::string& segment : Segments(statement)) Segment(Tokens(segment));
+  for (const std::string& segment : Segments(statement)) {
+    Segment(Tokens(segment));
+    if (Done()) return;
+  }
   CloseGroup(persons_.size());
   InferTranslators(first);
 }
@@ -493,11 +499,12 @@ void Reader::InferTranslators(std::size_t from) {
 }
 
 }  // namespace
-std::vector<Responsible> SplitResponsibility(std::string_view statement, std::vector<Finding>* findings) {
-  Reader reader(findings);
-  // "张三 著｜译者:李四｜校注:王五": statements apart at the bars.
+namespace {
+
+// The statements of a cell read one by one: "张三 著｜译者:李四｜校注:王五" holds three, apart at the bars.
+std::vector<Responsible> Read(std::string_view statement, Reader reader) {
   std::size_t start = 0;
-  for (std::size_t i = 0; i <= statement.size();) {
+  for (std::size_t i = 0; i <= statement.size() && !reader.Done();) {
     const std::size_t at = i;
     const char32_t c = i < statement.size() ? text::NextCodePoint(statement, i) : (++i, U'|');
     if (c != U'|' && c != 0xFF5C) continue;
@@ -505,6 +512,17 @@ std::vector<Responsible> SplitResponsibility(std::string_view statement, std::ve
     start = i;
   }
   return reader.Take();
+}
+
+}  // namespace
+
+std::vector<Responsible> SplitResponsibility(std::string_view statement, std::vector<Finding>* findings) {
+  return Read(statement, Reader(findings));
+}
+
+std::string FirstResponsibleName(std::string_view statement) {
+  std::vector<Responsible> first = Read(statement, Reader(nullptr, true));
+  return first.empty() ? std::string() : std::move(first.front().name);
 }
 
 void OnePerPerson(std::vector<Responsible>& all, std::vector<Finding>* findings) {

@@ -31,6 +31,10 @@ struct Responsible {
 // inferred or dropped goes to `findings` when given.
 std::vector<Responsible> SplitResponsibility(std::string_view statement, std::vector<Finding>* findings = nullptr);
 
+// The name of SplitResponsibility's first person or body, or nothing: the statement is read only
+// as far as that name.
+std::string FirstResponsibleName(std::string_view statement);
+
 // One heading per person or body: the same name again is left out, its main role kept.
 void OnePerPerson(std::vector<Responsible>& all, std::vector<Finding>* findings = nullptr);
 

@@ -58,12 +58,12 @@ struct RowKeys {
 
 // The first author, first publisher and year, for a row without ISBN.
 std::string WhoWhereWhen(const std::array<std::string, kParamCount>& v) {
-  const std::vector<Responsible> persons = SplitResponsibility(v[d200f]);
+  const std::string person = FirstResponsibleName(v[d200f]);
   const Imprint imprint = SplitImprint(v[d210a], v[d210c], v[d210d]);
   const std::vector<PlacePublisher> pairs = SplitPublishers(imprint.place, imprint.publisher);
   std::vector<Finding> unused;
   const std::optional<int> year = PublicationYear(imprint.date, unused);
-  return (persons.empty() ? std::string() : LooseKey(persons.front().name)) + kApart +
+  return LooseKey(person) + kApart +
          (pairs.empty() ? std::string() : LooseKey(pairs.front().publisher)) + kApart +
          (year ? std::to_string(*year) : std::string());
 }

@@ -275,6 +275,24 @@ TEST(RecommendedPersons, SplitsStatementsIntoPersonsWithRoles) {
   }
 }
 
+// The first name read alone is the first of all the names read, in statements made of names, role
+// words, brackets, marks, separators and bars.
+TEST(RecommendedPersons, FirstNameReadAloneIsTheFirstOfAll) {
+  const std::string pieces[] = {"张三", "李四", "王", "五", "著", "主编", "译", "等", "[美]", "（日）", "(Ron Chernow)",
+                                "Abraham", "Silberschatz", "Jr.", ",", "，", "、", "；", "/", " ", "　", "|", "｜",
+                                "译者:", "佚名", "编写组", "副", "A.", "img1.jpg", "《某》编委会"};
+  std::mt19937 random(41);
+  int named = 0;
+  for (int k = 0; k < 20000; ++k) {
+    std::string statement;
+    for (int n = static_cast<int>(random() % 9); n > 0; --n) statement += pieces[random() % std::size(pieces)];
+    const std::vector<Responsible> all = SplitResponsibility(statement);
+    named += all.empty() ? 0 : 1;
+    ASSERT_EQ(FirstResponsibleName(statement), all.empty() ? std::string() : all.front().name) << statement;
+  }
+  EXPECT_GT(named, 10000);
+}
+
 TEST(RecommendedPersons, LinesGroupedByTagWithIndicators) {
   const PinyinSource pinyin = PinyinSource::FromFile(test::BuildFile("pinyin.dat"));
   const std::string lines = ResponsibleLines(SplitResponsibility("[美] Abraham Silberschatz 著；张三译；单位研究会编"), pinyin);
