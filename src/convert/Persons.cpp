@@ -189,47 +189,55 @@ bool IsSeparator(char32_t c) {
 // Splits at the separators , ， 、 ； ; / ／ outside brackets and keeps "Surname, Forename" of Latin
 // names and "Shotts, Jr." together.
 std::vector<std::string> Segments(std::string_view statement) {
-  std::vector<std::string> pieces;
-  std::string current;
+  // The pieces between separators, as they stand in the statement, each with whether an ASCII
+  // comma ended it (it may join a Latin surname to its forenames).
+  struct Piece {
+    std::string_view text;
+    bool comma;
+  };
+  std::vector<Piece> pieces;
   std::string_view closing;  // of the bracket we are in
+  std::size_t start = 0;
   for (std::size_t i = 0; i < statement.size();) {
     const std::size_t at = i;
     const char32_t c = text::NextCodePoint(statement, i);
     if (closing.empty()) closing = ClosingOf(c);
     else if (statement.substr(at, i - at) == closing) closing = {};
-    if (!closing.empty() || !IsSeparator(c)) {
-      current.append(statement.substr(at, i - at));
-      continue;
-    }
-    pieces.push_back(current);
-    current.clear();
-    if (c == U',') pieces.back() += '\x01';  // an ASCII comma may join a Latin surname to its forenames
+    if (!closing.empty() || !IsSeparator(c)) continue;
+    pieces.push_back({statement.substr(start, at - start), c == U','});
+    start = i;
   }
-  pieces.push_back(current);
+  pieces.push_back({statement.substr(start), false});
+  // A piece's own last \x01 counts as a comma too: the comma was once written as that byte.
+  const auto unmarked = [&](std::size_t k) {
+    Piece p = pieces[k];
+    if (!p.comma && p.text.ends_with('\x01')) {
+      p.text.remove_suffix(1);
+      p.comma = true;
+    }
+    return p;
+  };
   std::vector<std::string> out;
+  out.reserve(pieces.size());
   for (std::size_t k = 0; k < pieces.size(); ++k) {
-    std::string piece = pieces[k];
-    const bool comma = !piece.empty() && piece.back() == '\x01';
-    if (comma) piece.pop_back();
-    const std::string trimmed(TrimWide(piece));
-    std::string next = k + 1 < pieces.size() ? pieces[k + 1] : std::string();
-    if (!next.empty() && next.back() == '\x01') next.pop_back();
-    next = std::string(TrimWide(next));
+    const auto [piece, comma] = unmarked(k);
+    const std::string_view trimmed = TrimWide(piece);
+    const std::string_view next = k + 1 < pieces.size() ? TrimWide(unmarked(k + 1).text) : std::string_view();
     if (comma && k + 1 < pieces.size() && AllLatin(trimmed)) {
       // "William E. Shotts, Jr. 著"
-      if (OneOf(std::string_view(next).substr(0, next.find(' ')), kLatinSuffixes)) {
-        out.push_back(trimmed + " " + next);
+      if (OneOf(next.substr(0, next.find(' ')), kLatinSuffixes)) {
+        out.push_back(std::string(trimmed).append(" ").append(next));
         ++k;
         continue;
       }
       // "Silberschatz, Abraham": one Latin word, a comma, then Latin words that are no role.
-      if (trimmed.find(' ') == std::string::npos && AllLatin(next)) {
-        out.push_back(trimmed + ", " + next);
+      if (trimmed.find(' ') == std::string_view::npos && AllLatin(next)) {
+        out.push_back(std::string(trimmed).append(", ").append(next));
         ++k;
         continue;
       }
     }
-    out.push_back(trimmed);
+    out.emplace_back(trimmed);
   }
   return out;
 }
