@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -101,9 +102,11 @@ bool OneHan(std::string_view s) {
 struct RoleIndex {
   std::unordered_map<std::string_view, const Role*> byWord;
   std::vector<std::size_t> lengths;
+  std::bitset<0x10000> lastCharacters;  // of the role words, all three-byte characters
   RoleIndex() {
     for (const Role& r : kRoles) {
       byWord.emplace(r.word, &r);
+      lastCharacters.set(text::PlainThreeByteAt(r.word, r.word.size() - 3));
       if (std::find(lengths.begin(), lengths.end(), r.word.size()) == lengths.end()) lengths.push_back(r.word.size());
     }
     std::sort(lengths.rbegin(), lengths.rend());
@@ -115,6 +118,9 @@ const RoleIndex& Roles() {
 }
 
 const Role* RoleWord(std::string_view word) {
+  // Most words end in a character no role word ends with: they are not looked up.
+  const char32_t last = word.size() >= 3 ? text::PlainThreeByteAt(word, word.size() - 3) : 0;
+  if (last == 0 || !Roles().lastCharacters.test(last)) return nullptr;
   const auto& byWord = Roles().byWord;
   const auto it = byWord.find(word);
   return it == byWord.end() ? nullptr : it->second;
