@@ -70,10 +70,11 @@ std::string WhoWhereWhen(const std::array<std::string, kParamCount>& v) {
 
 RowKeys KeysOf(const std::vector<std::string_view>& cells, const std::array<int, kParamCount>& columns) {
   std::array<std::string, kParamCount> v;
-  for (const Param p : {d010a, d200a, d200e, d200h, d200i, d205a, d200f, d210a, d210c, d210d, d905b, d905v, d905f}) {
-    const int c = columns[p];
-    if (c >= 0 && static_cast<std::size_t>(c) < cells.size()) v[p] = CleanLine(cells[c]);
-  }
+  const auto clean = [&](std::initializer_list<Param> params) {
+    for (const Param p : params)
+      if (const int c = columns[p]; c >= 0 && static_cast<std::size_t>(c) < cells.size()) v[p] = CleanLine(cells[c]);
+  };
+  clean({d010a, d200a, d200h, d200i, d905b, d905v, d905f});
   RowKeys k;
   k.cell = v[d200a];
   if (k.cell.empty() || IsTotalRow(k.cell)) return k;
@@ -101,6 +102,7 @@ RowKeys KeysOf(const std::vector<std::string_view>& cells, const std::array<int,
   k.stem = k.number ? LooseKey(std::string_view(split.title).substr(0, k.number->titleEnd)) : k.title;
   k.parts = LooseKey(part) + kApart + LooseKey(partName);
   if (k.isbn.empty()) {
+    clean({d200e, d205a, d200f, d210a, d210c, d210d});  // only a row without ISBN is keyed by these
     const std::string subtitle = v[d200e].empty() ? split.subtitle : v[d200e];
     const std::string edition = v[d205a].empty() ? piece(TitlePiece::Into::Edition) : v[d205a];
     k.rest = LooseKey(subtitle) + kApart + LooseKey(edition) + kApart + WhoWhereWhen(v);
