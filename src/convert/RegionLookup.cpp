@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "convert/HantHansChanging.h"
 #include "convert/Pinyin.h"
 #include "platform/Paths.h"
 #include "platform/text/Utf8.h"
@@ -166,6 +167,20 @@ std::string Simplified(const std::string& text) {
   return u.toUTF8String(out);
 }
 
+// Whether ICU's Hant-Hans would leave `text` as it is (see HantHansChanging.h).
+bool HantHansLeavesAsIs(std::string_view text) {
+  bool phraseCharacter = false;
+  for (std::size_t i = 0; i < text.size();) {
+    const char32_t c = text::NextCodePoint(text, i);
+    if (!HantHansMayChange(c)) continue;
+    if (!std::binary_search(std::begin(kHantHansPhraseCharacters), std::end(kHantHansPhraseCharacters), c))
+      return false;  // a character changed alone
+    phraseCharacter = true;
+  }
+  return !phraseCharacter || std::none_of(std::begin(kHantHansPhrases), std::end(kHantHansPhrases),
+                                          [&](std::string_view phrase) { return text.find(phrase) != std::string_view::npos; });
+}
+
 bool LeftOutOfKey(char32_t c) {
   return c == U' ' || c == 0xA0 || c == U'(' || c == U')' || c == U'[' || c == U']' || c == 0x3010 || c == 0x3011 ||
          c == 0x3014 || c == 0x3015 || c == U'<' || c == U'>' || c == 0x300A || c == 0x300B || c == U'.' ||
@@ -197,6 +212,8 @@ std::string PublisherKey(std::string_view name) {
   std::string key = LooseKey(name);
   const bool ascii = std::all_of(key.begin(), key.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   if (ascii) return key;
+  // Most names are written in simplified characters already: ICU is not asked (nor loaded).
+  if (HantHansLeavesAsIs(key)) return key;
   // A table names few publishers many times, and transliterating is dear: each thread remembers
   // the keys it made (a bounded number of them).
   thread_local std::unordered_map<std::string, std::string> made;

@@ -1,8 +1,20 @@
 #include "convert/RegionLookup.h"
 
 #include <gtest/gtest.h>
+#include <unicode/translit.h>
+#include <unicode/uniset.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <iterator>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <vector>
 
 #include "TestPaths.h"
+#include "convert/HantHansChanging.h"
 #include "convert/Pinyin.h"
 #include "convert/TestCbk.h"
 #include "platform/data/Connection.h"
@@ -28,6 +40,81 @@ TEST(LooseKey, FoldsAndLeavesOutAsNamesDiffer) {
       {"书\xE4\xB8", "书\uFFFD\uFFFD"},
   };
   for (const auto& [name, key] : cases) EXPECT_EQ(LooseKey(name), key) << name;
+}
+
+// What sends a key to ICU's Hant-Hans, derived from its rules ("key > text;", no contexts): the
+// characters one-character rules change; the phrases that change a text holding none of those,
+// each with the first character it changes. A text without such a character or phrase matches
+// no rule that changes anything. When ICU's rules give others (another ICU), the data for
+// HantHansChanging.h are printed.
+TEST(PublisherKey, TransliteratesTextsIcuMayChange) {
+  UErrorCode status = U_ZERO_ERROR;
+  const std::unique_ptr<icu::Transliterator> icu(icu::Transliterator::createInstance("Hant-Hans", UTRANS_FORWARD, status));
+  ASSERT_TRUE(U_SUCCESS(status));
+  ASSERT_EQ(icu->countElements(), 0) << "one rule set, not several";
+  icu::UnicodeString rulesText;
+  icu->toRules(rulesText, false);
+  std::string rules;
+  rulesText.toUTF8String(rules);
+  std::vector<std::pair<std::u32string, std::u32string>> changing;
+  for (std::size_t at = 0; at < rules.size();) {
+    const std::size_t end = std::min(rules.find('\n', at), rules.size());
+    const std::string line = rules.substr(at, end - at);
+    at = end + 1;
+    const std::size_t arrow = line.find(" > ");
+    ASSERT_TRUE(arrow != std::string::npos && line.ends_with(';') && line.find_first_of("{}[]$\\'|:") == std::string::npos)
+        << "a rule of another form: " << line;
+    const std::u32string key = text::U32(line.substr(0, arrow)), out = text::U32(line.substr(arrow + 3, line.size() - arrow - 4));
+    if (key != out) changing.emplace_back(key, out);
+  }
+  std::set<char32_t> alone, phraseCharacters;
+  for (const auto& [key, out] : changing)
+    if (key.size() == 1) alone.insert(key[0]);
+  std::vector<std::string> phrases;
+  for (const auto& [key, out] : changing) {
+    if (key.size() == 1 || std::any_of(key.begin(), key.end(), [&](char32_t c) { return alone.count(c) > 0; })) continue;
+    ASSERT_EQ(key.size(), out.size()) << text::U8(key);
+    phraseCharacters.insert(*std::mismatch(key.begin(), key.end(), out.begin()).first);
+    phrases.push_back(text::U8(key));
+  }
+  std::sort(phrases.begin(), phrases.end());
+  std::uint64_t words[std::size(kHantHansChanging)] = {};
+  bool outside = false;
+  std::set<char32_t> both = alone;
+  both.insert(phraseCharacters.begin(), phraseCharacters.end());
+  for (const char32_t c : both) {
+    const char32_t bit = c - kHantHansFirst;
+    if (c < kHantHansFirst || bit / 64 >= std::size(words)) outside = true;
+    else words[bit / 64] |= std::uint64_t{1} << (bit % 64);
+  }
+  std::string printed;
+  for (std::size_t k = 0; k < std::size(words); ++k) {
+    char word[24];
+    std::snprintf(word, sizeof word, "0x%016llx,%s", static_cast<unsigned long long>(words[k]), k % 4 == 3 ? "\n" : " ");
+    printed += word;
+  }
+  for (const char32_t c : phraseCharacters) printed += "0x" + (std::ostringstream() << std::uppercase << std::hex << static_cast<std::uint32_t>(c)).str() + ", ";
+  for (const std::string& phrase : phrases) printed += "\n\"" + phrase + "\",";
+  EXPECT_FALSE(outside) << "ICU's rules reach past U+3000 to U+9FFF";
+  EXPECT_TRUE(std::equal(std::begin(words), std::end(words), std::begin(kHantHansChanging))) << printed;
+  EXPECT_TRUE(std::equal(phraseCharacters.begin(), phraseCharacters.end(), std::begin(kHantHansPhraseCharacters),
+                         std::end(kHantHansPhraseCharacters))) << printed;
+  EXPECT_TRUE(std::equal(phrases.begin(), phrases.end(), std::begin(kHantHansPhrases), std::end(kHantHansPhrases))) << printed;
+  // Every character of the range outside the set is left as it is by ICU.
+  for (char32_t c = 0x3000; c < 0xA000; ++c) {
+    if (HantHansMayChange(c)) continue;
+    icu::UnicodeString one(static_cast<UChar32>(c));
+    icu->transliterate(one);
+    ASSERT_EQ(one, icu::UnicodeString(static_cast<UChar32>(c))) << std::hex << static_cast<std::uint32_t>(c);
+  }
+  // Keys of every kind: with a character changed alone, with a phrase, with a phrase's character
+  // outside its phrases, with neither.
+  const std::pair<const char*, const char*> keys[] = {
+      {"商務印書館", "商务印书馆"}, {"人民出版社", "人民出版社"}, {"三聯書店（香港）", "三联书店香港"},
+      {"「出版」", "“出版”"},       {"中华书局", "中华书局"},     {"臺灣商務", "台湾商务"},
+      {"沈阳出版社", "沈阳出版社"}, {"石沈大海出版社", "石沉大海出版社"}, {"沈默沈阳", "沉默沈阳"},
+      {"中国检察出版社", "中国检察出版社"}, {"稽察出版社", "稽查出版社"}};
+  for (const auto& [name, key] : keys) EXPECT_EQ(PublisherKey(name), key) << name;
 }
 
 TEST(IsbnPrefix, TakesGroupAndPublisher) {
