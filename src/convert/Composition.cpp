@@ -142,6 +142,14 @@ void RightMarcLines(std::string_view marcs, std::vector<std::string_view>& lines
   });
 }
 
+iso2709::Built BuildFilledTemplate(std::string_view filled, const LocalTime& now, const iso2709::BuildOptions& options,
+                                   iso2709::Record& record) {
+  thread_local std::string scratch;
+  thread_local std::vector<std::string_view> lines;
+  RightMarcLines(filled, lines, scratch);
+  return iso2709::BuildRecordFromLines(lines, now, options, record);
+}
+
 namespace {
 
 // The first "{" or "}" at or after `from` (find_first_of would test the set once per character).
@@ -373,10 +381,7 @@ iso2709::Built ComposeRecord(SubfieldValues& values, const CompositionContext& c
   if (context.rules == Rules::Recommended) {
     built = ComposeRecommended(values, context, record, findings);
   } else {
-    // The work form's lines are taken from the filled template where they stand (room kept from
-    // row to row).
-    thread_local std::string filled, scratch;
-    thread_local std::vector<std::string_view> lines;
+    thread_local std::string filled;  // room kept from row to row
     iso2709::BuildOptions options;
     try {
       options.knownUtf8 = FillTemplateInto(values, context, filled);
@@ -384,8 +389,7 @@ iso2709::Built ComposeRecord(SubfieldValues& values, const CompositionContext& c
       findings.push_back(e.finding());
       return {iso2709::BuildStatus::Failed, {}};
     }
-    RightMarcLines(filled, lines, scratch);  // dropping lines and CRs keeps a valid text valid
-    built = iso2709::BuildRecordFromLines(lines, context.now, options, record);
+    built = BuildFilledTemplate(filled, context.now, options, record);
   }
   // A failure thrown inside the composition is already among the findings; the builder's is not.
   if (built.status != iso2709::BuildStatus::Built && !FirstError(findings))

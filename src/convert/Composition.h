@@ -76,6 +76,10 @@ void AppendRightMarc(std::string_view marcs, std::string& out);
 // The lines RightMarc keeps, without their line ends: views into `marcs`, or into `scratch` for a
 // line whose CRs had to be dropped.
 void RightMarcLines(std::string_view marcs, std::vector<std::string_view>& lines, std::string& scratch);
+// The record of a filled template: the lines RightMarc keeps, built where they stand (each
+// thread keeps the room for them from call to call). Dropping lines and CRs keeps a valid text valid.
+iso2709::Built BuildFilledTemplate(std::string_view filled, const LocalTime& now, const iso2709::BuildOptions& options,
+                                   iso2709::Record& record);
 
 // The work form for one row, after RightMarc. Rewrites values[d010d] with the normalised price.
 // Throws ComposeError when the publisher database or the pinyin engine cannot be used.

@@ -282,16 +282,11 @@ iso2709::Built ComposeRecommended(SubfieldValues& values, const CompositionConte
     findings.push_back(e.finding());
     return {iso2709::BuildStatus::Failed, {}};
   }
-  // The work form's lines are taken from the filled template where they stand, not copied into
-  // a work form first (room kept from row to row).
-  thread_local std::string scratch;
-  thread_local std::vector<std::string_view> lines;
-  RightMarcLines(filled, lines, scratch);
   iso2709::BuildOptions options;
   // The cataloguing date and time, then the record's number in its run: unique within a file.
   options.recordId = Yyyymmddhhmmss(context.now) + iso2709::PadDigits(6, context.recordNumber % 1000000);
   options.embeddedIndicators = true;
-  return iso2709::BuildRecordFromLines(lines, context.now, options, record);
+  return BuildFilledTemplate(filled, context.now, options, record);  // not copied into a work form first
 }
 
 }  // namespace rowcaster::convert
