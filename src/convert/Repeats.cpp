@@ -423,25 +423,26 @@ std::optional<std::int64_t> CopiesOf(std::string_view cell) {
 }
 
 std::optional<TrailingNumber> TrailingVolumeNumber(std::string_view title) {
-  // Most titles end in a character no number ends with, ASCII or a common three-byte one (a Han
-  // character): they are left before being decoded.
+  constexpr std::u32string_view kClosing = U"）)]", kOpening = U"（([", kMarks = U"上中下";
+  // Most titles end in a character no number nor a blank after one can end with, ASCII or a
+  // common three-byte one (a Han character): they are left before being decoded.
+  const auto mayEnd = [&](char32_t c) {
+    return IsDigit(c) || IsRoman(c) || IsBlank(c) || kClosing.find(c) != kClosing.npos || kMarks.find(c) != kMarks.npos;
+  };
   if (!title.empty()) {
     const auto last = static_cast<unsigned char>(title.back());
-    if (last < 0x80 && !(last >= '0' && last <= '9') && last != ')' && last != ']' && last != ' ') return std::nullopt;
-    const char32_t end = title.size() >= 3 ? text::PlainThreeByteAt(title, title.size() - 3) : 0;
-    if (end != 0 && !IsDigit(end) && !IsRoman(end) && !IsBlank(end) && end != U'）' &&
-        std::u32string_view(U"上中下").find(end) == std::u32string_view::npos)
-      return std::nullopt;
+    const char32_t end = last < 0x80 ? last : title.size() >= 3 ? text::PlainThreeByteAt(title, title.size() - 3) : 0;
+    if (end != 0 && !mayEnd(end)) return std::nullopt;
   }
   std::u32string t = U32(title);
   while (!t.empty() && IsBlank(t.back())) t.pop_back();
   if (t.empty()) return std::nullopt;
   std::size_t start = t.size();
   std::u32string_view inner;
-  const std::size_t kind = std::u32string_view(U"）)]").find(t.back());
+  const std::size_t kind = kClosing.find(t.back());
   const bool bracketed = kind != std::u32string_view::npos;
   if (bracketed) {
-    start = t.rfind(U"（(["[kind]);
+    start = t.rfind(kOpening[kind]);
     if (start == std::u32string::npos) return std::nullopt;
     inner = std::u32string_view(t).substr(start + 1, t.size() - start - 2);
   } else {
@@ -451,7 +452,7 @@ std::optional<TrailingNumber> TrailingVolumeNumber(std::string_view title) {
   }
   const bool digits = !inner.empty() && inner.size() <= 3 && std::all_of(inner.begin(), inner.end(), IsDigit);
   // A bracketed 上, 下 is the title rules' already.
-  const bool mark = inner.size() == 1 && (IsRoman(inner[0]) || (!bracketed && std::u32string_view(U"上中下").find(inner[0]) != std::u32string_view::npos));
+  const bool mark = inner.size() == 1 && (IsRoman(inner[0]) || (!bracketed && kMarks.find(inner[0]) != kMarks.npos));
   if (!digits && !mark) return std::nullopt;
   std::u32string_view before = std::u32string_view(t).substr(0, start);
   while (!before.empty() && IsBlank(before.back())) before.remove_suffix(1);
