@@ -302,7 +302,8 @@ RecommendedImprint ComposeImprint(SubfieldValues& v, std::string_view hyphenated
     PlacePublisher& pair = pairs[k];
     // The ISBN is the first publisher's.
     CompletePublisher(pair.publisher, k == 0 ? byIsbn : std::nullopt, lookup, findings);
-    const auto found = lookup.FindPublisher(k == 0 ? hyphenatedIsbn : "", pair.publisher, pair.place);
+    // The ISBN's prefix row, when there is one, is the first publisher's row: not looked up again.
+    const auto found = k == 0 && byIsbn ? byIsbn : lookup.FindPublisher("", pair.publisher, pair.place);
     if (pair.place.empty() && found) pair.place = found->place;
     if (k == 0) {
       out.regionCode = found ? found->regionCode : "";

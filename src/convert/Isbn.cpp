@@ -54,6 +54,8 @@ char Check13(std::string_view d) {
 
 // Full-width digits and letters as ASCII; other characters as they are.
 std::string Narrow(std::string_view value) {
+  if (std::all_of(value.begin(), value.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return std::string(value);  // most cells: nothing to narrow
   std::string out;
   for (std::size_t i = 0; i < value.size();) {
     text::AppendUtf8(out, text::HalfWidth(text::NextCodePoint(value, i)));
@@ -131,8 +133,12 @@ Isbn ParseIsbn(std::string_view value) {
 }
 
 bool IsIsbnPlaceholder(std::string_view value) {
-  const std::string v = Narrow(value);
-  return v.find_first_not_of("0-/ ") == std::string::npos;
+  // Read up to its first character that is none of 0 - / and blank (full-width ones narrowed).
+  for (std::size_t i = 0; i < value.size();) {
+    const char32_t c = text::HalfWidth(text::NextCodePoint(value, i));
+    if (c != U'0' && c != U'-' && c != U'/' && c != U' ') return false;
+  }
+  return true;
 }
 
 Isbn CheckedIsbn(std::string_view cell, std::vector<Finding>& findings) {

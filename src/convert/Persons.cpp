@@ -146,11 +146,15 @@ const Role* RoleEnding(std::string_view name) {
 
 bool IsPlaceholder(std::string_view name) {
   if (OneOf(name, kPlaceholders)) return true;
-  std::string lower(name);
-  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  for (std::string_view end : kImageEndings)
-    if (lower.size() > end.size() && lower.ends_with(end)) return true;
-  return false;
+  // An image ending, without case; most names have no dot in their last five bytes.
+  const std::string_view tail = name.substr(name.size() - std::min<std::size_t>(name.size(), 5));
+  if (tail.find('.') == std::string_view::npos) return false;
+  const auto endsWith = [&](std::string_view end) {
+    return name.size() > end.size() && std::equal(end.begin(), end.end(), name.end() - end.size(), [](char e, char c) {
+             return e == (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+           });
+  };
+  return std::any_of(std::begin(kImageEndings), std::end(kImageEndings), endsWith);
 }
 
 bool IsInitial(std::string_view word) { return word.size() == 2 && text::IsLatinLetter(word[0]) && word[1] == '.'; }
@@ -297,6 +301,14 @@ bool JoinsWith(std::string_view name, std::string_view next) {
 
 bool IsCorporate(std::string_view name) {
   if (name.starts_with("《")) return true;  // 《某某》编委会
+  // Most names end in a character no body's ending ends with.
+  static const std::bitset<0x10000> kLast = [] {
+    std::bitset<0x10000> last;
+    for (const std::string_view end : kBodies) last.set(text::PlainThreeByteAt(end, end.size() - 3));
+    return last;
+  }();
+  const char32_t last = name.size() >= 3 ? text::PlainThreeByteAt(name, name.size() - 3) : 0;
+  if (last == 0 || !kLast.test(last)) return false;
   for (std::string_view end : kBodies)
     if (name.size() > end.size() && name.ends_with(end)) return true;
   return false;

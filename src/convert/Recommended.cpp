@@ -15,6 +15,7 @@
 #include "convert/Subjects.h"
 #include "convert/Title.h"
 #include "convert/Values.h"
+#include "platform/text/Gbk.h"
 #include "platform/text/Utf8.h"
 
 namespace rowcaster::convert {
@@ -97,10 +98,12 @@ void CleanValues(SubfieldValues& v, iso2709::Encoding encoding, std::vector<Find
   for (std::size_t p = 0; p < kParamCount; ++p) {
     std::string& value = v[p];
     if (value.empty()) continue;
-    // Most cells are one trimmed line of real text that GBK holds: nothing to copy or tell.
-    const bool plain = !HasLineBreak(value, true) && value.find('|') == std::string::npos &&
-                       TrimWide(value).size() == value.size() && !IsNoneValue(value);
-    if (plain && (encoding != iso2709::Encoding::Gbk || GbkHoldsAll(value))) continue;
+    // Most cells are one trimmed line of real text that GBK holds: nothing to copy or tell. For
+    // GBK one pass looks for the breaks, the bar and the characters GBK lacks.
+    const bool gbk = encoding == iso2709::Encoding::Gbk;
+    const bool oneLine = gbk ? text::GbkEncodesAll(value, "\r\n\t|")
+                             : !HasLineBreak(value, true) && value.find('|') == std::string::npos;
+    if (oneLine && TrimWide(value).size() == value.size() && !IsNoneValue(value)) continue;
     std::string line = OneLine(value);
     value = CleanValue(line);
     if (value.empty() && !TrimWide(line).empty())

@@ -82,8 +82,6 @@ void MakeClassicOneLine(std::string& value) {
 }
 
 bool IsNoneValue(std::string_view v) {
-  // Words of "none" are short; anything longer can only be an image file name.
-  if (v.size() > 12 && v.find('.') == std::string_view::npos) return false;
   static constexpr std::string_view kNone[] = {"无", "暂无", "暂无简介", "暂无内容", "空", "无简介", "n/a", "na",
                                                "none", "null", "-", "--", "—", "——", "/", "#n/a", "不详", "0.jpg"};
   // Compared without case and without a lower-case copy: most values are none of these.
@@ -96,13 +94,25 @@ bool IsNoneValue(std::string_view v) {
     for (const std::string_view none : kNone) sizes |= 1u << none.size();
     return sizes;
   }();
-  if (v.size() < 32 && (kSizes >> v.size()) & 1)
+  static constexpr std::array<bool, 256> kLastBytes = [] {  // of the words, in either case
+    std::array<bool, 256> last{};
+    for (const std::string_view none : kNone) {
+      const auto b = static_cast<unsigned char>(none.back());
+      last[b] = true;
+      if (b >= 'a' && b <= 'z') last[b - 32] = true;
+    }
+    return last;
+  }();
+  if (v.size() < 32 && (kSizes >> v.size()) & 1 && kLastBytes[static_cast<unsigned char>(v.back())])
     for (const std::string_view none : kNone)
       if (same(v, none)) return true;
-  // An image file name where a text was expected (the cover of a shop list).
-  if (v.find('.') == std::string_view::npos || v.find(' ') != std::string_view::npos) return false;
-  for (const std::string_view ext : {".jpg", ".jpeg", ".png", ".gif", ".bmp", ".webp"})
-    if (v.size() > ext.size() && same(v.substr(v.size() - ext.size()), ext)) return true;
+  // An image file name where a text was expected (the cover of a shop list): its extension is in
+  // its last five bytes, which most values have no dot in.
+  static constexpr std::string_view kImages[] = {".jpg", ".jpeg", ".png", ".gif", ".bmp", ".webp"};
+  const std::string_view tail = v.substr(v.size() - std::min<std::size_t>(v.size(), 5));
+  if (tail.find('.') == std::string_view::npos) return false;
+  for (const std::string_view ext : kImages)
+    if (v.size() > ext.size() && same(v.substr(v.size() - ext.size()), ext)) return v.find(' ') == std::string_view::npos;
   return false;
 }
 

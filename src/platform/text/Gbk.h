@@ -31,8 +31,9 @@ std::size_t GbkLength(std::string_view utf8);
 
 // True when code page 936 has the character (ASCII included).
 bool GbkEncodes(char32_t cp);
-// Whether GBK has every character of the UTF-8 text.
-bool GbkEncodesAll(std::string_view utf8);
+// Whether GBK has every character of the UTF-8 text; with `refused` (ASCII bytes), false too when
+// the text holds one of them.
+bool GbkEncodesAll(std::string_view utf8, std::string_view refused = {});
 
 // The distinct characters of `utf8` that GBK cannot write, in order of appearance.
 std::vector<std::string> NotInGbk(std::string_view utf8);

@@ -206,6 +206,20 @@ TEST(Gbk, EncodesAllWhenEachCharacterIs) {
   EXPECT_FALSE(GbkEncodesAll("银行\U00020000会计"));
 }
 
+// A refused ASCII byte makes the text refused wherever it stands; bytes of both halves of ASCII
+// (below and from 64), and non-ASCII bytes in the refused list, which refuse nothing.
+TEST(Gbk, EncodesAllRefusesTheGivenAsciiBytes) {
+  const std::string_view refused = "\r\n\t|~@\xE4";
+  for (int b = 1; b < 0x80; ++b) {
+    const bool isRefused = refused.find(static_cast<char>(b)) != std::string_view::npos;
+    const std::string c(1, static_cast<char>(b));
+    for (const std::string& text : {c, "书名" + c, c + "书名", "书" + c + "名 ISBN"})
+      ASSERT_EQ(GbkEncodesAll(text, refused), !isRefused) << b << " in " << text;
+  }
+  EXPECT_TRUE(GbkEncodesAll("书名（上）", refused));  // its UTF-8 holds 0xE4 but as a lead byte
+  EXPECT_FALSE(GbkEncodesAll("书\U00020000", "|"));   // a character GBK lacks, no refused byte
+}
+
 TEST(Gbk, UntilPrivateUseStopsOnlyAtPrivateUse) {
   struct Case {
     std::string utf8;
