@@ -56,12 +56,19 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
 
 }  // namespace
 
+void SetSubfieldText(std::string& out, char code, std::string_view value) {
+  out.clear();
+  if (value.empty()) return;
+  out.reserve(3 + value.size());
+  out += '|';
+  out += code;
+  out += ' ';
+  out.append(value);
+}
+
 std::string SubfieldText(char code, std::string_view value) {
-  if (value.empty()) return {};
-  std::string s = "|";
-  s += code;
-  s += ' ';
-  s.append(value);
+  std::string s;
+  SetSubfieldText(s, code, value);
   return s;
 }
 

@@ -262,32 +262,36 @@ struct Token {
 // gives 加缪, Albert Camus, 著. Blanks inside brackets part nothing.
 std::vector<Token> Tokens(std::string_view segment) {
   std::vector<Token> tokens;
-  Token current;
-  bool blank = false;
-  const auto flush = [&] {
-    if (!current.text.empty()) tokens.push_back(std::move(current));
-    current = {};
+  // A word is a run of the segment's characters: taken whole once a blank, a bracket or the end
+  // closes it.
+  std::size_t start = std::string_view::npos;
+  bool blank = false, blankBefore = false;
+  const auto flush = [&](std::size_t end) {
+    if (start != std::string_view::npos) tokens.push_back({std::string(segment.substr(start, end - start)), false, blankBefore});
+    start = std::string_view::npos;
   };
   for (std::size_t i = 0; i < segment.size();) {
     const std::size_t at = i;
     const char32_t c = text::NextCodePoint(segment, i);
     if (text::IsWideBlank(c)) {
-      flush();
+      flush(at);
       blank = true;
       continue;
     }
     const std::string_view close = ClosingOf(c);
     const std::size_t end = close.empty() ? std::string_view::npos : segment.find(close, i);
     if (end != std::string_view::npos) {
-      flush();
+      flush(at);
       tokens.push_back({std::string(TrimWide(segment.substr(i, end - i))), true, std::exchange(blank, false)});
       i = end + close.size();
       continue;
     }
-    if (current.text.empty()) current.blankBefore = std::exchange(blank, false);
-    current.text.append(segment.substr(at, i - at));
+    if (start == std::string_view::npos) {
+      start = at;
+      blankBefore = std::exchange(blank, false);
+    }
   }
-  flush();
+  flush(segment.size());
   return tokens;
 }
 
@@ -348,6 +352,7 @@ class Reader {
   bool Done() const { return firstOnly_ && !persons_.empty(); }
   std::vector<Responsible> Take() {
     std::vector<Responsible> out;
+    out.reserve(persons_.size());
     for (Person& p : persons_) out.push_back(std::move(p.r));
     return out;
   }
@@ -614,7 +619,7 @@ std::string ResponsibleLines(const std::vector<Responsible>& all, const PinyinSo
     std::string& out = lines[kind];
     out += kind == 0 ? "701" : kind == 1 ? "702" : kind == 2 ? "711" : "712";
     if (r.corporate) {
-      out += " 02 |a " + r.name;
+      out.append(" 02 |a ").append(r.name);
     } else if (r.latin) {
       // Surname first: "Silberschatz, Abraham" as it is, "Abraham Silberschatz" turned round.
       std::string surname = r.name, forenames;
@@ -625,22 +630,23 @@ std::string ResponsibleLines(const std::vector<Responsible>& all, const PinyinSo
         surname = r.name.substr(blank + 1);
         forenames = r.name.substr(0, blank);
       }
-      out += "  1 |a " + surname + (forenames.empty() ? "" : " |b " + forenames);
+      out.append("  1 |a ").append(surname);
+      if (!forenames.empty()) out.append(" |b ").append(forenames);
     } else {
-      out += "  0 |a " + r.name;
+      out.append("  0 |a ").append(r.name);
     }
     if (!r.latin && HasHan(r.name)) {
       // A transliterated foreign name has no Chinese surname: 查理 is cha li, not zha li.
       const std::string reading(text::TrimBlanks(PinyinOf(pinyin, r.name, !r.corporate && !IsForeign(r))));
-      if (!reading.empty()) out += " |A " + reading;
+      if (!reading.empty()) out.append(" |A ").append(reading);
     }
-    if (!r.addition.empty()) out += " |c " + r.addition;
-    if (!r.mark.empty()) out += " |c (" + r.mark + ")";
-    if (!r.original.empty()) out += " |g " + r.original;
-    if (!r.role.empty()) out += " |4 " + r.role;
+    if (!r.addition.empty()) out.append(" |c ").append(r.addition);
+    if (!r.mark.empty()) out.append(" |c (").append(r.mark).append(")");
+    if (!r.original.empty()) out.append(" |g ").append(r.original);
+    if (!r.role.empty()) out.append(" |4 ").append(r.role);
     out += "\r\n";
   }
-  return lines[0] + lines[1] + lines[2] + lines[3];
+  return lines[0].append(lines[1]).append(lines[2]).append(lines[3]);
 }
 
 }  // namespace rowcaster::convert

@@ -74,14 +74,12 @@ const CutTemplate& Cut(const std::string& text) {
   return cut;
 }
 
-std::string Fill(const CutTemplate& cut, const std::array<std::string, kPlaceholderCount>& values) {
-  std::string out;
-  out.reserve(cut.text.size() + 512);
+void Fill(const CutTemplate& cut, const std::array<std::string, kPlaceholderCount>& values, std::string& out) {
+  out.clear();
   for (const auto& [literal, slot] : cut.pieces) {
     out += literal;
     if (slot >= 0) out += values[slot];
   }
-  return out;
 }
 
 // The rules that reshape a row's cleaned values before the fields are filled. Pages come before
@@ -193,7 +191,8 @@ std::string HoldingsFill(const SubfieldValues& v, const std::array<std::string, 
 }
 
 // The template filled for one row, before RightMarc.
-std::string FilledTemplate(SubfieldValues& v, const CompositionContext& context, std::vector<Finding>& findings) {
+void FilledTemplate(SubfieldValues& v, const CompositionContext& context, std::vector<Finding>& findings,
+                    std::string& out) {
   CleanValues(v, context.encoding, findings);
   if (v[d200a].empty()) throw ComposeError(MakeFinding(Kind::NoTitle, "200 $a"));
   ApplyValueRules(v, findings);
@@ -201,14 +200,16 @@ std::string FilledTemplate(SubfieldValues& v, const CompositionContext& context,
   const PinyinSource& pinyin = context.pinyin ? *context.pinyin : kNoPinyin;
   if (!context.lookup) throw ComposeError(MakeFinding(Kind::PublisherTableMissing));
 
-  std::array<std::string, kPlaceholderCount> fill;
+  // The filled texts keep their room from row to row.
+  thread_local std::array<std::string, kPlaceholderCount> fill;
+  for (std::string& f : fill) f.clear();
 
   // ISBN: hyphenated in $a when valid; a wrong check digit goes to $z; junk gives no 010.
   const Isbn isbn = CheckedIsbn(v[d010a], findings);
-  fill[p010a] = isbn.kind == Isbn::Kind::None ? "" : SubfieldText(isbn.kind == Isbn::Kind::Valid ? 'a' : 'z', isbn.text);
-  fill[p010b] = SubfieldText('b', v[d010b]);
+  if (isbn.kind != Isbn::Kind::None) SetSubfieldText(fill[p010a], isbn.kind == Isbn::Kind::Valid ? 'a' : 'z', isbn.text);
+  SetSubfieldText(fill[p010b], 'b', v[d010b]);
   const auto price = CurrencyPrice(v[d010d]);
-  fill[p010d] = price ? SubfieldText('d', *price) : "";
+  if (price) SetSubfieldText(fill[p010d], 'd', *price);
   // A price of nothing (0, 0.00) stands for "not known".
   const bool zero = !v[d010d].empty() && v[d010d].find_first_not_of("0.") == std::string::npos;
   if (!price && !v[d010d].empty())
@@ -220,8 +221,8 @@ std::string FilledTemplate(SubfieldValues& v, const CompositionContext& context,
       ComposeImprint(v, isbn.kind == Isbn::Kind::Valid ? isbn.text : "", *context.lookup, findings);
   fill[p210a] = imprint.field210a;
   fill[p210c] = imprint.field210c;
-  fill[p210d] = imprint.year ? SubfieldText('d', std::to_string(*imprint.year)) : "";
-  fill[pDqdm] = imprint.regionCode.empty() ? "" : "|b " + imprint.regionCode;
+  if (imprint.year) SetSubfieldText(fill[p210d], 'd', std::to_string(*imprint.year));
+  if (!imprint.regionCode.empty()) fill[pDqdm].append("|b ").append(imprint.regionCode);
   fill[pBmrq] = Yyyymmdd(context.now);
   fill[pCbrq] = PublicationDates100(imprint.year);
 
@@ -233,18 +234,21 @@ std::string FilledTemplate(SubfieldValues& v, const CompositionContext& context,
       {p320a, d320a, 'a'}, {p330a, d330a, 'a'}, {p333a, d333a, 'a'}, {p905b, d905b, 'b'}, {p905d, d905d, 'd'},
       {p905e, d905e, 'e'}, {p905f, d905f, 'f'}, {p905v, d905v, 'j'}, {p606a, d606a, 'a'}, {p606x, d606x, 'x'},
       {p606y, d606y, 'y'}, {p606z, d606z, 'z'}, {p606j, d606j, 'j'}, {p690a, d690a, 'a'}, {p690v, d690v, 'v'}};
-  for (const auto& [slot, param, code] : kPlain) fill[slot] = SubfieldText(code, v[param]);
+  for (const auto& [slot, param, code] : kPlain) SetSubfieldText(fill[slot], code, v[param]);
 
   // Series: 410 embeds 200 with its indicators "1 ".
-  fill[p410] = v[d225a].empty() ? "" : "410  0 |12001 |a " + v[d225a];
-  fill[p461] = v[d225a].empty() ? "" : "461  0 |12001 |a " + v[d225a];
+  if (!v[d225a].empty()) {
+    fill[p410].append("410  0 |12001 |a ").append(v[d225a]);
+    fill[p461].append("461  0 |12001 |a ").append(v[d225a]);
+  }
   const CutTemplate& cut = Cut(context.templateText);
   for (const auto& piece : cut.pieces)
     if (piece.second == p461) fill[p410].clear();  // as in the classic rules, a {461} takes the link
 
   fill[p606] = SubjectLines(v);
   // 690 only with a class number; the CLC edition defaults to 5.
-  fill[p690] = v[d690a].empty() ? "" : "690    |a " + v[d690a] + " |v " + (v[d690v].empty() ? "5" : v[d690v]);
+  if (!v[d690a].empty())
+    fill[p690].append("690    |a ").append(v[d690a]).append(" |v ").append(v[d690v].empty() ? "5" : v[d690v]);
 
   // Persons and bodies of both statements; the statements written again from them.
   std::vector<Responsible> persons = SplitResponsibility(v[d200f], &findings);
@@ -260,27 +264,29 @@ std::string FilledTemplate(SubfieldValues& v, const CompositionContext& context,
   fill[p101a] = language.subfields;
   fill[p101] = language.line;
   fill[pScript] = language.script;
-  fill[p102] = language.china ? "102    |aCN" + fill[pDqdm] : "";
+  if (language.china) fill[p102].append("102    |aCN").append(fill[pDqdm]);
   fill[p701] = ResponsibleLines(persons, pinyin);
-  fill[p801b] = context.agencyCode.empty() ? "" : "|b" + context.agencyCode;
-  fill[p905a] = SubfieldText('a', context.agencyCode);
+  if (!context.agencyCode.empty()) fill[p801b].append("|b").append(context.agencyCode);
+  SetSubfieldText(fill[p905a], 'a', context.agencyCode);
   fill[pHoldings] = HoldingsFill(v, fill, context, findings);
 
-  return Fill(cut, fill);
+  Fill(cut, fill, out);
 }
 
 }  // namespace
 
 std::string ComposeRecommendedWorkForm(SubfieldValues& v, const CompositionContext& context,
                                        std::vector<Finding>& findings) {
-  return RightMarc(FilledTemplate(v, context, findings));
+  std::string filled;
+  FilledTemplate(v, context, findings, filled);
+  return RightMarc(filled);
 }
 
 iso2709::Built ComposeRecommended(SubfieldValues& values, const CompositionContext& context, iso2709::Record& record,
                                   std::vector<Finding>& findings) {
-  std::string filled;
+  thread_local std::string filled;  // room kept from row to row
   try {
-    filled = FilledTemplate(values, context, findings);
+    FilledTemplate(values, context, findings, filled);
   } catch (const ComposeError& e) {
     findings.push_back(e.finding());
     return {iso2709::BuildStatus::Failed, {}};
