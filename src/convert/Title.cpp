@@ -4,6 +4,8 @@
 #include <optional>
 
 #include "convert/Pinyin.h"
+#include "convert/Values.h"
+#include "platform/text/Gbk.h"
 #include "platform/text/Utf8.h"
 
 namespace rowcaster::convert {
@@ -137,9 +139,29 @@ std::pair<std::size_t, std::size_t> SubtitleMark(std::u32string_view s) {
   return {colon, 1};
 }
 
+// Most titles neither end in a bracket or in a character an edition, a binding or a part ends with
+// (see TakeTrailingPiece) nor hold a subtitle mark: such a title is the cell trimmed, and is not
+// decoded. Nothing for any other title, and for one that is not well-formed UTF-8.
+std::optional<std::string_view> PlainTitle(std::string_view cell) {
+  const std::string_view t = TrimWide(cell);
+  if (t.empty()) return t;
+  if (t.find(':') != std::string_view::npos || t.find("：") != std::string_view::npos ||
+      t.find("——") != std::string_view::npos)
+    return std::nullopt;
+  std::size_t last = t.size() - 1;
+  while (last > 0 && (static_cast<unsigned char>(t[last]) & 0xC0) == 0x80) --last;
+  std::size_t end = last;
+  const char32_t c = text::NextCodePoint(t, end);
+  if (end != t.size() || std::u32string_view(U"）)]〕版本装卷册辑编分部").find(c) != std::u32string_view::npos)
+    return std::nullopt;
+  if (!text::IsValidUtf8(t)) return std::nullopt;
+  return t;
+}
+
 }  // namespace
 
 SplitOfTitle SplitTitle(std::string_view cell) {
+  if (const auto plain = PlainTitle(cell)) return {std::string(*plain), {}, {}};
   const std::u32string whole = U32(cell);
   std::u32string_view rest = whole;
   SplitOfTitle split;

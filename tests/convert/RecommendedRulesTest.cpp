@@ -154,6 +154,59 @@ TEST(RecommendedTitle, ShopListingsAndTotalRows) {
   for (const auto& [title, yes] : total) EXPECT_EQ(IsTotalRow(title), yes) << title;
 }
 
+// A title split into its title proper, subtitle and trailing pieces. Titles with no piece and no
+// subtitle mark are taken as they stand; a binding put after any title is read by the decoding
+// reading, which must then give the same title, subtitle and pieces before it.
+TEST(RecommendedTitle, SplitTitleTakesTrailingPiecesAndSubtitles) {
+  struct Case {
+    std::string cell, title, subtitle;
+    std::vector<std::string> pieces;  // their values
+  };
+  const Case cases[] = {
+      {"中国通史", "中国通史", "", {}},
+      {"\xE3\x80\x80 中国通史\xC2\xA0\t", "中国通史", "", {}},
+      {"", "", "", {}},
+      {"中国通史（第3版）", "中国通史", "", {"第3版"}},
+      {"中国通史修订版", "中国通史", "", {"修订版"}},
+      {"中国通史：远古时代", "中国通史", "远古时代", {}},
+      {"中国通史——远古时代", "中国通史", "远古时代", {}},
+      {"中国通史—远古", "中国通史—远古", "", {}},
+      {"中国通史 上册", "中国通史", "", {"上册"}},
+      {"中国通史(平装)", "中国通史", "", {"平装"}},
+      {"中国通史]", "中国通史]", "", {}},
+      {"读本", "读本", "", {}},
+      {"中国\xFF通史", "中国\xEF\xBF\xBD通史", "", {}},  // a broken byte is read as U+FFFD
+  };
+  for (const Case& c : cases) {
+    const SplitOfTitle split = SplitTitle(c.cell);
+    EXPECT_EQ(split.title, c.title) << c.cell;
+    EXPECT_EQ(split.subtitle, c.subtitle) << c.cell;
+    std::vector<std::string> values;
+    for (const TitlePiece& p : split.pieces) values.push_back(p.value);
+    EXPECT_EQ(values, c.pieces) << c.cell;
+  }
+  const std::string parts[] = {"书", "名", "版", "本", "装", "卷", "册", "辑", "编", "分", "部", "第", "2",  "：",
+                               ":",  "—",  "——", "（", "）", "(",  ")",  "[",  "]",  "〕", " ", "\xE3\x80\x80", "\xFF",
+                               "a",  "上", "全3册"};
+  std::mt19937 random(12);
+  for (int k = 0; k < 30000; ++k) {
+    std::string cell = "书";
+    for (int n = static_cast<int>(random() % 7); n > 0; --n) cell += parts[random() % std::size(parts)];
+    if (random() % 2) cell = parts[random() % std::size(parts)] + cell;
+    const SplitOfTitle plain = SplitTitle(cell), bound = SplitTitle(cell + "（平装）");
+    ASSERT_FALSE(bound.pieces.empty()) << cell;
+    ASSERT_EQ(bound.pieces.back().value, "平装") << cell;
+    ASSERT_EQ(plain.title, bound.title) << cell;
+    ASSERT_EQ(plain.subtitle, bound.subtitle) << cell;
+    ASSERT_EQ(plain.pieces.size() + 1, bound.pieces.size()) << cell;
+    for (std::size_t i = 0; i < plain.pieces.size(); ++i) {
+      ASSERT_EQ(plain.pieces[i].value, bound.pieces[i].value) << cell;
+      ASSERT_EQ(plain.pieces[i].written, bound.pieces[i].written) << cell;
+      ASSERT_EQ(plain.pieces[i].into, bound.pieces[i].into) << cell;
+    }
+  }
+}
+
 TEST(RecommendedIsbn, AcceptsTheFormsTablesHold) {
   struct Case {
     const char* value;
