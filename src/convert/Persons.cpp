@@ -136,6 +136,9 @@ const Role* RoleOrDoer(std::string_view word) {
 
 // The role word a name ends with (longest), or nothing.
 const Role* RoleEnding(std::string_view name) {
+  // Every role word ends in the name's last character or none does.
+  const char32_t last = name.size() >= 3 ? text::PlainThreeByteAt(name, name.size() - 3) : 0;
+  if (last == 0 || !Roles().lastCharacters.test(last)) return nullptr;
   for (const std::size_t length : Roles().lengths) {
     if (name.size() <= length) continue;
     const Role* r = RoleWord(name.substr(name.size() - length));
@@ -486,6 +489,7 @@ bool Reader::Word(const std::string& word, bool afterBlank) {
   }
   r.mark = std::exchange(mark_, {});
   if (afterBlank) blankStart_ = persons_.size();
+  if (persons_.empty()) persons_.reserve(4);  // most cells name up to four
   persons_.push_back({std::move(r), false, afterBlank});
   lastWasName_ = !role;
   if (role) GiveRole(*role);

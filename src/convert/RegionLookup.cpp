@@ -4,6 +4,7 @@
 #include <unicode/unistr.h>
 
 #include <algorithm>
+#include <array>
 #include <unordered_map>
 
 #include "convert/HantHansChanging.h"
@@ -208,7 +209,31 @@ std::string LooseKey(std::string_view name) {
   return key;
 }
 
+namespace {
+
+std::string MakePublisherKey(std::string_view name);
+
+}  // namespace
+
 std::string PublisherKey(std::string_view name) {
+  // A record asks for the key of its publisher and place several times over (to complete the name,
+  // to look it up, to compare it with the table's): each thread keeps the last few it made.
+  struct Made {
+    std::string name, key;
+  };
+  thread_local std::array<Made, 4> made;
+  thread_local std::size_t next = 0;
+  for (const Made& m : made)
+    if (m.name == name) return m.key;  // an empty name's key is empty, as an unused slot's
+  Made& slot = made[next++ % made.size()];
+  slot.name.assign(name);
+  slot.key = MakePublisherKey(name);
+  return slot.key;
+}
+
+namespace {
+
+std::string MakePublisherKey(std::string_view name) {
   std::string key = LooseKey(name);
   const bool ascii = std::all_of(key.begin(), key.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   if (ascii) return key;
@@ -223,6 +248,8 @@ std::string PublisherKey(std::string_view name) {
   made.emplace(std::move(key), simplified);
   return simplified;
 }
+
+}  // namespace
 
 std::optional<RegionLookup::Publisher> RegionLookup::FindPublisher(std::string_view hyphenatedIsbn,
                                                                    std::string_view publisher, std::string_view place) {

@@ -76,13 +76,13 @@ RowKeys KeysOf(const std::vector<std::string_view>& cells, const std::array<int,
   };
   clean({d010a, d200a, d200h, d200i, d905b, d905v, d905f});
   RowKeys k;
-  k.cell = v[d200a];
+  k.cell = std::move(v[d200a]);
   if (k.cell.empty() || IsTotalRow(k.cell)) return k;
   k.grouped = true;
   k.isbn = IsbnKey(v[d010a]);
-  k.volume = v[d905v];
-  k.copies = v[d905f];
-  k.barcodes = v[d905b];
+  k.volume = std::move(v[d905v]);
+  k.copies = std::move(v[d905f]);
+  k.barcodes = std::move(v[d905b]);
   // A shop listing's title stays as given; otherwise the pieces the title rules take off.
   const bool shop = LooksLikeShopListing(k.cell);
   const SplitOfTitle split = shop ? SplitOfTitle{k.cell, {}, {}} : SplitTitle(k.cell);

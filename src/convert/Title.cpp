@@ -202,12 +202,17 @@ bool LooksLikeShopListing(std::string_view title) {
       continue;
     }
     i += 3;
+    if (c == U'！') {
+      ++marks;
+      continue;
+    }
+    if (c == U'【' || c == U'】') return true;
+    // The character after is read only after the first of a pair.
+    if (c != U'正' && c != U'包' && c != U'畅' && c != U'赠' && c != U'附' && c != U'现') continue;
     const char32_t next = text::PlainThreeByteAt(title, i);
-    if (c == U'【' || c == U'】' || (c == U'正' && next == U'版') || (c == U'包' && next == U'邮') ||
-        (c == U'畅' && next == U'销') || (c == U'赠' && (next == U'送' || next == U'品')) ||
-        (c == U'附' && next == U'赠') || (c == U'现' && next == U'货'))
+    if ((c == U'正' && next == U'版') || (c == U'包' && next == U'邮') || (c == U'畅' && next == U'销') ||
+        (c == U'赠' && (next == U'送' || next == U'品')) || (c == U'附' && next == U'赠') || (c == U'现' && next == U'货'))
       return true;
-    marks += c == U'！' ? 1 : 0;
   }
   if (marks >= 2) return true;
   if (title.size() <= 40) return false;  // up to 40 bytes are up to 40 characters
