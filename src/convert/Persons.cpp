@@ -101,15 +101,18 @@ bool OneHan(std::string_view s) {
 // up, and the end of every name.
 struct RoleIndex {
   std::unordered_map<std::string_view, const Role*> byWord;
-  std::vector<std::size_t> lengths;
   std::bitset<0x10000> lastCharacters;  // of the role words, all three-byte characters
+  // The role words by their last character, longest first.
+  std::unordered_map<char32_t, std::vector<const Role*>> byLast;
   RoleIndex() {
     for (const Role& r : kRoles) {
       byWord.emplace(r.word, &r);
-      lastCharacters.set(text::PlainThreeByteAt(r.word, r.word.size() - 3));
-      if (std::find(lengths.begin(), lengths.end(), r.word.size()) == lengths.end()) lengths.push_back(r.word.size());
+      const char32_t last = text::PlainThreeByteAt(r.word, r.word.size() - 3);
+      lastCharacters.set(last);
+      byLast[last].push_back(&r);
     }
-    std::sort(lengths.rbegin(), lengths.rend());
+    for (auto& [last, roles] : byLast)
+      std::stable_sort(roles.begin(), roles.end(), [](const Role* a, const Role* b) { return a->word.size() > b->word.size(); });
   }
 };
 const RoleIndex& Roles() {
@@ -134,16 +137,12 @@ const Role* RoleOrDoer(std::string_view word) {
   return nullptr;
 }
 
-// The role word a name ends with (longest), or nothing.
+// The role word a name ends with (longest), or nothing; the name must be longer than the word.
 const Role* RoleEnding(std::string_view name) {
-  // Every role word ends in the name's last character or none does.
   const char32_t last = name.size() >= 3 ? text::PlainThreeByteAt(name, name.size() - 3) : 0;
   if (last == 0 || !Roles().lastCharacters.test(last)) return nullptr;
-  for (const std::size_t length : Roles().lengths) {
-    if (name.size() <= length) continue;
-    const Role* r = RoleWord(name.substr(name.size() - length));
-    if (r && !r->apartOnly) return r;
-  }
+  for (const Role* r : Roles().byLast.at(last))
+    if (name.size() > r->word.size() && name.ends_with(r->word) && !r->apartOnly) return r;
   return nullptr;
 }
 

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-memory.h>
 #include <gsf/gsf-input-stdio.h>
 #include <gsf/gsf-utils.h>
 
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include "platform/data/SheetRows.h"
 #include "platform/data/ValueText.h"
@@ -76,13 +78,13 @@ struct Record {
 
 class RecordReader {
  public:
-  RecordReader(const std::string& stream, std::size_t pos) : s_(stream), pos_(pos) {}
+  RecordReader(std::string_view stream, std::size_t pos) : s_(stream), pos_(pos) {}
   bool Next(Record& r) {
     if (pos_ + 4 > s_.size()) return false;
     r.type = U16(s_, pos_);
     std::size_t len = U16(s_, pos_ + 2);
     if (pos_ + 4 + len > s_.size()) Damaged("记录越过了文件末尾");
-    r.data = std::string_view(s_).substr(pos_ + 4, len);
+    r.data = s_.substr(pos_ + 4, len);
     r.breaks.clear();
     pos_ += 4 + len;
     if (pos_ + 4 <= s_.size() && U16(s_, pos_) == kContinue) {
@@ -91,7 +93,7 @@ class RecordReader {
         len = U16(s_, pos_ + 2);
         if (pos_ + 4 + len > s_.size()) Damaged("续记录越过了文件末尾");
         r.breaks.push_back(r.joined.size());
-        r.joined.append(s_, pos_ + 4, len);
+        r.joined.append(s_.substr(pos_ + 4, len));
         pos_ += 4 + len;
       }
       r.data = r.joined;
@@ -100,7 +102,7 @@ class RecordReader {
   }
 
  private:
-  const std::string& s_;
+  std::string_view s_;
   std::size_t pos_;
 };
 
@@ -220,16 +222,12 @@ std::string ReadGlobals(GsfInput* stream) {
 
 }  // namespace
 
-std::string ReadWorkbookStream(const std::string& path, bool globalsOnly) {
-  static std::once_flag once;
-  std::call_once(once, [] { gsf_init(); });
+namespace {
+
+// The workbook stream of the compound file `input` (whose reference this takes), opened; its size
+// checked. Throws DataError, naming `path`, for a file that holds none.
+GsfInput* OpenWorkbookStream(GsfInput* input, const std::string& path) {
   GError* error = nullptr;
-  GsfInput* input = gsf_input_stdio_new(path.c_str(), &error);
-  if (!input) {
-    const int err = errno;
-    if (error) g_error_free(error);
-    throw DataError("无法打开工作簿 " + path + "：" + ErrorText(err));
-  }
   GsfInfile* ole = gsf_infile_msole_new(input, &error);
   g_object_unref(input);
   if (!ole) {
@@ -249,10 +247,36 @@ std::string ReadWorkbookStream(const std::string& path, bool globalsOnly) {
   }
   g_object_unref(ole);
   if (!stream) throw DataError(path + " 中没有工作簿数据（可能是其他 Office 文档）");
+  return stream;
+}
+
+// Whether a stream of `size` bytes can be read whole.
+bool ReadableSize(gsf_off_t size) { return size > 0 && size < (gsf_off_t{1} << 31); }
+
+GsfInput* OpenFile(const std::string& path, bool mapped) {
+  static std::once_flag once;
+  std::call_once(once, [] { gsf_init(); });
+  GError* error = nullptr;
+  // A file that cannot be mapped (an empty one, a pipe) is read instead.
+  GsfInput* input = mapped ? gsf_input_mmap_new(path.c_str(), &error) : nullptr;
+  if (error) g_error_free(std::exchange(error, nullptr));
+  if (!input) input = gsf_input_stdio_new(path.c_str(), &error);
+  if (!input) {
+    const int err = errno;
+    if (error) g_error_free(error);
+    throw DataError("无法打开工作簿 " + path + "：" + ErrorText(err));
+  }
+  return input;
+}
+
+}  // namespace
+
+std::string ReadWorkbookStream(const std::string& path, bool globalsOnly) {
+  GsfInput* stream = OpenWorkbookStream(OpenFile(path, false), path);
   const gsf_off_t size = gsf_input_size(stream);
   std::string data;
   if (globalsOnly) data = ReadGlobals(stream);
-  if (data.empty() && size > 0 && size < (gsf_off_t{1} << 31)) {
+  if (data.empty() && ReadableSize(size)) {
     ReserveLarge(data, static_cast<std::size_t>(size));
     data.resize(static_cast<std::size_t>(size));
     gsf_input_seek(stream, 0, G_SEEK_SET);
@@ -263,8 +287,19 @@ std::string ReadWorkbookStream(const std::string& path, bool globalsOnly) {
   return data;
 }
 
-XlsWorkbook::XlsWorkbook(std::string stream) : stream_(std::move(stream)) {
-  RecordReader reader(stream_, 0);
+WorkbookStream MapWorkbookStream(const std::string& path) {
+  GsfInput* stream = OpenWorkbookStream(OpenFile(path, true), path);
+  const std::shared_ptr<const void> keep(stream, [](const void* s) { g_object_unref(const_cast<void*>(s)); });
+  const gsf_off_t size = gsf_input_size(stream);
+  // Without a buffer of ours the library hands out the mapped bytes themselves when the stream's
+  // blocks follow one another, or else its own copy of them; either lives as long as the stream.
+  const guint8* bytes = ReadableSize(size) ? gsf_input_read(stream, static_cast<size_t>(size), nullptr) : nullptr;
+  if (!bytes) throw DataError("读不出工作簿 " + path + " 的数据");
+  return WorkbookStream(keep, std::string_view(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size)));
+}
+
+XlsWorkbook::XlsWorkbook(WorkbookStream stream) : stream_(std::move(stream)) {
+  RecordReader reader(stream_.bytes(), 0);
   Record r;
   if (!reader.Next(r) || (r.type != kBof && r.type != 0x0409 && r.type != 0x0209 && r.type != 0x0009))
     Damaged("找不到工作簿的起始记录");
@@ -351,7 +386,7 @@ bool IsBof(std::uint16_t type) { return type == kBof || type == 0x0409 || type =
 // (charts in a sheet have their own BOF and EOF).
 class SheetRecords {
  public:
-  SheetRecords(const std::string& stream, const XlsSheet& sheet) : reader_(stream, sheet.offset) {
+  SheetRecords(std::string_view stream, const XlsSheet& sheet) : reader_(stream, sheet.offset) {
     if (sheet.offset >= stream.size()) Damaged("工作表“" + sheet.name + "”的位置越过了文件末尾");
     Record r;
     if (!reader_.Next(r) || !IsBof(r.type)) Damaged("工作表“" + sheet.name + "”没有起始记录");
@@ -528,12 +563,12 @@ class XlsWorkbook::SheetReader {
 };
 
 CompactSheet XlsWorkbook::ReadCompactSheet(const XlsSheet& sheet) const {
-  SheetRecords records(stream_, sheet);
+  SheetRecords records(stream_.bytes(), sheet);
   CompactSink sink(sst_.size());
   // Room for what the rest of the stream can hold at most of a common sheet (a cell record takes at
   // least ten bytes, its text as UTF-8 about what it takes as UTF-16): reserved, not touched, it
   // spares copying while the vectors grow.
-  const std::size_t left = stream_.size() - sheet.offset;
+  const std::size_t left = stream_.bytes().size() - sheet.offset;
   sink.sheet.cells.reserve(left / 10);
   sink.sheet.own.Reserve(left, left / 10);
   SheetReader<CompactSink> cells(*this, sink);
@@ -556,7 +591,7 @@ std::unique_ptr<RowSet> XlsWorkbook::WholeSheetRows(const XlsSheet& sheet) const
 class XlsWorkbook::StreamedRows : public RowSet {
  public:
   StreamedRows(const XlsWorkbook& book, const XlsSheet& sheet, const ShapeSink& shape)
-      : book_(book), records_(book.stream_, sheet), reader_(book, *this), firstRow_(shape.firstRow),
+      : book_(book), records_(book.stream_.bytes(), sheet), reader_(book, *this), firstRow_(shape.firstRow),
         lastRow_(shape.lastRow), firstCol_(shape.firstCol), names_(shape.lastCol - shape.firstCol + 1) {
     row_ = firstRow_;
     TakeRow(names_);
@@ -631,7 +666,7 @@ class XlsWorkbook::StreamedRows : public RowSet {
 std::unique_ptr<RowSet> XlsWorkbook::SheetRows(const XlsSheet& sheet) const {
   ShapeSink shape;
   {
-    SheetRecords records(stream_, sheet);
+    SheetRecords records(stream_.bytes(), sheet);
     SheetReader<ShapeSink> places(*this, shape);
     for (Record r; records.Next(r);) places.Take(r);
   }
@@ -674,7 +709,7 @@ class XlsConnection : public Connection {
     return WorkbookConnection<XlsWorkbook>(ReadWorkbookStream(path_, true)).Tables();
   }
   std::unique_ptr<RowSet> Query(const std::string& queryText) override {
-    whole_ = std::make_unique<WorkbookConnection<XlsWorkbook>>(ReadWorkbookStream(path_));
+    whole_ = std::make_unique<WorkbookConnection<XlsWorkbook>>(MapWorkbookStream(path_));
     return whole_->Query(queryText);
   }
 

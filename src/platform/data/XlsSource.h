@@ -76,6 +76,24 @@ std::unique_ptr<Connection> OpenXls(const std::string& path);
 // `globalsOnly` its globals substream alone (the whole stream when that cannot be told).
 std::string ReadWorkbookStream(const std::string& path, bool globalsOnly = false);
 
+// A workbook stream's bytes: held in memory, or seen where they lie in the file mapped into memory
+// (kept mapped while the object lives).
+class WorkbookStream {
+ public:
+  WorkbookStream(std::string bytes = {}) : owned_(std::move(bytes)) {}  // NOLINT: a stream in memory
+  WorkbookStream(std::shared_ptr<const void> keep, std::string_view bytes) : keep_(std::move(keep)), mapped_(bytes) {}
+  std::string_view bytes() const { return keep_ ? mapped_ : std::string_view(owned_); }
+
+ private:
+  std::string owned_;
+  std::shared_ptr<const void> keep_;  // what keeps mapped_ readable
+  std::string_view mapped_;
+};
+
+// ReadWorkbookStream's whole stream, without copying it where the file keeps it in one run of
+// blocks (most files): a large workbook is then neither copied nor given fresh memory.
+WorkbookStream MapWorkbookStream(const std::string& path);
+
 // One worksheet read from a workbook stream: the cells with values, as text, row by row.
 struct XlsSheet {
   std::string name;
@@ -86,7 +104,7 @@ struct XlsSheet {
 class XlsWorkbook {
  public:
   // Parses the workbook globals of a BIFF5/BIFF8 stream. Throws DataError for what it cannot read.
-  explicit XlsWorkbook(std::string stream);
+  explicit XlsWorkbook(WorkbookStream stream);
   const std::vector<XlsSheet>& Sheets() const { return sheets_; }
   // The cells of a sheet that hold values, in row and column order.
   using Cell = SheetCell;
@@ -104,7 +122,7 @@ class XlsWorkbook {
   class StreamedRows;
   CompactSheet ReadCompactSheet(const XlsSheet& sheet) const;
   std::string TextOfNumber(double value, std::uint16_t xf) const;
-  std::string stream_;
+  WorkbookStream stream_;
   bool biff8_ = true, date1904_ = false;
   int codePage_ = 936;
   std::vector<XlsSheet> sheets_;

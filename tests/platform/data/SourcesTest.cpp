@@ -192,8 +192,11 @@ TEST(Xls, TheCatalogueOfTheGlobalsIsTheWholeWorkbooks) {
       whole = ReadWorkbookStream(file.string());
     } catch (const DataError&) {
       EXPECT_THROW(OpenXls(file.string())->Tables(), DataError);
+      EXPECT_THROW(MapWorkbookStream(file.string()), DataError);
       continue;
     }
+    // The stream seen where the file is mapped holds the same bytes as the one read.
+    EXPECT_EQ(MapWorkbookStream(file.string()).bytes(), whole);
     const std::string globals = ReadWorkbookStream(file.string(), true);
     EXPECT_LE(globals.size(), whole.size());
     EXPECT_EQ(whole.compare(0, globals.size(), globals), 0) << "a prefix of the stream";
