@@ -30,6 +30,7 @@
 #include "mapping/ColumnValues.h"
 #include "output/ReportFile.h"
 #include "mapping/MarcFields.h"
+#include "platform/text/Gbk.h"
 #include "words/Words.h"
 
 namespace rowcaster::cli {
@@ -372,8 +373,10 @@ std::optional<RunArgs> ReadRunArgs(std::vector<std::string> argv, bool preview) 
   const bool whileRead = !preview && in.copyFrom.empty() && !in.heldIn && !in.heldFile && !in.replace;
   const auto opened = OpenSourceOrSay(*run.file, run.table, whileRead ? Rows::WhileUsed : Rows::Whole);
   if (!opened) return std::nullopt;
-  // The pinyin dictionary is loaded while the first rows are read.
+  // The pinyin dictionary is loaded while the first rows are read, and the GBK table made (the
+  // composing threads would otherwise wait for the first of them to make it).
   run.input.pinyin = std::make_shared<convert::PinyinSource>(convert::PinyinSource::Beside());
+  if (run.input.encoding == iso2709::Encoding::Gbk) text::GbkEncodes(U'一');
   if (whileRead) {
     // The field names, and the top rows the mapping by names looks at.
     opened->table->WaitForRows(mapping::kSampleRows);
