@@ -1,6 +1,7 @@
 #include "convert/Recommended.h"
 
 #include <array>
+#include <iterator>
 #include <tuple>
 #include <utility>
 
@@ -140,7 +141,8 @@ std::string SubjectLines(const SubfieldValues& v) {
   const std::vector<std::string> topics = Subjects(v[d606a]);
   if (topics.empty()) return more.empty() ? "" : "606 0  " + more + "\r\n";
   std::string lines;
-  for (std::size_t k = 0; k < topics.size(); ++k) lines += "606 0  |a " + topics[k] + (k == 0 ? more : "") + "\r\n";
+  for (std::size_t k = 0; k < topics.size(); ++k)
+    lines.append("606 0  |a ").append(topics[k]).append(k == 0 ? more : "").append("\r\n");
   return lines;
 }
 
@@ -255,7 +257,7 @@ void FilledTemplate(SubfieldValues& v, const CompositionContext& context, std::v
   std::vector<Responsible> more = SplitResponsibility(v[d200g], &findings);
   AssumeRoles(persons, more, context, findings);
   std::tie(fill[p200f], fill[p200g]) = Statements200(v[d200f], persons, v[d200g], more);
-  persons.insert(persons.end(), more.begin(), more.end());
+  persons.insert(persons.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
   OnePerPerson(persons, &findings);
   const bool chineseIsbn = isbn.kind == Isbn::Kind::Valid &&
                           (isbn.digits.starts_with("9787") || (isbn.digits.size() == 10 && isbn.digits[0] == '7'));

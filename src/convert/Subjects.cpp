@@ -19,23 +19,22 @@ std::vector<std::string> Subjects(std::string_view cell) {
   // Blanks part terms only among Han words: "Computer science" is one term.
   const bool blanksPart = text::HasHanIdeograph(cell);
   std::vector<std::string> out;
-  std::string current;
-  const auto flush = [&] {
-    const std::string_view t = TrimWide(current);
+  // A term is the run of characters from `start` to the next separator.
+  std::size_t start = 0;
+  const auto flush = [&](std::size_t end) {
+    const std::string_view t = TrimWide(cell.substr(start, end - start));
     if (!t.empty() && !IsPlaceholderTerm(t)) out.emplace_back(t);
-    current.clear();
   };
   for (std::size_t i = 0; i < cell.size();) {
     const std::size_t at = i;
     const char32_t c = text::NextCodePoint(cell, i);
     const bool blank = c == U' ' || c == 0x3000 || c == 0xA0;
     if (c == 0xFF1B || c == U';' || c == 0x3001 || c == U',' || c == 0xFF0C || (blank && blanksPart)) {
-      flush();
-    } else {
-      current.append(cell.substr(at, i - at));
+      flush(at);
+      start = i;
     }
   }
-  flush();
+  flush(cell.size());
   return out;
 }
 
