@@ -312,6 +312,11 @@ TEST(RecommendedPersons, SplitsStatementsIntoPersonsWithRoles) {
       {"本书编写组编", {{"本书编写组", "编", false, true}}},
       {"张三绘", {{"张三", "绘", true}}},
       {"", {}},
+      // Statements apart at bars, also at a bar written in an overlong form (read as one).
+      {"张三著|译者:李四", {{"张三", "著"}, {"李四", "译", true}}},
+      {"张三著｜李四译", {{"张三", "著"}, {"李四", "译", true}}},
+      {"张三著\xE0\x81\xBC李四译", {{"张三", "著"}, {"李四", "译", true}}},
+      {"\xF0\xA0\x80\x80三著", {{"\xF0\xA0\x80\x80三", "著"}}},
   };
   for (const Case& c : cases) {
     const auto got = SplitResponsibility(c.statement);
