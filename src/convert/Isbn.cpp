@@ -89,7 +89,8 @@ std::string HyphenateIsbn(std::string_view digits) {
 }
 
 Isbn ParseIsbn(std::string_view value) {
-  std::string v = text::AsciiLower(Narrow(value));
+  std::string v = Narrow(value);
+  for (char& c : v) c = text::AsciiLower(c);
   // "ISBN", "ISBN-13:", "ISBN：" before the number.
   if (v.starts_with("isbn")) {
     v.erase(0, 4);

@@ -567,13 +567,17 @@ std::string FirstResponsibleName(std::string_view statement) {
 }
 
 void OnePerPerson(std::vector<Responsible>& all, std::vector<Finding>* findings) {
-  std::vector<Responsible> kept;
-  for (Responsible& r : all) {
-    const auto same = std::find_if(kept.begin(), kept.end(), [&](const Responsible& k) {
+  // The persons kept stay at the front, in their order; most lists repeat nobody and move nothing.
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    Responsible& r = all[i];
+    const auto end = all.begin() + static_cast<std::ptrdiff_t>(kept);
+    const auto same = std::find_if(all.begin(), end, [&](const Responsible& k) {
       return k.name == r.name && k.corporate == r.corporate;
     });
-    if (same == kept.end()) {
-      kept.push_back(std::move(r));
+    if (same == end) {
+      if (i != kept) all[kept] = std::move(r);
+      ++kept;
       continue;
     }
     std::string dropped = r.role;
@@ -585,7 +589,7 @@ void OnePerPerson(std::vector<Responsible>& all, std::vector<Finding>* findings)
     if (same->original.empty()) same->original = r.original;
     if (findings) findings->push_back(MakeFinding(Kind::SamePersonOnce, "7XX", {same->name, dropped}));
   }
-  all = std::move(kept);
+  all.erase(all.begin() + static_cast<std::ptrdiff_t>(kept), all.end());
 }
 
 std::vector<std::string> ResponsibilityGroups(const std::vector<Responsible>& all) {

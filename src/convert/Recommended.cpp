@@ -177,7 +177,7 @@ void AssumeRoles(std::vector<Responsible>& f, std::vector<Responsible>& g, const
         continue;
       }
       r.role = role;
-      names += (names.empty() ? "" : "、") + r.name;
+      names.append(names.empty() ? "" : "、").append(r.name);
     }
   if (!names.empty() && !role.empty()) findings.push_back(MakeFinding(Kind::RoleAssumed, "200 $f", {names, role}));
 }

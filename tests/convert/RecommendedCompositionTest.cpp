@@ -656,6 +656,10 @@ TEST_F(RecommendedComposition, NamesOneHeadingPerPerson) {
        {"“罗伟”重复出现，只写一个检索点（略去责任方式“编写”）"}},
       {{{"200f", "罗伟 主编；王伟 编写"}},
        {"701  0 $a 罗伟 $A luo wei $4 主编", "701  0 $a 王伟 $A wang wei $4 编写"}, {}},
+      // The persons after a repeated one keep their order.
+      {{{"200f", "张三 著；李四 著；张三 著；王五 编；李四 编"}},
+       {"701  0 $a 张三 $A zhang san $4 著", "701  0 $a 李四 $A li si $4 著", "701  0 $a 王五 $A wang wu $4 编", "702"},
+       {"“张三”重复出现，只写一个检索点（略去责任方式“著”）", "“李四”重复出现，只写一个检索点（略去责任方式“编”）"}},
   }));
 }
 
