@@ -292,6 +292,7 @@ std::optional<EditionAndDate> EditionOrDateIn(std::string_view publisher) {
 
 RecommendedImprint ComposeImprint(SubfieldValues& v, std::string_view hyphenatedIsbn, RegionLookup& lookup,
                                   std::vector<Finding>& findings) {
+  ForgetPublisherKeys();
   Imprint imprint = SplitImprint(v[d210a], v[d210c], v[d210d]);
   const auto byIsbn = lookup.FindByIsbn(hyphenatedIsbn);
   EditionOrDateAsPublisher(imprint, v[d205a], byIsbn, findings);

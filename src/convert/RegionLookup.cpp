@@ -215,20 +215,36 @@ std::string MakePublisherKey(std::string_view name);
 
 }  // namespace
 
-std::string PublisherKey(std::string_view name) {
-  // A record asks for the key of its publisher and place several times over (to complete the name,
-  // to look it up, to compare it with the table's): each thread keeps the last few it made.
+namespace {
+
+// The keys a thread made for the record it composes (to complete a name, to look it up, to compare
+// it with the table's): a few, found by their names.
+struct MadeKeys {
   struct Made {
     std::string name, key;
   };
-  thread_local std::array<Made, 4> made;
-  thread_local std::size_t next = 0;
-  for (const Made& m : made)
-    if (m.name == name) return m.key;  // an empty name's key is empty, as an unused slot's
-  Made& slot = made[next++ % made.size()];
+  std::array<Made, 4> made;
+  std::size_t next = 0;
+};
+MadeKeys& ThreadKeys() {
+  thread_local MadeKeys keys;
+  return keys;
+}
+
+}  // namespace
+
+std::string PublisherKey(std::string_view name) {
+  MadeKeys& keys = ThreadKeys();
+  for (const MadeKeys::Made& m : keys.made)
+    if (m.name == name) return m.key;  // an empty name's key is empty, as a forgotten one's
+  MadeKeys::Made& slot = keys.made[keys.next++ % keys.made.size()];
   slot.name.assign(name);
   slot.key = MakePublisherKey(name);
   return slot.key;
+}
+
+void ForgetPublisherKeys() {
+  for (MadeKeys::Made& m : ThreadKeys().made) m.name.clear(), m.key.clear();
 }
 
 namespace {

@@ -85,8 +85,12 @@ class RegionLookup {
 
 // A name as the recommended lookup compares it: no blanks, brackets or "·•." separators,
 // full-width letters and digits as ASCII, Latin letters small, traditional characters as
-// simplified ones (商務印書館 as 商务印书馆).
+// simplified ones (商務印書館 as 商务印书馆). A record asks for the keys of its publishers and
+// places several times over: each thread keeps the last few it made, until ForgetPublisherKeys.
 std::string PublisherKey(std::string_view name);
+// Called as a record's imprint is begun: the keys kept are those of one record, not carried from
+// row to row.
+void ForgetPublisherKeys();
 
 // PublisherKey without traditional characters made simplified: cheap enough for every cell of a table.
 std::string LooseKey(std::string_view name);
