@@ -626,41 +626,48 @@ Translation TranslationOf(const std::vector<Responsible>& all) {
   return t;
 }
 
-std::string ResponsibleLines(const std::vector<Responsible>& all, const PinyinSource& pinyin) {
-  std::string lines[4];  // 701, 702, 711, 712
-  for (const Responsible& r : all) {
-    const int kind = (r.corporate ? 2 : 0) + (r.secondary ? 1 : 0);
-    std::string& out = lines[kind];
-    out += kind == 0 ? "701" : kind == 1 ? "702" : kind == 2 ? "711" : "712";
-    if (r.corporate) {
-      out.append(" 02 |a ").append(r.name);
-    } else if (r.latin) {
-      // Surname first: "Silberschatz, Abraham" as it is, "Abraham Silberschatz" turned round.
-      std::string surname = r.name, forenames;
-      if (const std::size_t comma = r.name.find(", "); comma != std::string::npos) {
-        surname = r.name.substr(0, comma);
-        forenames = r.name.substr(comma + 2);
-      } else if (const std::size_t blank = r.name.rfind(' '); blank != std::string::npos) {
-        surname = r.name.substr(blank + 1);
-        forenames = r.name.substr(0, blank);
-      }
-      out.append("  1 |a ").append(surname);
-      if (!forenames.empty()) out.append(" |b ").append(forenames);
-    } else {
-      out.append("  0 |a ").append(r.name);
+namespace {
+
+// One 7XX line; `kind` 0 to 3 for 701, 702, 711, 712.
+void AppendResponsibleLine(std::string& out, const Responsible& r, int kind, const PinyinSource& pinyin) {
+  out += kind == 0 ? "701" : kind == 1 ? "702" : kind == 2 ? "711" : "712";
+  if (r.corporate) {
+    out.append(" 02 |a ").append(r.name);
+  } else if (r.latin) {
+    // Surname first: "Silberschatz, Abraham" as it is, "Abraham Silberschatz" turned round.
+    std::string_view surname = r.name, forenames;
+    if (const std::size_t comma = r.name.find(", "); comma != std::string::npos) {
+      surname = std::string_view(r.name).substr(0, comma);
+      forenames = std::string_view(r.name).substr(comma + 2);
+    } else if (const std::size_t blank = r.name.rfind(' '); blank != std::string::npos) {
+      surname = std::string_view(r.name).substr(blank + 1);
+      forenames = std::string_view(r.name).substr(0, blank);
     }
-    if (!r.latin && HasHan(r.name)) {
-      // A transliterated foreign name has no Chinese surname: 查理 is cha li, not zha li.
-      const std::string reading(text::TrimBlanks(PinyinOf(pinyin, r.name, !r.corporate && !IsForeign(r))));
-      if (!reading.empty()) out.append(" |A ").append(reading);
-    }
-    if (!r.addition.empty()) out.append(" |c ").append(r.addition);
-    if (!r.mark.empty()) out.append(" |c (").append(r.mark).append(")");
-    if (!r.original.empty()) out.append(" |g ").append(r.original);
-    if (!r.role.empty()) out.append(" |4 ").append(r.role);
-    out += "\r\n";
+    out.append("  1 |a ").append(surname);
+    if (!forenames.empty()) out.append(" |b ").append(forenames);
+  } else {
+    out.append("  0 |a ").append(r.name);
   }
-  return lines[0].append(lines[1]).append(lines[2]).append(lines[3]);
+  if (!r.latin && HasHan(r.name)) {
+    // A transliterated foreign name has no Chinese surname: 查理 is cha li, not zha li.
+    const std::string pinyinText = PinyinOf(pinyin, r.name, !r.corporate && !IsForeign(r));
+    const std::string_view reading = text::TrimBlanks(pinyinText);
+    if (!reading.empty()) out.append(" |A ").append(reading);
+  }
+  if (!r.addition.empty()) out.append(" |c ").append(r.addition);
+  if (!r.mark.empty()) out.append(" |c (").append(r.mark).append(")");
+  if (!r.original.empty()) out.append(" |g ").append(r.original);
+  if (!r.role.empty()) out.append(" |4 ").append(r.role);
+  out += "\r\n";
+}
+
+}  // namespace
+
+void AppendResponsibleLines(std::string& out, const std::vector<Responsible>& all, const PinyinSource& pinyin) {
+  // A pass for each tag: a record names a few persons.
+  for (int kind = 0; kind < 4; ++kind)
+    for (const Responsible& r : all)
+      if ((r.corporate ? 2 : 0) + (r.secondary ? 1 : 0) == kind) AppendResponsibleLine(out, r, kind, pinyin);
 }
 
 }  // namespace rowcaster::convert

@@ -55,7 +55,7 @@ Translation TranslationOf(const std::vector<Responsible>& all);
 
 // The 7XX work-form lines for them, grouped by tag (701, 702, 711, 712): Chinese names with
 // indicators " 0" and $A pinyin, Latin names surname first ("Silberschatz, Abraham") with " 1",
-// the mark in $c, the role in $4.
-std::string ResponsibleLines(const std::vector<Responsible>& all, const PinyinSource& pinyin);
+// the mark in $c, the role in $4; appended to `out`.
+void AppendResponsibleLines(std::string& out, const std::vector<Responsible>& all, const PinyinSource& pinyin);
 
 }  // namespace rowcaster::convert

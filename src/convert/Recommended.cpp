@@ -125,25 +125,34 @@ void ApplyValueRules(SubfieldValues& v, std::vector<Finding>& findings) {
 }
 
 // 200 $a, with pinyin only for a title in Han characters.
-std::string TitleWithPinyin(const std::string& title, const PinyinSource& pinyin) {
-  std::string out = SubfieldText('a', title);
+void SetTitleWithPinyin(std::string& out, const std::string& title, const PinyinSource& pinyin) {
+  SetSubfieldText(out, 'a', title);
   if (text::HasHanIdeograph(title)) {
-    const std::string reading(text::TrimBlanks(PinyinOf(pinyin, title)));
-    if (!reading.empty()) out += " |A " + reading;
+    const std::string pinyinText = PinyinOf(pinyin, title);
+    const std::string_view reading = text::TrimBlanks(pinyinText);
+    if (!reading.empty()) out.append(" |A ").append(reading);
   }
-  return out;
 }
 
-// One 606 per subject; the other 606 subfields stay with the first.
-std::string SubjectLines(const SubfieldValues& v) {
-  const std::string more =
-      SubfieldText('x', v[d606x]) + SubfieldText('j', v[d606j]) + SubfieldText('y', v[d606y]) + SubfieldText('z', v[d606z]);
+// One 606 per subject, appended to `out`; the other 606 subfields stay with the first.
+void AppendSubjectLines(std::string& out, const SubfieldValues& v) {
+  const auto more = [&] {
+    for (const auto& [param, code] : {std::pair{d606x, 'x'}, {d606j, 'j'}, {d606y, 'y'}, {d606z, 'z'}})
+      if (!v[param].empty()) out.append("|").append(1, code).append(" ").append(v[param]);
+  };
   const std::vector<std::string> topics = Subjects(v[d606a]);
-  if (topics.empty()) return more.empty() ? "" : "606 0  " + more + "\r\n";
-  std::string lines;
-  for (std::size_t k = 0; k < topics.size(); ++k)
-    lines.append("606 0  |a ").append(topics[k]).append(k == 0 ? more : "").append("\r\n");
-  return lines;
+  if (topics.empty()) {
+    if (v[d606x].empty() && v[d606j].empty() && v[d606y].empty() && v[d606z].empty()) return;
+    out.append("606 0  ");
+    more();
+    out.append("\r\n");
+    return;
+  }
+  for (std::size_t k = 0; k < topics.size(); ++k) {
+    out.append("606 0  |a ").append(topics[k]);
+    if (k == 0) more();
+    out.append("\r\n");
+  }
 }
 
 // 200 $f and $g in cataloguing form: the first group of the first statement is $f, every other
@@ -228,7 +237,7 @@ void FilledTemplate(SubfieldValues& v, const CompositionContext& context, std::v
   fill[pBmrq] = Yyyymmdd(context.now);
   fill[pCbrq] = PublicationDates100(imprint.year);
 
-  fill[p200a] = TitleWithPinyin(v[d200a], pinyin);
+  SetTitleWithPinyin(fill[p200a], v[d200a], pinyin);
   static constexpr std::tuple<Placeholder, Param, char> kPlain[] = {
       {p200d, d020d, 'd'}, {p200e, d200e, 'e'}, {p200h, d200h, 'h'}, {p200i, d200i, 'i'},
       {p205a, d205a, 'a'}, {p215a, d215a, 'a'}, {p215c, d215c, 'c'}, {p215d, d215d, 'd'},
@@ -247,7 +256,7 @@ void FilledTemplate(SubfieldValues& v, const CompositionContext& context, std::v
   for (const auto& piece : cut.pieces)
     if (piece.second == p461) fill[p410].clear();  // as in the classic rules, a {461} takes the link
 
-  fill[p606] = SubjectLines(v);
+  AppendSubjectLines(fill[p606], v);
   // 690 only with a class number; the CLC edition defaults to 5.
   if (!v[d690a].empty())
     fill[p690].append("690    |a ").append(v[d690a]).append(" |v ").append(v[d690v].empty() ? "5" : v[d690v]);
@@ -267,7 +276,7 @@ void FilledTemplate(SubfieldValues& v, const CompositionContext& context, std::v
   fill[p101] = language.line;
   fill[pScript] = language.script;
   if (language.china) fill[p102].append("102    |aCN").append(fill[pDqdm]);
-  fill[p701] = ResponsibleLines(persons, pinyin);
+  AppendResponsibleLines(fill[p701], persons, pinyin);
   if (!context.agencyCode.empty()) fill[p801b].append("|b").append(context.agencyCode);
   SetSubfieldText(fill[p905a], 'a', context.agencyCode);
   fill[pHoldings] = HoldingsFill(v, fill, context, findings);

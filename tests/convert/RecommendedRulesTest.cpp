@@ -353,13 +353,25 @@ TEST(RecommendedPersons, FirstNameReadAloneIsTheFirstOfAll) {
 
 TEST(RecommendedPersons, LinesGroupedByTagWithIndicators) {
   const PinyinSource pinyin = PinyinSource::FromFile(test::BuildFile("pinyin.dat"));
-  const std::string lines = ResponsibleLines(SplitResponsibility("[美] Abraham Silberschatz 著；张三译；单位研究会编"), pinyin);
-  EXPECT_EQ(lines,
-            "701  1 |a Silberschatz |b Abraham |c (美) |4 著\r\n"
+  const auto lines = [&](std::string_view statement) {
+    std::string out = "(before)";  // appended to what is there
+    AppendResponsibleLines(out, SplitResponsibility(statement), pinyin);
+    return out;
+  };
+  EXPECT_EQ(lines("[美] Abraham Silberschatz 著；张三译；单位研究会编"),
+            "(before)701  1 |a Silberschatz |b Abraham |c (美) |4 著\r\n"
             "702  0 |a 张三 |A zhang san |4 译\r\n"
             "711 02 |a 单位研究会 |A dan wei yan jiu hui |4 编\r\n");
+  // By tag whatever the order of the statement, in the statement's order within a tag.
+  EXPECT_EQ(lines("张三译；单位研究会编；李四著；王五校；Silberschatz, Abraham"),
+            "(before)701  0 |a 李四 |A li si |4 著\r\n"
+            "701  1 |a Silberschatz |b Abraham |4 著\r\n"
+            "702  0 |a 张三 |A zhang san |4 译\r\n"
+            "702  0 |a 王五 |A wang wu |4 校\r\n"
+            "711 02 |a 单位研究会 |A dan wei yan jiu hui |4 编\r\n");
   // The surname reading in a person's name.
-  EXPECT_EQ(ResponsibleLines(SplitResponsibility("单田芳著"), pinyin), "701  0 |a 单田芳 |A shan tian fang |4 著\r\n");
+  EXPECT_EQ(lines("单田芳著"), "(before)701  0 |a 单田芳 |A shan tian fang |4 著\r\n");
+  EXPECT_EQ(lines(""), "(before)");
 }
 
 TEST(RecommendedPrice, CurrencyCodeAndTwoDecimals) {
