@@ -155,18 +155,20 @@ void AppendSubjectLines(std::string& out, const SubfieldValues& v) {
   }
 }
 
-// 200 $f and $g in cataloguing form: the first group of the first statement is $f, every other
-// group a $g. A statement that names nobody (佚名) stays as given.
-std::pair<std::string, std::string> Statements200(const std::string& f, const std::vector<Responsible>& fPersons,
-                                                  const std::string& g, const std::vector<Responsible>& gPersons) {
-  std::string fText, gText;
+// 200 $f and $g in cataloguing form, appended to `fText` and `gText`: the first group of the first
+// statement is $f, every other group a $g. A statement that names nobody (佚名) stays as given.
+void AppendStatements200(std::string& fText, std::string& gText, const std::string& f,
+                         const std::vector<Responsible>& fPersons, const std::string& g,
+                         const std::vector<Responsible>& gPersons) {
+  const auto append = [](std::string& out, char code, std::string_view value) {
+    if (!value.empty()) out.append("|").append(1, code).append(" ").append(value);
+  };
   const std::vector<std::string> fGroups = ResponsibilityGroups(fPersons);
-  if (fGroups.empty()) fText = SubfieldText('f', f);
-  for (std::size_t k = 0; k < fGroups.size(); ++k) (k == 0 ? fText : gText) += SubfieldText(k == 0 ? 'f' : 'g', fGroups[k]);
+  if (fGroups.empty()) append(fText, 'f', f);
+  for (std::size_t k = 0; k < fGroups.size(); ++k) append(k == 0 ? fText : gText, k == 0 ? 'f' : 'g', fGroups[k]);
   const std::vector<std::string> gGroups = ResponsibilityGroups(gPersons);
-  if (gGroups.empty()) gText += SubfieldText('g', g);
-  for (const std::string& group : gGroups) gText += SubfieldText('g', group);
-  return {fText, gText};
+  if (gGroups.empty()) append(gText, 'g', g);
+  for (const std::string& group : gGroups) append(gText, 'g', group);
 }
 
 // The names no role word reached get the profile's default role (著 unless it says otherwise, none
@@ -192,13 +194,17 @@ void AssumeRoles(std::vector<Responsible>& f, std::vector<Responsible>& g, const
 }
 
 // Holdings: the 905 of the row's subfields, or the item fields of the profile's preset.
-std::string HoldingsFill(const SubfieldValues& v, const std::array<std::string, kPlaceholderCount>& fill,
-                         const CompositionContext& context, std::vector<Finding>& findings) {
-  if (context.holdings.preset.empty())
-    return "905    " + fill[p905a] + fill[p905b] + fill[p905d] + fill[p905e] + fill[p905v] + fill[p905f];
-  return HoldingsLines(context.holdings,
-                       {v[d905b], v[d905f], v[d905d].empty() ? v[d690a] : v[d905d], v[d905e], v[d010d], context.agencyCode},
-                       findings);
+void SetHoldingsFill(std::array<std::string, kPlaceholderCount>& fill, const SubfieldValues& v,
+                    const CompositionContext& context, std::vector<Finding>& findings) {
+  std::string& out = fill[pHoldings];
+  if (context.holdings.preset.empty()) {
+    out.assign("905    ");
+    for (const Placeholder slot : {p905a, p905b, p905d, p905e, p905v, p905f}) out.append(fill[slot]);
+    return;
+  }
+  out = HoldingsLines(context.holdings,
+                      {v[d905b], v[d905f], v[d905d].empty() ? v[d690a] : v[d905d], v[d905e], v[d010d], context.agencyCode},
+                      findings);
 }
 
 // The template filled for one row, before RightMarc.
@@ -265,7 +271,7 @@ void FilledTemplate(SubfieldValues& v, const CompositionContext& context, std::v
   std::vector<Responsible> persons = SplitResponsibility(v[d200f], &findings);
   std::vector<Responsible> more = SplitResponsibility(v[d200g], &findings);
   AssumeRoles(persons, more, context, findings);
-  std::tie(fill[p200f], fill[p200g]) = Statements200(v[d200f], persons, v[d200g], more);
+  AppendStatements200(fill[p200f], fill[p200g], v[d200f], persons, v[d200g], more);
   persons.insert(persons.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
   OnePerPerson(persons, &findings);
   const bool chineseIsbn = isbn.kind == Isbn::Kind::Valid &&
@@ -279,7 +285,7 @@ void FilledTemplate(SubfieldValues& v, const CompositionContext& context, std::v
   AppendResponsibleLines(fill[p701], persons, pinyin);
   if (!context.agencyCode.empty()) fill[p801b].append("|b").append(context.agencyCode);
   SetSubfieldText(fill[p905a], 'a', context.agencyCode);
-  fill[pHoldings] = HoldingsFill(v, fill, context, findings);
+  SetHoldingsFill(fill, v, context, findings);
 
   Fill(cut, fill, out);
 }
