@@ -215,7 +215,7 @@ std::string TrimWrapping(std::string_view s) {
 
 // The row's own edition wins over one found in the publisher column; a date found there is the
 // row's date when the row has none. The ISBN's publisher prefix names the publisher.
-void EditionOrDateAsPublisher(Imprint& imprint, std::string& edition, const std::optional<RegionLookup::Publisher>& byIsbn,
+void EditionOrDateAsPublisher(Imprint& imprint, std::string& edition, const RegionLookup::Publisher* byIsbn,
                               std::vector<Finding>& findings) {
   const auto moved = EditionOrDateIn(imprint.publisher);
   if (!moved) return;
@@ -230,7 +230,7 @@ void EditionOrDateAsPublisher(Imprint& imprint, std::string& edition, const std:
 
 // A shortened name ("科学", "水利水电出版社") becomes the table's name only when the ISBN's prefix
 // row holds it; otherwise it stays as written and a warning names the table's name it may stand for.
-void CompletePublisher(std::string& publisher, const std::optional<RegionLookup::Publisher>& byIsbn,
+void CompletePublisher(std::string& publisher, const RegionLookup::Publisher* byIsbn,
                        RegionLookup& lookup, std::vector<Finding>& findings) {
   const std::string key = PublisherKey(publisher);
   if (text::Utf8Length(key) < 2) return;
@@ -302,13 +302,13 @@ RecommendedImprint ComposeImprint(SubfieldValues& v, std::string_view hyphenated
   for (std::size_t k = 0; k < pairs.size(); ++k) {
     PlacePublisher& pair = pairs[k];
     // The ISBN is the first publisher's.
-    CompletePublisher(pair.publisher, k == 0 ? byIsbn : std::nullopt, lookup, findings);
+    CompletePublisher(pair.publisher, k == 0 ? byIsbn : nullptr, lookup, findings);
     // The ISBN's prefix row, when there is one, is the first publisher's row: not looked up again.
-    const auto found = k == 0 && byIsbn ? byIsbn : lookup.FindPublisher("", pair.publisher, pair.place);
+    const RegionLookup::Publisher* found = k == 0 && byIsbn ? byIsbn : lookup.FindPublisher("", pair.publisher, pair.place);
     if (pair.place.empty() && found) pair.place = found->place;
     if (k == 0) {
       out.regionCode = found ? found->regionCode : "";
-      out.publisherFound = found.has_value();
+      out.publisherFound = found != nullptr;
       out.field210a = SubfieldText('a', PlaceOrUnknown(pair.place, findings));
       out.field210c = SubfieldText('c', pair.publisher);
     } else {

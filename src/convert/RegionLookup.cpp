@@ -267,22 +267,19 @@ std::string MakePublisherKey(std::string_view name) {
 
 }  // namespace
 
-std::optional<RegionLookup::Publisher> RegionLookup::FindPublisher(std::string_view hyphenatedIsbn,
-                                                                   std::string_view publisher, std::string_view place) {
+const RegionLookup::Publisher* RegionLookup::FindPublisher(std::string_view hyphenatedIsbn, std::string_view publisher,
+                                                           std::string_view place) {
   const Index& index = IndexOf(normalised_, [](std::string_view v) { return PublisherKey(v); }, false);
   const Publisher* found = hyphenatedIsbn.empty() ? nullptr : index.Find(Index::Sbn, IsbnPrefix(hyphenatedIsbn));
   if (!found) found = index.Find(Index::Cbs, publisher);
   if (!found) found = index.Find(Index::Cbd, place);
-  if (!found) return std::nullopt;
-  return *found;
+  return found;
 }
 
-std::optional<RegionLookup::Publisher> RegionLookup::FindByIsbn(std::string_view hyphenatedIsbn) {
-  if (hyphenatedIsbn.empty()) return std::nullopt;
+const RegionLookup::Publisher* RegionLookup::FindByIsbn(std::string_view hyphenatedIsbn) {
+  if (hyphenatedIsbn.empty()) return nullptr;
   const Index& index = IndexOf(normalised_, [](std::string_view v) { return PublisherKey(v); }, false);
-  const Publisher* found = index.Find(Index::Sbn, IsbnPrefix(hyphenatedIsbn));
-  if (!found) return std::nullopt;
-  return *found;
+  return index.Find(Index::Sbn, IsbnPrefix(hyphenatedIsbn));
 }
 
 std::optional<std::string> RegionLookup::NameHolding(std::string_view part) {

@@ -42,10 +42,10 @@ class RegionLookup {
   // compared without blanks, brackets and full-/half-width differences, then by the place. Gives
   // the region code, the publisher's place and its name as the table writes it. Throws ComposeError
   // as LookupRegionCode does.
-  std::optional<Publisher> FindPublisher(std::string_view hyphenatedIsbn, std::string_view publisher,
-                                         std::string_view place);
+  // The row found is the lookup's own: it lives as long as the lookup. Nothing when none is.
+  const Publisher* FindPublisher(std::string_view hyphenatedIsbn, std::string_view publisher, std::string_view place);
   // The recommended rules' row of a hyphenated ISBN's publisher prefix, if the table has one.
-  std::optional<Publisher> FindByIsbn(std::string_view hyphenatedIsbn);
+  const Publisher* FindByIsbn(std::string_view hyphenatedIsbn);
   // The first name in the table that holds `part` (compared as PublisherKey does) and is longer,
   // as "中国水利水电出版社" holds "水利水电出版社"; nothing for a part of fewer than two characters.
   std::optional<std::string> NameHolding(std::string_view part);
