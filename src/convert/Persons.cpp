@@ -199,15 +199,16 @@ bool IsSeparator(char32_t c) {
 }
 
 // Splits at the separators , ， 、 ； ; / ／ outside brackets and keeps "Surname, Forename" of Latin
-// names and "Shotts, Jr." together.
-std::vector<std::string> Segments(std::string_view statement) {
+// names and "Shotts, Jr." together; `out` (its room reused) gets the segments.
+void Segments(std::string_view statement, std::vector<std::string>& out) {
   // The pieces between separators, as they stand in the statement, each with whether an ASCII
   // comma ended it (it may join a Latin surname to its forenames).
   struct Piece {
     std::string_view text;
     bool comma;
   };
-  std::vector<Piece> pieces;
+  thread_local std::vector<Piece> pieces;  // room kept from statement to statement
+  pieces.clear();
   std::string_view closing;  // of the bracket we are in
   std::size_t start = 0;
   for (std::size_t i = 0; i < statement.size();) {
@@ -229,8 +230,7 @@ std::vector<std::string> Segments(std::string_view statement) {
     }
     return p;
   };
-  std::vector<std::string> out;
-  out.reserve(pieces.size());
+  out.clear();
   for (std::size_t k = 0; k < pieces.size(); ++k) {
     const auto [piece, comma] = unmarked(k);
     const std::string_view trimmed = TrimWide(piece);
@@ -251,7 +251,6 @@ std::vector<std::string> Segments(std::string_view statement) {
     }
     out.emplace_back(trimmed);
   }
-  return out;
 }
 
 struct Token {
@@ -262,8 +261,8 @@ struct Token {
 
 // A segment's words at blanks, with bracketed text as a token of its own: "加缪（Albert Camus）著"
 // gives 加缪, Albert Camus, 著. Blanks inside brackets part nothing.
-std::vector<Token> Tokens(std::string_view segment) {
-  std::vector<Token> tokens;
+void Tokens(std::string_view segment, std::vector<Token>& tokens) {
+  tokens.clear();
   // A word is a run of the segment's characters: taken whole once a blank, a bracket or the end
   // closes it.
   std::size_t start = std::string_view::npos;
@@ -294,7 +293,6 @@ std::vector<Token> Tokens(std::string_view segment) {
     }
   }
   flush(segment.size());
-  return tokens;
 }
 
 // Words that make one name together: Latin words ("Abraham Silberschatz"), two single Han
@@ -400,8 +398,13 @@ void Reader::Statement(std::string_view statement) {
       break;
     }
   }
-  for (const std::string& segment : Segments(statement)) {
-    Segment(Tokens(segment));
+  // Room kept from statement to statement: a statement is read whole before the next.
+  thread_local std::vector<std::string> segments;
+  thread_local std::vector<Token> tokens;
+  Segments(statement, segments);
+  for (const std::string& segment : segments) {
+    Tokens(segment, tokens);
+    Segment(tokens);
     if (Done()) return;
   }
   CloseGroup(persons_.size());
