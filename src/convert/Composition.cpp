@@ -56,14 +56,16 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
 
 }  // namespace
 
+void AppendSubfieldText(std::string& out, char code, std::string_view value) {
+  if (value.empty()) return;
+  const char mark[] = {'|', code, ' '};
+  out.append(mark, 3).append(value);
+}
+
 void SetSubfieldText(std::string& out, char code, std::string_view value) {
   out.clear();
-  if (value.empty()) return;
-  out.reserve(3 + value.size());
-  out += '|';
-  out += code;
-  out += ' ';
-  out.append(value);
+  out.reserve(3 + value.size());  // one allocation at most, or none in the room kept
+  AppendSubfieldText(out, code, value);
 }
 
 std::string SubfieldText(char code, std::string_view value) {

@@ -61,7 +61,8 @@ struct CompositionContext {
 
 // "|c " + value: a subfield in the work form; the empty text for an empty value.
 std::string SubfieldText(char code, std::string_view value);
-// The same put in `out` in place of what it held, in the room it has.
+// The same appended to `out`, or put in place of what it held (in the room it has).
+void AppendSubfieldText(std::string& out, char code, std::string_view value);
 void SetSubfieldText(std::string& out, char code, std::string_view value);
 
 // "CNY" + a plain number; otherwise "$" and "￥" become "CNY".

@@ -138,7 +138,7 @@ void SetTitleWithPinyin(std::string& out, const std::string& title, const Pinyin
 void AppendSubjectLines(std::string& out, const SubfieldValues& v) {
   const auto more = [&] {
     for (const auto& [param, code] : {std::pair{d606x, 'x'}, {d606j, 'j'}, {d606y, 'y'}, {d606z, 'z'}})
-      if (!v[param].empty()) out.append("|").append(1, code).append(" ").append(v[param]);
+      AppendSubfieldText(out, code, v[param]);
   };
   const std::vector<std::string> topics = Subjects(v[d606a]);
   if (topics.empty()) {
@@ -160,15 +160,13 @@ void AppendSubjectLines(std::string& out, const SubfieldValues& v) {
 void AppendStatements200(std::string& fText, std::string& gText, const std::string& f,
                          const std::vector<Responsible>& fPersons, const std::string& g,
                          const std::vector<Responsible>& gPersons) {
-  const auto append = [](std::string& out, char code, std::string_view value) {
-    if (!value.empty()) out.append("|").append(1, code).append(" ").append(value);
-  };
   const std::vector<std::string> fGroups = ResponsibilityGroups(fPersons);
-  if (fGroups.empty()) append(fText, 'f', f);
-  for (std::size_t k = 0; k < fGroups.size(); ++k) append(k == 0 ? fText : gText, k == 0 ? 'f' : 'g', fGroups[k]);
+  if (fGroups.empty()) AppendSubfieldText(fText, 'f', f);
+  for (std::size_t k = 0; k < fGroups.size(); ++k)
+    AppendSubfieldText(k == 0 ? fText : gText, k == 0 ? 'f' : 'g', fGroups[k]);
   const std::vector<std::string> gGroups = ResponsibilityGroups(gPersons);
-  if (gGroups.empty()) append(gText, 'g', g);
-  for (const std::string& group : gGroups) append(gText, 'g', group);
+  if (gGroups.empty()) AppendSubfieldText(gText, 'g', g);
+  for (const std::string& group : gGroups) AppendSubfieldText(gText, 'g', group);
 }
 
 // The names no role word reached get the profile's default role (著 unless it says otherwise, none
