@@ -211,11 +211,21 @@ std::string LooseKey(std::string_view name) {
 
 namespace {
 
-std::string MakePublisherKey(std::string_view name);
-
-}  // namespace
-
-namespace {
+std::string MakePublisherKey(std::string_view name) {
+  std::string key = LooseKey(name);
+  const bool ascii = std::all_of(key.begin(), key.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii) return key;
+  // Most names are written in simplified characters already: ICU is not asked (nor loaded).
+  if (HantHansLeavesAsIs(key)) return key;
+  // A table names few publishers many times, and transliterating is dear: each thread remembers
+  // the keys it made (a bounded number of them).
+  thread_local std::unordered_map<std::string, std::string> made;
+  if (const auto known = made.find(key); known != made.end()) return known->second;
+  if (made.size() >= 65536) made.clear();
+  std::string simplified = Simplified(key);
+  made.emplace(std::move(key), simplified);
+  return simplified;
+}
 
 // The keys a thread made for the record it composes (to complete a name, to look it up, to compare
 // it with the table's): a few, found by their names.
@@ -246,26 +256,6 @@ std::string PublisherKey(std::string_view name) {
 void ForgetPublisherKeys() {
   for (MadeKeys::Made& m : ThreadKeys().made) m.name.clear(), m.key.clear();
 }
-
-namespace {
-
-std::string MakePublisherKey(std::string_view name) {
-  std::string key = LooseKey(name);
-  const bool ascii = std::all_of(key.begin(), key.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  if (ascii) return key;
-  // Most names are written in simplified characters already: ICU is not asked (nor loaded).
-  if (HantHansLeavesAsIs(key)) return key;
-  // A table names few publishers many times, and transliterating is dear: each thread remembers
-  // the keys it made (a bounded number of them).
-  thread_local std::unordered_map<std::string, std::string> made;
-  if (const auto known = made.find(key); known != made.end()) return known->second;
-  if (made.size() >= 65536) made.clear();
-  std::string simplified = Simplified(key);
-  made.emplace(std::move(key), simplified);
-  return simplified;
-}
-
-}  // namespace
 
 const RegionLookup::Publisher* RegionLookup::FindPublisher(std::string_view hyphenatedIsbn, std::string_view publisher,
                                                            std::string_view place) {

@@ -80,7 +80,7 @@ std::string ReadWorkbookStream(const std::string& path, bool globalsOnly = false
 // (kept mapped while the object lives).
 class WorkbookStream {
  public:
-  WorkbookStream(std::string bytes = {}) : owned_(std::move(bytes)) {}  // NOLINT: a stream in memory
+  WorkbookStream(std::string bytes = {}) : owned_(std::move(bytes)) {}  // implicit: a stream in memory is one
   WorkbookStream(std::shared_ptr<const void> keep, std::string_view bytes) : keep_(std::move(keep)), mapped_(bytes) {}
   std::string_view bytes() const { return keep_ ? mapped_ : std::string_view(owned_); }
 
