@@ -97,12 +97,11 @@ bool OneHan(std::string_view s) {
   return !s.empty() && IsHan(text::NextCodePoint(s, i)) && i == s.size();
 }
 
-// The role words by word, and their lengths, longest first: every word of a statement is looked
-// up, and the end of every name.
+// The role words by word, and by their last character (longest first): every word of a statement
+// is looked up, and the end of every name.
 struct RoleIndex {
   std::unordered_map<std::string_view, const Role*> byWord;
   std::bitset<0x10000> lastCharacters;  // of the role words, all three-byte characters
-  // The role words by their last character, longest first.
   std::unordered_map<char32_t, std::vector<const Role*>> byLast;
   RoleIndex() {
     for (const Role& r : kRoles) {
@@ -114,6 +113,11 @@ struct RoleIndex {
     for (auto& [last, roles] : byLast)
       std::stable_sort(roles.begin(), roles.end(), [](const Role* a, const Role* b) { return a->word.size() > b->word.size(); });
   }
+  // The last character of `word` when a role word ends with it; 0 for most words.
+  char32_t RoleLast(std::string_view word) const {
+    const char32_t last = word.size() >= 3 ? text::PlainThreeByteAt(word, word.size() - 3) : 0;
+    return last != 0 && lastCharacters.test(last) ? last : 0;
+  }
 };
 const RoleIndex& Roles() {
   static const RoleIndex index;
@@ -121,9 +125,7 @@ const RoleIndex& Roles() {
 }
 
 const Role* RoleWord(std::string_view word) {
-  // Most words end in a character no role word ends with: they are not looked up.
-  const char32_t last = word.size() >= 3 ? text::PlainThreeByteAt(word, word.size() - 3) : 0;
-  if (last == 0 || !Roles().lastCharacters.test(last)) return nullptr;
+  if (Roles().RoleLast(word) == 0) return nullptr;  // most words: not looked up
   const auto& byWord = Roles().byWord;
   const auto it = byWord.find(word);
   return it == byWord.end() ? nullptr : it->second;
@@ -139,24 +141,15 @@ const Role* RoleOrDoer(std::string_view word) {
 
 // The role word a name ends with (longest), or nothing; the name must be longer than the word.
 const Role* RoleEnding(std::string_view name) {
-  const char32_t last = name.size() >= 3 ? text::PlainThreeByteAt(name, name.size() - 3) : 0;
-  if (last == 0 || !Roles().lastCharacters.test(last)) return nullptr;
+  const char32_t last = Roles().RoleLast(name);
+  if (last == 0) return nullptr;
   for (const Role* r : Roles().byLast.at(last))
     if (name.size() > r->word.size() && name.ends_with(r->word) && !r->apartOnly) return r;
   return nullptr;
 }
 
 bool IsPlaceholder(std::string_view name) {
-  if (OneOf(name, kPlaceholders)) return true;
-  // An image ending, without case; most names have no dot in their last five bytes.
-  const std::string_view tail = name.substr(name.size() - std::min<std::size_t>(name.size(), 5));
-  if (tail.find('.') == std::string_view::npos) return false;
-  const auto endsWith = [&](std::string_view end) {
-    return name.size() > end.size() && std::equal(end.begin(), end.end(), name.end() - end.size(), [](char e, char c) {
-             return e == (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
-           });
-  };
-  return std::any_of(std::begin(kImageEndings), std::end(kImageEndings), endsWith);
+  return OneOf(name, kPlaceholders) || EndsWithExtension(name, kImageEndings);
 }
 
 bool IsInitial(std::string_view word) { return word.size() == 2 && text::IsLatinLetter(word[0]) && word[1] == '.'; }

@@ -103,6 +103,8 @@ std::vector<TitlePiece> Bracketed(std::u32string_view inner, const std::string& 
 }
 
 constexpr std::u32string_view kOpen = U"（([〔", kClose = U"）)]〕";
+// The characters an unbracketed piece ends with: an edition 版 本, a binding 装, a part 卷 册 辑 编 分 部.
+constexpr std::u32string_view kPieceEnds = U"版本装卷册辑编分部";
 
 // One piece taken off the end of `s`; `s` keeps what is before it. Nothing when the end is title.
 std::vector<TitlePiece> TakeTrailingPiece(std::u32string_view& s) {
@@ -115,10 +117,9 @@ std::vector<TitlePiece> TakeTrailingPiece(std::u32string_view& s) {
     if (!pieces.empty()) s = t.substr(0, open);
     return pieces;
   }
-  // Unbracketed, the piece must leave a title of at least two characters before it. Every such
-  // piece ends in one of these (an edition 版 本, a binding 装, a part 卷 册 辑 编 分 部): most titles
-  // end in none of them and are left at once.
-  if (std::u32string_view(U"版本装卷册辑编分部").find(t.back()) == std::u32string_view::npos) return {};
+  // Unbracketed, the piece must leave a title of at least two characters before it. Most titles
+  // end in no character such a piece ends with and are left at once.
+  if (kPieceEnds.find(t.back()) == std::u32string_view::npos) return {};
   for (std::size_t length = 2; length + 2 <= t.size() && length <= 6; ++length) {
     const std::u32string_view tail = t.substr(t.size() - length);
     std::optional<Into> into;
@@ -152,7 +153,7 @@ std::optional<std::string_view> PlainTitle(std::string_view cell) {
   while (last > 0 && (static_cast<unsigned char>(t[last]) & 0xC0) == 0x80) --last;
   std::size_t end = last;
   const char32_t c = text::NextCodePoint(t, end);
-  if (end != t.size() || std::u32string_view(U"）)]〕版本装卷册辑编分部").find(c) != std::u32string_view::npos)
+  if (end != t.size() || kClose.find(c) != std::u32string_view::npos || kPieceEnds.find(c) != std::u32string_view::npos)
     return std::nullopt;
   if (!text::IsValidUtf8(t)) return std::nullopt;
   return t;

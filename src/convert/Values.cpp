@@ -106,14 +106,9 @@ bool IsNoneValue(std::string_view v) {
   if (v.size() < 32 && (kSizes >> v.size()) & 1 && kLastBytes[static_cast<unsigned char>(v.back())])
     for (const std::string_view none : kNone)
       if (same(v, none)) return true;
-  // An image file name where a text was expected (the cover of a shop list): its extension is in
-  // its last five bytes, which most values have no dot in.
+  // An image file name where a text was expected (the cover of a shop list), without blanks.
   static constexpr std::string_view kImages[] = {".jpg", ".jpeg", ".png", ".gif", ".bmp", ".webp"};
-  const std::string_view tail = v.substr(v.size() - std::min<std::size_t>(v.size(), 5));
-  if (tail.find('.') == std::string_view::npos) return false;
-  for (const std::string_view ext : kImages)
-    if (v.size() > ext.size() && same(v.substr(v.size() - ext.size()), ext)) return v.find(' ') == std::string_view::npos;
-  return false;
+  return EndsWithExtension(v, kImages) && v.find(' ') == std::string_view::npos;
 }
 
 std::string CleanValue(std::string_view value) {

@@ -1,9 +1,13 @@
 #pragma once
 // What a cell's text becomes before it goes into a record.
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/text/Utf8.h"
 
 namespace rowcaster::convert {
 
@@ -31,6 +35,17 @@ bool HasLineBreak(std::string_view value, bool orTab);
 // CleanValue of the value on one line (OneLine), without a copy when it is one already.
 std::string CleanLine(std::string_view value);
 bool IsNoneValue(std::string_view trimmed);
+// Whether `name` ends with one of `extensions` (written small, five bytes at most: ".jpeg"), in
+// either case, after at least one other character: an image file's name where a text was expected.
+template <std::size_t N>
+bool EndsWithExtension(std::string_view name, const std::string_view (&extensions)[N]) {
+  // An extension's dot is in the name's last five bytes, where most names have none.
+  if (name.substr(name.size() - std::min<std::size_t>(name.size(), 5)).find('.') == std::string_view::npos) return false;
+  return std::any_of(std::begin(extensions), std::end(extensions), [&](std::string_view ext) {
+    return name.size() > ext.size() && std::equal(ext.begin(), ext.end(), name.end() - ext.size(),
+                                                  [](char e, char c) { return text::AsciiLower(c) == e; });
+  });
+}
 
 // Characters that GBK lacks but has a look-alike for (NBSP → blank, • ・ ･ → ·, dashes and
 // quotes under another code point) replaced by it.
