@@ -192,7 +192,12 @@ bool LeftOutOfKey(char32_t c) {
 
 std::string LooseKey(std::string_view name) {
   std::string key;
-  key.reserve(name.size());
+  AppendLooseKey(key, name);
+  return key;
+}
+
+void AppendLooseKey(std::string& key, std::string_view name) {
+  key.reserve(key.size() + name.size());
   for (std::size_t i = 0; i < name.size();) {
     // Han characters from U+4000 to U+9FFF are kept as they stand: none is folded or left out.
     if (const char32_t han = text::PlainThreeByteAt(name, i); han >= 0x4000 && han <= 0x9FFF) {
@@ -206,7 +211,6 @@ std::string LooseKey(std::string_view name) {
     if (c >= U'A' && c <= U'Z') c += 32;
     text::AppendUtf8(key, c);
   }
-  return key;
 }
 
 namespace {

@@ -94,5 +94,7 @@ void ForgetPublisherKeys();
 
 // PublisherKey without traditional characters made simplified: cheap enough for every cell of a table.
 std::string LooseKey(std::string_view name);
+// LooseKey(name) appended to `key`.
+void AppendLooseKey(std::string& key, std::string_view name);
 
 }  // namespace rowcaster::convert

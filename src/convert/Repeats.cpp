@@ -36,7 +36,7 @@ std::string IsbnKey(std::string_view isbn) {
 constexpr char kApart = '\x1f';
 
 // What the pre-pass knows of one row. Two rows are one book when their ISBN, title, parts and rest
-// are the same.
+// are the same. One is kept by each reader and filled row after row: its texts keep their room.
 struct RowKeys {
   bool grouped = false;  // false: the row is left alone (no title, a total)
   std::string isbn;      // IsbnKey; empty without a valid-looking ISBN
@@ -50,80 +50,119 @@ struct RowKeys {
   bool hasPart = false;         // 200 $h comes from its column or from the title
   std::string volume, copies, barcodes;  // the volume (905 $v), copies (905 $f) and barcode (905 $b) cells, cleaned
 
-  // The book's key as one text, for hashing.
-  std::string Book() const {
-    return isbn.empty() ? "T" + title + kApart + parts + kApart + rest : "I" + isbn + kApart + title + kApart + parts;
+  // The book's key as one text, for hashing, written into `out`.
+  void Book(std::string& out) const {
+    out.clear();
+    if (isbn.empty())
+      out.append(1, 'T').append(title).append(1, kApart).append(parts).append(1, kApart).append(rest);
+    else
+      out.append(1, 'I').append(isbn).append(1, kApart).append(title).append(1, kApart).append(parts);
   }
 };
 
-// The first author, first publisher and year, for a row without ISBN.
-std::string WhoWhereWhen(const std::array<std::string, kParamCount>& v) {
-  const std::string person = FirstResponsibleName(v[d200f]);
+// A row's cells as CleanLine gives them: a view of the cell itself where cleaning leaves it as it
+// is (most cells), else of its room, which then holds the cleaned text.
+struct CleanCells {
+  std::array<std::string_view, kParamCount> v;
+  std::array<std::string, kParamCount> room;
+
+  void Clean(const std::vector<std::string_view>& cells, const std::array<int, kParamCount>& columns,
+             std::initializer_list<Param> params) {
+    for (const Param p : params) {
+      const int c = columns[p];
+      const std::string_view cell = c >= 0 && static_cast<std::size_t>(c) < cells.size() ? cells[c] : std::string_view();
+      if (cell.empty() || (!HasLineBreak(cell, true) && cell.find('|') == std::string_view::npos &&
+                           TrimWide(cell).size() == cell.size() && !IsNoneValue(cell))) {
+        v[p] = cell;
+        continue;
+      }
+      room[p] = CleanLine(cell);
+      v[p] = room[p];
+    }
+  }
+};
+
+// The first author, first publisher and year, for a row without ISBN, appended to `out`.
+void AppendWhoWhereWhen(std::string& out, const std::array<std::string_view, kParamCount>& v) {
   const Imprint imprint = SplitImprint(v[d210a], v[d210c], v[d210d]);
   const std::vector<PlacePublisher> pairs = SplitPublishers(imprint.place, imprint.publisher);
   std::vector<Finding> unused;
   const std::optional<int> year = PublicationYear(imprint.date, unused);
-  return LooseKey(person) + kApart +
-         (pairs.empty() ? std::string() : LooseKey(pairs.front().publisher)) + kApart +
-         (year ? std::to_string(*year) : std::string());
+  AppendLooseKey(out, FirstResponsibleName(v[d200f]));
+  out += kApart;
+  if (!pairs.empty()) AppendLooseKey(out, pairs.front().publisher);
+  out += kApart;
+  if (year) out += std::to_string(*year);
 }
 
-RowKeys KeysOf(const std::vector<std::string_view>& cells, const std::array<int, kParamCount>& columns) {
-  std::array<std::string, kParamCount> v;
-  const auto clean = [&](std::initializer_list<Param> params) {
-    for (const Param p : params)
-      if (const int c = columns[p]; c >= 0 && static_cast<std::size_t>(c) < cells.size()) v[p] = CleanLine(cells[c]);
-  };
-  clean({d010a, d200a, d200h, d200i, d905b, d905v, d905f});
-  RowKeys k;
-  k.cell = std::move(v[d200a]);
-  if (k.cell.empty() || IsTotalRow(k.cell)) return k;
-  k.grouped = true;
+// The keys of a row of `cells` into `k`, with `c` for the cleaned cells.
+void KeysOf(const std::vector<std::string_view>& cells, const std::array<int, kParamCount>& columns, CleanCells& c,
+            RowKeys& k) {
+  const auto& v = c.v;
+  c.Clean(cells, columns, {d010a, d200a, d200h, d200i, d905b, d905v, d905f});
+  k.cell.assign(v[d200a]);
+  k.grouped = !k.cell.empty() && !IsTotalRow(k.cell);
+  if (!k.grouped) return;
   k.isbn = IsbnKey(v[d010a]);
-  k.volume = std::move(v[d905v]);
-  k.copies = std::move(v[d905f]);
-  k.barcodes = std::move(v[d905b]);
+  k.volume.assign(v[d905v]);
+  k.copies.assign(v[d905f]);
+  k.barcodes.assign(v[d905b]);
   // A shop listing's title stays as given; otherwise the pieces the title rules take off.
   const bool shop = LooksLikeShopListing(k.cell);
   const SplitOfTitle split = shop ? SplitOfTitle{k.cell, {}, {}} : SplitTitle(k.cell);
-  const auto piece = [&](TitlePiece::Into into) {
+  const auto piece = [&](TitlePiece::Into into) -> std::string_view {
     for (const TitlePiece& p : split.pieces)
       if (p.into == into) return p.value;
-    return std::string();
+    return {};
   };
-  const std::string part = v[d200h].empty() ? piece(TitlePiece::Into::PartNumber) : v[d200h];
-  const std::string partName = v[d200i].empty() ? piece(TitlePiece::Into::PartName) : v[d200i];
+  const std::string_view part = v[d200h].empty() ? piece(TitlePiece::Into::PartNumber) : v[d200h];
+  const std::string_view partName = v[d200i].empty() ? piece(TitlePiece::Into::PartName) : v[d200i];
   k.hasPart = !part.empty();
-  k.title = LooseKey(split.title);
+  k.title.clear();
+  AppendLooseKey(k.title, split.title);
+  k.number.reset();
+  k.titleBytes = 0;
   if (!k.hasPart && !shop && k.cell.starts_with(split.title)) {
     k.number = TrailingVolumeNumber(split.title);
     k.titleBytes = split.title.size();
   }
-  k.stem = k.number ? LooseKey(std::string_view(split.title).substr(0, k.number->titleEnd)) : k.title;
-  k.parts = LooseKey(part) + kApart + LooseKey(partName);
-  if (k.isbn.empty()) {
-    clean({d200e, d205a, d200f, d210a, d210c, d210d});  // only a row without ISBN is keyed by these
-    const std::string subtitle = v[d200e].empty() ? split.subtitle : v[d200e];
-    const std::string edition = v[d205a].empty() ? piece(TitlePiece::Into::Edition) : v[d205a];
-    k.rest = LooseKey(subtitle) + kApart + LooseKey(edition) + kApart + WhoWhereWhen(v);
-  }
-  return k;
+  k.stem.clear();
+  if (k.number)
+    AppendLooseKey(k.stem, std::string_view(split.title).substr(0, k.number->titleEnd));
+  else
+    k.stem.append(k.title);
+  k.parts.clear();
+  AppendLooseKey(k.parts, part);
+  k.parts += kApart;
+  AppendLooseKey(k.parts, partName);
+  k.rest.clear();
+  if (!k.isbn.empty()) return;
+  c.Clean(cells, columns, {d200e, d205a, d200f, d210a, d210c, d210d});  // only a row without ISBN is keyed by these
+  AppendLooseKey(k.rest, v[d200e].empty() ? std::string_view(split.subtitle) : v[d200e]);
+  k.rest += kApart;
+  AppendLooseKey(k.rest, v[d205a].empty() ? piece(TitlePiece::Into::Edition) : v[d205a]);
+  k.rest += kApart;
+  AppendWhoWhereWhen(k.rest, v);
 }
 
-// Reads rows and gives their keys, with one buffer for the cells.
+// Reads rows and gives their keys, with one buffer for the cells and one for the keys.
 class KeyReader {
  public:
   KeyReader(const import::LoadedTable& table, const std::array<int, kParamCount>& columns)
       : table_(table), columns_(columns) {}
-  RowKeys operator()(std::int64_t row) {
+  // The keys of `row`, kept until the next call.
+  const RowKeys& operator()(std::int64_t row) {
     table_.Row(static_cast<std::size_t>(row), cells_);
-    return KeysOf(cells_, columns_);
+    KeysOf(cells_, columns_, clean_, keys_);
+    return keys_;
   }
 
  private:
   const import::LoadedTable& table_;
   const std::array<int, kParamCount>& columns_;
   std::vector<std::string_view> cells_;
+  CleanCells clean_;
+  RowKeys keys_;
 };
 
 // A row's keys as kept while the rows are grouped.
@@ -485,6 +524,7 @@ bool KeyRows(const import::LoadedTable& table, const std::array<int, kParamCount
   std::vector<KeyedRows> each(static_cast<std::size_t>(threads));
   const auto keyBlocks = [&](std::int64_t t) {
     KeyReader own(table, columns);
+    std::string book;
     const std::hash<std::string> hash;
     KeyedRows& mine = each[static_cast<std::size_t>(t)];
     for (std::int64_t b = next++;; b = next++) {
@@ -497,13 +537,16 @@ bool KeyRows(const import::LoadedTable& table, const std::array<int, kParamCount
           slice.Skip();
           continue;
         }
-        const RowKeys k = own(row);
+        const RowKeys& k = own(row);
         if (!k.grouped) {
           slice.Skip();
           continue;
         }
         slice.Add(k);
-        if (merge) mine.books.emplace_back(hash(k.Book()), row);
+        if (merge) {
+          k.Book(book);
+          mine.books.emplace_back(hash(book), row);
+        }
         if (!k.isbn.empty()) mine.titles.emplace_back(hash(k.stem), row);
       }
     }
@@ -546,7 +589,8 @@ RowPlans PlanRows(const import::LoadedTable& table, const std::array<int, kParam
   // A row shares a key with `only` only when its title, as compared, begins with the other's stem.
   std::optional<std::string> stem;
   if (only >= 0) {
-    const RowKeys k = KeyReader(table, columns)(only);
+    KeyReader reader(table, columns);
+    const RowKeys& k = reader(only);
     if (!k.grouped) return plans;
     stem = k.stem;
   }

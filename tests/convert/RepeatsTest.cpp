@@ -103,6 +103,9 @@ TEST(Repeats, RowsTakenAsOneBook) {
       {"no ISBN: years apart", {"庚书", "", "", "王五著", "", "2008", ""}, {"庚书", "", "", "王五著", "", "2009", ""}, false},
       {"one with ISBN, one without", {"辛书", "9787302000044", "", "", "", "", ""}, {"辛书", "", "", "", "", "", ""}, false},
       {"volume column apart", {"壬书", "9787302000051", "", "", "", "", "1"}, {"壬书", "9787302000051", "", "", "", "", "2"}, true},
+      // Cells are compared as cleaned: on one line, trimmed, a cell that says "none" taken as empty.
+      {"cleaned cells alike", {"癸书", "9787302000068", "", "", "", "", ""}, {"\t癸书\r\n", "9787302000068　", "", "", "", "", ""}, true},
+      {"no ISBN: a subtitle saying none", {"子书", "", "", "王五\n著", "无", "2008", ""}, {"子书", "", "", "王五 著", "", " 2008 ", ""}, true},
   };
   const std::vector<std::string> names = {"书名", "书号", "分辑号", "责任者", "副题名", "出版日期", "卷"};
   const std::array<int, kParamCount> columns = [] {
@@ -116,7 +119,8 @@ TEST(Repeats, RowsTakenAsOneBook) {
   // Where each case's two rows go: the ends, either side of a block's end, far apart, side by side.
   const std::pair<std::int64_t, std::int64_t> places[] = {
       {0, kRows - 1},  {kBlock - 1, kBlock}, {1, kBlock + 1}, {kBlock / 2, 2 * kBlock + 5}, {2 * kBlock - 1, 2 * kBlock},
-      {kBlock - 3, kRows - 2}, {2, 3}, {kBlock + 5, kBlock + 7}, {kRows / 5, 4 * kRows / 5}};
+      {kBlock - 3, kRows - 2}, {2, 3}, {kBlock + 5, kBlock + 7}, {kRows / 5, 4 * kRows / 5},
+      {kBlock + 100, 2 * kBlock + 100}, {10, kRows - 10}};
   static_assert(std::size(places) == std::size(cases));
   const auto tableWith = [&](const std::vector<std::size_t>& which) {
     std::map<std::int64_t, Row> planted;
