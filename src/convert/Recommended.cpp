@@ -100,7 +100,8 @@ void CleanValues(SubfieldValues& v, iso2709::Encoding encoding, std::vector<Find
     // Most cells are one trimmed line of real text that GBK holds: nothing to copy or tell. For
     // GBK one pass looks for the breaks, the bar and the characters GBK lacks.
     const bool gbk = encoding == iso2709::Encoding::Gbk;
-    const bool oneLine = gbk ? text::GbkEncodesAll(value, "\r\n\t|")
+    static constexpr text::AsciiSet kBreaksAndBar("\r\n\t|");
+    const bool oneLine = gbk ? text::GbkEncodesAll(value, kBreaksAndBar)
                              : !HasLineBreak(value, true) && value.find('|') == std::string::npos;
     if (oneLine && TrimWide(value).size() == value.size() && !IsNoneValue(value)) continue;
     std::string line = OneLine(value);

@@ -254,15 +254,12 @@ bool Holds(const EncodeTable& table, char32_t cp) {
 
 bool GbkEncodes(char32_t cp) { return Holds(Encoder(), cp); }
 
-bool GbkEncodesAll(std::string_view utf8, std::string_view refused) {
+bool GbkEncodesAll(std::string_view utf8, const AsciiSet& refused) {
   const EncodeTable& table = Encoder();  // once, not for every character
-  std::uint64_t refusedBits[2] = {0, 0};  // bit b: ASCII byte b is refused
-  for (const char r : refused)
-    if (const auto b = static_cast<unsigned char>(r); b < 0x80) refusedBits[b >> 6] |= std::uint64_t{1} << (b & 63);
   for (std::size_t i = 0; i < utf8.size();) {
     const auto b = static_cast<unsigned char>(utf8[i]);
     if (b < 0x80) {
-      if ((refusedBits[b >> 6] >> (b & 63)) & 1) return false;
+      if (refused.Has(b)) return false;
       ++i;
       continue;
     }

@@ -3,6 +3,7 @@
 // ISO 2709 record counts. Text inside the program is UTF-8; these functions are the boundary.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,9 +32,26 @@ std::size_t GbkLength(std::string_view utf8);
 
 // True when code page 936 has the character (ASCII included).
 bool GbkEncodes(char32_t cp);
+// A set of ASCII bytes, made once (constexpr) rather than for every text it is tested against.
+class AsciiSet {
+ public:
+  constexpr AsciiSet() = default;
+  constexpr explicit AsciiSet(std::string_view bytes) {
+    for (const char r : bytes)
+      if (const auto b = static_cast<unsigned char>(r); b < 0x80) bits_[b >> 6] |= std::uint64_t{1} << (b & 63);
+  }
+  constexpr bool Has(unsigned char b) const { return b < 0x80 && ((bits_[b >> 6] >> (b & 63)) & 1); }
+
+ private:
+  std::uint64_t bits_[2] = {0, 0};  // bit b: ASCII byte b is in the set
+};
+
 // Whether GBK has every character of the UTF-8 text; with `refused` (ASCII bytes), false too when
 // the text holds one of them.
-bool GbkEncodesAll(std::string_view utf8, std::string_view refused = {});
+bool GbkEncodesAll(std::string_view utf8, const AsciiSet& refused = {});
+inline bool GbkEncodesAll(std::string_view utf8, std::string_view refused) {
+  return GbkEncodesAll(utf8, AsciiSet(refused));
+}
 
 // The distinct characters of `utf8` that GBK cannot write, in order of appearance.
 std::vector<std::string> NotInGbk(std::string_view utf8);
