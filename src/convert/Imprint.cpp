@@ -230,22 +230,23 @@ void EditionOrDateAsPublisher(Imprint& imprint, std::string& edition, const Regi
 
 // A shortened name ("科学", "水利水电出版社") becomes the table's name only when the ISBN's prefix
 // row holds it; otherwise it stays as written and a warning names the table's name it may stand for.
-void CompletePublisher(std::string& publisher, const RegionLookup::Publisher* byIsbn,
+// `key` is given the key of the name as it then stands.
+void CompletePublisher(std::string& publisher, std::string& key, const RegionLookup::Publisher* byIsbn,
                        RegionLookup& lookup, std::vector<Finding>& findings) {
-  const std::string key = PublisherKey(publisher);
+  key = PublisherKey(publisher);
   if (text::Utf8Length(key) < 2) return;
   if (byIsbn) {
-    const std::string full = PublisherKey(byIsbn->name);
-    if (full == key) return;
-    if (full.find(key) != std::string::npos) {
+    if (byIsbn->nameKey == key) return;
+    if (byIsbn->nameKey.find(key) != std::string::npos) {
       findings.push_back(MakeFinding(Kind::PublisherCompleted, "210 $c", {publisher, byIsbn->name}));
       publisher = byIsbn->name;
+      key = byIsbn->nameKey;
       return;
     }
   }
-  const auto byName = lookup.FindPublisher("", publisher, "");
-  if (byName && PublisherKey(byName->name) == key) return;
-  if (const auto holding = lookup.NameHolding(publisher))
+  const auto byName = lookup.FindByName(key);
+  if (byName && byName->nameKey == key) return;
+  if (const auto holding = lookup.NameHolding(key))
     findings.push_back(MakeFinding(Kind::PublisherAbbreviated, "210 $c", {publisher, *holding}));
 }
 
@@ -292,7 +293,6 @@ std::optional<EditionAndDate> EditionOrDateIn(std::string_view publisher) {
 
 RecommendedImprint ComposeImprint(SubfieldValues& v, std::string_view hyphenatedIsbn, RegionLookup& lookup,
                                   std::vector<Finding>& findings) {
-  ForgetPublisherKeys();
   Imprint imprint = SplitImprint(v[d210a], v[d210c], v[d210d]);
   const auto byIsbn = lookup.FindByIsbn(hyphenatedIsbn);
   EditionOrDateAsPublisher(imprint, v[d205a], byIsbn, findings);
@@ -302,9 +302,11 @@ RecommendedImprint ComposeImprint(SubfieldValues& v, std::string_view hyphenated
   for (std::size_t k = 0; k < pairs.size(); ++k) {
     PlacePublisher& pair = pairs[k];
     // The ISBN is the first publisher's.
-    CompletePublisher(pair.publisher, k == 0 ? byIsbn : nullptr, lookup, findings);
+    std::string key;
+    CompletePublisher(pair.publisher, key, k == 0 ? byIsbn : nullptr, lookup, findings);
     // The ISBN's prefix row, when there is one, is the first publisher's row: not looked up again.
-    const RegionLookup::Publisher* found = k == 0 && byIsbn ? byIsbn : lookup.FindPublisher("", pair.publisher, pair.place);
+    const RegionLookup::Publisher* found = k == 0 && byIsbn ? byIsbn : lookup.FindByName(key);
+    if (!found) found = lookup.FindByPlace(PublisherKey(pair.place));
     if (pair.place.empty() && found) pair.place = found->place;
     if (k == 0) {
       out.regionCode = found ? found->regionCode : "";

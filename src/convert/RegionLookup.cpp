@@ -98,26 +98,23 @@ RegionLookup::~RegionLookup() = default;
 
 void RegionLookup::Index::Add(const std::string& sbn, const std::string& cbs, const std::string& cbd,
                               const std::string& cbno) {
-  rows_.push_back({cbno, cbd, cbs});
-  nameKeys_.push_back(key_(cbs));
+  rows_.push_back({cbno, cbd, cbs, key_(cbs)});
   byColumn_[Sbn].emplace(key_(sbn), rows_.size() - 1);
-  byColumn_[Cbs].emplace(key_(cbs), rows_.size() - 1);
+  byColumn_[Cbs].emplace(rows_.back().nameKey, rows_.size() - 1);
   byColumn_[Cbd].emplace(key_(cbd), rows_.size() - 1);
 }
 
-const RegionLookup::Publisher* RegionLookup::Index::Find(Column column, std::string_view value) const {
-  const std::string key = key_(value);
+const RegionLookup::Publisher* RegionLookup::Index::FindKey(Column column, std::string_view key) const {
   if (key.empty() && !emptyKeys_) return nullptr;
-  const auto it = byColumn_[column].find(key);
+  const auto it = byColumn_[column].find(std::string(key));
   return it == byColumn_[column].end() ? nullptr : &rows_[it->second];
 }
 
-const RegionLookup::Publisher* RegionLookup::Index::FindHolding(std::string_view part) const {
-  const std::string key = key_(part);
+const RegionLookup::Publisher* RegionLookup::Index::FindHolding(std::string_view key) const {
   if (text::Utf8Length(key) < 2) return nullptr;
   if (!pairsMade_) {  // made on first use: only the recommended rules look for a part of a name
-    for (std::uint32_t row = 0; row < nameKeys_.size(); ++row)
-      ForEachPair(nameKeys_[row], [&](std::string_view pair) {
+    for (std::uint32_t row = 0; row < rows_.size(); ++row)
+      ForEachPair(rows_[row].nameKey, [&](std::string_view pair) {
         std::vector<std::uint32_t>& rows = byPair_[std::string(pair)];
         if (rows.empty() || rows.back() != row) rows.push_back(row);
       });
@@ -133,7 +130,7 @@ const RegionLookup::Publisher* RegionLookup::Index::FindHolding(std::string_view
   });
   if (missing || !fewest) return nullptr;
   for (const std::uint32_t i : *fewest)
-    if (nameKeys_[i].size() > key.size() && nameKeys_[i].find(key) != std::string::npos) return &rows_[i];
+    if (rows_[i].nameKey.size() > key.size() && rows_[i].nameKey.find(key) != std::string::npos) return &rows_[i];
   return nullptr;
 }
 
@@ -213,9 +210,7 @@ void AppendLooseKey(std::string& key, std::string_view name) {
   }
 }
 
-namespace {
-
-std::string MakePublisherKey(std::string_view name) {
+std::string PublisherKey(std::string_view name) {
   std::string key = LooseKey(name);
   const bool ascii = std::all_of(key.begin(), key.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   if (ascii) return key;
@@ -231,54 +226,21 @@ std::string MakePublisherKey(std::string_view name) {
   return simplified;
 }
 
-// The keys a thread made for the record it composes (to complete a name, to look it up, to compare
-// it with the table's): a few, found by their names.
-struct MadeKeys {
-  struct Made {
-    std::string name, key;
-  };
-  std::array<Made, 4> made;
-  std::size_t next = 0;
-};
-MadeKeys& ThreadKeys() {
-  thread_local MadeKeys keys;
-  return keys;
-}
-
-}  // namespace
-
-std::string PublisherKey(std::string_view name) {
-  MadeKeys& keys = ThreadKeys();
-  for (const MadeKeys::Made& m : keys.made)
-    if (m.name == name) return m.key;  // an empty name's key is empty, as a forgotten one's
-  MadeKeys::Made& slot = keys.made[keys.next++ % keys.made.size()];
-  slot.name.assign(name);
-  slot.key = MakePublisherKey(name);
-  return slot.key;
-}
-
-void ForgetPublisherKeys() {
-  for (MadeKeys::Made& m : ThreadKeys().made) m.name.clear(), m.key.clear();
-}
-
-const RegionLookup::Publisher* RegionLookup::FindPublisher(std::string_view hyphenatedIsbn, std::string_view publisher,
-                                                           std::string_view place) {
-  const Index& index = IndexOf(normalised_, [](std::string_view v) { return PublisherKey(v); }, false);
-  const Publisher* found = hyphenatedIsbn.empty() ? nullptr : index.Find(Index::Sbn, IsbnPrefix(hyphenatedIsbn));
-  if (!found) found = index.Find(Index::Cbs, publisher);
-  if (!found) found = index.Find(Index::Cbd, place);
-  return found;
-}
-
 const RegionLookup::Publisher* RegionLookup::FindByIsbn(std::string_view hyphenatedIsbn) {
   if (hyphenatedIsbn.empty()) return nullptr;
-  const Index& index = IndexOf(normalised_, [](std::string_view v) { return PublisherKey(v); }, false);
-  return index.Find(Index::Sbn, IsbnPrefix(hyphenatedIsbn));
+  return IndexOf(normalised_, PublisherKey, false).Find(Index::Sbn, IsbnPrefix(hyphenatedIsbn));
 }
 
-std::optional<std::string> RegionLookup::NameHolding(std::string_view part) {
-  const Index& index = IndexOf(normalised_, [](std::string_view v) { return PublisherKey(v); }, false);
-  const Publisher* found = index.FindHolding(part);
+const RegionLookup::Publisher* RegionLookup::FindByName(std::string_view nameKey) {
+  return IndexOf(normalised_, PublisherKey, false).FindKey(Index::Cbs, nameKey);
+}
+
+const RegionLookup::Publisher* RegionLookup::FindByPlace(std::string_view placeKey) {
+  return IndexOf(normalised_, PublisherKey, false).FindKey(Index::Cbd, placeKey);
+}
+
+std::optional<std::string> RegionLookup::NameHolding(std::string_view partKey) {
+  const Publisher* found = IndexOf(normalised_, PublisherKey, false).FindHolding(partKey);
   if (!found) return std::nullopt;
   return found->name;
 }

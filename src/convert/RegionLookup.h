@@ -29,6 +29,7 @@ class RegionLookup {
  public:
   struct Publisher {
     std::string regionCode, place, name;
+    std::string nameKey;  // the name as the lookup compares it (PublisherKey for the recommended rules)
   };
   explicit RegionLookup(std::string connectionString);
   ~RegionLookup();
@@ -38,17 +39,18 @@ class RegionLookup {
   // cannot be opened or read.
   std::string LookupRegionCode(std::string_view d010a, std::string_view d210c, std::string_view d210a);
 
-  // The recommended rules' lookup: by the prefix of a hyphenated ISBN, then by the publisher's name
-  // compared without blanks, brackets and full-/half-width differences, then by the place. Gives
-  // the region code, the publisher's place and its name as the table writes it. Throws ComposeError
-  // as LookupRegionCode does.
-  // The row found is the lookup's own: it lives as long as the lookup. Nothing when none is.
-  const Publisher* FindPublisher(std::string_view hyphenatedIsbn, std::string_view publisher, std::string_view place);
-  // The recommended rules' row of a hyphenated ISBN's publisher prefix, if the table has one.
+  // The recommended rules' lookups. The names and places are looked for by their keys (PublisherKey),
+  // which a record makes once for each name it looks at. They throw ComposeError as
+  // LookupRegionCode does. The row found is the lookup's own: it lives as long as the lookup.
+  // Nothing when none is found.
+  // The row of a hyphenated ISBN's publisher prefix.
   const Publisher* FindByIsbn(std::string_view hyphenatedIsbn);
-  // The first name in the table that holds `part` (compared as PublisherKey does) and is longer,
-  // as "中国水利水电出版社" holds "水利水电出版社"; nothing for a part of fewer than two characters.
-  std::optional<std::string> NameHolding(std::string_view part);
+  // The first row of a publisher's name, of a place; nothing for an empty key.
+  const Publisher* FindByName(std::string_view nameKey);
+  const Publisher* FindByPlace(std::string_view placeKey);
+  // The first name in the table whose key holds `partKey` and is longer, as "中国水利水电出版社" holds
+  // "水利水电出版社"; nothing for a part of fewer than two characters.
+  std::optional<std::string> NameHolding(std::string_view partKey);
 
  private:
   // The rows of the publisher table with a region code, held once and found by ISBN prefix, name or
@@ -60,14 +62,14 @@ class RegionLookup {
     Index(KeyOf key, bool emptyKeys) : key_(key), emptyKeys_(emptyKeys) {}
     void Add(const std::string& sbn, const std::string& cbs, const std::string& cbd, const std::string& cbno);
     enum Column { Sbn, Cbs, Cbd };
-    const Publisher* Find(Column column, std::string_view value) const;
-    const Publisher* FindHolding(std::string_view part) const;
+    const Publisher* Find(Column column, std::string_view value) const { return FindKey(column, key_(value)); }
+    const Publisher* FindKey(Column column, std::string_view key) const;
+    const Publisher* FindHolding(std::string_view key) const;
 
    private:
     KeyOf key_;
     bool emptyKeys_;  // an empty value finds a row whose column is empty (the database's "=")
     std::vector<Publisher> rows_;
-    std::vector<std::string> nameKeys_;  // the key of each row's name
     std::unordered_map<std::string, std::size_t> byColumn_[3];
     // The rows (in order) whose name keys hold each pair of characters: a key is only looked for in
     // the rows that hold its rarest pair. Made by the first FindHolding (an index is one thread's).
@@ -85,12 +87,8 @@ class RegionLookup {
 
 // A name as the recommended lookup compares it: no blanks, brackets or "·•." separators,
 // full-width letters and digits as ASCII, Latin letters small, traditional characters as
-// simplified ones (商務印書館 as 商务印书馆). A record asks for the keys of its publishers and
-// places several times over: each thread keeps the last few it made, until ForgetPublisherKeys.
+// simplified ones (商務印書館 as 商务印书馆).
 std::string PublisherKey(std::string_view name);
-// Called as a record's imprint is begun: the keys kept are those of one record, not carried from
-// row to row.
-void ForgetPublisherKeys();
 
 // PublisherKey without traditional characters made simplified: cheap enough for every cell of a table.
 std::string LooseKey(std::string_view name);

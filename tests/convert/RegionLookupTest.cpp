@@ -241,7 +241,7 @@ TEST(RegionLookupShipped, FindsTheFirstNameHoldingAPart) {
   std::size_t found = 0;
   for (const std::string& part : parts) {
     const auto expected = firstHolding(part);
-    EXPECT_EQ(lookup.NameHolding(part), expected) << part;
+    EXPECT_EQ(lookup.NameHolding(PublisherKey(part)), expected) << part;
     found += expected ? 1 : 0;
   }
   EXPECT_GT(found, parts.size() / 2);
