@@ -343,16 +343,11 @@ class Reader {
   explicit Reader(std::vector<Finding>* findings, bool firstOnly = false) : firstOnly_(firstOnly), findings_(findings) {}
   void Statement(std::string_view statement);
   bool Done() const { return firstOnly_ && !persons_.empty(); }
-  std::vector<Responsible> Take() {
-    std::vector<Responsible> out;
-    out.reserve(persons_.size());
-    for (Person& p : persons_) out.push_back(std::move(p.r));
-    return out;
-  }
+  std::vector<Responsible> Take() { return std::move(persons_); }
 
  private:
-  struct Person {
-    Responsible r;
+  // What the reading knows of a person beside what it hands out.
+  struct Reading {
     bool roleGiven = false;
     bool afterBlank = false;  // parted from the person before by a blank only
   };
@@ -366,7 +361,8 @@ class Reader {
     if (findings_) findings_->push_back(MakeFinding(kind, std::move(field), std::move(values)));
   }
 
-  std::vector<Person> persons_;
+  std::vector<Responsible> persons_;
+  std::vector<Reading> readings_;  // by person
   std::size_t pending_ = 0;            // the first person still waiting for a role word
   std::size_t blankStart_ = 0;         // the last person parted by a blank from the one before
   const Role* given_ = nullptr;        // "译者:" before the statement's names
@@ -427,9 +423,9 @@ void Reader::Segment(const std::vector<Token>& tokens) {
 void Reader::Bracket(const Token& t) {
   if (t.text.empty()) return;
   if (lastWasName_ && !persons_.empty()) {
-    Person& p = persons_.back();
-    if (AllLatin(t.text) && !p.r.latin && p.r.original.empty()) {
-      p.r.original = t.text;
+    Responsible& p = persons_.back();
+    if (AllLatin(t.text) && !p.latin && p.original.empty()) {
+      p.original = t.text;
       return;
     }
     if (const Role* role = RoleOrDoer(t.text)) {
@@ -437,8 +433,8 @@ void Reader::Bracket(const Token& t) {
       lastWasName_ = false;
       return;
     }
-    if (!t.blankBefore && p.r.mark.empty() && HasHan(t.text) && t.text.size() <= 12) {
-      p.r.mark = t.text;
+    if (!t.blankBefore && p.mark.empty() && HasHan(t.text) && t.text.size() <= 12) {
+      p.mark = t.text;
       return;
     }
   }
@@ -450,7 +446,7 @@ bool Reader::Word(const std::string& word, bool afterBlank) {
   lastWasName_ = false;
   // "李仲轩 口述": a role word of its own; "… 等著": the same after 等.
   const std::string_view bare = std::string_view(word).starts_with("等") ? std::string_view(word).substr(3) : word;
-  if (bare.size() != word.size() && !persons_.empty()) persons_.back().r.etAl = true;
+  if (bare.size() != word.size() && !persons_.empty()) persons_.back().etAl = true;
   if (const Role* role = RoleOrDoer(bare)) {
     GiveRole(*role);
     return false;
@@ -473,9 +469,9 @@ bool Reader::Word(const std::string& word, bool afterBlank) {
   if (r.latin) TakeLatinSuffix(r);
   if (r.latin && IsLatinFragment(r.name)) {
     // A lone "Jr." after a name is that name's; a lone initial names nobody.
-    if (!persons_.empty() && persons_.back().r.latin && persons_.back().r.addition.empty() &&
+    if (!persons_.empty() && persons_.back().latin && persons_.back().addition.empty() &&
         OneOf(r.name, kLatinSuffixes)) {
-      persons_.back().r.addition = r.name;
+      persons_.back().addition = r.name;
     } else {
       Add(Kind::NameFragment, "7XX", {r.name});
     }
@@ -484,8 +480,12 @@ bool Reader::Word(const std::string& word, bool afterBlank) {
   }
   r.mark = std::exchange(mark_, {});
   if (afterBlank) blankStart_ = persons_.size();
-  if (persons_.empty()) persons_.reserve(4);  // most cells name up to four
-  persons_.push_back({std::move(r), false, afterBlank});
+  if (persons_.empty()) {  // most cells name up to four
+    persons_.reserve(4);
+    readings_.reserve(4);
+  }
+  persons_.push_back(std::move(r));
+  readings_.push_back({false, afterBlank});
   lastWasName_ = !role;
   if (role) GiveRole(*role);
   return true;
@@ -496,9 +496,9 @@ void Reader::GiveRole(const Role& role) {
   // the last blank between names; a main one ("王小明 李华 编著") is shared.
   if (role.secondary && blankStart_ > pending_ && blankStart_ < persons_.size()) CloseGroup(blankStart_);
   for (std::size_t k = pending_; k < persons_.size(); ++k) {
-    persons_[k].r.role = std::string(role.word);
-    persons_[k].r.secondary = role.secondary;
-    persons_[k].roleGiven = true;
+    persons_[k].role = std::string(role.word);
+    persons_[k].secondary = role.secondary;
+    readings_[k].roleGiven = true;
   }
   pending_ = persons_.size();
 }
@@ -506,10 +506,10 @@ void Reader::GiveRole(const Role& role) {
 // The persons no role word reached: the statement's role, or 著.
 void Reader::CloseGroup(std::size_t end) {
   for (std::size_t k = pending_; k < end; ++k) {
-    persons_[k].r.role = given_ ? std::string(given_->word) : "著";
-    persons_[k].r.secondary = given_ && given_->secondary;
-    persons_[k].r.roleAssumed = given_ == nullptr;
-    persons_[k].roleGiven = given_ != nullptr;
+    persons_[k].role = given_ ? std::string(given_->word) : "著";
+    persons_[k].secondary = given_ && given_->secondary;
+    persons_[k].roleAssumed = given_ == nullptr;
+    readings_[k].roleGiven = given_ != nullptr;
   }
   pending_ = end;
 }
@@ -517,14 +517,15 @@ void Reader::CloseGroup(std::size_t end) {
 // "（法）某某·某某  张三": a bare Han name after a foreign author is the translator's.
 void Reader::InferTranslators(std::size_t from) {
   for (std::size_t k = from + 1; k < persons_.size(); ++k) {
-    Person& p = persons_[k];
-    const Person& before = persons_[k - 1];
-    if (p.roleGiven || !p.afterBlank || p.r.latin || p.r.corporate || !p.r.mark.empty() || !HasHan(p.r.name)) continue;
-    if (before.r.secondary || before.r.corporate || !IsForeign(before.r)) continue;
-    p.r.role = "译";
-    p.r.secondary = true;
-    p.r.roleAssumed = false;  // told as a translator instead
-    Add(Kind::TranslatorInferred, "702", {p.r.name});
+    Responsible& p = persons_[k];
+    const Responsible& before = persons_[k - 1];
+    if (readings_[k].roleGiven || !readings_[k].afterBlank || p.latin || p.corporate || !p.mark.empty() || !HasHan(p.name))
+      continue;
+    if (before.secondary || before.corporate || !IsForeign(before)) continue;
+    p.role = "译";
+    p.secondary = true;
+    p.roleAssumed = false;  // told as a translator instead
+    Add(Kind::TranslatorInferred, "702", {p.name});
   }
 }
 
