@@ -106,7 +106,7 @@ void RegionLookup::Index::Add(const std::string& sbn, const std::string& cbs, co
 
 const RegionLookup::Publisher* RegionLookup::Index::FindKey(Column column, std::string_view key) const {
   if (key.empty() && !emptyKeys_) return nullptr;
-  const auto it = byColumn_[column].find(std::string(key));
+  const auto it = byColumn_[column].find(key);
   return it == byColumn_[column].end() ? nullptr : &rows_[it->second];
 }
 

@@ -3,6 +3,7 @@
 // the ISBN's publisher prefix, then by the publisher's name, then by the place of publication.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -70,7 +71,12 @@ class RegionLookup {
     KeyOf key_;
     bool emptyKeys_;  // an empty value finds a row whose column is empty (the database's "=")
     std::vector<Publisher> rows_;
-    std::unordered_map<std::string, std::size_t> byColumn_[3];
+    // Found by a view of the key: no text is made for a find.
+    struct KeyHash {
+      using is_transparent = void;
+      std::size_t operator()(std::string_view key) const { return std::hash<std::string_view>{}(key); }
+    };
+    std::unordered_map<std::string, std::size_t, KeyHash, std::equal_to<>> byColumn_[3];
     // The rows (in order) whose name keys hold each pair of characters: a key is only looked for in
     // the rows that hold its rarest pair. Made by the first FindHolding (an index is one thread's).
     mutable std::unordered_map<std::string, std::vector<std::uint32_t>> byPair_;
