@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "convert/Values.h"
 #include "platform/text/Utf8.h"
 
 namespace rowcaster::convert {
@@ -11,18 +12,7 @@ namespace {
 
 // Full-width digits, letters and signs as ASCII, "×" and "＊" as "*": the patterns below are ASCII.
 std::string Narrow(std::string_view value) {
-  std::string out;
-  out.reserve(value.size());
-  for (std::size_t i = 0; i < value.size();) {
-    if (const char a = value[i]; static_cast<unsigned char>(a) < 0x80) {  // ASCII: no decoding
-      out += a == 'x' || a == 'X' ? '*' : a;
-      ++i;
-      continue;
-    }
-    const char32_t c = text::HalfWidth(text::NextCodePoint(value, i));
-    text::AppendUtf8(out, c == 0xD7 || c == U'x' || c == U'X' ? U'*' : c);
-  }
-  return out;
+  return NarrowWith(value, [](char32_t c) { return c == 0xD7 || c == U'x' || c == U'X' ? U'*' : c; });
 }
 
 std::string Centimetres(double millimetres) {

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <vector>
 
+#include "convert/Values.h"
 #include "platform/text/Utf8.h"
 
 namespace rowcaster::convert {
@@ -56,11 +57,7 @@ char Check13(std::string_view d) {
 std::string Narrow(std::string_view value) {
   if (std::all_of(value.begin(), value.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
     return std::string(value);  // most cells: nothing to narrow
-  std::string out;
-  for (std::size_t i = 0; i < value.size();) {
-    text::AppendUtf8(out, text::HalfWidth(text::NextCodePoint(value, i)));
-  }
-  return out;
+  return NarrowWith(value, [](char32_t c) { return c; });
 }
 
 }  // namespace

@@ -5,24 +5,15 @@
 #include <cmath>
 #include <span>
 
+#include "convert/Values.h"
 #include "platform/text/Utf8.h"
 
 namespace rowcaster::convert {
 
 std::optional<std::string> CurrencyPrice(std::string_view value) {
   // Full-width digits and signs as ASCII, and the upper-case text for the currency words.
-  std::string v;
-  v.reserve(value.size());
-  for (std::size_t i = 0; i < value.size();) {
-    if (const char a = value[i]; static_cast<unsigned char>(a) < 0x80) {  // most prices: no decoding
-      v += a >= 'a' && a <= 'z' ? static_cast<char>(a - 32) : a;
-      ++i;
-      continue;
-    }
-    char32_t c = text::HalfWidth(text::NextCodePoint(value, i));
-    if (c >= U'a' && c <= U'z') c -= 32;
-    text::AppendUtf8(v, c);
-  }
+  std::string v =
+      NarrowWith(value, [](char32_t c) { return c >= U'a' && c <= U'z' ? static_cast<char32_t>(c - 32) : c; });
   struct Sign {
     std::string_view text, code;
   };

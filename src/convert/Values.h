@@ -47,6 +47,24 @@ bool EndsWithExtension(std::string_view name, const std::string_view (&extension
   });
 }
 
+// `value` with its full-width forms as ASCII (text::HalfWidth) and every character then given to
+// `rule` (char32_t to char32_t, ASCII to ASCII), which may change it further. ASCII bytes are not
+// decoded: most values are ASCII or have little beyond it.
+template <typename Rule>
+std::string NarrowWith(std::string_view value, Rule rule) {
+  std::string out;
+  out.reserve(value.size());
+  for (std::size_t i = 0; i < value.size();) {
+    if (const auto a = static_cast<unsigned char>(value[i]); a < 0x80) {
+      out += static_cast<char>(rule(static_cast<char32_t>(a)));
+      ++i;
+      continue;
+    }
+    text::AppendUtf8(out, rule(text::HalfWidth(text::NextCodePoint(value, i))));
+  }
+  return out;
+}
+
 // Characters that GBK lacks but has a look-alike for (NBSP → blank, • ・ ･ → ·, dashes and
 // quotes under another code point) replaced by it.
 std::string FoldForGbk(std::string_view value);
