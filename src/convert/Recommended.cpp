@@ -113,9 +113,8 @@ void CleanValues(SubfieldValues& v, iso2709::Encoding encoding, std::vector<Find
     // GBK one pass looks for the breaks, the bar and the characters GBK lacks.
     const bool gbk = encoding == iso2709::Encoding::Gbk;
     static constexpr text::AsciiSet kBreaksAndBar("\r\n\t|");
-    const bool oneLine = gbk ? text::GbkEncodesAll(value, kBreaksAndBar)
-                             : !HasLineBreak(value, true) && value.find('|') == std::string::npos;
-    if (oneLine && TrimWide(value).size() == value.size() && !IsNoneValue(value)) continue;
+    if (gbk ? text::GbkEncodesAll(value, kBreaksAndBar) && CleanLeavesAsIs(value, true) : CleanLeavesAsIs(value))
+      continue;
     std::string line = OneLine(value);
     value = CleanValue(line);
     if (value.empty() && !TrimWide(line).empty())

@@ -72,8 +72,7 @@ struct CleanCells {
       const int c = columns[p];
       const std::string_view cell =
           c >= 0 && static_cast<std::size_t>(c) < cells.size() ? cells[c] : std::string_view();
-      if (cell.empty() || (!HasLineBreak(cell, true) && cell.find('|') == std::string_view::npos &&
-                           TrimWide(cell).size() == cell.size() && !IsNoneValue(cell))) {
+      if (CleanLeavesAsIs(cell)) {
         v[p] = cell;
         continue;
       }
