@@ -230,7 +230,7 @@ ClassicTexts ComposeTexts(SubfieldValues& v, const CompositionContext& context) 
   ClassicTexts t;
   v[d010d] = NormalisePrice(v[d010d]);
   t.year = PublicationYear(v[d210d]);
-  t.catalogued = Yyyymmdd(context.now);
+  t.catalogued = ClockTextsOf(context.now).date;
 
   // Title pinyin, region code, 701 lines.
   static const PinyinSource kNoPinyin;

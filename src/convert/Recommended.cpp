@@ -83,18 +83,6 @@ void Fill(const CutTemplate& cut, const std::array<std::string, kPlaceholderCoun
   }
 }
 
-// The run's clock as 100 $a (the date) and 001 (date and time) write it: the same for every record
-// of a run, so written once a thread.
-struct Stamps {
-  LocalTime made;
-  std::string date, dateTime;
-};
-const Stamps& StampsOf(const LocalTime& now) {
-  thread_local Stamps stamps;
-  if (stamps.date.empty() || !(stamps.made == now)) stamps = {now, Yyyymmdd(now), Yyyymmddhhmmss(now)};
-  return stamps;
-}
-
 // The rules that reshape a row's cleaned values before the fields are filled. Pages come before
 // the title, so that a count of volumes taken from it joins them ("3册（353页）").
 // "200 $a" for the parameter of 200a.
@@ -250,7 +238,7 @@ void FilledTemplate(SubfieldValues& v, const CompositionContext& context, std::v
   fill[p210c] = imprint.field210c;
   if (imprint.year) SetSubfieldText(fill[p210d], 'd', std::to_string(*imprint.year));
   if (!imprint.regionCode.empty()) fill[pDqdm].append("|b ").append(imprint.regionCode);
-  fill[pBmrq] = StampsOf(context.now).date;
+  fill[pBmrq] = ClockTextsOf(context.now).date;
   fill[pCbrq] = PublicationDates100(imprint.year);
 
   SetTitleWithPinyin(fill[p200a], v[d200a], pinyin);
@@ -320,7 +308,7 @@ iso2709::Built ComposeRecommended(SubfieldValues& values, const CompositionConte
   }
   iso2709::BuildOptions options;
   // The cataloguing date and time, then the record's number in its run: unique within a file.
-  options.recordId = StampsOf(context.now).dateTime;
+  options.recordId = ClockTextsOf(context.now).dateTime;
   iso2709::AppendPadded(options.recordId, 6, context.recordNumber % 1000000);
   options.embeddedIndicators = true;
   return BuildFilledTemplate(filled, context.now, options, record);  // not copied into a work form first

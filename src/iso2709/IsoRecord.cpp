@@ -104,17 +104,6 @@ std::string ConvertLine(std::string_view line, std::size_t lineIndex, Field& fie
   return {};
 }
 
-// "00" and the clock to the second: the same for every record of a run, so made once a thread.
-const std::string& ClockId(const LocalTime& now) {
-  thread_local LocalTime made;
-  thread_local std::string id;
-  if (id.empty() || !(made == now)) {
-    id = "00" + Yyyymmddhhmmss(now);
-    made = now;
-  }
-  return id;
-}
-
 // The fields of the record from its lines (at least two), the record's own fields reused.
 Built FillFields(const std::vector<std::string_view>& lines, const LocalTime& now, const BuildOptions& options,
                  Record& record) {
@@ -154,7 +143,10 @@ Built FillFields(const std::vector<std::string_view>& lines, const LocalTime& no
   id.indicators.clear();
   id.subfields.clear();
   id.line = 0;
-  id.data = options.recordId.empty() ? ClockId(now) : options.recordId;
+  if (options.recordId.empty())
+    id.data.assign("00").append(ClockTextsOf(now).dateTime);  // "00" and the clock to the second
+  else
+    id.data = options.recordId;
   for (std::size_t g = 0; g < groups.size(); ++g) {
     const int tag = groups[g].first;
     if (g > 0 && groups[g - 1].first == tag) continue;  // only the first group of a tag is kept

@@ -62,4 +62,10 @@ std::string Yyyymmddhhmmss(const LocalTime& t) {
   return out;
 }
 
+const ClockTexts& ClockTextsOf(const LocalTime& t) {
+  thread_local ClockTexts texts;
+  if (texts.date.empty() || !(texts.time == t)) texts = {t, Yyyymmdd(t), Yyyymmddhhmmss(t)};
+  return texts;
+}
+
 }  // namespace rowcaster

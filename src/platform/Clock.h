@@ -30,4 +30,13 @@ std::string Yyyymmdd(const LocalTime& t);
 // "YYYYMMDDhhmmss".
 std::string Yyyymmddhhmmss(const LocalTime& t);
 
+// A time's texts as records carry them, made once a thread for one time: a run writes its clock
+// into every record.
+struct ClockTexts {
+  LocalTime time;
+  std::string date;      // Yyyymmdd
+  std::string dateTime;  // Yyyymmddhhmmss
+};
+const ClockTexts& ClockTextsOf(const LocalTime& t);
+
 }  // namespace rowcaster
