@@ -132,12 +132,6 @@ std::string CleanLine(std::string_view value) {
   return HasLineBreak(value, true) ? CleanValue(OneLine(value)) : CleanValue(value);
 }
 
-bool CleanLeavesAsIs(std::string_view value, bool lineChecked) {
-  if (value.empty()) return true;
-  if (!lineChecked && (HasLineBreak(value, true) || value.find('|') != std::string_view::npos)) return false;
-  return TrimWide(value).size() == value.size() && !IsNoneValue(value);
-}
-
 bool GbkHoldsAll(std::string_view value) { return text::GbkEncodesAll(value); }
 
 std::string FoldForGbk(std::string_view value) {

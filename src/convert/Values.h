@@ -34,11 +34,15 @@ std::string CleanValue(std::string_view value);
 bool HasLineBreak(std::string_view value, bool orTab);
 // CleanValue of the value on one line (OneLine), without a copy when it is one already.
 std::string CleanLine(std::string_view value);
+bool IsNoneValue(std::string_view trimmed);
 // Whether CleanLine gives `value` back as it is (most cells): one line without tabs or bars,
 // trimmed, not a word for "none". With `lineChecked` the caller has looked for the breaks, tabs and
-// bars already.
-bool CleanLeavesAsIs(std::string_view value, bool lineChecked = false);
-bool IsNoneValue(std::string_view trimmed);
+// bars already. Inline: it is asked of every cell.
+inline bool CleanLeavesAsIs(std::string_view value, bool lineChecked = false) {
+  if (value.empty()) return true;
+  if (!lineChecked && (HasLineBreak(value, true) || value.find('|') != std::string_view::npos)) return false;
+  return TrimWide(value).size() == value.size() && !IsNoneValue(value);
+}
 // Whether `name` ends with one of `extensions` (written small, five bytes at most: ".jpeg"), in
 // either case, after at least one other character: an image file's name where a text was expected.
 template <std::size_t N>
