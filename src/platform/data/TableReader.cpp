@@ -206,6 +206,9 @@ class ChildProcess : public TableReader {
   void Run(const std::vector<std::string>& args, const std::function<void(char, Frame&)>& onFrame) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) throw DataError(std::string("无法启动读取程序：") + ErrorText(errno));
+    // Room for a megabyte in the pipe: the helper reads on while the rows before are taken in,
+    // instead of waiting for them every 64 KB (a hint: where refused, the pipe stays as it is).
+    fcntl(fds[0], F_SETPIPE_SZ, 1 << 20);
     std::vector<std::string> argvStore = {helper_, "read"};
     argvStore.insert(argvStore.end(), args.begin(), args.end());
     std::vector<char*> argv;
