@@ -311,6 +311,10 @@ iso2709::Built ComposeRecommended(SubfieldValues& values, const CompositionConte
   options.recordId = ClockTextsOf(context.now).dateTime;
   iso2709::AppendPadded(options.recordId, 6, context.recordNumber % 1000000);
   options.embeddedIndicators = true;
+  // The cells come well-formed from every reader, and GBK's writer meets each character of the
+  // record anyway, writing a byte that begins none as a counted "?": the lines need no check of
+  // their own. The other encodings copy more as it is: there the builder checks.
+  options.knownUtf8 = context.encoding == iso2709::Encoding::Gbk;
   return BuildFilledTemplate(filled, context.now, options, record);  // not copied into a work form first
 }
 

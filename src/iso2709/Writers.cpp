@@ -189,9 +189,20 @@ class RecordWriter::Encoder {
     // GBK in one pass, unless a private-use character (or a malformed text) asks for the way below.
     if (encoding_ == Encoding::Gbk) {
       std::size_t missing = 0;
-      if (text::AppendGbkUntilPrivateUse(out, utf8, &missing) == text::GbkAppend::Done) {
-        NoteMissingGbk(utf8, missing, result);
-        return;
+      switch (text::AppendGbkUntilPrivateUse(out, utf8, &missing)) {
+        case text::GbkAppend::Done:
+          NoteMissingGbk(utf8, missing, result);
+          return;
+        case text::GbkAppend::Malformed:
+          AppendMalformed(out, utf8, result);
+          return;
+        case text::GbkAppend::PrivateUse:
+          // Broken bytes are met first: the private-use characters are then counted once.
+          if (!text::IsValidUtf8(utf8)) {
+            AppendMalformed(out, utf8, result);
+            return;
+          }
+          break;
       }
     }
     const Bytes bytes = Scan(utf8);
@@ -241,13 +252,30 @@ class RecordWriter::Encoder {
         return;
       case Encoding::Gbk: {
         std::size_t missing = 0;
-        text::AppendGbk(out, utf8, &missing);
+        if (!text::AppendGbk(out, utf8, &missing)) {
+          AppendMalformed(out, utf8, result);
+          return;
+        }
         NoteMissingGbk(utf8, missing, result);
         return;
       }
       case Encoding::Gb18030:
         AppendGb18030(out, utf8, result);
         return;
+    }
+  }
+
+  // GBK for a text with bytes that begin no character (no reader gives such, but a record copied
+  // from a catalogue may hold them): each is written "?" and counted with the characters the
+  // encoding lacks, as U+FFFD; the well-formed runs between them are written as ever.
+  void AppendMalformed(std::string& out, std::string_view utf8, WriteResult& result) {
+    while (!utf8.empty()) {
+      const std::size_t good = text::ValidUtf8Prefix(utf8);
+      Append(out, utf8.substr(0, good), result);
+      if (good == utf8.size()) return;
+      out += '?';
+      NoteUnencodable(result, "\uFFFD");
+      utf8.remove_prefix(good + 1);
     }
   }
 

@@ -877,6 +877,55 @@ TEST_F(Run, CountsPrivateUseCharacters) {
   EXPECT_NE(bytes.find("\xA2\xAB\xCA\xE9"), std::string::npos);
 }
 
+// A cell with a byte that begins no character (no reader gives one, but a row may come from
+// elsewhere) never goes out as it is: the builder refuses the row, or, for the recommended rules in
+// GBK, whose writer meets every character anyway, it is written as a counted "?".
+TEST_F(Run, ABrokenByteOfACellFailsItsRowOrIsWrittenAsACountedQuestionMark) {
+  auto table = std::make_shared<import::LoadedTable>(std::vector<std::string>{"200a", "010a", "010d", "330a"});
+  table->AppendRow(std::vector<std::string>{"普通书", "7-5327-1", "10", "提要"});
+  table->AppendRow(std::vector<std::string>{"另一本书", "7-5327-2", "10", "提\xFF要"});
+  input_.table = table;
+  input_.mapping = {"200a", "010a", "010d", "330a"};
+  struct Case {
+    Rules rules;
+    iso2709::Encoding encoding;
+    std::int64_t written, unencodable;
+  };
+  using iso2709::Encoding;
+  const Case cases[] = {
+      {Rules::Classic, Encoding::Gbk, 1, 0},
+      {Rules::Classic, Encoding::Utf8, 1, 0},
+      {Rules::Recommended, Encoding::Gbk, 2, 1},
+      {Rules::Recommended, Encoding::Gb18030, 1, 0},
+      {Rules::Recommended, Encoding::Utf8, 1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(RulesName(c.rules)) + " " + std::string(iso2709::NameOf(c.encoding)));
+    input_.rules = c.rules;
+    input_.templateText = std::string(DefaultTemplate(c.rules));
+    input_.encoding = c.encoding;
+    input_.replace = true;
+    const RunResult r = RunConversion(input_);
+    EXPECT_EQ(r.written, c.written);
+    EXPECT_EQ(r.failed, 2 - c.written);
+    EXPECT_EQ(r.unencodable, c.unencodable);
+    const std::string bytes = Slurp(input_.outputPath);
+    EXPECT_EQ(bytes.find('\xFF'), std::string::npos);
+    ASSERT_FALSE(r.report.empty());
+    const Finding& said = r.report.back().findings.back();
+    EXPECT_EQ(r.report.back().row, 2);
+    if (c.written == 2) {
+      EXPECT_EQ(said.kind, Kind::Unencodable);
+      EXPECT_NE(words::Describe(said).find("\uFFFD"), std::string::npos) << words::Describe(said);
+      const auto records = Records(bytes);
+      ASSERT_EQ(records.size(), 2u);
+      EXPECT_NE(records[1].find("\xCC\xE1?\xD2\xAA"), std::string::npos);  // 提?要
+    } else {
+      EXPECT_EQ(said.kind, Kind::RecordNotBuilt);
+    }
+  }
+}
+
 // Under the classic rules a title keeps its tab in the record and loses a lone CR; the row report,
 // itself tab-separated, shows both as blanks.
 TEST_F(Run, AClassicTitleKeepsItsTabButTheReportShowsABlank) {

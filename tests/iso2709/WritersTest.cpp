@@ -110,6 +110,53 @@ TEST(RecordWriter, CountsPrivateUseCharacters) {
   }
 }
 
+// A text with bytes that begin no character (a record copied from a catalogue may hold them):
+// GBK writes each as a counted "?", named U+FFFD, and the characters around it as ever, whether or
+// not a private-use character comes first, in the record and in the listing.
+TEST(RecordWriter, WritesEachBrokenByteOfGbkAsACountedQuestionMark) {
+  struct Case {
+    std::string data;  // 200 $a as the record holds it
+    PrivateUse privateUse;
+    std::string bytes;  // 200 $a as GBK writes it
+    std::size_t unencodable;
+    std::string chars;
+    std::size_t kept = 0;  // private-use characters
+  };
+  const std::string fffd = "\uFFFD";
+  const Case cases[] = {
+      {"书\xFF名", PrivateUse::Kept, "\xCA\xE9?\xC3\xFB", 1, fffd},
+      {"\xFF", PrivateUse::Kept, "?", 1, fffd},
+      {"书名\xE4\xB8", PrivateUse::Kept, "\xCA\xE9\xC3\xFB??", 2, fffd},  // a last character cut short
+      {"\x80\x80书", PrivateUse::Kept, "??\xCA\xE9", 2, fffd},
+      {"A \xC0\xAF", PrivateUse::Kept, "A ??", 2, fffd},  // an overlong "/"
+      {"\xED\xA0\x80书", PrivateUse::Kept, "???\xCA\xE9", 3, fffd},  // a surrogate
+      {"䶮\xFF书", PrivateUse::Kept, "??\xCA\xE9", 2, "䶮" + fffd},  // one GBK lacks, then a broken byte
+      {"\uE000\xFF书", PrivateUse::Kept, "\xAA\xA1?\xCA\xE9", 1, fffd, 1},
+      {"\uE000\xFF书", PrivateUse::Lacking, "??\xCA\xE9", 2, "\uE000" + fffd},
+      {"书\xFF\uE000", PrivateUse::Lacking, "\xCA\xE9??", 2, fffd + "\uE000"},
+  };
+  for (const Case& c : cases) {
+    std::string hex;
+    for (const unsigned char b : c.data) hex += "0123456789ABCDEF"[b >> 4], hex += "0123456789ABCDEF"[b & 15];
+    SCOPED_TRACE(hex);
+    Record r = Built("200 1  |aX|b书\r\n801    |aCN\r\n");
+    r.fields.at(1).subfields.at(0).data = c.data;
+    RecordWriter writer(Format::Iso2709, Encoding::Gbk, c.privateUse);
+    std::string bytes;
+    const WriteResult w = writer.Append(r, bytes);
+    ASSERT_TRUE(w.ok) << w.description;
+    EXPECT_EQ(w.unencodable, c.unencodable);
+    EXPECT_EQ(w.unencodableChars, c.chars);
+    EXPECT_EQ(w.privateUse, c.kept);
+    EXPECT_NE(bytes.find("\x1F" "a" + c.bytes + "\x1F" "b"), std::string::npos);
+    EXPECT_EQ(std::stoul(bytes.substr(0, 5)), bytes.size());
+    RecordWriter listing(Format::Text, Encoding::Gbk, c.privateUse);
+    std::string text;
+    ASSERT_TRUE(listing.Append(r, text).ok);
+    EXPECT_NE(text.find(c.bytes), std::string::npos);
+  }
+}
+
 TEST(PrivateUse, FromE000ToF8FFAndThePlanes15And16) {
   const std::pair<char32_t, bool> cases[] = {{0xD7FF, false}, {0xE000, true},     {0xF8FF, true},     {0xF900, false},
                                              {0xEFFFF, false}, {0xF0000, true},   {0xFFFFD, true},    {0x100000, true},

@@ -153,10 +153,11 @@ const DecodeTable& Decoder() {
   return table;
 }
 
-}  // namespace
-
-bool IsValidUtf8(std::string_view utf8) {
-  for (std::size_t i = 0; i < utf8.size();) {
+// The bytes `utf8` begins with that are well-formed: written once, made part of both callers (a
+// call of its own costs IsValidUtf8, which checks millions of short texts, a tenth more).
+[[gnu::always_inline]] inline std::size_t WellFormedBytes(std::string_view utf8) {
+  std::size_t i = 0;
+  while (i < utf8.size()) {
     // Eight ASCII bytes at a time.
     while (i + 8 <= utf8.size()) {
       std::uint64_t word;
@@ -175,11 +176,17 @@ bool IsValidUtf8(std::string_view utf8) {
       continue;
     }
     const Decoded d = DecodeAt(utf8, i);
-    if (d.cp == kBad) return false;
+    if (d.cp == kBad) return i;
     i += d.len;
   }
-  return true;
+  return utf8.size();
 }
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view utf8) { return WellFormedBytes(utf8) == utf8.size(); }
+
+std::size_t ValidUtf8Prefix(std::string_view utf8) { return WellFormedBytes(utf8); }
 
 namespace {
 

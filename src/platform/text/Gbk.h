@@ -13,6 +13,8 @@ namespace rowcaster::text {
 
 // True when `utf8` is well-formed UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF).
 bool IsValidUtf8(std::string_view utf8);
+// How many bytes `utf8` begins with that are well-formed UTF-8: all of them when IsValidUtf8.
+std::size_t ValidUtf8Prefix(std::string_view utf8);
 
 // Appends the GBK bytes of `utf8` to `out`, as code page 936 writes them: a character that GBK
 // cannot encode becomes one "?", counted in `*unencodable` when given. Returns false, leaving `out`
