@@ -95,9 +95,41 @@ void AppendWhoWhereWhen(std::string& out, const std::array<std::string_view, kPa
   if (year) out += std::to_string(*year);
 }
 
-// The keys of a row of `cells` into `k`, with `c` for the cleaned cells.
+// AppendWhoWhereWhen for the cells of the rows read last, kept by their cells: the rows of a table
+// of copies repeat them row after row, and reading the statement of responsibility is the dearest
+// part of a row's keys.
+class RecentWhoWhereWhen {
+ public:
+  void Append(std::string& out, const std::array<std::string_view, kParamCount>& v) {
+    cells_.clear();
+    for (const Param p : {d200f, d210a, d210c, d210d}) {  // each with its length: no cell can pass for another
+      const auto n = static_cast<std::uint32_t>(v[p].size());
+      cells_.append(reinterpret_cast<const char*>(&n), sizeof n).append(v[p]);
+    }
+    Entry& e = entries_[std::hash<std::string>{}(cells_) % kEntries];
+    if (!e.used || e.cells != cells_) {
+      e.cells = cells_;
+      e.key.clear();
+      AppendWhoWhereWhen(e.key, v);
+      e.used = true;
+    }
+    out += e.key;
+  }
+
+ private:
+  static constexpr std::size_t kEntries = 256;
+  struct Entry {
+    bool used = false;
+    std::string cells, key;
+  };
+  std::array<Entry, kEntries> entries_;
+  std::string cells_;
+};
+
+// The keys of a row of `cells` into `k`, with `c` for the cleaned cells and `recent` for the
+// authors, publishers and years of the rows before.
 void KeysOf(const std::vector<std::string_view>& cells, const std::array<int, kParamCount>& columns, CleanCells& c,
-            RowKeys& k) {
+            RecentWhoWhereWhen& recent, RowKeys& k) {
   const auto& v = c.v;
   c.Clean(cells, columns, {d010a, d200a, d200h, d200i, d905b, d905v, d905f});
   k.cell.assign(v[d200a]);
@@ -142,7 +174,7 @@ void KeysOf(const std::vector<std::string_view>& cells, const std::array<int, kP
   k.rest += kApart;
   AppendLooseKey(k.rest, v[d205a].empty() ? piece(TitlePiece::Into::Edition) : v[d205a]);
   k.rest += kApart;
-  AppendWhoWhereWhen(k.rest, v);
+  recent.Append(k.rest, v);
 }
 
 // Reads rows and gives their keys, with one buffer for the cells and one for the keys.
@@ -153,7 +185,7 @@ class KeyReader {
   // The keys of `row`, kept until the next call.
   const RowKeys& operator()(std::int64_t row) {
     table_.Row(static_cast<std::size_t>(row), cells_);
-    KeysOf(cells_, columns_, clean_, keys_);
+    KeysOf(cells_, columns_, clean_, recent_, keys_);
     return keys_;
   }
 
@@ -162,6 +194,7 @@ class KeyReader {
   const std::array<int, kParamCount>& columns_;
   std::vector<std::string_view> cells_;
   CleanCells clean_;
+  RecentWhoWhereWhen recent_;
   RowKeys keys_;
 };
 

@@ -106,6 +106,8 @@ TEST(Repeats, RowsTakenAsOneBook) {
       // Cells are compared as cleaned: on one line, trimmed, a cell that says "none" taken as empty.
       {"cleaned cells alike", {"癸书", "9787302000068", "", "", "", "", ""}, {"\t癸书\r\n", "9787302000068　", "", "", "", "", ""}, true},
       {"no ISBN: a subtitle saying none", {"子书", "", "", "王五\n著", "无", "2008", ""}, {"子书", "", "", "王五 著", "", " 2008 ", ""}, true},
+      // The author and year cells joined alike, but parted elsewhere.
+      {"no ISBN: cells apart where they end", {"丑书", "", "", "王五", "", "12008", ""}, {"丑书", "", "", "王五1", "", "2008", ""}, false},
   };
   const std::vector<std::string> names = {"书名", "书号", "分辑号", "责任者", "副题名", "出版日期", "卷"};
   const std::array<int, kParamCount> columns = [] {
@@ -120,7 +122,7 @@ TEST(Repeats, RowsTakenAsOneBook) {
   const std::pair<std::int64_t, std::int64_t> places[] = {
       {0, kRows - 1},  {kBlock - 1, kBlock}, {1, kBlock + 1}, {kBlock / 2, 2 * kBlock + 5}, {2 * kBlock - 1, 2 * kBlock},
       {kBlock - 3, kRows - 2}, {2, 3}, {kBlock + 5, kBlock + 7}, {kRows / 5, 4 * kRows / 5},
-      {kBlock + 100, 2 * kBlock + 100}, {10, kRows - 10}};
+      {kBlock + 100, 2 * kBlock + 100}, {10, kRows - 10}, {kBlock + 20, kBlock + 21}};
   static_assert(std::size(places) == std::size(cases));
   const auto tableWith = [&](const std::vector<std::size_t>& which) {
     std::map<std::int64_t, Row> planted;
