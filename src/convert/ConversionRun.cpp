@@ -255,12 +255,13 @@ RowResult ComposeOne(const RunInput& input, const std::array<int, kParamCount>& 
 }
 
 // Composes rows in parallel and hands them back in order; a table still being read is composed
-// as its rows come.
+// as its rows come. A composer made `held` starts its threads and their lookups at once but
+// composes nothing before Begin: the plans and lookups it is given are filled in meanwhile.
 class Composer {
  public:
   Composer(const RunInput& input, const std::array<int, kParamCount>& columns, const RowPlans& plans, int threads,
-           const Lookups* lookups)
-      : input_(input), columns_(columns), plans_(plans), threads_(threads), lookups_(lookups) {
+           const Lookups* lookups, bool held = false)
+      : input_(input), columns_(columns), plans_(plans), threads_(threads), lookups_(lookups), begun_(!held) {
     workers_.reserve(static_cast<std::size_t>(threads));
     try {
       for (int t = 0; t < threads; ++t) workers_.emplace_back([this] { Work(); });
@@ -278,6 +279,14 @@ class Composer {
     }
     wake_.notify_all();
     for (auto& w : workers_) w.join();
+  }
+
+  void Begin() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      begun_ = true;
+    }
+    wake_.notify_all();
   }
 
   // The rows of batch `b`, waiting until they are read and composed; nothing past the last row.
@@ -328,7 +337,9 @@ class Composer {
       {
         std::unique_lock<std::mutex> lock(mutex_);
         // Keep only a few batches ahead of the writer: memory stays flat.
-        wake_.wait(lock, [&] { return quit_ || ((end_ < 0 || next_ < end_) && next_ < taken_ + 4 * threads_); });
+        wake_.wait(lock, [&] {
+          return quit_ || (begun_ && (end_ < 0 || next_ < end_) && next_ < taken_ + 4 * threads_);
+        });
         if (quit_) return;
         b = next_++;
       }
@@ -370,6 +381,7 @@ class Composer {
   std::int64_t end_ = -1;  // the first batch past the last row, once known
   std::exception_ptr error_;  // what ended a composing thread
   bool quit_ = false;
+  bool begun_;  // composing allowed
   std::mutex mutex_;
   std::condition_variable wake_, ready_;
   std::map<std::int64_t, std::vector<RowResult>> done_;
@@ -703,23 +715,26 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
   }
   RowPlans plans;
   Lookups lookups;
-  if (!BeforeRows(input, callbacks, result, plans, lookups)) {
-    out.Close();
-    result.outcome = RunOutcome::Stopped;
-    return result;
-  }
-  if (input.table && !input.table->Loading() && !input.table->LoadError().empty()) {
-    // The table's reading failed before the first row was composed (the recommended rules look at
-    // every row first): nothing is made from part of it.
-    EndRun(input, callbacks, out, result);
-    return result;
-  }
   const int threads = input.threads > 0 ? input.threads : std::max(1u, std::thread::hardware_concurrency());
-  // A table still being read when the run begins: what fails the run part way takes its records
-  // back out, for they came from part of the table (see EndRun for a failed read).
-  const bool whileRead = input.table && input.table->Loading();
   {
-    Composer composer(input, SubfieldColumns(input.mapping), plans, threads, &lookups);
+    // The composing threads are started, and their lookups opened, while the rows are planned or
+    // looked up (a thread takes milliseconds to start on some machines).
+    Composer composer(input, SubfieldColumns(input.mapping), plans, threads, &lookups, true);
+    if (!BeforeRows(input, callbacks, result, plans, lookups)) {
+      out.Close();
+      result.outcome = RunOutcome::Stopped;
+      return result;
+    }
+    if (input.table && !input.table->Loading() && !input.table->LoadError().empty()) {
+      // The table's reading failed before the first row was composed (the recommended rules look at
+      // every row first): nothing is made from part of it.
+      EndRun(input, callbacks, out, result);
+      return result;
+    }
+    // A table still being read when the run begins: what fails the run part way takes its records
+    // back out, for they came from part of the table (see EndRun for a failed read).
+    const bool whileRead = input.table && input.table->Loading();
+    composer.Begin();
     try {
       if (!WriteBatches(input, callbacks, composer, out, result)) return result;
     } catch (...) {

@@ -10,6 +10,8 @@
 #include "convert/Title.h"
 #include "convert/Values.h"
 #include "platform/Memory.h"
+#include "platform/SortedRuns.h"
+#include "platform/Team.h"
 #include "platform/text/Utf8.h"
 
 namespace rowcaster::convert {
@@ -291,7 +293,8 @@ class KeySlice {
 // The keys of every row, slice by slice.
 class KeptKeys {
  public:
-  static constexpr std::int64_t kBlockRows = 4096;  // rows of a slice, each but the last
+  // Rows of a slice, each but the last: small enough that the keying threads end together.
+  static constexpr std::int64_t kBlockRows = 1024;
   explicit KeptKeys(std::vector<KeySlice> slices) : slices_(std::move(slices)) {}
   KeysView View(std::int64_t row) const { return slices_[static_cast<std::size_t>(row / kBlockRows)].View(row); }
 
@@ -322,38 +325,31 @@ void ForEachSame(Rows& rows, Same key, const std::function<void(Rows&)>& use) {
   }
 }
 
-// Each run of rows whose keys hash alike, split by the key itself. The runs are shared out among
-// `threads` cores in slices of about as many rows: `use` is called for groups of distinct rows
-// at once.
-void ForEachGroup(Hashed& hashed, const KeptKeys& keys, Same key, std::int64_t threads,
-                  const std::function<void(Rows&)>& use) {
-  if (!std::is_sorted(hashed.begin(), hashed.end())) std::sort(hashed.begin(), hashed.end());  // KeyRows sorts them
+// Each run of rows whose keys hash alike (sorted), split by the key itself. The runs are shared out
+// among the team in slices of about as many rows: `use` is called for groups of distinct rows at once.
+void ForEachGroup(const Hashed& hashed, const KeptKeys& keys, Same key, Team& team, const std::function<void(Rows&)>& use) {
   std::vector<std::pair<std::size_t, std::size_t>> runs;  // [at, end) in `hashed`
   for (std::size_t at = 0, end; at < hashed.size(); at = end) {
     for (end = at + 1; end < hashed.size() && hashed[end].first == hashed[at].first;) ++end;
     if (end - at >= 2) runs.emplace_back(at, end);
   }
-  const auto useRuns = [&](std::size_t from, std::size_t to) {
+  // Slice m ends where the runs pass (m + 1)/members of the hashed rows.
+  const auto members = static_cast<std::size_t>(team.size());
+  const std::size_t grouped = runs.empty() ? 0 : runs.back().second;
+  std::vector<std::size_t> ends;
+  for (std::size_t m = 1, to = 0; m <= members; ++m) {
+    while (to < runs.size() && (m == members || runs[to].first < grouped * m / members)) ++to;
+    ends.push_back(to);
+  }
+  team.Run([&](std::int64_t member) {
+    const auto m = static_cast<std::size_t>(member);
     Rows run;
-    for (std::size_t r = from; r < to; ++r) {
+    for (std::size_t r = m == 0 ? 0 : ends[m - 1]; r < ends[m]; ++r) {
       run.clear();
-      for (std::size_t k = runs[r].first; k < runs[r].second; ++k)
-        run.emplace_back(hashed[k].second, keys.View(hashed[k].second));
+      for (std::size_t k = runs[r].first; k < runs[r].second; ++k) run.emplace_back(hashed[k].second, keys.View(hashed[k].second));
       ForEachSame(run, key, use);
     }
-  };
-  // Slice t ends where the runs pass t/threads of the hashed rows.
-  const std::size_t grouped = runs.empty() ? 0 : runs.back().second;
-  std::vector<std::thread> workers;
-  std::size_t from = 0;
-  for (std::int64_t t = 1; t <= threads; ++t) {
-    std::size_t to = t == threads ? runs.size() : from;
-    while (to < runs.size() && runs[to].first < grouped * static_cast<std::size_t>(t) / static_cast<std::size_t>(threads)) ++to;
-    if (t == threads) useRuns(from, to);
-    else if (to > from) workers.emplace_back(useRuns, from, to);
-    from = to;
-  }
-  for (std::thread& w : workers) w.join();
+  });
 }
 
 // The later rows of a group left out, the first taking their copies and barcodes.
@@ -472,6 +468,9 @@ RowPlan& RowPlans::At(std::int64_t row) {
 void RowPlans::Seal() {
   std::size_t planned = 0;
   for (const RowPlan& p : building_) planned += Planned(p) ? 1 : 0;
+  // With half the rows planned or more, moving the plans would take longer than the room it saves
+  // is worth (at most two fifths of the array): they stay by row.
+  if (planned * 2 >= building_.size()) return;
   sealed_.reserve(sealed_.size() + planned);
   for (std::size_t row = 0; row < building_.size(); ++row)  // in row order: sealed_ comes out sorted
     if (Planned(building_[row])) sealed_.emplace_back(static_cast<std::int64_t>(row), std::move(building_[row]));
@@ -546,24 +545,26 @@ struct KeyedRows {
   std::vector<KeySlice> kept;  // by block of rows
 };
 
-// The keys of every row, on `threads` cores, each taking the next block of rows; a table still
+// The keys of every row, on each member of `team`, each taking the next block of rows; a table still
 // being read is keyed as its rows come. With `stem`, only the rows whose titles begin with it.
 // False when stopped.
 bool KeyRows(const import::LoadedTable& table, const std::array<int, kParamCount>& columns, bool merge,
-             const std::atomic<bool>* stop, const std::optional<std::string>& stem, std::int64_t threads,
-             KeyedRows& out) {
+             const std::atomic<bool>* stop, const std::optional<std::string>& stem, Team& team, KeyedRows& out) {
   constexpr std::int64_t kBlock = KeptKeys::kBlockRows;
   std::atomic<std::int64_t> next{0};
-  std::vector<KeyedRows> each(static_cast<std::size_t>(threads));
+  std::vector<KeyedRows> each(static_cast<std::size_t>(team.size()));
   const auto keyBlocks = [&](std::int64_t t) {
     KeyReader own(table, columns);
     std::string book;
     const std::hash<std::string> hash;
     KeyedRows& mine = each[static_cast<std::size_t>(t)];
+    std::vector<std::size_t> bookRuns, titleRuns;  // where each block's hashes begin
     for (std::int64_t b = next++;; b = next++) {
       const auto rows = static_cast<std::int64_t>(table.WaitForRows(static_cast<std::size_t>((b + 1) * kBlock)));
       if (stop && stop->load()) return;
       if (rows <= b * kBlock) break;
+      bookRuns.push_back(mine.books.size());
+      titleRuns.push_back(mine.titles.size());
       KeySlice& slice = mine.kept.emplace_back(b * kBlock);
       for (std::int64_t row = b * kBlock; row < std::min(rows, (b + 1) * kBlock); ++row) {
         if (stem && !LooseKey(OneLine(table.Cell(static_cast<std::size_t>(row), columns[d200a]))).starts_with(*stem)) {
@@ -582,15 +583,16 @@ bool KeyRows(const import::LoadedTable& table, const std::array<int, kParamCount
         }
         if (!k.isbn.empty()) mine.titles.emplace_back(hash(k.stem), row);
       }
+      // Each block's hashes are sorted as it is keyed, while the table is still read: at its end
+      // they are only merged.
+      std::sort(mine.books.begin() + static_cast<std::ptrdiff_t>(bookRuns.back()), mine.books.end());
+      std::sort(mine.titles.begin() + static_cast<std::ptrdiff_t>(titleRuns.back()), mine.titles.end());
     }
-    // Each thread sorts its own: the sorted parts are then merged, not sorted again as one.
-    std::sort(mine.books.begin(), mine.books.end());
-    std::sort(mine.titles.begin(), mine.titles.end());
+    // Each thread's sorted part, merged from its blocks, is then merged with the others'.
+    MergeSortedRuns(mine.books, std::move(bookRuns));
+    MergeSortedRuns(mine.titles, std::move(titleRuns));
   };
-  std::vector<std::thread> workers;
-  for (std::int64_t t = 1; t < threads; ++t) workers.emplace_back(keyBlocks, t);
-  keyBlocks(0);
-  for (std::thread& w : workers) w.join();
+  team.Run(keyBlocks);
   if (stop && stop->load()) return false;
   const auto rows = static_cast<std::int64_t>(table.RowCount());
   out.kept.resize(static_cast<std::size_t>((rows + kBlock - 1) / kBlock));
@@ -627,15 +629,16 @@ RowPlans PlanRows(const import::LoadedTable& table, const std::array<int, kParam
     if (!k.grouped) return plans;
     stem = k.stem;
   }
-  const std::int64_t threads = only >= 0 ? 1 : std::clamp<std::int64_t>(std::thread::hardware_concurrency(), 1, 16);
+  Team team(only >= 0 ? 1 : std::clamp<std::int64_t>(std::thread::hardware_concurrency(), 1, 16));
   KeyedRows keyed;
-  if (!KeyRows(table, columns, merge, stop, stem, threads, keyed)) return plans;
+  if (!KeyRows(table, columns, merge, stop, stem, team, keyed)) return plans;
   {
     const KeptKeys keys(std::move(keyed.kept));
     const bool copiesMapped = columns[d905f] >= 0;
     plans.Reserve(static_cast<std::int64_t>(table.RowCount()));  // groups of distinct rows are planned at once
-    ForEachGroup(keyed.books, keys, SameBook, threads, [&](Rows& group) { MergeGroup(group, copiesMapped, plans); });
-    ForEachGroup(keyed.titles, keys, SameStem, threads, [&](Rows& group) { PlanTitleGroup(group, plans); });
+    ForEachGroup(keyed.books, keys, SameBook, team, [&](Rows& group) { MergeGroup(group, copiesMapped, plans); });
+    // Once the repeated rows are known: rows merged into another take no part in a set.
+    ForEachGroup(keyed.titles, keys, SameStem, team, [&](Rows& group) { PlanTitleGroup(group, plans); });
   }
   plans.Seal();
   // The keys are gone; what they held goes back to the system before the records take memory.

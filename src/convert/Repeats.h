@@ -49,7 +49,8 @@ struct RowPlan {
 };
 
 // The plans by row: gathered in an array by row (most rows of a table of copies have one), then
-// (Seal) kept in one array of the planned rows alone, sorted by row.
+// (Seal) kept there, or, when fewer than half the rows have one, in one array of the planned rows
+// alone, sorted by row.
 class RowPlans {
  public:
   const RowPlan* Find(std::int64_t row) const;  // row from 0

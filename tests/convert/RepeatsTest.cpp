@@ -116,8 +116,8 @@ TEST(Repeats, RowsTakenAsOneBook) {
     c[d200a] = 0, c[d010a] = 1, c[d200h] = 2, c[d200f] = 3, c[d200e] = 4, c[d210d] = 5, c[d905v] = 6;
     return c;
   }();
-  // The rows are keyed in blocks of 4,096 (a block to a thread at a time): three blocks, the last short.
-  constexpr std::int64_t kRows = 9000, kBlock = 4096;
+  // The rows are keyed in blocks of 1,024 (a block to a thread at a time): nine blocks, the last short.
+  constexpr std::int64_t kRows = 9000, kBlock = 1024;
   // Where each case's two rows go: the ends, either side of a block's end, far apart, side by side.
   const std::pair<std::int64_t, std::int64_t> places[] = {
       {0, kRows - 1},  {kBlock - 1, kBlock}, {1, kBlock + 1}, {kBlock / 2, 2 * kBlock + 5}, {2 * kBlock - 1, 2 * kBlock},
@@ -193,31 +193,41 @@ TEST(Repeats, RowsTakenAsOneBook) {
 // Plans found by row while gathered and once sealed into their sorted array: the first and last
 // rows, the rows either side of one with a plan, rows before and after all of them.
 TEST(RowPlans, FindsTheSamePlansBeforeAndAfterSealing) {
-  RowPlans plans;
-  const std::int64_t planned[] = {999999, 0, 7, 8, 10, 500000};
-  for (const std::int64_t row : planned) {
-    RowPlan& plan = plans.At(row);
-    plan.sameAs = row + 1;
-    if (row % 2 == 0) plan.SetCells().part = std::to_string(row);
-  }
-  const std::pair<std::int64_t, bool> cases[] = {{-1, false}, {0, true},       {1, false},      {6, false},
-                                                 {7, true},   {8, true},       {9, false},      {10, true},
-                                                 {11, false}, {500000, true},  {999998, false}, {999999, true},
-                                                 {1000000, false}};
-  for (const bool sealed : {false, true}) {
-    if (sealed) plans.Seal();
-    EXPECT_EQ(plans.size(), std::size(planned));
-    for (const auto& [row, found] : cases) {
-      const RowPlan* plan = plans.Find(row);
-      ASSERT_EQ(plan != nullptr, found) << row << (sealed ? " sealed" : "");
-      if (!plan) continue;
-      EXPECT_EQ(plan->sameAs, row + 1);
-      EXPECT_EQ(plan->cells ? plan->cells->part : "-", row % 2 == 0 ? std::to_string(row) : "-");
-      // A repeated row's finding names the row it repeats, though the plan does not keep it.
-      const std::vector<Finding> findings = plan->Findings();
-      ASSERT_EQ(findings.size(), 1u);
-      EXPECT_EQ(findings[0].kind, Kind::DuplicateRow);
-      EXPECT_EQ(findings[0].values, std::vector<std::string>{std::to_string(row + 1)});
+  struct Case {
+    std::vector<std::int64_t> planned;
+    std::vector<std::pair<std::int64_t, bool>> found;  // a row, and whether it has a plan
+  };
+  const Case cases[] = {
+      // A few rows of many: sealed into the planned rows alone.
+      {{999999, 0, 7, 8, 10, 500000},
+       {{-1, false}, {0, true}, {1, false}, {6, false}, {7, true}, {8, true}, {9, false}, {10, true}, {11, false},
+        {500000, true}, {999998, false}, {999999, true}, {1000000, false}}},
+      // Most rows: kept by row.
+      {{0, 1, 2, 4, 5, 6, 8, 9},
+       {{-1, false}, {0, true}, {2, true}, {3, false}, {4, true}, {7, false}, {9, true}, {10, false}}},
+  };
+  for (const Case& c : cases) {
+    RowPlans plans;
+    for (const std::int64_t row : c.planned) {
+      RowPlan& plan = plans.At(row);
+      plan.sameAs = row + 1;
+      if (row % 2 == 0) plan.SetCells().part = std::to_string(row);
+    }
+    for (const bool sealed : {false, true}) {
+      if (sealed) plans.Seal();
+      EXPECT_EQ(plans.size(), c.planned.size());
+      for (const auto& [row, found] : c.found) {
+        const RowPlan* plan = plans.Find(row);
+        ASSERT_EQ(plan != nullptr, found) << row << (sealed ? " sealed" : "");
+        if (!plan) continue;
+        EXPECT_EQ(plan->sameAs, row + 1);
+        EXPECT_EQ(plan->cells ? plan->cells->part : "-", row % 2 == 0 ? std::to_string(row) : "-");
+        // A repeated row's finding names the row it repeats, though the plan does not keep it.
+        const std::vector<Finding> findings = plan->Findings();
+        ASSERT_EQ(findings.size(), 1u);
+        EXPECT_EQ(findings[0].kind, Kind::DuplicateRow);
+        EXPECT_EQ(findings[0].values, std::vector<std::string>{std::to_string(row + 1)});
+      }
     }
   }
 }
