@@ -206,18 +206,27 @@ TEST(Gbk, EncodesAllWhenEachCharacterIs) {
   EXPECT_FALSE(GbkEncodesAll("银行\U00020000会计"));
 }
 
-// A refused ASCII byte makes the text refused wherever it stands; bytes of both halves of ASCII
-// (below and from 64), and non-ASCII bytes in the refused list, which refuse nothing.
+// A refused ASCII byte makes the text refused wherever it stands, also at each place of a long
+// ASCII run (looked at eight bytes at a time); bytes of both halves of ASCII (below and from 64);
+// sets of a few bytes and of more; non-ASCII bytes in the refused list refuse nothing.
 TEST(Gbk, EncodesAllRefusesTheGivenAsciiBytes) {
-  const std::string_view refused = "\r\n\t|~@\xE4";
-  for (int b = 1; b < 0x80; ++b) {
-    const bool isRefused = refused.find(static_cast<char>(b)) != std::string_view::npos;
-    const std::string c(1, static_cast<char>(b));
-    for (const std::string& text : {c, "书名" + c, c + "书名", "书" + c + "名 ISBN"})
-      ASSERT_EQ(GbkEncodesAll(text, refused), !isRefused) << b << " in " << text;
+  for (const std::string_view refused : {std::string_view("\r\n\t|"), std::string_view("\r\n\t|~@\xE4")}) {
+    for (int b = 1; b < 0x80; ++b) {
+      const bool isRefused = refused.find(static_cast<char>(b)) != std::string_view::npos;
+      const std::string c(1, static_cast<char>(b));
+      for (const std::string& text : {c, "书名" + c, c + "书名", "书" + c + "名 ISBN"})
+        ASSERT_EQ(GbkEncodesAll(text, refused), !isRefused) << b << " in " << text;
+      const std::string run = "ISBN 978-7-5012-3456-X";
+      for (std::size_t at = 0; at <= run.size(); ++at) {
+        const std::string text = run.substr(0, at) + c + run.substr(at);
+        ASSERT_EQ(GbkEncodesAll(text, refused), !isRefused) << b << " at " << at;
+        ASSERT_EQ(GbkEncodesAll("书" + text, refused), !isRefused) << b << " at " << at << " after 书";
+      }
+    }
+    EXPECT_TRUE(GbkEncodesAll("书名（上）", refused));  // its UTF-8 holds 0xE4 but as a lead byte
+    EXPECT_TRUE(GbkEncodesAll("ISBN 978-7-5012-3456-X 书名", refused));
+    EXPECT_FALSE(GbkEncodesAll("ISBN 978-7-5012-3456-X \U00020000", refused));  // a character GBK lacks
   }
-  EXPECT_TRUE(GbkEncodesAll("书名（上）", refused));  // its UTF-8 holds 0xE4 but as a lead byte
-  EXPECT_FALSE(GbkEncodesAll("书\U00020000", "|"));   // a character GBK lacks, no refused byte
 }
 
 TEST(Gbk, UntilPrivateUseStopsOnlyAtPrivateUse) {
