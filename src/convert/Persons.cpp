@@ -593,13 +593,19 @@ std::vector<std::string> ResponsibilityGroups(const std::vector<Responsible>& al
   std::vector<std::string> groups;
   for (std::size_t k = 0; k < all.size(); ++k) {
     const Responsible& r = all[k];
-    std::string name = (r.mark.empty() ? "" : "(" + r.mark + ")") + r.name;
-    if (!r.addition.empty()) name += " " + r.addition;
-    if (!r.original.empty()) name += "(" + r.original + ")";
-    if (r.etAl) name += "等";
-    const bool sameGroup = k > 0 && all[k - 1].role == r.role;
-    if (sameGroup) groups.back().insert(groups.back().size() - all[k - 1].role.size(), "，" + name);
-    else groups.push_back(name + r.role);
+    // A name of the same role as the one before joins its group, before the role they share.
+    const bool joins = k > 0 && all[k - 1].role == r.role;
+    std::string& group = joins ? groups.back() : groups.emplace_back();
+    if (joins) {
+      group.resize(group.size() - r.role.size());
+      group.append("，");
+    }
+    if (!r.mark.empty()) group.append("(").append(r.mark).append(")");
+    group.append(r.name);
+    if (!r.addition.empty()) group.append(" ").append(r.addition);
+    if (!r.original.empty()) group.append("(").append(r.original).append(")");
+    if (r.etAl) group.append("等");
+    group.append(r.role);
   }
   return groups;
 }
