@@ -76,6 +76,16 @@ class Run : public ::testing::Test {
     input_.table = Load("sheetjs_biff8.xls", "图书$");
     input_.mapping = import::PrefilledMapping(input_.table->FieldNames(), mapping::DefaultMarcCodeList());
   }
+  // The input's table converted again by `rules` (with their own template) in `encoding`, the
+  // output replaced.
+  RunResult RunAgain(Rules rules, iso2709::Encoding encoding) {
+    SCOPED_TRACE(std::string(RulesName(rules)) + " " + std::string(iso2709::NameOf(encoding)));
+    input_.rules = rules;
+    input_.templateText = std::string(DefaultTemplate(rules));
+    input_.encoding = encoding;
+    input_.replace = true;
+    return RunConversion(input_);
+  }
   RunInput input_;
 };
 
@@ -846,11 +856,7 @@ TEST_F(Run, CountsPrivateUseCharacters) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(RulesName(c.rules)) + " " + std::string(iso2709::NameOf(c.encoding)));
-    input_.rules = c.rules;
-    input_.templateText = std::string(DefaultTemplate(c.rules));
-    input_.encoding = c.encoding;
-    input_.replace = true;
-    const RunResult r = RunConversion(input_);
+    const RunResult r = RunAgain(c.rules, c.encoding);
     EXPECT_EQ(r.written, 3);
     EXPECT_EQ(r.unencodable, c.unencodable);
     EXPECT_EQ(r.privateUse, c.kept);
@@ -901,11 +907,7 @@ TEST_F(Run, ABrokenByteOfACellFailsItsRowOrIsWrittenAsACountedQuestionMark) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(RulesName(c.rules)) + " " + std::string(iso2709::NameOf(c.encoding)));
-    input_.rules = c.rules;
-    input_.templateText = std::string(DefaultTemplate(c.rules));
-    input_.encoding = c.encoding;
-    input_.replace = true;
-    const RunResult r = RunConversion(input_);
+    const RunResult r = RunAgain(c.rules, c.encoding);
     EXPECT_EQ(r.written, c.written);
     EXPECT_EQ(r.failed, 2 - c.written);
     EXPECT_EQ(r.unencodable, c.unencodable);
