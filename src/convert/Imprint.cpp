@@ -10,9 +10,6 @@
 namespace rowcaster::convert {
 namespace {
 
-bool IsColon(char32_t c) { return c == U':' || c == 0xFF1A; }
-bool IsComma(char32_t c) { return c == U',' || c == 0xFF0C; }
-
 std::string Trim(std::string_view s) { return std::string(TrimWide(s)); }
 
 // Byte offset of the first character for which `is` holds, or npos.
@@ -35,6 +32,15 @@ std::size_t FindLastChar(std::string_view s, Pred is) {
   return last;
 }
 
+// The first colon (":" or "：") and the last comma ("," or "，"), found by their bytes: in UTF-8 a
+// character's bytes never stand inside another's, nor does a malformed byte join them to one.
+std::size_t FindColon(std::string_view s) { return std::min(s.find(':'), s.find("\uFF1A")); }
+std::size_t FindLastComma(std::string_view s) {
+  const std::size_t ascii = s.rfind(','), wide = s.rfind("\uFF0C");
+  if (ascii == std::string_view::npos) return wide;
+  return wide == std::string_view::npos ? ascii : std::max(ascii, wide);
+}
+
 std::size_t CharBytesAt(std::string_view s, std::size_t at) {
   std::size_t i = at;
   text::NextCodePoint(s, i);
@@ -43,12 +49,12 @@ std::size_t CharBytesAt(std::string_view s, std::size_t at) {
 
 // "地：社，年" → its parts; false when the value holds no colon.
 bool SplitCombined(std::string_view value, Imprint& out) {
-  const std::size_t colon = FindChar(value, IsColon);
+  const std::size_t colon = FindColon(value);
   if (colon == std::string_view::npos) return false;
   out.place = Trim(value.substr(0, colon));
   std::string_view rest = value.substr(colon + CharBytesAt(value, colon));
   // A date after the last comma, when it holds a year.
-  const std::size_t comma = FindLastChar(rest, IsComma);
+  const std::size_t comma = FindLastComma(rest);
   if (comma != std::string_view::npos && ParseYear(rest.substr(comma))) {
     out.date = Trim(rest.substr(comma + CharBytesAt(rest, comma)));
     rest = rest.substr(0, comma);
@@ -74,14 +80,14 @@ Imprint SplitImprint(std::string_view place, std::string_view publisher, std::st
   Imprint result{Trim(place), Trim(publisher), Trim(date)};
   Imprint combined;
   if (SplitCombined(result.publisher, combined) || SplitCombined(result.place, combined)) {
-    const bool placeWasCombined = FindChar(result.place, IsColon) != std::string_view::npos;
-    const bool publisherWasCombined = FindChar(result.publisher, IsColon) != std::string_view::npos;
+    const bool placeWasCombined = FindColon(result.place) != std::string_view::npos;
+    const bool publisherWasCombined = FindColon(result.publisher) != std::string_view::npos;
     if (result.place.empty() || placeWasCombined) result.place = combined.place;
     if (result.publisher.empty() || publisherWasCombined) result.publisher = combined.publisher;
     if (result.date.empty()) result.date = combined.date;
   } else if (!result.publisher.empty() && result.date.empty()) {
     // "清华大学出版社，2008"
-    const std::size_t comma = FindLastChar(result.publisher, IsComma);
+    const std::size_t comma = FindLastComma(result.publisher);
     if (comma != std::string::npos && ParseYear(std::string_view(result.publisher).substr(comma))) {
       result.date = Trim(std::string_view(result.publisher).substr(comma + CharBytesAt(result.publisher, comma)));
       result.publisher = Trim(std::string_view(result.publisher).substr(0, comma));

@@ -55,20 +55,22 @@ std::optional<std::string> CurrencyPrice(std::string_view value) {
       negative = false;
     }
   }
-  if (number.empty()) return std::nullopt;
-  // Read and written as in the "C" locale, whatever the user's.
-  double amount = 0;
-  std::from_chars(number.data(), number.data() + number.size(), amount);
-  if (negative || !(amount > 0) || !std::isfinite(amount)) return std::nullopt;
+  if (number.empty() || negative) return std::nullopt;
   // An amount below 10^13 with at most two decimals is held by the double closer than half a cent
   // (its spacing there is below 1/128): it is written from its own digits (the common case), any
-  // other as the double rounds.
+  // other as the double rounds. Its digits tell whether it is above nothing.
   const std::size_t dot = number.find('.');
   const std::string_view cents = dot == std::string::npos ? std::string_view() : std::string_view(number).substr(dot + 1);
   std::string_view whole = std::string_view(number).substr(0, dot);
   whole.remove_prefix(std::min(whole.find_first_not_of('0'), whole.size()));
-  if (cents.size() <= 2 && whole.size() <= 13)
+  if (cents.size() <= 2 && whole.size() <= 13) {
+    if (whole.empty() && cents.find_first_not_of('0') == std::string_view::npos) return std::nullopt;
     return std::string(code).append(whole.empty() ? "0" : whole).append(".").append(cents).append(2 - cents.size(), '0');
+  }
+  // Read and written as in the "C" locale, whatever the user's.
+  double amount = 0;
+  std::from_chars(number.data(), number.data() + number.size(), amount);
+  if (!(amount > 0) || !std::isfinite(amount)) return std::nullopt;
   char buf[400];  // the longest finite double with two decimals fits
   const auto written = std::to_chars(buf, buf + sizeof buf, amount, std::chars_format::fixed, 2);
   return std::string(code).append(buf, written.ptr);

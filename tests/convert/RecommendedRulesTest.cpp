@@ -380,10 +380,11 @@ TEST(RecommendedPrice, CurrencyCodeAndTwoDecimals) {
       {"30元", "CNY30.00"},      {"30圆", "CNY30.00"},     {"RMB 45", "CNY45.00"},   {"定价：25.00元", "CNY25.00"},
       {"$12.5", "USD12.50"},     {"US$12.5", "USD12.50"},  {"HK$100", "HKD100.00"}, {"NT$350", "TWD350.00"},
       {"£9.99", "GBP9.99"},      {"€20", "EUR20.00"},      {"1,234.5", "CNY1234.50"}, {"２５元", "CNY25.00"},
-      {"25.00元/册", "CNY25.00"},
+      {"25.00元/册", "CNY25.00"}, {"0.01", "CNY0.01"},      {"00.10", "CNY0.10"},     {"007", "CNY7.00"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(CurrencyPrice(in), std::optional<std::string>(out)) << in;
-  for (const char* none : {"", "0", "0.00", "-3", "免费", "abc"}) EXPECT_EQ(CurrencyPrice(none), std::nullopt) << none;
+  for (const char* none : {"", "0", "0.00", "000", "0.0", "0.000", "-3", "-0.5", "免费", "abc"})
+    EXPECT_EQ(CurrencyPrice(none), std::nullopt) << none;
   // Amounts of every length, rounded to cents as printf rounds them (halves of a cent included).
   std::mt19937 random(10);
   for (int k = 0; k < 20000; ++k) {
