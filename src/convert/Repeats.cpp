@@ -559,6 +559,10 @@ bool KeyRows(const import::LoadedTable& table, const std::array<int, kParamCount
     const std::hash<std::string> hash;
     KeyedRows& mine = each[static_cast<std::size_t>(t)];
     std::vector<std::size_t> bookRuns, titleRuns;  // where each block's hashes begin
+    // While the table is read, one member keys as the rows come and the reading keeps a core of its
+    // own; the others join once it is read.
+    while (t > 0 && table.Loading() && !(stop && stop->load()))
+      table.WaitForRows(table.RowCount() + static_cast<std::size_t>(kBlock));  // a stop is seen a block later at most
     for (std::int64_t b = next++;; b = next++) {
       const auto rows = static_cast<std::int64_t>(table.WaitForRows(static_cast<std::size_t>((b + 1) * kBlock)));
       if (stop && stop->load()) return;

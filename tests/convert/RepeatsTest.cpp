@@ -190,6 +190,36 @@ TEST(Repeats, RowsTakenAsOneBook) {
   }
 }
 
+// Stopped while the table is still read, planning ends within a block of rows, without waiting for
+// the rest of the table: with a few rows and with several blocks of them read so far.
+TEST(Repeats, PlanningStopsWhileTheTableIsRead) {
+  const std::vector<std::string> names = {"书名", "书号"};
+  std::array<int, kParamCount> columns;
+  columns.fill(-1);
+  columns[d200a] = 0, columns[d010a] = 1;
+  for (const std::int64_t rows : {std::int64_t{10}, std::int64_t{5000}}) {
+    SCOPED_TRACE(std::to_string(rows) + " rows read");
+    import::LoadedTable table(names);
+    table.BeginLoading();
+    for (std::int64_t row = 0; row < rows; ++row) table.AppendRow(std::vector<std::string>{"书" + std::to_string(row % 7), ""});
+    std::atomic<bool> stop{false}, planned{false};
+    std::thread planning([&] {
+      PlanRows(table, columns, true, &stop);
+      planned = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    stop = true;
+    // The rows go on coming, a hundred a millisecond, but the table is not read to its end for 2 s.
+    for (int k = 0; k < 2000 && !planned; ++k) {
+      for (int n = 0; n < 100; ++n) table.AppendRow(std::vector<std::string>{"又一本书", ""});
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(planned.load());
+    table.EndLoading();
+    planning.join();
+  }
+}
+
 // Plans found by row while gathered and once sealed into their sorted array: the first and last
 // rows, the rows either side of one with a plan, rows before and after all of them.
 TEST(RowPlans, FindsTheSamePlansBeforeAndAfterSealing) {
