@@ -189,20 +189,15 @@ class RecordWriter::Encoder {
     // GBK in one pass, unless a private-use character (or a malformed text) asks for the way below.
     if (encoding_ == Encoding::Gbk) {
       std::size_t missing = 0;
-      switch (text::AppendGbkUntilPrivateUse(out, utf8, &missing)) {
-        case text::GbkAppend::Done:
-          NoteMissingGbk(utf8, missing, result);
-          return;
-        case text::GbkAppend::Malformed:
-          AppendMalformed(out, utf8, result);
-          return;
-        case text::GbkAppend::PrivateUse:
-          // Broken bytes are met first: the private-use characters are then counted once.
-          if (!text::IsValidUtf8(utf8)) {
-            AppendMalformed(out, utf8, result);
-            return;
-          }
-          break;
+      if (text::AppendGbkUntilPrivateUse(out, utf8, &missing) == text::GbkAppend::Done) {
+        NoteMissingGbk(utf8, missing, result);
+        return;
+      }
+      // Broken bytes are met before the private-use characters are counted: what goes below is
+      // well formed.
+      if (!text::IsValidUtf8(utf8)) {
+        AppendMalformed(out, utf8, result);
+        return;
       }
     }
     const Bytes bytes = Scan(utf8);
@@ -252,10 +247,7 @@ class RecordWriter::Encoder {
         return;
       case Encoding::Gbk: {
         std::size_t missing = 0;
-        if (!text::AppendGbk(out, utf8, &missing)) {
-          AppendMalformed(out, utf8, result);
-          return;
-        }
+        text::AppendGbk(out, utf8, &missing);  // well formed: AppendBeyondAscii has seen to it
         NoteMissingGbk(utf8, missing, result);
         return;
       }
