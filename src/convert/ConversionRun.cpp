@@ -255,13 +255,13 @@ RowResult ComposeOne(const RunInput& input, const std::array<int, kParamCount>& 
 }
 
 // Composes rows in parallel and hands them back in order; a table still being read is composed
-// as its rows come. A composer made `held` starts its threads and their lookups at once but
-// composes nothing before Begin: the plans and lookups it is given are filled in meanwhile.
+// as its rows come. It starts its threads and their lookups at once but composes nothing before
+// Begin: the plans and lookups it is given are filled in meanwhile.
 class Composer {
  public:
   Composer(const RunInput& input, const std::array<int, kParamCount>& columns, const RowPlans& plans, int threads,
-           const Lookups* lookups, bool held = false)
-      : input_(input), columns_(columns), plans_(plans), threads_(threads), lookups_(lookups), begun_(!held) {
+           const Lookups* lookups)
+      : input_(input), columns_(columns), plans_(plans), threads_(threads), lookups_(lookups) {
     workers_.reserve(static_cast<std::size_t>(threads));
     try {
       for (int t = 0; t < threads; ++t) workers_.emplace_back([this] { Work(); });
@@ -381,7 +381,7 @@ class Composer {
   std::int64_t end_ = -1;  // the first batch past the last row, once known
   std::exception_ptr error_;  // what ended a composing thread
   bool quit_ = false;
-  bool begun_;  // composing allowed
+  bool begun_ = false;  // composing allowed
   std::mutex mutex_;
   std::condition_variable wake_, ready_;
   std::map<std::int64_t, std::vector<RowResult>> done_;
@@ -719,7 +719,7 @@ RunResult RunConversion(const RunInput& input, const RunCallbacks& callbacks) {
   {
     // The composing threads are started, and their lookups opened, while the rows are planned or
     // looked up (a thread takes milliseconds to start on some machines).
-    Composer composer(input, SubfieldColumns(input.mapping), plans, threads, &lookups, true);
+    Composer composer(input, SubfieldColumns(input.mapping), plans, threads, &lookups);
     if (!BeforeRows(input, callbacks, result, plans, lookups)) {
       out.Close();
       result.outcome = RunOutcome::Stopped;

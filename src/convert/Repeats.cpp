@@ -109,11 +109,10 @@ class RecentWhoWhereWhen {
       cells_.append(reinterpret_cast<const char*>(&n), sizeof n).append(v[p]);
     }
     Entry& e = entries_[std::hash<std::string>{}(cells_) % kEntries];
-    if (!e.used || e.cells != cells_) {
+    if (e.cells != cells_) {  // an entry not yet used holds no cells, and a row's are never none
       e.cells = cells_;
       e.key.clear();
       AppendWhoWhereWhen(e.key, v);
-      e.used = true;
     }
     out += e.key;
   }
@@ -121,7 +120,6 @@ class RecentWhoWhereWhen {
  private:
   static constexpr std::size_t kEntries = 256;
   struct Entry {
-    bool used = false;
     std::string cells, key;
   };
   std::array<Entry, kEntries> entries_;
